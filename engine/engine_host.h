@@ -1,0 +1,23 @@
+// What the audio master needs from the application that owns it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/vst2.h"
+
+namespace ov {
+
+class EngineHost {
+ public:
+  virtual ~EngineHost() = default;
+
+  // Audio thread: asks the host for its time information with the given
+  // filter flags; null when there is no host or it gives none.
+  virtual const vst2::VstTimeInfo* HostTimeInfo(int32_t filter) = 0;
+
+  // Any thread: a fresh message-target identifier, unique within the
+  // application (used to register the master itself).
+  virtual uint32_t NewTargetId() = 0;
+};
+
+}  // namespace ov

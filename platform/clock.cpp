@@ -1,0 +1,28 @@
+#include "platform/clock.h"
+
+#include <sched.h>
+#include <time.h>
+
+namespace ov {
+
+uint32_t MillisecondClock() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u +
+                      static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+void YieldProcessor() { sched_yield(); }
+
+void SleepMilliseconds(int milliseconds) {
+  if (milliseconds <= 0) {
+    sched_yield();
+    return;
+  }
+  timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0) {
+  }
+}
+
+}  // namespace ov

@@ -1,0 +1,28 @@
+// Text conversions. All text inside the system is UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ov {
+
+// Converts UTF-16LE code units (as stored in wide strings of project streams)
+// to UTF-8. Unpaired surrogates become U+FFFD, so any input gives valid text.
+std::string Utf16ToUtf8(const uint16_t* units, std::size_t count);
+// The same, from raw little-endian bytes; an odd trailing byte is dropped.
+std::string Utf16LeBytesToUtf8(const uint8_t* bytes, std::size_t byte_count);
+
+// Copies text into a fixed host buffer of `capacity` bytes: at most
+// capacity - 1 bytes, always terminated. Nothing is written when capacity is 0.
+void CopyBounded(char* destination, std::size_t capacity, std::string_view text);
+
+// Numbers in the C locale, whatever locale the host process has set.
+std::string FormatDouble(double value);          // shortest text that reads back exactly
+std::string FormatFixed(double value, int digits);  // fixed notation
+std::optional<double> ParseDouble(std::string_view text);  // whole text must be a number
+std::optional<long long> ParseInteger(std::string_view text);
+
+}  // namespace ov
