@@ -1,0 +1,235 @@
+#include "engine/audio_master.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "engine/ug_base.h"
+#include "platform/clock.h"
+
+namespace ov {
+
+OvAudioMaster::OvAudioMaster(EngineHost& host) : host_(host) { time_info_.tempo = 120.0; }
+
+OvAudioMaster::~OvAudioMaster() = default;
+
+int32_t OvAudioMaster::ChooseEngineBlockSize(int32_t host_block_size) {
+  // Cells near 96 samples keep per-slice overhead low without coarse timing;
+  // a cell that divides the host block avoids slices shorter than a cell.
+  const int32_t n = host_block_size > 0 ? host_block_size : 1024;
+  if (n < 96) return n;
+  const int32_t quotient = n / 96;
+  int32_t size = 96;
+  for (int32_t d = quotient; d >= 1; --d) {
+    if (n % d == 0) {
+      size = n / d;
+      break;
+    }
+  }
+  // A cell found well above 96 may give way to a smaller divisor cell, down
+  // to 192 minus it (and no smaller than 30).
+  const int32_t limit = n / std::max(192 - size, 30);
+  for (int32_t d = quotient + 1; d < limit; ++d) {
+    if (n % d == 0) {
+      size = n / d;
+      break;
+    }
+  }
+  return size;
+}
+
+void OvAudioMaster::SetSampleRate(float rate) { sample_rate_ = rate; }
+
+void OvAudioMaster::SetEngineBlockSize(int32_t cells) { engine_block_size_ = std::max(cells, 1); }
+
+float OvAudioMaster::SampleRate() const { return sample_rate_; }
+
+int32_t OvAudioMaster::EngineBlockSize() const { return engine_block_size_; }
+
+void OvAudioMaster::Start(ug_base* top) { StartAt(top, 0); }
+
+void OvAudioMaster::StartAtForTesting(ug_base* top, uint32_t sample_time) {
+  StartAt(top, sample_time);
+}
+
+void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
+  if (running_) Stop();
+  sample_clock_ = cell_start_ = slice_end_ = block_start_ = sample_time;
+  current_ = nullptr;
+  top_ = top;
+  if (top_ != nullptr) {
+    top_->VisitTree([this](ug_base& generator) {
+      generator.master_ = this;
+      const uint32_t id = generator.TargetId();
+      RegisterTarget(generator, id != 0 ? id : host_.NewTargetId());
+    });
+    top_->Open();
+  }
+  running_ = true;
+}
+
+void OvAudioMaster::Stop() {
+  if (!running_) return;
+  if (top_ != nullptr) {
+    top_->Close();
+    top_->VisitTree([this](ug_base& generator) { targets_.Unregister(generator); });
+  }
+  // Woken or self-activated generators that Close did not reach.
+  while (run_list_head_ != nullptr) Unlink(run_list_head_);
+  top_ = nullptr;
+  running_ = false;
+}
+
+bool OvAudioMaster::IsRunning() const { return running_; }
+
+uint32_t OvAudioMaster::SampleClock() const { return sample_clock_; }
+
+void OvAudioMaster::Process(int32_t frames) {
+  ServiceQueues();
+  block_start_ = sample_clock_;
+  uint32_t cell_end = cell_start_ + static_cast<uint32_t>(engine_block_size_);
+  while (frames > 0) {
+    int32_t length = static_cast<int32_t>(cell_end - sample_clock_);
+    if (length <= 0) {  // at a cell boundary (below 0 only if the size shrank)
+      cell_start_ = sample_clock_;
+      cell_end = cell_start_ + static_cast<uint32_t>(engine_block_size_);
+      length = engine_block_size_;
+    }
+    length = std::min(length, frames);
+    slice_end_ = sample_clock_ + static_cast<uint32_t>(length);
+    RunSlice(length);
+    sample_clock_ = slice_end_;
+    frames -= length;
+  }
+}
+
+void OvAudioMaster::RunSlice(int32_t frames) {
+  for (ug_base* generator = run_list_head_; generator != nullptr;) {
+    current_ = generator;
+    generator->Process(frames);
+    current_ = nullptr;
+    // Read after the run: it may have activated or deactivated its successor.
+    ug_base* next = generator->next_;
+    if (generator->leaving_run_list_) Unlink(generator);
+    generator = next;
+  }
+}
+
+void OvAudioMaster::ServiceQueues() {
+  if (!messages_pending_.exchange(false)) return;
+  if (automation_queue_pending_.exchange(false)) DrainMessages(automation_queue_, targets_);
+  if (editor_queue_pending_.exchange(false)) DrainMessages(editor_queue_, targets_);
+}
+
+void OvAudioMaster::Activate(ug_base* generator) {
+  if (generator->in_run_list_) {
+    generator->leaving_run_list_ = false;  // changed its mind during its slice
+    return;
+  }
+  // Descending sort order; equal orders run in activation order.
+  ug_base* before = nullptr;
+  for (ug_base* node = run_list_head_;
+       node != nullptr && node->sort_order_ >= generator->sort_order_; node = node->next_) {
+    before = node;
+  }
+  ug_base* after = before != nullptr ? before->next_ : run_list_head_;
+  generator->previous_ = before;
+  generator->next_ = after;
+  (before != nullptr ? before->next_ : run_list_head_) = generator;
+  if (after != nullptr) after->previous_ = generator;
+  generator->in_run_list_ = true;
+
+  // A place earlier in the running slice has passed: start from its end.
+  const bool place_passed =
+      current_ != nullptr && generator->sort_order_ > current_->sort_order_;
+  generator->clock_ = place_passed ? slice_end_ : sample_clock_;
+  generator->RestampEventsBefore(generator->clock_);
+}
+
+void OvAudioMaster::Deactivate(ug_base* generator) {
+  if (!generator->in_run_list_) return;
+  if (generator == current_) {
+    // Stays linked until its slice ends, so the loop can still follow it.
+    generator->leaving_run_list_ = true;
+    return;
+  }
+  Unlink(generator);
+}
+
+void OvAudioMaster::Wake(ug_base* generator) {
+  if (!generator->sleeping_) return;
+  generator->sleeping_ = false;
+  Activate(generator);
+}
+
+void OvAudioMaster::Unlink(ug_base* generator) {
+  ug_base* before = generator->previous_;
+  ug_base* after = generator->next_;
+  (before != nullptr ? before->next_ : run_list_head_) = after;
+  if (after != nullptr) after->previous_ = before;
+  generator->previous_ = generator->next_ = nullptr;
+  generator->in_run_list_ = false;
+  generator->leaving_run_list_ = false;
+}
+
+const vst2::VstTimeInfo* OvAudioMaster::GetTimeInfo(int32_t filter) {
+  const vst2::VstTimeInfo* host_info =
+      host_.HostTimeInfo(filter | vst2::kVstPpqPosValid | vst2::kVstBarsValid);
+  if (host_info == nullptr) return nullptr;
+  time_info_ = *host_info;
+
+  // Negative when the cell began in the previous host block.
+  const double offset = static_cast<int32_t>(cell_start_ - block_start_);
+  time_info_.samplePos += offset;
+  const bool can_scale = time_info_.tempo > 0.0 && sample_rate_ > 0.0f;
+  if ((filter & vst2::kVstPpqPosValid) != 0 && can_scale) {
+    // Work in MIDI clocks (24 per quarter note) so the distance to the next
+    // clock comes out directly.
+    const double clocks_per_sample = time_info_.tempo * 24.0 / (sample_rate_ * 60.0);
+    const double clocks = time_info_.ppqPos * 24.0 + offset * clocks_per_sample;
+    time_info_.ppqPos = clocks / 24.0;
+    if ((filter & vst2::kVstBarsValid) != 0) time_info_.barStartPos = std::floor(time_info_.ppqPos);
+    time_info_.samplesToNextClock =
+        static_cast<int32_t>(std::trunc((std::floor(clocks) - clocks) / clocks_per_sample));
+    time_info_.flags |= vst2::kVstPpqPosValid;
+  }
+  return &time_info_;
+}
+
+void OvAudioMaster::RegisterTarget(dsp_msg_target& target, uint32_t id) {
+  targets_.Register(target, id);
+}
+
+bool OvAudioMaster::PostFromEditor(uint32_t target_id, uint32_t message_id,
+                                   std::span<const std::byte> payload) {
+  return Post(editor_queue_, editor_queue_pending_, target_id, message_id, payload);
+}
+
+bool OvAudioMaster::PostAutomation(uint32_t target_id, uint32_t message_id,
+                                   std::span<const std::byte> payload) {
+  return Post(automation_queue_, automation_queue_pending_, target_id, message_id, payload);
+}
+
+bool OvAudioMaster::Post(ByteRing& queue, std::atomic<bool>& queue_pending, uint32_t target_id,
+                         uint32_t message_id, std::span<const std::byte> payload) {
+  if (!PostMessage(queue, target_id, message_id, payload)) return false;
+  if (!(running_ && host_processing_) && drain_immediately_) {
+    DrainMessages(queue, targets_);
+  } else {
+    queue_pending = true;  // before the summary flag, which the audio thread reads first
+    messages_pending_ = true;
+  }
+  return true;
+}
+
+bool OvAudioMaster::Notify(ug_base& generator, int32_t a, int32_t b) {
+  const ug_base::NotifyMessage message{MillisecondClock(), 0, generator.TargetId(), a, b};
+  return PostFromEditor(generator.TargetId(), ug_base::NotifyMessage::kId,
+                        std::as_bytes(std::span(&message, 1)));
+}
+
+void OvAudioMaster::SetHostProcessing(bool processing) { host_processing_ = processing; }
+
+void OvAudioMaster::SetDrainImmediately(bool drain) { drain_immediately_ = drain; }
+
+}  // namespace ov
