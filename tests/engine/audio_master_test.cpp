@@ -1,0 +1,160 @@
+#include "engine/audio_master.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/engine/engine_test_support.h"
+
+namespace ov::test {
+namespace {
+
+TEST(ChooseEngineBlockSize, PicksACellNear96ThatDividesTheHostBlock) {
+  const std::vector<std::pair<int32_t, int32_t>> cases = {
+      {512, 128}, {1024, 128}, {441, 63}, {97, 97}, {64, 64},
+      {100, 100}, {1, 1},      {0, 128},  {-5, 128}};
+  for (const auto& [host_block, cell] : cases) {
+    EXPECT_EQ(OvAudioMaster::ChooseEngineBlockSize(host_block), cell) << host_block;
+  }
+}
+
+class AudioMasterTest : public testing::Test {
+ protected:
+  AudioMasterTest() { master.SetEngineBlockSize(128); }
+  ~AudioMasterTest() override { master.Stop(); }
+
+  void StartWith(std::vector<ug_base*> generators, uint32_t sample_time = 0) {
+    top = std::make_unique<TestContainer>(std::move(generators));
+    master.StartAtForTesting(top.get(), sample_time);
+  }
+  std::vector<int32_t> SliceLengths() {
+    std::vector<int32_t> lengths;
+    for (const RunRecord& run : log) lengths.push_back(run.frames);
+    log.clear();
+    return lengths;
+  }
+
+  FakeEngineHost host;
+  OvAudioMaster master{host};
+  std::vector<RunRecord> log;
+  std::unique_ptr<TestContainer> top;
+};
+
+TEST_F(AudioMasterTest, SlicesStayOnTheCellGridWhateverTheHostBlock) {
+  RecordingGenerator g("g", log);
+  StartWith({&g});
+  master.Process(100);
+  EXPECT_EQ(SliceLengths(), (std::vector<int32_t>{100}));
+  master.Process(100);
+  EXPECT_EQ(SliceLengths(), (std::vector<int32_t>{28, 72}));
+  master.Process(100);
+  EXPECT_EQ(SliceLengths(), (std::vector<int32_t>{56, 44}));
+  EXPECT_EQ(master.SampleClock(), 300u);
+  EXPECT_EQ(g.Clock(), 300u);
+
+  master.Process(512 - 300 % 128);  // back onto the grid
+  SliceLengths();
+  master.Process(512);
+  EXPECT_EQ(SliceLengths(), (std::vector<int32_t>{128, 128, 128, 128}));
+}
+
+TEST_F(AudioMasterTest, RunsInDescendingSortOrderAndTiesInActivationOrder) {
+  RecordingGenerator low("low", log, 1), tie_a("tie_a", log, 5), high("high", log, 9),
+      tie_b("tie_b", log, 5);
+  StartWith({&low, &tie_a, &high, &tie_b});
+  master.Process(128);
+  EXPECT_EQ(log, (std::vector<RunRecord>{
+                     {"high", 0, 128}, {"tie_a", 0, 128}, {"tie_b", 0, 128}, {"low", 0, 128}}));
+}
+
+TEST_F(AudioMasterTest, ActivationDuringASliceCatchesUpByWhetherItsPlaceHasPassed) {
+  RecordingGenerator runner("runner", log, 5), higher("higher", log, 9), equal("equal", log, 5),
+      lower("lower", log, 1);
+  StartWith({&runner, &higher, &equal, &lower});
+  master.Process(128);
+  for (RecordingGenerator* g : {&higher, &equal, &lower}) g->GoToSleep();
+  log.clear();
+
+  runner.during_next_run = [&](RecordingGenerator&) {
+    higher.Wake();
+    equal.Wake();
+    lower.Wake();
+  };
+  master.Process(256);
+  EXPECT_EQ(log, (std::vector<RunRecord>{{"runner", 128, 128},
+                                         {"equal", 128, 128},
+                                         {"lower", 128, 128},
+                                         {"higher", 256, 128},
+                                         {"runner", 256, 128},
+                                         {"equal", 256, 128},
+                                         {"lower", 256, 128}}));
+}
+
+TEST_F(AudioMasterTest, GeneratorsMayLeaveTheRunListMidSlice) {
+  RecordingGenerator first("first", log, 3), second("second", log, 2), third("third", log, 1);
+  StartWith({&first, &second, &third});
+
+  // Taking out the next one: the loop follows the link read after the run.
+  first.during_next_run = [&](RecordingGenerator&) { master.Deactivate(&second); };
+  master.Process(128);
+  EXPECT_EQ(log, (std::vector<RunRecord>{{"first", 0, 128}, {"third", 0, 128}}));
+
+  // Sleeping in its own slice, and even waking a generator after itself.
+  log.clear();
+  first.during_next_run = [&](RecordingGenerator& self) {
+    self.GoToSleep();
+    master.Activate(&second);
+  };
+  master.Process(256);
+  EXPECT_EQ(log, (std::vector<RunRecord>{{"first", 128, 128},
+                                         {"second", 128, 128},
+                                         {"third", 128, 128},
+                                         {"second", 256, 128},
+                                         {"third", 256, 128}}));
+
+  // Changing its mind within the slice keeps its place.
+  log.clear();
+  first.Wake();
+  first.during_next_run = [&](RecordingGenerator& self) {
+    master.Deactivate(&self);
+    master.Activate(&self);
+  };
+  master.Process(256);
+  EXPECT_EQ(SliceLengths().size(), 6u);
+}
+
+TEST_F(AudioMasterTest, SlicingAndCatchUpWorkAcrossTheClockWrap) {
+  RecordingGenerator runner("runner", log, 5), higher("higher", log, 9);
+  const uint32_t start = 0xFFFFFF00u;  // 256 samples before the wrap
+  StartWith({&runner, &higher}, start);
+  higher.GoToSleep();
+  master.Process(200);
+  master.Process(100);
+  runner.during_next_run = [&](RecordingGenerator&) { higher.Wake(); };
+  master.Process(100);
+  EXPECT_EQ(log, (std::vector<RunRecord>{{"runner", start, 128},
+                                         {"runner", start + 128, 72},
+                                         {"runner", start + 200, 56},
+                                         {"runner", 0, 44},
+                                         {"runner", 44, 84},
+                                         {"higher", 128, 16},
+                                         {"runner", 128, 16}}));
+  EXPECT_EQ(master.SampleClock(), 144u);
+}
+
+TEST_F(AudioMasterTest, StopEmptiesTheRunListAndStartCanReuseGenerators) {
+  RecordingGenerator g("g", log), other("other", log);
+  StartWith({&g});
+  master.Activate(&other);  // joined without being part of the tree
+  master.Stop();
+  EXPECT_FALSE(master.IsRunning());
+  master.Process(128);
+  EXPECT_TRUE(log.empty());
+
+  StartWith({&g});
+  master.Process(128);
+  EXPECT_EQ(log, (std::vector<RunRecord>{{"g", 0, 128}}));
+}
+
+}  // namespace
+}  // namespace ov::test

@@ -1,0 +1,129 @@
+#include "engine/message_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <stdexcept>
+
+#include "engine/byte_ring.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace ov::test {
+namespace {
+
+std::vector<std::byte> Bytes(std::initializer_list<int> values) {
+  std::vector<std::byte> bytes;
+  for (int v : values) bytes.push_back(static_cast<std::byte>(v));
+  return bytes;
+}
+
+TEST(ByteRing, KeepsContentsWholeWhenFullAndAcrossTheEnd) {
+  EXPECT_THROW(ByteRing(12), std::invalid_argument);
+
+  ByteRing ring(8);
+  EXPECT_TRUE(ring.Write(Bytes({1, 2, 3, 4, 5, 6})));
+  EXPECT_FALSE(ring.Write(Bytes({7, 8, 9})));  // one byte short: nothing written
+  EXPECT_EQ(ring.ReadableSize(), 6u);
+
+  std::vector<std::byte> out(4);
+  EXPECT_TRUE(ring.Read(out));
+  EXPECT_EQ(out, Bytes({1, 2, 3, 4}));
+  const auto first = Bytes({7, 8}), second = Bytes({9, 10, 11});
+  EXPECT_TRUE(ring.Write({first, second}));  // wraps past the end of storage
+  out.resize(7);
+  EXPECT_TRUE(ring.Read(out));
+  EXPECT_EQ(out, Bytes({5, 6, 7, 8, 9, 10, 11}));
+  EXPECT_FALSE(ring.Read(out));
+}
+
+class RecordingTarget : public dsp_msg_target {
+ public:
+  void OnMessage(uint32_t message_id, MessageReader& payload) override {
+    uint32_t first_word = 0;
+    payload.Read(first_word);  // reads only part of any longer payload
+    received.push_back({message_id, first_word});
+  }
+  std::vector<std::pair<uint32_t, uint32_t>> received;
+};
+
+std::span<const std::byte> Words(const std::vector<uint32_t>& words) {
+  return std::as_bytes(std::span(words));
+}
+
+TEST(MessageQueue, SkipsUnknownTargetsAndUnreadPayloadsStayingInStep) {
+  ByteRing ring(256);
+  MessageTargetMap targets;
+  RecordingTarget target, replaced;
+  targets.Register(replaced, 7);
+  targets.Register(target, 7);
+  EXPECT_EQ(replaced.TargetId(), 0u);
+
+  const std::vector<uint32_t> long_payload = {11, 12, 13}, short_payload = {21};
+  ASSERT_TRUE(PostMessage(ring, 7, MessageId("abcd"), Words(long_payload)));
+  ASSERT_TRUE(PostMessage(ring, 99, MessageId("lost"), Words(long_payload)));
+  ASSERT_TRUE(PostMessage(ring, 7, MessageId("wxyz"), Words(short_payload)));
+  ASSERT_TRUE(PostMessage(ring, 7, MessageId("none"), {}));
+  DrainMessages(ring, targets);
+
+  EXPECT_EQ(target.received, (std::vector<std::pair<uint32_t, uint32_t>>{
+                                 {0x61626364u, 11}, {MessageId("wxyz"), 21}, {MessageId("none"), 0}}));
+  EXPECT_EQ(ring.ReadableSize(), 0u);
+}
+
+class NotifyTest : public testing::Test {
+ protected:
+  NotifyTest() { master.SetEngineBlockSize(128); }
+  ~NotifyTest() override { master.Stop(); }
+
+  FakeEngineHost host;
+  OvAudioMaster master{host};
+  std::vector<RunRecord> log;
+  RecordingGenerator generator{"g", log};
+  using Notes = std::vector<std::vector<int64_t>>;
+};
+
+TEST_F(NotifyTest, ArrivesAtOnceUnlessTheHostIsProcessing) {
+  master.Start(&generator);
+  EXPECT_EQ(generator.TargetId(), 100u);  // given a fresh identifier
+  master.Stop();
+  ASSERT_TRUE(master.Notify(generator, 1, 2));  // unregistered when stopped
+  EXPECT_TRUE(generator.notifications.empty());
+
+  master.RegisterTarget(generator, generator.TargetId());
+  ASSERT_TRUE(master.Notify(generator, 3, 4));
+  EXPECT_EQ(generator.notifications, (Notes{{0, 3, 4}}));
+
+  master.Start(&generator);
+  master.Process(200);
+  ASSERT_TRUE(master.Notify(generator, 5, 6));  // running, host idle: queued now
+  master.SetHostProcessing(true);
+  ASSERT_TRUE(master.Notify(generator, 7, 8));  // waits for the audio thread
+  EXPECT_EQ(generator.notifications.size(), 1u);
+  master.Process(100);
+  EXPECT_EQ(generator.notifications, (Notes{{0, 3, 4}, {200, 5, 6}, {200, 7, 8}}));
+
+  master.SetHostProcessing(false);
+  master.SetDrainImmediately(false);
+  ASSERT_TRUE(master.Notify(generator, 9, 10));
+  EXPECT_EQ(generator.notifications.size(), 3u);
+  master.Process(28);
+  EXPECT_EQ(generator.notifications.back(), (std::vector<int64_t>{300, 9, 10}));
+}
+
+TEST_F(NotifyTest, SplitsTheSliceAtALaterStampAndCatchesUpAfterSleep) {
+  master.Start(&generator);
+  generator.QueueNotification(50, 1, 0);
+  master.Process(128);
+  EXPECT_EQ(log, (std::vector<RunRecord>{{"g", 0, 50}, {"g", 50, 78}}));
+  EXPECT_EQ(generator.notifications, (Notes{{50, 1, 0}}));
+
+  generator.GoToSleep();
+  master.Process(128);
+  generator.QueueNotification(130, 2, 0);  // stamped while asleep
+  generator.Wake();
+  master.Process(128);
+  EXPECT_EQ(generator.notifications.back(), (std::vector<int64_t>{256, 2, 0}));
+}
+
+}  // namespace
+}  // namespace ov::test
