@@ -1,0 +1,51 @@
+// Where the host's buffers and MIDI meet the engine: the engine modules that
+// carry host audio and MIDI register these ports with the plug-in when they
+// open, and the plug-in drives them from its process calls.
+// Thread: audio (registration also on the editor thread while audio is stopped).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+namespace ov {
+
+// Outgoing MIDI collected during a block, read by the plug-in after it.
+// The writer never checks for a full ring: the oldest entries are overwritten.
+struct MidiRing {
+  static constexpr int32_t kSize = 400;
+  struct Entry {
+    uint32_t time;  // engine sample time
+    uint32_t reserved;
+    uint32_t word;  // status | data1 << 8 | data2 << 16
+  };
+  std::array<Entry, kSize> entries{};
+  std::atomic<int32_t> write_index{0};
+
+  void Write(uint32_t time, uint32_t word) {
+    const int32_t w = write_index.load(std::memory_order_relaxed);
+    entries[static_cast<size_t>(w)] = {time, 0, word};
+    write_index.store((w + 1) % kSize, std::memory_order_release);
+  }
+};
+
+class HostInputPort {
+ public:
+  virtual ~HostInputPort() = default;
+  virtual void SetHostInputs(float* const* inputs) = 0;
+  // Engine sample time at the start of the coming block.
+  virtual uint32_t SampleTime() const = 0;
+  // One host MIDI message, stamped on the engine's sample clock.
+  virtual void DeliverHostMidi(uint32_t time, uint32_t word) = 0;
+};
+
+class HostOutputPort {
+ public:
+  virtual ~HostOutputPort() = default;
+  virtual void SetHostOutputs(float* const* outputs) = 0;
+  // Engine sample time just after the block that was rendered.
+  virtual uint32_t SampleTime() const = 0;
+  virtual const MidiRing& MidiOut() const = 0;
+};
+
+}  // namespace ov

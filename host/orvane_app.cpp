@@ -1,0 +1,39 @@
+#include "host/orvane_app.h"
+
+#include "engine/audio_master.h"
+#include "host/audio_effectx.h"
+
+namespace ov {
+
+COrvaneAppBase::COrvaneAppBase() = default;
+
+COrvaneAppBase::~COrvaneAppBase() { StopEngine(); }
+
+bool COrvaneAppBase::Initialise(ProjectSource& source) {
+  facts_ = source.Load(messages_);
+  return facts_.has_value();
+}
+
+void COrvaneAppBase::StartEngine(int32_t host_block_size) {
+  StopEngine();
+  master_ = std::make_unique<OvAudioMaster>(*this);
+  master_->SetSampleRate(sample_rate_);
+  master_->SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(host_block_size));
+  // The generator graph is built from the project document; until a project
+  // supplies one the engine runs with no generators and renders silence.
+  master_->Start(nullptr);
+}
+
+void COrvaneAppBase::StopEngine() {
+  if (!master_) return;
+  master_->Stop();
+  master_.reset();
+}
+
+uint32_t COrvaneAppBase::NewTargetId() { return next_target_id_.fetch_add(1); }
+
+const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {
+  return plugin_.getTimeInfo(filter);
+}
+
+}  // namespace ov

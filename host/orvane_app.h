@@ -1,0 +1,64 @@
+// The application object: owns the project facts, the user-visible messages
+// and the engine, and starts and stops the engine for the plug-in.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "engine/engine_host.h"
+#include "host/project_facts.h"
+#include "platform/message_sink.h"
+#include "platform/thread_identity.h"
+
+namespace ov {
+
+class OvAudioMaster;
+class AudioEffectX;
+
+class COrvaneAppBase : public EngineHost {
+ public:
+  COrvaneAppBase();
+  ~COrvaneAppBase() override;
+
+  // One-time start-up on the creating (user-interface) thread: records that
+  // thread and reads the project. False when there is no usable project.
+  bool Initialise(ProjectSource& source);
+
+  const ProjectFacts& Facts() const { return *facts_; }
+  bool HasProject() const { return facts_.has_value(); }
+  MessageSink& Messages() { return messages_; }
+  bool OnUserInterfaceThread() const { return ui_thread_.IsCreatingThread(); }
+
+  // Editor thread, with no process call running.
+  void SetSampleRate(float rate) { sample_rate_ = rate; }
+  float SampleRate() const { return sample_rate_; }
+  // Stops a running engine first, then builds and starts a new one.
+  void StartEngine(int32_t host_block_size);
+  void StopEngine();
+  // The running engine, or null. Audio thread while active.
+  OvAudioMaster* Engine() { return master_.get(); }
+
+  uint32_t NewTargetId() override;
+
+ private:
+  ThreadIdentity ui_thread_;
+  MessageSink messages_;
+  std::optional<ProjectFacts> facts_;
+  float sample_rate_ = 44100.0f;
+  std::unique_ptr<OvAudioMaster> master_;
+  std::atomic<uint32_t> next_target_id_{1};
+};
+
+// The application inside the plug-in: time information comes from the host.
+class COrvaneAppVST : public COrvaneAppBase {
+ public:
+  explicit COrvaneAppVST(AudioEffectX& plugin) : plugin_(plugin) {}
+  const vst2::VstTimeInfo* HostTimeInfo(int32_t filter) override;
+
+ private:
+  AudioEffectX& plugin_;
+};
+
+}  // namespace ov

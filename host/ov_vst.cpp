@@ -1,0 +1,223 @@
+#include "host/ov_vst.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "engine/audio_master.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+
+namespace ov {
+namespace {
+
+constexpr int32_t kInitialPrograms = 16;
+constexpr int32_t kPatchCount = 128;
+constexpr const char* kFixedVendor = "Orvane";
+
+// Host event blocks carry more pointers than the record declares; read them
+// through the block's address so no access indexes beyond a declared array.
+vst2::VstEvent* const* EventPointers(const vst2::VstEvents* events) {
+  return reinterpret_cast<vst2::VstEvent* const*>(reinterpret_cast<const std::byte*>(events) +
+                                                  offsetof(vst2::VstEvents, events));
+}
+
+}  // namespace
+
+int32_t OvVst::PackUniqueId(const std::string& identifier) {
+  const std::string padded = identifier + "    ";
+  int64_t packed = 0;
+  for (int i = 0; i < 4; ++i) {
+    packed = packed * 256 + static_cast<signed char>(padded[static_cast<std::size_t>(i)]);
+  }
+  // Characters above 127 are negative; the result is taken modulo 2^32.
+  return static_cast<int32_t>(static_cast<uint32_t>(packed));
+}
+
+OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
+    : AudioEffectX(host, kInitialPrograms, 0), app_(*this) {
+  setFlag(vst2::effFlagsProgramChunks, true);
+  if (!app_.Initialise(source)) {
+    load_failed_ = true;
+    return;
+  }
+  const ProjectFacts& facts = app_.Facts();
+
+  setProgram(0);
+  // Only 128 patches exist; a project cannot ask for more programs than that.
+  const int32_t programs =
+      facts.has_program_selection ? std::clamp(facts.program_count, 1, kPatchCount) : 1;
+  setNumPrograms(programs);
+
+  setNumParams(0);
+  setNumInputs(static_cast<int32_t>(facts.audio_inputs.size()));
+  setNumOutputs(static_cast<int32_t>(facts.audio_outputs.size()));
+
+  setFlag(vst2::effFlagsCanMono, facts.can_mono);
+  setFlag(vst2::effFlagsCanReplacing, true);
+  setFlag(vst2::effFlagsHasVu, false);
+  setFlag(vst2::effFlagsHasClip, false);
+  setFlag(vst2::effFlagsIsSynth, (facts.plugin_options & kOptionSynth) != 0);
+  setFlag(vst2::effFlagsHasEditor, editor != nullptr);
+
+  needIdle();
+  if (!facts.plugin_id.empty()) setUniqueID(PackUniqueId(facts.plugin_id));
+}
+
+OvVst::~OvVst() { suspend(); }
+
+void OvVst::WaitForProcessCallToEnd() {
+  while (processing_.load()) YieldProcessor();
+}
+
+void OvVst::resume() {
+  if (load_failed_) return;
+  active_.store(false);
+  WaitForProcessCallToEnd();
+  app_.SetSampleRate(sampleRate);
+  pending_events_.store(nullptr);
+  if (app_.Facts().has_midi_input) wantEvents();
+  app_.StartEngine(blockSize);
+  needIdle();
+  replacing_ = true;
+  active_.store(true);
+}
+
+void OvVst::suspend() {
+  active_.store(false);
+  WaitForProcessCallToEnd();
+  app_.StopEngine();
+}
+
+void OvVst::setSampleRate(float rate) {
+  if (rate == sampleRate) return;
+  sampleRate = rate;
+  if (active_.load()) {
+    suspend();
+    resume();
+  }
+}
+
+void OvVst::SetHostOutputPort(HostOutputPort* port) {
+  output_port_ = port;
+  midi_out_read_index_ = port ? port->MidiOut().write_index.load() : 0;
+}
+
+int32_t OvVst::processEvents(vst2::VstEvents* events) {
+  pending_events_.store(events);
+  return 1;
+}
+
+void OvVst::process(float** inputs, float** outputs, int32_t frames) {
+  replacing_ = false;
+  processing_.store(true);
+  if (active_.load()) Render(inputs, outputs, frames);
+  processing_.store(false);
+}
+
+void OvVst::processReplacing(float** inputs, float** outputs, int32_t frames) {
+  processing_.store(true);
+  if (active_.load()) Render(inputs, outputs, frames);
+  processing_.store(false);
+}
+
+void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
+  if (frames <= 0) return;
+  if (output_port_ != nullptr) {
+    output_port_->SetHostOutputs(outputs);
+  } else if (replacing_ && outputs != nullptr) {
+    // Nothing in the engine writes the host's outputs: a replacing call must
+    // still leave silence rather than whatever the buffers held.
+    for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
+      if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * static_cast<std::size_t>(frames));
+    }
+  }
+  if (input_port_ != nullptr) input_port_->SetHostInputs(inputs);
+
+  if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events);
+
+  if (OvAudioMaster* engine = app_.Engine()) engine->Process(frames);
+
+  if (output_port_ != nullptr) SendMidiToHost(frames);
+}
+
+void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
+  if (input_port_ == nullptr || events->numEvents <= 0) return;
+  const uint32_t block_start = input_port_->SampleTime();
+  vst2::VstEvent* const* list = EventPointers(events);
+  for (int32_t i = 0; i < events->numEvents; ++i) {
+    vst2::VstEvent* event = list[i];
+    if (event == nullptr || event->type != vst2::kVstMidiType) continue;
+    auto* midi = reinterpret_cast<vst2::VstMidiEvent*>(event);
+    if (midi->deltaFrames < 0) midi->deltaFrames = 0;
+    const auto byte = [&](int n) { return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n])); };
+    const uint32_t word = byte(0) | byte(1) << 8 | byte(2) << 16;
+    input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(midi->deltaFrames), word);
+  }
+}
+
+void OvVst::SendMidiToHost(int32_t frames) {
+  const MidiRing& ring = output_port_->MidiOut();
+  if (midi_out_read_index_ == ring.write_index.load()) return;
+  const uint32_t block_start = output_port_->SampleTime() - static_cast<uint32_t>(frames);
+  if (vst2::VstEvents* block = midi_out_.Collect(ring, midi_out_read_index_, block_start, frames)) {
+    sendVstEventsToHost(block);
+  }
+}
+
+bool OvVst::getOutputProperties(int32_t index, vst2::VstPinProperties* properties) {
+  std::memset(properties, 0, sizeof *properties);
+  const auto& outputs = app_.Facts().audio_outputs;
+  if (index < 0 || static_cast<std::size_t>(index) >= outputs.size()) return false;
+  const int32_t count = cEffect.numOutputs;
+  const bool stereo_pairs = (app_.Facts().plugin_options & kOptionStereoPairs) != 0;
+  properties->flags = vst2::kVstPinIsActive;
+  if (count >= 2 && count % 2 == 0 && stereo_pairs) properties->flags |= vst2::kVstPinIsStereo;
+  const std::string& name = outputs[static_cast<std::size_t>(index)];
+  CopyBounded(properties->label, sizeof properties->label, name);
+  CopyBounded(properties->shortLabel, sizeof properties->shortLabel, name);
+  return true;
+}
+
+bool OvVst::getEffectName(char* name) {
+  CopyBounded(name, vst2::kMaxEffectNameLen, app_.Facts().title);
+  return true;
+}
+
+bool OvVst::getVendorString(char* text) {
+  const ProjectFacts& facts = app_.Facts();
+  const bool from_project = (facts.plugin_options & kOptionProjectVendor) != 0;
+  CopyBounded(text, vst2::kMaxVendorStrLen, from_project ? facts.vendor : kFixedVendor);
+  return true;
+}
+
+bool OvVst::getProductString(char* text) {
+  CopyBounded(text, vst2::kMaxProductStrLen, app_.Facts().product);
+  return true;
+}
+
+int32_t OvVst::canDo(const char* text) {
+  const ProjectFacts& facts = app_.Facts();
+  if (std::strcmp(text, "receiveVstMidiEvent") == 0) return facts.midi_input_visible ? 1 : -1;
+  if (std::strcmp(text, "sendVstMidiEvent") == 0) return facts.midi_output_visible ? 1 : -1;
+  if (std::strcmp(text, "sendVstTimeInfo") == 0) {
+    return (facts.plugin_options & kOptionWantsTimeInfo) ? 1 : -1;
+  }
+  return 0;
+}
+
+int32_t OvVst::fxIdle() { return 1; }
+
+vst2::AEffect* CreatePlugin(vst2::HostCallback host, ProjectSource& source) {
+  if (host == nullptr || host(nullptr, vst2::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
+    return nullptr;
+  }
+  auto* plugin = new OvVst(host, source);
+  if (plugin->LoadFailed()) {
+    delete plugin;
+    return nullptr;
+  }
+  return plugin->getAeffect();
+}
+
+}  // namespace ov

@@ -1,0 +1,82 @@
+// The plug-in object that a host talks to: reports the project's inputs,
+// outputs and identity, starts the engine at resume and stops it at suspend,
+// and renders through the engine inside the host's process calls.
+//
+// Threads: construction, the dispatcher and destruction on the host's
+// user-interface thread; process, processReplacing and processEvents on the
+// host's audio thread. The two meet only in the atomic active/processing
+// handshake: resume and suspend clear `active_` and then wait until no process
+// call is running before they touch the engine.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "host/audio_effectx.h"
+#include "host/host_ports.h"
+#include "host/midi_out.h"
+#include "host/orvane_app.h"
+
+namespace ov {
+
+class OvVst : public AudioEffectX {
+ public:
+  // Reads the project through `source`. When that fails, LoadFailed() is
+  // true and the object must be destroyed without being handed to the host.
+  OvVst(vst2::HostCallback host, ProjectSource& source);
+  ~OvVst() override;
+
+  bool LoadFailed() const { return load_failed_; }
+  COrvaneAppVST& App() { return app_; }
+
+  void suspend() override;
+  void resume() override;
+  void setSampleRate(float rate) override;
+  void process(float** inputs, float** outputs, int32_t frames) override;
+  void processReplacing(float** inputs, float** outputs, int32_t frames) override;
+  int32_t processEvents(vst2::VstEvents* events) override;
+
+  bool getOutputProperties(int32_t index, vst2::VstPinProperties* properties) override;
+  bool getEffectName(char* name) override;
+  bool getVendorString(char* text) override;
+  bool getProductString(char* text) override;
+  int32_t getVendorVersion() override { return 1; }
+  int32_t canDo(const char* text) override;
+  int32_t fxIdle() override;
+
+  // The engine modules that carry host audio and MIDI register here when
+  // they open and unregister when they close. Editor thread, audio stopped.
+  void SetHostInputPort(HostInputPort* port) { input_port_ = port; }
+  void SetHostOutputPort(HostOutputPort* port);
+  // True when the first block after the last resume came through
+  // processReplacing. Audio thread.
+  bool IsReplacing() const { return replacing_; }
+  bool IsActive() const { return active_.load(); }
+
+  // The plug-in identifier packed as hosts see it: the text padded with four
+  // blanks, first character most significant, each read as a signed byte.
+  static int32_t PackUniqueId(const std::string& identifier);
+
+ private:
+  void WaitForProcessCallToEnd();
+  void Render(float** inputs, float** outputs, int32_t frames);
+  void DeliverHostMidi(vst2::VstEvents* events);
+  void SendMidiToHost(int32_t frames);
+
+  COrvaneAppVST app_;
+  bool load_failed_ = false;
+  HostInputPort* input_port_ = nullptr;
+  HostOutputPort* output_port_ = nullptr;
+  std::atomic<vst2::VstEvents*> pending_events_{nullptr};
+  std::atomic<bool> active_{false};
+  std::atomic<bool> processing_{false};
+  bool replacing_ = true;
+  HostMidiOut midi_out_;
+  int32_t midi_out_read_index_ = 0;
+};
+
+// Creates the plug-in for a host, or answers null when the host gives no
+// version or the project cannot be loaded. Editor thread.
+vst2::AEffect* CreatePlugin(vst2::HostCallback host, ProjectSource& source);
+
+}  // namespace ov
