@@ -1,0 +1,66 @@
+#include "media/file_bytes.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace ov {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string SystemReason(const std::string& path) {
+  return path + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+bool ReadFileBytes(const std::string& path, std::size_t max_bytes, std::vector<uint8_t>* bytes,
+                   std::string* error) {
+  FilePointer file(std::fopen(path.c_str(), "rb"));
+  if (!file) {
+    *error = SystemReason(path);
+    return false;
+  }
+  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+    *error = SystemReason(path);
+    return false;
+  }
+  const long size = std::ftell(file.get());
+  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+    *error = path + ": not a regular file";
+    return false;
+  }
+  if (static_cast<unsigned long>(size) > max_bytes) {
+    *error = path + ": file is too large (" + std::to_string(size) + " bytes, at most " +
+             std::to_string(max_bytes) + " are read)";
+    return false;
+  }
+  bytes->resize(static_cast<std::size_t>(size));
+  if (std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
+    *error = SystemReason(path);
+    return false;
+  }
+  return true;
+}
+
+bool WriteFileBytes(const std::string& path, std::span<const uint8_t> bytes, std::string* error) {
+  FilePointer file(std::fopen(path.c_str(), "wb"));
+  if (!file) {
+    *error = SystemReason(path);
+    return false;
+  }
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  // Closing flushes; a full disk may only show here.
+  if (std::fclose(file.release()) != 0 || !written) {
+    *error = path + ": write failed";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ov
