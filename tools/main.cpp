@@ -1,0 +1,49 @@
+// orvane: command-line tools, git-style subcommands.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/arguments.h"
+#include "tools/commands.h"
+
+namespace {
+
+constexpr int kUsageExit = 2;
+
+constexpr const char* kUsage =
+    "usage: orvane info LIB.so\n"
+    "       orvane render LIB.so -o OUT.wav [--midi FILE.mid] [--note KEY:VELOCITY:START_S:LENGTH_S]...\n"
+    "                     [--in IN.wav] [--seconds S] [--rate R] [--block N] [--program P]\n"
+    "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n";
+
+int Usage(const std::string& complaint) {
+  if (!complaint.empty()) std::cerr << "orvane: " << complaint << "\n";
+  std::cerr << kUsage;
+  return kUsageExit;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (arguments.empty()) return Usage("");
+  const std::string& command = arguments[0];
+  const std::span<const std::string> rest(arguments.begin() + 1, arguments.end());
+  if (command == "help" || command == "--help" || command == "-h") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (command == "info") {
+    if (rest.size() != 1) return Usage("info takes one library path");
+    return ov::RunInfoCommand(rest[0], std::cout, std::cerr);
+  }
+  if (command == "render") {
+    std::string error;
+    const std::optional<ov::RenderCommandLine> line = ov::ParseRenderArguments(rest, &error);
+    if (!line) return Usage("render: " + error);
+    return ov::RunRenderCommand(*line, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  }
+  return Usage("unknown command '" + command + "'");
+}

@@ -1,0 +1,56 @@
+// Headless rendering through a VST 2 plug-in: MIDI and audio in, audio (and
+// the plug-in's MIDI) out, faster than real time.
+// Thread: the calling thread loads, drives and unloads the plug-in.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "media/wav_file.h"
+#include "tools/block_events.h"
+
+namespace ov {
+
+struct NoteRequest {
+  int key = 60;
+  int velocity = 100;
+  double start_seconds = 0;
+  double length_seconds = 0;
+};
+
+struct ParameterSetting {
+  int32_t index = 0;
+  float value = 0;
+};
+
+struct RenderSettings {
+  std::string plugin_path;
+  std::string midi_path;   // optional
+  std::string input_path;  // optional WAV fed to the plug-in's inputs
+  std::vector<NoteRequest> notes;
+  std::optional<double> seconds;  // unset: the music plus a tail, or the input's length
+  double sample_rate = 48000;
+  int32_t block_size = 512;
+  std::optional<int32_t> program;
+  std::vector<ParameterSetting> parameters;
+};
+
+struct RenderResult {
+  AudioClip audio;  // one channel per plug-in output
+  std::vector<ScheduledMidi> midi_output;
+  double tempo_bpm = 120;
+  double wall_seconds = 0;
+};
+
+// Length of the silence rendered after the last note so that releases and
+// reverb tails are heard.
+constexpr double kRenderTailSeconds = 2.0;
+
+// Warnings, plug-in notices and (when `show_progress`) progress go to `log`.
+std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream& log,
+                                   bool show_progress, std::string* error);
+
+}  // namespace ov
