@@ -1,23 +1,8 @@
 #include "host/midi_out.h"
 
 #include <cstddef>
-#include <new>
 
 namespace ov {
-
-HostMidiOut::HostMidiOut() {
-  constexpr std::size_t kBytes =
-      offsetof(vst2::VstEvents, events) + sizeof(vst2::VstEvent*) * MidiRing::kSize;
-  block_storage_.reset(new (std::align_val_t(alignof(vst2::VstEvents))) std::byte[kBytes]());
-  block_ = new (block_storage_.get()) vst2::VstEvents{};
-}
-
-// The event pointers run past the two that the record declares; address them
-// through the storage so that no access indexes beyond a declared array.
-vst2::VstEvent** HostMidiOut::EventSlots() {
-  return reinterpret_cast<vst2::VstEvent**>(block_storage_.get() +
-                                            offsetof(vst2::VstEvents, events));
-}
 
 vst2::VstEvents* HostMidiOut::Collect(const MidiRing& ring, int32_t& read_index,
                                       uint32_t block_start, int32_t frames) {
@@ -41,11 +26,11 @@ vst2::VstEvents* HostMidiOut::Collect(const MidiRing& ring, int32_t& read_index,
     event.midiData[0] = static_cast<char>(status);
     event.midiData[1] = static_cast<char>((entry.word >> 8) & 0xFF);
     event.midiData[2] = static_cast<char>(one_data_byte ? 0xFF : (entry.word >> 16) & 0xFF);
-    EventSlots()[count] = reinterpret_cast<vst2::VstEvent*>(&event);
+    block_.events[count] = reinterpret_cast<vst2::VstEvent*>(&event);
     ++count;
   }
-  block_->numEvents = count;
-  return count > 0 ? block_ : nullptr;
+  block_.numEvents = count;
+  return count > 0 ? reinterpret_cast<vst2::VstEvents*>(&block_) : nullptr;
 }
 
 }  // namespace ov

@@ -1,12 +1,12 @@
 // Turns the engine's outgoing MIDI ring into the VstEvents block that the
 // host receives after each process call. The block has room for a whole ring
-// and is allocated once, so collecting never allocates on the audio thread.
+// and lives inside the plug-in object, so collecting never allocates.
 // Thread: audio.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <memory>
+#include <cstddef>
 
 #include "host/host_ports.h"
 #include "platform/vst2.h"
@@ -15,8 +15,6 @@ namespace ov {
 
 class HostMidiOut {
  public:
-  HostMidiOut();
-
   // Moves the entries stamped inside the block [block_start, block_start +
   // frames) from `ring` (reading from `read_index`, which advances) into the
   // event block. Entries stamped later stay for the next block. Answers the
@@ -25,10 +23,15 @@ class HostMidiOut {
                            int32_t frames);
 
  private:
-  vst2::VstEvent** EventSlots();
+  // The published record with room for a whole ring of event pointers.
+  struct EventBlock {
+    int32_t numEvents;
+    intptr_t reserved;
+    vst2::VstEvent* events[MidiRing::kSize];
+  };
+  static_assert(offsetof(EventBlock, events) == offsetof(vst2::VstEvents, events));
 
-  std::unique_ptr<std::byte[]> block_storage_;  // VstEvents header + one pointer per entry
-  vst2::VstEvents* block_;
+  EventBlock block_{};
   std::array<vst2::VstMidiEvent, MidiRing::kSize> events_{};
 };
 
