@@ -98,8 +98,12 @@ TEST_F(NotifyTest, ArrivesAtOnceUnlessTheHostIsProcessing) {
   ASSERT_TRUE(master.Notify(generator, 5, 6));  // running, host idle: queued now
   master.SetHostProcessing(true);
   ASSERT_TRUE(master.Notify(generator, 7, 8));  // waits for the audio thread
-  EXPECT_EQ(generator.notifications.size(), 1u);
+  RecordingTarget observer;
+  master.RegisterTarget(observer, 5);
+  ASSERT_TRUE(master.PostFromEditor(5, MessageId("ping"), {}));
+  EXPECT_TRUE(observer.received.empty());
   master.Process(100);
+  EXPECT_EQ(observer.received.size(), 1u);
   EXPECT_EQ(generator.notifications, (Notes{{0, 3, 4}, {200, 5, 6}, {200, 7, 8}}));
 
   master.SetHostProcessing(false);
