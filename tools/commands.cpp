@@ -67,7 +67,8 @@ int RunRenderCommand(const RenderCommandLine& command, std::ostream& out, std::o
     return 1;
   }
   const double seconds = result->audio.FrameCount() / settings.sample_rate;
-  out << "Wrote " << command.output_path << ": " << result->audio.channels.size() << " channels, "
+  const std::size_t channels = result->audio.channels.size();
+  out << "Wrote " << command.output_path << ": " << channels << (channels == 1 ? " channel, " : " channels, ")
       << FormatFixed(seconds, 3) << " s at " << result->audio.sample_rate << " Hz\n";
   PrintLevels(result->audio, out);
   if (!command.midi_output_path.empty()) {

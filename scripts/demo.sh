@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The main demonstration: builds the orvane tool and renders the example song
+# through Debian's Kars synth (a third-party VST 2 plug-in) to build/demo.wav.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O2 -g"
+cmake --build build --target orvane
+
+# Kars' volume parameter (index 2) is lowered so that chords stay below full scale.
+build/orvane render /usr/lib/vst/Kars-vst.so --midi examples/demo.mid --param 2=0.4 \
+  -o build/demo.wav
+
+echo "The rendered song is in $(pwd)/build/demo.wav"
