@@ -27,6 +27,10 @@ class AudioMasterTest : public testing::Test {
     top = std::make_unique<TestContainer>(std::move(generators));
     master.StartAtForTesting(top.get(), sample_time);
   }
+  // Owned here so they outlive the Stop in the destructor.
+  RecordingGenerator& Make(const std::string& name, int32_t sort_order = -1) {
+    return *generators.emplace_back(std::make_unique<RecordingGenerator>(name, log, sort_order));
+  }
   std::vector<int32_t> SliceLengths() {
     std::vector<int32_t> lengths;
     for (const RunRecord& run : log) lengths.push_back(run.frames);
@@ -38,10 +42,11 @@ class AudioMasterTest : public testing::Test {
   OvAudioMaster master{host};
   std::vector<RunRecord> log;
   std::unique_ptr<TestContainer> top;
+  std::vector<std::unique_ptr<RecordingGenerator>> generators;
 };
 
 TEST_F(AudioMasterTest, SlicesStayOnTheCellGridWhateverTheHostBlock) {
-  RecordingGenerator g("g", log);
+  RecordingGenerator& g = Make("g");
   StartWith({&g});
   master.Process(100);
   EXPECT_EQ(SliceLengths(), (std::vector<int32_t>{100}));
@@ -59,8 +64,10 @@ TEST_F(AudioMasterTest, SlicesStayOnTheCellGridWhateverTheHostBlock) {
 }
 
 TEST_F(AudioMasterTest, RunsInDescendingSortOrderAndTiesInActivationOrder) {
-  RecordingGenerator low("low", log, 1), tie_a("tie_a", log, 5), high("high", log, 9),
-      tie_b("tie_b", log, 5);
+  RecordingGenerator& low = Make("low", 1);
+  RecordingGenerator& tie_a = Make("tie_a", 5);
+  RecordingGenerator& high = Make("high", 9);
+  RecordingGenerator& tie_b = Make("tie_b", 5);
   StartWith({&low, &tie_a, &high, &tie_b});
   master.Process(128);
   EXPECT_EQ(log, (std::vector<RunRecord>{
@@ -68,8 +75,10 @@ TEST_F(AudioMasterTest, RunsInDescendingSortOrderAndTiesInActivationOrder) {
 }
 
 TEST_F(AudioMasterTest, ActivationDuringASliceCatchesUpByWhetherItsPlaceHasPassed) {
-  RecordingGenerator runner("runner", log, 5), higher("higher", log, 9), equal("equal", log, 5),
-      lower("lower", log, 1);
+  RecordingGenerator& runner = Make("runner", 5);
+  RecordingGenerator& higher = Make("higher", 9);
+  RecordingGenerator& equal = Make("equal", 5);
+  RecordingGenerator& lower = Make("lower", 1);
   StartWith({&runner, &higher, &equal, &lower});
   master.Process(128);
   for (RecordingGenerator* g : {&higher, &equal, &lower}) g->GoToSleep();
@@ -91,7 +100,9 @@ TEST_F(AudioMasterTest, ActivationDuringASliceCatchesUpByWhetherItsPlaceHasPasse
 }
 
 TEST_F(AudioMasterTest, GeneratorsMayLeaveTheRunListMidSlice) {
-  RecordingGenerator first("first", log, 3), second("second", log, 2), third("third", log, 1);
+  RecordingGenerator& first = Make("first", 3);
+  RecordingGenerator& second = Make("second", 2);
+  RecordingGenerator& third = Make("third", 1);
   StartWith({&first, &second, &third});
 
   // Taking out the next one: the loop follows the link read after the run.
@@ -124,7 +135,8 @@ TEST_F(AudioMasterTest, GeneratorsMayLeaveTheRunListMidSlice) {
 }
 
 TEST_F(AudioMasterTest, SlicingAndCatchUpWorkAcrossTheClockWrap) {
-  RecordingGenerator runner("runner", log, 5), higher("higher", log, 9);
+  RecordingGenerator& runner = Make("runner", 5);
+  RecordingGenerator& higher = Make("higher", 9);
   const uint32_t start = 0xFFFFFF00u;  // 256 samples before the wrap
   StartWith({&runner, &higher}, start);
   higher.GoToSleep();
@@ -143,7 +155,8 @@ TEST_F(AudioMasterTest, SlicingAndCatchUpWorkAcrossTheClockWrap) {
 }
 
 TEST_F(AudioMasterTest, StopEmptiesTheRunListAndStartCanReuseGenerators) {
-  RecordingGenerator g("g", log), other("other", log);
+  RecordingGenerator& g = Make("g");
+  RecordingGenerator& other = Make("other");
   StartWith({&g});
   master.Activate(&other);  // joined without being part of the tree
   master.Stop();
