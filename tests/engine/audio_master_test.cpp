@@ -64,11 +64,7 @@ TEST_F(AudioMasterTest, SlicesStayOnTheCellGridWhateverTheHostBlock) {
 }
 
 TEST_F(AudioMasterTest, RunsInDescendingSortOrderAndTiesInActivationOrder) {
-  RecordingGenerator& low = Make("low", 1);
-  RecordingGenerator& tie_a = Make("tie_a", 5);
-  RecordingGenerator& high = Make("high", 9);
-  RecordingGenerator& tie_b = Make("tie_b", 5);
-  StartWith({&low, &tie_a, &high, &tie_b});
+  StartWith({&Make("low", 1), &Make("tie_a", 5), &Make("high", 9), &Make("tie_b", 5)});
   master.Process(128);
   EXPECT_EQ(log, (std::vector<RunRecord>{
                      {"high", 0, 128}, {"tie_a", 0, 128}, {"tie_b", 0, 128}, {"low", 0, 128}}));
