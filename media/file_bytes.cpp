@@ -1,5 +1,7 @@
 #include "media/file_bytes.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,16 +28,13 @@ bool ReadFileBytes(const std::string& path, std::size_t max_bytes, std::vector<u
     *error = SystemReason(path);
     return false;
   }
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-    *error = SystemReason(path);
-    return false;
-  }
-  const long size = std::ftell(file.get());
-  if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+  struct stat status {};
+  if (fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
     *error = path + ": not a regular file";
     return false;
   }
-  if (static_cast<unsigned long>(size) > max_bytes) {
+  const auto size = static_cast<unsigned long long>(status.st_size);
+  if (size > max_bytes) {
     *error = path + ": file is too large (" + std::to_string(size) + " bytes, at most " +
              std::to_string(max_bytes) + " are read)";
     return false;

@@ -211,6 +211,11 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   std::unique_ptr<VstPlugin> plugin = VstPlugin::Load(settings.plugin_path, log, error);
   if (!plugin || !ApplySettings(*plugin, settings, error)) return std::nullopt;
 
+  const auto plugin_inputs = static_cast<std::size_t>(plugin->Effect().numInputs);
+  if (inputs->audio && inputs->audio->channels.size() > plugin_inputs) {
+    log << "warning: " << settings.input_path << " has " << inputs->audio->channels.size()
+        << " channels and the plug-in takes " << plugin_inputs << "; the rest are not played\n";
+  }
   HostSession& session = plugin->Session();
   session.SetSampleRate(settings.sample_rate);
   session.SetBlockSize(settings.block_size);
