@@ -16,6 +16,7 @@ class NullHost : public EngineHost {
  public:
   const vst2::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
   uint32_t NewTargetId() override { return next_id_++; }
+  void PostUserMessage(std::string_view) override {}
 
  private:
   uint32_t next_id_ = 1;

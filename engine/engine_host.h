@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/vst2.h"
 
@@ -18,6 +19,10 @@ class EngineHost {
   // Any thread: a fresh message-target identifier, unique within the
   // application (used to register the master itself).
   virtual uint32_t NewTargetId() = 0;
+
+  // Editor thread only, while audio is stopped (engine build and start): a
+  // message for the user. The audio thread never calls this.
+  virtual void PostUserMessage(std::string_view text) = 0;
 };
 
 }  // namespace ov

@@ -32,6 +32,10 @@ void COrvaneAppBase::StopEngine() {
 
 uint32_t COrvaneAppBase::NewTargetId() { return next_target_id_.fetch_add(1); }
 
+void COrvaneAppBase::PostUserMessage(std::string_view text) {
+  messages_.Post(text, MessageStyle::kWarning);
+}
+
 const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {
   return plugin_.getTimeInfo(filter);
 }

@@ -41,6 +41,7 @@ class COrvaneAppBase : public EngineHost {
   OvAudioMaster* Engine() { return master_.get(); }
 
   uint32_t NewTargetId() override;
+  void PostUserMessage(std::string_view text) override;
 
  private:
   ThreadIdentity ui_thread_;

@@ -19,11 +19,13 @@ class FakeEngineHost : public EngineHost {
     return has_time_info ? &time_info : nullptr;
   }
   uint32_t NewTargetId() override { return next_id++; }
+  void PostUserMessage(std::string_view text) override { messages.emplace_back(text); }
 
   vst2::VstTimeInfo time_info{};
   bool has_time_info = true;
   int32_t last_filter = 0;
   uint32_t next_id = 100;
+  std::vector<std::string> messages;
 };
 
 struct RunRecord {
