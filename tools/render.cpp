@@ -32,17 +32,24 @@ class ProgressMeter {
     const double elapsed = SecondsSince(start_);
     if (elapsed < next_report_) return;
     next_report_ = elapsed + (terminal_ ? 0.25 : 5.0);
+    Show(done_seconds);
+  }
+  // Completes the line on a terminal, if any progress was shown.
+  void Finish() {
+    if (!shown_ || !terminal_) return;
+    Show(total_seconds_);
+    out_ << "\n";
+  }
+
+ private:
+  void Show(double done_seconds) {
     out_ << (terminal_ ? "\r" : "") << "rendering: " << FormatFixed(done_seconds, 1) << " s of "
          << FormatFixed(total_seconds_, 1) << " s ("
          << static_cast<int>(100 * done_seconds / total_seconds_) << "%)"
          << (terminal_ ? "" : "\n") << std::flush;
     shown_ = true;
   }
-  void Finish() {
-    if (shown_ && terminal_) out_ << "\n";
-  }
 
- private:
   std::ostream& out_;
   const bool terminal_;
   const double total_seconds_;
@@ -196,6 +203,7 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
     }
     progress.Update((position + frames) / settings.sample_rate);
   }
+  progress.Finish();
   if (scheduler.Remaining() > 0) {
     log << "note: " << scheduler.Remaining() << " MIDI events after the end were not sent\n";
   }
@@ -209,17 +217,19 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   if (!inputs) return std::nullopt;
   const double seconds = RenderLength(settings, *inputs);
   std::unique_ptr<VstPlugin> plugin = VstPlugin::Load(settings.plugin_path, log, error);
-  if (!plugin || !ApplySettings(*plugin, settings, error)) return std::nullopt;
+  if (!plugin) return std::nullopt;
+  // The host answers with the new settings while the plug-in takes them.
+  HostSession& session = plugin->Session();
+  session.SetSampleRate(settings.sample_rate);
+  session.SetBlockSize(settings.block_size);
+  session.SetTempo(inputs->tempo_bpm);
+  if (!ApplySettings(*plugin, settings, error)) return std::nullopt;
 
   const auto plugin_inputs = static_cast<std::size_t>(plugin->Effect().numInputs);
   if (inputs->audio && inputs->audio->channels.size() > plugin_inputs) {
     log << "warning: " << settings.input_path << " has " << inputs->audio->channels.size()
         << " channels and the plug-in takes " << plugin_inputs << "; the rest are not played\n";
   }
-  HostSession& session = plugin->Session();
-  session.SetSampleRate(settings.sample_rate);
-  session.SetBlockSize(settings.block_size);
-  session.SetTempo(inputs->tempo_bpm);
   const SteadyClock::time_point start = SteadyClock::now();
   plugin->Dispatch(vst2::effMainsChanged, 0, 1);
   plugin->Dispatch(vst2::effStartProcess);
@@ -229,15 +239,13 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   result.audio.sample_rate = static_cast<uint32_t>(std::lround(settings.sample_rate));
   ProgressMeter progress(log, show_progress, seconds);
   RenderBlocks(*plugin, settings, *inputs, seconds, progress, log, &result.audio);
-  progress.Finish();
+  result.wall_seconds = SecondsSince(start);
 
   session.SetRendering(false);
   plugin->Dispatch(vst2::effStopProcess);
   plugin->Dispatch(vst2::effMainsChanged, 0, 0);
   result.midi_output = session.MidiOutput();
   result.tempo_bpm = inputs->tempo_bpm;
-  plugin.reset();
-  result.wall_seconds = SecondsSince(start);
   return result;
 }
 
