@@ -14,6 +14,8 @@ std::unique_ptr<VstPlugin> VstPlugin::Load(const std::string& path, std::ostream
   std::string reason;
   DynamicLibrary library = DynamicLibrary::Open(path, &reason);
   if (!library.IsOpen()) {
+    // The loader's reason usually starts with the path already.
+    if (reason.starts_with(path + ": ")) reason.erase(0, path.size() + 2);
     *error = "cannot load " + path + ": " + reason;
     return nullptr;
   }
