@@ -21,7 +21,10 @@ struct Chord {
 
 // Am, F, C, G: twice through, the last bar resolving on A.
 constexpr Chord kProgression[] = {
-    {45, {57, 60, 64, 69}}, {41, {57, 60, 65, 69}}, {48, {55, 60, 64, 67}}, {43, {55, 59, 62, 67}},
+    {45, {57, 60, 64, 69}},
+    {41, {57, 60, 65, 69}},
+    {48, {55, 60, 64, 67}},
+    {43, {55, 59, 62, 67}},
 };
 
 void AddNote(std::vector<ov::MidiChannelEvent>& events, double start, double length, uint8_t key,
@@ -45,7 +48,8 @@ int main(int argc, char** argv) {
       AddNote(events, bar_start, kEighth * kEighthsPerBar, chord.bass, 90);
       for (int step = 0; step < kEighthsPerBar; ++step) {
         const uint8_t velocity = step % 2 == 0 ? 100 : 72;  // accent the beats
-        AddNote(events, bar_start + step * kEighth, kEighth * 1.5, chord.tones[kPattern[step]], velocity);
+        AddNote(events, bar_start + step * kEighth, kEighth * 1.5, chord.tones[kPattern[step]],
+                velocity);
       }
       bar_start += kEighth * kEighthsPerBar;
     }

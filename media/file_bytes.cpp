@@ -15,9 +15,7 @@ struct FileCloser {
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string SystemReason(const std::string& path) {
-  return path + ": " + std::strerror(errno);
-}
+std::string SystemReason(const std::string& path) { return path + ": " + std::strerror(errno); }
 
 }  // namespace
 

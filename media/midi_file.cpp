@@ -39,7 +39,9 @@ class TrackCursor {
   }
   uint8_t DataByte() {
     const uint8_t byte = Byte();
-    if (byte & 0x80) throw ParseFailure{FileOffset() - 1, "status byte " + Hex(byte) + " where a data byte belongs"};
+    if (byte & 0x80)
+      throw ParseFailure{FileOffset() - 1,
+                         "status byte " + Hex(byte) + " where a data byte belongs"};
     return byte;
   }
   uint32_t Quantity() {
@@ -100,8 +102,10 @@ uint64_t ParseTrack(TrackCursor& cursor, uint16_t track, MidiSong* song) {
       const std::span<const uint8_t> data = cursor.Take(cursor.Quantity());
       if (type == smf::kMetaEndOfTrack) return tick;
       if (type == smf::kMetaSetTempo) {
-        if (data.size() < 3) throw ParseFailure{event_offset, "set-tempo event shorter than 3 bytes"};
-        const uint32_t microseconds = (uint32_t{data[0]} << 16) | (uint32_t{data[1]} << 8) | data[2];
+        if (data.size() < 3)
+          throw ParseFailure{event_offset, "set-tempo event shorter than 3 bytes"};
+        const uint32_t microseconds =
+            (uint32_t{data[0]} << 16) | (uint32_t{data[1]} << 8) | data[2];
         if (microseconds == 0) throw ParseFailure{event_offset, "set-tempo event of 0"};
         song->tempo_map.push_back({tick, 0.0, microseconds});
       }
@@ -136,9 +140,9 @@ class TickClock {
   }
 
   double Seconds(uint64_t tick) const {
-    const auto later = std::upper_bound(
-        tempo_map_.begin(), tempo_map_.end(), tick,
-        [](uint64_t t, const TempoChange& change) { return t < change.tick; });
+    const auto later =
+        std::upper_bound(tempo_map_.begin(), tempo_map_.end(), tick,
+                         [](uint64_t t, const TempoChange& change) { return t < change.tick; });
     return Seconds(tick, static_cast<std::size_t>(later - tempo_map_.begin()));
   }
 
@@ -216,8 +220,9 @@ MidiSong ParseSong(std::span<const uint8_t> file) {
     }
     offset += kChunkHeaderSize + size;
   }
-  std::stable_sort(song.events.begin(), song.events.end(),
-                   [](const MidiChannelEvent& a, const MidiChannelEvent& b) { return a.tick < b.tick; });
+  std::stable_sort(
+      song.events.begin(), song.events.end(),
+      [](const MidiChannelEvent& a, const MidiChannelEvent& b) { return a.tick < b.tick; });
   const TickClock clock(division, &song.tempo_map);
   for (MidiChannelEvent& event : song.events) event.seconds = clock.Seconds(event.tick);
   song.length_seconds = clock.Seconds(end_tick);
@@ -233,8 +238,8 @@ int ChannelMessageSize(uint8_t status) {
 }
 
 double MidiSong::FirstTempoBpm() const {
-  const uint32_t microseconds =
-      tempo_map.empty() ? smf::kDefaultMicrosecondsPerQuarter : tempo_map.front().microseconds_per_quarter;
+  const uint32_t microseconds = tempo_map.empty() ? smf::kDefaultMicrosecondsPerQuarter
+                                                  : tempo_map.front().microseconds_per_quarter;
   return 60e6 / microseconds;
 }
 

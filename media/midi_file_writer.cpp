@@ -1,10 +1,9 @@
-#include "media/midi_file.h"
-
 #include <algorithm>
 #include <cmath>
 
 #include "media/byte_order.h"
 #include "media/file_bytes.h"
+#include "media/midi_file.h"
 #include "media/smf_format.h"
 
 namespace ov {
@@ -33,8 +32,9 @@ bool WriteMidiFile(const std::string& path, std::span<const MidiChannelEvent> ev
     return false;
   }
   std::vector<MidiChannelEvent> sorted(events.begin(), events.end());
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const MidiChannelEvent& a, const MidiChannelEvent& b) { return a.seconds < b.seconds; });
+  std::stable_sort(
+      sorted.begin(), sorted.end(),
+      [](const MidiChannelEvent& a, const MidiChannelEvent& b) { return a.seconds < b.seconds; });
   const double ticks_per_second = kWrittenTicksPerQuarter * 1e6 / microseconds;
   constexpr uint64_t kMaxDelta = 0x0FFFFFFF;  // the largest 4-byte quantity
   std::vector<uint8_t> track = {0x00, smf::kMetaEvent, smf::kMetaSetTempo, 3};
@@ -45,10 +45,12 @@ bool WriteMidiFile(const std::string& path, std::span<const MidiChannelEvent> ev
   for (const MidiChannelEvent& event : sorted) {
     const int size = ChannelMessageSize(event.bytes[0]);
     if (size == 0) {
-      *error = path + ": " + "status " + std::to_string(event.bytes[0]) + " does not start a channel message";
+      *error = path + ": " + "status " + std::to_string(event.bytes[0]) +
+               " does not start a channel message";
       return false;
     }
-    const auto tick = static_cast<uint64_t>(std::llround(std::max(0.0, event.seconds) * ticks_per_second));
+    const auto tick =
+        static_cast<uint64_t>(std::llround(std::max(0.0, event.seconds) * ticks_per_second));
     if (tick - previous_tick > kMaxDelta) {
       *error = path + ": a gap between events is too long to write";
       return false;

@@ -43,8 +43,8 @@ bool RiffChunkReader::Next(RiffChunk* chunk) {
   const std::size_t room = remaining - kChunkHeaderSize;
   if (size > room) {
     error_ = "chunk '" + chunk->Name() + "' at byte " + std::to_string(header_offset) +
-             " declares " + std::to_string(size) + " bytes, but '" + parent_name_ +
-             "' has only " + std::to_string(room) + " left";
+             " declares " + std::to_string(size) + " bytes, but '" + parent_name_ + "' has only " +
+             std::to_string(room) + " left";
     return false;
   }
   chunk->body = parent_.subspan(position_ + kChunkHeaderSize, size);

@@ -65,7 +65,8 @@ bool ParseFormat(const RiffChunk& fmt, SampleFormat* format, std::string* error)
     *error = "sample rate is 0";
     return false;
   }
-  const bool pcm = format->code == kFormatPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+  const bool pcm =
+      format->code == kFormatPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
   const bool floating = format->code == kFormatFloat && (bits == 32 || bits == 64);
   if (!pcm && !floating) {
     *error = "unsupported sample format (code " + std::to_string(format->code) + ", " +

@@ -60,38 +60,47 @@ std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::strin
   // Each option takes one value; a handler returns false when it is invalid.
   using Handler = std::function<bool(const std::string&)>;
   const auto into = [](std::string* target) {
-    return [target](const std::string& value) { *target = value; return !value.empty(); };
+    return [target](const std::string& value) {
+      *target = value;
+      return !value.empty();
+    };
   };
   const std::map<std::string, Handler> options = {
       {"-o", into(&line.output_path)},
       {"--midi", into(&settings.midi_path)},
       {"--in", into(&settings.input_path)},
       {"--midi-out", into(&line.midi_output_path)},
-      {"--note", [&](const std::string& value) {
+      {"--note",
+       [&](const std::string& value) {
          const auto note = ParseNote(value);
          if (note) settings.notes.push_back(*note);
          return note.has_value();
        }},
-      {"--param", [&](const std::string& value) {
+      {"--param",
+       [&](const std::string& value) {
          const auto parameter = ParseParameter(value);
          if (parameter) settings.parameters.push_back(*parameter);
          return parameter.has_value();
        }},
-      {"--seconds", [&](const std::string& value) {
+      {"--seconds",
+       [&](const std::string& value) {
          settings.seconds = NumberIn(value, 1e-3, kMaxSeconds);
          return settings.seconds.has_value();
        }},
-      {"--rate", [&](const std::string& value) {
+      {"--rate",
+       [&](const std::string& value) {
          const auto rate = IntegerIn(value, 1000, 768000);
          if (rate) settings.sample_rate = static_cast<double>(*rate);
          return rate.has_value();
        }},
-      {"--block", [&](const std::string& value) {
+      {"--block",
+       [&](const std::string& value) {
          const auto block = IntegerIn(value, 1, 65536);
          if (block) settings.block_size = static_cast<int32_t>(*block);
          return block.has_value();
        }},
-      {"--program", [&](const std::string& value) {
+      {"--program",
+       [&](const std::string& value) {
          const auto program = IntegerIn(value, 0, INT32_MAX);
          if (program) settings.program = static_cast<int32_t>(*program);
          return program.has_value();
@@ -118,7 +127,8 @@ std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::strin
     }
   }
   if (settings.plugin_path.empty() || line.output_path.empty()) {
-    *error = settings.plugin_path.empty() ? "no plug-in library given" : "no output file given (-o)";
+    *error =
+        settings.plugin_path.empty() ? "no plug-in library given" : "no output file given (-o)";
     return std::nullopt;
   }
   return line;

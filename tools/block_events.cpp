@@ -9,8 +9,9 @@ namespace ov {
 
 BlockEventScheduler::BlockEventScheduler(std::vector<ScheduledMidi> events)
     : events_(std::move(events)) {
-  std::stable_sort(events_.begin(), events_.end(),
-                   [](const ScheduledMidi& a, const ScheduledMidi& b) { return a.frame < b.frame; });
+  std::stable_sort(
+      events_.begin(), events_.end(),
+      [](const ScheduledMidi& a, const ScheduledMidi& b) { return a.frame < b.frame; });
 }
 
 const vst2::VstEvents& BlockEventScheduler::TakeBlock(int64_t block_start, int32_t frames) {

@@ -68,8 +68,9 @@ int RunRenderCommand(const RenderCommandLine& command, std::ostream& out, std::o
   }
   const double seconds = result->audio.FrameCount() / settings.sample_rate;
   const std::size_t channels = result->audio.channels.size();
-  out << "Wrote " << command.output_path << ": " << channels << (channels == 1 ? " channel, " : " channels, ")
-      << FormatFixed(seconds, 3) << " s at " << result->audio.sample_rate << " Hz\n";
+  out << "Wrote " << command.output_path << ": " << channels
+      << (channels == 1 ? " channel, " : " channels, ") << FormatFixed(seconds, 3) << " s at "
+      << result->audio.sample_rate << " Hz\n";
   PrintLevels(result->audio, out);
   if (!command.midi_output_path.empty()) {
     out << "Wrote " << command.midi_output_path << ": " << result->midi_output.size()

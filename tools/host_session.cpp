@@ -58,8 +58,8 @@ void HostSession::Attach(vst2::AEffect* effect) {
   g_sessions[effect] = this;
 }
 
-intptr_t HostSession::Callback(vst2::AEffect* effect, int32_t opcode, int32_t index,
-                               intptr_t value, void* ptr, float opt) {
+intptr_t HostSession::Callback(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                               void* ptr, float opt) {
   // The version is asked before anything else, sometimes with no effect record.
   if (opcode == vst2::audioMasterVersion) return kHostVersion;
   HostSession* session = SessionFor(effect);
@@ -110,8 +110,8 @@ const vst2::VstTimeInfo* HostSession::Time() {
   time_.barStartPos = std::floor(time_.ppqPos / 4.0) * 4.0;  // always 4/4
   time_.timeSigNumerator = 4;
   time_.timeSigDenominator = 4;
-  time_.flags = vst2::kVstPpqPosValid | vst2::kVstTempoValid | vst2::kVstBarsValid |
-                vst2::kVstTimeSigValid;
+  time_.flags =
+      vst2::kVstPpqPosValid | vst2::kVstTempoValid | vst2::kVstBarsValid | vst2::kVstTimeSigValid;
   if (rendering_) {
     time_.flags |= vst2::kVstTransportPlaying;
     if (!transport_reported_) time_.flags |= vst2::kVstTransportChanged;

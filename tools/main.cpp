@@ -14,7 +14,8 @@ constexpr int kUsageExit = 2;
 
 constexpr const char* kUsage =
     "usage: orvane info LIB.so\n"
-    "       orvane render LIB.so -o OUT.wav [--midi FILE.mid] [--note KEY:VELOCITY:START_S:LENGTH_S]...\n"
+    "       orvane render LIB.so -o OUT.wav [--midi FILE.mid] [--note "
+    "KEY:VELOCITY:START_S:LENGTH_S]...\n"
     "                     [--in IN.wav] [--seconds S] [--rate R] [--block N] [--program P]\n"
     "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n";
 

@@ -76,7 +76,8 @@ void DescribeParameters(const VstPlugin& plugin, std::ostream& out) {
   const vst2::AEffect& effect = plugin.Effect();
   out << "Parameters: " << effect.numParams << "\n";
   for (int32_t i = 0; i < effect.numParams; ++i) {
-    const float value = effect.getParameter != nullptr ? effect.getParameter(&plugin.Effect(), i) : 0;
+    const float value =
+        effect.getParameter != nullptr ? effect.getParameter(&plugin.Effect(), i) : 0;
     out << "  " << i << ": " << plugin.DispatchText(vst2::effGetParamName, i) << " = "
         << plugin.DispatchText(vst2::effGetParamDisplay, i) << " "
         << plugin.DispatchText(vst2::effGetParamLabel, i) << " (value " << FormatFixed(value, 4)
@@ -123,7 +124,10 @@ void DescribePlugin(const VstPlugin& plugin, std::ostream& out) {
   out << "Can do:\n";
   for (const char* capability : kAskedCapabilities) {
     const intptr_t answer = plugin.Dispatch(vst2::effCanDo, 0, 0, const_cast<char*>(capability));
-    out << "  " << capability << ": " << (answer > 0 ? "yes" : answer < 0 ? "no" : "don't know")
+    out << "  " << capability << ": "
+        << (answer > 0   ? "yes"
+            : answer < 0 ? "no"
+                         : "don't know")
         << "\n";
   }
 }

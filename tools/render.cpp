@@ -25,7 +25,9 @@ double SecondsSince(SteadyClock::time_point start) {
 class ProgressMeter {
  public:
   ProgressMeter(std::ostream& out, bool terminal, double total_seconds)
-      : out_(out), terminal_(terminal), total_seconds_(total_seconds),
+      : out_(out),
+        terminal_(terminal),
+        total_seconds_(total_seconds),
         next_report_(terminal ? 0.5 : 5.0) {}
 
   void Update(double done_seconds) {
@@ -45,8 +47,8 @@ class ProgressMeter {
   void Show(double done_seconds) {
     out_ << (terminal_ ? "\r" : "") << "rendering: " << FormatFixed(done_seconds, 1) << " s of "
          << FormatFixed(total_seconds_, 1) << " s ("
-         << static_cast<int>(100 * done_seconds / total_seconds_) << "%)"
-         << (terminal_ ? "" : "\n") << std::flush;
+         << static_cast<int>(100 * done_seconds / total_seconds_) << "%)" << (terminal_ ? "" : "\n")
+         << std::flush;
     shown_ = true;
   }
 
@@ -82,7 +84,8 @@ std::optional<RenderInputs> GatherInputs(const RenderSettings& settings, std::os
     const std::optional<MidiSong> song = ReadMidiFile(settings.midi_path, error);
     if (!song) return std::nullopt;
     for (const MidiChannelEvent& event : song->events) {
-      inputs.events.push_back({frame_at(event.seconds), {event.bytes[0], event.bytes[1], event.bytes[2]}});
+      inputs.events.push_back(
+          {frame_at(event.seconds), {event.bytes[0], event.bytes[1], event.bytes[2]}});
     }
     inputs.tempo_bpm = song->FirstTempoBpm();
     inputs.has_music = true;
@@ -91,10 +94,12 @@ std::optional<RenderInputs> GatherInputs(const RenderSettings& settings, std::os
   std::vector<ScheduledMidi> notes;
   for (const NoteRequest& note : settings.notes) {
     const auto key = static_cast<uint8_t>(note.key);
-    notes.push_back({frame_at(note.start_seconds), {0x90, key, static_cast<uint8_t>(note.velocity)}});
+    notes.push_back(
+        {frame_at(note.start_seconds), {0x90, key, static_cast<uint8_t>(note.velocity)}});
     notes.push_back({frame_at(note.start_seconds + note.length_seconds), {0x80, key, 0}});
     inputs.has_music = true;
-    inputs.music_end_seconds = std::max(inputs.music_end_seconds, note.start_seconds + note.length_seconds);
+    inputs.music_end_seconds =
+        std::max(inputs.music_end_seconds, note.start_seconds + note.length_seconds);
   }
   // A note that ends where the next one of the same key starts must stop first.
   std::stable_sort(notes.begin(), notes.end(), [](const ScheduledMidi& a, const ScheduledMidi& b) {
@@ -138,16 +143,17 @@ bool ApplySettings(VstPlugin& plugin, const RenderSettings& settings, std::strin
   plugin.Dispatch(vst2::effSetBlockSize, 0, settings.block_size);
   if (settings.program) {
     if (*settings.program < 0 || *settings.program >= effect.numPrograms) {
-      *error = "program " + std::to_string(*settings.program) + " is out of range (the plug-in has " +
-               std::to_string(effect.numPrograms) + ")";
+      *error = "program " + std::to_string(*settings.program) +
+               " is out of range (the plug-in has " + std::to_string(effect.numPrograms) + ")";
       return false;
     }
     plugin.Dispatch(vst2::effSetProgram, 0, *settings.program);
   }
   for (const ParameterSetting& parameter : settings.parameters) {
-    if (parameter.index < 0 || parameter.index >= effect.numParams || effect.setParameter == nullptr) {
-      *error = "parameter " + std::to_string(parameter.index) + " is out of range (the plug-in has " +
-               std::to_string(effect.numParams) + ")";
+    if (parameter.index < 0 || parameter.index >= effect.numParams ||
+        effect.setParameter == nullptr) {
+      *error = "parameter " + std::to_string(parameter.index) +
+               " is out of range (the plug-in has " + std::to_string(effect.numParams) + ")";
       return false;
     }
     effect.setParameter(&effect, parameter.index, parameter.value);
@@ -177,9 +183,11 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
   for (auto& channel : output->channels) channel.reserve(total);
   BlockEventScheduler scheduler(inputs.events);
   // The accumulating call adds to zeroed buffers when replacing is not offered.
-  const bool replacing = effect.processReplacing != nullptr && (effect.flags & vst2::effFlagsCanReplacing);
+  const bool replacing =
+      effect.processReplacing != nullptr && (effect.flags & vst2::effFlagsCanReplacing);
   for (int64_t position = 0; position < total; position += settings.block_size) {
-    const auto frames = static_cast<int32_t>(std::min<int64_t>(settings.block_size, total - position));
+    const auto frames =
+        static_cast<int32_t>(std::min<int64_t>(settings.block_size, total - position));
     session.BeginBlock(position);
     for (std::size_t c = 0; c < in.samples.size(); ++c) {
       std::vector<float>& buffer = in.samples[c];
@@ -187,7 +195,8 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
       if (!inputs.audio || c >= inputs.audio->channels.size()) continue;
       const std::vector<float>& source = inputs.audio->channels[c];
       if (position >= static_cast<int64_t>(source.size())) continue;
-      const auto available = std::min<int64_t>(frames, static_cast<int64_t>(source.size()) - position);
+      const auto available =
+          std::min<int64_t>(frames, static_cast<int64_t>(source.size()) - position);
       std::copy_n(source.begin() + position, available, buffer.begin());
     }
     const vst2::VstEvents& events = scheduler.TakeBlock(position, frames);

@@ -20,7 +20,8 @@ inline std::string TempPath(const std::string& suffix) {
 inline std::string WriteTempFile(const std::string& suffix, const std::vector<uint8_t>& bytes) {
   const std::string path = TempPath(suffix);
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 

@@ -1,3 +1,5 @@
+#include "media/midi_file.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <string>
 
 #include "media/byte_order.h"
-#include "media/midi_file.h"
 #include "tests/media/media_test_support.h"
 
 namespace ov {
@@ -53,9 +54,10 @@ std::string ReadError(const Bytes& file) {
 TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
   // Note on, then two more note data pairs without status, then a program
   // change (one data byte) reused the same way.
-  const MidiSong song = Read(Smf(0, 96, {Join({0x00, 0x91, 60, 100, 0x00, 62, 101, 0x60, 60, 0,
-                                               0x00, 0xC1, 5, 0x00, 6},
-                                              kEndOfTrack)}));
+  const MidiSong song =
+      Read(Smf(0, 96,
+               {Join({0x00, 0x91, 60, 100, 0x00, 62, 101, 0x60, 60, 0, 0x00, 0xC1, 5, 0x00, 6},
+                     kEndOfTrack)}));
   ASSERT_EQ(song.events.size(), 5u);
   EXPECT_EQ(song.events[1].bytes[0], 0x91);
   EXPECT_EQ(song.events[1].bytes[1], 62);
@@ -69,10 +71,10 @@ TEST(MidiFile, RunningStatusRepeatsTheLastChannelStatus) {
 
 TEST(MidiFile, TempoChangeMidFileStretchesLaterEvents) {
   // 100 ticks per quarter: one quarter at 120 bpm (0.5 s), then 60 bpm.
-  const Bytes track = Join({0x00, 0x90, 60, 100,                    // tick 0
+  const Bytes track = Join({0x00, 0x90, 60,   100,                     // tick 0
                             0x64, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40,  // tick 100: 1,000,000 us
-                            0x64, 0x80, 60, 0,                         // tick 200
-                            0x81, 0x48, 0x90, 62, 90},                 // tick 400 (two-byte delta)
+                            0x64, 0x80, 60,   0,                       // tick 200
+                            0x81, 0x48, 0x90, 62,   90},               // tick 400 (two-byte delta)
                            kEndOfTrack);
   const MidiSong song = Read(Smf(0, 100, {track}));
   ASSERT_EQ(song.events.size(), 3u);
@@ -112,15 +114,16 @@ TEST(MidiFile, Format1MergesByTickThenTrackThenFileOrder) {
 
 TEST(MidiFile, SmpteDivisionCountsFramesNotBeats) {
   // 25 frames per second, 40 ticks per frame: 1000 ticks a second, whatever the tempo.
-  const Bytes track = Join({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x87, 0x68, 0x90, 60, 1},
-                           kEndOfTrack);
+  const Bytes track =
+      Join({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40, 0x87, 0x68, 0x90, 60, 1}, kEndOfTrack);
   const MidiSong song = Read(Smf(0, 0xE728, {track}));
   ASSERT_EQ(song.events.size(), 1u);
   EXPECT_DOUBLE_EQ(song.events[0].seconds, 1.0);
 }
 
 TEST(MidiFile, SysexAndUnknownChunksAreSkipped) {
-  Bytes file = Smf(0, 96, {Join({0x00, 0xF0, 0x03, 0x7E, 0x01, 0xF7, 0x00, 0x90, 60, 1}, kEndOfTrack)});
+  Bytes file =
+      Smf(0, 96, {Join({0x00, 0xF0, 0x03, 0x7E, 0x01, 0xF7, 0x00, 0x90, 60, 1}, kEndOfTrack)});
   const Bytes alien = {'X', 'F', 'I', 'H', 0, 0, 0, 2, 0xAA, 0xBB};
   file.insert(file.begin() + 14, alien.begin(), alien.end());
   const MidiSong song = Read(file);
@@ -130,21 +133,24 @@ TEST(MidiFile, SysexAndUnknownChunksAreSkipped) {
 
 TEST(MidiFile, MalformedFilesReportTheByteOffset) {
   // Track bodies start at byte 22.
-  EXPECT_NE(ReadError(Smf(0, 96, {{0x00, 0x90, 60}})).find("at byte 25: track ends inside an event"),
-            std::string::npos);
+  EXPECT_NE(
+      ReadError(Smf(0, 96, {{0x00, 0x90, 60}})).find("at byte 25: track ends inside an event"),
+      std::string::npos);
   EXPECT_NE(ReadError(Smf(0, 96, {{0x81, 0x82}})).find("at byte 24: track ends inside"),
             std::string::npos);
   EXPECT_NE(ReadError(Smf(0, 96, {{0x00, 0x90, 60, 1, 0x81, 0x82, 0x83, 0x84, 0x05}}))
                 .find("at byte 26: variable-length quantity longer than 4 bytes"),
             std::string::npos);
-  EXPECT_NE(ReadError(Smf(0, 96, {{0x00, 60, 1}})).find("at byte 23: data byte 0x3C with no running status"),
+  EXPECT_NE(ReadError(Smf(0, 96, {{0x00, 60, 1}}))
+                .find("at byte 23: data byte 0x3C with no running status"),
             std::string::npos);
   EXPECT_NE(ReadError(Smf(0, 96, {{0x00, 0x90, 0x90, 1}})).find("at byte 24: status byte 0x90"),
             std::string::npos);
   EXPECT_NE(ReadError(Smf(0, 96, {{0x00, 0xF1, 1}})).find("unexpected status byte 0xF1"),
             std::string::npos);
-  EXPECT_NE(ReadError(Smf(0, 96, {{0x00, 0xFF, 0x01, 0x7F, 'a'}})).find("at byte 26: event length 127"),
-            std::string::npos);
+  EXPECT_NE(
+      ReadError(Smf(0, 96, {{0x00, 0xFF, 0x01, 0x7F, 'a'}})).find("at byte 26: event length 127"),
+      std::string::npos);
 
   Bytes oversized = Smf(0, 96, {kEndOfTrack});
   oversized[21] = 0x40;  // track length 64 with 4 bytes present
@@ -154,7 +160,8 @@ TEST(MidiFile, MalformedFilesReportTheByteOffset) {
   missing_track[11] = 2;
   EXPECT_NE(ReadError(missing_track).find("at byte 26: file ends after 1 of 2 tracks"),
             std::string::npos);
-  EXPECT_NE(ReadError(Smf(2, 96, {kEndOfTrack})).find("format 2 (independent sequences) is not supported"),
+  EXPECT_NE(ReadError(Smf(2, 96, {kEndOfTrack}))
+                .find("format 2 (independent sequences) is not supported"),
             std::string::npos);
   EXPECT_NE(ReadError(Smf(0, 0, {kEndOfTrack})).find("at byte 12: 0 ticks per quarter"),
             std::string::npos);

@@ -1,10 +1,11 @@
+#include "media/wav_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
 #include "media/byte_order.h"
-#include "media/wav_file.h"
 #include "tests/media/media_test_support.h"
 
 namespace ov {
@@ -74,7 +75,8 @@ TEST(WavFile, FloatWriteReadsBackExactly) {
 
 TEST(WavFile, ReadsDebianAlsaSampleAsMono48k) {
   std::string error;
-  const std::optional<AudioClip> clip = ReadWavFile("/usr/share/sounds/alsa/Front_Center.wav", &error);
+  const std::optional<AudioClip> clip =
+      ReadWavFile("/usr/share/sounds/alsa/Front_Center.wav", &error);
   ASSERT_TRUE(clip) << error;
   EXPECT_EQ(clip->sample_rate, 48000u);
   ASSERT_EQ(clip->channels.size(), 1u);
@@ -88,19 +90,21 @@ TEST(WavFile, ReadsDebianAlsaSampleAsMono48k) {
 TEST(WavFile, DecodesIntegerWidthsAndExtensibleFormat) {
   // 8-bit is unsigned; 24-bit negative values must be sign-extended.
   std::string error;
-  const auto pcm8 = ReadWavFile(WriteTempFile("8.wav", Wav({1, 1, 8000, 8, 1}, {0x00, 0x80, 0xC0})), &error);
+  const auto pcm8 =
+      ReadWavFile(WriteTempFile("8.wav", Wav({1, 1, 8000, 8, 1}, {0x00, 0x80, 0xC0})), &error);
   ASSERT_TRUE(pcm8) << error;
   EXPECT_EQ(pcm8->channels[0], (std::vector<float>{-1.0f, 0.0f, 0.5f}));
   const auto pcm24 = ReadWavFile(
-      WriteTempFile("24.wav", Wav({1, 2, 8000, 24, 6}, {0x00, 0x00, 0x80, 0x00, 0x00, 0x40})), &error);
+      WriteTempFile("24.wav", Wav({1, 2, 8000, 24, 6}, {0x00, 0x00, 0x80, 0x00, 0x00, 0x40})),
+      &error);
   ASSERT_TRUE(pcm24) << error;
   EXPECT_EQ(pcm24->channels, (std::vector<std::vector<float>>{{-1.0f}, {0.5f}}));
 
   std::vector<uint8_t> extensible = FormatBody({0xFFFE, 1, 8000, 32, 4});
-  AppendLe16(extensible, 22);          // extension size
-  AppendLe16(extensible, 32);          // valid bits
-  AppendLe32(extensible, 4);           // channel mask: centre
-  AppendLe16(extensible, 3);           // sub-format: float
+  AppendLe16(extensible, 22);  // extension size
+  AppendLe16(extensible, 32);  // valid bits
+  AppendLe32(extensible, 4);   // channel mask: centre
+  AppendLe16(extensible, 3);   // sub-format: float
   extensible.insert(extensible.end(), {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA,
                                        0x00, 0x38, 0x9B, 0x71});
   std::vector<uint8_t> chunks;
@@ -133,7 +137,8 @@ TEST(WavFile, HostileFilesGiveErrorsNamingTheProblem) {
   EXPECT_NE(ReadError(riff_beyond).find("chunk 'RIFF' at byte 0"), std::string::npos);
 
   EXPECT_NE(ReadError(Wav({1, 0, 48000, 16, 0}, {})).find("channel count 0"), std::string::npos);
-  EXPECT_NE(ReadError(Wav({1, 65, 48000, 16, 130}, {})).find("channel count 65"), std::string::npos);
+  EXPECT_NE(ReadError(Wav({1, 65, 48000, 16, 130}, {})).find("channel count 65"),
+            std::string::npos);
   EXPECT_NE(ReadError(Wav({}, {0, 0, 0})).find("not a whole number of 2-byte frames"),
             std::string::npos);
   EXPECT_NE(ReadError(Wav({1, 2, 48000, 16, 2}, {})).find("block alignment"), std::string::npos);

@@ -1,13 +1,12 @@
-#include <gtest/gtest.h>
+#include "tools/arguments.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include "tools/arguments.h"
 
 namespace ov {
 namespace {
@@ -19,11 +18,12 @@ std::optional<RenderCommandLine> Parse(const std::vector<std::string>& arguments
 
 TEST(RenderArguments, ReadsEveryOption) {
   std::string error;
-  const auto line = Parse({"lib.so", "-o", "out.wav", "--note", "60:100:0.5:0.25", "--note",
-                           "72:1:0:2", "--param", "3=0.75", "--seconds", "1.5", "--rate", "44100",
-                           "--block", "64", "--program", "2", "--midi", "in.mid", "--in", "in.wav",
-                           "--midi-out", "out.mid"},
-                          &error);
+  const auto line = Parse(
+      {"lib.so",     "-o",        "out.wav",   "--note", "60:100:0.5:0.25", "--note", "72:1:0:2",
+       "--param",    "3=0.75",    "--seconds", "1.5",    "--rate",          "44100",  "--block",
+       "64",         "--program", "2",         "--midi", "in.mid",          "--in",   "in.wav",
+       "--midi-out", "out.mid"},
+      &error);
   ASSERT_TRUE(line) << error;
   const RenderSettings& settings = line->settings;
   EXPECT_EQ(settings.plugin_path, "lib.so");
@@ -47,10 +47,10 @@ TEST(RenderArguments, ReadsEveryOption) {
 
 TEST(RenderArguments, RejectsMalformedValuesNamingThem) {
   const std::vector<std::vector<std::string>> bad = {
-      {"lib.so"},                                   // no output
-      {"-o", "out.wav"},                            // no library
-      {"lib.so", "-o"},                             // option without value
-      {"lib.so", "other.so", "-o", "x.wav"},        // two libraries
+      {"lib.so"},                             // no output
+      {"-o", "out.wav"},                      // no library
+      {"lib.so", "-o"},                       // option without value
+      {"lib.so", "other.so", "-o", "x.wav"},  // two libraries
       {"lib.so", "-o", "x.wav", "--note", "60:100:0.5"},
       {"lib.so", "-o", "x.wav", "--note", "128:100:0:1"},
       {"lib.so", "-o", "x.wav", "--note", "60:0:0:1"},
@@ -75,7 +75,8 @@ TEST(RenderArguments, RejectsMalformedValuesNamingThem) {
 
 // Runs the built program; returns its exit code and what it printed.
 int RunOrvane(const std::string& arguments, std::string* output) {
-  const std::string command = std::string(std::getenv("OV_BUILD_DIR")) + "/orvane " + arguments + " 2>&1";
+  const std::string command =
+      std::string(std::getenv("OV_BUILD_DIR")) + "/orvane " + arguments + " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
   output->clear();
@@ -98,7 +99,8 @@ TEST(OrvaneProgram, ExitCodesSeparateUsageFromFailure) {
   EXPECT_NE(output.find("orvane info: " + own + ": the entry point returned no plug-in"),
             std::string::npos)
       << output;
-  EXPECT_EQ(RunOrvane("render /usr/lib/vst/Kars-vst.so -o /nonexistent/x.wav --seconds 0.1", &output), 1);
+  EXPECT_EQ(
+      RunOrvane("render /usr/lib/vst/Kars-vst.so -o /nonexistent/x.wav --seconds 0.1", &output), 1);
   EXPECT_NE(output.find("orvane render: /nonexistent/x.wav: No such file or directory"),
             std::string::npos)
       << output;

@@ -1,8 +1,8 @@
+#include "tools/block_events.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "tools/block_events.h"
 
 namespace ov {
 namespace {
@@ -29,8 +29,8 @@ std::vector<Delivered> Take(BlockEventScheduler& scheduler, int64_t start, int32
 ScheduledMidi NoteAt(int64_t frame, uint8_t key) { return {frame, {0x90, key, 100}}; }
 
 TEST(BlockEventScheduler, EventsLandInTheirBlockAtTheirOffset) {
-  BlockEventScheduler scheduler({NoteAt(1000, 4), NoteAt(0, 1), NoteAt(511, 2), NoteAt(512, 3),
-                                 NoteAt(1536, 5)});
+  BlockEventScheduler scheduler(
+      {NoteAt(1000, 4), NoteAt(0, 1), NoteAt(511, 2), NoteAt(512, 3), NoteAt(1536, 5)});
   EXPECT_EQ(Take(scheduler, 0, 512), (std::vector<Delivered>{{0, 1}, {511, 2}}));
   EXPECT_EQ(Take(scheduler, 512, 512), (std::vector<Delivered>{{0, 3}, {488, 4}}));
   EXPECT_TRUE(Take(scheduler, 1024, 512).empty());

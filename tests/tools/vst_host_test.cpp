@@ -48,7 +48,8 @@ TEST(VstHost, LibrariesThatAreNotPluginsFailClearly) {
 
   EXPECT_NE(LoadError(OV_NO_ENTRY_LIBRARY).find("no VSTPluginMain or main entry point"),
             std::string::npos);
-  EXPECT_NE(LoadError(OV_BAD_MAGIC_PLUGIN).find("without the VST 2 magic number"), std::string::npos);
+  EXPECT_NE(LoadError(OV_BAD_MAGIC_PLUGIN).find("without the VST 2 magic number"),
+            std::string::npos);
   // Our own plug-in library gives no plug-in without a project beside it.
   const std::string own = std::string(std::getenv("OV_BUILD_DIR")) + "/orvane-vst.so";
   EXPECT_EQ(LoadError(own), own + ": the entry point returned no plug-in");
@@ -116,7 +117,8 @@ TEST(VstHost, ProbeSeesInputsPositionsAndMidiAtTheirFrames) {
   std::ostringstream out, err;
   ASSERT_EQ(RunRenderCommand(command, out, err, false), 0) << err.str();
   EXPECT_NE(err.str().find("44100 Hz"), std::string::npos) << "no warning about the rate";
-  EXPECT_NE(err.str().find("has 2 channels and the plug-in takes 1"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("has 2 channels and the plug-in takes 1"), std::string::npos)
+      << err.str();
 
   const std::optional<AudioClip> rendered = ReadWavFile(command.output_path, &error);
   ASSERT_TRUE(rendered) << error;
