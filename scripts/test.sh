@@ -17,9 +17,8 @@ build_and_test() {
 # Optimised, but with assertions kept (no -DNDEBUG).
 build_and_test build -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O2 -g"
 
-# Leaks in third-party plug-ins that the host tests load are not ours to fix;
-# everything else the sanitizers find fails the run.
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+# Anything the sanitizers find, leaks included, fails the run.
+export ASAN_OPTIONS=abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 build_and_test build-asan -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_SANITIZE=ON
 
