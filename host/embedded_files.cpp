@@ -1,0 +1,94 @@
+#include "host/embedded_files.h"
+
+#include <algorithm>
+
+#include "host/file_names.h"
+#include "media/file_bytes.h"
+#include "platform/files.h"
+#include "platform/message_sink.h"
+
+namespace ov {
+namespace {
+
+bool StaysInMemory(std::string_view name) {
+  const std::string extension = FileExtension(name);
+  return extension == "mid" || extension == "wav" || extension == "sf2";
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t separator = path.find_last_of('/');
+  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+}  // namespace
+
+EmbeddedFiles::EmbeddedFiles(std::string library_path, MessageSink& messages)
+    : library_path_(std::move(library_path)),
+      library_folder_(FolderOf(library_path_) +
+                      std::string(WithoutExtension(LastComponent(library_path_))) + "/"),
+      messages_(messages) {}
+
+void EmbeddedFiles::Take(std::vector<EmbeddedFile> files) {
+  if (files.empty() || taken_) return;
+  taken_ = true;
+  std::optional<int64_t> library_time;
+  bool folder_ready = false;
+  for (EmbeddedFile& file : files) {
+    if (StaysInMemory(file.name)) {
+      in_memory_.push_back(std::move(file));
+      continue;
+    }
+    if (!folder_ready) {
+      CreateFolder(library_folder_);
+      library_time = FileModificationTime(library_path_);
+      folder_ready = true;
+    }
+    written_.push_back(WriteOut(file, library_time));
+  }
+}
+
+std::string EmbeddedFiles::WriteOut(const EmbeddedFile& file,
+                                    const std::optional<int64_t>& library_time) {
+  const std::string_view component = LastComponent(file.name);
+  if (!IsWritableComponent(component)) {
+    messages_.Post("The embedded file \"" + file.name + "\" has no usable name and was not written.",
+                   MessageStyle::kWarning);
+    return {};
+  }
+  const std::string path = library_folder_ + std::string(component);
+  // A copy on disk at least as new as the library is the user's to keep.
+  const auto existing_time = FileModificationTime(path);
+  if (existing_time && library_time && *existing_time >= *library_time) return path;
+  std::string error;
+  if (!WriteFileBytes(path, file.contents, &error)) {
+    messages_.Post("The embedded file \"" + file.name + "\" could not be written: " + error,
+                   MessageStyle::kWarning);
+    return {};
+  }
+  return path;
+}
+
+std::string EmbeddedFiles::ResolveFilePath(std::string_view name,
+                                           std::string_view default_extension) const {
+  std::string resolved(name);
+  if (FileExtension(resolved).empty() && !default_extension.empty()) {
+    resolved += ".";
+    resolved += default_extension;
+  }
+  if (IsAbsoluteName(resolved)) return resolved;
+  std::replace(resolved.begin(), resolved.end(), '\\', '/');
+  return library_folder_ + resolved;
+}
+
+std::optional<DataFile> EmbeddedFiles::OpenDataFile(std::string_view name,
+                                                    std::string_view default_extension) const {
+  const std::string path = ResolveFilePath(name, default_extension);
+  if (IsRegularFile(path)) return DataFile{path, {}};
+  const std::string_view wanted = LastComponent(path);
+  for (const EmbeddedFile& file : in_memory_) {
+    if (EqualsIgnoringCase(LastComponent(file.name), wanted)) return DataFile{{}, file.contents};
+  }
+  return std::nullopt;
+}
+
+}  // namespace ov
