@@ -1,0 +1,34 @@
+#include "modules/file_types.h"
+
+#include <algorithm>
+
+namespace ov {
+namespace {
+
+constexpr FileType kFileTypes[] = {
+    {"*", "default"},       {"wav", "Wave Files"},      {"ov1", "Orvane Files"},
+    {"mid", "MIDI Files"},  {"sf2", "SoundFont Files"}, {"dll", "Plugin"},
+    {"fxb", "VST Bank"},    {"fxp", "VST Inst"},        {"bmp", "Image Files"},
+    {"png", "Image Files"}, {"*", "Embeddable Files"},  {"", ""},
+};
+static_assert(std::size(kFileTypes) == 12);
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+}  // namespace
+
+std::span<const FileType> FileTypes() { return kFileTypes; }
+
+std::size_t FileTypeIndex(std::string_view extension) {
+  for (std::size_t i = 0; i < std::size(kFileTypes); ++i) {
+    if (SameIgnoringCase(kFileTypes[i].extension, extension)) return i;
+  }
+  return 0;
+}
+
+}  // namespace ov
