@@ -218,7 +218,7 @@ TEST(ObjectArchiveClasses, UnknownLongAndUnexpectedClassesAreRefused) {
   ClassRecord(wrong_reference, 1, "Other");
   Le16(wrong_reference, 2);
   ObjectArchive archive(wrong_reference, TestClasses());
-  std::unique_ptr<Persistent> other = archive.Adopt(archive.ReadObject(nullptr));
+  const std::unique_ptr<Persistent> held = archive.Adopt(archive.ReadObject(nullptr));
   try {
     archive.ReadObject(&Node::kClass);
     ADD_FAILURE();
