@@ -10,7 +10,7 @@ namespace {
 std::array<std::string, 128> BuildControllerNames() {
   std::array<std::string, 128> names;
   for (int n = 0; n < 128; ++n) {
-    char number[8];
+    char number[12];  // room for any int
     std::snprintf(number, sizeof number, "%3d", n);
     names[n] = number;
   }
