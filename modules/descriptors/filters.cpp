@@ -10,11 +10,10 @@ constexpr char kCutoffHint[] = "Controls the Filter's 'Cutoff'. 1 Volt per Octav
 constexpr char kSwitchableCutoffHint[] =
     "Controls the Filter's 'Cutoff'. 1 Volt per Octave or 1 Volt / kHz switchable";
 constexpr char kEmphasisHint[] = "Emphasises the Cutoff frequency";
-constexpr char kBoostCutRange[] = "10,-10,10,-10";
-constexpr char kBoostCutHint[] =
-    "For Parametric Filters, +ve = boost, -ve = cut. NOT USED AT PRESENT";
 
 constexpr PlugSpec kSignal = {"Signal", DR_IN, DT_FSAMPLE, "0", "", 512, ""};
+constexpr PlugSpec kFreqScale = {"Freq Scale",  DR_PARAMETER, DT_ENUM, "0", kFreqScaleList, 0,
+                                 kFreqScaleHint};
 
 constexpr PlugSpec kOnePole[] = {
     kSignal,
@@ -28,29 +27,25 @@ constexpr PlugSpec kAllPass[] = {
     {"Pitch", DR_IN, DT_FSAMPLE, "5", "", 1, kCutoffHint},
     {"Resonance", DR_IN, DT_FSAMPLE, "5", "", 1, "Controls the rollover frequency band width"},
     {"Output", DR_OUT, DT_FSAMPLE, "", "", 0, ""},
-    {"Freq Scale", DR_PARAMETER, DT_ENUM, "0", kFreqScaleList, 0, kFreqScaleHint},
+    kFreqScale,
 };
 
-// The ladder filter lists "Mode" and "Boost/Cut" without using them.
-constexpr PlugSpec kBiquad[] = {
-    kSignal,
-    {"Pitch", DR_IN, DT_FSAMPLE, "5", "", 1, kSwitchableCutoffHint},
-    {"Resonance", DR_IN, DT_FSAMPLE, "5", "", 1, kEmphasisHint},
-    {"Output", DR_OUT, DT_FSAMPLE, "", "", 0, ""},
-    {"Mode", DR_IN, DT_ENUM, "0", "4 Pole LP", 256, "Not used at present"},
-    {"Boost/Cut", DR_IN, DT_FSAMPLE, "0", kBoostCutRange, 257, kBoostCutHint},
-    {"Freq Scale", DR_PARAMETER, DT_ENUM, "0", kFreqScaleList, 0, kFreqScaleHint},
-};
-
-constexpr PlugSpec kEqParametric[] = {
-    kSignal,
-    {"Pitch", DR_IN, DT_FSAMPLE, "5", "", 1, kSwitchableCutoffHint},
-    {"Resonance", DR_IN, DT_FSAMPLE, "5", "", 1, kEmphasisHint},
-    {"Output", DR_OUT, DT_FSAMPLE, "", "", 0, ""},
-    {"Mode", DR_IN, DT_ENUM, "0", "4 Pole LP", 0, "Not used at present"},
-    {"Boost/Cut", DR_IN, DT_FSAMPLE, "0", kBoostCutRange, 1, kBoostCutHint},
-    {"Freq Scale", DR_PARAMETER, DT_ENUM, "0", kFreqScaleList, 0, kFreqScaleHint},
-};
+// The ladder filter lists "Mode" and "Boost/Cut" without using them; the
+// equaliser uses "Boost/Cut".
+constexpr std::array<PlugSpec, 7> TwoPole(int32_t mode_flags, int32_t boost_cut_flags) {
+  return {{
+      kSignal,
+      {"Pitch", DR_IN, DT_FSAMPLE, "5", "", 1, kSwitchableCutoffHint},
+      {"Resonance", DR_IN, DT_FSAMPLE, "5", "", 1, kEmphasisHint},
+      {"Output", DR_OUT, DT_FSAMPLE, "", "", 0, ""},
+      {"Mode", DR_IN, DT_ENUM, "0", "4 Pole LP", mode_flags, "Not used at present"},
+      {"Boost/Cut", DR_IN, DT_FSAMPLE, "0", "10,-10,10,-10", boost_cut_flags,
+       "For Parametric Filters, +ve = boost, -ve = cut. NOT USED AT PRESENT"},
+      kFreqScale,
+  }};
+}
+constexpr auto kBiquad = TwoPole(256, 257);
+constexpr auto kEqParametric = TwoPole(0, 1);
 
 constexpr PlugSpec kStateVariable[] = {
     kSignal,
@@ -60,7 +55,7 @@ constexpr PlugSpec kStateVariable[] = {
     {"Hi Pass", DR_OUT, DT_FSAMPLE, "", "", 0, ""},
     {"Band Pass", DR_OUT, DT_FSAMPLE, "", "", 0, ""},
     {"Band Reject", DR_OUT, DT_FSAMPLE, "", "", 0, ""},
-    {"Freq Scale", DR_PARAMETER, DT_ENUM, "0", kFreqScaleList, 0, kFreqScaleHint},
+    kFreqScale,
 };
 
 }  // namespace
