@@ -58,21 +58,30 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
   current_ = nullptr;
   top_ = top;
   if (top_ != nullptr) {
-    top_->VisitTree([this](ug_base& generator) {
-      generator.master_ = this;
+    std::size_t generators = 0;
+    top_->VisitTree([&](ug_base& generator) {
+      ++generators;
+      generator.SetMaster(this);
+      if ((generator.Flags() & UGF_CLONE) != 0) return;  // answers to its model's id
       const uint32_t id = generator.TargetId();
       RegisterTarget(generator, id != 0 ? id : host_.NewTargetId());
     });
-    top_->Open();
+    events_.Reserve(std::max(kMinimumEvents, generators * kEventsPerGenerator));
+    top_->VisitTree([](ug_base& generator) { generator.Open(); });
   }
+  events_.SetGrowable(false);
   running_ = true;
 }
 
 void OvAudioMaster::Stop() {
   if (!running_) return;
+  events_.SetGrowable(true);
   if (top_ != nullptr) {
-    top_->Close();
-    top_->VisitTree([this](ug_base& generator) { targets_.Unregister(generator); });
+    top_->VisitTree([this](ug_base& generator) {
+      generator.Close();
+      generator.ClearEvents();
+      targets_.Unregister(generator);
+    });
   }
   // Woken or self-activated generators that Close did not reach.
   while (run_list_head_ != nullptr) Unlink(run_list_head_);
@@ -140,10 +149,8 @@ void OvAudioMaster::Activate(ug_base* generator) {
   generator->in_run_list_ = true;
 
   // A place earlier in the running slice has passed: start from its end.
-  const bool place_passed =
-      current_ != nullptr && generator->sort_order_ > current_->sort_order_;
-  generator->clock_ = place_passed ? slice_end_ : sample_clock_;
-  generator->RestampEventsBefore(generator->clock_);
+  const bool place_passed = current_ != nullptr && generator->sort_order_ > current_->sort_order_;
+  generator->CatchUp(place_passed ? slice_end_ : sample_clock_);
 }
 
 void OvAudioMaster::Deactivate(ug_base* generator) {

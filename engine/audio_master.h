@@ -16,6 +16,7 @@
 
 #include "engine/byte_ring.h"
 #include "engine/engine_host.h"
+#include "engine/event_pool.h"
 #include "engine/message_queue.h"
 #include "platform/vst2.h"
 
@@ -42,17 +43,18 @@ class OvAudioMaster {
   float SampleRate() const;
   int32_t EngineBlockSize() const;
 
-  // Resets clocks and flags, makes this the master of every generator and
-  // registers each as a message target (taking a fresh identifier for any
-  // that has none), opens the top generator (which activates itself and its
-  // children). Null top is an empty engine that renders nothing. Editor
-  // thread, audio stopped.
+  // Resets clocks and flags, makes this the master of every generator in the
+  // tree under `top` and registers each but voice copies as a message target
+  // (taking a fresh identifier for any that has none), sizes the event pool,
+  // then opens every generator (which puts it on the run list). Null top is
+  // an empty engine that renders nothing. Editor thread, audio stopped.
   void Start(ug_base* top);
   // Start with the sample clock at `sample_time` rather than 0, so tests can
   // cross the 32-bit wrap without running for twelve hours.
   void StartAtForTesting(ug_base* top, uint32_t sample_time);
-  // Closes the top generator, takes every generator off the run list and
-  // unregisters them. Editor thread, audio stopped.
+  // Closes every generator, drops their pending events, takes every
+  // generator off the run list and unregisters them. Editor thread, audio
+  // stopped.
   void Stop();
   // Any thread.
   bool IsRunning() const;
@@ -62,8 +64,19 @@ class OvAudioMaster {
   // Drains pending queue messages; the first step of Process. Audio thread.
   void ServiceQueues();
 
-  // Sample time of the start of the current slice.
+  // Sample time of the start of the current slice, of the start of the
+  // current engine-block cell, and just after the current slice. Audio thread.
   uint32_t SampleClock() const;
+  uint32_t CellStart() const { return cell_start_; }
+  uint32_t SliceEnd() const { return slice_end_; }
+
+  // The application that owns this engine. Any thread; its methods say which
+  // thread may call them.
+  EngineHost& Host() const { return host_; }
+  // Event records for every generator of this engine. The pool grows only
+  // while the engine is stopped; while it runs an exhausted pool drops
+  // events (counted). Threads: as EventPool.
+  EventPool& Events() { return events_; }
 
   // The run list. Audio thread, or editor thread while audio is stopped.
   // Activating a listed generator and deactivating an unlisted one do
@@ -85,10 +98,8 @@ class OvAudioMaster {
   // on. While the host processes, the audio thread drains the queue at its
   // next block; otherwise the posting thread drains it at once (unless that
   // is turned off, when the next block does). False when the queue is full.
-  bool PostFromEditor(uint32_t target_id, uint32_t message_id,
-                      std::span<const std::byte> payload);
-  bool PostAutomation(uint32_t target_id, uint32_t message_id,
-                      std::span<const std::byte> payload);
+  bool PostFromEditor(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
+  bool PostAutomation(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
   // Sends (a, b) to the generator's OnNotify: at once while the engine is
   // stopped, otherwise at the sample clock its message is drained at.
   // Editor thread.
@@ -103,6 +114,10 @@ class OvAudioMaster {
  private:
   static constexpr uint32_t kEditorQueueBytes = 4096;
   static constexpr uint32_t kAutomationQueueBytes = 2048;
+  // Event records: a floor, and room per generator for a busy cell of status
+  // changes, MIDI and notifications.
+  static constexpr std::size_t kMinimumEvents = 1024;
+  static constexpr std::size_t kEventsPerGenerator = 64;
 
   void StartAt(ug_base* top, uint32_t sample_time);
   bool Post(ByteRing& queue, std::atomic<bool>& queue_pending, uint32_t target_id,
@@ -129,6 +144,7 @@ class OvAudioMaster {
   ByteRing editor_queue_{kEditorQueueBytes};
   ByteRing automation_queue_{kAutomationQueueBytes};
   MessageTargetMap targets_;
+  EventPool events_{kMinimumEvents};
 
   ug_base* top_ = nullptr;
   ug_base* run_list_head_ = nullptr;

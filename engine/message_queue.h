@@ -30,8 +30,7 @@ constexpr uint32_t MessageId(const char (&code)[5]) {
 // Thread: the one draining the queue.
 class MessageReader {
  public:
-  MessageReader(ByteRing& ring, uint32_t payload_size)
-      : ring_(ring), remaining_(payload_size) {}
+  MessageReader(ByteRing& ring, uint32_t payload_size) : ring_(ring), remaining_(payload_size) {}
 
   template <typename T>
   bool Read(T& value) {
@@ -60,6 +59,11 @@ class dsp_msg_target {
   // Reads this message's payload. Called on the thread draining the queue:
   // the audio thread while the host processes, otherwise the posting thread.
   virtual void OnMessage(uint32_t message_id, MessageReader& payload) = 0;
+
+ protected:
+  // A voice's copy answers to its model's identifier (only the model is
+  // registered). Editor thread.
+  void AdoptTargetId(uint32_t id) { target_id_ = id; }
 
  private:
   friend class MessageTargetMap;

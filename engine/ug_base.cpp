@@ -1,28 +1,114 @@
 #include "engine/ug_base.h"
 
-#include <algorithm>
+#include <stdexcept>
 
 #include "engine/audio_master.h"
 
 namespace ov {
 
-void ug_base::VisitTree(const std::function<void(ug_base&)>& visit) { visit(*this); }
+ug_base::ug_base()
+    : process_function_(&ug_base::SleepWhenIdle), saved_process_function_(&ug_base::DoNothing) {}
 
-void ug_base::Open() { master_->Activate(this); }
+ug_base::~ug_base() {
+  // Plugs remove their connectors first; events go back to the pool.
+  plugs_.clear();
+  if (Pool() != nullptr) ClearEvents();
+}
 
-void ug_base::Close() { master_->Deactivate(this); }
+void ug_base::SetMaster(OvAudioMaster* master) {
+  master_ = master;
+  SetEventPool(master != nullptr ? &master->Events() : nullptr);
+}
 
-void ug_base::Process(int32_t frames) {
-  while (frames > 0) {
-    DeliverDueNotifications();
-    int32_t stretch = frames;
-    if (pending_count_ > 0) {
-      stretch = std::min(stretch, static_cast<int32_t>(pending_[0].time - clock_));
+void ug_base::VisitTree(const std::function<void(ug_base&)>& visit) {
+  std::vector<ug_base*> pending{this};
+  while (!pending.empty()) {
+    ug_base* generator = pending.back();
+    pending.pop_back();
+    visit(*generator);
+    const auto children = generator->Children();
+    for (auto child = children.rbegin(); child != children.rend(); ++child) {
+      pending.push_back(child->get());
     }
-    DoProcess(stretch);
-    clock_ += static_cast<uint32_t>(stretch);
-    frames -= stretch;
   }
+}
+
+void ug_base::ListPlugs(std::vector<InterfaceObject>&) {}
+
+void ug_base::CreatePlugs() {
+  std::vector<InterfaceObject> descriptors;
+  ListPlugs(descriptors);
+  for (const InterfaceObject& descriptor : descriptors) {
+    plugs_.push_back(std::make_unique<UPlug>(*this, PlugCount(), descriptor));
+  }
+}
+
+void ug_base::CreatePlugs(std::span<const int32_t> descriptor_indices) {
+  std::vector<InterfaceObject> descriptors;
+  ListPlugs(descriptors);
+  for (const int32_t index : descriptor_indices) {
+    if (index < 0 || index >= static_cast<int32_t>(descriptors.size())) {
+      throw std::invalid_argument("plug descriptor index out of range");
+    }
+  }
+  for (const int32_t index : descriptor_indices) {
+    plugs_.push_back(std::make_unique<UPlug>(*this, PlugCount(), descriptors[index]));
+  }
+}
+
+UPlug* ug_base::AddPlug(int32_t direction, int32_t datatype, int32_t plug_flags) {
+  return plugs_
+      .emplace_back(std::make_unique<UPlug>(*this, PlugCount(), direction, datatype, plug_flags))
+      .get();
+}
+
+UPlug* ug_base::plug(int32_t index) const {
+  if (index < 0 || index >= PlugCount()) throw std::invalid_argument("plug number out of range");
+  return plugs_[index].get();
+}
+
+int32_t ug_base::EngineBlockSize() const { return master_->EngineBlockSize(); }
+
+void ug_base::SetUpBuffers() {
+  if (master_ == nullptr) throw std::logic_error("a generator needs its engine before buffers");
+  audio_inputs_ = audio_outputs_ = 0;
+  for (const auto& plug : plugs_) {
+    plug->SetUpStorage(EngineBlockSize());
+    if (!plug->IsAudio()) continue;
+    if (plug->Direction() == DR_OUT) ++audio_outputs_;
+    if (plug->Direction() == DR_IN) ++audio_inputs_;
+  }
+}
+
+void ug_base::Open() {
+  for (const auto& plug : plugs_) {
+    const USampBlock* block = plug->Direction() == DR_OUT ? plug->Block() : nullptr;
+    if (block != nullptr && block->CellSize() != EngineBlockSize()) {
+      throw std::logic_error("sample blocks were set up for another engine block size");
+    }
+  }
+  sleeping_ = false;
+  ResetStaticCountdown();
+  master_->Activate(this);
+  for (const auto& plug : plugs_) {
+    if (plug->BufferMember() != nullptr) *plug->BufferMember() = plug->Data();
+  }
+  // Each input learns its sources' state (at least static, so that a first
+  // value is computed) and current value.
+  for (const auto& plug : plugs_) {
+    if (!plug->IsInput()) continue;
+    for (connector* link : plug->Connectors()) {
+      const UPlug& source = *link->Source();
+      QueueStatusChange(clock_, link, std::max<int32_t>(source.State(), ST_STATIC));
+      plug->CopyValueFrom(source);
+    }
+  }
+  flags_ |= UGF_OPEN;
+}
+
+void ug_base::Close() {
+  flags_ &= ~UGF_OPEN;
+  master_->Deactivate(this);
 }
 
 void ug_base::Wake() { master_->Wake(this); }
@@ -32,28 +118,58 @@ void ug_base::Sleep() {
   master_->Deactivate(this);
 }
 
-void ug_base::OnNotify(int32_t, int32_t) {}
-
-void ug_base::QueueNotification(uint32_t time, int32_t a, int32_t b) {
-  if (pending_count_ == kMaxPendingNotifications) {
-    OnNotify(a, b);
-    return;
-  }
-  pending_[pending_count_++] = {time, a, b};
+void ug_base::Suspend() {
+  if ((flags_ & UGF_NEVER_SUSPEND) != 0) return;
+  master_->Deactivate(this);
+  flags_ |= UGF_SUSPENDED;
 }
 
-void ug_base::RestampEventsBefore(uint32_t time) {
-  for (int i = 0; i < pending_count_; ++i) {
-    if (static_cast<int32_t>(pending_[i].time - time) < 0) pending_[i].time = time;
+void ug_base::Resume() {
+  if ((flags_ & UGF_SUSPENDED) == 0) return;
+  flags_ &= ~UGF_SUSPENDED;
+  if (!sleeping_) {
+    master_->Activate(this);
+  } else if (HasEvents()) {
+    Wake();
   }
+  if (static_countdown_ > 0) ResetStaticCountdown();
 }
 
-void ug_base::DeliverDueNotifications() {
-  while (pending_count_ > 0 && static_cast<int32_t>(pending_[0].time - clock_) <= 0) {
-    const Notification due = pending_[0];
-    std::copy(pending_.begin() + 1, pending_.begin() + pending_count_, pending_.begin());
-    --pending_count_;
-    OnNotify(due.a, due.b);  // may queue more: the store is consistent by now
+std::unique_ptr<ug_base> ug_base::Clone() {
+  std::unique_ptr<ug_base> clone = CreateInstance();
+  clone->next_clone_ = next_clone_;
+  next_clone_ = clone.get();
+  clone->AdoptTargetId(TargetId());
+  clone->sort_order_ = sort_order_;
+  clone->container_ = container_;
+  clone->SetMaster(master_);
+
+  // Its own descriptors, less panel-side plugs (unless patch-stored) and the
+  // plugs clones skip; then copies of the model's further plugs.
+  std::vector<InterfaceObject> descriptors;
+  clone->ListPlugs(descriptors);
+  for (const InterfaceObject& descriptor : descriptors) {
+    const bool panel_only =
+        (descriptor.flags & kPlugPanelSide) != 0 && (descriptor.flags & kPlugPatchStored) == 0;
+    if (panel_only || (descriptor.flags & (kPlugSkippedByClones | kPlugAutoDuplicate)) != 0) {
+      continue;
+    }
+    clone->plugs_.push_back(std::make_unique<UPlug>(*clone, clone->PlugCount(), descriptor));
+  }
+  for (int32_t i = clone->PlugCount(); i < PlugCount(); ++i) {
+    const UPlug& model = *plugs_[i];
+    clone->AddPlug(model.Direction(), model.Datatype(), model.Flags());
+  }
+  clone->SetUpBuffers();
+  clone->flags_ = (flags_ & ~(UGF_SUSPENDED | UGF_OPEN)) | UGF_CLONE;
+  return clone;
+}
+
+void ug_base::NotifySelf(int32_t kind, int32_t value) {
+  if (master_ != nullptr && master_->IsRunning()) {
+    master_->Notify(*this, kind, value);
+  } else {
+    OnNotify(kind, value);
   }
 }
 
@@ -61,7 +177,7 @@ void ug_base::OnMessage(uint32_t message_id, MessageReader& payload) {
   NotifyMessage notify;
   if (message_id != NotifyMessage::kId || !payload.Read(notify)) return;
   if (master_->IsRunning()) {
-    QueueNotification(master_->SampleClock(), notify.a, notify.b);
+    QueueEvent(master_->SampleClock(), UET_UI_NOTIFY, notify.a, nullptr, notify.b, true);
   } else {
     OnNotify(notify.a, notify.b);
   }

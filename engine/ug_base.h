@@ -1,96 +1,222 @@
-// The generator as the audio master sees it: a node on the run list with its
-// own sample clock, run one slice at a time. Plugs, sample blocks and the full
-// event list build on this.
+// Unit generators: the engine side of every module. A generator owns its
+// plugs, keeps its pending events in time order, and is run by the audio
+// master one slice at a time through its current process function, which it
+// swaps as its inputs run, turn static or stop. A generator whose outputs no
+// longer change fills one engine block with the constant and then sleeps
+// (leaves the run list) until an event wakes it.
 //
 // Threads: everything here runs on the audio thread while the engine runs,
-// or on the editor thread while audio is stopped (engine start and stop).
+// or on the editor thread while audio is stopped (building, start and stop).
+// Methods marked "editor thread" are never called while audio runs. Nothing
+// reached from Process allocates or locks.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
+#include <vector>
 
+#include "engine/event_processor.h"
+#include "engine/interface_object.h"
 #include "engine/message_queue.h"
+#include "engine/uplug.h"
 
 namespace ov {
 
 class OvAudioMaster;
+class ug_container;
 
-class ug_base : public dsp_msg_target {
+// Generator flag bits. The polyphony marks (0x02 to 0x40) belong to voice
+// handling.
+enum GeneratorFlag : uint32_t {
+  UGF_VOICE_NEUTRAL = 0x02,    // its inputs do not keep a voice alive
+  UGF_PER_VOICE = 0x04,        // cloned into every voice
+  UGF_UPSTREAM_MARK = 0x08,    // upstream of a voice-dependent input
+  UGF_DOWNSTREAM_MARK = 0x10,  // downstream of the note source
+  UGF_OUTLIVES_VOICE = 0x20,   // not suspended with its voice
+  UGF_STOPS_MARKING = 0x40,    // stops polyphony marking and group spreading
+  UGF_SUSPENDED = 0x80,
+  UGF_OPEN = 0x100,
+  UGF_NEVER_SUSPEND = 0x200,
+  UGF_CLONE = 0x800,
+  UGF_FROM_DOCUMENT = 0x1000,  // copied from the module's document object
+  UGF_SORT_BOOST = 0x2000,     // 200, not 4, added to its sort order
+};
+
+class ug_base : public EventProcessor, public dsp_msg_target {
  public:
-  // The payload of a notification from the editor.
+  // Runs over `count` samples of the current slice, writing sample blocks
+  // from index `position`.
+  using ProcessFunction = void (ug_base::*)(int32_t position, int32_t count);
+
+  // The payload of a "noti" message.
   struct NotifyMessage {
     static constexpr uint32_t kId = MessageId("noti");
     uint32_t host_time_ms;
-    uint32_t stream;  // always 0 for now
+    uint32_t stream;  // always 0
     uint32_t target_id;
     int32_t a;
     int32_t b;
   };
+  // OnNotify kind: transmit static on every output marked by a document value.
+  static constexpr int32_t kNotifyStaticPending = 1;
 
-  ug_base() = default;
-  ~ug_base() override = default;
+  // Constructors touch no engine: the registry builds a probe of every
+  // generator class just to list its plugs.
+  ug_base();
+  ~ug_base() override;
   ug_base(const ug_base&) = delete;
   ug_base& operator=(const ug_base&) = delete;
 
-  // Calls `visit` on this generator and every one it contains. Editor thread.
-  virtual void VisitTree(const std::function<void(ug_base&)>& visit);
-  // Engine start and stop: joins and leaves the run list.
+  // --- Virtual operations.
+
+  // Puts a sleeping generator back on the run list.
+  virtual void Wake();
+  // The master's slice entry: runs `frames` samples from Clock(), split at
+  // the time stamps of pending events. Audio thread.
+  virtual void Process(int32_t frames);
+  // A notification from the editor side, or one the generator sent itself.
+  virtual void OnNotify(int32_t kind, int32_t value);
+  // Status changes, notifications and function calls; other kinds are the
+  // subclasses'.
+  virtual void HandleEvent(ug_event& event);
+  // A new, empty generator of the same class. Any thread.
+  virtual std::unique_ptr<ug_base> CreateInstance() const = 0;
+  // A copy for another voice: same engine, sort order and identifier, its
+  // own plugs and buffers (no connections), on this generator's clone chain.
+  // The caller keeps it alive as long as this generator. Editor thread.
+  virtual std::unique_ptr<ug_base> Clone();
+  // Leaves the run list with its voice (unless never suspended), and back.
+  virtual void Suspend();
+  virtual void Resume();
+  virtual void QueueMidi(uint32_t time, uint32_t message, UPlug* receiver);
+  virtual void QueueStatusChange(uint32_t time, connector* link, int32_t state);
+  // A status change has reached one of the inputs. Subclasses pick their
+  // process function here and pass a state on; the base does nothing.
+  virtual void OnStatusChange(uint32_t time, connector* link, int32_t state);
+  // Appends this class's plug descriptors in plug order. Any thread; also
+  // called on probes without an engine.
+  virtual void ListPlugs(std::vector<InterfaceObject>& descriptors);
+  // Joins the run list, hands audio plugs' data to their buffer members and
+  // sends each input its source's state and value. Subclasses that override
+  // it call ug_base::Open(). Editor thread.
   virtual void Open();
   virtual void Close();
-
-  // The master's slice entry: runs `frames` samples from Clock(), delivering
-  // each queued notification when the clock reaches its time.
-  void Process(int32_t frames);
-  // Puts a sleeping generator back on the run list.
-  void Wake();
-
-  // Runs OnNotify(a, b) at sample time `time` (at once when the store of
-  // pending notifications is full: late beats lost).
-  void QueueNotification(uint32_t time, int32_t a, int32_t b);
-  // A generator rejoining the run list cannot act in the past: notifications
-  // stamped before `time` move up to it.
-  void RestampEventsBefore(uint32_t time);
-
   void OnMessage(uint32_t message_id, MessageReader& payload) override;
+  // Creates every plug's storage and counts audio plugs. Editor thread,
+  // after the engine block size is fixed.
+  virtual void SetUpBuffers();
+  // Whether sleep-when-idle may take it off the run list.
+  virtual bool CanSleep() const;
+  // Generators owned by this one (containers).
+  virtual std::span<const std::unique_ptr<ug_base>> Children() const { return {}; }
 
+  // --- Placement. Editor thread.
+
+  // The engine this generator belongs to; also gives it the engine's event
+  // pool. Containers pass it to children they adopt.
+  void SetMaster(OvAudioMaster* master);
   OvAudioMaster* Master() const { return master_; }
+  ug_container* Container() const { return container_; }
+  // Calls `visit` on this generator and every one below it, parents first.
+  // Iterative, so any depth of nesting is safe.
+  void VisitTree(const std::function<void(ug_base&)>& visit);
+
+  // --- Plugs. Creation: editor thread.
+
+  // One plug per descriptor, or per chosen descriptor index (plug numbers
+  // are positions in the choice). Indices outside the list raise
+  // std::invalid_argument.
+  void CreatePlugs();
+  void CreatePlugs(std::span<const int32_t> descriptor_indices);
+  // A plug made from direction and datatype alone, appended.
+  UPlug* AddPlug(int32_t direction, int32_t datatype, int32_t plug_flags = 0);
+  // Raises std::invalid_argument for a number outside the plug array.
+  UPlug* plug(int32_t index) const;
+  int32_t PlugCount() const { return static_cast<int32_t>(plugs_.size()); }
+  int32_t AudioInputs() const { return audio_inputs_; }
+  int32_t AudioOutputs() const { return audio_outputs_; }
+
+  // --- Events. Audio thread (or editor thread while audio is stopped).
+
+  // Queues an event; with `wake`, a sleeping generator that is not suspended
+  // is woken first. False when no event record was free.
+  bool QueueEvent(uint32_t time, int32_t kind, int32_t parm1, void* parm2, int32_t parm3,
+                  bool wake);
+  bool QueueProgramChange(uint32_t time, int32_t program);
+  bool QueueRunFunction(uint32_t time, RunFunction function);
+  // Queues `message` on every input connected to `output` whose channel
+  // filter takes it (system messages pass every filter).
+  void SendMidi(const UPlug& output, uint32_t time, uint32_t message);
+  // Joining the run list at `time`: earlier events move up to it.
+  void CatchUp(uint32_t time);
+  // Runs OnNotify through the master's queue while the engine runs, at once
+  // otherwise. Editor thread.
+  void NotifySelf(int32_t kind, int32_t value);
+
+  // --- State.
   uint32_t Clock() const { return clock_; }
   bool IsSleeping() const { return sleeping_; }
   // Higher runs earlier in each slice. Set before the generator is opened.
   int32_t SortOrder() const { return sort_order_; }
   void SetSortOrder(int32_t order) { sort_order_ = order; }
+  uint32_t Flags() const { return flags_; }
+  void SetFlags(uint32_t flags) { flags_ = flags; }
+  ug_base* NextClone() const { return next_clone_; }
+  int32_t StaticCountdown() const { return static_countdown_; }
 
  protected:
-  // One stretch of a slice, from Clock(), never crossing a notification.
-  virtual void DoProcess(int32_t frames) = 0;
-  virtual void OnNotify(int32_t a, int32_t b);
-  // Leaves the run list until Wake. From DoProcess or OnNotify.
+  template <typename T>
+  void SetProcessFunction(void (T::*function)(int32_t, int32_t)) {
+    process_function_ = static_cast<ProcessFunction>(function);
+  }
+  // Computes one sample with the current function, then holds it for one
+  // engine block on every audio output, then sleeps.
+  void EnterStatic();
+  void ResetStaticCountdown();
+  // Leaves the run list until woken.
   void Sleep();
 
+  // Process functions every module can use.
+  void DoNothing(int32_t position, int32_t count);
+  void SleepWhenIdle(int32_t position, int32_t count);
+  void FirstStaticSample(int32_t position, int32_t count);
+  void StaticFill(int32_t position, int32_t count);
+
  private:
-  friend class OvAudioMaster;  // owns the run-list links, clock and master
+  friend class OvAudioMaster;  // run-list links
+  friend class ug_container;   // adopts children
 
-  struct Notification {
-    uint32_t time;
-    int32_t a;
-    int32_t b;
-  };
-  static constexpr int kMaxPendingNotifications = 16;
+  // A record from the pool, or null when none is free (or no engine).
+  ug_event* NewEvent(uint32_t time, int32_t kind, int32_t parm1, void* parm2, int32_t parm3);
+  void Enqueue(ug_event* event, bool wake);
+  // The same test as the slice loop's distance, so they never disagree (as
+  // two TimeBefore calls would for stamps half the clock range apart).
+  bool Due(const ug_event& event) const {
+    return static_cast<int32_t>(event.time_stamp - clock_) <= 0;
+  }
+  void ApplyStatusValue(ug_event& event);
+  void HandleDueEvents();
+  int32_t EngineBlockSize() const;
 
-  void DeliverDueNotifications();
-
-  OvAudioMaster* master_ = nullptr;
+  uint32_t flags_ = 0;
+  bool sleeping_ = false;
   ug_base* previous_ = nullptr;
   ug_base* next_ = nullptr;
   bool in_run_list_ = false;
   bool leaving_run_list_ = false;  // deactivated during its own slice
-  bool sleeping_ = false;
   uint32_t clock_ = 0;
+  OvAudioMaster* master_ = nullptr;
   int32_t sort_order_ = -1;
-  // In time order: stamps are the master's sample clock when each arrived.
-  std::array<Notification, kMaxPendingNotifications> pending_{};
-  int pending_count_ = 0;
+  std::vector<std::unique_ptr<UPlug>> plugs_;
+  ug_container* container_ = nullptr;
+  ProcessFunction process_function_;
+  ug_base* next_clone_ = nullptr;
+  ProcessFunction saved_process_function_;
+  int32_t static_countdown_ = 0;
+  int32_t audio_inputs_ = 0;
+  int32_t audio_outputs_ = 0;
 };
 
 }  // namespace ov

@@ -7,15 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "engine/ug_container.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace ov::test {
 namespace {
 
 TEST(ChooseEngineBlockSize, PicksACellNear96ThatDividesTheHostBlock) {
-  const std::vector<std::pair<int32_t, int32_t>> cases = {
-      {512, 128}, {1024, 128}, {441, 63}, {97, 97}, {64, 64},
-      {100, 100}, {1, 1},      {0, 128},  {-5, 128}};
+  const std::vector<std::pair<int32_t, int32_t>> cases = {{512, 128}, {1024, 128}, {441, 63},
+                                                          {97, 97},   {64, 64},    {100, 100},
+                                                          {1, 1},     {0, 128},    {-5, 128}};
   for (const auto& [host_block, cell] : cases) {
     EXPECT_EQ(OvAudioMaster::ChooseEngineBlockSize(host_block), cell) << host_block;
   }
@@ -23,16 +24,16 @@ TEST(ChooseEngineBlockSize, PicksACellNear96ThatDividesTheHostBlock) {
 
 class AudioMasterTest : public testing::Test {
  protected:
-  AudioMasterTest() { master.SetEngineBlockSize(128); }
+  AudioMasterTest() {
+    master.SetEngineBlockSize(128);
+    top.SetMaster(&master);
+  }
   ~AudioMasterTest() override { master.Stop(); }
 
-  void StartWith(std::vector<ug_base*> generators, uint32_t sample_time = 0) {
-    top = std::make_unique<TestContainer>(std::move(generators));
-    master.StartAtForTesting(top.get(), sample_time);
-  }
-  // Owned here so they outlive the Stop in the destructor.
+  void Start(uint32_t sample_time = 0) { master.StartAtForTesting(&top, sample_time); }
+  // Joins the container; runs when started, in the order made.
   RecordingGenerator& Make(const std::string& name, int32_t sort_order = -1) {
-    return *generators.emplace_back(std::make_unique<RecordingGenerator>(name, log, sort_order));
+    return top.Add(std::make_unique<RecordingGenerator>(name, log, sort_order));
   }
   std::vector<int32_t> SliceLengths() {
     std::vector<int32_t> lengths;
@@ -44,13 +45,12 @@ class AudioMasterTest : public testing::Test {
   FakeEngineHost host;
   OvAudioMaster master{host};
   std::vector<RunRecord> log;
-  std::unique_ptr<TestContainer> top;
-  std::vector<std::unique_ptr<RecordingGenerator>> generators;
+  ug_container top;
 };
 
 TEST_F(AudioMasterTest, SlicesStayOnTheCellGridWhateverTheHostBlock) {
   RecordingGenerator& g = Make("g");
-  StartWith({&g});
+  Start();
   master.Process(100);
   EXPECT_EQ(SliceLengths(), (std::vector<int32_t>{100}));
   master.Process(100);
@@ -67,7 +67,11 @@ TEST_F(AudioMasterTest, SlicesStayOnTheCellGridWhateverTheHostBlock) {
 }
 
 TEST_F(AudioMasterTest, RunsInDescendingSortOrderAndTiesInActivationOrder) {
-  StartWith({&Make("low", 1), &Make("tie_a", 5), &Make("high", 9), &Make("tie_b", 5)});
+  Make("low", 1);
+  Make("tie_a", 5);
+  Make("high", 9);
+  Make("tie_b", 5);
+  Start();
   master.Process(128);
   EXPECT_EQ(log, (std::vector<RunRecord>{
                      {"high", 0, 128}, {"tie_a", 0, 128}, {"tie_b", 0, 128}, {"low", 0, 128}}));
@@ -78,7 +82,7 @@ TEST_F(AudioMasterTest, ActivationDuringASliceCatchesUpByWhetherItsPlaceHasPasse
   RecordingGenerator& higher = Make("higher", 9);
   RecordingGenerator& equal = Make("equal", 5);
   RecordingGenerator& lower = Make("lower", 1);
-  StartWith({&runner, &higher, &equal, &lower});
+  Start();
   master.Process(128);
   for (RecordingGenerator* g : {&higher, &equal, &lower}) g->GoToSleep();
   log.clear();
@@ -101,8 +105,8 @@ TEST_F(AudioMasterTest, ActivationDuringASliceCatchesUpByWhetherItsPlaceHasPasse
 TEST_F(AudioMasterTest, GeneratorsMayLeaveTheRunListMidSlice) {
   RecordingGenerator& first = Make("first", 3);
   RecordingGenerator& second = Make("second", 2);
-  RecordingGenerator& third = Make("third", 1);
-  StartWith({&first, &second, &third});
+  Make("third", 1);
+  Start();
 
   // Taking out the next one: the loop follows the link read after the run.
   first.during_next_run = [&](RecordingGenerator&) { master.Deactivate(&second); };
@@ -137,7 +141,7 @@ TEST_F(AudioMasterTest, SlicingAndCatchUpWorkAcrossTheClockWrap) {
   RecordingGenerator& runner = Make("runner", 5);
   RecordingGenerator& higher = Make("higher", 9);
   const uint32_t start = 0xFFFFFF00u;  // 256 samples before the wrap
-  StartWith({&runner, &higher}, start);
+  Start(start);
   higher.GoToSleep();
   master.Process(200);
   master.Process(100);
@@ -154,16 +158,17 @@ TEST_F(AudioMasterTest, SlicingAndCatchUpWorkAcrossTheClockWrap) {
 }
 
 TEST_F(AudioMasterTest, StopEmptiesTheRunListAndStartCanReuseGenerators) {
-  RecordingGenerator& g = Make("g");
-  RecordingGenerator& other = Make("other");
-  StartWith({&g});
-  master.Activate(&other);  // joined without being part of the tree
+  Make("g");
+  RecordingGenerator other("other", log);  // not part of the tree
+  other.SetMaster(&master);
+  Start();
+  master.Activate(&other);
   master.Stop();
   EXPECT_FALSE(master.IsRunning());
   master.Process(128);
   EXPECT_TRUE(log.empty());
 
-  StartWith({&g});
+  Start();
   master.Process(128);
   EXPECT_EQ(log, (std::vector<RunRecord>{{"g", 0, 128}}));
 }

@@ -65,8 +65,9 @@ TEST(MessageQueue, SkipsUnknownTargetsAndUnreadPayloadsStayingInStep) {
   ASSERT_TRUE(PostMessage(ring, 7, MessageId("none"), {}));
   DrainMessages(ring, targets);
 
-  EXPECT_EQ(target.received, (std::vector<std::pair<uint32_t, uint32_t>>{
-                                 {0x61626364u, 11}, {MessageId("wxyz"), 21}, {MessageId("none"), 0}}));
+  EXPECT_EQ(target.received,
+            (std::vector<std::pair<uint32_t, uint32_t>>{
+                {0x61626364u, 11}, {MessageId("wxyz"), 21}, {MessageId("none"), 0}}));
   EXPECT_EQ(ring.ReadableSize(), 0u);
 }
 
@@ -116,14 +117,14 @@ TEST_F(NotifyTest, ArrivesAtOnceUnlessTheHostIsProcessing) {
 
 TEST_F(NotifyTest, SplitsTheSliceAtALaterStampAndCatchesUpAfterSleep) {
   master.Start(&generator);
-  generator.QueueNotification(50, 1, 0);
+  generator.QueueEvent(50, UET_UI_NOTIFY, 1, nullptr, 0, true);
   master.Process(128);
   EXPECT_EQ(log, (std::vector<RunRecord>{{"g", 0, 50}, {"g", 50, 78}}));
   EXPECT_EQ(generator.notifications, (Notes{{50, 1, 0}}));
 
   generator.GoToSleep();
   master.Process(128);
-  generator.QueueNotification(130, 2, 0);  // stamped while asleep
+  generator.QueueEvent(130, UET_UI_NOTIFY, 2, nullptr, 0, false);  // while asleep
   generator.Wake();
   master.Process(128);
   EXPECT_EQ(generator.notifications.back(), (std::vector<int64_t>{256, 2, 0}));

@@ -1,0 +1,46 @@
+// The adders that connect() puts in front of an input that several sources
+// meet: one sums sample blocks, the other merges MIDI.
+//
+// Threads: as ug_base (audio thread; editor thread while audio is stopped).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/ug_base.h"
+
+namespace ov {
+
+// Plug 0: the sum. Plug 1: an input that collects every source itself. Runs
+// at full rate while any source runs; otherwise it holds the sum for one
+// engine block and sleeps.
+class ug_adder : public ug_base {
+ public:
+  static constexpr int32_t kOutputPlug = 0;
+  static constexpr int32_t kInputPlug = 1;
+
+  std::unique_ptr<ug_base> CreateInstance() const override;
+  void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
+  // Gathers the sources' blocks. Editor thread.
+  void Open() override;
+  void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
+
+ private:
+  void Sum(int32_t position, int32_t count);
+
+  float* output_ = nullptr;
+  std::vector<const float*> sources_;  // in connector order
+  std::vector<bool> running_;          // per source
+};
+
+// Plug 0: MIDI out. Plug 1: MIDI in from any number of sources. Forwards
+// every message at its time.
+class ug_adder_midi : public ug_base {
+ public:
+  std::unique_ptr<ug_base> CreateInstance() const override;
+  void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
+  void HandleEvent(ug_event& event) override;
+};
+
+}  // namespace ov

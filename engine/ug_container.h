@@ -1,0 +1,64 @@
+// The container generator: owns the generators of a container module and
+// makes the connections between them.
+//
+// Threads: building (AddChild, connect, IoModule) on the editor thread while
+// audio is stopped; as a generator it follows ug_base.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "engine/ug_base.h"
+
+namespace ov {
+
+// The inner side of a container's plugs; here it holds the constant sources
+// that feed inputs given a value but no connection. It never processes: its
+// outputs hold their values and announce them with a static.
+class ug_io_mod : public ug_base {
+ public:
+  std::unique_ptr<ug_base> CreateInstance() const override;
+  // A new output plug of `datatype`, with its storage. Editor thread.
+  UPlug* AddConstantSource(int32_t datatype);
+};
+
+class ug_container : public ug_base {
+ public:
+  ug_container() = default;
+  // Children are destroyed iteratively, so nesting depth is not limited by
+  // the stack.
+  ~ug_container() override;
+
+  std::unique_ptr<ug_base> CreateInstance() const override;
+  std::span<const std::unique_ptr<ug_base>> Children() const override { return children_; }
+
+  // Takes ownership; the child joins this container's engine.
+  ug_base& AddChild(std::unique_ptr<ug_base> child);
+  // AddChild, then all the child's plugs and their buffers.
+  template <typename T>
+  T& Add(std::unique_ptr<T> child) {
+    T& added = static_cast<T&>(AddChild(std::move(child)));
+    added.CreatePlugs();
+    added.SetUpBuffers();
+    return added;
+  }
+
+  // Connects an output to an input, following redirects. A second source on
+  // a plain audio or MIDI input gets an adder put in front of the input
+  // (created here, its sort order left to the graph's sort), and later
+  // sources join that adder. Raises std::invalid_argument for a null plug.
+  void connect(UPlug* source, UPlug* destination);
+
+  // Made on first use.
+  ug_io_mod& IoModule();
+
+ private:
+  void Link(UPlug& source, UPlug& destination);
+  void InsertAdder(UPlug& source, UPlug& destination);
+
+  std::vector<std::unique_ptr<ug_base>> children_;
+  ug_io_mod* io_module_ = nullptr;
+};
+
+}  // namespace ov

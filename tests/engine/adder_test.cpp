@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "engine/ug_adder.h"
+#include "tests/engine/graph_fixture.h"
+
+namespace ov::test {
+namespace {
+
+class AdderTest : public GraphTest {
+ protected:
+  // Three audio sources holding 1, 2 and 4 into one follower.
+  void BuildThreeIntoOne() {
+    for (float value : {1.0f, 2.0f, 4.0f}) {
+      Source& source = Add(std::make_unique<Source>(), 3);
+      source.plug(0)->Block()->Fill(value);
+      sources.push_back(&source);
+    }
+    top.connect(sources[0]->plug(0), follower.plug(0));
+    ASSERT_EQ(top.Children().size(), 4u);
+    top.connect(sources[1]->plug(0), follower.plug(0));
+    ASSERT_EQ(top.Children().size(), 5u);
+    adder = top.Children().back().get();
+    adder->SetSortOrder(2);
+    top.connect(sources[2]->plug(0), follower.plug(0));
+  }
+
+  Follower& follower = Add(std::make_unique<Follower>(), 1);
+  std::vector<Source*> sources;
+  ug_base* adder = nullptr;
+};
+
+TEST_F(AdderTest, SecondAndThirdSourcesShareOneAdderThatSums) {
+  BuildThreeIntoOne();
+  EXPECT_EQ(top.Children().size(), 5u);
+  EXPECT_NE(dynamic_cast<ug_adder*>(adder), nullptr);
+  EXPECT_EQ(follower.plug(0)->Redirect(), adder->plug(ug_adder::kInputPlug));
+  EXPECT_EQ(adder->plug(ug_adder::kInputPlug)->Connectors().size(), 3u);
+  ASSERT_EQ(follower.plug(0)->Connectors().size(), 1u);
+  EXPECT_EQ(&follower.plug(0)->Connectors().front()->Source()->Owner(), adder);
+
+  Start();
+  master.Process(kCell);
+  for (int i = 0; i < kCell; ++i) ASSERT_EQ(follower.out[i], 7.0f) << i;
+}
+
+TEST_F(AdderTest, RunsWhileAnySourceRunsAndSleepsWhenAllAreStatic) {
+  BuildThreeIntoOne();
+  Start();
+  master.Process(2 * kCell);
+  EXPECT_TRUE(adder->IsSleeping());
+  EXPECT_TRUE(follower.IsSleeping());
+
+  float* ramp = sources[0]->plug(0)->Data();
+  for (int i = 0; i < kCell; ++i) ramp[i] = static_cast<float>(i);
+  sources[0]->plug(0)->Transmit(2 * kCell, ST_RUN);
+  master.Process(kCell);
+  EXPECT_FALSE(adder->IsSleeping());
+  for (int i = 0; i < kCell; ++i) ASSERT_EQ(follower.out[i], i + 6.0f) << i;
+
+  sources[0]->plug(0)->Block()->Fill(10.0f);
+  sources[0]->plug(0)->Transmit(3 * kCell, ST_STATIC);
+  master.Process(2 * kCell);
+  for (int i = 0; i < kCell; ++i) ASSERT_EQ(follower.out[i], 16.0f) << i;
+  EXPECT_TRUE(adder->IsSleeping());
+}
+
+TEST_F(AdderTest, MidiFromEverySourceReachesTheInputThroughOneAdder) {
+  Source& first = Add(std::make_unique<Source>(DT_MIDI), 3);
+  Source& second = Add(std::make_unique<Source>(DT_MIDI), 3);
+  Probe& probe = Add(std::make_unique<Probe>(DT_MIDI, 1), 1);
+  top.connect(first.plug(0), probe.plug(0));
+  top.connect(second.plug(0), probe.plug(0));
+  ug_base& midi_adder = *top.Children().back();
+  ASSERT_NE(dynamic_cast<ug_adder_midi*>(&midi_adder), nullptr);
+  midi_adder.SetSortOrder(2);
+  Start();
+
+  constexpr uint32_t kNoteOnChannel1 = 0x7F3C90;
+  constexpr uint32_t kNoteOnChannel2 = 0x7F3C91;
+  constexpr uint32_t kClock = 0xF8;
+  first.SendMidi(*first.plug(0), 5, kNoteOnChannel1);
+  second.SendMidi(*second.plug(0), 7, kNoteOnChannel2);
+  master.Process(kCell);
+  EXPECT_EQ(probe.midi, (std::vector<Probe::Midi>{{5, kNoteOnChannel1}, {7, kNoteOnChannel2}}));
+
+  // The receiving input's channel filter applies after the adder.
+  probe.midi.clear();
+  probe.plug(0)->MidiInput().channel = 0;
+  second.SendMidi(*second.plug(0), 130, kNoteOnChannel2);
+  second.SendMidi(*second.plug(0), 131, kClock);
+  first.SendMidi(*first.plug(0), 132, kNoteOnChannel1);
+  master.Process(kCell);
+  EXPECT_EQ(probe.midi, (std::vector<Probe::Midi>{{131, kClock}, {132, kNoteOnChannel1}}));
+}
+
+}  // namespace
+}  // namespace ov::test

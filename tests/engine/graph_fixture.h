@@ -1,0 +1,42 @@
+// A small engine to build graphs in by hand: a master with 128-sample cells
+// and a top container that owns every generator.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/ug_container.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace ov::test {
+
+class GraphTest : public testing::Test {
+ protected:
+  static constexpr int32_t kCell = 128;
+
+  GraphTest() {
+    master.SetEngineBlockSize(kCell);
+    top.SetMaster(&master);
+  }
+  ~GraphTest() override { master.Stop(); }
+
+  // Adds with every plug and its buffers; `sort_order` runs higher first.
+  template <typename T>
+  T& Add(std::unique_ptr<T> generator, int32_t sort_order) {
+    generator->SetSortOrder(sort_order);
+    return top.Add(std::move(generator));
+  }
+  void Start() { master.Start(&top); }
+  int Events(const ug_base& generator) {
+    int count = 0;
+    for (const ug_event* e = generator.FirstEvent(); e != nullptr; e = e->next) ++count;
+    return count;
+  }
+
+  FakeEngineHost host;
+  OvAudioMaster master{host};
+  ug_container top;
+};
+
+}  // namespace ov::test
