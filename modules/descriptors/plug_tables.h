@@ -109,7 +109,6 @@ extern const PlugTable kSamplePlayer2Plugs;
 extern const PlugTable kContainerPlugs;
 extern const PlugTable kIoModPlugs;
 extern const PlugTable kAdderPlugs;
-extern const PlugTable kAdderMidiPlugs;
 
 // host.cpp
 extern const PlugTable kVstInPlugs;

@@ -1,5 +1,5 @@
 // Plugs of the types the graph itself is made of: containers, their inner
-// input/output module, and the adders the engine puts where signals meet.
+// input/output module, and the adders that sum voices.
 #include "modules/descriptors/plug_tables.h"
 
 namespace ov {
@@ -22,15 +22,11 @@ constexpr PlugSpec kIoMod[] = {
     {"Spare", DR_CONTAINER_IO, DT_FSAMPLE, "", "", 0x0C, "Connection to a module outside"},
 };
 
-// Output 0; input 1 collects every connection itself.
+// The engine's audio adder lists these itself; the voice combiner and the
+// voice monitor are adders too. Output 0; input 1 collects every connection.
 constexpr PlugSpec kAdder[] = {
     {"Signal Out", DR_OUT, DT_FSAMPLE, "0", "", 0, ""},
     {"Signals In", DR_IN, DT_FSAMPLE, "0", "", 0x80, ""},
-};
-
-constexpr PlugSpec kAdderMidi[] = {
-    {"MIDI Out", DR_OUT, DT_MIDI, "0", "", 0, ""},
-    {"MIDI In", DR_IN, DT_MIDI, "0", "", 0x80, ""},
 };
 
 }  // namespace
@@ -38,6 +34,5 @@ constexpr PlugSpec kAdderMidi[] = {
 constinit const PlugTable kContainerPlugs = kContainer;
 constinit const PlugTable kIoModPlugs = kIoMod;
 constinit const PlugTable kAdderPlugs = kAdder;
-constinit const PlugTable kAdderMidiPlugs = kAdderMidi;
 
 }  // namespace ov

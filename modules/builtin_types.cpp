@@ -1,0 +1,279 @@
+// The built-in module types, registered from the one list below: the legacy
+// table first (old documents name types by its row numbers), then the rest.
+#include <array>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "engine/ug_adder.h"
+#include "engine/ug_container.h"
+#include "modules/descriptors/plug_tables.h"
+#include "modules/descriptors/static_tables.h"
+#include "modules/module_registry.h"
+#include "modules/ug_unavailable.h"
+
+namespace ov {
+namespace {
+
+using MakeGenerator = std::unique_ptr<ug_base> (*)();
+
+// An engine generator class that does not list its plugs itself, given the
+// plug list its module type has here. Threads: as ug_base.
+template <typename Generator>
+class ug_listed : public Generator {
+ public:
+  explicit ug_listed(PlugTable plugs) : plugs_(plugs) {}
+  std::unique_ptr<ug_base> CreateInstance() const override {
+    return std::make_unique<ug_listed>(plugs_);
+  }
+  void ListPlugs(std::vector<InterfaceObject>& descriptors) override {
+    AppendPlugs(plugs_, descriptors);
+  }
+
+ private:
+  PlugTable plugs_;
+};
+
+template <typename Generator>
+std::unique_ptr<ug_base> Make() {
+  return std::make_unique<Generator>();
+}
+template <typename Generator, const PlugTable& kPlugs>
+std::unique_ptr<ug_base> MakeListed() {
+  return std::make_unique<ug_listed<Generator>>(kPlugs);
+}
+
+struct BuiltInType {
+  const char* key;
+  int32_t legacy_number;  // -1: none
+  int32_t module_flags;   // as listed; probing adds kModuleProbed
+  // The generator class's plugs, listed by a stand-in until the class is
+  // built; null for a type without a generator or with `make`.
+  const PlugTable* plugs;
+  const char* document_class = "";  // empty: the plain document class
+  uint32_t name_resource = 0;
+  uint32_t category_resource = 0;
+  MakeGenerator make = nullptr;  // the engine's generator, where it is built
+};
+
+// Types that no module of this library describes further ("Monitor",
+// "Thrasher", the superseded switches and button, the analysis, test and
+// sound-card modules) keep neutral placeholder plugs so that projects using
+// them still load.
+constexpr const PlugTable* kUnknownPlugs = &kPlaceholderPlugs;
+
+constexpr uint32_t kWaveformCategory = 32820;
+
+// Row n is legacy number n; row 10 is empty and rejected, so no type has 10.
+// Registration numbers the rows by position; the numbers written here are
+// checked against it.
+constexpr BuiltInType kLegacyTable[] = {
+    {"Audio Out", 1, 0x108, &kWaveOutPlugs},
+    {"ADSR", 2, 0x100, &kAdsrPlugs, "", 32821, kWaveformCategory},
+    {"Container", 3, 0x103, nullptr, "CContainer", 0, 0,
+     &MakeListed<ug_container, kContainerPlugs>},
+    {"IO Mod", 4, 0x106, nullptr, "", 0, 0, &MakeListed<ug_io_mod, kIoModPlugs>},
+    {"Slider", 5, 0x180, &kSliderPlugs, "Ctl_Slider"},
+    {"Text Entry", 6, 0x180, &kTextEntryPlugs, "Ctl_Text"},
+    {"List Entry", 7, 0x180, &kComboboxPlugs, "Ctl_Combo"},
+    {"MIDI Player", 8, 0x100, &kMidiPlayerPlugs},
+    {"Midi to CV", 9, 0x160, &kMidiToCvPlugs},
+    {"", 10, 0, nullptr},
+    {"Level Adj", 11, 0x100, &kMultiplierPlugs},
+    {"SV Filter", 12, 0x100, &kFilterSvPlugs},
+    {"VCA", 13, 0x100, &kVcaPlugs},
+    {"Drum Trigger", 14, 0x160, &kDrumTriggerPlugs},
+    {"Patch Select", 15, 0x100, &kPatchSelPlugs, "Ctl_PatchSel"},
+    {"MIDI In", 16, 0x100, &kMidiInPlugs},
+    {"Delay", 17, 0x100, &kDelayPlugs},
+    {"MIDI Adder(obsolete)", 18, 0x008, &kDelayPlugs},
+    {"Clipper", 19, 0x100, &kClipperPlugs},
+    {"Monitor", 20, 0x180, kUnknownPlugs, "Ctl_tty"},
+    {"Filter2 obsolete", 21, 0x100, &kFilterBiquadPlugs},
+    {"Thrasher", 22, 0x100, kUnknownPlugs},
+    {"Switch", 23, 0x108, kUnknownPlugs},
+    {"Switch2", 24, 0x108, kUnknownPlugs},
+    {"Filter obs", 25, 0x108, &kFilterBiquadPlugs},
+    {"Inverter", 26, 0x100, &kOneInOneOutPlugs},
+    {"Sample Player obsolete", 27, 0x168, &kSamplePlayerPlugs},
+    {"Notesource", 28, 0x008, &kNoteSourcePlugs},
+    {"Audio In", 29, 0x108, &kWaveInPlugs},
+    {"MIDI Out", 30, 0x100, &kMidiOutPlugs},
+    {"Controllers", 31, 0x100, &kMidiControllersPlugs},
+    {"VoiceMonitor", 32, 0x108, &kAdderPlugs},
+    {"Button", 33, 0x188, kUnknownPlugs, "Ctl_PushButton"},
+    {"Z-Filter obsolete", 34, 0x100, &kSwitchPlugs},
+    {"Panel Group", 35, 0x080, nullptr, "CPanelBox2"},
+    {"X-Mix", 36, 0x100, &kCrossFadePlugs},
+    {"Pan", 37, 0x100, &kPanPlugs},
+    {"Switch (1->Many)", 38, 0x100, &kSwitchPlugs, "CSwitch"},
+    {"Switch (Many->1)", 39, 0x100, &kSwitch2Plugs, "CSwitch"},
+    {"VST Plugin", 40, 0x108, &kVstPluginPlugs, "Ctl_VST_Plugin"},
+    {"Peak Follower", 41, 0x100, &kPeakDetPlugs},
+    {"Line", 42, 0x108, nullptr},
+    {"Group", 43, 0x088, nullptr},
+    {"Step Sequencer", 44, 0x180, &kStepSequencerPlugs, "CStepSeq2"},
+};
+static_assert(std::size(kLegacyTable) == 44);
+
+constexpr bool NumberedByRow(std::span<const BuiltInType> table) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (table[i].legacy_number != static_cast<int32_t>(i + 1)) return false;
+  }
+  return true;
+}
+static_assert(NumberedByRow(kLegacyTable));
+
+constexpr BuiltInType kOtherTypes[] = {
+    {"Control Group", 120, 0x88, nullptr, "control_group_ob"},
+    {"Image", -1, 0x180, nullptr, "control_ob_bitmap"},
+    {"Joystick Image", -1, 0x180, nullptr, "control_ob_bitmap_joystick"},
+    {"Tinted Image", -1, 0x180, nullptr, "control_ob_bitmap_tinted"},
+    {"List Entry2", -1, 0x180, nullptr, "control_ob_list"},
+    {"Text Entry2", -1, 0x180, nullptr, "control_ob_text"},
+    {"Sub Panel", 102, 0x80, nullptr, "CPortal"},
+    {"Paged Group", -1, 0x180, nullptr, "CTabBox"},
+    {"Freq Response Test", 59, 0x100, kUnknownPlugs, "Ctl_FreqResp"},
+    {"8 Stage Env", 50, 0x100, &kEightStagePlugs},
+    {"Float Adder", 71, 0x8, nullptr, "", 0, 0, &Make<ug_adder>},
+    {"MIDI Adder2", 74, 0x8, nullptr, "", 0, 0, &Make<ug_adder_midi>},
+    {"Comparator", 98, 0x100, &kComparatorPlugs},
+    {"Control Plugs", 121, 0x100, &kControlCommonPlugs, "CControlPlugs"},
+    {"Trigger to MIDI", 126, 0x100, &kCvMidiPlugs},
+    {"Delay2", 117, 0x100, &kDelay2Plugs},
+    {"Denormal Detector", 105, 0x100, &kOneInOneOutPlugs},
+    {"Denormal Cleaner", 104, 0x100, &kOneInOneOutPlugs},
+    {"Multistage Env", 96, 0x180, &kEnvelopeMsPlugs, "Ctl_Env_Edit"},
+    {"Feedback Delay", 124, 0x100, &kFeedbackDelayPlugs, "CFeedbackDelay"},
+    {"1 Pole HP", 101, 0x100, &kFilter1PolePlugs},
+    {"1 Pole LP", 58, 0x100, &kFilter1PolePlugs},
+    {"All Pass", 67, 0x100, &kFilterAllpassPlugs},
+    {"Moog Filter", 48, 0x100, &kFilterBiquadPlugs},
+    {"Parametric EQ", 109, 0x100, &kFilterEqParametricPlugs},
+    {"Fixed Values", 62, 0x100, &kFixedValuesPlugs},
+    {"Freq Analyser", 68, 0x180, kUnknownPlugs, "Ctl_FreqAn"},
+    // Not among the stream classes yet: the document model must add it so
+    // that projects holding a "GenProg" module load.
+    {"GenProg", 78, 0x100, kUnknownPlugs, "Ctl_GenProg"},
+    {"GenProg Trigger", 79, 0x100, kUnknownPlugs},
+    {"Peak Meter", 60, 0x180, &kPeakMeterPlugs, "Ctl_PeakMeter"},
+    {"LED Indicator", 49, 0x180, &kLedPlugs, "Ctl_LED"},
+    {"Binary Counter", 82, 0x100, &kLogicBinCountPlugs},
+    {"Step Counter2", 125, 0x100, &kLogicCounterPlugs},
+    {"Step Counter", 93, 0x100, &kLogicCounterPlugs},
+    {"Decade Counter", 83, 0x100, &kLogicDecadePlugs},
+    {"NOR Gate", 57, 0x100, &kLogicGatePlugs},
+    {"NAND Gate", 55, 0x100, &kLogicGatePlugs},
+    {"XOR Gate", 54, 0x100, &kLogicGatePlugs},
+    {"OR Gate", 53, 0x100, &kLogicGatePlugs},
+    {"AND Gate", 52, 0x100, &kLogicGatePlugs},
+    {"NOT Gate", 56, 0x100, &kOneInOneOutPlugs},
+    {"Shift Register", 85, 0x100, &kLogicShiftPlugs},
+    {"Ceil", 112, 0x100, &kOneInOneOutPlugs},
+    {"Divide", 107, 0x100, &kMathDivPlugs},
+    {"Floor", 111, 0x100, &kOneInOneOutPlugs},
+    {"Multiply", 106, 0x100, &kMathMultPlugs},
+    {"Subtract", 108, 0x100, &kMathSubPlugs},
+    {"MIDI Automator", 90, 0x140, &kMidiAutomatorPlugs, "CMidiAutomator"},
+    {"MIDI Automator Output", 91, 0x8, &kMidiAutomatorOutPlugs},
+    {"MIDI Filter", 92, 0x100, &kMidiFilterPlugs},
+    {"KeyBoard", 64, 0x180, &kMidiKeyboardPlugs, "Ctl_Keyboard2"},
+    {"MIDI Monitor", 77, 0x180, &kMidiMonitorPlugs, "Ctl_tty"},
+    {"MIDI Recorder", 81, 0x100, &kMidiRecorderPlugs},
+    {"Monostable", 89, 0x100, &kMonostablePlugs},
+    {"Ring Modulator", 61, 0x100, &kMultiplierPlugs},
+    {"Soundfont Oscillator", 114, 0x180, &kOscSfPlugs, "Cosc_sf", 0, kWaveformCategory},
+    {"Oscillator", 0, 0x100, &kOscillator2Plugs, "", 32819, kWaveformCategory},
+    {"Phase Dist Osc", 87, 0x100, &kOscillatorPdPlugs, "", 32822, kWaveformCategory},
+    {"Patch Mem - Text in", -1, 0x100, &kParamTextInPlugs, "ui_param_text_in"},
+    // The generator of modules from external libraries that are not loaded.
+    {"Plugin", 113, 0x100, &kPlaceholderPlugs},
+    {"Quantiser", 103, 0x100, &kQuantiserPlugs},
+    {"random", -1, 0x100, &kRandomPlugs},
+    {"Rectifier", 51, 0x100, &kOneInOneOutPlugs},
+    {"Sample and Hold", 65, 0x100, &kSampleHoldPlugs},
+    {"Soundfont Player", 86, 0x1e0, &kSamplePlayer2Plugs, "Ctl_SamplePlay2"},
+    {"Sound In", 116, 0x100, kUnknownPlugs},
+    {"Sound Out", 115, 0x100, kUnknownPlugs},
+    {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
+    {"OS Command", 110, 0x100, &kSystemCommandPlugs},
+    {"1 KHz Tone", 80, 0x100, &kTestTonePlugs},
+    {"Voice Combiner", 118, 0x100, &kAdderPlugs},
+    {"Volt Meter", 100, 0x180, &kVoltMeterPlugs, "Ctl_VoltMeter"},
+    {"Voltage To List", 99, 0x100, &kVoltageToEnumPlugs},
+    {"VST Input", 94, 0x8, &kVstInPlugs, "", 494},
+    {"VST Output", 95, 0x8, &kVstOutPlugs, "", 495},
+    {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
+    {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
+    {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},
+    {"WaveShaper2", 76, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape2"},
+    {"Image to Frame", -1, 0x100, nullptr, "ui_bitmap_frame"},
+    {"Bool Splitter", -1, 0x100, nullptr, "ui_bool_splitter"},
+    {"Bools to List", -1, 0x100, nullptr, "ui_bools_to_enum"},
+    {"List To Bools", -1, 0x100, nullptr, "ui_enum_to_bools"},
+    {"Float To Bool", -1, 0x100, nullptr, "ui_float_to_bool"},
+    {"Increment", -1, 0x100, nullptr, "ui_incrementor"},
+    {"Increment2", -1, 0x100, nullptr, "ui_incrementor2"},
+    {"Int to List", -1, 0x100, nullptr, "ui_int_to_list"},
+    {"Patch Parameter - Level Out", -1, 0x100, &kParamFloatOutPlugs, "ui_param_float_out"},
+    {"Spring", -1, 0x100, nullptr, "ui_spring"},
+    {"System Command2", -1, 0x100, nullptr, "ui_system_command"},
+    {"Text To Float", -1, 0x100, nullptr, "ui_text_to_float"},
+};
+static_assert(std::size(kOtherTypes) == 91);
+
+struct StaticTableType {
+  const char* key;
+  uint32_t name_resource;
+  uint32_t category_resource;
+  const char* document_class;
+  bool has_generator;
+  const StaticPlugTable* plugs;
+};
+
+constexpr int32_t kStaticTableFlags = 0x100;
+
+constexpr StaticTableType kStaticTableTypes[] = {
+    {"FloatToVolts", 141, 299, "", true, &kFloatToVoltsTable},
+    {"VoltsToFloat", 142, 299, "", true, &kVoltsToFloatTable},
+    {"PatchMemListIn2", 139, 131, "ui_param_enum_in2", true, &kPatchMemListIn2Table},
+    {"PatchMemFloatIn", 140, 131, "ui_param_float_in2", true, &kPatchMemFloatInTable},
+    {"PatchMemListIn_B", 196, 131, "ui_param_enum_in_B", false, &kPatchMemListInBTable},
+    {"PatchMemFloatOut", 143, 131, "ui_param_float_out2", true, &kPatchMemFloatOutTable},
+    {"PatchMemFloatOutB", 146, 131, "ui_param_float_out_b", true, &kPatchMemFloatOutBTable},
+    {"UiAnimationScaleDb", 147, 131, "ui_animation_scaler_db", false, &kAnimationScaleDbTable},
+    {"UiFloatScaler", 145, 131, "ui_float_scaler", false, &kFloatScalerTable},
+};
+
+std::unique_ptr<Module_Info> Probed(const BuiltInType& type, int32_t legacy_number) {
+  GeneratorFactory factory;
+  if (type.make != nullptr) {
+    factory = type.make;
+  } else if (type.plugs != nullptr) {
+    factory = UnavailableGeneratorFactory(type.key, *type.plugs);
+  }
+  return std::make_unique<Module_Info>(type.key, "", type.name_resource, type.category_resource,
+                                       type.document_class, std::move(factory), type.module_flags,
+                                       legacy_number);
+}
+
+}  // namespace
+
+void RegisterBuiltInModules(ModuleRegistry& registry) {
+  int32_t row = 0;
+  for (const BuiltInType& type : kLegacyTable) {
+    registry.RegisterModule(Probed(type, ++row));  // the rejected row is counted too
+  }
+  for (const BuiltInType& type : kOtherTypes) {
+    registry.RegisterModule(Probed(type, type.legacy_number));
+  }
+  for (const StaticTableType& type : kStaticTableTypes) {
+    GeneratorFactory factory;
+    if (type.has_generator) factory = UnavailableGeneratorFactory(type.key, *type.plugs);
+    registry.RegisterModule(std::make_unique<Module_Info>(
+        type.key, type.name_resource, type.category_resource, type.document_class,
+        std::move(factory), kStaticTableFlags, *type.plugs));
+  }
+}
+
+}  // namespace ov

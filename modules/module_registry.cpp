@@ -1,0 +1,55 @@
+#include "modules/module_registry.h"
+
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "modules/list_text.h"
+
+namespace ov {
+
+ModuleRegistry::ModuleRegistry(MessageCallback on_message) : on_message_(std::move(on_message)) {}
+
+ModuleRegistry::~ModuleRegistry() = default;
+
+bool ModuleRegistry::RegisterModule(std::unique_ptr<Module_Info> info) {
+  std::string key = info->GetId();
+  if (key.empty()) return false;
+  const auto [where, inserted] = types_.try_emplace(key, nullptr);
+  if (!inserted) {
+    Report("RegisterModule Error. Module found twice. " + key);
+    return true;
+  }
+  where->second = std::move(info);
+  return true;
+}
+
+const Module_Info* ModuleRegistry::FindModule(std::string_view key) const {
+  if (const auto found = types_.find(key); found != types_.end()) return found->second.get();
+  if (key.substr(0, 2) != "BI") return nullptr;
+  const std::string legacy_key = LegacyKey(ParseLeadingInteger(key.substr(2)));
+  const auto found = types_.find(legacy_key);
+  return found != types_.end() ? found->second.get() : nullptr;
+}
+
+std::string ModuleRegistry::LegacyKey(int32_t number) const {
+  if (number < 0) return {};
+  for (const auto& [key, info] : types_) {
+    if (info->LegacyNumber() == number) return info->GetId();
+  }
+  return {};
+}
+
+void ModuleRegistry::Report(std::string text) {
+  if (on_message_) on_message_(text);
+  messages_.push_back(std::move(text));
+}
+
+const ModuleRegistry& BuiltInModules() {
+  static std::once_flag built;
+  static std::optional<ModuleRegistry> registry;
+  std::call_once(built, [] { RegisterBuiltInModules(registry.emplace()); });
+  return *registry;
+}
+
+}  // namespace ov
