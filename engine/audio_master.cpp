@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "engine/ug_base.h"
 #include "platform/clock.h"
@@ -77,11 +78,14 @@ void OvAudioMaster::Stop() {
   if (!running_) return;
   events_.SetGrowable(true);
   if (top_ != nullptr) {
-    top_->VisitTree([this](ug_base& generator) {
+    std::vector<ug_base*> generators;
+    top_->VisitTree([&](ug_base& generator) {
       generator.Close();
       generator.ClearEvents();
-      targets_.Unregister(generator);
+      generators.push_back(&generator);
     });
+    // Newest identifiers first: each leaves from the end of the map.
+    for (auto g = generators.rbegin(); g != generators.rend(); ++g) targets_.Unregister(**g);
   }
   // Woken or self-activated generators that Close did not reach.
   while (run_list_head_ != nullptr) Unlink(run_list_head_);

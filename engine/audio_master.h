@@ -117,7 +117,7 @@ class OvAudioMaster {
   // Event records: a floor, and room per generator for a busy cell of status
   // changes, MIDI and notifications.
   static constexpr std::size_t kMinimumEvents = 1024;
-  static constexpr std::size_t kEventsPerGenerator = 64;
+  static constexpr std::size_t kEventsPerGenerator = 16;
 
   void StartAt(ug_base* top, uint32_t sample_time);
   bool Post(ByteRing& queue, std::atomic<bool>& queue_pending, uint32_t target_id,
