@@ -66,6 +66,9 @@ void ug_container::connect(UPlug* source, UPlug* destination) {
 }
 
 void ug_container::Link(UPlug& source, UPlug& destination) {
+  if (destination.IsAudio() && source.Data() == nullptr) {
+    throw std::logic_error("an audio input needs a source with a sample block");
+  }
   connector::Connect(source, destination);
   const bool collects = (destination.Flags() & kPlugFlagCollects) != 0;
   if (!collects && destination.HasValue() && source.HasValue()) {

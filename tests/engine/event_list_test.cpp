@@ -113,5 +113,19 @@ TEST_F(SliceSplitTest, ASuspendedGeneratorIsNotWokenByEvents) {
   EXPECT_EQ(generator.notifications, (std::vector<std::vector<int64_t>>{{64, 9, 0}}));
 }
 
+TEST_F(SliceSplitTest, AnExhaustedPoolDropsEventsWhileRunningAndNeverGrows) {
+  EventPool& pool = master.Events();
+  const std::size_t capacity = pool.Capacity();
+  std::size_t queued = 0;
+  while (generator.QueueEvent(100, UET_UI_NOTIFY, 1, nullptr, 0, true)) ++queued;
+  EXPECT_EQ(queued, capacity);
+  EXPECT_EQ(pool.Capacity(), capacity);
+  EXPECT_EQ(pool.Dropped(), 1u);
+
+  master.Process(kCell);  // handling them frees the records
+  EXPECT_EQ(generator.notifications.size(), capacity);
+  EXPECT_TRUE(generator.QueueEvent(200, UET_UI_NOTIFY, 1, nullptr, 0, true));
+}
+
 }  // namespace
 }  // namespace ov::test

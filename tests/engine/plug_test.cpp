@@ -53,6 +53,25 @@ TEST_F(PlugTest, StaticIsSentOncePerSampleTimeAndLeavesPlugsInStop) {
   EXPECT_EQ(probe.plug(0)->State(), ST_RUN);
 }
 
+TEST_F(PlugTest, AStaticAtSampleZeroAfterAnotherStateStillReachesTheInput) {
+  Source& source = Add(std::make_unique<Source>(), 2);
+  Probe& probe = Add(std::make_unique<Probe>(DT_FSAMPLE, 1), 1);
+  top.connect(source.plug(0), probe.plug(0));
+  Start();
+  source.plug(0)->Transmit(0, ST_STOP);
+  source.plug(0)->Transmit(0, ST_STATIC);
+  master.Process(kCell);
+  EXPECT_EQ(probe.changes, (std::vector<Probe::Change>{{0, 0, ST_STATIC, 0.0f}}));
+}
+
+TEST_F(PlugTest, AudioInputsRefuseSourcesWithoutABlock) {
+  Source& control = Add(std::make_unique<Source>(DT_FLOAT), 2);
+  Follower& follower = Add(std::make_unique<Follower>(), 1);
+  EXPECT_THROW(top.connect(control.plug(0), follower.plug(0)), std::logic_error);
+  EXPECT_THROW(top.connect(nullptr, follower.plug(0)), std::invalid_argument);
+  EXPECT_TRUE(follower.plug(0)->Connectors().empty());
+}
+
 TEST_F(PlugTest, PlugNumbersOutsideTheArrayRaise) {
   Probe& probe = Add(std::make_unique<Probe>(DT_FLOAT, 4), 1);
   EXPECT_THROW(probe.plug(-1), std::invalid_argument);
