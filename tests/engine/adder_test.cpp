@@ -11,17 +11,12 @@ class AdderTest : public GraphTest {
   // Three audio sources holding 1, 2 and 4 into one follower.
   void BuildThreeIntoOne() {
     for (float value : {1.0f, 2.0f, 4.0f}) {
-      Source& source = Add(std::make_unique<Source>(), 3);
-      source.plug(0)->Block()->Fill(value);
-      sources.push_back(&source);
+      sources.push_back(&Feed(*follower.plug(0)));
+      sources.back()->plug(0)->Block()->Fill(value);
+      if (sources.size() == 2) adder = top.Children().back().get();
     }
-    top.connect(sources[0]->plug(0), follower.plug(0));
-    ASSERT_EQ(top.Children().size(), 4u);
-    top.connect(sources[1]->plug(0), follower.plug(0));
-    ASSERT_EQ(top.Children().size(), 5u);
-    adder = top.Children().back().get();
+    ASSERT_NE(dynamic_cast<ug_adder*>(adder), nullptr);
     adder->SetSortOrder(2);
-    top.connect(sources[2]->plug(0), follower.plug(0));
   }
 
   Follower& follower = Add(std::make_unique<Follower>(), 1);
@@ -31,8 +26,7 @@ class AdderTest : public GraphTest {
 
 TEST_F(AdderTest, SecondAndThirdSourcesShareOneAdderThatSums) {
   BuildThreeIntoOne();
-  EXPECT_EQ(top.Children().size(), 5u);
-  EXPECT_NE(dynamic_cast<ug_adder*>(adder), nullptr);
+  EXPECT_EQ(top.Children().size(), 5u);  // one adder for three sources
   EXPECT_EQ(follower.plug(0)->Redirect(), adder->plug(ug_adder::kInputPlug));
   EXPECT_EQ(adder->plug(ug_adder::kInputPlug)->Connectors().size(), 3u);
   ASSERT_EQ(follower.plug(0)->Connectors().size(), 1u);
@@ -65,11 +59,9 @@ TEST_F(AdderTest, RunsWhileAnySourceRunsAndSleepsWhenAllAreStatic) {
 }
 
 TEST_F(AdderTest, MidiFromEverySourceReachesTheInputThroughOneAdder) {
-  Source& first = Add(std::make_unique<Source>(DT_MIDI), 3);
-  Source& second = Add(std::make_unique<Source>(DT_MIDI), 3);
   Probe& probe = Add(std::make_unique<Probe>(DT_MIDI, 1), 1);
-  top.connect(first.plug(0), probe.plug(0));
-  top.connect(second.plug(0), probe.plug(0));
+  Source& first = Feed(*probe.plug(0));
+  Source& second = Feed(*probe.plug(0));
   ug_base& midi_adder = *top.Children().back();
   ASSERT_NE(dynamic_cast<ug_adder_midi*>(&midi_adder), nullptr);
   midi_adder.SetSortOrder(2);

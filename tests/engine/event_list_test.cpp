@@ -10,11 +10,9 @@ namespace {
 using EventListTest = GraphTest;
 
 TEST_F(EventListTest, SameTimeChangesRunInPlugOrderAndTheLatestOfAConnectorWins) {
-  Source& to_plug1 = Add(std::make_unique<Source>(DT_FLOAT), 2);
-  Source& to_plug3 = Add(std::make_unique<Source>(DT_FLOAT), 2);
   Probe& probe = Add(std::make_unique<Probe>(DT_FLOAT, 4), 1);
-  top.connect(to_plug1.plug(0), probe.plug(1));
-  top.connect(to_plug3.plug(0), probe.plug(3));
+  Source& to_plug1 = Feed(*probe.plug(1));
+  Source& to_plug3 = Feed(*probe.plug(3));
   Start();
   master.Process(kCell);
   probe.changes.clear();
@@ -36,11 +34,9 @@ TEST_F(EventListTest, SameTimeChangesRunInPlugOrderAndTheLatestOfAConnectorWins)
 }
 
 TEST_F(EventListTest, ValuesChangedAtOneTimeAreVisibleBeforeAnyHandlerRuns) {
-  Source& first = Add(std::make_unique<Source>(DT_FLOAT), 2);
-  Source& second = Add(std::make_unique<Source>(DT_FLOAT), 2);
   Probe& probe = Add(std::make_unique<Probe>(DT_FLOAT, 2), 1);
-  top.connect(first.plug(0), probe.plug(0));
-  top.connect(second.plug(0), probe.plug(1));
+  Source& first = Feed(*probe.plug(0));
+  Source& second = Feed(*probe.plug(1));
   Start();
   master.Process(kCell);
 

@@ -27,6 +27,12 @@ class GraphTest : public testing::Test {
     generator->SetSortOrder(sort_order);
     return top.Add(std::move(generator));
   }
+  // A new source of the input's datatype, connected to it.
+  Source& Feed(UPlug& input) {
+    Source& source = Add(std::make_unique<Source>(input.Datatype()), 3);
+    top.connect(source.plug(0), &input);
+    return source;
+  }
   void Start() { master.Start(&top); }
   int Events(const ug_base& generator) {
     int count = 0;

@@ -27,9 +27,8 @@ TEST_F(PlugTest, UnconnectedAudioInputWithText5ReadsHalfInEverySample) {
 }
 
 TEST_F(PlugTest, StaticIsSentOncePerSampleTimeAndLeavesPlugsInStop) {
-  Source& source = Add(std::make_unique<Source>(), 2);
   Probe& probe = Add(std::make_unique<Probe>(DT_FSAMPLE, 1), 1);
-  top.connect(source.plug(0), probe.plug(0));
+  Source& source = Feed(*probe.plug(0));
   Start();
   master.Process(kCell);
   probe.changes.clear();
@@ -54,9 +53,8 @@ TEST_F(PlugTest, StaticIsSentOncePerSampleTimeAndLeavesPlugsInStop) {
 }
 
 TEST_F(PlugTest, AStaticAtSampleZeroAfterAnotherStateStillReachesTheInput) {
-  Source& source = Add(std::make_unique<Source>(), 2);
   Probe& probe = Add(std::make_unique<Probe>(DT_FSAMPLE, 1), 1);
-  top.connect(source.plug(0), probe.plug(0));
+  Source& source = Feed(*probe.plug(0));
   Start();
   source.plug(0)->Transmit(0, ST_STOP);
   source.plug(0)->Transmit(0, ST_STATIC);
