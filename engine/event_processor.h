@@ -35,6 +35,7 @@ class EventProcessor {
   void SetEventPool(EventPool* pool) { pool_ = pool; }
   EventPool* Pool() const { return pool_; }
 
+  ug_event* Head() const { return head_; }
   // Takes ownership of `event` and links it in order.
   void InsertEvent(ug_event* event);
   // Unlinks the first event and hands it to the caller (null when empty).

@@ -100,8 +100,7 @@ void ug_base::Process(int32_t frames) {
 
 void ug_base::HandleDueEvents() {
   // Every value that changes at this time is visible before any handler runs.
-  for (ug_event* event = const_cast<ug_event*>(FirstEvent()); event != nullptr && Due(*event);
-       event = event->next) {
+  for (ug_event* event = Head(); event != nullptr && Due(*event); event = event->next) {
     ApplyStatusValue(*event);
   }
   while (FirstEvent() != nullptr && Due(*FirstEvent())) {
