@@ -1,5 +1,7 @@
 #include "document/field_walker.h"
 
+#include "modules/module_registry.h"
+
 namespace ov {
 
 // The base walker touches no values: the checks after a load only follow
@@ -21,6 +23,14 @@ void FieldWalker::Bytes(std::string_view, std::vector<uint8_t>&, std::size_t) {}
 void FieldWalker::SizedBytes(std::string_view, std::vector<uint8_t>&, CountForm) {}
 void FieldWalker::Object(std::string_view, Persistent*&, const SerialClass*, bool) {}
 void FieldWalker::BeginGroup(std::string_view) {}
+
+const ModuleRegistry& FieldWalker::modules() const {
+  return modules_ != nullptr ? *modules_ : BuiltInModules();
+}
+
+void FieldWalker::Fail(ArchiveErrorKind kind, const std::string& detail) const {
+  throw ArchiveError(kind, "", detail);
+}
 
 std::unique_ptr<Persistent> FieldWalker::Adopt(Persistent*) { return nullptr; }
 std::shared_ptr<Persistent> FieldWalker::Share(Persistent*) { return nullptr; }
@@ -49,6 +59,21 @@ void Int32Array(FieldWalker& walker, std::string_view name, std::vector<int32_t>
       walker.BeginList(name, values.size(), CountForm::kInt32, 4);
   if (count) {
     if (walker.Loading()) values.assign(*count, 0);
+    for (int32_t& value : values) {
+      walker.BeginElement();
+      walker.Int32("", value);
+      walker.EndElement();
+    }
+  }
+  walker.EndList();
+}
+
+}  // namespace ov
+
+namespace ov {
+
+void FixedInt32s(FieldWalker& walker, std::string_view name, std::span<int32_t> values) {
+  if (walker.BeginList(name, values.size(), CountForm::kFixed, 4)) {
     for (int32_t& value : values) {
       walker.BeginElement();
       walker.Int32("", value);

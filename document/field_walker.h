@@ -12,16 +12,19 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "document/archive_error.h"
 #include "document/geometry.h"
 #include "document/persistent.h"
 
 namespace ov {
 
 class MessageSink;
+class ModuleRegistry;
 
 inline constexpr int32_t kCurrentLoadVersion = 95960;
 
@@ -74,6 +77,13 @@ class FieldWalker {
   // registered, for example); may be null.
   MessageSink* messages() const { return messages_; }
   void set_messages(MessageSink* messages) { messages_ = messages; }
+  // The module types that stored type keys name; the built-in registry when
+  // none is set.
+  const ModuleRegistry& modules() const;
+  void set_modules(const ModuleRegistry* modules) { modules_ = modules; }
+
+  // Stops the walk: the stored data cannot be what it claims to be.
+  [[noreturn]] virtual void Fail(ArchiveErrorKind kind, const std::string& detail) const;
 
   virtual void UInt8(std::string_view name, uint8_t& value);
   virtual void Bool8(std::string_view name, bool& value);
@@ -124,6 +134,7 @@ class FieldWalker {
   WalkPurpose purpose_;
   int32_t load_version_;
   MessageSink* messages_ = nullptr;
+  const ModuleRegistry* modules_ = nullptr;
 };
 
 // --- Helpers for the usual field shapes ------------------------------------
@@ -215,5 +226,8 @@ void StringArray(FieldWalker& walker, std::string_view name, std::vector<std::st
 
 // int32 n, then n int32 values.
 void Int32Array(FieldWalker& walker, std::string_view name, std::vector<int32_t>& values);
+
+// A fixed number of int32 values, stored without a count.
+void FixedInt32s(FieldWalker& walker, std::string_view name, std::span<int32_t> values);
 
 }  // namespace ov

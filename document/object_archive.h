@@ -54,7 +54,7 @@ class ObjectArchive final : public FieldWalker {
   // The schema that a class record stored for a versionable class.
   uint16_t StoredSchema(const SerialClass& serial_class) const;
   // Throws the error, placed at the current byte.
-  [[noreturn]] void Fail(ArchiveErrorKind kind, const std::string& detail) const;
+  [[noreturn]] void Fail(ArchiveErrorKind kind, const std::string& detail) const override;
 
   // FieldWalker
   void UInt8(std::string_view name, uint8_t& value) override;

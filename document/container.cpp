@@ -1,0 +1,210 @@
+#include "document/container.h"
+
+#include <algorithm>
+
+#include "document/connection.h"
+#include "document/legacy_objects.h"
+#include "document/panel_objects.h"
+#include "document/patch_manager.h"
+#include "modules/module_registry.h"
+
+namespace ov {
+
+constinit const SerialClass CContainer::kClass{"CContainer", 95, true, &MakeObject<CContainer>,
+                                               &CUG_with_patches::kClass};
+
+CContainer::CContainer() = default;
+CContainer::~CContainer() = default;
+
+CDocOb* CContainer::AddChild(std::unique_ptr<CDocOb> child) {
+  if (dynamic_cast<CLine2*>(child.get()) != nullptr) {
+    children_.push_back(std::move(child));
+    return children_.back().get();
+  }
+  children_.insert(children_.begin(), std::move(child));
+  return children_.front().get();
+}
+
+std::unique_ptr<CDocOb> CContainer::RemoveChild(const CDocOb* child) {
+  const auto found = std::find_if(children_.begin(), children_.end(),
+                                  [child](const auto& held) { return held.get() == child; });
+  if (found == children_.end()) return nullptr;
+  std::unique_ptr<CDocOb> removed = std::move(*found);
+  children_.erase(found);
+  return removed;
+}
+
+CLine2* CContainer::Join(CPlug2* a, CPlug2* b) {
+  auto line = std::make_unique<CLine2>(a, b);
+  line->SetModuleType(BuiltInModules().FindModule("Line"));
+  CLine2* made = line.get();
+  a->AttachConnection(made);
+  b->AttachConnection(made);
+  AddChild(std::move(line));
+  made->SetParent(this);
+  Notify(Notification(kNotifyChildAdded, made));
+  return made;
+}
+
+CLine2* CContainer::Connect(CPlug2* a, CPlug2* b) {
+  auto line = std::make_unique<CLine2>(a, b);
+  line->SetModuleType(BuiltInModules().FindModule("Line"));
+  CLine2* made = line.get();
+  for (CPlug2* end : {a, b}) {
+    end->AttachConnection(made);
+    if (end->connections().size() == 1) end->OnFirstConnection(*made);
+  }
+  AddChild(std::move(line));
+  made->SetParent(this);
+  Notify(Notification(kNotifyChildAdded, made));
+  return made;
+}
+
+CPatchManager* CContainer::GetPatchManager() const {
+  for (const CContainer* walk = this; walk != nullptr; walk = walk->parent()) {
+    if (walk->patch_manager_) return walk->patch_manager_.get();
+  }
+  return nullptr;
+}
+
+CPatchManager& CContainer::EnsurePatchManager() {
+  if (!patch_manager_) {
+    patch_manager_ = std::make_unique<CPatchManager>();
+    patch_manager_->SetContainer(this);
+  }
+  return *patch_manager_;
+}
+
+std::vector<CDocOb*> CContainer::StoredOrder() const {
+  std::vector<CDocOb*> stored;
+  for (auto child = children_.rbegin(); child != children_.rend(); ++child) {
+    if (dynamic_cast<const CLine2*>(child->get()) == nullptr) stored.push_back(child->get());
+  }
+  for (const auto& child : children_) {
+    if (dynamic_cast<const CLine2*>(child.get()) != nullptr) stored.push_back(child.get());
+  }
+  return stored;
+}
+
+void CContainer::WalkChildren(FieldWalker& walker) {
+  const int32_t version = walker.LoadVersion();
+  // Before version 10 a typed list; then an int32 count that a null tag may
+  // cut short; from 95321 on no count, only the null tag.
+  const CountForm form = version < 10      ? CountForm::kCount
+                         : version < 95321 ? CountForm::kInt32
+                                           : CountForm::kTerminated;
+  const std::vector<CDocOb*> stored = walker.Loading() ? std::vector<CDocOb*>() : StoredOrder();
+  const std::optional<std::size_t> count = walker.BeginList("children", stored.size(), form, 2);
+  if (!count) {
+    walker.EndList();
+    return;
+  }
+  std::vector<CLine*> old_lines;
+  std::vector<CPanelBox*> old_boxes;
+  if (walker.Loading()) children_.clear();
+  for (std::size_t i = 0; i < *count; ++i) {
+    Persistent* object = walker.Loading() ? nullptr : stored[i];
+    walker.BeginElement();
+    walker.Object("", object, nullptr, true);
+    walker.EndElement();
+    if (!walker.Loading()) continue;
+    if (object == nullptr) {
+      if (form != CountForm::kCount && walker.InStream()) break;
+      continue;
+    }
+    // Old classes are converted below; the objects themselves stay with the
+    // load and are freed with it. Anything else that is not a document
+    // object is ignored.
+    if (object->IsKindOf(CDocOb::kClass)) {
+      AddChild(std::unique_ptr<CDocOb>(static_cast<CDocOb*>(walker.Adopt(object).release())));
+    } else if (version < 45 && object->IsKindOf(CLine::kClass)) {
+      old_lines.push_back(static_cast<CLine*>(object));
+    } else if (version < 10 && object->IsKindOf(CPanelBox::kClass)) {
+      old_boxes.push_back(static_cast<CPanelBox*>(object));
+    }
+  }
+  if (walker.purpose() == WalkPurpose::kWriteStream && form == CountForm::kTerminated) {
+    Persistent* marker = nullptr;
+    walker.Object("", marker, nullptr, true);
+  }
+  walker.EndList();
+
+  // The plugs' owners are known only now that every child has been read.
+  for (const CLine* old : old_lines) {
+    if (old->a() != nullptr && old->b() != nullptr) Join(old->a(), old->b());
+  }
+  for (const CPanelBox* old : old_boxes) {
+    auto box = std::make_unique<CPanelBox2>();
+    box->SetModuleTypeKey(walker, "Panel Group");
+    box->SetTitle(old->title());
+    box->SetPanelRect(old->window_rect());
+    AddChild(std::move(box));
+  }
+}
+
+void CContainer::WalkOldPatchTable(FieldWalker& walker) {
+  std::vector<std::string> names;
+  int32_t current = 0;
+  if (!walker.Loading() && patch_manager_) {
+    names = patch_manager_->NamesUpToLastNamed();
+    current = patch_manager_->current_patch();
+  }
+  StringArray(walker, "patch_names", names);
+  walker.Int32("current_patch", current);
+  if (walker.Loading()) {
+    CPatchManager& manager = EnsurePatchManager();
+    const std::size_t kept = std::min<std::size_t>(names.size(), CPatchManager::kPatchCount);
+    for (std::size_t patch = 0; patch < kept; ++patch) {
+      manager.SetPatchName(static_cast<int32_t>(patch), names[patch]);
+    }
+    manager.SetCurrentPatch(std::clamp(current, 0, CPatchManager::kPatchCount - 1));
+  }
+}
+
+void CContainer::Serialize(FieldWalker& walker) {
+  const int32_t version = walker.LoadVersion();
+  CUG::Serialize(walker);
+  if (version > 95269) {
+    Owned(walker, "patch_manager", patch_manager_);
+    if (walker.Loading() && patch_manager_) patch_manager_->SetContainer(this);
+  }
+  WalkChildren(walker);
+  if (version > 94950) walker.RectField("panel_rect", panel_rect_);
+  FixedInt32s(walker, "panel_view", panel_view_);
+  FixedInt32s(walker, "structure_view", structure_view_);
+  if (version > 27) {
+    walker.PointField("panel_offset", panel_offset_);
+    walker.PointField("structure_offset", structure_offset_);
+  }
+  if (version > 8) walker.UInt32("flags", flags_);
+  if (version > 47) walker.String("skin", skin_name_);
+  if (version > 49 && version < 95270) WalkOldPatchTable(walker);
+  if (version > 94950) walker.Bool8("spare_hidden", spare_hidden_);
+  if (walker.Loading() && version < 94811) SetModuleTypeKey(walker, "Container");
+}
+
+void CContainer::ConnectParents(CContainer* parent) {
+  SetParent(parent);
+  if (patch_manager_) patch_manager_->SetContainer(this);
+  for (const auto& child : children_) child->ConnectParents(this);
+}
+
+bool CContainer::HoldsPatchSelect() const {
+  return std::any_of(children_.begin(), children_.end(), [](const auto& child) {
+    return dynamic_cast<const CUG*>(child.get()) != nullptr && child->type_key() == "Patch Select";
+  });
+}
+
+void CContainer::InitialiseAfterLoad(bool loaded) {
+  if (parent() == nullptr || HoldsPatchSelect()) EnsurePatchManager();
+  initialising_ = true;
+  RegisterPatchPlugs(parent() != nullptr ? parent()->GetPatchManager() : nullptr);
+  initialising_ = false;
+  // A new container would now make one feature plug per feature it has;
+  // the document keeps no features, so there are none to make.
+  if (!loaded) return;
+  if (CPlug2* spare = FindPlug("Spare")) spare->SetHidden(spare_hidden_);
+  for (const auto& child : children_) child->InitialiseAfterLoad(true);
+}
+
+}  // namespace ov

@@ -1,0 +1,78 @@
+// CContainer: a sub-patch. It holds modules, panel objects and connections,
+// has its own plugs as a module of its parent, and may keep the patches.
+//
+// Threads: editor only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/module.h"
+
+namespace ov {
+
+class CLine2;
+class COrvaneDocBase;
+
+class CContainer : public CUG_with_patches {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  CContainer();
+  ~CContainer() override;
+  void Serialize(FieldWalker& walker) override;
+  void ConnectParents(CContainer* parent) override;
+  void InitialiseAfterLoad(bool loaded) override;
+
+  // Front to back: the non-connection children, newest first, then the
+  // connections in the order they were added.
+  const std::vector<std::unique_ptr<CDocOb>>& children() const { return children_; }
+  // A connection goes to the end, any other child to the front.
+  CDocOb* AddChild(std::unique_ptr<CDocOb> child);
+  std::unique_ptr<CDocOb> RemoveChild(const CDocOb* child);
+  // Makes a connection between two plugs as the editor does (both plugs run
+  // their first-connection steps), adds it and tells the listeners.
+  CLine2* Connect(CPlug2* a, CPlug2* b);
+  // The same without the first-connection steps: restores a stored connection.
+  CLine2* Join(CPlug2* a, CPlug2* b);
+
+  CPatchManager* patch_manager() const { return patch_manager_.get(); }
+  // Its own patch manager, or the nearest one above it.
+  CPatchManager* GetPatchManager() const;
+  CPatchManager& EnsurePatchManager();
+
+  // Set on the root only.
+  COrvaneDocBase* document() const { return document_; }
+  void SetDocument(COrvaneDocBase* document) { document_ = document; }
+  bool initialising() const { return initialising_; }
+  const std::string& skin_name() const { return skin_name_; }
+  uint32_t flags() const { return flags_; }
+  const Rect& panel_rect() const { return panel_rect_; }
+  bool spare_hidden() const { return spare_hidden_; }
+
+ private:
+  // The children in stream order: reading the stream back with AddChild
+  // gives the same order in memory.
+  std::vector<CDocOb*> StoredOrder() const;
+  void WalkChildren(FieldWalker& walker);
+  void WalkOldPatchTable(FieldWalker& walker);
+  bool HoldsPatchSelect() const;
+
+  std::vector<std::unique_ptr<CDocOb>> children_;
+  std::unique_ptr<CPatchManager> patch_manager_;
+  uint32_t flags_ = 0;
+  std::array<int32_t, 4> panel_view_{};
+  std::array<int32_t, 4> structure_view_{};
+  Rect panel_rect_;
+  Point panel_offset_;
+  Point structure_offset_;
+  std::string skin_name_ = "default";
+  bool spare_hidden_ = false;
+  bool initialising_ = false;
+  COrvaneDocBase* document_ = nullptr;
+};
+
+}  // namespace ov

@@ -1,0 +1,273 @@
+#include "document/patch_manager.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+#include "document/module.h"
+#include "document/plug.h"
+#include "modules/list_text.h"
+#include "platform/text.h"
+
+namespace ov {
+namespace {
+
+constexpr int32_t kIdCount = 0x10000;
+
+// A number at the start of a text, as the C library reads one; 0 when there
+// is none.
+float LeadingFloat(const std::string& text) {
+  std::size_t begin = text.find_first_not_of(" \t\n\r\f\v");
+  if (begin == std::string::npos) return 0;
+  if (text[begin] == '+') ++begin;
+  double value = 0;
+  std::from_chars(text.data() + begin, text.data() + text.size(), value);
+  return static_cast<float>(value);
+}
+
+}  // namespace
+
+constinit const SerialClass CPatchManager::kClass{"CPatchManager", 1, false,
+                                                  &MakeObject<CPatchManager>, nullptr};
+
+bool PatchParameter::IsValueType(int32_t persistence_id) {
+  return persistence_id == kEnum || persistence_id == kText || persistence_id == kBool ||
+         persistence_id == kFloat || persistence_id == kInt;
+}
+
+PatchParameter::PatchParameter(int32_t value_type) : value_type_(value_type) {
+  const std::size_t slots = CPatchManager::kPatchCount;
+  if (value_type == kText) {
+    texts_.resize(slots);
+  } else if (value_type == kFloat) {
+    floats_.resize(slots);
+  } else {
+    numbers_.resize(slots);
+  }
+}
+
+void PatchParameter::SetSlotFromText(int32_t patch, const std::string& text) {
+  if (patch < 0 || patch >= CPatchManager::kPatchCount) return;
+  if (value_type_ == kText) {
+    texts_[patch] = text;
+  } else if (value_type_ == kFloat) {
+    floats_[patch] = LeadingFloat(text);
+  } else {
+    int32_t value = ParseLeadingInteger(text);
+    if (value_type_ == kEnum) value = static_cast<int16_t>(value);
+    if (value_type_ == kBool) value = value != 0;
+    numbers_[patch] = value;
+  }
+}
+
+void PatchParameter::SetAllFromText(const std::string& text) {
+  for (int32_t patch = 0; patch < CPatchManager::kPatchCount; ++patch) SetSlotFromText(patch, text);
+}
+
+std::string PatchParameter::SlotText(int32_t patch) const {
+  if (patch < 0 || patch >= CPatchManager::kPatchCount) return {};
+  if (value_type_ == kText) return texts_[patch];
+  if (value_type_ == kFloat) return FormatDouble(floats_[patch]);
+  return std::to_string(numbers_[patch]);
+}
+
+void PatchParameter::WalkSlot(FieldWalker& walker, std::size_t slot) {
+  // Values beyond the 128 slots are read to keep the stream aligned, then
+  // dropped.
+  const bool kept = slot < static_cast<std::size_t>(CPatchManager::kPatchCount);
+  switch (value_type_) {
+    case kText: {
+      std::string value = kept ? texts_[slot] : std::string();
+      walker.String("", value);
+      if (kept) texts_[slot] = std::move(value);
+      return;
+    }
+    case kFloat: {
+      float value = kept ? floats_[slot] : 0;
+      walker.Float32("", value);
+      if (kept) floats_[slot] = value;
+      return;
+    }
+    case kEnum: {
+      int16_t value = kept ? static_cast<int16_t>(numbers_[slot]) : 0;
+      walker.Int16("", value);
+      if (kept) numbers_[slot] = value;
+      return;
+    }
+    case kBool: {
+      bool value = kept && numbers_[slot] != 0;
+      walker.Bool8("", value);
+      if (kept) numbers_[slot] = value;
+      return;
+    }
+    default: {
+      int32_t value = kept ? numbers_[slot] : 0;
+      walker.Int32("", value);
+      if (kept) numbers_[slot] = value;
+      return;
+    }
+  }
+}
+
+void PatchParameter::Serialize(FieldWalker& walker) {
+  const int32_t version = walker.LoadVersion();
+  walker.Int32("param_id", id_);
+  if (version > 95310) Ref(walker, "plug", plug_);
+  if (version > 95390) walker.String("name", name_);
+  if (version > 95400) {
+    walker.Bool8("ignore_program_change", ignore_program_change_);
+    walker.Int32("midi_controller", midi_controller_);
+  }
+  if (version > 95600) walker.Bool8("hidden", hidden_);
+  if (walker.InStream()) {
+    // The class part repeats the persistence id.
+    int32_t repeated = value_type_;
+    walker.Int32("", repeated);
+  }
+  static constexpr std::size_t kValueBytes[] = {2, 1, 0, 0, 1, 0, 4, 0, 4};
+  const std::optional<std::size_t> count =
+      walker.BeginList("values", CPatchManager::kPatchCount, CountForm::kInt32,
+                       kValueBytes[value_type_]);
+  if (count) {
+    for (std::size_t slot = 0; slot < *count; ++slot) {
+      walker.BeginElement();
+      WalkSlot(walker, slot);
+      walker.EndElement();
+    }
+  }
+  walker.EndList();
+}
+
+CPatchManager::CPatchManager() = default;
+CPatchManager::~CPatchManager() = default;
+
+std::string CPatchManager::PatchName(int32_t patch) const {
+  if (patch == -1) patch = current_patch_;
+  if (const auto found = names_.find(patch); found != names_.end()) return found->second;
+  char text[32];
+  std::snprintf(text, sizeof text, "Patch %3d", patch + 1);
+  return text;
+}
+
+void CPatchManager::SetPatchName(int32_t patch, std::string name) {
+  if (patch == -1) patch = current_patch_;
+  names_[patch] = std::move(name);
+}
+
+std::vector<std::string> CPatchManager::NamesUpToLastNamed() const {
+  std::vector<std::string> names;
+  const int32_t last = names_.empty() ? -1 : names_.rbegin()->first;
+  for (int32_t patch = 0; patch <= last && patch < kPatchCount; ++patch) {
+    names.push_back(PatchName(patch));
+  }
+  return names;
+}
+
+PatchParameter* CPatchManager::FindParameter(const CPlug2& plug) const {
+  for (const auto& [id, parameter] : parameters_) {
+    if (parameter->plug() == &plug) return parameter.get();
+  }
+  return nullptr;
+}
+
+bool CPatchManager::Register(std::unique_ptr<PatchParameter> parameter) {
+  int32_t id = parameter->id();
+  if (id < 0 || parameters_.contains(id)) {
+    if (parameters_.size() >= static_cast<std::size_t>(kIdCount)) return false;
+    id = static_cast<int32_t>(id_source_() & 0xFFFF);
+    // A few random draws, then the next free id: a full table never spins.
+    for (int draw = 0; parameters_.contains(id) && draw < 64; ++draw) {
+      id = static_cast<int32_t>(id_source_() & 0xFFFF);
+    }
+    while (parameters_.contains(id)) id = (id + 1) & 0xFFFF;
+    parameter->set_id(id);
+  }
+  parameters_.emplace(id, std::move(parameter));
+  return true;
+}
+
+PatchParameter* CPatchManager::CreateParameterForPlug(CPlug2& plug) {
+  if (PatchParameter* existing = FindParameter(plug)) return existing;
+  const int32_t datatype = plug.Datatype();
+  if (!PatchParameter::IsValueType(datatype)) return nullptr;
+  auto parameter = std::make_unique<PatchParameter>(datatype);
+  parameter->SetAllFromText(plug.Descriptor().default_text);
+  if (plug.owner() != nullptr) parameter->set_name(plug.owner()->title());
+  parameter->set_plug(&plug);
+  PatchParameter* made = parameter.get();
+  return Register(std::move(parameter)) ? made : nullptr;
+}
+
+void CPatchManager::WalkParameters(FieldWalker& walker) {
+  // Before 95321 a count comes first; after it, a negative type ends the list.
+  const bool counted = walker.LoadVersion() < 95321;
+  std::vector<PatchParameter*> stored;
+  for (const auto& [id, parameter] : parameters_) stored.push_back(parameter.get());
+  const std::optional<std::size_t> count = walker.BeginList(
+      "parameters", stored.size(), counted ? CountForm::kInt32 : CountForm::kTerminated, 4);
+  if (count) {
+    std::vector<std::unique_ptr<PatchParameter>> loaded;
+    for (std::size_t i = 0; i < *count; ++i) {
+      walker.BeginElement();
+      int32_t value_type = walker.Loading() ? -1 : stored[i]->value_type();
+      walker.Int32("value_type", value_type);
+      if (walker.Loading()) {
+        if (value_type < 0 && walker.InStream()) {
+          walker.EndElement();
+          break;
+        }
+        if (!PatchParameter::IsValueType(value_type)) {
+          walker.Fail(ArchiveErrorKind::kBadClass,
+                      "no patch parameter has type " + std::to_string(value_type));
+        }
+        loaded.push_back(std::make_unique<PatchParameter>(value_type));
+        loaded.back()->Serialize(walker);
+      } else {
+        stored[i]->Serialize(walker);
+      }
+      walker.EndElement();
+    }
+    if (walker.purpose() == WalkPurpose::kWriteStream && !counted) {
+      int32_t end = -1;
+      walker.Int32("", end);
+    }
+    if (walker.Loading()) {
+      parameters_.clear();
+      for (auto& parameter : loaded) {
+        if (!Register(std::move(parameter))) {
+          walker.Fail(ArchiveErrorKind::kGeneric, "more patch parameters than ids");
+        }
+      }
+    }
+  }
+  walker.EndList();
+}
+
+void CPatchManager::Serialize(FieldWalker& walker) {
+  walker.Int32("current_patch", current_patch_);
+  if (walker.Loading()) current_patch_ = std::clamp(current_patch_, 0, kPatchCount - 1);
+
+  std::vector<std::pair<int32_t, std::string>> named(names_.begin(), names_.end());
+  const std::optional<std::size_t> count =
+      walker.BeginList("patch_names", named.size(), CountForm::kInt32, 5);
+  if (count) {
+    if (walker.Loading()) named.assign(*count, {});
+    for (auto& [patch, name] : named) {
+      walker.BeginElement();
+      walker.Int32("patch", patch);
+      walker.String("name", name);
+      walker.EndElement();
+    }
+    if (walker.Loading()) {
+      // Names of patches that do not exist are dropped.
+      names_.clear();
+      for (auto& [patch, name] : named) {
+        if (patch >= 0 && patch < kPatchCount) names_[patch] = std::move(name);
+      }
+    }
+  }
+  walker.EndList();
+  if (walker.LoadVersion() >= 95311) WalkParameters(walker);
+}
+
+}  // namespace ov

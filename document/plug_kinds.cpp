@@ -1,0 +1,89 @@
+#include "document/plug_kinds.h"
+
+#include "document/connection.h"
+
+namespace ov {
+
+constinit const SerialClass CPlugNameable::kClass{"CPlugNameable", 1, false,
+                                                  &MakeObject<CPlugNameable>, &CPlug2::kClass};
+constinit const SerialClass CPlugIO2::kClass{"CPlugIO2", 1, false, &MakeObject<CPlugIO2>,
+                                             &CPlugNameable::kClass};
+constinit const SerialClass CPlugControled::kClass{"CPlugControled", 1, false,
+                                                   &MakeObject<CPlugControled>,
+                                                   &CPlugNameable::kClass};
+constinit const SerialClass CPlugFeature::kClass{"CPlugFeature", 1, false,
+                                                 &MakeObject<CPlugFeature>, &CPlug2::kClass};
+constinit const SerialClass CPlugFeature2::kClass{"CPlugFeature2", 1, false,
+                                                  &MakeObject<CPlugFeature2>, &CPlugFeature::kClass};
+constinit const SerialClass CPlugFeature3::kClass{"CPlugFeature3", 1, false,
+                                                  &MakeObject<CPlugFeature3>, &CPlugFeature::kClass};
+constinit const SerialClass CPlugFeature4::kClass{"CPlugFeature4", 1, false,
+                                                  &MakeObject<CPlugFeature4>, &CPlugFeature::kClass};
+
+void CPlugNameable::Serialize(FieldWalker& walker) {
+  CPlug2::Serialize(walker);
+  walker.String("name", name_);
+}
+
+void CPlugNameable::SetName(std::string name) {
+  if (name == name_) return;
+  name_ = std::move(name);
+  Notify(Notification(kNotifyRenamed, this, 0, name_));
+}
+
+void CPlugIO2::Serialize(FieldWalker& walker) {
+  CPlugNameable::Serialize(walker);
+  walker.UInt16("direction", direction_);
+  Ref(walker, "partner", partner_);
+  if (walker.LoadVersion() > 94961) walker.UInt16("datatype", datatype_);
+}
+
+const CPlug2* CPlugIO2::Walk(int32_t direction_test) const {
+  constexpr int kMaxSteps = 1000;
+  const CPlug2* reached = this;
+  for (int step = 0; step < kMaxSteps; ++step) {
+    const CPlug2* next = reached->Direction() == direction_test ? reached->Partner()
+                                                                 : reached->FirstConnectedPlug();
+    if (next == nullptr || next == this || next->Direction() == DR_CONTAINER_IO) break;
+    reached = next;
+  }
+  return reached;
+}
+
+const CPlug2* CPlugIO2::FarEnd() const {
+  for (const int32_t direction_test : {DR_IN, DR_OUT}) {
+    const CPlug2* reached = Walk(direction_test);
+    if (dynamic_cast<const CPlugIO2*>(reached) == nullptr) return reached;
+  }
+  return this;
+}
+
+int32_t CPlugIO2::Flags() const {
+  const CPlug2* far_end = FarEnd();
+  if (dynamic_cast<const CPlugIO2*>(far_end) != nullptr) return 0x404c;
+  return (far_end->Flags() & ~(kPlugPatchStored | kPlugPatchParameter)) | 0x4c;
+}
+
+void CPlugControled::Serialize(FieldWalker& walker) {
+  CPlugNameable::Serialize(walker);
+  walker.Int32("control_a", control_a_);
+  walker.Int32("control_b", control_b_);
+  walker.String("control_text", control_text_);
+}
+
+void CPlugFeature::Serialize(FieldWalker& walker) {
+  CPlug2::Serialize(walker);
+  walker.Int32("feature_a", feature_a_);
+  walker.Int32("feature_b", feature_b_);
+  walker.Int32("feature_index", feature_index_);
+  walker.String("feature_text_a", feature_text_a_);
+  walker.String("feature_text_b", feature_text_b_);
+  if (walker.LoadVersion() >= 95162) walker.Int32("feature_c", feature_c_);
+}
+
+void CPlugFeature3::Serialize(FieldWalker& walker) {
+  CPlugFeature::Serialize(walker);
+  walker.Bool8("feature_flag", feature_flag_);
+}
+
+}  // namespace ov

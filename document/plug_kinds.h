@@ -1,0 +1,120 @@
+// The plugs that store more than an index and a value: nameable plugs,
+// container plugs, controlled plugs and feature plugs.
+//
+// Threads: editor only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/plug.h"
+
+namespace ov {
+
+// `CPlugNameable`: a plug whose name is stored with it.
+class CPlugNameable : public CPlug2 {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  CPlugNameable() = default;
+  explicit CPlugNameable(std::string name) : name_(std::move(name)) {}
+  void Serialize(FieldWalker& walker) override;
+
+  std::string Name() const override { return name_; }
+  void SetName(std::string name);
+
+ private:
+  std::string name_;
+};
+
+// `CPlugIO2`: a container plug, mirrored inside the container by its partner
+// on the container's input/output module. It reports its stored direction
+// and datatype, and takes its flags from the plug it finally leads to.
+class CPlugIO2 : public CPlugNameable {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  CPlugIO2() = default;
+  explicit CPlugIO2(std::string name) : CPlugNameable(std::move(name)) {}
+  void Serialize(FieldWalker& walker) override;
+
+  int32_t Direction() const override { return direction_; }
+  int32_t Datatype() const override { return datatype_; }
+  // The far-end plug's flags without 0x18000 and with 0x4c; 0x404c when the
+  // walk ends on a container plug.
+  int32_t Flags() const override;
+  CPlug2* Partner() const override { return partner_; }
+
+  void SetDirection(uint16_t direction) { direction_ = direction; }
+  void SetDatatype(uint16_t datatype) { datatype_ = datatype; }
+  void SetPartner(CPlugIO2* partner) { partner_ = partner; }
+  // The plug whose properties this one mirrors: the walk through partners
+  // and first connections, bounded to 1000 steps, tried inwards and then
+  // outwards; this plug itself when both end on container plugs.
+  const CPlug2* FarEnd() const;
+
+ private:
+  const CPlug2* Walk(int32_t direction_test) const;
+
+  uint16_t direction_ = DR_CONTAINER_IO;
+  uint16_t datatype_ = DT_FSAMPLE;
+  CPlugIO2* partner_ = nullptr;
+};
+
+// `CPlugControled`: a nameable plug with two stored integers and a text that
+// it applies to its control.
+class CPlugControled : public CPlugNameable {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  void Serialize(FieldWalker& walker) override;
+
+ private:
+  int32_t control_a_ = 0;
+  int32_t control_b_ = 0;
+  std::string control_text_;
+};
+
+// `CPlugFeature` (and `CPlugFeature2`, `CPlugFeature4`): a plug that shows one
+// feature of its module, named by the feature index.
+class CPlugFeature : public CPlug2 {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  void Serialize(FieldWalker& walker) override;
+
+  int32_t feature_index() const { return feature_index_; }
+
+ private:
+  int32_t feature_a_ = 0;
+  int32_t feature_b_ = 0;
+  int32_t feature_index_ = 0;
+  std::string feature_text_a_;
+  std::string feature_text_b_;
+  int32_t feature_c_ = 0;
+};
+
+class CPlugFeature2 : public CPlugFeature {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+};
+
+class CPlugFeature4 : public CPlugFeature {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+};
+
+// `CPlugFeature3`: a feature plug with one more stored flag.
+class CPlugFeature3 : public CPlugFeature {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  void Serialize(FieldWalker& walker) override;
+
+ private:
+  bool feature_flag_ = false;
+};
+
+}  // namespace ov

@@ -1,0 +1,91 @@
+// Skin records as projects store them: images (with their PNG bytes, or raw
+// pixels in old streams), image descriptions and font categories. Decoding
+// and drawing belong to the editor's skins; the document keeps the bytes.
+//
+// Threads: editor only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "document/field_walker.h"
+
+namespace ov {
+
+// `CSkinBitmap`: one image.
+class CSkinBitmap : public Persistent {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  void Serialize(FieldWalker& walker) override;
+
+  const std::string& name() const { return name_; }
+  const std::vector<uint8_t>& png() const { return png_; }
+
+ private:
+  int32_t height_ = 0;
+  int32_t width_ = 0;
+  std::string name_;
+  int32_t mode_ = 0;  // 0 colour, 1 grey
+  std::vector<uint8_t> png_;
+  // Streams before version 94961 hold 32-bit pixels instead of PNG bytes.
+  std::vector<uint8_t> pixels_;
+  int32_t pixel_extra_ = 0;
+};
+
+// `CAnimBitmap`: an image with the description of its frames.
+class CAnimBitmap : public CSkinBitmap {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  void Serialize(FieldWalker& walker) override;
+
+ private:
+  int32_t segment_count_ = 5;
+  int32_t mode_letter_ = -1;
+  int32_t range_end_ = 50;
+  int32_t range_start_ = 0;
+  Rect handle_rect_{0, 0, 10, 10};
+  Point frame_size_{10, 10};
+  int32_t last_frame_ = -1;
+  int32_t type_ = 1;
+  std::array<int32_t, 4> padding_{};  // left, right, top, bottom, as stored
+};
+
+// `SkinFontInfo`: one font category of a skin.
+class SkinFontInfo : public Persistent {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  void Serialize(FieldWalker& walker) override;
+
+ private:
+  std::string category_;
+  std::string face_ = "Arial";
+  int32_t size_ = 12;
+  int32_t colour_ = 0xffffff;
+  int32_t background_ = -1;
+  uint32_t style_ = 0;
+};
+
+// `SkinInfo`: one skin. Images are held by reference count, as skins may
+// share them.
+class SkinInfo : public Persistent {
+ public:
+  static const SerialClass kClass;
+  const SerialClass& GetClass() const override { return kClass; }
+  void Serialize(FieldWalker& walker) override;
+
+  const std::string& name() const { return name_; }
+  const std::vector<std::shared_ptr<CSkinBitmap>>& images() const { return images_; }
+
+ private:
+  std::string name_;
+  std::vector<std::shared_ptr<CSkinBitmap>> images_;
+  std::vector<std::unique_ptr<SkinFontInfo>> fonts_;
+};
+
+}  // namespace ov
