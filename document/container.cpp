@@ -4,8 +4,10 @@
 
 #include "document/connection.h"
 #include "document/legacy_objects.h"
+#include "document/new_objects.h"
 #include "document/panel_objects.h"
 #include "document/patch_manager.h"
+#include "document/plug_kinds.h"
 #include "modules/module_registry.h"
 
 namespace ov {
@@ -58,6 +60,74 @@ CLine2* CContainer::Connect(CPlug2* a, CPlug2* b) {
   made->SetParent(this);
   Notify(Notification(kNotifyChildAdded, made));
   return made;
+}
+
+CUG* CContainer::IoModule() const {
+  for (const auto& child : children_) {
+    auto* module = dynamic_cast<CUG*>(child.get());
+    if (module != nullptr && module->type_key() == "IO Mod") return module;
+  }
+  return nullptr;
+}
+
+namespace {
+
+// The last container plug that has not been given a direction yet.
+CPlugIO2* SparePlug(const CUG& module) {
+  CPlugIO2* spare = nullptr;
+  for (const auto& plug : module.plugs()) {
+    auto* io = dynamic_cast<CPlugIO2*>(plug.get());
+    if (io != nullptr && io->Direction() == DR_CONTAINER_IO) spare = io;
+  }
+  return spare;
+}
+
+// A new spare plug made from the module type's container-plug descriptor.
+CPlugIO2* FreshSpare(CUG& module) {
+  int16_t index = 0;
+  std::string name = "Spare";
+  if (module.module_type() != nullptr) {
+    const auto& descriptors = module.module_type()->Descriptors();
+    const auto found = std::find_if(descriptors.begin(), descriptors.end(), [](const auto& d) {
+      return d.direction == DR_CONTAINER_IO;
+    });
+    if (found != descriptors.end()) {
+      index = static_cast<int16_t>(found - descriptors.begin());
+      name = found->name;
+    }
+  }
+  auto spare = std::make_unique<CPlugIO2>(name);
+  spare->set_index(index);
+  return static_cast<CPlugIO2*>(module.InsertPlug(std::move(spare)));
+}
+
+}  // namespace
+
+CPlugIO2* CContainer::AddContainerPlug(const std::string& name, int32_t direction,
+                                       int32_t datatype) {
+  CUG* io = IoModule();
+  if (io == nullptr) {
+    io = static_cast<CUG*>(AddChild(CreateDocumentObject(BuiltInModules(), "IO Mod")));
+    io->SetParent(this);
+  }
+  CPlugIO2* outer = SparePlug(*this);
+  if (outer == nullptr) outer = FreshSpare(*this);
+  auto* inner = dynamic_cast<CPlugIO2*>(outer->Partner());
+  if (inner == nullptr) inner = SparePlug(*io);
+  if (inner == nullptr) inner = FreshSpare(*io);
+  outer->SetPartner(inner);
+  inner->SetPartner(outer);
+  outer->SetName(name);
+  inner->SetName(name);
+  outer->SetDirection(static_cast<uint16_t>(direction));
+  inner->SetDirection(static_cast<uint16_t>(direction == DR_IN ? DR_OUT : DR_IN));
+  outer->SetDatatype(static_cast<uint16_t>(datatype));
+  inner->SetDatatype(static_cast<uint16_t>(datatype));
+  CPlugIO2* outer_spare = FreshSpare(*this);
+  CPlugIO2* inner_spare = FreshSpare(*io);
+  outer_spare->SetPartner(inner_spare);
+  inner_spare->SetPartner(outer_spare);
+  return outer;
 }
 
 CPatchManager* CContainer::GetPatchManager() const {

@@ -15,6 +15,7 @@
 namespace ov {
 
 class CLine2;
+class CPlugIO2;
 class COrvaneDocBase;
 
 class CContainer : public CUG_with_patches {
@@ -38,6 +39,15 @@ class CContainer : public CUG_with_patches {
   CLine2* Connect(CPlug2* a, CPlug2* b);
   // The same without the first-connection steps: restores a stored connection.
   CLine2* Join(CPlug2* a, CPlug2* b);
+
+  // Gives the container a plug as the editor leaves one after a connection
+  // through its spare: the spare pair (this container's plug and its partner
+  // on the input/output module inside, which is made when missing) takes the
+  // name, direction and datatype, and a fresh spare pair follows it.
+  // Returns the outer plug.
+  CPlugIO2* AddContainerPlug(const std::string& name, int32_t direction, int32_t datatype);
+  // The child module of type "IO Mod", or null.
+  CUG* IoModule() const;
 
   CPatchManager* patch_manager() const { return patch_manager_.get(); }
   // Its own patch manager, or the nearest one above it.

@@ -9,7 +9,9 @@
 #include "document/connection.h"
 #include "document/container.h"
 #include "document/document.h"
+#include "document/embedded_file.h"
 #include "document/new_objects.h"
+#include "document/plug_kinds.h"
 #include "modules/module_registry.h"
 
 namespace ov::testing {
@@ -55,6 +57,36 @@ inline COrvaneDocBase LoadOrFail(const std::vector<uint8_t>& stream, MessageSink
   const LoadResult result = document.Load(stream, {messages, nullptr, initialise});
   EXPECT_TRUE(result.ok) << result.message;
   return document;
+}
+
+// A project with one module of most document classes, a container with
+// its own plugs, connections, an embedded file, and the patch managers and
+// parameters of the initialisation pass.
+inline TestProject RichProject() {
+  TestProject project;
+  CContainer& main = *project.main;
+  CUG* osc = Add(main, "Oscillator");
+  CUG* vca = Add(main, "VCA");
+  CUG* slider = Add(main, "Slider");
+  for (const char* key : {"List Entry", "Text Entry", "Step Sequencer", "Drum Sequencer",
+                          "VST Plugin", "Patch Select", "Multistage Env", "PatchMemFloatIn",
+                          "Image", "Control Group", "Paged Group", "Switch (1->Many)"}) {
+    Add(main, key);
+  }
+  Add<CDocOb>(main, "Panel Group");
+  Add<CDocOb>(main, "Sub Panel");
+  auto* inner = Add<CContainer>(main, "Container");
+  CPlugIO2* in = inner->AddContainerPlug("In", DR_IN, DT_FSAMPLE);
+  CPlugIO2* out = inner->AddContainerPlug("Out", DR_OUT, DT_FSAMPLE);
+  CUG* inner_vca = Add(*inner, "VCA");
+  inner->Connect(in->Partner(), Plug(*inner_vca, "Signal"));
+  inner->Connect(Plug(*inner_vca, "Output"), out->Partner());
+  main.Connect(Plug(*osc, "Audio Out"), Plug(*vca, "Signal"));
+  main.Connect(Plug(*slider, "Signal Out"), Plug(*vca, "Volume"));
+  main.Connect(Plug(*vca, "Output"), in);
+  project.document.AddFile(std::make_unique<imbedded_file>("samples/a.wav", std::vector<uint8_t>{1, 2, 3}));
+  project.document.RunPasses(true);
+  return project;
 }
 
 }  // namespace ov::testing
