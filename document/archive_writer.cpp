@@ -26,7 +26,8 @@ void ArchiveWriter::WriteUInt16(uint16_t value) {
 }
 
 void ArchiveWriter::WriteUInt32(uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<uint8_t>(value >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes_.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 void ArchiveWriter::WriteFloat32(float value) { WriteUInt32(std::bit_cast<uint32_t>(value)); }

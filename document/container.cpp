@@ -88,9 +88,8 @@ CPlugIO2* FreshSpare(CUG& module) {
   std::string name = "Spare";
   if (module.module_type() != nullptr) {
     const auto& descriptors = module.module_type()->Descriptors();
-    const auto found = std::find_if(descriptors.begin(), descriptors.end(), [](const auto& d) {
-      return d.direction == DR_CONTAINER_IO;
-    });
+    const auto found = std::find_if(descriptors.begin(), descriptors.end(),
+                                    [](const auto& d) { return d.direction == DR_CONTAINER_IO; });
     if (found != descriptors.end()) {
       index = static_cast<int16_t>(found - descriptors.begin());
       name = found->name;

@@ -15,8 +15,8 @@ constinit const SerialClass Ctl_Combo::kClass{"Ctl_Combo", 1, false, &MakeObject
                                               &CControl::kClass};
 constinit const SerialClass Ctl_Text::kClass{"Ctl_Text", 1, false, &MakeObject<Ctl_Text>,
                                              &CControl::kClass};
-constinit const SerialClass kCtl_PushButton{"Ctl_PushButton", 1, false,
-                                            &MakeObject<Ctl_PushButton>, &CControl::kClass};
+constinit const SerialClass kCtl_PushButton{"Ctl_PushButton", 1, false, &MakeObject<Ctl_PushButton>,
+                                            &CControl::kClass};
 constinit const SerialClass kCtl_LED{"Ctl_LED", 1, false, &MakeObject<Ctl_LED>, &CControl::kClass};
 constinit const SerialClass kCtl_PeakMeter{"Ctl_PeakMeter", 1, false, &MakeObject<Ctl_PeakMeter>,
                                            &CControl::kClass};

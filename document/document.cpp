@@ -78,10 +78,10 @@ int32_t COrvaneDocBase::PluginId() const {
 void COrvaneDocBase::WalkSkins(FieldWalker& walker) {
   // From version 59 a count; before it exactly one skin.
   const bool counted = walker.LoadVersion() > 58;
-  if (!counted && !walker.Loading() && skins_.empty()) skins_.push_back(std::make_unique<SkinInfo>());
-  const std::optional<std::size_t> count =
-      walker.BeginList("skins", counted ? skins_.size() : 1,
-                       counted ? CountForm::kInt32 : CountForm::kFixed, 5);
+  if (!counted && !walker.Loading() && skins_.empty())
+    skins_.push_back(std::make_unique<SkinInfo>());
+  const std::optional<std::size_t> count = walker.BeginList(
+      "skins", counted ? skins_.size() : 1, counted ? CountForm::kInt32 : CountForm::kFixed, 5);
   if (count) {
     if (walker.Loading()) {
       skins_.clear();

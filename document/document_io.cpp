@@ -28,8 +28,7 @@ LoadResult COrvaneDocBase::Load(std::span<const uint8_t> stream, const LoadOptio
       // precision, as users have always seen it.
       const float shown = static_cast<float>(version) * 0.01f;
       result.message = "Load Cancelled.  File created by a newer version of Orvane (V" +
-                       FormatFixed(shown, 2) +
-                       "). See Orvane web site for latest version.";
+                       FormatFixed(shown, 2) + "). See Orvane web site for latest version.";
       if (options.messages != nullptr) {
         options.messages->Post(result.message, MessageStyle::kInformation);
       }

@@ -160,7 +160,8 @@ void Owned(FieldWalker& walker, std::string_view name, std::unique_ptr<T>& field
 // nothing and are dropped.
 template <class T>
 void OwnedList(FieldWalker& walker, std::string_view name, std::vector<std::unique_ptr<T>>& list) {
-  const std::optional<std::size_t> count = walker.BeginList(name, list.size(), CountForm::kCount, 2);
+  const std::optional<std::size_t> count =
+      walker.BeginList(name, list.size(), CountForm::kCount, 2);
   if (count) {
     std::vector<std::unique_ptr<T>> loaded;
     for (std::size_t i = 0; i < *count; ++i) {
@@ -183,7 +184,8 @@ void OwnedList(FieldWalker& walker, std::string_view name, std::vector<std::uniq
 // dropped, and so are references that the checks after a load clear.
 template <class T>
 void RefList(FieldWalker& walker, std::string_view name, std::vector<T*>& list) {
-  const std::optional<std::size_t> count = walker.BeginList(name, list.size(), CountForm::kCount, 2);
+  const std::optional<std::size_t> count =
+      walker.BeginList(name, list.size(), CountForm::kCount, 2);
   if (count) {
     if (walker.Loading()) list.assign(*count, nullptr);
     for (std::size_t i = 0; i < *count; ++i) {

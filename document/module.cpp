@@ -11,8 +11,8 @@
 namespace ov {
 
 constinit const SerialClass CUG::kClass{"CUG", 1, false, &MakeObject<CUG>, &CDocOb::kClass};
-constinit const SerialClass CUG_with_patches::kClass{
-    "CUG_with_patches", 1, false, &MakeObject<CUG_with_patches>, &CUG::kClass};
+constinit const SerialClass CUG_with_patches::kClass{"CUG_with_patches", 1, false,
+                                                     &MakeObject<CUG_with_patches>, &CUG::kClass};
 
 void CUG::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();
@@ -73,8 +73,8 @@ CPlug2* CUG::FindPlug(std::string_view name) const {
 
 bool HasEnginePlug(const CPlug2& plug) {
   const int32_t flags = plug.Flags();
-  if ((flags & kPlugPanelSide) && (flags & (kPlugPatchStored | kPlugPanelSide)) !=
-                                      (kPlugPatchStored | kPlugPanelSide)) {
+  if ((flags & kPlugPanelSide) &&
+      (flags & (kPlugPatchStored | kPlugPanelSide)) != (kPlugPatchStored | kPlugPanelSide)) {
     return false;
   }
   return !plug.IsUnusedSpare();

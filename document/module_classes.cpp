@@ -12,8 +12,8 @@ constinit const SerialClass kCtl_SelfDrawing2{"Ctl_SelfDrawing2", 1, false,
                                               &MakeObject<Ctl_SelfDrawing2>, &CUG::kClass};
 constinit const SerialClass Ctl_WaveShape::kClass{"Ctl_WaveShape", 1, false,
                                                   &MakeObject<Ctl_WaveShape>, &kCtl_SelfDrawing2};
-constinit const SerialClass kCtl_WaveShape2{"Ctl_WaveShape2", 1, false,
-                                            &MakeObject<Ctl_WaveShape2>, &Ctl_WaveShape::kClass};
+constinit const SerialClass kCtl_WaveShape2{"Ctl_WaveShape2", 1, false, &MakeObject<Ctl_WaveShape2>,
+                                            &Ctl_WaveShape::kClass};
 constinit const SerialClass CPlugin::kClass{"CPlugin", 1, false, &MakeObject<CPlugin>,
                                             &CUG::kClass};
 constinit const SerialClass CPlugin2::kClass{"CPlugin2", 1, false, &MakeObject<CPlugin2>,
@@ -22,7 +22,7 @@ constinit const SerialClass ui_bools_to_enum::kClass{"ui_bools_to_enum", 1, fals
                                                      &MakeObject<ui_bools_to_enum>, &CUG::kClass};
 
 #define OV_PLAIN_MODULE_CLASS(name) \
-  constinit const SerialClass k##name{#name, 1, false, &MakeObject<name>, &CUG::kClass}
+  constinit const SerialClass k##name { #name, 1, false, &MakeObject < name>, &CUG::kClass }
 OV_PLAIN_MODULE_CLASS(CUG_ui);
 OV_PLAIN_MODULE_CLASS(CSwitch);
 OV_PLAIN_MODULE_CLASS(CControlPlugs);

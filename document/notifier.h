@@ -14,15 +14,15 @@ namespace ov {
 enum NotificationCode : int32_t {
   kNotifyPlugDestroyed = 8,
   kNotifySelected = 9,
-  kNotifyRenamed = 10,          // text: the new name
-  kNotifyModuleChanged = 14,    // subject: the module whose plugs or looks changed
+  kNotifyRenamed = 10,        // text: the new name
+  kNotifyModuleChanged = 14,  // subject: the module whose plugs or looks changed
   kNotifyRemoved = 16,
-  kNotifyChildAdded = 17,       // subject: the new child
+  kNotifyChildAdded = 17,  // subject: the new child
   kNotifyExclusionToggled = 19,
   kNotifySkinChanged = 20,
   kNotifyContentsChanged = 28,
   kNotifyValueChanged = 31,
-  kNotifyRectChanged = 35,      // number: the view kind, or 0
+  kNotifyRectChanged = 35,  // number: the view kind, or 0
   kNotifyHighlightSet = 36,
   kNotifyEnabledChanged = 38,
 };

@@ -194,8 +194,8 @@ Persistent* ObjectArchive::ReadObject(const SerialClass* expected) {
     if (value == 0) return nullptr;
     if (value >= table_.size()) {
       Fail(ArchiveErrorKind::kBadIndex, "object index " + std::to_string(value) +
-                                            " beyond the table's " +
-                                            std::to_string(table_.size()) + " entries");
+                                            " beyond the table's " + std::to_string(table_.size()) +
+                                            " entries");
     }
     const TableEntry& entry = table_[value];
     if (entry.object == nullptr) {
@@ -203,8 +203,7 @@ Persistent* ObjectArchive::ReadObject(const SerialClass* expected) {
     }
     if (expected != nullptr && !entry.object->IsKindOf(*expected)) {
       Fail(ArchiveErrorKind::kBadClass, std::string("object ") + std::to_string(value) + " is a " +
-                                            entry.serial_class->name + ", not a " +
-                                            expected->name);
+                                            entry.serial_class->name + ", not a " + expected->name);
     }
     return entry.object;
   }
@@ -216,8 +215,8 @@ Persistent* ObjectArchive::ReadObject(const SerialClass* expected) {
     const uint32_t index = value & ~kClassBit;
     if (index == 0 || index >= table_.size()) {
       Fail(ArchiveErrorKind::kBadIndex, "class index " + std::to_string(index) +
-                                            " beyond the table's " +
-                                            std::to_string(table_.size()) + " entries");
+                                            " beyond the table's " + std::to_string(table_.size()) +
+                                            " entries");
     }
     if (table_[index].object != nullptr || table_[index].serial_class == nullptr) {
       Fail(ArchiveErrorKind::kBadIndex, "index " + std::to_string(index) + " names an object");
@@ -307,8 +306,7 @@ std::shared_ptr<Persistent> ObjectArchive::Share(Persistent* object) {
 }
 
 std::optional<std::size_t> ObjectArchive::BeginList(std::string_view, std::size_t count,
-                                                    CountForm form,
-                                                    std::size_t min_element_bytes) {
+                                                    CountForm form, std::size_t min_element_bytes) {
   switch (form) {
     case CountForm::kCount:
       count = ReadCount();

@@ -14,12 +14,12 @@ constinit const SerialClass control_ob::kClass{"control_ob", 1, false, &MakeObje
                                                &control_ob_base::kClass};
 constinit const SerialClass kcontrol_ob_bitmap{"control_ob_bitmap", 1, false,
                                                &MakeObject<control_ob_bitmap>, &control_ob::kClass};
-constinit const SerialClass kcontrol_ob_bitmap_joystick{
-    "control_ob_bitmap_joystick", 1, false, &MakeObject<control_ob_bitmap_joystick>,
-    &control_ob::kClass};
-constinit const SerialClass kcontrol_ob_bitmap_tinted{
-    "control_ob_bitmap_tinted", 1, false, &MakeObject<control_ob_bitmap_tinted>,
-    &control_ob::kClass};
+constinit const SerialClass kcontrol_ob_bitmap_joystick{"control_ob_bitmap_joystick", 1, false,
+                                                        &MakeObject<control_ob_bitmap_joystick>,
+                                                        &control_ob::kClass};
+constinit const SerialClass kcontrol_ob_bitmap_tinted{"control_ob_bitmap_tinted", 1, false,
+                                                      &MakeObject<control_ob_bitmap_tinted>,
+                                                      &control_ob::kClass};
 constinit const SerialClass kcontrol_ob_list{"control_ob_list", 1, false,
                                              &MakeObject<control_ob_list>, &control_ob::kClass};
 constinit const SerialClass kcontrol_ob_text{"control_ob_text", 1, false,
@@ -110,9 +110,8 @@ void CTabBox::Serialize(FieldWalker& walker) {
       walker.EndElement();
       if (!member_object) continue;
       member.object = static_cast<CDocOb*>(object);
-      const bool listed = std::any_of(walked.begin(), walked.end(), [&](const Member& m) {
-        return m.object == member.object;
-      });
+      const bool listed = std::any_of(walked.begin(), walked.end(),
+                                      [&](const Member& m) { return m.object == member.object; });
       if (!listed) walked.push_back(member);
     }
     if (walker.purpose() == WalkPurpose::kWriteStream) {

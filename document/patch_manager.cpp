@@ -125,9 +125,8 @@ void PatchParameter::Serialize(FieldWalker& walker) {
     walker.Int32("", repeated);
   }
   static constexpr std::size_t kValueBytes[] = {2, 1, 0, 0, 1, 0, 4, 0, 4};
-  const std::optional<std::size_t> count =
-      walker.BeginList("values", CPatchManager::kPatchCount, CountForm::kInt32,
-                       kValueBytes[value_type_]);
+  const std::optional<std::size_t> count = walker.BeginList(
+      "values", CPatchManager::kPatchCount, CountForm::kInt32, kValueBytes[value_type_]);
   if (count) {
     for (std::size_t slot = 0; slot < *count; ++slot) {
       walker.BeginElement();

@@ -19,9 +19,7 @@ class Persistent {
   // references, so each class describes its fields once.
   virtual void Serialize(FieldWalker& walker) = 0;
 
-  bool IsKindOf(const SerialClass& serial_class) const {
-    return GetClass().IsKindOf(serial_class);
-  }
+  bool IsKindOf(const SerialClass& serial_class) const { return GetClass().IsKindOf(serial_class); }
 };
 
 }  // namespace ov

@@ -51,7 +51,8 @@ void CPlug2::OnFirstConnection(const CLine2& line) {
   const int32_t flags = Flags();
   if ((flags & kPlugSettableOutput) && line.to() != nullptr) SetValueText(line.to()->value_text());
   CPlug2* partner = Partner();
-  if ((flags & kPlugAutoDuplicate) == 0 || (partner != nullptr && !partner->connections().empty())) {
+  if ((flags & kPlugAutoDuplicate) == 0 ||
+      (partner != nullptr && !partner->connections().empty())) {
     return;
   }
   CPlug2* partner_spare = nullptr;

@@ -8,17 +8,16 @@ constinit const SerialClass CPlugNameable::kClass{"CPlugNameable", 1, false,
                                                   &MakeObject<CPlugNameable>, &CPlug2::kClass};
 constinit const SerialClass CPlugIO2::kClass{"CPlugIO2", 1, false, &MakeObject<CPlugIO2>,
                                              &CPlugNameable::kClass};
-constinit const SerialClass CPlugControled::kClass{"CPlugControled", 1, false,
-                                                   &MakeObject<CPlugControled>,
-                                                   &CPlugNameable::kClass};
+constinit const SerialClass CPlugControled::kClass{
+    "CPlugControled", 1, false, &MakeObject<CPlugControled>, &CPlugNameable::kClass};
 constinit const SerialClass CPlugFeature::kClass{"CPlugFeature", 1, false,
                                                  &MakeObject<CPlugFeature>, &CPlug2::kClass};
-constinit const SerialClass CPlugFeature2::kClass{"CPlugFeature2", 1, false,
-                                                  &MakeObject<CPlugFeature2>, &CPlugFeature::kClass};
-constinit const SerialClass CPlugFeature3::kClass{"CPlugFeature3", 1, false,
-                                                  &MakeObject<CPlugFeature3>, &CPlugFeature::kClass};
-constinit const SerialClass CPlugFeature4::kClass{"CPlugFeature4", 1, false,
-                                                  &MakeObject<CPlugFeature4>, &CPlugFeature::kClass};
+constinit const SerialClass CPlugFeature2::kClass{
+    "CPlugFeature2", 1, false, &MakeObject<CPlugFeature2>, &CPlugFeature::kClass};
+constinit const SerialClass CPlugFeature3::kClass{
+    "CPlugFeature3", 1, false, &MakeObject<CPlugFeature3>, &CPlugFeature::kClass};
+constinit const SerialClass CPlugFeature4::kClass{
+    "CPlugFeature4", 1, false, &MakeObject<CPlugFeature4>, &CPlugFeature::kClass};
 
 void CPlugNameable::Serialize(FieldWalker& walker) {
   CPlug2::Serialize(walker);
@@ -42,8 +41,8 @@ const CPlug2* CPlugIO2::Walk(int32_t direction_test) const {
   constexpr int kMaxSteps = 1000;
   const CPlug2* reached = this;
   for (int step = 0; step < kMaxSteps; ++step) {
-    const CPlug2* next = reached->Direction() == direction_test ? reached->Partner()
-                                                                 : reached->FirstConnectedPlug();
+    const CPlug2* next =
+        reached->Direction() == direction_test ? reached->Partner() : reached->FirstConnectedPlug();
     if (next == nullptr || next == this || next->Direction() == DR_CONTAINER_IO) break;
     reached = next;
   }

@@ -45,8 +45,8 @@ std::size_t StepBytes(const FieldWalker& walker, bool with_slide) {
 
 void WalkSteps(FieldWalker& walker, std::string_view name, std::vector<SequencerStep>& steps,
                bool with_slide) {
-  const std::optional<std::size_t> count = walker.BeginList(
-      name, steps.size(), CountForm::kInt32, StepBytes(walker, with_slide));
+  const std::optional<std::size_t> count =
+      walker.BeginList(name, steps.size(), CountForm::kInt32, StepBytes(walker, with_slide));
   if (count) {
     std::vector<SequencerStep> walked;
     for (std::size_t i = 0; i < *count; ++i) {
@@ -148,7 +148,8 @@ void CStepSeq::Serialize(FieldWalker& walker) {
   if (walker.BeginList("patterns", count, CountForm::kFixed, 4)) {
     std::vector<std::vector<SequencerStep>> walked;
     for (std::size_t i = 0; i < count; ++i) {
-      std::vector<SequencerStep> steps = walker.Loading() ? std::vector<SequencerStep>() : patterns_[i];
+      std::vector<SequencerStep> steps =
+          walker.Loading() ? std::vector<SequencerStep>() : patterns_[i];
       walker.BeginElement();
       WalkSteps(walker, "", steps, false);
       walker.EndElement();

@@ -2,14 +2,13 @@
 
 namespace ov {
 
-constinit const SerialClass CSkinBitmap::kClass{"CSkinBitmap", 1, false,
-                                                &MakeObject<CSkinBitmap>, nullptr};
-constinit const SerialClass CAnimBitmap::kClass{"CAnimBitmap", 1, false,
-                                                &MakeObject<CAnimBitmap>, &CSkinBitmap::kClass};
+constinit const SerialClass CSkinBitmap::kClass{"CSkinBitmap", 1, false, &MakeObject<CSkinBitmap>,
+                                                nullptr};
+constinit const SerialClass CAnimBitmap::kClass{"CAnimBitmap", 1, false, &MakeObject<CAnimBitmap>,
+                                                &CSkinBitmap::kClass};
 constinit const SerialClass SkinFontInfo::kClass{"SkinFontInfo", 1, false,
                                                  &MakeObject<SkinFontInfo>, nullptr};
-constinit const SerialClass SkinInfo::kClass{"SkinInfo", 1, false, &MakeObject<SkinInfo>,
-                                             nullptr};
+constinit const SerialClass SkinInfo::kClass{"SkinInfo", 1, false, &MakeObject<SkinInfo>, nullptr};
 
 void CSkinBitmap::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();

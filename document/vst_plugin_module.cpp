@@ -4,9 +4,8 @@
 
 namespace ov {
 
-constinit const SerialClass Ctl_VST_Plugin::kClass{"Ctl_VST_Plugin", 1, false,
-                                                   &MakeObject<Ctl_VST_Plugin>,
-                                                   &CUG_with_patches::kClass};
+constinit const SerialClass Ctl_VST_Plugin::kClass{
+    "Ctl_VST_Plugin", 1, false, &MakeObject<Ctl_VST_Plugin>, &CUG_with_patches::kClass};
 
 void Ctl_VST_Plugin::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();

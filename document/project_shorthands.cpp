@@ -1,0 +1,322 @@
+#include "document/project_shorthands.h"
+
+#include <algorithm>
+#include <map>
+
+#include "document/connection.h"
+#include "document/container.h"
+#include "document/embedded_file.h"
+#include "document/new_objects.h"
+#include "document/patch_manager.h"
+#include "document/plug_kinds.h"
+#include "media/file_bytes.h"
+#include "modules/module_registry.h"
+#include "platform/text.h"
+
+namespace ov {
+namespace {
+
+std::string Trim(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  const std::size_t end = text.find_last_not_of(" \t");
+  return std::string(text.substr(begin, end - begin + 1));
+}
+
+// A plug value as the text the plug stores.
+std::optional<std::string> ValueText(const Json& value) {
+  if (value.is_string()) return value.get<std::string>();
+  if (value.is_boolean()) return value.get<bool>() ? "1" : "0";
+  if (value.is_number_integer()) return value.dump();
+  if (value.is_number()) return FormatDouble(value.get<double>());
+  return std::nullopt;
+}
+
+std::optional<int32_t> DatatypeNamed(const Json& value) {
+  static const std::map<std::string, int32_t, std::less<>> kNames = {
+      {"enum", DT_ENUM},     {"list", DT_ENUM},     {"text", DT_TEXT},
+      {"midi", DT_MIDI},     {"double", DT_DOUBLE}, {"bool", DT_BOOL},
+      {"audio", DT_FSAMPLE}, {"float", DT_FLOAT},   {"int", DT_INT}};
+  if (!value.is_string()) return std::nullopt;
+  const auto found = kNames.find(value.get<std::string>());
+  if (found == kNames.end()) return std::nullopt;
+  return found->second;
+}
+
+// Patch numbers given as the keys of an object, or as positions in a list.
+template <class Visit>
+void ForEachPatch(const Json& values, const std::string& path, Visit visit) {
+  auto fail = [](const std::string& where, const std::string& why) {
+    throw ArchiveError(ArchiveErrorKind::kGeneric, where, why);
+  };
+  if (values.is_array()) {
+    if (values.size() > static_cast<std::size_t>(CPatchManager::kPatchCount)) {
+      fail(path, "more than 128 patches");
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      visit(static_cast<int32_t>(i), values[i], path + "[" + std::to_string(i) + "]");
+    }
+    return;
+  }
+  if (!values.is_object()) fail(path, "expected a list or an object of patch numbers");
+  for (const auto& [key, value] : values.items()) {
+    const std::optional<long long> patch = ParseInteger(key);
+    if (!patch || *patch < 0 || *patch >= CPatchManager::kPatchCount) {
+      fail(path + "." + key, "expected a patch number from 0 to 127");
+    }
+    visit(static_cast<int32_t>(*patch), value, path + "." + key);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Persistent> ProjectShorthands::Create(TextReader& reader, const Json& node,
+                                                      const SerialClass* expected) {
+  if (const Json* type = reader.Take("type")) {
+    if (!type->is_string())
+      reader.FailAt(reader.PathOf("type"), ArchiveErrorKind::kBadClass,
+                    "expected a module type key");
+    std::unique_ptr<CDocOb> made = CreateDocumentObject(reader.modules(), type->get<std::string>());
+    if (!made) {
+      reader.FailAt(reader.PathOf("type"), ArchiveErrorKind::kBadClass,
+                    "no module type '" + type->get<std::string>() + "'");
+    }
+    return made;
+  }
+  if (expected == &imbedded_file::kClass && node.contains("path")) {
+    return ReadFile(reader, *reader.Take("path"));
+  }
+  // A field that holds one class only needs no "class".
+  if (expected != nullptr && expected != &CDocOb::kClass) return expected->factory();
+  return nullptr;
+}
+
+std::unique_ptr<Persistent> ProjectShorthands::ReadFile(TextReader& reader, const Json& path) {
+  const std::string where = reader.PathOf("path");
+  if (!path.is_string() || path.get<std::string>().empty()) {
+    reader.FailAt(where, ArchiveErrorKind::kGeneric, "expected a file path");
+  }
+  const std::string given = path.get<std::string>();
+  const std::string full = given.front() == '/' ? given : options_.base_directory + "/" + given;
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadFileBytes(full, options_.max_file_bytes, &bytes, &error)) {
+    reader.FailAt(where, ArchiveErrorKind::kGeneric, error);
+  }
+  // Only the last component of a stored name counts.
+  return std::make_unique<imbedded_file>(given.substr(given.find_last_of('/') + 1),
+                                         std::move(bytes));
+}
+
+void ProjectShorthands::Complete(TextReader& reader, Persistent& object) {
+  if (auto* module = dynamic_cast<CUG*>(&object)) CompleteModule(reader, *module);
+  if (auto* container = dynamic_cast<CContainer*>(&object)) CompleteContainer(reader, *container);
+}
+
+void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
+  if (const Json* name = reader.Take("name")) {
+    if (!name->is_string())
+      reader.FailAt(reader.PathOf("name"), ArchiveErrorKind::kGeneric, "expected text");
+    names_[&module] = name->get<std::string>();
+  }
+  if (const Json* values = reader.Take("plug_values")) {
+    const std::string path = reader.PathOf("plug_values");
+    if (!values->is_object())
+      reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected an object of plug names");
+    for (const auto& [plug_name, value] : values->items()) {
+      CPlug2* plug = module.FindPlug(plug_name);
+      if (plug == nullptr)
+        reader.FailAt(path + "." + plug_name, ArchiveErrorKind::kGeneric, "no plug with that name");
+      const std::optional<std::string> text = ValueText(value);
+      if (!text)
+        reader.FailAt(path + "." + plug_name, ArchiveErrorKind::kGeneric,
+                      "expected text or a number");
+      plug->SetValueText(*text);
+    }
+  }
+  if (const Json* values = reader.Take("patch_values")) {
+    patch_values_.push_back({&module, *values, reader.PathOf("patch_values")});
+  }
+}
+
+void ProjectShorthands::CompleteContainer(TextReader& reader, CContainer& container) {
+  if (const Json* plugs = reader.Take("io")) DeclarePlugs(reader, container, *plugs);
+  if (const Json* patches = reader.Take("patches")) {
+    const std::string path = reader.PathOf("patches");
+    if (!patches->is_object())
+      reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected an object");
+    CPatchManager& manager = container.EnsurePatchManager();
+    for (const auto& [key, value] : patches->items()) {
+      if (key == "current") {
+        if (!value.is_number_integer() || value.get<int64_t>() < 0 ||
+            value.get<int64_t>() >= CPatchManager::kPatchCount) {
+          reader.FailAt(path + ".current", ArchiveErrorKind::kGeneric,
+                        "expected a patch number from 0 to 127");
+        }
+        manager.SetCurrentPatch(value.get<int32_t>());
+      } else if (key == "names") {
+        ForEachPatch(value, path + ".names",
+                     [&](int32_t patch, const Json& name, const std::string& where) {
+                       if (!name.is_string()) {
+                         throw ArchiveError(ArchiveErrorKind::kGeneric, where, "expected text");
+                       }
+                       manager.SetPatchName(patch, name.get<std::string>());
+                     });
+      } else {
+        reader.FailAt(path + "." + key, ArchiveErrorKind::kGeneric, "unknown field");
+      }
+    }
+  }
+  if (const Json* modules = reader.Take("modules")) {
+    const std::string path = reader.PathOf("modules");
+    if (!modules->is_array()) reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected a list");
+    for (std::size_t i = 0; i < modules->size(); ++i) {
+      const std::string where = path + "[" + std::to_string(i) + "]";
+      Persistent* object = reader.ReadObjectNode((*modules)[i], where, &CDocOb::kClass);
+      if (object == nullptr) reader.FailAt(where, ArchiveErrorKind::kGeneric, "expected a module");
+      std::unique_ptr<Persistent> adopted = reader.Adopt(object);
+      CDocOb* child =
+          container.AddChild(std::unique_ptr<CDocOb>(static_cast<CDocOb*>(adopted.release())));
+      child->SetParent(&container);
+    }
+  }
+  if (const Json* connections = reader.Take("connections"))
+    Connect(reader, container, *connections);
+}
+
+void ProjectShorthands::DeclarePlugs(TextReader& reader, CContainer& container, const Json& plugs) {
+  const std::string path = reader.PathOf("io");
+  if (!plugs.is_array()) reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected a list");
+  for (std::size_t i = 0; i < plugs.size(); ++i) {
+    const std::string where = path + "[" + std::to_string(i) + "]";
+    const Json& plug = plugs[i];
+    if (!plug.is_object()) reader.FailAt(where, ArchiveErrorKind::kGeneric, "expected an object");
+    const auto name = plug.find("name");
+    if (name == plug.end() || !name->is_string()) {
+      reader.FailAt(where + ".name", ArchiveErrorKind::kGeneric, "expected the plug's name");
+    }
+    const auto direction = plug.find("direction");
+    if (direction == plug.end() || (*direction != "in" && *direction != "out")) {
+      reader.FailAt(where + ".direction", ArchiveErrorKind::kGeneric, "expected \"in\" or \"out\"");
+    }
+    int32_t datatype = DT_FSAMPLE;
+    if (const auto given = plug.find("datatype"); given != plug.end()) {
+      const std::optional<int32_t> named = DatatypeNamed(*given);
+      if (!named) {
+        reader.FailAt(where + ".datatype", ArchiveErrorKind::kGeneric,
+                      "expected one of enum, list, text, midi, double, bool, audio, float, int");
+      }
+      datatype = *named;
+    }
+    for (const auto& [key, value] : plug.items()) {
+      if (key != "name" && key != "direction" && key != "datatype") {
+        reader.FailAt(where + "." + key, ArchiveErrorKind::kGeneric, "unknown field");
+      }
+    }
+    container.AddContainerPlug(name->get<std::string>(), *direction == "in" ? DR_IN : DR_OUT,
+                               datatype);
+  }
+}
+
+void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
+                                const Json& connections) {
+  const std::string path = reader.PathOf("connections");
+  if (!connections.is_array()) reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected a list");
+  // Modules by name (their "name", else their title); the container's
+  // input/output module is "io". A name given twice names nothing.
+  std::map<std::string, CUG*, std::less<>> modules;
+  if (CUG* io = container.IoModule()) modules["io"] = io;
+  for (const auto& child : container.children()) {
+    auto* module = dynamic_cast<CUG*>(child.get());
+    if (module == nullptr || module->type_key() == "IO Mod") continue;
+    const auto named = names_.find(module);
+    const std::string name = named != names_.end() ? named->second : module->title();
+    const auto [where, added] = modules.emplace(name, module);
+    if (!added) where->second = nullptr;
+  }
+  for (std::size_t i = 0; i < connections.size(); ++i) {
+    const std::string where = path + "[" + std::to_string(i) + "]";
+    const Json& entry = connections[i];
+    const std::string text = entry.is_string() ? entry.get<std::string>() : std::string();
+    const std::size_t arrow = text.find("->");
+    if (arrow == std::string::npos) {
+      reader.FailAt(where, ArchiveErrorKind::kGeneric, "expected \"module.plug -> module.plug\"");
+    }
+    CPlug2* ends[2] = {nullptr, nullptr};
+    const std::string sides[2] = {Trim(text.substr(0, arrow)), Trim(text.substr(arrow + 2))};
+    for (int side = 0; side < 2; ++side) {
+      // Names may hold dots: try each split until one names a module's plug.
+      const std::string& end = sides[side];
+      for (std::size_t dot = end.find('.'); dot != std::string::npos && !ends[side];
+           dot = end.find('.', dot + 1)) {
+        const auto module = modules.find(Trim(end.substr(0, dot)));
+        if (module == modules.end()) continue;
+        if (module->second == nullptr) {
+          reader.FailAt(where, ArchiveErrorKind::kGeneric,
+                        "more than one module is named '" + module->first + "'");
+        }
+        ends[side] = module->second->FindPlug(Trim(end.substr(dot + 1)));
+      }
+      if (ends[side] == nullptr) {
+        reader.FailAt(where, ArchiveErrorKind::kGeneric, "no module and plug '" + end + "' here");
+      }
+    }
+    CPlug2* a = ends[0];
+    CPlug2* b = ends[1];
+    if (a == b) reader.FailAt(where, ArchiveErrorKind::kGeneric, "a plug cannot connect to itself");
+    const bool already = std::any_of(a->connections().begin(), a->connections().end(),
+                                     [&](const CLine2* line) { return line->OtherEnd(a) == b; });
+    if (already)
+      reader.FailAt(where, ArchiveErrorKind::kGeneric, "These two plugs are already connected");
+    const bool io = dynamic_cast<CPlugIO2*>(a) != nullptr || dynamic_cast<CPlugIO2*>(b) != nullptr;
+    const bool both_plain = !io && a->Direction() <= DR_OUT && b->Direction() <= DR_OUT;
+    if (both_plain && a->Direction() == b->Direction()) {
+      reader.FailAt(where, ArchiveErrorKind::kGeneric,
+                    "Can't connect. An output must go to an input (plugs on the left = Inputs, "
+                    "right = Outputs");
+    }
+    // Declared container plugs are complete already; only other plugs grow
+    // spares as the editor makes them do.
+    if (io) {
+      container.Join(a, b);
+    } else {
+      container.Connect(a, b);
+    }
+  }
+}
+
+void ProjectShorthands::ApplyPatchValues() {
+  for (const PatchValues& given : patch_values_) {
+    CUG& module = *given.module;
+    CContainer* holder =
+        module.parent() != nullptr ? module.parent() : dynamic_cast<CContainer*>(&module);
+    CPatchManager* manager = holder != nullptr ? holder->GetPatchManager() : nullptr;
+    if (manager == nullptr && holder != nullptr) {
+      CContainer* root = holder;
+      while (root->parent() != nullptr) root = root->parent();
+      manager = &root->EnsurePatchManager();
+    }
+    if (!given.values.is_object()) {
+      throw ArchiveError(ArchiveErrorKind::kGeneric, given.path,
+                         "expected an object of plug names");
+    }
+    for (const auto& [plug_name, values] : given.values.items()) {
+      const std::string where = given.path + "." + plug_name;
+      CPlug2* plug = module.FindPlug(plug_name);
+      if (plug == nullptr)
+        throw ArchiveError(ArchiveErrorKind::kGeneric, where, "no plug with that name");
+      PatchParameter* parameter =
+          manager != nullptr ? manager->CreateParameterForPlug(*plug) : nullptr;
+      if (parameter == nullptr) {
+        throw ArchiveError(ArchiveErrorKind::kGeneric, where, "this plug keeps no patch values");
+      }
+      ForEachPatch(values, where, [&](int32_t patch, const Json& value, const std::string& at) {
+        const std::optional<std::string> text = ValueText(value);
+        if (!text) throw ArchiveError(ArchiveErrorKind::kGeneric, at, "expected text or a number");
+        parameter->SetSlotFromText(patch, *text);
+      });
+    }
+  }
+}
+
+}  // namespace ov

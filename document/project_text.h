@@ -1,0 +1,31 @@
+// Projects as JSON text. DumpDocument prints every object and field of a
+// document; CompileDocument builds a document from that form, or from the
+// concise form people write, where a module needs only its type key and the
+// values that differ from a new module's (docs/project-format.md).
+//
+// Threads: any one thread; the document then belongs to that thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "document/document.h"
+#include "document/text_writer.h"
+
+namespace ov {
+
+// Every object and field, in stream order, at the document's version.
+Json DumpDocument(const COrvaneDocBase& document);
+
+struct CompileOptions {
+  // Where the paths of embedded files given by "path" are found.
+  std::string base_directory = ".";
+  std::size_t max_file_bytes = std::size_t{1} << 30;
+  MessageSink* messages = nullptr;
+  const ModuleRegistry* modules = nullptr;  // the built-in registry when null
+};
+
+// Throws ArchiveError naming the JSON path and the reason.
+COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options);
+
+}  // namespace ov
