@@ -134,4 +134,33 @@ std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::strin
   return line;
 }
 
+std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::string> arguments,
+                                                        bool output_required, std::string* error) {
+  ProjectCommandLine line;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "-o") {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        *error = "-o needs a value";
+        return std::nullopt;
+      }
+      line.output_path = arguments[++i];
+    } else if (argument.starts_with("-") || !line.input_path.empty()) {
+      *error = "unexpected argument '" + argument + "'";
+      return std::nullopt;
+    } else {
+      line.input_path = argument;
+    }
+  }
+  if (line.input_path.empty()) {
+    *error = "no input file given";
+    return std::nullopt;
+  }
+  if (output_required && line.output_path.empty()) {
+    *error = "no output file given (-o)";
+    return std::nullopt;
+  }
+  return line;
+}
+
 }  // namespace ov

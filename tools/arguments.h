@@ -1,4 +1,4 @@
-// Command-line parsing for `orvane render`.
+// Command-line parsing for `orvane render`, `orvane dump` and `orvane compile`.
 // Thread: any.
 #pragma once
 
@@ -20,5 +20,14 @@ struct RenderCommandLine {
 // names the offending argument.
 std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::string> arguments,
                                                       std::string* error);
+
+// `orvane compile IN.json -o OUT.ov1` and `orvane dump IN.ov1 [-o OUT.json]`.
+struct ProjectCommandLine {
+  std::string input_path;
+  std::string output_path;  // empty: standard output
+};
+
+std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::string> arguments,
+                                                        bool output_required, std::string* error);
 
 }  // namespace ov

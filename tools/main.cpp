@@ -7,6 +7,7 @@
 
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/project_commands.h"
 
 namespace {
 
@@ -17,7 +18,9 @@ constexpr const char* kUsage =
     "       orvane render LIB.so -o OUT.wav [--midi FILE.mid] [--note "
     "KEY:VELOCITY:START_S:LENGTH_S]...\n"
     "                     [--in IN.wav] [--seconds S] [--rate R] [--block N] [--program P]\n"
-    "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n";
+    "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n"
+    "       orvane dump PROJECT.ov1|LIB.so [-o OUT.json]\n"
+    "       orvane compile PROJECT.json -o PROJECT.ov1\n";
 
 int Usage(const std::string& complaint) {
   if (!complaint.empty()) std::cerr << "orvane: " << complaint << "\n";
@@ -45,6 +48,14 @@ int main(int argc, char** argv) {
     const std::optional<ov::RenderCommandLine> line = ov::ParseRenderArguments(rest, &error);
     if (!line) return Usage("render: " + error);
     return ov::RunRenderCommand(*line, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  }
+  if (command == "dump" || command == "compile") {
+    std::string error;
+    const std::optional<ov::ProjectCommandLine> line =
+        ov::ParseProjectArguments(rest, command == "compile", &error);
+    if (!line) return Usage(command + ": " + error);
+    return command == "dump" ? ov::RunDumpCommand(*line, std::cout, std::cerr)
+                             : ov::RunCompileCommand(*line, std::cout, std::cerr);
   }
   return Usage("unknown command '" + command + "'");
 }

@@ -97,8 +97,8 @@ TEST(DocumentConnections, FirstConnectionTakesValueGrowsASpareAndNotifies) {
   ASSERT_EQ(probe->plugs().size(), plugs_before + 1);
   EXPECT_EQ(probe->plugs()[2]->Name(), "Spare");  // the fresh spare follows the used one
   EXPECT_TRUE(probe->plugs()[2]->IsUnusedSpare());
-  EXPECT_EQ(recorder.codes, (std::vector<int32_t>{kNotifyChildAdded, kNotifyModuleChanged,
-                                                   kNotifyChildAdded}));
+  EXPECT_EQ(recorder.codes,
+            (std::vector<int32_t>{kNotifyChildAdded, kNotifyModuleChanged, kNotifyChildAdded}));
   project.main->RemoveListener(&recorder);
 
   EXPECT_TRUE(vca->HighlightLinesTo(*probe));
@@ -113,7 +113,7 @@ TEST(DocumentConnections, EnginePlugIndexSkipsSparesAndPanelPlugs) {
   const CPlug2* out = Plug(*probe, "Out");
   CPlug2* spare = Plug(*probe, "Spare");
   EXPECT_EQ(probe->GetEnginePlugIndex(out), 0);
-  EXPECT_EQ(probe->GetEnginePlugIndex(spare), -1);                // unused spare
+  EXPECT_EQ(probe->GetEnginePlugIndex(spare), -1);                  // unused spare
   EXPECT_EQ(probe->GetEnginePlugIndex(Plug(*probe, "Panel")), -1);  // panel side only
   EXPECT_EQ(probe->GetEnginePlugIndex(Plug(*probe, "Stored")), 1);  // stored per patch
   project.main->Connect(spare, Plug(*vca, "Output"));
@@ -182,7 +182,8 @@ TEST(DocumentModules, UnregisteredPluginKeyGivesThePluginTypeAndAMessage) {
   MessageSink messages;
   messages.SetLogToStderr(false);
   const COrvaneDocBase loaded = LoadOrFail(project.document.Write(kCurrentLoadVersion), &messages);
-  const auto* plugin = dynamic_cast<const CPlugin*>(loaded.FindMainContainer()->children()[0].get());
+  const auto* plugin =
+      dynamic_cast<const CPlugin*>(loaded.FindMainContainer()->children()[0].get());
   ASSERT_NE(plugin, nullptr);
   ASSERT_NE(plugin->module_type(), nullptr);
   EXPECT_EQ(plugin->module_type()->GetId(), "Plugin");

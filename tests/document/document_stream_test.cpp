@@ -46,9 +46,15 @@ TEST(DocumentStream, ChildrenLoadAsNonConnectionsReversedThenConnections) {
   project.main->Join(Plug(*b, "Output"), Plug(*c, "Signal"));
   const Bytes stream = project.document.Write(kCurrentLoadVersion);
   // Stored as A, B, C: the titles appear in that order.
-  const std::size_t at_a = Find(stream, "\x01" "A");
-  const std::size_t at_b = Find(stream, "\x01" "B");
-  const std::size_t at_c = Find(stream, "\x01" "C");
+  const std::size_t at_a = Find(stream,
+                                "\x01"
+                                "A");
+  const std::size_t at_b = Find(stream,
+                                "\x01"
+                                "B");
+  const std::size_t at_c = Find(stream,
+                                "\x01"
+                                "C");
   EXPECT_LT(at_a, at_b);
   EXPECT_LT(at_b, at_c);
 
@@ -86,12 +92,12 @@ TEST(DocumentStream, NewerStreamIsRefusedWithItsVersion) {
 TEST(DocumentStream, Version40HasRowsThreeToSevenBeforeTheRoot) {
   ArchiveWriter w(40);
   w.WriteInt32(40);
-  w.WriteString("obsolete");                  // row 3
-  w.WriteBytes(Bytes(180, 0xAB));             // row 4
-  w.WriteString("song.ov1");                  // row 5
-  w.WriteInt32(7);                            // row 6
-  w.WriteInt32(9);                            // row 7
-  w.WriteUInt16(0xFFFF);                      // row 24: a new class
+  w.WriteString("obsolete");       // row 3
+  w.WriteBytes(Bytes(180, 0xAB));  // row 4
+  w.WriteString("song.ov1");       // row 5
+  w.WriteInt32(7);                 // row 6
+  w.WriteInt32(9);                 // row 7
+  w.WriteUInt16(0xFFFF);           // row 24: a new class
   w.WriteUInt16(95);
   w.WriteUInt16(10);
   w.WriteBytes(Bytes{'C', 'C', 'o', 'n', 't', 'a', 'i', 'n', 'e', 'r'});
@@ -101,7 +107,7 @@ TEST(DocumentStream, Version40HasRowsThreeToSevenBeforeTheRoot) {
   w.WriteString("Root");  // title
   w.WriteUInt16(0);       // excluded
   w.WriteRect({1, 2, 3, 4});
-  w.WriteInt32(0);  // child count
+  w.WriteInt32(0);                              // child count
   for (int i = 0; i < 8; ++i) w.WriteInt32(i);  // panel and structure records
   w.WritePoint({5, 6});
   w.WritePoint({7, 8});

@@ -51,8 +51,8 @@ inline CPlug2* Plug(const CUG& module, std::string_view name) {
 
 // Loads a stream as stored (without the initialisation pass, which adds
 // patch managers), failing the test when it is refused.
-inline COrvaneDocBase LoadOrFail(const std::vector<uint8_t>& stream, MessageSink* messages = nullptr,
-                                 bool initialise = false) {
+inline COrvaneDocBase LoadOrFail(const std::vector<uint8_t>& stream,
+                                 MessageSink* messages = nullptr, bool initialise = false) {
   COrvaneDocBase document;
   const LoadResult result = document.Load(stream, {messages, nullptr, initialise});
   EXPECT_TRUE(result.ok) << result.message;
@@ -84,7 +84,8 @@ inline TestProject RichProject() {
   main.Connect(Plug(*osc, "Audio Out"), Plug(*vca, "Signal"));
   main.Connect(Plug(*slider, "Signal Out"), Plug(*vca, "Volume"));
   main.Connect(Plug(*vca, "Output"), in);
-  project.document.AddFile(std::make_unique<imbedded_file>("samples/a.wav", std::vector<uint8_t>{1, 2, 3}));
+  project.document.AddFile(
+      std::make_unique<imbedded_file>("samples/a.wav", std::vector<uint8_t>{1, 2, 3}));
   project.document.RunPasses(true);
   return project;
 }

@@ -1,5 +1,7 @@
 // Projects as JSON: full dumps that compile back to the same bytes, the
 // concise form people write, and errors that name the path and the reason.
+#include "document/project_text.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,7 +9,6 @@
 #include "document/control.h"
 #include "document/panel_objects.h"
 #include "document/patch_manager.h"
-#include "document/project_text.h"
 #include "document/skins.h"
 #include "tests/document/document_test_support.h"
 
@@ -208,7 +209,8 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
 
 TEST(ProjectText, ErrorsNameThePathAndTheReason) {
   const auto with_main = [](const char* main) {
-    return Json::parse(std::string(R"json({"root": {"type": "Container", "modules": [)json") + main + "]}}");
+    return Json::parse(std::string(R"json({"root": {"type": "Container", "modules": [)json") +
+                       main + "]}}");
   };
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "colour": 1})json")),
             "generic error at root.modules[0].colour: unknown field");
