@@ -20,15 +20,17 @@ Json DumpDocument(const COrvaneDocBase& document) {
 }
 
 COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options) {
-  if (!text.is_object())
+  if (!text.is_object()) {
     throw ArchiveError(ArchiveErrorKind::kGeneric, "(top)", "expected an object");
+  }
   int32_t version = kCurrentLoadVersion;
   if (const auto given = text.find("version"); given != text.end()) {
-    if (!given->is_number_integer() || given->get<int64_t>() < 0 ||
+    // Any version a stream may carry, old and odd ones included.
+    if (!given->is_number_integer() || given->get<int64_t>() < INT32_MIN ||
         given->get<int64_t>() > kCurrentLoadVersion) {
       throw ArchiveError(
           ArchiveErrorKind::kGeneric, "version",
-          "expected a stream version from 0 to " + std::to_string(kCurrentLoadVersion));
+          "expected a stream version of at most " + std::to_string(kCurrentLoadVersion));
     }
     version = given->get<int32_t>();
   }

@@ -22,4 +22,8 @@ export ASAN_OPTIONS=abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 build_and_test build-asan -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_SANITIZE=ON
 
+# The project-stream reader under libFuzzer for a few seconds (its own clang
+# build; run scripts/fuzz.sh SECONDS by hand for longer).
+scripts/fuzz.sh 10
+
 echo "All tests passed in both build trees."

@@ -227,7 +227,7 @@ TEST(ProjectText, ErrorsNameThePathAndTheReason) {
             "generic error at root.modules[0].connections[0]: Can't connect. An output must go "
             "to an input (plugs on the left = Inputs, right = Outputs");
   EXPECT_EQ(CompileError(Json::parse(R"json({"version": 96000})json")),
-            "generic error at version: expected a stream version from 0 to 95960");
+            "generic error at version: expected a stream version of at most 95960");
 }
 
 }  // namespace
