@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "document/control.h"
 #include "document/panel_objects.h"
@@ -205,6 +206,22 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
   const COrvaneDocBase loaded =
       LoadOrFail(document.Write(kCurrentLoadVersion), nullptr, /*initialise=*/true);
   EXPECT_NE(loaded.FindMainContainer(), nullptr);
+}
+
+TEST(ProjectText, TheDocumentedExampleCompiles) {
+  std::ifstream in(std::string(OV_DOCUMENT_SOURCE_DIR) + "/docs/project-format.md");
+  const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t begin = page.find("```json\n");
+  ASSERT_NE(begin, std::string::npos);
+  const std::size_t end = page.find("```", begin + 8);
+  const COrvaneDocBase document =
+      CompileDocument(Json::parse(page.substr(begin + 8, end - begin - 8)), {});
+  const CContainer* synth = document.FindMainContainer();
+  ASSERT_NE(synth, nullptr);
+  EXPECT_EQ(synth->children().size(), 6u + 6u);  // five modules, the IO module, six connections
+  EXPECT_NE(synth->FindPlug("Left"), nullptr);
+  const COrvaneDocBase loaded = LoadOrFail(document.Write(kCurrentLoadVersion), nullptr, true);
+  EXPECT_EQ(loaded.FindMainContainer()->patch_manager()->PatchName(1), "Bright");
 }
 
 TEST(ProjectText, ErrorsNameThePathAndTheReason) {
