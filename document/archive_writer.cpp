@@ -54,12 +54,17 @@ void ArchiveWriter::WriteBytes(std::span<const uint8_t> bytes) {
   bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
 }
 
-void ArchiveWriter::WriteString(std::string_view text) {
-  const std::size_t length = text.size();
+void ArchiveWriter::WriteStringLength(std::size_t length, bool wide) {
   if (length > std::numeric_limits<int32_t>::max()) Refuse("string too long");
+  if (wide) {
+    WriteUInt8(0xFF);
+    WriteUInt16(0xFFFE);
+  }
+  // After the wide mark, 0xFFFE is an ordinary length.
+  const std::size_t longest_medium = wide ? 0xFFFE : 0xFFFD;
   if (length < 0xFF) {
     WriteUInt8(static_cast<uint8_t>(length));
-  } else if (length < 0xFFFE) {
+  } else if (length <= longest_medium) {
     WriteUInt8(0xFF);
     WriteUInt16(static_cast<uint16_t>(length));
   } else {
@@ -67,24 +72,15 @@ void ArchiveWriter::WriteString(std::string_view text) {
     WriteUInt16(0xFFFF);
     WriteUInt32(static_cast<uint32_t>(length));
   }
-  WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), length});
+}
+
+void ArchiveWriter::WriteString(std::string_view text) {
+  WriteStringLength(text.size(), false);
+  WriteBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
 void ArchiveWriter::WriteWideString(std::span<const uint16_t> units) {
-  const std::size_t length = units.size();
-  if (length > std::numeric_limits<int32_t>::max()) Refuse("string too long");
-  WriteUInt8(0xFF);
-  WriteUInt16(0xFFFE);
-  if (length < 0xFF) {
-    WriteUInt8(static_cast<uint8_t>(length));
-  } else if (length < 0xFFFF) {  // after the wide mark 0xFFFE is an ordinary length
-    WriteUInt8(0xFF);
-    WriteUInt16(static_cast<uint16_t>(length));
-  } else {
-    WriteUInt8(0xFF);
-    WriteUInt16(0xFFFF);
-    WriteUInt32(static_cast<uint32_t>(length));
-  }
+  WriteStringLength(units.size(), true);
   for (const uint16_t unit : units) WriteUInt16(unit);
 }
 

@@ -68,6 +68,7 @@ class ArchiveWriter final : public FieldWalker {
                                        std::size_t min_element_bytes) override;
 
  private:
+  void WriteStringLength(std::size_t length, bool wide);
   void WriteTag(uint32_t index, bool is_class);
   uint32_t NextIndex();
 

@@ -13,30 +13,10 @@ COrvaneDocBase::COrvaneDocBase(COrvaneDocBase&& other) noexcept { *this = std::m
 
 COrvaneDocBase& COrvaneDocBase::operator=(COrvaneDocBase&& other) noexcept {
   version_ = other.version_;
+  header_ = std::move(other.header_);
   files_ = std::move(other.files_);
-  obsolete_text_ = std::move(other.obsolete_text_);
-  obsolete_blocks_ = std::move(other.obsolete_blocks_);
-  file_name_ = std::move(other.file_name_);
-  editor_flag_a_ = other.editor_flag_a_;
-  obsolete_number_ = other.obsolete_number_;
-  editor_flag_b_ = other.editor_flag_b_;
-  plugin_id_ = std::move(other.plugin_id_);
-  editor_text_a_ = std::move(other.editor_text_a_);
-  option_flag_ = other.option_flag_;
-  option_text_ = std::move(other.option_text_);
-  mono_capable_ = other.mono_capable_;
-  panel_size_ = other.panel_size_;
-  plugin_flags_ = other.plugin_flags_;
-  program_count_ = other.program_count_;
-  vendor_ = std::move(other.vendor_);
-  editor_text_b_ = std::move(other.editor_text_b_);
-  obsolete_text_b_ = std::move(other.obsolete_text_b_);
-  editor_text_c_ = std::move(other.editor_text_c_);
-  skins_present_ = other.skins_present_;
   skins_ = std::move(other.skins_);
-  reserved_ = other.reserved_;
   SetRoot(std::move(other.root_));
-  obsolete_text_c_ = std::move(other.obsolete_text_c_);
   return *this;
 }
 
@@ -65,7 +45,7 @@ void COrvaneDocBase::RunPasses(bool initialise) {
 }
 
 int32_t COrvaneDocBase::PluginId() const {
-  const std::string padded = plugin_id_ + "    ";
+  const std::string padded = header_.plugin_id + "    ";
   int32_t id = 0;
   for (int i = 0; i < 4; ++i) {
     // Signed characters, as the identifier has always been formed.
@@ -99,36 +79,36 @@ void COrvaneDocBase::WalkSkins(FieldWalker& walker) {
 void COrvaneDocBase::Serialize(FieldWalker& walker) {
   const int32_t v = walker.LoadVersion();
   if (v > 82) OwnedList(walker, "files", files_);
-  if (v > 15 && v < 49) walker.String("obsolete_text", obsolete_text_);
-  if (v > 20 && v < 48) walker.Bytes("obsolete_blocks", obsolete_blocks_, 3 * 60);
-  walker.String("file_name", file_name_);
-  if (v > 8) walker.Int32("editor_flag_a", editor_flag_a_);
-  if (v > 19 && v < 94960) walker.Int32("obsolete_number", obsolete_number_);
-  if (v > 44) walker.Int32("editor_flag_b", editor_flag_b_);
+  if (v > 15 && v < 49) walker.String("obsolete_text", header_.obsolete_text);
+  if (v > 20 && v < 48) walker.Bytes("obsolete_blocks", header_.obsolete_blocks, 3 * 60);
+  walker.String("file_name", header_.file_name);
+  if (v > 8) walker.Int32("editor_flag_a", header_.editor_flag_a);
+  if (v > 19 && v < 94960) walker.Int32("obsolete_number", header_.obsolete_number);
+  if (v > 44) walker.Int32("editor_flag_b", header_.editor_flag_b);
   if (v > 55) {
-    walker.String("plugin_id", plugin_id_);
-    if (v > 61) walker.String("editor_text_a", editor_text_a_);
+    walker.String("plugin_id", header_.plugin_id);
+    if (v > 61) walker.String("editor_text_a", header_.editor_text_a);
     if (v > 57) {
-      walker.Bool32("option_flag", option_flag_);
-      walker.String("option_text", option_text_);
+      walker.Bool32("option_flag", header_.option_flag);
+      walker.String("option_text", header_.option_text);
     }
-    if (v > 63) walker.Bool32("mono_capable", mono_capable_);
-    if (v > 56) walker.PointField("panel_size", panel_size_);
+    if (v > 63) walker.Bool32("mono_capable", header_.mono_capable);
+    if (v > 56) walker.PointField("panel_size", header_.panel_size);
     if (v > 68) {
-      walker.UInt32("plugin_flags", plugin_flags_);
-      walker.Int32("programs", program_count_);
-      if (v > 70) walker.String("vendor", vendor_);
-      if (v > 85) walker.String("editor_text_b", editor_text_b_);
-      if (v < 94400) walker.String("obsolete_text_b", obsolete_text_b_);
-      walker.String("editor_text_c", editor_text_c_);
+      walker.UInt32("plugin_flags", header_.plugin_flags);
+      walker.Int32("programs", header_.program_count);
+      if (v > 70) walker.String("vendor", header_.vendor);
+      if (v > 85) walker.String("editor_text_b", header_.editor_text_b);
+      if (v < 94400) walker.String("obsolete_text_b", header_.obsolete_text_b);
+      walker.String("editor_text_c", header_.editor_text_c);
     }
-    walker.Bool32("skins_present", skins_present_);
-    if (skins_present_) WalkSkins(walker);
+    walker.Bool32("skins_present", header_.skins_present);
+    if (header_.skins_present) WalkSkins(walker);
   }
-  if (v > 95272) walker.Bool8("reserved", reserved_);
+  if (v > 95272) walker.Bool8("reserved", header_.reserved);
   Owned(walker, "root", root_);
   if (walker.Loading() && root_) root_->SetDocument(this);
-  if (v > 10 && v < 16) walker.String("obsolete_text_c", obsolete_text_c_);
+  if (v > 10 && v < 16) walker.String("obsolete_text_c", header_.obsolete_text_c);
 }
 
 }  // namespace ov

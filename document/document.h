@@ -71,44 +71,50 @@ class COrvaneDocBase {
 
   // The plug-in identifier text; its first four characters, padded with
   // blanks and read as signed bytes, make the 32-bit identifier.
-  const std::string& plugin_id_text() const { return plugin_id_; }
+  const std::string& plugin_id_text() const { return header_.plugin_id; }
   int32_t PluginId() const;
-  const std::string& vendor() const { return vendor_; }
-  bool option_flag() const { return option_flag_; }
-  const std::string& option_text() const { return option_text_; }
-  bool mono_capable() const { return mono_capable_; }
-  const Point& panel_size() const { return panel_size_; }
-  uint32_t plugin_flags() const { return plugin_flags_; }
-  int32_t program_count() const { return program_count_; }
+  const std::string& vendor() const { return header_.vendor; }
+  bool option_flag() const { return header_.option_flag; }
+  const std::string& option_text() const { return header_.option_text; }
+  bool mono_capable() const { return header_.mono_capable; }
+  const Point& panel_size() const { return header_.panel_size; }
+  uint32_t plugin_flags() const { return header_.plugin_flags; }
+  int32_t program_count() const { return header_.program_count; }
 
  private:
   void WalkSkins(FieldWalker& walker);
 
+  // The header rows as stored, those the plug-in ignores included, so that
+  // a stream is written back as it was read.
+  struct Header {
+    std::string obsolete_text;
+    std::vector<uint8_t> obsolete_blocks;
+    std::string file_name;
+    int32_t editor_flag_a = 0;
+    int32_t obsolete_number = 0;
+    int32_t editor_flag_b = 0;
+    std::string plugin_id;
+    std::string editor_text_a;
+    bool option_flag = false;
+    std::string option_text;
+    bool mono_capable = true;
+    Point panel_size;
+    uint32_t plugin_flags = 0;
+    int32_t program_count = 16;
+    std::string vendor;
+    std::string editor_text_b;
+    std::string obsolete_text_b;
+    std::string editor_text_c;
+    bool skins_present = false;
+    bool reserved = false;
+    std::string obsolete_text_c;
+  };
+
   int32_t version_ = kCurrentLoadVersion;
+  Header header_;
   std::vector<std::unique_ptr<imbedded_file>> files_;
-  std::string obsolete_text_;
-  std::vector<uint8_t> obsolete_blocks_;
-  std::string file_name_;
-  int32_t editor_flag_a_ = 0;
-  int32_t obsolete_number_ = 0;
-  int32_t editor_flag_b_ = 0;
-  std::string plugin_id_;
-  std::string editor_text_a_;
-  bool option_flag_ = false;
-  std::string option_text_;
-  bool mono_capable_ = true;
-  Point panel_size_;
-  uint32_t plugin_flags_ = 0;
-  int32_t program_count_ = 16;
-  std::string vendor_;
-  std::string editor_text_b_;
-  std::string obsolete_text_b_;
-  std::string editor_text_c_;
-  bool skins_present_ = false;
   std::vector<std::unique_ptr<SkinInfo>> skins_;
-  bool reserved_ = false;
   std::unique_ptr<CContainer> root_;
-  std::string obsolete_text_c_;
 };
 
 }  // namespace ov

@@ -40,37 +40,35 @@ std::optional<std::size_t> FieldWalker::BeginList(std::string_view, std::size_t 
   return count;
 }
 
-void StringArray(FieldWalker& walker, std::string_view name, std::vector<std::string>& strings) {
-  const std::optional<std::size_t> count =
-      walker.BeginList(name, strings.size(), CountForm::kCount, 1);
+namespace {
+
+// A list of plain values, one per element.
+template <class T, class Walk>
+void WalkValues(FieldWalker& walker, std::string_view name, std::vector<T>& values, CountForm form,
+                std::size_t value_bytes, Walk walk) {
+  const std::optional<std::size_t> count = walker.BeginList(name, values.size(), form, value_bytes);
   if (count) {
-    if (walker.Loading()) strings.assign(*count, std::string());
-    for (std::string& text : strings) {
+    if (walker.Loading()) values.assign(*count, T());
+    for (T& value : values) {
       walker.BeginElement();
-      walker.String("", text);
+      walk(value);
       walker.EndElement();
     }
   }
   walker.EndList();
+}
+
+}  // namespace
+
+void StringArray(FieldWalker& walker, std::string_view name, std::vector<std::string>& strings) {
+  WalkValues(walker, name, strings, CountForm::kCount, 1,
+             [&](std::string& text) { walker.String("", text); });
 }
 
 void Int32Array(FieldWalker& walker, std::string_view name, std::vector<int32_t>& values) {
-  const std::optional<std::size_t> count =
-      walker.BeginList(name, values.size(), CountForm::kInt32, 4);
-  if (count) {
-    if (walker.Loading()) values.assign(*count, 0);
-    for (int32_t& value : values) {
-      walker.BeginElement();
-      walker.Int32("", value);
-      walker.EndElement();
-    }
-  }
-  walker.EndList();
+  WalkValues(walker, name, values, CountForm::kInt32, 4,
+             [&](int32_t& value) { walker.Int32("", value); });
 }
-
-}  // namespace ov
-
-namespace ov {
 
 void FixedInt32s(FieldWalker& walker, std::string_view name, std::span<int32_t> values) {
   if (walker.BeginList(name, values.size(), CountForm::kFixed, 4)) {

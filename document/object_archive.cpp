@@ -16,22 +16,6 @@ constexpr uint32_t kClassBit = 0x80000000u;
 constexpr std::size_t kMaxTableEntries = 0x3FFFFFFD;
 constexpr uint16_t kMaxClassNameLength = 64;
 
-// Objects walked in a stream are read inside the Serialize() of the object
-// that names them; the guard keeps the list of those objects balanced.
-class ReadingGuard {
- public:
-  ReadingGuard(std::vector<const Persistent*>& reading, const Persistent* object)
-      : reading_(reading) {
-    reading_.push_back(object);
-  }
-  ~ReadingGuard() { reading_.pop_back(); }
-  ReadingGuard(const ReadingGuard&) = delete;
-  ReadingGuard& operator=(const ReadingGuard&) = delete;
-
- private:
-  std::vector<const Persistent*>& reading_;
-};
-
 }  // namespace
 
 ObjectArchive::ObjectArchive(std::span<const uint8_t> bytes, const SerialClassRegistry& classes,
@@ -227,7 +211,7 @@ Persistent* ObjectArchive::ReadObject(const SerialClass* expected) {
     Fail(ArchiveErrorKind::kBadClass,
          std::string("a ") + serial_class->name + " where a " + expected->name + " belongs");
   }
-  if (reading_.size() >= static_cast<std::size_t>(ObjectPool::kMaxDepth)) {
+  if (pool_.reading_depth() >= static_cast<std::size_t>(ObjectPool::kMaxDepth)) {
     Fail(ArchiveErrorKind::kGeneric, "objects nested too deeply");
   }
 
@@ -241,7 +225,7 @@ Persistent* ObjectArchive::ReadObject(const SerialClass* expected) {
   }
   Persistent* object = pool_.Add(std::move(created));
   AddEntry(serial_class, object);
-  const ReadingGuard guard(reading_, object);
+  const ObjectPool::Reading reading(pool_, object);
   object->Serialize(*this);
   return object;
 }
@@ -291,16 +275,14 @@ void ObjectArchive::Object(std::string_view, Persistent*& object, const SerialCl
 
 std::unique_ptr<Persistent> ObjectArchive::Adopt(Persistent* object) {
   std::string problem;
-  std::unique_ptr<Persistent> adopted =
-      pool_.Adopt(object, reading_.empty() ? nullptr : reading_.back(), &problem);
+  std::unique_ptr<Persistent> adopted = pool_.Adopt(object, &problem);
   if (!adopted) Fail(ArchiveErrorKind::kGeneric, problem);
   return adopted;
 }
 
 std::shared_ptr<Persistent> ObjectArchive::Share(Persistent* object) {
   std::string problem;
-  std::shared_ptr<Persistent> shared =
-      pool_.Share(object, reading_.empty() ? nullptr : reading_.back(), &problem);
+  std::shared_ptr<Persistent> shared = pool_.Share(object, &problem);
   if (!shared) Fail(ArchiveErrorKind::kGeneric, problem);
   return shared;
 }

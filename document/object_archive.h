@@ -97,7 +97,6 @@ class ObjectArchive final : public FieldWalker {
   std::vector<TableEntry> table_;
   std::unordered_map<const SerialClass*, uint16_t> stored_schemas_;
   ObjectPool pool_;
-  std::vector<const Persistent*> reading_;  // objects whose fields are being read
 };
 
 }  // namespace ov

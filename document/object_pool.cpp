@@ -42,8 +42,7 @@ bool ObjectPool::Link(Entry& entry, const Persistent* object, const Persistent* 
   return true;
 }
 
-std::unique_ptr<Persistent> ObjectPool::Adopt(Persistent* object, const Persistent* owner,
-                                              std::string* problem) {
+std::unique_ptr<Persistent> ObjectPool::Adopt(Persistent* object, std::string* problem) {
   const auto found = entries_.find(object);
   if (found == entries_.end()) {
     *problem = "an object that this load did not create";
@@ -54,12 +53,11 @@ std::unique_ptr<Persistent> ObjectPool::Adopt(Persistent* object, const Persiste
     *problem = "an object held twice";
     return nullptr;
   }
-  if (!Link(entry, object, owner, problem)) return nullptr;
+  if (!Link(entry, object, Holder(), problem)) return nullptr;
   return std::move(entry.unadopted);
 }
 
-std::shared_ptr<Persistent> ObjectPool::Share(Persistent* object, const Persistent* owner,
-                                              std::string* problem) {
+std::shared_ptr<Persistent> ObjectPool::Share(Persistent* object, std::string* problem) {
   const auto found = entries_.find(object);
   if (found == entries_.end()) {
     *problem = "an object that this load did not create";
@@ -71,7 +69,7 @@ std::shared_ptr<Persistent> ObjectPool::Share(Persistent* object, const Persiste
     *problem = "an object held twice";
     return nullptr;
   }
-  if (!Link(entry, object, owner, problem)) return nullptr;
+  if (!Link(entry, object, Holder(), problem)) return nullptr;
   entry.shared = std::move(entry.unadopted);
   return entry.shared;
 }

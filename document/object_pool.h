@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "document/persistent.h"
 
@@ -23,16 +24,29 @@ class ObjectPool {
   static constexpr int kMaxDepth = 512;
 
   Persistent* Add(std::unique_ptr<Persistent> object);
-  bool Contains(const Persistent* object) const { return entries_.contains(object); }
 
-  // Hands `object` to `owner` (null for the document itself, or an object
-  // outside the pool that belongs to the document). On refusal returns null
-  // and says why in `problem`.
-  std::unique_ptr<Persistent> Adopt(Persistent* object, const Persistent* owner,
-                                    std::string* problem);
+  // Marks `object` as having its fields read while it lives; what it adopts
+  // in that time is held by it.
+  class Reading {
+   public:
+    Reading(ObjectPool& pool, const Persistent* object) : pool_(pool) {
+      pool_.reading_.push_back(object);
+    }
+    ~Reading() { pool_.reading_.pop_back(); }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+
+   private:
+    ObjectPool& pool_;
+  };
+  // How many objects are being read inside one another.
+  std::size_t reading_depth() const { return reading_.size(); }
+
+  // Hands `object` to the innermost object being read, or to the document
+  // when none is. On refusal returns null and says why in `problem`.
+  std::unique_ptr<Persistent> Adopt(Persistent* object, std::string* problem);
   // Shared holding: any number of holders, but never also a sole owner.
-  std::shared_ptr<Persistent> Share(Persistent* object, const Persistent* owner,
-                                    std::string* problem);
+  std::shared_ptr<Persistent> Share(Persistent* object, std::string* problem);
 
  private:
   struct Entry {
@@ -45,7 +59,10 @@ class ObjectPool {
 
   bool Link(Entry& entry, const Persistent* object, const Persistent* owner, std::string* problem);
 
+  const Persistent* Holder() const { return reading_.empty() ? nullptr : reading_.back(); }
+
   std::unordered_map<const Persistent*, Entry> entries_;
+  std::vector<const Persistent*> reading_;
 };
 
 }  // namespace ov

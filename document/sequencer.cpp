@@ -61,6 +61,20 @@ void WalkSteps(FieldWalker& walker, std::string_view name, std::vector<Sequencer
   walker.EndList();
 }
 
+// The 32 patterns of the pattern sequencers, each walked by `walk`.
+template <class Pattern, class Walk>
+void WalkPatterns(FieldWalker& walker, std::array<Pattern, CPattSeq::kPatternCount>& patterns,
+                  Walk walk) {
+  if (walker.BeginList("patterns", patterns.size(), CountForm::kFixed, 4)) {
+    for (Pattern& pattern : patterns) {
+      walker.BeginElement();
+      walk(pattern);
+      walker.EndElement();
+    }
+  }
+  walker.EndList();
+}
+
 }  // namespace
 
 constinit const SerialClass CPattSeq::kClass{"CPattSeq", 1, false, &MakeObject<CPattSeq>,
@@ -102,14 +116,8 @@ CStepSeq2::CStepSeq2() {
 
 void CStepSeq2::Serialize(FieldWalker& walker) {
   CPattSeq::Serialize(walker);
-  if (walker.BeginList("patterns", kPatternCount, CountForm::kFixed, 4)) {
-    for (auto& pattern : patterns_) {
-      walker.BeginElement();
-      WalkSteps(walker, "", pattern, true);
-      walker.EndElement();
-    }
-  }
-  walker.EndList();
+  WalkPatterns(walker, patterns_,
+               [&](std::vector<SequencerStep>& steps) { WalkSteps(walker, "", steps, true); });
 }
 
 CDrumSeq::CDrumSeq() {
@@ -127,14 +135,9 @@ CDrumSeq::CDrumSeq() {
 
 void CDrumSeq::Serialize(FieldWalker& walker) {
   CPattSeq::Serialize(walker);
-  if (walker.BeginList("patterns", kPatternCount, CountForm::kFixed, 4)) {
-    for (auto& pattern : patterns_) {
-      walker.BeginElement();
-      WalkBoundedInt32s(walker, "", pattern, kMaxSteps);
-      walker.EndElement();
-    }
-  }
-  walker.EndList();
+  WalkPatterns(walker, patterns_, [&](std::vector<int32_t>& steps) {
+    WalkBoundedInt32s(walker, "", steps, kMaxSteps);
+  });
 }
 
 void CStepSeq::Serialize(FieldWalker& walker) {

@@ -226,7 +226,7 @@ Persistent* TextReader::ReadObjectNode(const Json& node, const std::string& path
     }
     return found->second;
   }
-  if (reading_.size() >= static_cast<std::size_t>(ObjectPool::kMaxDepth)) {
+  if (pool_.reading_depth() >= static_cast<std::size_t>(ObjectPool::kMaxDepth)) {
     FailAt(path, ArchiveErrorKind::kGeneric, "objects nested too deeply");
   }
 
@@ -254,11 +254,12 @@ Persistent* TextReader::ReadObjectNode(const Json& node, const std::string& path
       FailAt(PathOf("id"), ArchiveErrorKind::kBadIndex, "id " + IdText(*id) + " given twice");
     }
   }
-  reading_.push_back(object);
-  object->Serialize(*this);
-  if (shorthands_ != nullptr) shorthands_->Complete(*this, *object);
-  CheckAllUsed();
-  reading_.pop_back();
+  {
+    const ObjectPool::Reading reading(pool_, object);
+    object->Serialize(*this);
+    if (shorthands_ != nullptr) shorthands_->Complete(*this, *object);
+    CheckAllUsed();
+  }
   PopFrame();
   return object;
 }
@@ -271,16 +272,14 @@ void TextReader::Object(std::string_view name, Persistent*& object, const Serial
 
 std::unique_ptr<Persistent> TextReader::Adopt(Persistent* object) {
   std::string problem;
-  std::unique_ptr<Persistent> adopted =
-      pool_.Adopt(object, reading_.empty() ? nullptr : reading_.back(), &problem);
+  std::unique_ptr<Persistent> adopted = pool_.Adopt(object, &problem);
   if (!adopted) Fail(ArchiveErrorKind::kGeneric, problem);
   return adopted;
 }
 
 std::shared_ptr<Persistent> TextReader::Share(Persistent* object) {
   std::string problem;
-  std::shared_ptr<Persistent> shared =
-      pool_.Share(object, reading_.empty() ? nullptr : reading_.back(), &problem);
+  std::shared_ptr<Persistent> shared = pool_.Share(object, &problem);
   if (!shared) Fail(ArchiveErrorKind::kGeneric, problem);
   return shared;
 }

@@ -105,7 +105,6 @@ class TextReader final : public FieldWalker {
   TextShorthands* shorthands_;
   ObjectPool pool_;
   std::map<std::string, Persistent*> ids_;
-  std::vector<const Persistent*> reading_;
 };
 
 }  // namespace ov

@@ -17,6 +17,7 @@ using testing::Add;
 using testing::LoadOrFail;
 using testing::Plug;
 using testing::TestProject;
+using testing::Writer;
 
 // A module type of the tests' own: an output that takes its input's value,
 // a nameable spare input, a panel-side plug and a patch-stored one.
@@ -191,8 +192,6 @@ TEST(DocumentModules, UnregisteredPluginKeyGivesThePluginTypeAndAMessage) {
 }
 
 // --- Streams of very old versions --------------------------------------
-
-ArchiveWriter& Writer(FieldWalker& walker) { return dynamic_cast<ArchiveWriter&>(walker); }
 
 // A container of a version before 45 whose children include old lines and,
 // before 10, an old panel box.

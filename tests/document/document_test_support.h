@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "document/archive_writer.h"
 #include "document/connection.h"
 #include "document/container.h"
 #include "document/document.h"
@@ -30,6 +31,9 @@ template <class T = CUG>
 T* Add(CContainer& container, std::string_view key) {
   return static_cast<T*>(container.AddChild(NewObject<T>(key)));
 }
+
+// The writer behind a walk, for classes that write hand-made layouts.
+inline ArchiveWriter& Writer(FieldWalker& walker) { return dynamic_cast<ArchiveWriter&>(walker); }
 
 // A root container holding one main container, as every project has.
 struct TestProject {

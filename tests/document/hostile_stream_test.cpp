@@ -20,9 +20,8 @@ using testing::Add;
 using testing::LoadOrFail;
 using testing::Plug;
 using testing::TestProject;
+using testing::Writer;
 using Bytes = std::vector<uint8_t>;
-
-ArchiveWriter& Writer(FieldWalker& walker) { return dynamic_cast<ArchiveWriter&>(walker); }
 
 LoadResult Load(const Bytes& stream) {
   COrvaneDocBase document;
