@@ -39,7 +39,7 @@ enum class WalkPurpose {
 
 // How a list's length is stored.
 enum class CountForm {
-  kCount,       // uint16, or 0xFFFF and a uint32 (Part of every typed list)
+  kCount,       // uint16, or 0xFFFF and a uint32, as typed lists store it
   kInt32,       // int32; a negative count reads as 0
   kFixed,       // not stored: the class knows the length
   kTerminated,  // not stored: the list ends with a marker element
@@ -156,7 +156,7 @@ void Owned(FieldWalker& walker, std::string_view name, std::unique_ptr<T>& field
   }
 }
 
-// A typed list (Part 2.1): a count, then object tags. Null entries carry
+// A typed list: a count, then object tags. Null entries carry
 // nothing and are dropped.
 template <class T>
 void OwnedList(FieldWalker& walker, std::string_view name, std::vector<std::unique_ptr<T>>& list) {
@@ -223,7 +223,7 @@ void RefsUntilNull(FieldWalker& walker, std::string_view name, std::vector<T*>& 
   walker.EndList();
 }
 
-// An array of strings (Part 2.1): a count, then the strings.
+// An array of strings: a count, then the strings.
 void StringArray(FieldWalker& walker, std::string_view name, std::vector<std::string>& strings);
 
 // int32 n, then n int32 values.

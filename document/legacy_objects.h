@@ -1,5 +1,5 @@
 // Classes of very old streams. The container that reads them converts each
-// into today's objects (Part of loading a container's children); the old
+// into today's objects while it reads its children; the old
 // objects themselves are freed with the load.
 //
 // Threads: editor only.

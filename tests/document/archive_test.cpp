@@ -402,6 +402,11 @@ TEST(ObjectArchivePrimitives, EveryPrimitiveReadsBackWhatWasWritten) {
   writer.WritePoint({-5, 6});
   const uint8_t raw[] = {9, 8, 7};
   writer.WriteBytes(raw);
+  writer.WriteCount(2);  // an array of strings
+  writer.WriteString("one");
+  writer.WriteString("");
+  writer.WriteCount(3);  // an array of bytes
+  writer.WriteBytes(raw);
   ObjectArchive archive(writer.bytes(), TestClasses());
   EXPECT_EQ(archive.ReadUInt8(), 200);
   EXPECT_EQ(archive.ReadInt16(), -2);
@@ -412,6 +417,12 @@ TEST(ObjectArchivePrimitives, EveryPrimitiveReadsBackWhatWasWritten) {
   EXPECT_EQ(archive.ReadRect(), (Rect{1, -2, 3, 4}));
   EXPECT_EQ(archive.ReadPoint(), (Point{-5, 6}));
   EXPECT_EQ(archive.ReadBytes(3), (Bytes{9, 8, 7}));
+  std::vector<std::string> strings;
+  archive.ReadStringArray(strings);
+  EXPECT_EQ(strings, (std::vector<std::string>{"one", ""}));
+  Bytes bytes;
+  archive.ReadByteArray(bytes);
+  EXPECT_EQ(bytes, (Bytes{9, 8, 7}));
   try {
     archive.ReadUInt8();
     ADD_FAILURE();
