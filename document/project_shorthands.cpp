@@ -86,6 +86,8 @@ std::unique_ptr<Persistent> ProjectShorthands::Create(TextReader& reader, const 
   if (expected == &imbedded_file::kClass && node.contains("path")) {
     return ReadFile(reader, *reader.Take("path"));
   }
+  // A container given without its type is a new "Container".
+  if (expected == &CContainer::kClass) return CreateDocumentObject(reader.modules(), "Container");
   // A field that holds one class only needs no "class".
   if (expected != nullptr && expected != &CDocOb::kClass) return expected->factory();
   return nullptr;

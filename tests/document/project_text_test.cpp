@@ -140,7 +140,7 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
   const Json text = Json::parse(R"json({
     "plugin_id": "OvDm", "vendor": "Orvane", "plugin_flags": 1, "panel_size": [300, 200],
     "files": [{"path": "kick.wav"}],
-    "root": {"type": "Container", "modules": [
+    "root": {"modules": [
       {"type": "Container", "name": "synth", "title": "Synth",
        "io": [{"name": "Left", "direction": "out", "datatype": "audio"},
               {"name": "Level", "direction": "in"}],
@@ -158,6 +158,8 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
   options.base_directory = directory;
   const COrvaneDocBase document = CompileDocument(text, options);
   EXPECT_EQ(document.PluginId(), ('O' << 24) | ('v' << 16) | ('D' << 8) | 'm');
+  EXPECT_EQ(document.root()->type_key(), "Container");
+  EXPECT_EQ(document.root()->plugs().size(), 4u);
   EXPECT_EQ(document.panel_size(), (Point{300, 200}));
   ASSERT_EQ(document.files().size(), 1u);
   EXPECT_EQ(document.files()[0]->name(), "kick.wav");
