@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes the project-stream reader with libFuzzer (built with clang, with
-# AddressSanitizer and UndefinedBehaviorSanitizer) for SECONDS (default 10).
-# The corpus in build-fuzz/corpus grows from run to run.
+# AddressSanitizer and UndefinedBehaviorSanitizer).
+# Usage: scripts/fuzz.sh [SECONDS] [--fresh]
+# SECONDS defaults to 10. The corpus in build-fuzz/corpus grows from run to
+# run; --fresh starts from the seed projects alone, in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-10}
@@ -13,8 +15,13 @@ cmake -S tests/document/fuzz -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 
-mkdir -p "$dir/corpus"
-"$dir/make_fuzz_seeds" "$dir/corpus" tests/document/fuzz/seeds/*.json
+corpus=$dir/corpus
+if [[ ${2:-} == --fresh ]]; then
+  corpus=$(mktemp -d)
+  trap 'rm -rf "$corpus"' EXIT
+fi
+mkdir -p "$corpus"
+"$dir/make_fuzz_seeds" "$corpus" tests/document/fuzz/seeds/*.json
 ASAN_OPTIONS=abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   "$dir/archive_fuzzer" -max_total_time="$seconds" -max_len=65536 -print_final_stats=1 \
-  -artifact_prefix="$dir/" "$dir/corpus"
+  -artifact_prefix="$dir/" "$corpus"

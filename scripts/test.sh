@@ -24,6 +24,6 @@ build_and_test build-asan -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DO
 
 # The project-stream reader under libFuzzer for a few seconds (its own clang
 # build; run scripts/fuzz.sh SECONDS by hand for longer).
-scripts/fuzz.sh 10
+scripts/fuzz.sh 10 --fresh
 
 echo "All tests passed in both build trees."
