@@ -1,9 +1,18 @@
 #include "host/orvane_app.h"
 
+#include "document/document.h"
 #include "engine/audio_master.h"
 #include "host/audio_effectx.h"
+#include "host/embedded_files.h"
 
 namespace ov {
+
+ProjectHoldings::ProjectHoldings() = default;
+ProjectHoldings::ProjectHoldings(ProjectHoldings&&) noexcept = default;
+ProjectHoldings& ProjectHoldings::operator=(ProjectHoldings&&) noexcept = default;
+ProjectHoldings::~ProjectHoldings() = default;
+
+ProjectHoldings ProjectSource::TakeHoldings() { return {}; }
 
 COrvaneAppBase::COrvaneAppBase() = default;
 
@@ -11,7 +20,9 @@ COrvaneAppBase::~COrvaneAppBase() { StopEngine(); }
 
 bool COrvaneAppBase::Initialise(ProjectSource& source) {
   facts_ = source.Load(messages_);
-  return facts_.has_value();
+  if (!facts_) return false;
+  holdings_ = source.TakeHoldings();
+  return true;
 }
 
 void COrvaneAppBase::StartEngine(int32_t host_block_size) {

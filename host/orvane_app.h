@@ -1,5 +1,6 @@
-// The application object: owns the project facts, the user-visible messages
-// and the engine, and starts and stops the engine for the plug-in.
+// The application object: owns the project facts, the project document and
+// its embedded files, the user-visible messages and the engine, and starts and
+// stops the engine for the plug-in.
 #pragma once
 
 #include <atomic>
@@ -28,6 +29,9 @@ class COrvaneAppBase : public EngineHost {
 
   const ProjectFacts& Facts() const { return *facts_; }
   bool HasProject() const { return facts_.has_value(); }
+  // The loaded document and its files; null for sources that read none.
+  COrvaneDocBase* Document() const { return holdings_.document.get(); }
+  EmbeddedFiles* Files() const { return holdings_.files.get(); }
   MessageSink& Messages() { return messages_; }
   bool OnUserInterfaceThread() const { return ui_thread_.IsCreatingThread(); }
 
@@ -47,6 +51,8 @@ class COrvaneAppBase : public EngineHost {
   ThreadIdentity ui_thread_;
   MessageSink messages_;
   std::optional<ProjectFacts> facts_;
+  // After messages_: the embedded files post to it.
+  ProjectHoldings holdings_;
   float sample_rate_ = 44100.0f;
   std::unique_ptr<OvAudioMaster> master_;
   std::atomic<uint32_t> next_target_id_{1};

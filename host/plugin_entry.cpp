@@ -1,22 +1,14 @@
 // The library's exported entry points. Hosts look for VSTPluginMain first and
 // fall back to the older name main; both do the same.
+#include "host/document_project.h"
 #include "host/ov_vst.h"
-#include "platform/message_sink.h"
+#include "platform/dynamic_library.h"
 
 namespace {
 
-// Projects are not read from the library yet, so every load reports that no
-// project is present and the host gets no plug-in.
-class NoProject final : public ov::ProjectSource {
- public:
-  std::optional<ov::ProjectFacts> Load(ov::MessageSink& messages) override {
-    messages.Post("This plug-in library holds no project.", ov::MessageStyle::kWarning);
-    return std::nullopt;
-  }
-};
-
+// Each plug-in instance reads the project stored in this library afresh.
 vst2::AEffect* Entry(vst2::HostCallback host) {
-  NoProject source;
+  ov::DocumentProject source(ov::OwnLibraryPath());
   return ov::CreatePlugin(host, source);
 }
 

@@ -1,15 +1,18 @@
 // The facts about the loaded project that the plug-in shell reports to the
-// host. A project source supplies them at start-up; the project document will
-// be that source once projects are loaded from the library.
+// host. A project source supplies them at start-up; in the plug-in library the
+// source is the project document read from the library itself.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace ov {
 
+class COrvaneDocBase;
+class EmbeddedFiles;
 class MessageSink;
 
 // Bits of the project's plug-in option word.
@@ -37,6 +40,19 @@ struct ProjectFacts {
   bool midi_output_visible = false;
 };
 
+// What a load leaves for the application to keep for the plug-in's lifetime:
+// the document the facts came from and the files it carries. Both stay empty
+// for sources that read no document.
+struct ProjectHoldings {
+  ProjectHoldings();
+  ProjectHoldings(ProjectHoldings&&) noexcept;
+  ProjectHoldings& operator=(ProjectHoldings&&) noexcept;
+  ~ProjectHoldings();
+
+  std::unique_ptr<COrvaneDocBase> document;
+  std::unique_ptr<EmbeddedFiles> files;
+};
+
 // Thread: editor (called once, during plug-in construction).
 class ProjectSource {
  public:
@@ -44,6 +60,9 @@ class ProjectSource {
   // The project's facts, or nothing after posting to `messages` why the
   // project could not be loaded.
   virtual std::optional<ProjectFacts> Load(MessageSink& messages) = 0;
+  // After a successful Load: hands over what the application keeps. Objects
+  // in it may refer to the `messages` given to Load.
+  virtual ProjectHoldings TakeHoldings();
 };
 
 }  // namespace ov

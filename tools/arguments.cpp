@@ -163,4 +163,33 @@ std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::str
   return line;
 }
 
+std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> arguments,
+                                                  std::string* error) {
+  BakeCommandLine line;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "-o" || argument == "--from") {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        *error = argument + " needs a value";
+        return std::nullopt;
+      }
+      (argument == "-o" ? line.output_path : line.from_path) = arguments[++i];
+    } else if (argument.starts_with("-") || !line.input_path.empty()) {
+      *error = "unexpected argument '" + argument + "'";
+      return std::nullopt;
+    } else {
+      line.input_path = argument;
+    }
+  }
+  if (line.input_path.empty()) {
+    *error = "no project given";
+    return std::nullopt;
+  }
+  if (line.output_path.empty()) {
+    *error = "no output file given (-o)";
+    return std::nullopt;
+  }
+  return line;
+}
+
 }  // namespace ov

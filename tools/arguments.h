@@ -1,4 +1,5 @@
-// Command-line parsing for `orvane render`, `orvane dump` and `orvane compile`.
+// Command-line parsing for `orvane render`, `orvane dump`, `orvane compile`
+// and `orvane bake`.
 // Thread: any.
 #pragma once
 
@@ -29,5 +30,15 @@ struct ProjectCommandLine {
 
 std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::string> arguments,
                                                         bool output_required, std::string* error);
+
+// `orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]`.
+struct BakeCommandLine {
+  std::string input_path;
+  std::string output_path;
+  std::string from_path;  // empty: the caller's default generic library
+};
+
+std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> arguments,
+                                                  std::string* error);
 
 }  // namespace ov

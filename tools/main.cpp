@@ -1,6 +1,7 @@
 // orvane: command-line tools, git-style subcommands.
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -20,12 +21,22 @@ constexpr const char* kUsage =
     "                     [--in IN.wav] [--seconds S] [--rate R] [--block N] [--program P]\n"
     "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n"
     "       orvane dump PROJECT.ov1|LIB.so [-o OUT.json]\n"
-    "       orvane compile PROJECT.json -o PROJECT.ov1\n";
+    "       orvane compile PROJECT.json -o PROJECT.ov1\n"
+    "       orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]\n";
 
 int Usage(const std::string& complaint) {
   if (!complaint.empty()) std::cerr << "orvane: " << complaint << "\n";
   std::cerr << kUsage;
   return kUsageExit;
+}
+
+// The generic plug-in library is installed beside the program.
+std::string DefaultGenericLibrary() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  return (error ? std::filesystem::path("orvane-vst.so")
+                : program.parent_path() / "orvane-vst.so")
+      .string();
 }
 
 }  // namespace
@@ -56,6 +67,13 @@ int main(int argc, char** argv) {
     if (!line) return Usage(command + ": " + error);
     return command == "dump" ? ov::RunDumpCommand(*line, std::cout, std::cerr)
                              : ov::RunCompileCommand(*line, std::cout, std::cerr);
+  }
+  if (command == "bake") {
+    std::string error;
+    std::optional<ov::BakeCommandLine> line = ov::ParseBakeArguments(rest, &error);
+    if (!line) return Usage("bake: " + error);
+    if (line->from_path.empty()) line->from_path = DefaultGenericLibrary();
+    return ov::RunBakeCommand(*line, std::cout, std::cerr);
   }
   return Usage("unknown command '" + command + "'");
 }

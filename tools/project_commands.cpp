@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "document/document.h"
 #include "document/project_text.h"
 #include "host/project_resource.h"
 #include "media/file_bytes.h"
@@ -12,6 +13,7 @@ namespace ov {
 namespace {
 
 constexpr std::size_t kMaxProjectBytes = std::size_t{1} << 30;
+constexpr std::size_t kMaxLibraryBytes = std::size_t{1} << 30;
 
 // The plain stream in `path`: the project resource of a baked library,
 // unscrambled, or else the file itself.
@@ -23,6 +25,39 @@ bool ReadProjectStream(const std::string& path, std::vector<uint8_t>* stream, st
     return true;
   }
   return ReadFileBytes(path, kMaxProjectBytes, stream, error);
+}
+
+// The stream that the JSON project at `path` describes; false after telling
+// `err` why there is none.
+bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
+                        std::vector<uint8_t>* stream) {
+  std::vector<uint8_t> text;
+  std::string error;
+  if (!ReadFileBytes(path, kMaxProjectBytes, &text, &error)) {
+    err << command_name << ": " << error << "\n";
+    return false;
+  }
+  MessageSink messages;
+  messages.SetLogToStderr(false);
+  try {
+    const Json project = Json::parse(text.begin(), text.end());
+    CompileOptions options;
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    options.base_directory = (directory.empty() ? std::filesystem::path(".") : directory).string();
+    options.messages = &messages;
+    const COrvaneDocBase document = CompileDocument(project, options);
+    *stream = document.Write(document.version());
+  } catch (const Json::exception& parse_error) {
+    err << command_name << ": " << path << ": " << parse_error.what() << "\n";
+    return false;
+  } catch (const ArchiveError& compile_error) {
+    err << command_name << ": " << path << ": " << compile_error.Describe() << "\n";
+    return false;
+  }
+  for (const Message& message : messages.Messages()) {
+    err << command_name << ": " << path << ": " << message.text << "\n";
+  }
+  return true;
 }
 
 bool WriteOutput(const std::string& path, std::string_view text, std::ostream& out,
@@ -69,38 +104,74 @@ int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::os
 }
 
 int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std::ostream& err) {
-  std::vector<uint8_t> text;
-  std::string error;
-  if (!ReadFileBytes(command.input_path, kMaxProjectBytes, &text, &error)) {
-    err << "orvane compile: " << error << "\n";
-    return 1;
-  }
-  MessageSink messages;
-  messages.SetLogToStderr(false);
   std::vector<uint8_t> stream;
-  try {
-    const Json project = Json::parse(text.begin(), text.end());
-    CompileOptions options;
-    const std::filesystem::path directory = std::filesystem::path(command.input_path).parent_path();
-    options.base_directory = (directory.empty() ? std::filesystem::path(".") : directory).string();
-    options.messages = &messages;
-    const COrvaneDocBase document = CompileDocument(project, options);
-    stream = document.Write(document.version());
-  } catch (const Json::exception& parse_error) {
-    err << "orvane compile: " << command.input_path << ": " << parse_error.what() << "\n";
-    return 1;
-  } catch (const ArchiveError& compile_error) {
-    err << "orvane compile: " << command.input_path << ": " << compile_error.Describe() << "\n";
-    return 1;
-  }
-  for (const Message& message : messages.Messages()) {
-    err << "orvane compile: " << command.input_path << ": " << message.text << "\n";
-  }
+  if (!CompileProjectFile(command.input_path, "orvane compile", err, &stream)) return 1;
+  std::string error;
   if (!WriteFileBytes(command.output_path, stream, &error)) {
     err << "orvane compile: " << error << "\n";
     return 1;
   }
   out << "Wrote " << command.output_path << ": " << stream.size() << " bytes\n";
+  return 0;
+}
+
+int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err) {
+  constexpr const char* kName = "orvane bake";
+  std::vector<uint8_t> stream;
+  std::string error;
+  if (std::filesystem::path(command.input_path).extension() == ".json") {
+    if (!CompileProjectFile(command.input_path, kName, err, &stream)) return 1;
+  } else if (!ReadProjectStream(command.input_path, &stream, &error)) {
+    err << kName << ": " << error << "\n";
+    return 1;
+  }
+
+  // Read as the plug-in will read it, so that a library that cannot start
+  // is never written.
+  MessageSink messages;
+  messages.SetLogToStderr(false);
+  COrvaneDocBase document;
+  const LoadResult result = document.Load(stream, {&messages, nullptr, true});
+  for (const Message& message : messages.Messages()) {
+    err << kName << ": " << command.input_path << ": " << message.text << "\n";
+  }
+  if (!result.ok) {
+    if (!result.refused_newer) {
+      err << kName << ": " << command.input_path << ": " << result.message << "\n";
+    }
+    return 1;
+  }
+  if (document.FindMainContainer() == nullptr) {
+    err << kName << ": " << command.input_path << ": the project has no main container\n";
+    return 1;
+  }
+
+  std::vector<uint8_t> library;
+  if (!ReadFileBytes(command.from_path, kMaxLibraryBytes, &library, &error)) {
+    err << kName << ": " << error << "\n";
+    return 1;
+  }
+  Scramble(stream);
+  const std::vector<uint8_t> baked =
+      AppendResource(library, kProjectResourceType, kProjectResourceId, stream);
+  if (!WriteFileBytes(command.output_path, baked, &error)) {
+    err << kName << ": " << error << "\n";
+    return 1;
+  }
+  std::error_code permission_error;
+  std::filesystem::permissions(command.output_path,
+                               std::filesystem::perms::owner_all |
+                                   std::filesystem::perms::group_read |
+                                   std::filesystem::perms::group_exec |
+                                   std::filesystem::perms::others_read |
+                                   std::filesystem::perms::others_exec,
+                               permission_error);
+  if (permission_error) {
+    err << kName << ": " << command.output_path << ": " << permission_error.message() << "\n";
+    return 1;
+  }
+  out << "Baked " << command.output_path << ": " << stream.size() << " project bytes into "
+      << command.from_path << "\n";
   return 0;
 }
 

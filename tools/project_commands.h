@@ -1,4 +1,5 @@
-// `orvane dump` and `orvane compile`: project streams to JSON and back.
+// `orvane dump` and `orvane compile`: project streams to JSON and back;
+// `orvane bake`: a project into a copy of the generic plug-in library.
 // Each returns the process exit code: 0 on success, 1 when the work failed.
 // Thread: the program's main thread.
 #pragma once
@@ -15,5 +16,11 @@ int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::os
 
 // Writes the project stream that a JSON project describes.
 int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std::ostream& err);
+
+// Writes a plug-in library that carries the project: the generic library
+// `command.from_path` with the scrambled stream appended as its project
+// resource. A project that the plug-in could not load is refused with the
+// reader's error.
+int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err);
 
 }  // namespace ov

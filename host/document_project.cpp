@@ -1,0 +1,94 @@
+#include "host/document_project.h"
+
+#include <algorithm>
+
+#include "document/container.h"
+#include "document/document.h"
+#include "document/embedded_file.h"
+#include "host/embedded_files.h"
+#include "host/project_resource.h"
+#include "platform/message_sink.h"
+
+namespace ov {
+namespace {
+
+// A "Patch Select" in the main container or any container around it lets
+// the host choose programs.
+bool HasProgramSelection(const CContainer& main) {
+  for (const CContainer* container = &main; container != nullptr;
+       container = container->parent()) {
+    const auto& children = container->children();
+    const bool found = std::any_of(children.begin(), children.end(), [](const auto& child) {
+      return dynamic_cast<const CUG*>(child.get()) != nullptr &&
+             child->type_key() == "Patch Select";
+    });
+    if (found) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+ProjectFacts FactsOf(const COrvaneDocBase& document, const CContainer& main) {
+  ProjectFacts facts;
+  facts.title = main.title();
+  facts.plugin_id = document.plugin_id_text();
+  facts.vendor = document.vendor();
+  // The product text is read from the stream and ignored by the plug-in.
+  facts.plugin_options = document.plugin_flags();
+  facts.can_mono = document.mono_capable();
+  facts.program_count = document.program_count();
+  facts.has_program_selection = HasProgramSelection(main);
+  for (const auto& plug : main.plugs()) {
+    const int32_t direction = plug->Direction();
+    const int32_t datatype = plug->Datatype();
+    if (datatype == DT_FSAMPLE && !plug->hidden()) {
+      if (direction == DR_IN) facts.audio_inputs.push_back(plug->Name());
+      if (direction == DR_OUT) facts.audio_outputs.push_back(plug->Name());
+    }
+    if (datatype == DT_MIDI) {
+      if (direction == DR_IN) {
+        facts.has_midi_input = true;
+        facts.midi_input_visible = facts.midi_input_visible || !plug->hidden();
+      }
+      if (direction == DR_OUT && !plug->hidden()) facts.midi_output_visible = true;
+    }
+  }
+  return facts;
+}
+
+DocumentProject::DocumentProject(std::string library_path)
+    : library_path_(std::move(library_path)) {}
+
+std::optional<ProjectFacts> DocumentProject::Load(MessageSink& messages) {
+  holdings_ = {};
+  const std::optional<std::vector<uint8_t>> stream = LoadProjectBytes(library_path_, messages);
+  if (!stream) return std::nullopt;
+
+  auto document = std::make_unique<COrvaneDocBase>();
+  const LoadResult result = document->Load(*stream, {&messages, nullptr, true});
+  const std::string stem = LibraryStem(library_path_);
+  if (!result.ok) {
+    // A refused newer stream has told the user already.
+    if (!result.refused_newer) messages.Post(stem + ": " + result.message, MessageStyle::kError);
+    return std::nullopt;
+  }
+  const CContainer* main = document->FindMainContainer();
+  if (main == nullptr) {
+    messages.Post(stem + ": The project has no main container.", MessageStyle::kError);
+    return std::nullopt;
+  }
+  ProjectFacts facts = FactsOf(*document, *main);
+
+  std::vector<EmbeddedFile> files;
+  files.reserve(document->files().size());
+  for (const auto& file : document->files()) files.push_back({file->name(), file->contents()});
+  holdings_.files = std::make_unique<EmbeddedFiles>(library_path_, messages);
+  holdings_.files->Take(std::move(files));
+  holdings_.document = std::move(document);
+  return facts;
+}
+
+ProjectHoldings DocumentProject::TakeHoldings() { return std::move(holdings_); }
+
+}  // namespace ov
