@@ -15,8 +15,7 @@ namespace {
 // A "Patch Select" in the main container or any container around it lets
 // the host choose programs.
 bool HasProgramSelection(const CContainer& main) {
-  for (const CContainer* container = &main; container != nullptr;
-       container = container->parent()) {
+  for (const CContainer* container = &main; container != nullptr; container = container->parent()) {
     const auto& children = container->children();
     const bool found = std::any_of(children.begin(), children.end(), [](const auto& child) {
       return dynamic_cast<const CUG*>(child.get()) != nullptr &&

@@ -34,8 +34,7 @@ int Usage(const std::string& complaint) {
 std::string DefaultGenericLibrary() {
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  return (error ? std::filesystem::path("orvane-vst.so")
-                : program.parent_path() / "orvane-vst.so")
+  return (error ? std::filesystem::path("orvane-vst.so") : program.parent_path() / "orvane-vst.so")
       .string();
 }
 

@@ -159,13 +159,12 @@ int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostre
     return 1;
   }
   std::error_code permission_error;
-  std::filesystem::permissions(command.output_path,
-                               std::filesystem::perms::owner_all |
-                                   std::filesystem::perms::group_read |
-                                   std::filesystem::perms::group_exec |
-                                   std::filesystem::perms::others_read |
-                                   std::filesystem::perms::others_exec,
-                               permission_error);
+  std::filesystem::permissions(
+      command.output_path,
+      std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+          std::filesystem::perms::others_exec,
+      permission_error);
   if (permission_error) {
     err << kName << ": " << command.output_path << ": " << permission_error.message() << "\n";
     return 1;
