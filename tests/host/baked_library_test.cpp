@@ -14,6 +14,7 @@
 #include "document/project_text.h"
 #include "host/document_project.h"
 #include "host/embedded_files.h"
+#include "tests/host/temp_folder.h"
 #include "media/file_bytes.h"
 #include "platform/dynamic_library.h"
 #include "platform/message_sink.h"
@@ -25,21 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
- public:
-  TempFolder() {
-    path_ = fs::path(::testing::TempDir()) /
-            ("ov-" + std::to_string(std::random_device{}()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(path_);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-};
+using testing::TempFolder;
 
 std::string BuildDir() {
   const char* dir = std::getenv("OV_BUILD_DIR");

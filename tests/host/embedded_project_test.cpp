@@ -5,6 +5,7 @@
 #include <random>
 
 #include "host/embedded_files.h"
+#include "tests/host/temp_folder.h"
 #include "host/project_resource.h"
 #include "media/file_bytes.h"
 #include "platform/library_resource.h"
@@ -15,20 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
- public:
-  TempFolder() {
-    path_ = fs::path(::testing::TempDir()) /
-            ("ov-" + std::to_string(std::random_device{}()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(path_);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
+using testing::TempFolder;
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
