@@ -1,0 +1,486 @@
+#include "document/graph_build.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "document/connection.h"
+#include "document/container.h"
+#include "document/module.h"
+#include "document/plug.h"
+#include "document/plug_kinds.h"
+#include "engine/audio_master.h"
+#include "modules/module_info.h"
+
+namespace ov {
+
+namespace {
+
+constexpr int32_t kUnsorted = -1;
+constexpr int32_t kVisiting = -2;
+
+bool PanelSideOnly(int32_t flags) {
+  return (flags & kPlugPanelSide) &&
+         (flags & (kPlugPatchStored | kPlugPanelSide)) != (kPlugPatchStored | kPlugPanelSide);
+}
+
+bool PatchStored(int32_t flags) {
+  return (flags & (kPlugPatchStored | kPlugPanelSide)) == (kPlugPatchStored | kPlugPanelSide);
+}
+
+int32_t TypeFlags(const CDocOb& object) {
+  return object.module_type() != nullptr ? object.module_type()->ModuleFlags() : 0;
+}
+
+bool ConnectedToLiveModule(const CPlug2& plug) {
+  return std::any_of(plug.connections().begin(), plug.connections().end(), [&](CLine2* line) {
+    const CPlug2* other = line->OtherEnd(&plug);
+    return other != nullptr && other->owner() != nullptr && !other->owner()->IsExcluded();
+  });
+}
+
+bool HoldsLive(const CContainer& container, int32_t module_flag) {
+  return std::any_of(container.children().begin(), container.children().end(), [&](const auto& c) {
+    return dynamic_cast<const CUG*>(c.get()) != nullptr && (TypeFlags(*c) & module_flag) &&
+           !c->IsExcluded();
+  });
+}
+
+bool HoldsPatchSelect(const CContainer& container) {
+  return std::any_of(container.children().begin(), container.children().end(), [](const auto& c) {
+    return dynamic_cast<const CUG*>(c.get()) != nullptr && c->type_key() == "Patch Select";
+  });
+}
+
+// Downstream (outputs) or upstream (inputs) generators, plugs last first,
+// connectors in list order.
+void Neighbours(const ug_base& generator, bool downstream, std::vector<ug_base*>& out) {
+  out.clear();
+  for (int32_t i = generator.PlugCount() - 1; i >= 0; --i) {
+    const UPlug& plug = *generator.plug(i);
+    if (plug.IsInput() == downstream) continue;
+    for (const connector* link : plug.Connectors()) {
+      out.push_back(downstream ? &link->Destination()->Owner() : &link->Source()->Owner());
+    }
+  }
+}
+
+}  // namespace
+
+OvException::OvException(int32_t kind, ug_base* a, ug_base* b)
+    : std::runtime_error(kind == kFeedback ? "feedback path" : "nested note source"),
+      kind_(kind),
+      a_(a),
+      b_(b) {}
+
+// One container whose children are being built.
+struct GraphBuild::Frame {
+  CContainer* container;
+  ug_container* holder;
+  ug_container* context;
+  std::size_t next_child = 0;
+};
+
+GraphBuild::GraphBuild(OvAudioMaster& master) : master_(master) {}
+
+void GraphBuild::Build(CContainer& root) {
+  BuildGraph(root);
+  CollapseContainerPlugs();
+  SortAll();
+}
+
+void GraphBuild::BuildGraph(CContainer& root) {
+  ug_base* made = MakeGenerator(root);
+  root_.reset(dynamic_cast<ug_container*>(made));
+  if (root_ == nullptr) {
+    delete made;
+    throw std::invalid_argument("the root container has no container generator");
+  }
+  patch_contexts_[root_.get()] = root_.get();
+
+  // Iterative, so nesting depth is limited by memory, not the stack.
+  std::vector<Frame> stack;
+  stack.push_back({&root, root_.get(), root_.get()});
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    CContainer& container = *frame.container;
+    if (frame.next_child == 0 && (stack.size() == 1 || HoldsPatchSelect(container))) {
+      auto* own = static_cast<ug_container*>(generators_.at(&container));
+      frame.context = own;
+      patch_contexts_[own] = own;
+    }
+    const auto& children = container.children();
+    bool descended = false;
+    while (frame.next_child < children.size() && !descended) {
+      CDocOb* child = children[frame.next_child++].get();
+      auto* module = dynamic_cast<CUG*>(child);
+      if (module == nullptr) continue;
+      containers_[module] = &container;
+      auto* inner = dynamic_cast<CContainer*>(module);
+      if (inner == nullptr) {
+        PlaceModule(*module, *frame.holder, frame.context);
+        continue;
+      }
+      ug_base* made_inner = MakeGenerator(*inner);
+      if (made_inner == nullptr) continue;
+      auto* inner_generator = dynamic_cast<ug_container*>(made_inner);
+      frame.holder->AddChild(std::unique_ptr<ug_base>(made_inner));
+      patch_contexts_[made_inner] = frame.context;
+      if (inner_generator == nullptr) throw std::invalid_argument("a container without a container generator");
+      const bool flattened = !HoldsLive(*inner, kModuleKeepsContainer);
+      stack.push_back({inner, flattened ? frame.holder : inner_generator, frame.context});
+      descended = true;
+    }
+    if (descended) continue;
+    ConnectChildren(container);
+    stack.pop_back();
+    if (stack.empty()) break;
+    // Back in the parent: finish the container just built.
+    ApplyDocumentValues(container);
+    CheckNoteSources(container, stack);
+  }
+}
+
+GraphBuild::~GraphBuild() = default;
+
+ug_base* GraphBuild::GeneratorOf(const CUG& module) const {
+  const auto found = generators_.find(&module);
+  return found != generators_.end() ? found->second : nullptr;
+}
+
+UPlug* GraphBuild::EnginePlugOf(const CPlug2& plug) const {
+  const auto found = engine_plugs_.find(&plug);
+  return found != engine_plugs_.end() ? found->second : nullptr;
+}
+
+CUG* GraphBuild::ModuleOf(const ug_base& generator) const {
+  const auto found = modules_.find(&generator);
+  return found != modules_.end() ? found->second : nullptr;
+}
+
+ug_container* GraphBuild::PatchContextOf(const ug_base& generator) const {
+  const auto found = patch_contexts_.find(&generator);
+  return found != patch_contexts_.end() ? found->second : nullptr;
+}
+
+ug_base* GraphBuild::MakeGenerator(CUG& module) {
+  const Module_Info* type = module.module_type();
+  if (type == nullptr || module.IsExcluded()) return nullptr;
+  std::unique_ptr<ug_base> generator = type->CreateGenerator();
+  if (generator == nullptr) return nullptr;
+  generator->SetMaster(&master_);
+
+  const bool own_descriptors = (type->ModuleFlags() & kModuleProbed) != 0;
+  std::vector<InterfaceObject> listed;
+  if (own_descriptors) generator->ListPlugs(listed);
+  const auto descriptor_count =
+      static_cast<int32_t>(own_descriptors ? listed.size() : type->Descriptors().size());
+
+  // One pass numbers the engine plugs; consecutive descriptor plugs are made
+  // together so the generator lists its plugs once per run, not per plug.
+  std::vector<int32_t> run;
+  std::vector<const CPlug2*> run_plugs;
+  const auto flush = [&] {
+    if (run.empty()) return;
+    const int32_t first = generator->PlugCount();
+    generator->CreatePlugs(run);
+    for (std::size_t i = 0; i < run_plugs.size(); ++i) {
+      engine_plugs_[run_plugs[i]] = generator->plug(first + static_cast<int32_t>(i));
+    }
+    run.clear();
+    run_plugs.clear();
+  };
+  for (const auto& plug : module.plugs()) {
+    const int32_t flags = plug->Flags();
+    if (PanelSideOnly(flags)) continue;
+    if (flags & (kPlugSkippedByClones | kPlugAutoDuplicate)) {
+      if (plug->IsUnusedSpare()) continue;
+      flush();
+      engine_plugs_[plug.get()] = generator->AddPlug(plug->Direction(), plug->Datatype());
+      continue;
+    }
+    if (plug->index() < 0 || plug->index() >= descriptor_count) {
+      if (own_descriptors) continue;
+      throw std::invalid_argument("plug index outside its module type's descriptors");
+    }
+    run.push_back(plug->index());
+    run_plugs.push_back(plug.get());
+  }
+  flush();
+  if (module.engine_selection_mark()) generator->SetFlags(generator->Flags() | UGF_FROM_DOCUMENT);
+  generator->SetUpBuffers();
+
+  ug_base* made = generator.release();
+  generators_[&module] = made;
+  modules_[made] = &module;
+  return made;
+}
+
+void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* context) {
+  ug_base* made = MakeGenerator(module);
+  if (made == nullptr) return;
+  holder.AddChild(std::unique_ptr<ug_base>(made));
+  if (TypeFlags(module) & kModuleInputOutput) {
+    for (const auto& plug : module.plugs()) {
+      const CPlug2* partner = plug->Partner();
+      UPlug* inner = EnginePlugOf(*plug);
+      UPlug* outer = partner != nullptr ? EnginePlugOf(*partner) : nullptr;
+      if (PanelSideOnly(plug->Flags()) || inner == nullptr || outer == nullptr) continue;
+      twins_[inner] = outer;
+      twins_[outer] = inner;
+    }
+  }
+  patch_contexts_[made] = context;
+  ApplyDocumentValues(module);
+}
+
+void GraphBuild::ApplyDocumentValues(CUG& module) {
+  for (const auto& plug : module.plugs()) {
+    UPlug* engine_plug = EnginePlugOf(*plug);
+    if (engine_plug == nullptr || dynamic_cast<const CPlugIO2*>(plug.get()) != nullptr) continue;
+    const int32_t direction = plug->Direction();
+    const bool wanted = direction == DR_OUT
+                            ? (plug->Flags() & kPlugSettableOutput) != 0
+                            : PatchStored(plug->Flags()) || !ConnectedToLiveModule(*plug);
+    if (wanted) engine_plug->SetValueFromText(plug->value_text());
+  }
+}
+
+void GraphBuild::ConnectChildren(const CContainer& container) {
+  for (const auto& child : container.children()) {
+    const auto* module = dynamic_cast<const CUG*>(child.get());
+    if (module == nullptr || GeneratorOf(*module) == nullptr) continue;
+    for (const auto& plug : module->plugs()) {
+      if (plug->Direction() != DR_OUT || PanelSideOnly(plug->Flags())) continue;
+      for (const CLine2* line : plug->connections()) {
+        const CPlug2* to = line->to();
+        if (line->from() != plug.get() || to == nullptr) continue;
+        UPlug* source = EnginePlugOf(*plug);
+        UPlug* destination = EnginePlugOf(*to);
+        if (source == nullptr || destination == nullptr) continue;
+        const CPlug2* partner = to->Partner();
+        if (partner != nullptr && !ConnectedToLiveModule(*partner)) continue;
+        ug_container* owner = destination->Owner().Container();
+        (owner != nullptr ? *owner : *root_).connect(source, destination);
+      }
+    }
+  }
+}
+
+void GraphBuild::CheckNoteSources(const CContainer& inner, const std::vector<Frame>& above) const {
+  if (!HoldsLive(inner, kModuleNoteSource)) return;
+  for (const Frame& outer : above) {
+    if (HoldsLive(*outer.container, kModuleNoteSource)) {
+      throw OvException(OvException::kNestedNoteSource, nullptr, nullptr);
+    }
+  }
+}
+
+std::vector<ug_base*> GraphBuild::CollectGenerators() const {
+  // Post-order: a container's inner generators come before the container.
+  std::vector<ug_base*> collected;
+  std::vector<std::pair<ug_base*, std::size_t>> stack{{root_.get(), 0}};
+  while (!stack.empty()) {
+    auto& [generator, next] = stack.back();
+    const auto children = generator->Children();
+    if (next < children.size()) {
+      ug_base* child = children[next++].get();
+      stack.emplace_back(child, 0);
+      continue;
+    }
+    collected.push_back(generator);
+    stack.pop_back();
+  }
+  return collected;
+}
+
+void GraphBuild::CollapseContainerPlugs() {
+  for (ug_base* generator : CollectGenerators()) {
+    if (dynamic_cast<ug_container*>(generator) == nullptr) continue;
+    for (int32_t i = generator->PlugCount() - 1; i >= 0; --i) {
+      UPlug* outer = generator->plug(i);
+      const auto found = twins_.find(outer);
+      if (found == twins_.end() || found->second->Connectors().empty()) continue;
+      UPlug* inner = found->second;
+      if (outer->Direction() == DR_OUT) {
+        connector* first = inner->Connectors().front();
+        UPlug* source = first->Source();
+        outer->SetRedirect(source);
+        first->Disconnect();
+        while (!outer->Connectors().empty()) {
+          connector* link = outer->Connectors().front();
+          UPlug* destination = link->Destination();
+          link->Disconnect();
+          root_->connect(source, destination);
+        }
+      }
+      if (outer->IsInput() && !outer->Connectors().empty()) {
+        connector* first = outer->Connectors().front();
+        UPlug* source = first->Source();
+        inner->SetRedirect(source);
+        first->Disconnect();
+        while (!inner->Connectors().empty()) {
+          connector* link = inner->Connectors().front();
+          UPlug* destination = link->Destination();
+          link->Disconnect();
+          root_->connect(source, destination);
+        }
+      }
+    }
+  }
+}
+
+void GraphBuild::SortAll() {
+  const std::vector<ug_base*> all = CollectGenerators();
+  std::vector<ug_base*> neighbours;
+  std::vector<ug_base*> marked;
+  std::vector<ug_base*> queue;
+  std::vector<ug_base*> noted;
+  // A frame of the depth-first walk: its downstream generators, the next to
+  // ask, and the largest answer so far.
+  struct Walk {
+    ug_base* generator;
+    std::vector<ug_base*> downstream;
+    std::size_t next;
+    int32_t largest;
+  };
+  std::vector<Walk> walk;
+
+  std::size_t first = 0;
+  for (;;) {
+    while (first < all.size() && all[first]->SortOrder() >= 0) ++first;
+    if (first == all.size()) return;
+
+    // Find a start: walk downstream through unsorted generators.
+    ug_base* start = all[first];
+    marked.clear();
+    for (;;) {
+      Neighbours(*start, true, neighbours);
+      const auto next = std::find_if(neighbours.begin(), neighbours.end(),
+                                     [](ug_base* g) { return g->SortOrder() == kUnsorted; });
+      if (next == neighbours.end()) break;
+      start->SetSortOrder(kVisiting);
+      marked.push_back(start);
+      start = *next;
+    }
+    for (ug_base* g : marked) g->SetSortOrder(kUnsorted);
+
+    // The start's order: one more than the longest way down.
+    marked.clear();
+    int32_t answer = 0;
+    start->SetSortOrder(kVisiting);
+    marked.push_back(start);
+    walk.push_back({start, {}, 0, -1});
+    Neighbours(*start, true, walk.back().downstream);
+    while (!walk.empty()) {
+      Walk& top = walk.back();
+      if (top.next < top.downstream.size()) {
+        ug_base* down = top.downstream[top.next++];
+        if (down->SortOrder() == kVisiting || down->SortOrder() >= 0) {
+          top.largest = std::max(top.largest, down->SortOrder());
+          continue;
+        }
+        down->SetSortOrder(kVisiting);
+        marked.push_back(down);
+        walk.push_back({down, {}, 0, -1});
+        Neighbours(*down, true, walk.back().downstream);
+        continue;
+      }
+      answer = top.downstream.empty() ? 0 : 1 + top.largest;
+      walk.pop_back();
+      if (!walk.empty()) walk.back().largest = std::max(walk.back().largest, answer);
+    }
+    for (ug_base* g : marked) g->SetSortOrder(kUnsorted);
+    start->SetSortOrder(answer + ((start->Flags() & UGF_SORT_BOOST) ? 200 : 0));
+
+    // Upstream of the start.
+    queue.clear();
+    for (int32_t i = start->PlugCount() - 1; i >= 0; --i) {
+      const UPlug& plug = *start->plug(i);
+      if (!plug.IsInput()) continue;
+      for (const connector* link : plug.Connectors()) {
+        ug_base* up = &link->Source()->Owner();
+        if (up == start) throw OvException(OvException::kFeedback, start, start);
+        if (up->SortOrder() == kUnsorted) {
+          up->SetSortOrder(kVisiting);
+          queue.push_back(up);
+        } else if (up->SortOrder() >= 0 && up->SortOrder() < start->SortOrder()) {
+          throw OvException(OvException::kFeedback, start, up);
+        }
+      }
+    }
+
+    for (std::size_t q = 0; q < queue.size(); ++q) {
+      ug_base* u = queue[q];
+      noted.clear();
+      bool waits = false;
+      int32_t largest_down = 0;
+      int32_t lowest_up = INT32_MAX;
+      ug_base* last_seen = nullptr;
+      for (int32_t i = u->PlugCount() - 1; i >= 0 && !waits; --i) {
+        const UPlug& plug = *u->plug(i);
+        for (const connector* link : plug.Connectors()) {
+          if (!plug.IsInput()) {
+            const int32_t order = link->Destination()->Owner().SortOrder();
+            if (order < 0) {
+              waits = true;
+              break;
+            }
+            largest_down = std::max(largest_down, order);
+            continue;
+          }
+          ug_base* up = &link->Source()->Owner();
+          if (up == u) {
+            last_seen = u;
+          } else if (up->SortOrder() == kUnsorted) {
+            noted.push_back(up);
+          } else if (up->SortOrder() >= 0) {
+            lowest_up = std::min(lowest_up, up->SortOrder());
+            last_seen = up;
+          }
+        }
+      }
+      if (waits) {
+        u->SetSortOrder(kUnsorted);
+        continue;
+      }
+      for (ug_base* up : noted) {
+        if (up->SortOrder() != kUnsorted) continue;
+        up->SetSortOrder(kVisiting);
+        queue.push_back(up);
+      }
+      u->SetSortOrder(largest_down + ((u->Flags() & UGF_SORT_BOOST) ? 204 : 4));
+      if (lowest_up < u->SortOrder()) throw OvException(OvException::kFeedback, u, last_seen);
+    }
+  }
+}
+
+std::string GraphBuild::FailureMessage(const OvException& failure) const {
+  if (failure.kind() == OvException::kNestedNoteSource) {
+    return "ERROR: You have more than one 'MidiToCv', 'Soundfont Player', or 'Drum Trigger' in "
+           "same container (or in a sub-container).";
+  }
+  // A generator the engine made itself speaks for the nearest module above.
+  const auto module_for = [this](const ug_base* generator) -> CUG* {
+    for (int level = 0; generator != nullptr && level <= 4; ++level) {
+      if (CUG* module = ModuleOf(*generator)) return module;
+      generator = generator->Container();
+    }
+    return nullptr;
+  };
+  CUG* a = module_for(failure.a());
+  CUG* b = module_for(failure.b());
+  if (a == nullptr || b == nullptr) return "This patch contains a FEEDBACK path, Please remove.";
+  const char* highlighted = b->HighlightLinesTo(*a) ? " (highlighed in red)" : "";
+  const auto container_name = [this](const CUG& module) {
+    const auto found = containers_.find(&module);
+    return found != containers_.end() ? found->second->title() : std::string();
+  };
+  const std::string texts[] = {container_name(*a), a->title(), container_name(*b), b->title()};
+  std::string message = "This patch contains a FEEDBACK path";
+  message += highlighted;
+  message += ", Please remove.\n ";
+  message += texts[0] + "." + texts[1] + " -> " + texts[2] + "." + texts[3];
+  return message;
+}
+
+}  // namespace ov

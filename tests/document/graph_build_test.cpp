@@ -1,0 +1,267 @@
+// The engine graph built from documents: run order, feedback, flattening,
+// note sources, constant sources and container plugs.
+#include "document/graph_build.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/document/document_test_support.h"
+#include "engine/audio_master.h"
+#include "engine/engine_host.h"
+
+namespace ov::testing {
+namespace {
+
+class QuietHost : public EngineHost {
+ public:
+  const vst2::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
+  uint32_t NewTargetId() override { return next_++; }
+  void PostUserMessage(std::string_view) override {}
+
+ private:
+  uint32_t next_ = 1;
+};
+
+// Inverters have one audio input and one audio output.
+CUG* Inverter(CContainer& container, const std::string& title) {
+  CUG* module = Add(container, "Inverter");
+  module->SetTitle(title);
+  return module;
+}
+
+void Wire(CContainer& container, CUG& from, CUG& to) {
+  container.Connect(Plug(from, "Signal Out"), Plug(to, "Signal in"));
+}
+
+struct Built {
+  QuietHost host;
+  OvAudioMaster master{host};
+  GraphBuild build{master};
+  int32_t Order(const CUG& module) const {
+    const ug_base* generator = build.GeneratorOf(module);
+    EXPECT_NE(generator, nullptr) << module.title();
+    return generator != nullptr ? generator->SortOrder() : -100;
+  }
+};
+
+TEST(GraphSort, ChainRunsSourcesFirst) {
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  CUG* b = Inverter(*project.main, "B");
+  CUG* c = Inverter(*project.main, "C");
+  Wire(*project.main, *a, *b);
+  Wire(*project.main, *b, *c);
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_EQ(built.Order(*c), 0);
+  EXPECT_EQ(built.Order(*b), 4);
+  EXPECT_EQ(built.Order(*a), 8);
+}
+
+TEST(GraphSort, BoostFlagAddsTwoHundred) {
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  CUG* b = Inverter(*project.main, "B");
+  CUG* c = Inverter(*project.main, "C");
+  Wire(*project.main, *a, *b);
+  Wire(*project.main, *b, *c);
+  Built built;
+  built.build.BuildGraph(*project.document.root());
+  ug_base* boosted = built.build.GeneratorOf(*b);
+  boosted->SetFlags(boosted->Flags() | UGF_SORT_BOOST);
+  built.build.CollapseContainerPlugs();
+  built.build.SortAll();
+  EXPECT_EQ(built.Order(*c), 0);
+  EXPECT_EQ(built.Order(*b), 204);
+  EXPECT_EQ(built.Order(*a), 208);
+}
+
+TEST(GraphPlacement, EngineSelectionMarkReachesTheGenerator) {
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  CUG* b = Inverter(*project.main, "B");
+  b->SetSelected(true);
+  b->TakeEngineSelectionMark();
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_NE(built.build.GeneratorOf(*b)->Flags() & UGF_FROM_DOCUMENT, 0u);
+  EXPECT_EQ(built.build.GeneratorOf(*a)->Flags() & UGF_FROM_DOCUMENT, 0u);
+}
+
+TEST(GraphSort, IndependentSinksBothGetZero) {
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  CUG* b = Inverter(*project.main, "B");
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_EQ(built.Order(*a), 0);
+  EXPECT_EQ(built.Order(*b), 0);
+}
+
+TEST(GraphSort, LoopThroughTwoModulesIsFeedbackWithExactMessage) {
+  TestProject project;
+  project.main->SetTitle("Main");
+  // Newest first in the container, so A is the first generator sorted.
+  CUG* c = Inverter(*project.main, "C");
+  CUG* b = Inverter(*project.main, "B");
+  CUG* a = Inverter(*project.main, "A");
+  Wire(*project.main, *a, *b);
+  Wire(*project.main, *b, *a);
+  Wire(*project.main, *b, *c);
+  Built built;
+  try {
+    built.build.Build(*project.document.root());
+    FAIL() << "no feedback found";
+  } catch (const OvException& failure) {
+    EXPECT_EQ(failure.kind(), OvException::kFeedback);
+    EXPECT_EQ(failure.a(), built.build.GeneratorOf(*a));
+    EXPECT_EQ(failure.b(), built.build.GeneratorOf(*b));
+    EXPECT_EQ(built.Order(*c), 0);
+    EXPECT_EQ(built.Order(*b), 1);
+    EXPECT_EQ(built.build.FailureMessage(failure),
+              "This patch contains a FEEDBACK path (highlighed in red), Please remove.\n"
+              " Main.A -> Main.B");
+    const CLine2* back = Plug(*a, "Signal in")->connections().front();
+    EXPECT_EQ(back->highlight(), 1);
+    const CLine2* forward = Plug(*b, "Signal in")->connections().front();
+    EXPECT_EQ(forward->highlight(), 0);
+  }
+}
+
+TEST(GraphSort, ModuleConnectedToItselfIsFeedback) {
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  Wire(*project.main, *a, *a);
+  Built built;
+  try {
+    built.build.Build(*project.document.root());
+    FAIL() << "no feedback found";
+  } catch (const OvException& failure) {
+    EXPECT_EQ(failure.kind(), OvException::kFeedback);
+    EXPECT_EQ(failure.a(), built.build.GeneratorOf(*a));
+    EXPECT_EQ(failure.b(), built.build.GeneratorOf(*a));
+  }
+}
+
+TEST(GraphSort, LongChainSortsWithoutDeepRecursion) {
+  TestProject project;
+  constexpr int kLength = 10000;
+  std::vector<CUG*> chain;
+  for (int i = 0; i < kLength; ++i) {
+    chain.push_back(Inverter(*project.main, "m" + std::to_string(i)));
+    if (i > 0) Wire(*project.main, *chain[i - 1], *chain[i]);
+  }
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_EQ(built.Order(*chain.back()), 0);
+  EXPECT_EQ(built.Order(*chain.front()), 4 * (kLength - 1));
+}
+
+TEST(GraphPlacement, ContainerWithoutNoteSourceIsFlattened) {
+  TestProject project;
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  CUG* a = Inverter(*inner, "A");
+  Built built;
+  built.build.Build(*project.document.root());
+  // The main container holds no note source either: both are flattened.
+  const ug_base* main = built.build.GeneratorOf(*project.document.root());
+  const ug_base* inner_generator = built.build.GeneratorOf(*inner);
+  ASSERT_NE(inner_generator, nullptr);
+  EXPECT_EQ(built.build.GeneratorOf(*a)->Container(), main);
+  EXPECT_TRUE(inner_generator->Children().empty());
+  EXPECT_EQ(built.build.PatchContextOf(*built.build.GeneratorOf(*a)),
+            built.build.GeneratorOf(*project.document.root()));
+}
+
+TEST(GraphPlacement, ContainerWithNoteSourceKeepsItsOwn) {
+  TestProject project;
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  Add(*inner, "Midi to CV");
+  CUG* a = Inverter(*inner, "A");
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_EQ(built.build.GeneratorOf(*a)->Container(), built.build.GeneratorOf(*inner));
+}
+
+TEST(GraphPlacement, ExcludedNoteSourceLetsTheContainerFlatten) {
+  TestProject project;
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  Add(*inner, "Midi to CV")->SetExclusionMark(true);
+  CUG* a = Inverter(*inner, "A");
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_EQ(built.build.GeneratorOf(*a)->Container(),
+            built.build.GeneratorOf(*project.document.root()));
+}
+
+TEST(GraphPlacement, NestedNoteSourcesFail) {
+  TestProject project;
+  Add(*project.main, "Midi to CV");
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  Add(*inner, "Midi to CV");
+  Built built;
+  try {
+    built.build.Build(*project.document.root());
+    FAIL() << "nested note sources accepted";
+  } catch (const OvException& failure) {
+    EXPECT_EQ(failure.kind(), OvException::kNestedNoteSource);
+    EXPECT_EQ(built.build.FailureMessage(failure),
+              "ERROR: You have more than one 'MidiToCv', 'Soundfont Player', or 'Drum Trigger' "
+              "in same container (or in a sub-container).");
+  }
+}
+
+TEST(GraphValues, TypedValueBecomesConstantSource) {
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  Plug(*a, "Signal in")->SetValueText("5");
+  Built built;
+  built.build.Build(*project.document.root());
+  const UPlug* input = built.build.EnginePlugOf(*Plug(*a, "Signal in"));
+  ASSERT_NE(input, nullptr);
+  ASSERT_EQ(input->Connectors().size(), 1u);
+  EXPECT_NE(dynamic_cast<ug_io_mod*>(&input->Connectors().front()->Source()->Owner()), nullptr);
+  EXPECT_FLOAT_EQ(input->Connectors().front()->Source()->ValueAtClock(), 0.5f);
+}
+
+TEST(GraphValues, ConnectionFromExcludedModuleLeavesTheConstant) {
+  TestProject project;
+  CUG* source = Inverter(*project.main, "S");
+  CUG* a = Inverter(*project.main, "A");
+  Wire(*project.main, *source, *a);
+  Plug(*a, "Signal in")->SetValueText("5");
+  source->SetExclusionMark(true);
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_EQ(built.build.GeneratorOf(*source), nullptr);
+  const UPlug* input = built.build.EnginePlugOf(*Plug(*a, "Signal in"));
+  ASSERT_EQ(input->Connectors().size(), 1u);
+  EXPECT_NE(dynamic_cast<ug_io_mod*>(&input->Connectors().front()->Source()->Owner()), nullptr);
+}
+
+TEST(GraphContainerPlugs, InputFannedOutFeedsInnerModulesDirectly) {
+  TestProject project;
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  CPlugIO2* in = inner->AddContainerPlug("In", DR_IN, DT_FSAMPLE);
+  CUG* source = Inverter(*project.main, "S");
+  CUG* x = Inverter(*inner, "X");
+  CUG* y = Inverter(*inner, "Y");
+  inner->Connect(in->Partner(), Plug(*x, "Signal in"));
+  inner->Connect(in->Partner(), Plug(*y, "Signal in"));
+  project.main->Connect(Plug(*source, "Signal Out"), in);
+  Built built;
+  built.build.Build(*project.document.root());
+  const UPlug* out = built.build.EnginePlugOf(*Plug(*source, "Signal Out"));
+  ASSERT_EQ(out->Connectors().size(), 2u);
+  for (const CUG* reached : {x, y}) {
+    const UPlug* input = built.build.EnginePlugOf(*Plug(*reached, "Signal in"));
+    ASSERT_EQ(input->Connectors().size(), 1u) << reached->title();
+    EXPECT_EQ(input->Connectors().front()->Source(), out);
+  }
+  EXPECT_TRUE(built.build.EnginePlugOf(*in)->Connectors().empty());
+  EXPECT_GT(built.Order(*source), built.Order(*x));
+}
+
+}  // namespace
+}  // namespace ov::testing
