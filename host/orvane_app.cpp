@@ -1,6 +1,11 @@
 #include "host/orvane_app.h"
 
+#include <exception>
+#include <string>
+
+#include "document/container.h"
 #include "document/document.h"
+#include "document/graph_build.h"
 #include "engine/audio_master.h"
 #include "host/audio_effectx.h"
 #include "host/embedded_files.h"
@@ -25,19 +30,42 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
   return true;
 }
 
-void COrvaneAppBase::StartEngine(int32_t host_block_size) {
+bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
   StopEngine();
   master_ = std::make_unique<OvAudioMaster>(*this);
   master_->SetSampleRate(sample_rate_);
   master_->SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(host_block_size));
-  // The generator graph is built from the project document; until a project
-  // supplies one the engine runs with no generators and renders silence.
-  master_->Start(nullptr);
+  // Without a document (sources that read none) the engine runs with no
+  // generators and renders silence.
+  CContainer* root = Document() != nullptr ? Document()->root() : nullptr;
+  if (root != nullptr) {
+    std::string failure;
+    {
+      // Gone before the master goes, whichever way the build ends.
+      GraphBuild build(*master_);
+      try {
+        build.Build(*root);
+        graph_ = build.TakeRoot();
+      } catch (const OvException& error) {
+        failure = build.FailureMessage(error);
+      } catch (const std::exception& error) {
+        failure = std::string("The engine could not be built: ") + error.what();
+      }
+    }
+    if (!failure.empty()) {
+      messages_.Post(failure, MessageStyle::kWarning);
+      master_.reset();
+      return false;
+    }
+  }
+  master_->Start(graph_.get());
+  return true;
 }
 
 void COrvaneAppBase::StopEngine() {
   if (!master_) return;
   master_->Stop();
+  graph_.reset();
   master_.reset();
 }
 

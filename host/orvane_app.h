@@ -16,6 +16,7 @@
 namespace ov {
 
 class OvAudioMaster;
+class ug_container;
 class AudioEffectX;
 
 class COrvaneAppBase : public EngineHost {
@@ -38,8 +39,10 @@ class COrvaneAppBase : public EngineHost {
   // Editor thread, with no process call running.
   void SetSampleRate(float rate) { sample_rate_ = rate; }
   float SampleRate() const { return sample_rate_; }
-  // Stops a running engine first, then builds and starts a new one.
-  void StartEngine(int32_t host_block_size);
+  // Stops a running engine first, then builds the graph from the document
+  // (none without a document) and starts it. False, with the reason posted
+  // to Messages(), when the graph cannot be built; no engine exists then.
+  bool StartEngine(int32_t host_block_size);
   void StopEngine();
   // The running engine, or null. Audio thread while active.
   OvAudioMaster* Engine() { return master_.get(); }
@@ -55,6 +58,8 @@ class COrvaneAppBase : public EngineHost {
   ProjectHoldings holdings_;
   float sample_rate_ = 44100.0f;
   std::unique_ptr<OvAudioMaster> master_;
+  // After master_: destroyed first, while the engine it belongs to exists.
+  std::unique_ptr<ug_container> graph_;
   std::atomic<uint32_t> next_target_id_{1};
 };
 
