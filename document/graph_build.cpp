@@ -64,6 +64,13 @@ void Neighbours(const ug_base& generator, bool downstream, std::vector<ug_base*>
   }
 }
 
+// Connects in the destination's container, so an adder it needs is placed
+// beside the destination.
+void ConnectIn(ug_container& fallback, UPlug* source, UPlug* destination) {
+  ug_container* owner = destination->Owner().Container();
+  (owner != nullptr ? *owner : fallback).connect(source, destination);
+}
+
 }  // namespace
 
 OvException::OvException(int32_t kind, ug_base* a, ug_base* b)
@@ -259,8 +266,7 @@ void GraphBuild::ConnectChildren(const CContainer& container) {
         if (source == nullptr || destination == nullptr) continue;
         const CPlug2* partner = to->Partner();
         if (partner != nullptr && !ConnectedToLiveModule(*partner)) continue;
-        ug_container* owner = destination->Owner().Container();
-        (owner != nullptr ? *owner : *root_).connect(source, destination);
+        ConnectIn(*root_, source, destination);
       }
     }
   }
@@ -310,7 +316,7 @@ void GraphBuild::CollapseContainerPlugs() {
           connector* link = outer->Connectors().front();
           UPlug* destination = link->Destination();
           link->Disconnect();
-          root_->connect(source, destination);
+          ConnectIn(*root_, source, destination);
         }
       }
       if (outer->IsInput() && !outer->Connectors().empty()) {
@@ -322,7 +328,7 @@ void GraphBuild::CollapseContainerPlugs() {
           connector* link = inner->Connectors().front();
           UPlug* destination = link->Destination();
           link->Disconnect();
-          root_->connect(source, destination);
+          ConnectIn(*root_, source, destination);
         }
       }
     }

@@ -263,5 +263,39 @@ TEST(GraphContainerPlugs, InputFannedOutFeedsInnerModulesDirectly) {
   EXPECT_GT(built.Order(*source), built.Order(*x));
 }
 
+TEST(GraphContainerPlugs, InnerSourceFeedsOuterModulesDirectly) {
+  TestProject project;
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  CPlugIO2* out = inner->AddContainerPlug("Out", DR_OUT, DT_FSAMPLE);
+  CUG* x = Inverter(*inner, "X");
+  CUG* p = Inverter(*project.main, "P");
+  CUG* q = Inverter(*project.main, "Q");
+  inner->Connect(Plug(*x, "Signal Out"), out->Partner());
+  project.main->Connect(out, Plug(*p, "Signal in"));
+  project.main->Connect(out, Plug(*q, "Signal in"));
+  Built built;
+  built.build.Build(*project.document.root());
+  const UPlug* source = built.build.EnginePlugOf(*Plug(*x, "Signal Out"));
+  ASSERT_EQ(source->Connectors().size(), 2u);
+  for (const CUG* reached : {p, q}) {
+    const UPlug* input = built.build.EnginePlugOf(*Plug(*reached, "Signal in"));
+    ASSERT_EQ(input->Connectors().size(), 1u) << reached->title();
+    EXPECT_EQ(input->Connectors().front()->Source(), source);
+  }
+  EXPECT_EQ(built.build.EnginePlugOf(*out)->Redirect(), source);
+  EXPECT_GT(built.Order(*x), built.Order(*p));
+}
+
+TEST(GraphPlacement, ExcludedContainerBuildsNothingInside) {
+  TestProject project;
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  CUG* a = Inverter(*inner, "A");
+  inner->SetExclusionMark(true);
+  Built built;
+  built.build.Build(*project.document.root());
+  EXPECT_EQ(built.build.GeneratorOf(*inner), nullptr);
+  EXPECT_EQ(built.build.GeneratorOf(*a), nullptr);
+}
+
 }  // namespace
 }  // namespace ov::testing
