@@ -9,7 +9,7 @@
 #include "document/new_objects.h"
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "modules/module_registry.h"
 #include "platform/text.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "host/file_names.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "platform/files.h"
 #include "platform/message_sink.h"
 

@@ -3,7 +3,7 @@
 #include "host/file_names.h"
 #include "platform/library_resource.h"
 #include "platform/message_sink.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 
 namespace ov {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "media/byte_order.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "media/smf_format.h"
 
 namespace ov {

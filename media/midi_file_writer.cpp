@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "media/byte_order.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "media/midi_file.h"
 #include "media/smf_format.h"
 

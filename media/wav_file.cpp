@@ -5,7 +5,7 @@
 #include <span>
 
 #include "media/byte_order.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "media/riff_reader.h"
 
 namespace ov {

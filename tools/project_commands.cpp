@@ -5,7 +5,7 @@
 #include "document/document.h"
 #include "document/project_text.h"
 #include "host/project_resource.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "platform/library_resource.h"
 #include "platform/message_sink.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "host/project_resource.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "platform/library_resource.h"
 
 namespace ov {

@@ -15,7 +15,7 @@
 #include "host/document_project.h"
 #include "host/embedded_files.h"
 #include "tests/host/temp_folder.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "platform/dynamic_library.h"
 #include "platform/message_sink.h"
 #include "tests/host/fake_host.h"

@@ -7,7 +7,7 @@
 #include "host/embedded_files.h"
 #include "tests/host/temp_folder.h"
 #include "host/project_resource.h"
-#include "media/file_bytes.h"
+#include "platform/files.h"
 #include "platform/library_resource.h"
 #include "platform/message_sink.h"
 
