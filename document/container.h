@@ -53,6 +53,8 @@ class CContainer : public CUG_with_patches {
   // Its own patch manager, or the nearest one above it.
   CPatchManager* GetPatchManager() const;
   CPatchManager& EnsurePatchManager();
+  // A "Patch Select" among its direct children makes it a patch context.
+  bool HoldsPatchSelect() const;
 
   // Set on the root only.
   COrvaneDocBase* document() const { return document_; }
@@ -69,7 +71,6 @@ class CContainer : public CUG_with_patches {
   std::vector<CDocOb*> StoredOrder() const;
   void WalkChildren(FieldWalker& walker);
   void WalkOldPatchTable(FieldWalker& walker);
-  bool HoldsPatchSelect() const;
 
   std::vector<std::unique_ptr<CDocOb>> children_;
   std::unique_ptr<CPatchManager> patch_manager_;

@@ -45,12 +45,6 @@ bool HoldsLive(const CContainer& container, int32_t module_flag) {
   });
 }
 
-bool HoldsPatchSelect(const CContainer& container) {
-  return std::any_of(container.children().begin(), container.children().end(), [](const auto& c) {
-    return dynamic_cast<const CUG*>(c.get()) != nullptr && c->type_key() == "Patch Select";
-  });
-}
-
 // Downstream (outputs) or upstream (inputs) generators, plugs last first,
 // connectors in list order.
 void Neighbours(const ug_base& generator, bool downstream, std::vector<ug_base*>& out) {
@@ -110,7 +104,7 @@ void GraphBuild::BuildGraph(CContainer& root) {
   while (!stack.empty()) {
     Frame& frame = stack.back();
     CContainer& container = *frame.container;
-    if (frame.next_child == 0 && (stack.size() == 1 || HoldsPatchSelect(container))) {
+    if (frame.next_child == 0 && (stack.size() == 1 || container.HoldsPatchSelect())) {
       auto* own = static_cast<ug_container*>(generators_.at(&container));
       frame.context = own;
       patch_contexts_[own] = own;

@@ -16,12 +16,7 @@ namespace {
 // the host choose programs.
 bool HasProgramSelection(const CContainer& main) {
   for (const CContainer* container = &main; container != nullptr; container = container->parent()) {
-    const auto& children = container->children();
-    const bool found = std::any_of(children.begin(), children.end(), [](const auto& child) {
-      return dynamic_cast<const CUG*>(child.get()) != nullptr &&
-             child->type_key() == "Patch Select";
-    });
-    if (found) return true;
+    if (container->HoldsPatchSelect()) return true;
   }
   return false;
 }
