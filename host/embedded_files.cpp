@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/files.h"
 #include "platform/message_sink.h"
+#include "platform/text.h"
 
 namespace ov {
 namespace {

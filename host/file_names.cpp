@@ -1,7 +1,8 @@
 #include "host/file_names.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "platform/text.h"
 
 namespace ov {
 
@@ -15,8 +16,7 @@ std::string FileExtension(std::string_view name) {
   const std::size_t dot = last.find_last_of('.');
   if (dot == std::string_view::npos) return {};
   std::string extension(last.substr(dot + 1));
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(extension.begin(), extension.end(), extension.begin(), ToLowerAscii);
   return extension;
 }
 
@@ -35,13 +35,6 @@ bool IsAbsoluteName(std::string_view name) {
 bool IsWritableComponent(std::string_view component) {
   return !component.empty() && component != "." && component != ".." &&
          component.find_first_of("/\\") == std::string_view::npos;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-           return std::tolower(x) == std::tolower(y);
-         });
 }
 
 }  // namespace ov

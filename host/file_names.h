@@ -19,6 +19,5 @@ bool IsAbsoluteName(std::string_view name);
 // A last component that may be created inside a folder: not empty, not "."
 // or "..".
 bool IsWritableComponent(std::string_view component);
-bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace ov

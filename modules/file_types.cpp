@@ -1,6 +1,8 @@
 #include "modules/file_types.h"
 
-#include <algorithm>
+#include <iterator>
+
+#include "platform/text.h"
 
 namespace ov {
 namespace {
@@ -13,20 +15,13 @@ constexpr FileType kFileTypes[] = {
 };
 static_assert(std::size(kFileTypes) == 12);
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 }  // namespace
 
 std::span<const FileType> FileTypes() { return kFileTypes; }
 
 std::size_t FileTypeIndex(std::string_view extension) {
   for (std::size_t i = 0; i < std::size(kFileTypes); ++i) {
-    if (SameIgnoringCase(kFileTypes[i].extension, extension)) return i;
+    if (EqualsIgnoringCase(kFileTypes[i].extension, extension)) return i;
   }
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -60,6 +61,13 @@ std::string Utf16LeBytesToUtf8(const uint8_t* bytes, std::size_t byte_count) {
     units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
   }
   return Utf16ToUtf8(reinterpret_cast<const uint16_t*>(units.data()), units.size());
+}
+
+char ToLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return ToLowerAscii(x) == ToLowerAscii(y); });
 }
 
 void CopyBounded(char* destination, std::size_t capacity, std::string_view text) {

@@ -19,6 +19,10 @@ std::string Utf16LeBytesToUtf8(const uint8_t* bytes, std::size_t byte_count);
 // capacity - 1 bytes, always terminated. Nothing is written when capacity is 0.
 void CopyBounded(char* destination, std::size_t capacity, std::string_view text);
 
+// ASCII letters only, whatever locale the host process has set.
+char ToLowerAscii(char c);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 // Numbers in the C locale, whatever locale the host process has set.
 std::string FormatDouble(double value);          // shortest text that reads back exactly
 std::string FormatFixed(double value, int digits);  // fixed notation
