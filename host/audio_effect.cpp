@@ -59,11 +59,6 @@ intptr_t AudioEffect::CallHost(int32_t opcode, int32_t index, intptr_t value, vo
   return audioMaster ? audioMaster(&cEffect, opcode, index, value, ptr, opt) : 0;
 }
 
-int32_t AudioEffect::getMasterVersion() {
-  const intptr_t version = CallHost(vst2::audioMasterVersion);
-  return version != 0 ? static_cast<int32_t>(version) : 1;
-}
-
 intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
                                  float opt) {
   switch (opcode) {

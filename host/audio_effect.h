@@ -56,12 +56,9 @@ class AudioEffect {
   // Calls into the host; each answers 0 when there is no callback.
   intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                     float opt = 0.0f);
-  int32_t getMasterVersion();
 
   float getSampleRate() const { return sampleRate; }
   int32_t getBlockSize() const { return blockSize; }
-  int32_t getNumPrograms() const { return numPrograms; }
-  AEffEditor* getEditor() const { return editor; }
 
  protected:
   void setNumPrograms(int32_t count);

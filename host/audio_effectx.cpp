@@ -89,11 +89,4 @@ void AudioEffectX::wantEvents() { CallHost(vst2::audioMasterWantMidi, 0, 1); }
 
 bool AudioEffectX::needIdle() { return CallHost(vst2::audioMasterNeedIdle) != 0; }
 
-bool AudioEffectX::updateDisplay() { return CallHost(vst2::audioMasterUpdateDisplay) != 0; }
-
-void AudioEffectX::setParameterAutomated(int32_t index, float value) {
-  setParameter(index, value);
-  CallHost(vst2::audioMasterAutomate, index, 0, nullptr, value);
-}
-
 }  // namespace ov

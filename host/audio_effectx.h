@@ -56,9 +56,6 @@ class AudioEffectX : public AudioEffect {
   bool sendVstEventsToHost(vst2::VstEvents* events);
   void wantEvents();
   bool needIdle();
-  bool updateDisplay();
-  // Reports a parameter change made by the plug-in itself.
-  void setParameterAutomated(int32_t index, float value);
 };
 
 }  // namespace ov

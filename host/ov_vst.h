@@ -51,7 +51,6 @@ class OvVst : public AudioEffectX {
   // True when the first block after the last resume came through
   // processReplacing. Audio thread.
   bool IsReplacing() const { return replacing_; }
-  bool IsActive() const { return active_.load(); }
 
   // The plug-in identifier packed as hosts see it: the text padded with four
   // blanks, first character most significant, each read as a signed byte.

@@ -15,14 +15,4 @@ uint32_t MillisecondClock() {
 
 void YieldProcessor() { sched_yield(); }
 
-void SleepMilliseconds(int milliseconds) {
-  if (milliseconds <= 0) {
-    sched_yield();
-    return;
-  }
-  timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&wait, &wait) != 0) {
-  }
-}
-
 }  // namespace ov

@@ -13,7 +13,4 @@ uint32_t MillisecondClock();
 // Any thread except audio.
 void YieldProcessor();
 
-// Sleeps for the given number of milliseconds. Any thread except audio.
-void SleepMilliseconds(int milliseconds);
-
 }  // namespace ov
