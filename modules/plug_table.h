@@ -7,7 +7,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "engine/interface_object.h"
@@ -28,6 +30,31 @@ using PlugTable = std::span<const PlugSpec>;
 
 // Appends one descriptor per row, in table order.
 void AppendPlugs(PlugTable table, std::vector<InterfaceObject>& descriptors);
+
+// The generator member a plug is bound to: an audio plug's sample pointer
+// (set to the plug's data when the generator opens) or a control plug's
+// value (the plug reads and writes it in place).
+class PlugMember {
+ public:
+  PlugMember() = default;  // unbound: the plug keeps its own storage
+  PlugMember(float*& buffer) : buffer_(&buffer) {}  // NOLINT: bindings read as a list
+  template <typename T>
+    requires(!std::is_same_v<T, float*>)
+  PlugMember(T& value) : value_(&value) {}  // NOLINT
+  float** buffer() const { return buffer_; }
+  void* value() const { return value_; }
+
+ private:
+  float** buffer_ = nullptr;
+  void* value_ = nullptr;
+};
+
+// As above, binding row i to members[i]; rows beyond the members stay
+// unbound. More members than rows is a programming error (std::logic_error).
+void AppendPlugs(PlugTable table, std::span<const PlugMember> members,
+                 std::vector<InterfaceObject>& descriptors);
+void AppendPlugs(PlugTable table, std::initializer_list<PlugMember> members,
+                 std::vector<InterfaceObject>& descriptors);
 
 // Rows of `first` followed by rows of `second`: for generator classes that
 // list their base class's plugs before their own.
