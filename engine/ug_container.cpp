@@ -34,6 +34,7 @@ std::unique_ptr<ug_base> ug_container::CreateInstance() const {
 }
 
 ug_base& ug_container::AddChild(std::unique_ptr<ug_base> child) {
+  AddToModelVoice(*child);
   child->container_ = this;
   child->SetMaster(Master());
   return *children_.emplace_back(std::move(child));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/ug_base.h"
+#include "engine/voice_list.h"
 
 namespace ov {
 
@@ -23,7 +24,8 @@ class ug_io_mod : public ug_base {
   UPlug* AddConstantSource(int32_t datatype);
 };
 
-class ug_container : public ug_base {
+// Also the voice list of the container: every child joins the model voice.
+class ug_container : public ug_base, public VoiceList {
  public:
   ug_container() = default;
   // Children are destroyed iteratively, so nesting depth is not limited by
@@ -33,7 +35,8 @@ class ug_container : public ug_base {
   std::unique_ptr<ug_base> CreateInstance() const override;
   std::span<const std::unique_ptr<ug_base>> Children() const override { return children_; }
 
-  // Takes ownership; the child joins this container's engine.
+  // Takes ownership; the child joins this container's engine and its model
+  // voice (raising VoiceConflict for a second note source).
   ug_base& AddChild(std::unique_ptr<ug_base> child);
   // AddChild, then all the child's plugs and their buffers.
   template <typename T>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstddef>
 
-#include "host/host_ports.h"
+#include "engine/host_ports.h"
 #include "platform/vst2.h"
 
 namespace ov {

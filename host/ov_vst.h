@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "host/audio_effectx.h"
-#include "host/host_ports.h"
+#include "engine/host_ports.h"
 #include "host/midi_out.h"
 #include "host/orvane_app.h"
 
