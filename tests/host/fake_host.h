@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/host_ports.h"
+#include "engine/host_ports.h"
 #include "host/ov_vst.h"
 #include "platform/message_sink.h"
 
