@@ -32,7 +32,8 @@ struct MidiRing {
 class HostInputPort {
  public:
   virtual ~HostInputPort() = default;
-  virtual void SetHostInputs(float* const* inputs) = 0;
+  // `count` host channels; plugs beyond them read silence.
+  virtual void SetHostInputs(float* const* inputs, int32_t count) = 0;
   // Engine sample time at the start of the coming block.
   virtual uint32_t SampleTime() const = 0;
   // One host MIDI message, stamped on the engine's sample clock.
@@ -42,7 +43,8 @@ class HostInputPort {
 class HostOutputPort {
  public:
   virtual ~HostOutputPort() = default;
-  virtual void SetHostOutputs(float* const* outputs) = 0;
+  // `count` host channels; plugs beyond them are not written.
+  virtual void SetHostOutputs(float* const* outputs, int32_t count) = 0;
   // Engine sample time just after the block that was rendered.
   virtual uint32_t SampleTime() const = 0;
   virtual const MidiRing& MidiOut() const = 0;

@@ -123,16 +123,15 @@ void OvVst::processReplacing(float** inputs, float** outputs, int32_t frames) {
 
 void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (frames <= 0) return;
-  if (output_port_ != nullptr) {
-    output_port_->SetHostOutputs(outputs);
-  } else if (replacing_ && outputs != nullptr) {
-    // Nothing in the engine writes the host's outputs: a replacing call must
-    // still leave silence rather than whatever the buffers held.
+  if (replacing_ && outputs != nullptr) {
+    // Channels that nothing in the engine writes must still read silence
+    // rather than whatever the host's buffers held.
     for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
       if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * static_cast<std::size_t>(frames));
     }
   }
-  if (input_port_ != nullptr) input_port_->SetHostInputs(inputs);
+  if (output_port_ != nullptr) output_port_->SetHostOutputs(outputs, cEffect.numOutputs);
+  if (input_port_ != nullptr) input_port_->SetHostInputs(inputs, cEffect.numInputs);
 
   if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events);
 

@@ -9,6 +9,8 @@
 #include "engine/ug_container.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/descriptors/static_tables.h"
+#include "modules/host_io.h"
+#include "modules/midi_to_cv.h"
 #include "modules/module_registry.h"
 #include "modules/ug_unavailable.h"
 
@@ -77,7 +79,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Text Entry", 6, 0x180, &kTextEntryPlugs, "Ctl_Text"},
     {"List Entry", 7, 0x180, &kComboboxPlugs, "Ctl_Combo"},
     {"MIDI Player", 8, 0x100, &kMidiPlayerPlugs},
-    {"Midi to CV", 9, 0x160, &kMidiToCvPlugs},
+    {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
     {"Level Adj", 11, 0x100, &kMultiplierPlugs},
     {"SV Filter", 12, 0x100, &kFilterSvPlugs},
@@ -201,8 +203,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Voice Combiner", 118, 0x100, &kAdderPlugs},
     {"Volt Meter", 100, 0x180, &kVoltMeterPlugs, "Ctl_VoltMeter"},
     {"Voltage To List", 99, 0x100, &kVoltageToEnumPlugs},
-    {"VST Input", 94, 0x8, &kVstInPlugs, "", 494},
-    {"VST Output", 95, 0x8, &kVstOutPlugs, "", 495},
+    {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
+    {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
     {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
     {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
     {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},
