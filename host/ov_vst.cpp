@@ -4,8 +4,12 @@
 #include <cstddef>
 #include <cstring>
 
+#include "document/container.h"
+#include "document/document.h"
 #include "engine/audio_master.h"
+#include "host/host_wiring.h"
 #include "platform/clock.h"
+#include "platform/float_mode.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -48,6 +52,11 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   const int32_t programs =
       facts.has_program_selection ? std::clamp(facts.program_count, 1, kPatchCount) : 1;
   setNumPrograms(programs);
+
+  if (COrvaneDocBase* document = app_.Document()) {
+    CContainer* main = document->FindMainContainer();
+    if (main != nullptr && document->root() != nullptr) WireHostModules(*document->root(), *main);
+  }
 
   setNumParams(0);
   setNumInputs(static_cast<int32_t>(facts.audio_inputs.size()));
@@ -110,14 +119,15 @@ int32_t OvVst::processEvents(vst2::VstEvents* events) {
 
 void OvVst::process(float** inputs, float** outputs, int32_t frames) {
   replacing_ = false;
-  processing_.store(true);
-  if (active_.load()) Render(inputs, outputs, frames);
-  processing_.store(false);
+  processReplacing(inputs, outputs, frames);
 }
 
 void OvVst::processReplacing(float** inputs, float** outputs, int32_t frames) {
   processing_.store(true);
-  if (active_.load()) Render(inputs, outputs, frames);
+  if (active_.load()) {
+    ScopedFlushDenormals flush;
+    Render(inputs, outputs, frames);
+  }
   processing_.store(false);
 }
 
