@@ -109,7 +109,7 @@ void OvVst::setSampleRate(float rate) {
 
 void OvVst::SetHostOutputPort(HostOutputPort* port) {
   output_port_ = port;
-  midi_out_read_index_ = port ? port->MidiOut().write_index.load() : 0;
+  midi_out_read_count_ = port ? port->MidiOut().written.load() : 0;
 }
 
 int32_t OvVst::processEvents(vst2::VstEvents* events) {
@@ -167,9 +167,9 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
 
 void OvVst::SendMidiToHost(int32_t frames) {
   const MidiRing& ring = output_port_->MidiOut();
-  if (midi_out_read_index_ == ring.write_index.load()) return;
+  if (midi_out_read_count_ == ring.written.load()) return;
   const uint32_t block_start = output_port_->SampleTime() - static_cast<uint32_t>(frames);
-  if (vst2::VstEvents* block = midi_out_.Collect(ring, midi_out_read_index_, block_start, frames)) {
+  if (vst2::VstEvents* block = midi_out_.Collect(ring, midi_out_read_count_, block_start, frames)) {
     sendVstEventsToHost(block);
   }
 }
