@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/ug_base.h"
@@ -58,7 +59,22 @@ class ug_container : public ug_base, public VoiceList {
   // Made on first use.
   ug_io_mod& IoModule();
 
+  // Polyphony, once the graph is connected and sorted: marks what depends on
+  // the model voice's note source, makes the differing generators per voice,
+  // sums voices where they meet shared inputs and watches each voice for
+  // silence; a drum trigger instead gives each drum a voice of its own.
+  void SetUpPolyphony();
+  // Then fills voices 1 .. polyphony - 1 with copies of the per-voice
+  // generators, connected as their models are.
+  void CreateVoices();
+
  private:
+  void InsertVoiceAdder(UPlug& output, connector& link);
+  void SetUpVoiceGroups(ug_notesource& source);
+  void ConnectClone(const ug_base& original, ug_base& clone,
+                    const std::unordered_map<const ug_base*, ug_base*>& clones);
+  void AdoptClone(std::unique_ptr<ug_base> clone) { children_.push_back(std::move(clone)); }
+
   void Link(UPlug& source, UPlug& destination);
   void InsertAdder(UPlug& source, UPlug& destination);
 

@@ -30,6 +30,7 @@ void ug_notesource::Open() {
 std::unique_ptr<ug_base> ug_notesource::Clone() {
   std::unique_ptr<ug_base> copy = ug_base::Clone();
   static_cast<ug_notesource&>(*copy).model_ = model_;
+  copy->SetSortOrder(SortOrder() - 1);
   return copy;
 }
 

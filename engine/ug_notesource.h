@@ -36,6 +36,7 @@ class ug_notesource : public ug_base {
   ~ug_notesource() override;
 
   void Open() override;
+  // The copy runs just after its model, which hands it the voice's events.
   std::unique_ptr<ug_base> Clone() override;
   void HandleEvent(ug_event& event) override;
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
@@ -46,6 +47,10 @@ class ug_notesource : public ug_base {
   bool IsModel() const { return model_ == this; }
   // Every note source except the drum trigger gives each voice its own copy.
   virtual bool IsPolyphonic() const { return true; }
+  // A note source that is not polyphonic gives groups of the generators it
+  // feeds voices of their own (voice groups 1 .. n); answers n. Editor
+  // thread.
+  virtual int32_t AssignVoiceGroups() { return 0; }
   // Envelopes get a retrigger when this voice's note starts again. Editor
   // thread.
   void RegisterForRetrigger(ug_base& generator) { retrigger_targets_.push_back(&generator); }

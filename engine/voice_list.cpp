@@ -28,6 +28,12 @@ VoiceList::VoiceList() { voices_.push_back(std::make_unique<Voice>()); }
 
 VoiceList::~VoiceList() = default;
 
+Voice& VoiceList::AppendVoice() {
+  auto& made = *voices_.emplace_back(std::make_unique<Voice>());
+  made.index = VoiceCount() - 1;
+  return made;
+}
+
 void VoiceList::AddToModelVoice(ug_base& generator) {
   Voice& model = *voices_.front();
   model.generators.push_back(&generator);

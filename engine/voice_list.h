@@ -76,6 +76,10 @@ class VoiceList {
   void SuspendVoice(int32_t index);
   void ResumeVoice(int32_t index);
 
+ protected:
+  // A new, empty voice at the end of the list. Editor thread.
+  Voice& AppendVoice();
+
  private:
   int32_t ChooseVoice(uint32_t time, int16_t channel, int16_t key);
   void NoteOff(Voice& voice, uint32_t time);
