@@ -57,6 +57,9 @@ int32_t VoiceList::ChooseVoice(uint32_t time, int16_t channel, int16_t key) {
     Voice& candidate = voice(i);
     if (candidate.held && candidate.channel == channel && candidate.key == key &&
         !candidate.retriggered) {
+      // The note it held counts as released now; the new note takes a voice
+      // of its own.
+      candidate.held = false;
       candidate.release_time = time;
       candidate.retriggered = true;
       candidate.sustained = false;
