@@ -10,6 +10,7 @@
 // events are handled on the audio thread.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -51,9 +52,15 @@ class ug_notesource : public ug_base {
   // feeds voices of their own (voice groups 1 .. n); answers n. Editor
   // thread.
   virtual int32_t AssignVoiceGroups() { return 0; }
-  // Envelopes get a retrigger when this voice's note starts again. Editor
-  // thread.
-  void RegisterForRetrigger(ug_base& generator) { retrigger_targets_.push_back(&generator); }
+  // Envelopes get a retrigger when this voice's note starts again; a
+  // generator opened again (the engine restarted) stays registered once.
+  // Editor thread.
+  void RegisterForRetrigger(ug_base& generator) {
+    if (std::find(retrigger_targets_.begin(), retrigger_targets_.end(), &generator) ==
+        retrigger_targets_.end()) {
+      retrigger_targets_.push_back(&generator);
+    }
+  }
 
   // The channel and key of the note this voice plays.
   int16_t NoteChannel() const { return note_channel_; }

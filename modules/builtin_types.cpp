@@ -8,13 +8,18 @@
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
+#include "modules/clipper.h"
+#include "modules/delay.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/descriptors/static_tables.h"
 #include "modules/drum_trigger.h"
+#include "modules/envelopes.h"
 #include "modules/host_io.h"
 #include "modules/midi_to_cv.h"
 #include "modules/module_registry.h"
+#include "modules/pan.h"
 #include "modules/ug_unavailable.h"
+#include "modules/vca.h"
 
 namespace ov {
 namespace {
@@ -73,7 +78,7 @@ constexpr uint32_t kWaveformCategory = 32820;
 // checked against it.
 constexpr BuiltInType kLegacyTable[] = {
     {"Audio Out", 1, 0x108, &kWaveOutPlugs},
-    {"ADSR", 2, 0x100, &kAdsrPlugs, "", 32821, kWaveformCategory},
+    {"ADSR", 2, 0x100, nullptr, "", 32821, kWaveformCategory, &Make<ug_adsr>},
     {"Container", 3, 0x103, nullptr, "CContainer", 0, 0,
      &MakeListed<ug_container, kContainerPlugs>},
     {"IO Mod", 4, 0x106, nullptr, "", 0, 0, &MakeListed<ug_io_mod, kIoModPlugs>},
@@ -85,13 +90,13 @@ constexpr BuiltInType kLegacyTable[] = {
     {"", 10, 0, nullptr},
     {"Level Adj", 11, 0x100, &kMultiplierPlugs},
     {"SV Filter", 12, 0x100, &kFilterSvPlugs},
-    {"VCA", 13, 0x100, &kVcaPlugs},
+    {"VCA", 13, 0x100, nullptr, "", 0, 0, &Make<ug_vca>},
     {"Drum Trigger", 14, 0x160, nullptr, "", 0, 0, &Make<ug_drum_trigger>},
     {"Patch Select", 15, 0x100, &kPatchSelPlugs, "Ctl_PatchSel"},
     {"MIDI In", 16, 0x100, &kMidiInPlugs},
-    {"Delay", 17, 0x100, &kDelayPlugs},
-    {"MIDI Adder(obsolete)", 18, 0x008, &kDelayPlugs},
-    {"Clipper", 19, 0x100, &kClipperPlugs},
+    {"Delay", 17, 0x100, nullptr, "", 0, 0, &Make<ug_delay>},
+    {"MIDI Adder(obsolete)", 18, 0x008, nullptr, "", 0, 0, &Make<ug_delay>},
+    {"Clipper", 19, 0x100, nullptr, "", 0, 0, &Make<ug_clipper>},
     {"Monitor", 20, 0x180, kUnknownPlugs, "Ctl_tty"},
     {"Filter2 obsolete", 21, 0x100, &kFilterBiquadPlugs},
     {"Thrasher", 22, 0x100, kUnknownPlugs},
@@ -108,8 +113,8 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Button", 33, 0x188, kUnknownPlugs, "Ctl_PushButton"},
     {"Z-Filter obsolete", 34, 0x100, &kSwitchPlugs},
     {"Panel Group", 35, 0x080, nullptr, "CPanelBox2"},
-    {"X-Mix", 36, 0x100, &kCrossFadePlugs},
-    {"Pan", 37, 0x100, &kPanPlugs},
+    {"X-Mix", 36, 0x100, nullptr, "", 0, 0, &Make<ug_cross_fade>},
+    {"Pan", 37, 0x100, nullptr, "", 0, 0, &Make<ug_pan>},
     {"Switch (1->Many)", 38, 0x100, &kSwitchPlugs, "CSwitch"},
     {"Switch (Many->1)", 39, 0x100, &kSwitch2Plugs, "CSwitch"},
     {"VST Plugin", 40, 0x108, &kVstPluginPlugs, "Ctl_VST_Plugin"},
@@ -138,13 +143,13 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Sub Panel", 102, 0x80, nullptr, "CPortal"},
     {"Paged Group", -1, 0x180, nullptr, "CTabBox"},
     {"Freq Response Test", 59, 0x100, kUnknownPlugs, "Ctl_FreqResp"},
-    {"8 Stage Env", 50, 0x100, &kEightStagePlugs},
+    {"8 Stage Env", 50, 0x100, nullptr, "", 0, 0, &Make<ug_8_stage>},
     {"Float Adder", 71, 0x8, nullptr, "", 0, 0, &Make<ug_adder>},
     {"MIDI Adder2", 74, 0x8, nullptr, "", 0, 0, &Make<ug_adder_midi>},
     {"Comparator", 98, 0x100, &kComparatorPlugs},
     {"Control Plugs", 121, 0x100, &kControlCommonPlugs, "CControlPlugs"},
     {"Trigger to MIDI", 126, 0x100, &kCvMidiPlugs},
-    {"Delay2", 117, 0x100, &kDelay2Plugs},
+    {"Delay2", 117, 0x100, nullptr, "", 0, 0, &Make<ug_delay2>},
     {"Denormal Detector", 105, 0x100, &kOneInOneOutPlugs},
     {"Denormal Cleaner", 104, 0x100, &kOneInOneOutPlugs},
     {"Multistage Env", 96, 0x180, &kEnvelopeMsPlugs, "Ctl_Env_Edit"},

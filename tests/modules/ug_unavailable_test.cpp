@@ -51,22 +51,23 @@ TEST(UnavailableGenerator, TellsOncePerTypeAndEngine) {
   MessageHost host;
   {
     Engine engine(host);
-    engine.Add("Delay");
-    engine.Add("Delay");
-    engine.Add("VCA");
+    engine.Add("Thrasher");
+    engine.Add("Thrasher");
+    engine.Add("Monitor");
     EXPECT_TRUE(host.messages.empty());  // nothing until the engine starts
     engine.Start();
     std::vector<std::string> told = host.messages;
     std::sort(told.begin(), told.end());
-    EXPECT_EQ(told, (std::vector<std::string>{"Delay: this module is not available in this build",
-                                              "VCA: this module is not available in this build"}));
+    EXPECT_EQ(told,
+              (std::vector<std::string>{"Monitor: this module is not available in this build",
+                                        "Thrasher: this module is not available in this build"}));
   }
   host.messages.clear();
   Engine next(host);
-  next.Add("Delay");
+  next.Add("Thrasher");
   next.Start();
   EXPECT_EQ(host.messages,
-            (std::vector<std::string>{"Delay: this module is not available in this build"}));
+            (std::vector<std::string>{"Thrasher: this module is not available in this build"}));
 }
 
 TEST(UnavailableGenerator, KeepsItsOutputsAtZero) {

@@ -1,0 +1,227 @@
+// Envelopes: segment timing from the rate law 2^(V - 20/3) seconds per 10 V
+// at 44.1 kHz, gate edges in every phase, sustain and end segments of the
+// eight-stage envelope, retrigger fades, and which voices' envelopes a note
+// source retriggers.
+#include "modules/envelopes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "document/graph_build.h"
+#include "engine/ug_notesource.h"
+#include "tests/document/document_test_support.h"
+#include "tests/modules/module_rig.h"
+
+namespace ov::test {
+namespace {
+
+// Samples for a level change of `distance` (1.0 = 10 V) at `volts`.
+double Samples(double distance, double volts) {
+  return distance * std::exp2(volts - 20.0 / 3.0) * ModuleRig::kRate;
+}
+
+// The first index at or after `from` holding exactly `value`; -1 if none.
+int32_t FirstAt(const std::vector<float>& samples, float value, int32_t from = 0) {
+  const auto found = std::find(samples.begin() + from, samples.end(), value);
+  return found == samples.end() ? -1 : static_cast<int32_t>(found - samples.begin());
+}
+
+struct AdsrRig : ModuleRig {
+  AdsrRig() : adsr(Add(std::make_unique<ug_adsr>())) {
+    Set(adsr, ug_adsr::kAttack, "0");
+    Set(adsr, ug_adsr::kDecay, "5");
+    Set(adsr, ug_adsr::kSustain, "7");
+    Set(adsr, ug_adsr::kRelease, "4");
+  }
+  std::vector<float> Play(uint32_t rise, uint32_t fall, int32_t samples) {
+    Stream(adsr, ug_adsr::kGate, GateBetween(rise, fall));
+    Start();
+    return Render(*adsr.plug(ug_adsr::kSignalOut), samples);
+  }
+  ug_adsr& adsr;
+};
+
+TEST(Adsr, SegmentsLastAsTheRateLawSays) {
+  EXPECT_NEAR(ug_envelope_base::SegmentSeconds(0.0f), 0.00984, 1e-5);
+  EXPECT_NEAR(ug_envelope_base::SegmentSeconds(0.5f), 0.315, 1e-3);
+  EXPECT_NEAR(ug_envelope_base::SegmentSeconds(1.0f), 10.08, 1e-2);
+
+  AdsrRig rig;
+  const std::vector<float> out = rig.Play(100, 8000, 14080);
+  EXPECT_EQ(out[99], 0.0f);
+  EXPECT_GT(out[100], 0.0f);
+  // Attack: 0 to 10 V at 0 V, ending exactly on 1.0.
+  const int32_t peak = FirstAt(out, 1.0f);
+  EXPECT_NEAR(peak - 100 + 1, Samples(1.0, 0), 1.0);
+  // Decay to the 7 V sustain at 5 V, then the hold.
+  const int32_t held = FirstAt(out, 0.7f, peak);
+  EXPECT_NEAR(held - peak, Samples(0.3, 5), 1.0);
+  EXPECT_EQ(out[7999], 0.7f);
+  for (int32_t i = held; i < 8000; ++i) ASSERT_EQ(out[i], 0.7f) << i;
+  // Release from 0.7 at 4 V, ending exactly on 0 and resting there.
+  const int32_t rest = FirstAt(out, 0.0f, 8000);
+  EXPECT_NEAR(rest - 8000 + 1, Samples(0.7, 4), 1.0);
+  for (int32_t i = rest; i < 14080; ++i) ASSERT_EQ(out[i], 0.0f) << i;
+}
+
+TEST(Adsr, AGateFallDuringTheAttackReleasesFromTheLevelReached) {
+  AdsrRig rig;
+  const std::vector<float> out = rig.Play(0, 200, 5120);
+  const double reached = 200.0 / Samples(1.0, 0);
+  EXPECT_NEAR(out[199], reached, 0.005);
+  EXPECT_LT(out[200], out[199]);  // no decay, no hold: straight down
+  const int32_t rest = FirstAt(out, 0.0f, 200);
+  EXPECT_NEAR(rest - 200 + 1, Samples(reached, 4), 2.0);
+  EXPECT_LE(*std::max_element(out.begin() + 200, out.end()), out[199]);
+}
+
+TEST(Adsr, AGateRiseDuringTheReleaseRestartsTheAttackFromTheCurrentLevel) {
+  AdsrRig rig;
+  // Held at 0.7 by 6000, released, then pressed again at 7000.
+  rig.Stream(rig.adsr, ug_adsr::kGate, [](uint32_t start, float* samples) {
+    for (int32_t i = 0; i < ModuleRig::kCell; ++i) {
+      const uint32_t t = start + static_cast<uint32_t>(i);
+      samples[i] = t < 6000 || t >= 7000 ? 1.0f : 0.0f;
+    }
+  });
+  rig.Start();
+  const std::vector<float> out = rig.Render(*rig.adsr.plug(ug_adsr::kSignalOut), 8192);
+  const double level = 0.7 - 1000.0 / Samples(1.0, 4);
+  EXPECT_NEAR(out[6999], level, 0.005);
+  EXPECT_GT(out[7000], out[6999]);
+  const int32_t peak = FirstAt(out, 1.0f, 7000);
+  EXPECT_NEAR(peak - 7000 + 1, Samples(1.0 - level, 0), 2.0);
+}
+
+TEST(Adsr, AGateThatStaysHighGivesOneAttackAndOverallLevelScalesAtOnce) {
+  AdsrRig rig;
+  rig.Set(rig.adsr, ug_adsr::kOverallLevel, "5");
+  rig.Start();  // "Gate" keeps its default 1 V
+  const std::vector<float> out = rig.Render(*rig.adsr.plug(ug_adsr::kSignalOut), 6144);
+  EXPECT_FLOAT_EQ(out[0] > 0.0f ? 1.0f : 0.0f, 1.0f);
+  EXPECT_EQ(FirstAt(out, 0.5f), static_cast<int32_t>(Samples(1.0, 0)) - 1);
+  EXPECT_FLOAT_EQ(out[6143], 0.35f);  // 7 V sustain at half level
+}
+
+// Eight segments at the fastest rate (1.0 per 434 samples).
+struct EightStageRig : ModuleRig {
+  EightStageRig() : env(Add(std::make_unique<ug_8_stage>())) {
+    for (int32_t i = 0; i < 8; ++i) Set(env, ug_8_stage::kFirstRate + 2 * i, "0");
+  }
+  std::vector<float> Play(uint32_t fall, int32_t samples) {
+    Stream(env, ug_8_stage::kGate, GateBetween(0, fall));
+    Start();
+    return Render(*env.plug(ug_8_stage::kSignalOut), samples);
+  }
+  ug_8_stage& env;
+};
+
+TEST(EightStage, HoldsAtTheSustainSegmentAndWithNoneRunsThroughToRest) {
+  {
+    EightStageRig rig;  // "Sus Seg" 2: holds at Level 2 (8 V)
+    const std::vector<float> out = rig.Play(100000, 4096);
+    EXPECT_FLOAT_EQ(out[4095], 0.8f);
+  }
+  EightStageRig rig;
+  rig.Set(rig.env, ug_8_stage::kSusSeg, "10");  // "None"
+  const std::vector<float> out = rig.Play(100000, 4096);
+  // 10 V, 6 V, 8 V, 2 V, then the end segment (4) to 0.
+  const double to_level2 = Samples(1.0, 0) + Samples(0.4, 0) + Samples(0.2, 0);
+  const int32_t at8 = FirstAt(out, 0.8f);
+  EXPECT_NEAR(at8 + 1, to_level2, 3.0);
+  const int32_t rest = FirstAt(out, 0.0f, at8);
+  EXPECT_NEAR(rest + 1, to_level2 + Samples(0.6, 0) + Samples(0.2, 0), 5.0);
+  for (int32_t i = rest; i < 4096; ++i) ASSERT_EQ(out[i], 0.0f) << i;
+}
+
+TEST(EightStage, EndSegmentZeroOnlyMovesTheLevelToZero) {
+  EightStageRig rig;
+  rig.Set(rig.env, ug_8_stage::kEndSeg, "0");
+  const std::vector<float> out = rig.Play(1000, 2048);
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float x) { return x == 0.0f; }));
+}
+
+TEST(EightStage, TheEndSegmentFallsToZeroWhateverItsLevelInputSays) {
+  EightStageRig rig;
+  rig.Set(rig.env, ug_8_stage::kSusSeg, "10");
+  rig.Set(rig.env, ug_8_stage::kEndSeg, "1");
+  rig.Stream(rig.env, ug_8_stage::kFirstLevel + 2, Constant(0.5f));  // "Level 1" runs
+  const std::vector<float> out = rig.Play(100000, 2048);
+  EXPECT_EQ(FirstAt(out, 1.0f) + 1, static_cast<int32_t>(Samples(1.0, 0)));
+  EXPECT_EQ(out[2047], 0.0f);
+}
+
+TEST(EightStage, SegmentNumbersOutsideTheEightAreClamped) {
+  EightStageRig rig;
+  rig.Set(rig.env, ug_8_stage::kSusSeg, "-3");  // never holds
+  rig.Set(rig.env, ug_8_stage::kEndSeg, "99");  // the last segment
+  const std::vector<float> out = rig.Play(100000, 8192);
+  EXPECT_EQ(FirstAt(out, 1.0f) + 1, static_cast<int32_t>(Samples(1.0, 0)));
+  EXPECT_EQ(rig.env.CurrentSegment(), 7);
+  EXPECT_EQ(out[8191], 0.0f);
+}
+
+TEST(Retrigger, FadesAHeldEnvelopeToZeroWithinFifteenSamplesAndSparesOneAtRest) {
+  AdsrRig rig;
+  rig.Stream(rig.adsr, ug_adsr::kGate, GateBetween(0, 100000));
+  rig.Start();
+  rig.adsr.QueueEvent(6000, UET_NOTE_RETRIGGER, 0, EventValue(64), 60, true);
+  const std::vector<float> out = rig.Render(*rig.adsr.plug(ug_adsr::kSignalOut), 6144);
+  EXPECT_EQ(out[5999], 0.7f);
+  for (int32_t i = 6000; i < 6015; ++i) ASSERT_LT(out[i], out[i - 1]) << i;
+  EXPECT_LE(FirstAt(out, 0.0f, 6000), 6014);
+  EXPECT_EQ(out[6143], 0.0f);  // the gate stays high: no new attack
+
+  AdsrRig idle;
+  idle.Stream(idle.adsr, ug_adsr::kGate, Constant(0.0f));
+  idle.Start();
+  idle.adsr.QueueEvent(200, UET_NOTE_RETRIGGER, 0, EventValue(64), 60, true);
+  const std::vector<float> quiet = idle.Render(*idle.adsr.plug(ug_adsr::kSignalOut), 512);
+  EXPECT_EQ(idle.adsr.CurrentSegment(), 2);
+  EXPECT_TRUE(std::all_of(quiet.begin(), quiet.end(), [](float x) { return x == 0.0f; }));
+}
+
+TEST(Retrigger, EveryVoiceWithANoteSourceRetriggersItsEnvelopeTheFirstCopyIncluded) {
+  using namespace ov::testing;
+  TestProject project;
+  project.main->FindPlug("Polyphony")->SetValueText("3");
+  CUG* cv = Add(*project.main, "Midi to CV");
+  CUG* adsr = Add(*project.main, "ADSR");
+  CUG* combiner = Add(*project.main, "Voice Combiner");
+  project.main->Connect(Plug(*cv, "Gate"), Plug(*adsr, "Gate"));
+  project.main->Connect(Plug(*adsr, "Signal Out"), Plug(*combiner, "Signals In"));
+  FakeEngineHost host;
+  OvAudioMaster master{host};
+  master.SetEngineBlockSize(64);
+  GraphBuild build{master};
+  build.Build(*project.document.root());
+  std::unique_ptr<ug_container> root = build.TakeRoot();
+  master.Start(root.get());
+  ug_base& model = *build.GeneratorOf(*cv);
+  for (uint32_t key = 60; key < 63; ++key) {
+    model.QueueEvent(0, UET_MIDI, static_cast<int32_t>(0x640090 | key << 8), model.plug(0), 0,
+                     true);
+  }
+  master.Process(1024);  // every voice's envelope holds
+  auto& voices = *dynamic_cast<ug_container*>(build.GeneratorOf(*project.main));
+  ASSERT_EQ(voices.VoiceCount(), 3);
+  std::vector<ug_adsr*> envelopes;
+  for (int32_t v = 0; v < 3; ++v) {
+    for (ug_base* generator : voices.voice(v).generators) {
+      if (auto* envelope = dynamic_cast<ug_adsr*>(generator)) envelopes.push_back(envelope);
+    }
+    ASSERT_EQ(envelopes.size(), static_cast<size_t>(v + 1));
+    ASSERT_GT(envelopes.back()->Level(), 0.5f);
+    voices.voice(v).note_source->QueueEvent(1030, UET_NOTE_RETRIGGER, 0, EventValue(64), 60 + v,
+                                            true);
+  }
+  master.Process(64);
+  for (const ug_adsr* envelope : envelopes) EXPECT_EQ(envelope->Level(), 0.0f);
+  master.Stop();
+}
+
+}  // namespace
+}  // namespace ov::test
