@@ -151,8 +151,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"1 Pole LP", 58, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole>},
     {"All Pass", 67, 0x100, nullptr, "", 0, 0, &Make<ug_filter_allpass>},
     {"Moog Filter", 48, 0x100, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
-    {"Parametric EQ", 109, 0x100, nullptr, "", 0, 0,
-     &Make<ug_filter_eq_parametric>},
+    {"Parametric EQ", 109, 0x100, nullptr, "", 0, 0, &Make<ug_filter_eq_parametric>},
     {"Fixed Values", 62, 0x100, &kFixedValuesPlugs},
     {"Freq Analyser", 68, 0x180, kUnknownPlugs, "Ctl_FreqAn"},
     // Not among the stream classes yet: the document model must add it so

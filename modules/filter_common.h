@@ -109,7 +109,7 @@ class ug_filter : public ug_base {
   int32_t settle_blocks_;
   int32_t since_check_ = 0;
   float held_input_ = 0.0f;
-  bool fresh_ = true;    // nothing processed since open
+  bool fresh_ = true;  // nothing processed since open
   bool settled_ = false;
   bool signal_runs_ = false;
 };

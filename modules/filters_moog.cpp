@@ -38,18 +38,18 @@ void ug_filter_biquad::Open() {
   // Both tables limit the cutoff as the direct computation does, so that
   // 10 V means 0.495 fs on either path.
   const auto limited = [rate](int32_t i) { return std::min(EntryHz(i), kMaxCutoff * rate); };
-  table_k_ = CoefficientTable("Moog LP kp", SampleRateKey(static_cast<float>(rate)),
-                              [&](int32_t i) {
-                                double k, scale;
-                                LadderCoefficients(limited(i), rate, k, scale);
-                                return k;
-                              });
-  table_scale_ = CoefficientTable("Moog LP Scale", SampleRateKey(static_cast<float>(rate)),
-                                  [&](int32_t i) {
-                                    double k, scale;
-                                    LadderCoefficients(limited(i), rate, k, scale);
-                                    return scale;
-                                  });
+  table_k_ =
+      CoefficientTable("Moog LP kp", SampleRateKey(static_cast<float>(rate)), [&](int32_t i) {
+        double k, scale;
+        LadderCoefficients(limited(i), rate, k, scale);
+        return k;
+      });
+  table_scale_ =
+      CoefficientTable("Moog LP Scale", SampleRateKey(static_cast<float>(rate)), [&](int32_t i) {
+        double k, scale;
+        LadderCoefficients(limited(i), rate, k, scale);
+        return scale;
+      });
   ug_filter::Open();
 }
 

@@ -86,9 +86,7 @@ bool ug_filter_1pole::Settle(float input) {
   return true;
 }
 
-float ug_filter_1pole::SettledValue(float* const*, float) const {
-  return high_pass_ ? 0.0f : y_;
-}
+float ug_filter_1pole::SettledValue(float* const*, float) const { return high_pass_ ? 0.0f : y_; }
 
 // --- All-pass.
 

@@ -32,10 +32,8 @@ ug_filter_eq_parametric::Coefficients ug_filter_eq_parametric::CoefficientsFor(
   const double alpha =
       sine * std::sinh(std::min(std::log(2.0) / 2.0 * octaves * omega / sine, 30.0));
   const double a0 = 1.0 + alpha / gain;
-  return {static_cast<float>((1.0 + alpha * gain) / a0),
-          static_cast<float>(-2.0 * cosine / a0),
-          static_cast<float>((1.0 - alpha * gain) / a0),
-          static_cast<float>(-2.0 * cosine / a0),
+  return {static_cast<float>((1.0 + alpha * gain) / a0), static_cast<float>(-2.0 * cosine / a0),
+          static_cast<float>((1.0 - alpha * gain) / a0), static_cast<float>(-2.0 * cosine / a0),
           static_cast<float>((1.0 - alpha / gain) / a0)};
 }
 

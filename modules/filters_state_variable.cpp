@@ -15,18 +15,17 @@ std::unique_ptr<ug_base> ug_filter_sv::CreateInstance() const {
 }
 
 void ug_filter_sv::ListPlugs(std::vector<InterfaceObject>& descriptors) {
-  AppendPlugs(kFilterSvPlugs,
-              {signal_, pitch_, resonance_, low_pass_, high_pass_, band_pass_, band_reject_,
-               freq_scale_},
-              descriptors);
+  AppendPlugs(
+      kFilterSvPlugs,
+      {signal_, pitch_, resonance_, low_pass_, high_pass_, band_pass_, band_reject_, freq_scale_},
+      descriptors);
 }
 
 void ug_filter_sv::Open() {
   const double rate = Master()->SampleRate();
-  cutoff_table_ = CoefficientTable("ug_filter_sv Cutoff", SampleRateKey(static_cast<float>(rate)),
-                                   [rate](int32_t i) {
-                                     return kTwoPi * std::min(EntryHz(i), 0.5 * rate) / rate;
-                                   });
+  cutoff_table_ = CoefficientTable(
+      "ug_filter_sv Cutoff", SampleRateKey(static_cast<float>(rate)),
+      [rate](int32_t i) { return kTwoPi * std::min(EntryHz(i), 0.5 * rate) / rate; });
   limit_table_ = CoefficientTable("ug_filter_sv Resonance Limit", -1, [](int32_t i) {
     return (i * (i * 0.000025 + 0.009) + 7.8) * 0.1;
   });
@@ -77,7 +76,8 @@ void ug_filter_sv::SelectRun() {
                                   : &ug_filter_sv::Run<false, kHighOnly>);
       break;
     default:
-      SetProcessFunction(controls ? &ug_filter_sv::Run<true, kAll> : &ug_filter_sv::Run<false, kAll>);
+      SetProcessFunction(controls ? &ug_filter_sv::Run<true, kAll>
+                                  : &ug_filter_sv::Run<false, kAll>);
       break;
   }
 }

@@ -293,7 +293,8 @@ template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
 void ug_oscillator2::Render(int32_t position, int32_t count) {
   // A streaming pitch chooses its table once per block, from its first sample.
   if constexpr (kPitchRuns) {
-    if (table_fade_left_ == 0) ChooseTable(IncrementFor(*tables_, pitch_[position], freq_scale_ == 1));
+    if (table_fade_left_ == 0)
+      ChooseTable(IncrementFor(*tables_, pitch_[position], freq_scale_ == 1));
   }
   table_fade_x_ = 0.05f * static_cast<float>(table_fade_left_);
   sync_fade_x_ = 0.25f * static_cast<float>(sync_fade_left_);

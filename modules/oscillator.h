@@ -132,8 +132,8 @@ class ug_oscillator2 : public ug_base {
   float table_fade_x_ = 0.0f;
   int32_t sync_fade_left_ = 0;
   float sync_fade_x_ = 0.0f;
-  uint32_t sync_jump_ = 0;  // old phase - new phase
-  bool sync_low_ = true;    // the last sync sample was <= 0
+  uint32_t sync_jump_ = 0;     // old phase - new phase
+  bool sync_low_ = true;       // the last sync sample was <= 0
   uint32_t sync_elapsed_ = 0;  // phase since the last crossing, at its sample
   float sync_last_ = 0.0f;
   bool pitch_runs_ = false;

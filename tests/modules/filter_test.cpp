@@ -91,7 +91,8 @@ class FilterTest : public ModuleTest {
     for (const double f : tones) {
       F& filter = AddFilter<F>(values);
       DriveInput(*filter.plug(0), [=](int64_t n) {
-        return static_cast<float>(amplitude * std::sin(2.0 * kPi * f * static_cast<double>(n) / rate));
+        return static_cast<float>(amplitude *
+                                  std::sin(2.0 * kPi * f * static_cast<double>(n) / rate));
       });
       for (const int output : outputs) plugs.push_back(filter.plug(output));
     }
@@ -104,7 +105,8 @@ class FilterTest : public ModuleTest {
     for (std::size_t t = 0; t < tones.size(); ++t) {
       std::vector<float> input(kMeasure);
       for (int n = 0; n < kMeasure; ++n) {
-        input[n] = static_cast<float>(amplitude * std::sin(2.0 * kPi * tones[t] * (settle + n) / rate));
+        input[n] =
+            static_cast<float>(amplitude * std::sin(2.0 * kPi * tones[t] * (settle + n) / rate));
       }
       const Complex in = FitTones(input, {tones[t]}, rate).front();
       for (std::size_t o = 0; o < outputs.size(); ++o) {
@@ -183,8 +185,8 @@ TEST_F(FilterTest, TenVoltsIsCappedForTheMoogFilterToo) {
   master.SetSampleRate(22050.0f);
   const double rate = 22050.0, cap = 0.495 * rate;
   const std::vector<double> tones = {100.0, 1000.0, 4000.0, 8000.0, 10000.0};
-  const auto gains = Measure<ug_filter_biquad>(
-      {{ladder::kPitch, "10"}, {ladder::kResonance, "0"}}, {ladder::kOutput}, tones, 0.01);
+  const auto gains = Measure<ug_filter_biquad>({{ladder::kPitch, "10"}, {ladder::kResonance, "0"}},
+                                               {ladder::kOutput}, tones, 0.01);
   const double h = 2.0 * cap / rate, k = 3.6 * h - 1.6 * h * h - 1.0, p = (k + 1.0) / 2.0;
   const Poly b = Scale(Power({1.0, 1.0}, 4), std::pow(p, 4));
   ExpectResponse(gains[0], b, Power({1.0, k}, 4), tones, rate);
@@ -257,8 +259,8 @@ void MoogPolynomials(double hz, double resonance, double rate, Poly& b, Poly& a)
 }
 
 TEST_F(FilterTest, MoogFilterAt5VoltsWithAndWithoutResonance) {
-  const auto plain = Measure<ug_filter_biquad>(
-      {{ladder::kPitch, "5"}, {ladder::kResonance, "0"}}, {ladder::kOutput}, kTones, 0.01);
+  const auto plain = Measure<ug_filter_biquad>({{ladder::kPitch, "5"}, {ladder::kResonance, "0"}},
+                                               {ladder::kOutput}, kTones, 0.01);
   const auto resonant = Measure<ug_filter_biquad>(
       {{ladder::kPitch, "5"}, {ladder::kResonance, "5"}}, {ladder::kOutput}, kTones, 0.01);
   Poly b, a;
@@ -311,8 +313,8 @@ TEST_F(FilterTest, AnOverdrivenMoogFilterStaysWithinTheClipAndNeverTurnsOver) {
 void PeakingPolynomials(double f0, double resonance, double boost_cut, double rate, Poly& b,
                         Poly& a) {
   const double w0 = 2.0 * kPi * f0 / rate, gain = std::pow(10.0, boost_cut * 100.0 / 40.0);
-  const double alpha = std::sin(w0) * std::sinh(std::log(2.0) / 2.0 * resonance * 10.0 * w0 /
-                                                std::sin(w0));
+  const double alpha =
+      std::sin(w0) * std::sinh(std::log(2.0) / 2.0 * resonance * 10.0 * w0 / std::sin(w0));
   b = {1.0 + alpha * gain, -2.0 * std::cos(w0), 1.0 - alpha * gain};
   a = {1.0 + alpha / gain, -2.0 * std::cos(w0), 1.0 - alpha / gain};
 }
@@ -417,7 +419,9 @@ TEST_F(FilterTest, EveryFilterSleepsOnAStillInputHoldingItsRestValue) {
   auto& all = AddFilter<ug_filter_allpass>({{all_pass::kPitch, "5"}});
   auto& eq = AddFilter<ug_filter_eq_parametric>({{ladder::kPitch, "5"}, {ladder::kBoostCut, "1"}});
   auto& moog = AddFilter<ug_filter_biquad>({{ladder::kPitch, "7"}, {ladder::kResonance, "5"}});
-  const auto burst = [](int64_t n) { return n < 600 ? static_cast<float>(0.4 * std::sin(0.05 * n)) : 0.25f; };
+  const auto burst = [](int64_t n) {
+    return n < 600 ? static_cast<float>(0.4 * std::sin(0.05 * n)) : 0.25f;
+  };
   const auto burst_to_zero = [](int64_t n) {
     return n < 600 ? static_cast<float>(0.4 * std::sin(0.05 * n)) : 0.0f;
   };
@@ -447,7 +451,8 @@ TEST_F(FilterTest, EveryFilterSleepsOnAStillInputHoldingItsRestValue) {
 
 TEST_F(FilterTest, ARunningInputWakesASettledFilter) {
   auto& low = AddFilter<ug_filter_1pole>({{one_pole::kPitch, "5"}});
-  DriveInput(*low.plug(0), [](int64_t n) { return n < 10 * kCell ? 0.5f : 0.1f * static_cast<float>(n % 7); },
+  DriveInput(*low.plug(0),
+             [](int64_t n) { return n < 10 * kCell ? 0.5f : 0.1f * static_cast<float>(n % 7); },
              ST_STATIC, {{10 * kCell, ST_RUN}});
   Start();
   Step();

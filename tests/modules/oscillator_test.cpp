@@ -142,8 +142,7 @@ TEST_F(OscillatorTest, StreamingPitchGivesTheSameFrequencyAsAStaticOne) {
 // set (-99.0 dB; bound 2.43e-05), each within 3 % of the largest single
 // image the design predicts (1.89e-06 and 3.7e-06).
 TEST_F(OscillatorTest, SawAt5kHzHasNoNonHarmonicComponentAboveTheDesignBound) {
-  Osc& smooth = AddOscillator(
-      {{Osc::kWaveform, "1"}, {Osc::kFreqScale, "1"}, {Osc::kPitch, "5"}});
+  Osc& smooth = AddOscillator({{Osc::kWaveform, "1"}, {Osc::kFreqScale, "1"}, {Osc::kPitch, "5"}});
   Osc& plain = AddOscillator({{Osc::kWaveform, "1"},
                               {Osc::kFreqScale, "1"},
                               {Osc::kPitch, "5"},
@@ -191,10 +190,11 @@ TEST_F(OscillatorTest, SawAt5kHzHasNoNonHarmonicComponentAboveTheDesignBound) {
     }
     const std::vector<double> spectrum = HannAmplitudeSpectrum(residual);
     const double worst = *std::max_element(spectrum.begin() + 1, spectrum.end());
-    std::printf("[ measure  ] %s saw at 5 kHz: largest non-harmonic %.3g (%.1f dB re fundamental), "
-                "largest single image %.3g, bound %.3g\n",
-                smoothed ? "smoothed" : "plain", worst, 20 * std::log10(worst / a[0]),
-                largest_image, bound);
+    std::printf(
+        "[ measure  ] %s saw at 5 kHz: largest non-harmonic %.3g (%.1f dB re fundamental), "
+        "largest single image %.3g, bound %.3g\n",
+        smoothed ? "smoothed" : "plain", worst, 20 * std::log10(worst / a[0]), largest_image,
+        bound);
     EXPECT_LT(worst, bound);
   }
 }
@@ -202,7 +202,8 @@ TEST_F(OscillatorTest, SawAt5kHzHasNoNonHarmonicComponentAboveTheDesignBound) {
 TEST(OscillatorTables, SetsFollowTheSqrt2RuleOfTheDesign) {
   const OscTableSet saw = BuildOscTableSet(OscWave::kSaw, true);
   std::vector<int> tops;
-  for (auto it = saw.tables.rbegin(); it != saw.tables.rend(); ++it) tops.push_back(it->top_harmonic);
+  for (auto it = saw.tables.rbegin(); it != saw.tables.rend(); ++it)
+    tops.push_back(it->top_harmonic);
   EXPECT_EQ(tops, std::vector<int>(std::begin(kSawTops), std::end(kSawTops)));
   const OscTableSet triangle = BuildOscTableSet(OscWave::kTriangle, false);
   tops.clear();
@@ -252,8 +253,8 @@ TEST_F(OscillatorTest, APitchWaveringAroundATableBoundaryKeepsItsTable) {
   Start();
   for (std::size_t c = 0; c < std::size(semitones); ++c) {
     Step();
-    EXPECT_EQ(osc.TopHarmonic(), expected_top[c]) << "step " << c << ", " << semitones[c]
-                                                  << " semitones from the boundary";
+    EXPECT_EQ(osc.TopHarmonic(), expected_top[c])
+        << "step " << c << ", " << semitones[c] << " semitones from the boundary";
   }
 }
 
@@ -264,9 +265,8 @@ TEST_F(OscillatorTest, APitchWaveringAroundATableBoundaryKeepsItsTable) {
 TEST_F(OscillatorTest, ANewTableFadesInOverTwentySamples) {
   constexpr uint32_t kChange = 5 * kCell + 40;
   Osc& osc = AddOscillator({{Osc::kWaveform, "1"}, {Osc::kFreqScale, "1"}});
-  DriveInput(
-      *osc.plug(Osc::kPitch), [](int64_t n) { return n < kChange ? 0.25f : 0.5f; }, ST_STATIC,
-      {{kChange, ST_STATIC}});
+  DriveInput(*osc.plug(Osc::kPitch), [](int64_t n) { return n < kChange ? 0.25f : 0.5f; },
+             ST_STATIC, {{kChange, ST_STATIC}});
   Start();
   const std::vector<float> out = Record(Out(osc), 8 * kCell);
   const auto before = static_cast<uint32_t>(std::floor(2500.0 * k2To32 / kRate + 0.5));
@@ -299,13 +299,12 @@ TEST_F(OscillatorTest, PulseWidthSetsTheDutyCycleAndIsLimitedToPlusMinus99Percen
     const char* volts;
     double w;  // after the limit
   };
-  const Width widths[] = {{"0", 0.0},     {"5", 0.5},      {"-5", -0.5},  {"9.9", 0.99},
-                          {"-9.9", -0.99}, {"10", 0.99},   {"-10", -0.99}, {"15", 0.99}};
+  const Width widths[] = {{"0", 0.0},      {"5", 0.5},   {"-5", -0.5},   {"9.9", 0.99},
+                          {"-9.9", -0.99}, {"10", 0.99}, {"-10", -0.99}, {"15", 0.99}};
   std::vector<UPlug*> outputs;
   for (const Width& width : widths) {
-    outputs.push_back(&Out(AddOscillator({{Osc::kWaveform, "4"},
-                                          {Osc::kPitch, VoltsFor(10.0)},
-                                          {Osc::kPulseWidth, width.volts}})));
+    outputs.push_back(&Out(AddOscillator(
+        {{Osc::kWaveform, "4"}, {Osc::kPitch, VoltsFor(10.0)}, {Osc::kPulseWidth, width.volts}})));
   }
   Start();
   const auto out = Record(outputs, 2 * 44100);
@@ -317,8 +316,8 @@ TEST_F(OscillatorTest, PulseWidthSetsTheDutyCycleAndIsLimitedToPlusMinus99Percen
     // threshold.
     const double delta = kPi * (1.0 - widths[i].w);
     const double threshold = 0.32 * (kPi - delta) / 2.0;
-    const auto high = std::count_if(out[i].begin(), out[i].end(),
-                                    [&](float s) { return s > threshold; });
+    const auto high =
+        std::count_if(out[i].begin(), out[i].end(), [&](float s) { return s > threshold; });
     // Two band-limited edges per cycle, each within a sample: 20 cycles.
     EXPECT_NEAR(static_cast<double>(high) / out[i].size(), (1.0 - widths[i].w) / 2.0, 1e-3);
     const double mean = std::accumulate(out[i].begin(), out[i].end(), 0.0) / out[i].size();
@@ -335,9 +334,8 @@ TEST_F(OscillatorTest, PulseWidthSetsTheDutyCycleAndIsLimitedToPlusMinus99Percen
 TEST_F(OscillatorTest, SyncWithoutCrossFadeRestartsTheCycleExactly) {
   constexpr uint32_t kReset = 1000;
   Osc& osc = AddOscillator({{Osc::kWaveform, "0"}, {Osc::kPitch, "5"}, {Osc::kSyncFade, "0"}});
-  DriveInput(
-      *osc.plug(Osc::kSync), [](int64_t n) { return n < kReset ? 0.0f : 0.5f; }, ST_STATIC,
-      {{kReset, ST_STATIC}});
+  DriveInput(*osc.plug(Osc::kSync), [](int64_t n) { return n < kReset ? 0.0f : 0.5f; }, ST_STATIC,
+             {{kReset, ST_STATIC}});
   Start();
   const std::vector<float> out = Record(Out(osc), 2048);
   const uint32_t increment = IncrementForWholeVolts(5);
@@ -353,9 +351,8 @@ TEST_F(OscillatorTest, SyncWithoutCrossFadeRestartsTheCycleExactly) {
 TEST_F(OscillatorTest, SyncWithCrossFadeBlendsTheOldAndNewCycleForFourSamples) {
   constexpr uint32_t kReset = 1000;  // position 104 of its cell
   Osc& osc = AddOscillator({{Osc::kWaveform, "0"}, {Osc::kPitch, "5"}});
-  DriveInput(
-      *osc.plug(Osc::kSync), [](int64_t n) { return n < kReset ? 0.0f : 0.5f; }, ST_STATIC,
-      {{kReset, ST_STATIC}});
+  DriveInput(*osc.plug(Osc::kSync), [](int64_t n) { return n < kReset ? 0.0f : 0.5f; }, ST_STATIC,
+             {{kReset, ST_STATIC}});
   Start();
   const std::vector<float> out = Record(Out(osc), 2048);
   const uint32_t increment = IncrementForWholeVolts(5);
@@ -375,9 +372,8 @@ TEST_F(OscillatorTest, AStreamingSyncResetsBetweenSamplesAtEachRisingCrossing) {
   // Crossings from -0.25 to 0.75: the reset lies 0.75 of a sample back.
   constexpr uint32_t kFirst = 700, kFall = 1500, kSecond = 2300;
   Osc& osc = AddOscillator({{Osc::kWaveform, "0"}, {Osc::kPitch, "5"}, {Osc::kSyncFade, "0"}});
-  DriveInput(*osc.plug(Osc::kSync), [](int64_t n) {
-    return (n >= kFirst && n < kFall) || n >= kSecond ? 0.75f : -0.25f;
-  });
+  DriveInput(*osc.plug(Osc::kSync),
+             [](int64_t n) { return (n >= kFirst && n < kFall) || n >= kSecond ? 0.75f : -0.25f; });
   Start();
   const std::vector<float> out = Record(Out(osc), 3000);
   const uint32_t increment = IncrementForWholeVolts(5);
@@ -415,7 +411,8 @@ TEST_F(OscillatorTest, PhaseModulationShiftsThePhaseIncludingAHalfCycleThatOverf
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     for (uint32_t n = 0; n < out[i].size(); ++n) {
       const double expected =
-          0.5 * std::sin(2.0 * kPi * (n * static_cast<double>(increment) / k2To32 - cases[i].cycles));
+          0.5 *
+          std::sin(2.0 * kPi * (n * static_cast<double>(increment) / k2To32 - cases[i].cycles));
       ASSERT_NEAR(out[i][n], expected, 1e-5) << cases[i].pm << " V, sample " << n;
     }
   }
@@ -477,7 +474,8 @@ TEST_F(OscillatorTest, NoiseStateBelongsToOneEngine) {
   alone.plug(Osc::kWaveform)->SetValueFromText("5");
   other.Start(&other_top);
   other.Process(kCell);
-  EXPECT_EQ(alone.plug(Osc::kAudioOut)->Data()[0], static_cast<float>(1.0 + 0x6EF35F / 8388608.0 - 1.5));
+  EXPECT_EQ(alone.plug(Osc::kAudioOut)->Data()[0],
+            static_cast<float>(1.0 + 0x6EF35F / 8388608.0 - 1.5));
   other.Stop();
 }
 
