@@ -19,6 +19,11 @@ void LadderCoefficients(double hz, double rate, double& k, double& scale) {
   scale = std::exp((1.0 - p) * 1.386249);
 }
 
+// A resonance that is not a number gives no feedback.
+inline float Feedback(float resonance, float scale) {
+  return std::isfinite(resonance) ? resonance * scale : 0.0f;
+}
+
 }  // namespace
 
 // Every 4 engine blocks: the check compares a whole output block.
@@ -79,7 +84,7 @@ void ug_filter_biquad::UpdateCoefficients() {
   const Coefficients c = CoefficientsFor(ValueAt(pitch_));
   p_ = c.p;
   k_ = c.k;
-  r_ = ValueAt(resonance_) * c.scale;
+  r_ = Feedback(ValueAt(resonance_), c.scale);
 }
 
 bool ug_filter_biquad::ControlsStream() const {
@@ -103,7 +108,7 @@ void ug_filter_biquad::Run(int32_t position, int32_t count) {
       const Coefficients c = CoefficientsFor(pitch_[i]);
       p = c.p;
       k = c.k;
-      r = resonance_[i] * c.scale;
+      r = Feedback(resonance_[i], c.scale);
     }
     const float x = in[i] - r * y4;
     y1 = p * (x + x_old) - k * y1;

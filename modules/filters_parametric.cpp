@@ -27,7 +27,9 @@ ug_filter_eq_parametric::Coefficients ug_filter_eq_parametric::CoefficientsFor(
   const double sine = std::sin(omega);
   const double cosine = std::cos(omega);
   const double octaves = std::isnan(resonance) ? 0.0 : std::max(0.0, resonance * 10.0);
-  const double gain = std::pow(10.0, std::isnan(boost_cut) ? 0.0 : boost_cut * 100.0 * 0.025);
+  // Within the plug's range, -10 to 10 V (-100 to +100 dB at the centre).
+  const double decibels = std::isnan(boost_cut) ? 0.0 : std::clamp(boost_cut, -1.0f, 1.0f) * 100.0;
+  const double gain = std::pow(10.0, decibels * 0.025);
   // sinh grows fast: wide bands near Nyquist are capped (sinh 30 ~ 5e12).
   const double alpha =
       sine * std::sinh(std::min(std::log(2.0) / 2.0 * octaves * omega / sine, 30.0));

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 #include <numeric>
 #include <string>
@@ -504,6 +505,39 @@ TEST_F(OscillatorTest, PinkNoiseHasEqualPowerPerOctave) {
   // Statistical spread of each band over 256 segments: under 0.2 dB.
   for (std::size_t b = 0; b < bands_db.size(); ++b) {
     EXPECT_NEAR(bands_db[b], mean, 0.6) << "octave from " << 100 * (1 << b) << " Hz";
+  }
+}
+
+// Inputs that are not numbers, or far out of range, stay inside the tables
+// (the sanitizer build checks every index and conversion) and give silence
+// or bounded output, never a crash.
+TEST_F(OscillatorTest, HostileInputsStayInsideTheTables) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float hostile[] = {nan, inf, -inf, 1e30f, -1e30f, 7e4f, -7e4f, 0.5f};
+  const auto pick = [&](int64_t n, int salt) {
+    return hostile[(n * 7 + salt) % std::size(hostile)];
+  };
+  std::vector<UPlug*> outputs;
+  for (int waveform = 0; waveform <= 6; ++waveform) {
+    for (const char* scale : {"0", "1"}) {
+      Osc& osc =
+          AddOscillator({{Osc::kWaveform, std::to_string(waveform)}, {Osc::kFreqScale, scale}});
+      DriveInput(*osc.plug(Osc::kPitch), [&](int64_t n) { return pick(n / 3, 0); });
+      DriveInput(*osc.plug(Osc::kPulseWidth), [&](int64_t n) { return pick(n, 1); });
+      DriveInput(*osc.plug(Osc::kSync), [&](int64_t n) { return pick(n / 5, 2); });
+      DriveInput(*osc.plug(Osc::kPhaseMod), [&](int64_t n) { return pick(n, 3); });
+      DriveInput(*osc.plug(Osc::kPmDepth), [&](int64_t n) { return pick(n / 2, 4); });
+      outputs.push_back(&Out(osc));
+    }
+  }
+  Start();
+  const auto out = Record(outputs, 16 * kCell);
+  for (const auto& samples : out) {
+    for (const float sample : samples) {
+      ASSERT_TRUE(std::isfinite(sample));
+      ASSERT_LE(std::fabs(sample), 1.5f);  // the pulse reaches about 1.0
+    }
   }
 }
 
