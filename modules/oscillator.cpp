@@ -105,10 +105,13 @@ void ug_oscillator2::ApplyPmChange(uint32_t offset) {
   pm_offset_ = offset;
 }
 
-void ug_oscillator2::UpdatePulseOffset(float width) {
+uint32_t ug_oscillator2::PulseOffsetFor(float width) {
+  // w limited to +-0.99; 0 gives a square.
   const float w = std::isnan(width) ? 0.0f : std::clamp(width, -0.99f, 0.99f);
-  pulse_offset_ = SaturatingCast<uint32_t>((1.0 - w) * 2147483648.0);
+  return SaturatingCast<uint32_t>((1.0 - w) * 2147483648.0);
 }
+
+void ug_oscillator2::UpdatePulseOffset(float width) { pulse_offset_ = PulseOffsetFor(width); }
 
 void ug_oscillator2::UpdateIncrement(float pitch) {
   increment_ = IncrementFor(*tables_, pitch, freq_scale_ == 1);
@@ -243,11 +246,7 @@ void ug_oscillator2::RenderFast(int32_t from, int32_t to) {
       phase += offset - next;
       offset = next;
     }
-    if constexpr (kPwRuns) {
-      const float w = pulse_width_[k];
-      pulse = SaturatingCast<uint32_t>(
-          (1.0 - (std::isnan(w) ? 0.0f : std::clamp(w, -0.99f, 0.99f))) * 2147483648.0);
-    }
+    if constexpr (kPwRuns) pulse = PulseOffsetFor(pulse_width_[k]);
     out[k] = ShapeValue<kShape>(table, phase, pulse);
     phase += increment;
   }

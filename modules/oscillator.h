@@ -91,6 +91,8 @@ class ug_oscillator2 : public ug_base {
   // hysteresis range and a running cross-fade (a new table set).
   void ChooseTable(uint32_t increment, bool force = false);
   void UpdateIncrement(float pitch);
+  // The pulse's second saw lags by d = (1 - w) x 2^31.
+  static uint32_t PulseOffsetFor(float width);
   void UpdatePulseOffset(float width);
   // The phase-modulation offset (wrapped to 32 bits) for PM x depth.
   static uint32_t PmOffset(float phase_mod, float depth);
