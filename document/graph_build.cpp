@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "document/connection.h"
 #include "document/container.h"
@@ -9,7 +10,9 @@
 #include "document/plug.h"
 #include "document/plug_kinds.h"
 #include "engine/audio_master.h"
+#include "engine/ug_notesource.h"
 #include "modules/module_info.h"
+#include "platform/text.h"
 
 namespace ov {
 
@@ -36,6 +39,15 @@ bool ConnectedToLiveModule(const CPlug2& plug) {
     const CPlug2* other = line->OtherEnd(&plug);
     return other != nullptr && other->owner() != nullptr && !other->owner()->IsExcluded();
   });
+}
+
+// The container's "Polyphony" setting, 1 to 200 voices; the list's own
+// default when the document has none.
+void ApplyPolyphony(const CContainer& container, ug_container& generator) {
+  const CPlug2* plug = container.FindPlug("Polyphony");
+  if (plug == nullptr) return;
+  const std::optional<long long> voices = ParseInteger(plug->value_text());
+  if (voices) generator.SetPolyphony(static_cast<int16_t>(std::clamp<long long>(*voices, 1, 200)));
 }
 
 bool HoldsLive(const CContainer& container, int32_t module_flag) {
@@ -87,6 +99,26 @@ void GraphBuild::Build(CContainer& root) {
   BuildGraph(root);
   CollapseContainerPlugs();
   SortAll();
+  SetUpVoices();
+}
+
+void GraphBuild::SetUpVoices() {
+  std::vector<ug_container*> containers;
+  for (ug_base* generator : CollectGenerators()) {
+    if (auto* container = dynamic_cast<ug_container*>(generator)) containers.push_back(container);
+  }
+  for (ug_container* container : containers) container->SetUpPolyphony();
+  for (ug_container* container : containers) container->CreateVoices();
+  const std::vector<ug_base*> all = CollectGenerators();
+  for (ug_base* generator : all) generator->SetSortOrder(-1);
+  SortAll();
+  for (ug_base* generator : all) {
+    const auto* source = dynamic_cast<ug_notesource*>(generator);
+    if (source == nullptr || !source->IsModel()) continue;
+    for (ug_base* copy = generator->NextClone(); copy != nullptr; copy = copy->NextClone()) {
+      copy->SetSortOrder(generator->SortOrder() - 1);
+    }
+  }
 }
 
 void GraphBuild::BuildGraph(CContainer& root) {
@@ -97,6 +129,7 @@ void GraphBuild::BuildGraph(CContainer& root) {
     throw std::invalid_argument("the root container has no container generator");
   }
   patch_contexts_[root_.get()] = root_.get();
+  ApplyPolyphony(root, *root_);
 
   // Iterative, so nesting depth is limited by memory, not the stack.
   std::vector<Frame> stack;
@@ -127,6 +160,7 @@ void GraphBuild::BuildGraph(CContainer& root) {
       frame.holder->AddChild(std::unique_ptr<ug_base>(made_inner));
       patch_contexts_[made_inner] = frame.context;
       if (inner_generator == nullptr) throw std::invalid_argument("a container without a container generator");
+      ApplyPolyphony(*inner, *inner_generator);
       const bool flattened = !HoldsLive(*inner, kModuleKeepsContainer);
       stack.push_back({inner, flattened ? frame.holder : inner_generator, frame.context});
       descended = true;

@@ -57,6 +57,10 @@ class GraphBuild {
   void CollapseContainerPlugs();
   // Gives every generator its run order (higher runs earlier).
   void SortAll();
+  // Voices of every container that holds a note source, then the run order
+  // again with the adders and voice copies this made; each note source's
+  // copies run just after their model.
+  void SetUpVoices();
   ~GraphBuild();
   GraphBuild(const GraphBuild&) = delete;
   GraphBuild& operator=(const GraphBuild&) = delete;

@@ -8,6 +8,9 @@
 
 namespace ov {
 
+class HostInputPort;
+class HostOutputPort;
+
 class EngineHost {
  public:
   virtual ~EngineHost() = default;
@@ -23,6 +26,16 @@ class EngineHost {
   // Editor thread only, while audio is stopped (engine build and start): a
   // message for the user. The audio thread never calls this.
   virtual void PostUserMessage(std::string_view text) = 0;
+
+  // Editor thread, audio stopped (engine open and close): the generators that
+  // carry the host's audio and MIDI register here; null unregisters. An
+  // application without a plug-in around it ignores them.
+  virtual void SetHostInputPort(HostInputPort*) {}
+  virtual void SetHostOutputPort(HostOutputPort*) {}
+  // Audio thread: true unless a block since the last resume came through the
+  // accumulating process call, so outputs must be added to the host's
+  // buffers rather than written over them.
+  virtual bool HostReplaces() const { return true; }
 };
 
 }  // namespace ov

@@ -35,6 +35,14 @@ void ug_base::VisitTree(const std::function<void(ug_base&)>& visit) {
 
 void ug_base::ListPlugs(std::vector<InterfaceObject>&) {}
 
+bool ug_base::HasVoiceDependentInput() const {
+  constexpr int32_t kBoth = kPlugFlagVoiceReached | kPlugFlagNonLinear;
+  for (const auto& plug : plugs_) {
+    if (plug->IsInput() && (plug->Flags() & kBoth) == kBoth) return true;
+  }
+  return false;
+}
+
 void ug_base::CreatePlugs() {
   std::vector<InterfaceObject> descriptors;
   ListPlugs(descriptors);

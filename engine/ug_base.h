@@ -111,6 +111,9 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   virtual bool CanSleep() const;
   // Generators owned by this one (containers).
   virtual std::span<const std::unique_ptr<ug_base>> Children() const { return {}; }
+  // True when an input reached from a note source is not linear, so the
+  // generator's result differs from voice to voice. Editor thread.
+  virtual bool HasVoiceDependentInput() const;
 
   // --- Placement. Editor thread.
 
@@ -164,6 +167,9 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   uint32_t Flags() const { return flags_; }
   void SetFlags(uint32_t flags) { flags_ = flags; }
   ug_base* NextClone() const { return next_clone_; }
+  // The voice (or drum voice group) the generator belongs to; -1 until set.
+  int32_t VoiceGroup() const { return voice_group_; }
+  void SetVoiceGroup(int32_t group) { voice_group_ = group; }
   int32_t StaticCountdown() const { return static_countdown_; }
 
  protected:
@@ -213,6 +219,7 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   ug_container* container_ = nullptr;
   ProcessFunction process_function_;
   ug_base* next_clone_ = nullptr;
+  int32_t voice_group_ = -1;
   ProcessFunction saved_process_function_;
   int32_t static_countdown_ = 0;
   int32_t audio_inputs_ = 0;

@@ -36,7 +36,9 @@ std::unique_ptr<ug_base> ug_container::CreateInstance() const {
 ug_base& ug_container::AddChild(std::unique_ptr<ug_base> child) {
   child->container_ = this;
   child->SetMaster(Master());
-  return *children_.emplace_back(std::move(child));
+  ug_base& added = *children_.emplace_back(std::move(child));
+  AddToModelVoice(added);
+  return added;
 }
 
 ug_io_mod& ug_container::IoModule() {

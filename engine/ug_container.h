@@ -7,9 +7,11 @@
 
 #include <memory>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/ug_base.h"
+#include "engine/voice_list.h"
 
 namespace ov {
 
@@ -23,7 +25,8 @@ class ug_io_mod : public ug_base {
   UPlug* AddConstantSource(int32_t datatype);
 };
 
-class ug_container : public ug_base {
+// Also the voice list of the container: every child joins the model voice.
+class ug_container : public ug_base, public VoiceList {
  public:
   ug_container() = default;
   // Children are destroyed iteratively, so nesting depth is not limited by
@@ -33,7 +36,8 @@ class ug_container : public ug_base {
   std::unique_ptr<ug_base> CreateInstance() const override;
   std::span<const std::unique_ptr<ug_base>> Children() const override { return children_; }
 
-  // Takes ownership; the child joins this container's engine.
+  // Takes ownership; the child joins this container's engine and its model
+  // voice (raising VoiceConflict for a second note source).
   ug_base& AddChild(std::unique_ptr<ug_base> child);
   // AddChild, then all the child's plugs and their buffers.
   template <typename T>
@@ -55,7 +59,22 @@ class ug_container : public ug_base {
   // Made on first use.
   ug_io_mod& IoModule();
 
+  // Polyphony, once the graph is connected and sorted: marks what depends on
+  // the model voice's note source, makes the differing generators per voice,
+  // sums voices where they meet shared inputs and watches each voice for
+  // silence; a drum trigger instead gives each drum a voice of its own.
+  void SetUpPolyphony();
+  // Then fills voices 1 .. polyphony - 1 with copies of the per-voice
+  // generators, connected as their models are.
+  void CreateVoices();
+
  private:
+  void InsertVoiceAdder(UPlug& output, connector& link);
+  void SetUpVoiceGroups(ug_notesource& source);
+  void ConnectClone(const ug_base& original, ug_base& clone,
+                    const std::unordered_map<const ug_base*, ug_base*>& clones);
+  void AdoptClone(std::unique_ptr<ug_base> clone) { children_.push_back(std::move(clone)); }
+
   void Link(UPlug& source, UPlug& destination);
   void InsertAdder(UPlug& source, UPlug& destination);
 

@@ -56,6 +56,14 @@ struct ug_event {
   ug_event* next = nullptr;
 };
 
+// Events whose middle parameter is a number carry it in the pointer.
+inline void* EventValue(int32_t value) {
+  return reinterpret_cast<void*>(static_cast<intptr_t>(value));
+}
+inline int32_t EventValue(const void* parm2) {
+  return static_cast<int32_t>(reinterpret_cast<intptr_t>(parm2));
+}
+
 // True when sample time a comes before b, across the 32-bit wrap.
 constexpr bool TimeBefore(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) < 0; }
 

@@ -4,15 +4,19 @@
 
 namespace ov {
 
-vst2::VstEvents* HostMidiOut::Collect(const MidiRing& ring, int32_t& read_index,
+vst2::VstEvents* HostMidiOut::Collect(const MidiRing& ring, uint32_t& read_count,
                                       uint32_t block_start, int32_t frames) {
   int32_t count = 0;
-  const int32_t write_index = ring.write_index.load(std::memory_order_acquire);
-  while (read_index != write_index && count < MidiRing::kSize) {
-    const MidiRing::Entry& entry = ring.entries[static_cast<std::size_t>(read_index)];
+  const uint32_t written = ring.written.load(std::memory_order_acquire);
+  if (written - read_count > static_cast<uint32_t>(MidiRing::kSize)) {
+    lost_ += written - read_count - MidiRing::kSize;
+    read_count = written - MidiRing::kSize;
+  }
+  while (read_count != written && count < MidiRing::kSize) {
+    const MidiRing::Entry& entry = ring.At(read_count);
     const int32_t offset = static_cast<int32_t>(entry.time - block_start);
     if (offset >= frames) break;  // belongs to a later block
-    read_index = (read_index + 1) % MidiRing::kSize;
+    ++read_count;
 
     const uint8_t status = entry.word & 0xFF;
     // Program change and channel pressure carry one data byte; the unused

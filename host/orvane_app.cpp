@@ -7,7 +7,8 @@
 #include "document/document.h"
 #include "document/graph_build.h"
 #include "engine/audio_master.h"
-#include "host/audio_effectx.h"
+#include "engine/voice_list.h"
+#include "host/ov_vst.h"
 #include "host/embedded_files.h"
 
 namespace ov {
@@ -48,6 +49,8 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
         graph_ = build.TakeRoot();
       } catch (const OvException& error) {
         failure = build.FailureMessage(error);
+      } catch (const VoiceConflict& error) {
+        failure = error.what();
       } catch (const std::exception& error) {
         failure = std::string("The engine could not be built: ") + error.what();
       }
@@ -78,5 +81,11 @@ void COrvaneAppBase::PostUserMessage(std::string_view text) {
 const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {
   return plugin_.getTimeInfo(filter);
 }
+
+void COrvaneAppVST::SetHostInputPort(HostInputPort* port) { plugin_.SetHostInputPort(port); }
+
+void COrvaneAppVST::SetHostOutputPort(HostOutputPort* port) { plugin_.SetHostOutputPort(port); }
+
+bool COrvaneAppVST::HostReplaces() const { return plugin_.IsReplacing(); }
 
 }  // namespace ov

@@ -17,7 +17,7 @@ namespace ov {
 
 class OvAudioMaster;
 class ug_container;
-class AudioEffectX;
+class OvVst;
 
 class COrvaneAppBase : public EngineHost {
  public:
@@ -63,14 +63,18 @@ class COrvaneAppBase : public EngineHost {
   std::atomic<uint32_t> next_target_id_{1};
 };
 
-// The application inside the plug-in: time information comes from the host.
+// The application inside the plug-in: time information comes from the host,
+// and the engine's host ports register with the plug-in object.
 class COrvaneAppVST : public COrvaneAppBase {
  public:
-  explicit COrvaneAppVST(AudioEffectX& plugin) : plugin_(plugin) {}
+  explicit COrvaneAppVST(OvVst& plugin) : plugin_(plugin) {}
   const vst2::VstTimeInfo* HostTimeInfo(int32_t filter) override;
+  void SetHostInputPort(HostInputPort* port) override;
+  void SetHostOutputPort(HostOutputPort* port) override;
+  bool HostReplaces() const override;
 
  private:
-  AudioEffectX& plugin_;
+  OvVst& plugin_;
 };
 
 }  // namespace ov

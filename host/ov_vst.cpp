@@ -4,8 +4,12 @@
 #include <cstddef>
 #include <cstring>
 
+#include "document/container.h"
+#include "document/document.h"
 #include "engine/audio_master.h"
+#include "host/host_wiring.h"
 #include "platform/clock.h"
+#include "platform/float_mode.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -48,6 +52,11 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   const int32_t programs =
       facts.has_program_selection ? std::clamp(facts.program_count, 1, kPatchCount) : 1;
   setNumPrograms(programs);
+
+  if (COrvaneDocBase* document = app_.Document()) {
+    CContainer* main = document->FindMainContainer();
+    if (main != nullptr && document->root() != nullptr) WireHostModules(*document->root(), *main);
+  }
 
   setNumParams(0);
   setNumInputs(static_cast<int32_t>(facts.audio_inputs.size()));
@@ -100,7 +109,7 @@ void OvVst::setSampleRate(float rate) {
 
 void OvVst::SetHostOutputPort(HostOutputPort* port) {
   output_port_ = port;
-  midi_out_read_index_ = port ? port->MidiOut().write_index.load() : 0;
+  midi_out_read_count_ = port ? port->MidiOut().written.load() : 0;
 }
 
 int32_t OvVst::processEvents(vst2::VstEvents* events) {
@@ -110,29 +119,29 @@ int32_t OvVst::processEvents(vst2::VstEvents* events) {
 
 void OvVst::process(float** inputs, float** outputs, int32_t frames) {
   replacing_ = false;
-  processing_.store(true);
-  if (active_.load()) Render(inputs, outputs, frames);
-  processing_.store(false);
+  processReplacing(inputs, outputs, frames);
 }
 
 void OvVst::processReplacing(float** inputs, float** outputs, int32_t frames) {
   processing_.store(true);
-  if (active_.load()) Render(inputs, outputs, frames);
+  if (active_.load()) {
+    ScopedFlushDenormals flush;
+    Render(inputs, outputs, frames);
+  }
   processing_.store(false);
 }
 
 void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (frames <= 0) return;
-  if (output_port_ != nullptr) {
-    output_port_->SetHostOutputs(outputs);
-  } else if (replacing_ && outputs != nullptr) {
-    // Nothing in the engine writes the host's outputs: a replacing call must
-    // still leave silence rather than whatever the buffers held.
+  if (replacing_ && outputs != nullptr) {
+    // Channels that nothing in the engine writes must still read silence
+    // rather than whatever the host's buffers held.
     for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
       if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * static_cast<std::size_t>(frames));
     }
   }
-  if (input_port_ != nullptr) input_port_->SetHostInputs(inputs);
+  if (output_port_ != nullptr) output_port_->SetHostOutputs(outputs, cEffect.numOutputs);
+  if (input_port_ != nullptr) input_port_->SetHostInputs(inputs, cEffect.numInputs);
 
   if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events);
 
@@ -158,9 +167,9 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
 
 void OvVst::SendMidiToHost(int32_t frames) {
   const MidiRing& ring = output_port_->MidiOut();
-  if (midi_out_read_index_ == ring.write_index.load()) return;
+  if (midi_out_read_count_ == ring.written.load()) return;
   const uint32_t block_start = output_port_->SampleTime() - static_cast<uint32_t>(frames);
-  if (vst2::VstEvents* block = midi_out_.Collect(ring, midi_out_read_index_, block_start, frames)) {
+  if (vst2::VstEvents* block = midi_out_.Collect(ring, midi_out_read_count_, block_start, frames)) {
     sendVstEventsToHost(block);
   }
 }

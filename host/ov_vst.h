@@ -13,7 +13,7 @@
 #include <cstdint>
 
 #include "host/audio_effectx.h"
-#include "host/host_ports.h"
+#include "engine/host_ports.h"
 #include "host/midi_out.h"
 #include "host/orvane_app.h"
 
@@ -71,7 +71,7 @@ class OvVst : public AudioEffectX {
   std::atomic<bool> processing_{false};
   bool replacing_ = true;
   HostMidiOut midi_out_;
-  int32_t midi_out_read_index_ = 0;
+  uint32_t midi_out_read_count_ = 0;  // entries of the output ring read
 };
 
 // Creates the plug-in for a host, or answers null when the host gives no

@@ -7,9 +7,13 @@
 
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
+#include "engine/voice_monitor.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/descriptors/static_tables.h"
+#include "modules/drum_trigger.h"
 #include "modules/filters.h"
+#include "modules/host_io.h"
+#include "modules/midi_to_cv.h"
 #include "modules/module_registry.h"
 #include "modules/oscillator.h"
 #include "modules/ug_unavailable.h"
@@ -79,12 +83,12 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Text Entry", 6, 0x180, &kTextEntryPlugs, "Ctl_Text"},
     {"List Entry", 7, 0x180, &kComboboxPlugs, "Ctl_Combo"},
     {"MIDI Player", 8, 0x100, &kMidiPlayerPlugs},
-    {"Midi to CV", 9, 0x160, &kMidiToCvPlugs},
+    {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
     {"Level Adj", 11, 0x100, &kMultiplierPlugs},
     {"SV Filter", 12, 0x100, nullptr, "", 0, 0, &Make<ug_filter_sv>},
     {"VCA", 13, 0x100, &kVcaPlugs},
-    {"Drum Trigger", 14, 0x160, &kDrumTriggerPlugs},
+    {"Drum Trigger", 14, 0x160, nullptr, "", 0, 0, &Make<ug_drum_trigger>},
     {"Patch Select", 15, 0x100, &kPatchSelPlugs, "Ctl_PatchSel"},
     {"MIDI In", 16, 0x100, &kMidiInPlugs},
     {"Delay", 17, 0x100, &kDelayPlugs},
@@ -102,7 +106,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Audio In", 29, 0x108, &kWaveInPlugs},
     {"MIDI Out", 30, 0x100, &kMidiOutPlugs},
     {"Controllers", 31, 0x100, &kMidiControllersPlugs},
-    {"VoiceMonitor", 32, 0x108, &kAdderPlugs},
+    {"VoiceMonitor", 32, 0x108, nullptr, "", 0, 0, &Make<ug_voice_monitor>},
     {"Button", 33, 0x188, kUnknownPlugs, "Ctl_PushButton"},
     {"Z-Filter obsolete", 34, 0x100, &kSwitchPlugs},
     {"Panel Group", 35, 0x080, nullptr, "CPanelBox2"},
@@ -200,11 +204,11 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
     {"OS Command", 110, 0x100, &kSystemCommandPlugs},
     {"1 KHz Tone", 80, 0x100, &kTestTonePlugs},
-    {"Voice Combiner", 118, 0x100, &kAdderPlugs},
+    {"Voice Combiner", 118, 0x100, nullptr, "", 0, 0, &Make<ug_voice_combiner>},
     {"Volt Meter", 100, 0x180, &kVoltMeterPlugs, "Ctl_VoltMeter"},
     {"Voltage To List", 99, 0x100, &kVoltageToEnumPlugs},
-    {"VST Input", 94, 0x8, &kVstInPlugs, "", 494},
-    {"VST Output", 95, 0x8, &kVstOutPlugs, "", 495},
+    {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
+    {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
     {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
     {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
     {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},

@@ -19,6 +19,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/message_sink.h"
 #include "tests/host/fake_host.h"
+#include "tests/host/plugin_test_support.h"
 #include "tools/project_commands.h"
 
 namespace ov {
@@ -27,11 +28,10 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing::TempFolder;
-
-std::string BuildDir() {
-  const char* dir = std::getenv("OV_BUILD_DIR");
-  return dir ? dir : ".";
-}
+using testing::BuildDir;
+using testing::LoadedPlugin;
+using testing::OpenPlugin;
+using testing::RunProgram;
 
 std::string GenericLibrary() { return BuildDir() + "/orvane-vst.so"; }
 
@@ -55,41 +55,11 @@ void WriteText(const std::string& path, const std::string& text) {
   WriteBytes(path, {reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
 
-intptr_t ModernHost(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-  return opcode == vst2::audioMasterVersion ? 2400 : 0;
-}
-
-// The plug-in a host gets from the library at `path`, or null.
-struct LoadedPlugin {
-  DynamicLibrary library;
-  vst2::AEffect* effect = nullptr;
-  ~LoadedPlugin() {
-    if (effect) effect->dispatcher(effect, vst2::effClose, 0, 0, nullptr, 0);
-  }
-};
-
-void OpenPlugin(const std::string& path, LoadedPlugin* plugin) {
-  std::string error;
-  plugin->library = DynamicLibrary::Open(path, &error);
-  ASSERT_TRUE(plugin->library.IsOpen()) << error;
-  auto* entry = reinterpret_cast<vst2::EntryProc>(plugin->library.Symbol("main"));
-  ASSERT_NE(entry, nullptr);
-  plugin->effect = entry(&ModernHost);
-}
 
 std::string EffectName(vst2::AEffect* effect) {
   char name[64] = {};
   effect->dispatcher(effect, vst2::effGetEffectName, 0, 0, name, 0);
   return name;
-}
-
-int RunProgram(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  char buffer[4096];
-  output->clear();
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) *output += buffer;
-  const int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 constexpr const char* kShapedProject = R"({

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "host/host_ports.h"
+#include "engine/host_ports.h"
 #include "host/ov_vst.h"
 #include "platform/message_sink.h"
 
@@ -94,7 +94,7 @@ inline ProjectFacts SynthFacts() {
 // Stands in for the engine module that feeds host MIDI into the graph.
 class FakeInputPort final : public HostInputPort {
  public:
-  void SetHostInputs(float* const*) override {}
+  void SetHostInputs(float* const*, int32_t) override {}
   uint32_t SampleTime() const override { return time; }
   void DeliverHostMidi(uint32_t stamp, uint32_t word) override {
     received.push_back({stamp, word});
@@ -106,7 +106,7 @@ class FakeInputPort final : public HostInputPort {
 // Stands in for the engine module that writes the host's outputs.
 class FakeOutputPort final : public HostOutputPort {
  public:
-  void SetHostOutputs(float* const*) override {}
+  void SetHostOutputs(float* const*, int32_t) override {}
   uint32_t SampleTime() const override { return time; }
   const MidiRing& MidiOut() const override { return ring; }
   uint32_t time = 0;

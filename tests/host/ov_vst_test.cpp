@@ -333,6 +333,26 @@ TEST_F(Running, MidiOutIsSentWithTheBlockItFallsIn) {
   EXPECT_EQ(host.sent_blocks[1][0].bytes[2], 0xFF);
 }
 
+TEST_F(Running, AnOverfullMidiRingLosesItsOldestEntriesOnly) {
+  FakeOutputPort output;
+  plugin.SetHostOutputPort(&output);
+  Dispatch(plugin, vst2::effMainsChanged, 0, 1);
+
+  // 450 notes in one block: the ring keeps the newest 400.
+  for (uint32_t i = 0; i < 450; ++i) output.ring.Write(i % 64, 0x7F0090 | (i % 128) << 8);
+  output.time = 64;
+  Render(64);
+
+  ASSERT_EQ(host.sent_blocks.size(), 1u);
+  ASSERT_EQ(host.sent_blocks[0].size(), 400u);
+  EXPECT_EQ(host.sent_blocks[0].front().bytes[1], 50);
+  EXPECT_EQ(host.sent_blocks[0].back().bytes[1], 449 % 128);
+  // Nothing is left over for the next block.
+  output.time = 128;
+  Render(64);
+  EXPECT_EQ(host.sent_blocks.size(), 1u);
+}
+
 TEST_F(Running, TimeInformationIsAskedOfTheHost) {
   host.time.tempo = 90.0;
   const vst2::VstTimeInfo* info = plugin.App().HostTimeInfo(vst2::kVstTempoValid);

@@ -11,7 +11,10 @@
 namespace ov {
 
 // Outgoing MIDI collected during a block, read by the plug-in after it.
-// The writer never checks for a full ring: the oldest entries are overwritten.
+// The writer never waits: when more than a ring's worth is written before
+// the reader comes, the oldest entries are overwritten. The reader keeps its
+// own count of entries read, so it can tell how many it lost and always
+// resumes at the oldest entry still held.
 struct MidiRing {
   static constexpr int32_t kSize = 400;
   struct Entry {
@@ -20,19 +23,21 @@ struct MidiRing {
     uint32_t word;  // status | data1 << 8 | data2 << 16
   };
   std::array<Entry, kSize> entries{};
-  std::atomic<int32_t> write_index{0};
+  std::atomic<uint32_t> written{0};  // entries ever written; wraps
 
   void Write(uint32_t time, uint32_t word) {
-    const int32_t w = write_index.load(std::memory_order_relaxed);
-    entries[static_cast<size_t>(w)] = {time, 0, word};
-    write_index.store((w + 1) % kSize, std::memory_order_release);
+    const uint32_t count = written.load(std::memory_order_relaxed);
+    entries[count % kSize] = {time, 0, word};
+    written.store(count + 1, std::memory_order_release);
   }
+  const Entry& At(uint32_t count) const { return entries[count % kSize]; }
 };
 
 class HostInputPort {
  public:
   virtual ~HostInputPort() = default;
-  virtual void SetHostInputs(float* const* inputs) = 0;
+  // `count` host channels; plugs beyond them read silence.
+  virtual void SetHostInputs(float* const* inputs, int32_t count) = 0;
   // Engine sample time at the start of the coming block.
   virtual uint32_t SampleTime() const = 0;
   // One host MIDI message, stamped on the engine's sample clock.
@@ -42,7 +47,8 @@ class HostInputPort {
 class HostOutputPort {
  public:
   virtual ~HostOutputPort() = default;
-  virtual void SetHostOutputs(float* const* outputs) = 0;
+  // `count` host channels; plugs beyond them are not written.
+  virtual void SetHostOutputs(float* const* outputs, int32_t count) = 0;
   // Engine sample time just after the block that was rendered.
   virtual uint32_t SampleTime() const = 0;
   virtual const MidiRing& MidiOut() const = 0;

@@ -1,0 +1,152 @@
+#include "modules/host_io.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "engine/audio_master.h"
+#include "modules/descriptors/plug_tables.h"
+
+namespace ov {
+namespace {
+
+// Anything that is not a finite number reaches the host as silence: one bad
+// value would otherwise poison the host's mix bus and everything after it.
+float Finite(float sample) {
+  constexpr uint32_t kExponent = 0x7F800000u;
+  return (std::bit_cast<uint32_t>(sample) & kExponent) == kExponent ? 0.0f : sample;
+}
+
+std::vector<UPlug*> AudioPlugs(const ug_base& generator) {
+  std::vector<UPlug*> audio;
+  for (int32_t i = 0; i < generator.PlugCount(); ++i) {
+    if (generator.plug(i)->IsAudio()) audio.push_back(generator.plug(i));
+  }
+  return audio;
+}
+
+}  // namespace
+
+ug_vst_in::ug_vst_in() { SetProcessFunction(&ug_vst_in::Copy); }
+
+std::unique_ptr<ug_base> ug_vst_in::CreateInstance() const { return std::make_unique<ug_vst_in>(); }
+
+void ug_vst_in::ListPlugs(std::vector<InterfaceObject>& descriptors) {
+  AppendPlugs(kVstInPlugs, descriptors);
+}
+
+void ug_vst_in::Open() {
+  audio_ = AudioPlugs(*this);
+  host_inputs_.assign(audio_.size(), nullptr);
+  Master()->Host().SetHostInputPort(this);
+  ug_base::Open();
+  for (UPlug* output : audio_) output->Transmit(Clock(), ST_RUN);
+  QueueRunFunction(Clock(), &ug_vst_in::Watchdog);
+}
+
+void ug_vst_in::Close() {
+  Master()->Host().SetHostInputPort(nullptr);
+  ug_base::Close();
+}
+
+void ug_vst_in::Watchdog(ug_base& generator) {
+  generator.Master()->SetHostProcessing(true);
+  const auto quarter_second = static_cast<uint32_t>(generator.Master()->SampleRate()) / 4;
+  generator.QueueRunFunction(generator.Clock() + quarter_second, &ug_vst_in::Watchdog);
+}
+
+void ug_vst_in::SetHostInputs(float* const* inputs, int32_t count) {
+  for (size_t i = 0; i < host_inputs_.size(); ++i) {
+    host_inputs_[i] = inputs != nullptr && static_cast<int32_t>(i) < count ? inputs[i] : nullptr;
+  }
+}
+
+void ug_vst_in::DeliverHostMidi(uint32_t time, uint32_t word) {
+  SendMidi(*plug(kMidiOutPlug), time, word);
+}
+
+void ug_vst_in::Copy(int32_t position, int32_t count) {
+  for (size_t i = 0; i < audio_.size(); ++i) {
+    float* block = audio_[i]->Data() + position;
+    if (host_inputs_[i] == nullptr) {
+      std::fill_n(block, count, 0.0f);
+      continue;
+    }
+    std::copy_n(host_inputs_[i], count, block);
+    host_inputs_[i] += count;
+  }
+}
+
+ug_vst_out::ug_vst_out() {
+  SetFlags(Flags() | UGF_STOPS_MARKING);
+  SetProcessFunction(&ug_vst_out::ChooseWriting);
+}
+
+std::unique_ptr<ug_base> ug_vst_out::CreateInstance() const { return std::make_unique<ug_vst_out>(); }
+
+void ug_vst_out::ListPlugs(std::vector<InterfaceObject>& descriptors) {
+  AppendPlugs(kVstOutPlugs, descriptors);
+}
+
+void ug_vst_out::Open() {
+  audio_ = AudioPlugs(*this);
+  host_outputs_.assign(audio_.size(), nullptr);
+  Master()->Host().SetHostOutputPort(this);
+  SetProcessFunction(&ug_vst_out::ChooseWriting);
+  ug_base::Open();
+}
+
+void ug_vst_out::Close() {
+  Master()->Host().SetHostOutputPort(nullptr);
+  ug_base::Close();
+}
+
+void ug_vst_out::HandleEvent(ug_event& event) {
+  if (event.kind == UET_MIDI) {
+    ring_.Write(event.time_stamp, static_cast<uint32_t>(event.parm1));
+    return;
+  }
+  ug_base::HandleEvent(event);
+}
+
+void ug_vst_out::SetHostOutputs(float* const* outputs, int32_t count) {
+  for (size_t i = 0; i < host_outputs_.size(); ++i) {
+    host_outputs_[i] = outputs != nullptr && static_cast<int32_t>(i) < count ? outputs[i] : nullptr;
+  }
+}
+
+void ug_vst_out::ChooseWriting(int32_t position, int32_t count) {
+  if (Master()->Host().HostReplaces()) {
+    SetProcessFunction(&ug_vst_out::Replace);
+    Replace(position, count);
+  } else {
+    SetProcessFunction(&ug_vst_out::Accumulate);
+    Accumulate(position, count);
+  }
+}
+
+void ug_vst_out::Replace(int32_t position, int32_t count) {
+  for (size_t i = 0; i < audio_.size(); ++i) {
+    float*& host = host_outputs_[i];
+    if (host == nullptr) continue;
+    const float* block = audio_[i]->Data();
+    if (block == nullptr) {
+      std::fill_n(host, count, 0.0f);
+    } else {
+      for (int32_t s = 0; s < count; ++s) host[s] = Finite(block[position + s]);
+    }
+    host += count;
+  }
+}
+
+void ug_vst_out::Accumulate(int32_t position, int32_t count) {
+  for (size_t i = 0; i < audio_.size(); ++i) {
+    float*& host = host_outputs_[i];
+    if (host == nullptr) continue;
+    if (const float* block = audio_[i]->Data()) {
+      for (int32_t s = 0; s < count; ++s) host[s] += Finite(block[position + s]);
+    }
+    host += count;
+  }
+}
+
+}  // namespace ov

@@ -1,0 +1,151 @@
+// The audio thread never touches the heap: with global operator new counted,
+// process calls of running projects (host MIDI in, MIDI-to-CV, audio through
+// the host ports) allocate nothing. Its own test program, because replacing
+// operator new affects everything linked with it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "document/container.h"
+#include "document/document.h"
+#include "document/project_text.h"
+#include "host/document_project.h"
+#include "host/ov_vst.h"
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void* Allocate(std::size_t size, std::size_t alignment) {
+  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+  if (size == 0) size = 1;
+  void* memory = alignment > alignof(std::max_align_t)
+                     ? std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment)
+                     : std::malloc(size);
+  return memory;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* memory = Allocate(size, 0)) return memory;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  if (void* memory = Allocate(size, static_cast<std::size_t>(alignment))) return memory;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return operator new(size, alignment);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size, 0);
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
+  std::free(memory);
+}
+
+namespace ov {
+namespace {
+
+// A host that answers without allocating.
+intptr_t QuietHost(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+  return opcode == vst2::audioMasterVersion ? 2400 : 0;
+}
+
+// An example project compiled in memory.
+class ExampleProject final : public ProjectSource {
+ public:
+  explicit ExampleProject(const std::string& name) {
+    std::ifstream file(std::string(OV_EXAMPLES_DIR) + "/" + name + ".json");
+    std::stringstream text;
+    text << file.rdbuf();
+    document_ = std::make_unique<COrvaneDocBase>(CompileDocument(Json::parse(text.str()), {}));
+  }
+  std::optional<ProjectFacts> Load(MessageSink&) override {
+    return FactsOf(*document_, *document_->FindMainContainer());
+  }
+  ProjectHoldings TakeHoldings() override {
+    ProjectHoldings holdings;
+    holdings.document = std::move(document_);
+    return holdings;
+  }
+
+ private:
+  std::unique_ptr<COrvaneDocBase> document_;
+};
+
+// `blocks` process calls with a note starting and ending in every other one;
+// answers the number of allocations made during them.
+long AllocationsWhileProcessing(const std::string& example, int32_t blocks, bool replacing) {
+  ExampleProject project(example);
+  OvVst plugin(&QuietHost, project);
+  EXPECT_FALSE(plugin.LoadFailed());
+  plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0,
+                                  256, nullptr, 48000.0f);
+  plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effMainsChanged, 0, 1, nullptr, 0);
+
+  constexpr int32_t kFrames = 256;
+  // Four host inputs and four outputs: more than any example has.
+  std::vector<std::vector<float>> buffers(8, std::vector<float>(kFrames, 0.25f));
+  std::vector<float*> pointers;
+  for (auto& buffer : buffers) pointers.push_back(buffer.data());
+  vst2::VstMidiEvent note{};
+  note.type = vst2::kVstMidiType;
+  note.byteSize = sizeof note;
+  struct {
+    int32_t numEvents = 1;
+    intptr_t reserved = 0;
+    vst2::VstEvent* events[1];
+  } block;
+  block.events[0] = reinterpret_cast<vst2::VstEvent*>(&note);
+
+  counting = true;
+  for (int32_t i = 0; i < blocks; ++i) {
+    note.deltaFrames = (i * 37) % kFrames;
+    note.midiData[0] = static_cast<char>(i % 2 == 0 ? 0x90 : 0x80);
+    note.midiData[1] = static_cast<char>(48 + i % 24);
+    note.midiData[2] = 100;
+    plugin.processEvents(reinterpret_cast<vst2::VstEvents*>(&block));
+    if (replacing) {
+      plugin.processReplacing(pointers.data(), pointers.data() + 4, kFrames);
+    } else {
+      plugin.process(pointers.data(), pointers.data() + 4, kFrames);
+    }
+  }
+  counting = false;
+  return allocations.exchange(0);
+}
+
+TEST(Realtime, ProcessCallsNeverAllocate) {
+  // The counter itself works.
+  counting = true;
+  int* volatile probe = new int(1);  // volatile: the pair may not be elided
+  counting = false;
+  delete probe;
+  EXPECT_EQ(allocations.exchange(0), 1);
+
+  for (const char* example : {"midi_cv_probe", "passthrough", "demo"}) {
+    EXPECT_EQ(AllocationsWhileProcessing(example, 400, true), 0) << example;
+    EXPECT_EQ(AllocationsWhileProcessing(example, 50, false), 0) << example;
+  }
+}
+
+}  // namespace
+}  // namespace ov

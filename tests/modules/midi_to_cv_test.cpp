@@ -1,0 +1,237 @@
+// MIDI-to-CV: notes become gate, pitch and velocity with the documented
+// voltages and timing, under every mono priority, the channel filter, the
+// sustain pedal and pitch bend.
+#include "modules/midi_to_cv.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/ug_container.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace ov::test {
+namespace {
+
+using Cv = ug_midi_to_cv;
+
+uint32_t NoteOn(int key, int velocity, int channel = 0) {
+  return static_cast<uint32_t>(0x90 | channel) | static_cast<uint32_t>(key) << 8 |
+         static_cast<uint32_t>(velocity) << 16;
+}
+uint32_t NoteOff(int key, int channel = 0) {
+  return static_cast<uint32_t>(0x80 | channel) | static_cast<uint32_t>(key) << 8;
+}
+uint32_t Controller(int number, int value, int channel = 0) {
+  return static_cast<uint32_t>(0xB0 | channel) | static_cast<uint32_t>(number) << 8 |
+         static_cast<uint32_t>(value) << 16;
+}
+
+// A MIDI-to-CV alone in a container, fed by a MIDI source the test drives.
+struct CvRig {
+  static constexpr int32_t kCell = 128;
+
+  CvRig() {
+    master.SetEngineBlockSize(kCell);
+    top.SetMaster(&master);
+    cv = &Add(std::make_unique<Cv>(), 10);
+    midi = &Feed(*cv->plug(Cv::kMidiInPlug));
+  }
+  ~CvRig() { master.Stop(); }
+
+  template <typename T>
+  T& Add(std::unique_ptr<T> generator, int32_t sort_order) {
+    generator->SetSortOrder(sort_order);
+    return top.Add(std::move(generator));
+  }
+  Source& Feed(UPlug& input) {
+    Source& source = Add(std::make_unique<Source>(input.Datatype()), 30);
+    top.connect(source.plug(0), &input);
+    return source;
+  }
+  void Start() { master.Start(&top); }
+  void Set(int32_t plug, const char* text) { cv->plug(plug)->SetValueFromText(text); }
+  void Send(uint32_t time, uint32_t word) { midi->SendMidi(*midi->plug(0), time, word); }
+  // Runs whole cells, keeping every sample of the outputs.
+  void Render(int32_t samples) {
+    for (int32_t done = 0; done < samples; done += kCell) {
+      master.Process(kCell);
+      for (auto [plug, kept] : {std::pair{Cv::kPitch, &pitch}, {Cv::kGate, &gate},
+                                {Cv::kVelocity, &velocity}}) {
+        const float* data = cv->plug(plug)->Data();
+        kept->insert(kept->end(), data, data + kCell);
+      }
+    }
+  }
+
+  FakeEngineHost host;
+  OvAudioMaster master{host};
+  ug_container top;
+  Cv* cv = nullptr;
+  Source* midi = nullptr;
+  std::vector<float> pitch, gate, velocity;
+};
+
+class MidiToCvTest : public testing::Test, public CvRig {};
+
+TEST_F(MidiToCvTest, KeysAndVelocityBecomeVoltagesWithTheGateRisingThreeSamplesLater) {
+  Start();
+  Send(10, NoteOn(69, 127));
+  Send(300, NoteOn(81, 64));
+  Send(600, NoteOff(81));
+  Render(1024);
+  EXPECT_EQ(pitch[9], 0.0f);
+  EXPECT_EQ(pitch[10], 0.5f);  // 5 V
+  EXPECT_EQ(velocity[10], 1.0f);
+  EXPECT_EQ(gate[12], 0.0f);
+  EXPECT_EQ(gate[13], 1.0f);
+  EXPECT_FLOAT_EQ(pitch[300], 0.6f);  // an octave up: 6 V
+  EXPECT_FLOAT_EQ(velocity[300], 64.0f / 127.0f);
+  // The new note on the only voice drops the gate for three samples.
+  EXPECT_EQ(gate[300], 0.0f);
+  EXPECT_EQ(gate[302], 0.0f);
+  EXPECT_EQ(gate[303], 1.0f);
+  EXPECT_EQ(gate[599], 1.0f);
+  EXPECT_EQ(gate[600], 0.0f);
+  EXPECT_EQ(gate[1023], 0.0f);
+  EXPECT_FLOAT_EQ(pitch[1023], 0.6f);  // pitch holds after the release
+}
+
+TEST_F(MidiToCvTest, VelocityZeroIsANoteOffAndControllersReleaseEverything) {
+  Start();
+  Send(10, NoteOn(60, 100));
+  Send(200, NoteOn(60, 0));
+  Send(400, NoteOn(62, 100));
+  Send(600, Controller(123, 0));
+  Render(768);
+  EXPECT_EQ(gate[199], 1.0f);
+  EXPECT_EQ(gate[200], 0.0f);
+  EXPECT_EQ(gate[599], 1.0f);
+  EXPECT_EQ(gate[600], 0.0f);
+}
+
+TEST_F(MidiToCvTest, FullBendUpGlidesATenthUpOverASixtiethOfASecond) {
+  Set(Cv::kBendRange, "12");
+  Start();
+  Send(10, NoteOn(69, 100));
+  Send(100, 0x7F7FE0);  // bend fully up
+  Render(1024);
+  const float top = 0.5f + 12.0f * (8191.0f / 8192.0f) / 120.0f;
+  const int32_t glide = static_cast<int32_t>(44100.0f * 0.016666668f);  // 735 samples
+  EXPECT_EQ(pitch[99], 0.5f);
+  EXPECT_GT(pitch[100], 0.5f);
+  for (int32_t i = 101; i < 100 + glide; ++i) ASSERT_GE(pitch[i], pitch[i - 1]) << i;
+  EXPECT_LT(pitch[100 + glide / 2], top);
+  EXPECT_FLOAT_EQ(pitch[100 + glide], top);
+  EXPECT_EQ(pitch[1023], pitch[100 + glide]);
+}
+
+TEST_F(MidiToCvTest, MonoLowPriorityPlaysTheLowestKeyHeld) {
+  Set(Cv::kMonoMode, "1");
+  Set(Cv::kMonoNotePriority, "1");
+  Start();
+  Send(10, NoteOn(60, 100));
+  Send(100, NoteOn(64, 100));
+  Send(300, NoteOff(60));
+  Send(500, NoteOff(64));
+  Render(768);
+  EXPECT_FLOAT_EQ(pitch[299], Cv::KeyPitch(60));
+  EXPECT_FLOAT_EQ(pitch[300], Cv::KeyPitch(64));
+  EXPECT_EQ(gate[499], 1.0f);
+  EXPECT_EQ(gate[500], 0.0f);
+}
+
+TEST_F(MidiToCvTest, MonoHighPriorityFallsBackToALowerKeyHeld) {
+  Set(Cv::kMonoMode, "1");
+  Set(Cv::kMonoNotePriority, "2");
+  Start();
+  Send(10, NoteOn(64, 100));
+  Send(100, NoteOn(60, 100));
+  Send(300, NoteOff(64));
+  Render(512);
+  EXPECT_FLOAT_EQ(pitch[299], Cv::KeyPitch(64));
+  EXPECT_FLOAT_EQ(pitch[300], Cv::KeyPitch(60));
+  EXPECT_EQ(gate[511], 1.0f);
+}
+
+TEST_F(MidiToCvTest, MonoLastPriorityReturnsThroughTheKeysStillHeld) {
+  Set(Cv::kMonoMode, "1");
+  Start();  // priority Last is the default
+  Send(10, NoteOn(60, 100));
+  Send(50, NoteOn(64, 100));
+  Send(90, NoteOn(67, 100));
+  Send(200, NoteOff(67));
+  Send(400, NoteOff(64));
+  Send(600, NoteOff(60));
+  Render(768);
+  EXPECT_FLOAT_EQ(pitch[199], Cv::KeyPitch(67));
+  EXPECT_FLOAT_EQ(pitch[200], Cv::KeyPitch(64));
+  EXPECT_FLOAT_EQ(pitch[400], Cv::KeyPitch(60));
+  EXPECT_EQ(gate[599], 1.0f);
+  EXPECT_EQ(gate[600], 0.0f);
+}
+
+TEST_F(MidiToCvTest, MonoLegatoDropsTheGateOnlyWithRetrigger) {
+  for (const char* retrigger : {"0", "1"}) {
+    SCOPED_TRACE(retrigger);
+    CvRig rig;
+    rig.Set(Cv::kMonoMode, "1");
+    rig.Set(Cv::kRetrigger, retrigger);
+    rig.Start();
+    rig.Send(10, NoteOn(60, 100));
+    rig.Send(200, NoteOn(62, 100));
+    rig.Render(512);
+    const bool drops = retrigger[0] == '1';
+    EXPECT_EQ(rig.gate[200], drops ? 0.0f : 1.0f);
+    EXPECT_EQ(rig.gate[202], drops ? 0.0f : 1.0f);
+    EXPECT_EQ(rig.gate[203], 1.0f);
+    EXPECT_FLOAT_EQ(rig.pitch[200], Cv::KeyPitch(62));
+  }
+}
+
+TEST_F(MidiToCvTest, PortamentoGlidesLegatoNotesAndZeroJumps) {
+  Set(Cv::kMonoMode, "1");
+  Source& portamento = Feed(*cv->plug(Cv::kPortamentoTime));
+  Start();
+  std::fill_n(portamento.out, CvRig::kCell, 0.5f);  // 5 V: about 79 ms
+  Send(10, NoteOn(60, 100));
+  Send(100, NoteOn(72, 100));
+  Render(8192);
+  const double glide = Cv::GlideSamples(0.5f, 44100.0f);
+  EXPECT_NEAR(glide, 0.0787 * 44100, 10);
+  EXPECT_FLOAT_EQ(pitch[99], Cv::KeyPitch(60));  // the first note does not glide
+  const int32_t middle = 100 + static_cast<int32_t>(glide / 2);
+  EXPECT_NEAR(pitch[middle], (Cv::KeyPitch(60) + Cv::KeyPitch(72)) / 2, 0.002);
+  EXPECT_FLOAT_EQ(pitch[100 + static_cast<int32_t>(glide) + 2], Cv::KeyPitch(72));
+  EXPECT_EQ(pitch[8191], pitch[100 + static_cast<int32_t>(glide) + 2]);
+}
+
+TEST_F(MidiToCvTest, ChannelFilterTakesOneChannelOrAll) {
+  Set(ug_notesource::kChannelPlug, "1");  // MIDI channel 2
+  Start();
+  Send(10, NoteOn(60, 100, 0));
+  Send(200, NoteOn(64, 100, 1));
+  Render(512);
+  EXPECT_EQ(gate[150], 0.0f);
+  EXPECT_FLOAT_EQ(pitch[300], Cv::KeyPitch(64));
+
+  CvRig all;
+  all.Start();  // "All" is the default
+  all.Send(10, NoteOn(60, 100, 5));
+  all.Render(128);
+  EXPECT_EQ(all.gate[100], 1.0f);
+}
+
+TEST_F(MidiToCvTest, SustainPedalHoldsReleasedNotesUntilItGoesUp) {
+  Start();
+  Send(10, NoteOn(60, 100));
+  Send(100, Controller(64, 64));
+  Send(200, NoteOff(60));
+  Send(400, Controller(64, 63));
+  Render(512);
+  EXPECT_EQ(gate[399], 1.0f);
+  EXPECT_EQ(gate[400], 0.0f);
+}
+
+}  // namespace
+}  // namespace ov::test
