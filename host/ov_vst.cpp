@@ -206,7 +206,10 @@ int32_t OvVst::canDo(const char* text) {
   return 0;
 }
 
-int32_t OvVst::fxIdle() { return 1; }
+int32_t OvVst::fxIdle() {
+  app_.Hub().Idle();
+  return 1;
+}
 
 vst2::AEffect* CreatePlugin(vst2::HostCallback host, ProjectSource& source) {
   if (host == nullptr || host(nullptr, vst2::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {

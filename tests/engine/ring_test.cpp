@@ -62,6 +62,7 @@ TEST(MessageRing, TwoThreadsPassMillionsOfMessagesWholeAndInOrder) {
   Checker checker;
   checker.next.assign(1, 0);
   while (checker.received < kMessages) {
+    if (queue.Ring().ReadableSize() == 0) std::this_thread::yield();
     queue.Drain([&](uint32_t target) { return target == 1 ? &checker : nullptr; });
   }
   writer.join();
@@ -91,6 +92,7 @@ TEST(MessageRing, SerialisedWritersOnSeveralThreadsNeverInterleaveBytes) {
   Checker checker;
   checker.next.assign(kWriters, 0);
   while (checker.received < uint64_t{kWriters} * kEach) {
+    if (queue.Ring().ReadableSize() == 0) std::this_thread::yield();
     queue.Drain([&](uint32_t target) { return target == 1 ? &checker : nullptr; });
   }
   for (auto& writer : writers) writer.join();
