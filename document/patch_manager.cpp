@@ -256,6 +256,28 @@ void PatchParameter::WalkSlot(FieldWalker& walker, std::size_t slot) {
   }
 }
 
+void PatchParameter::WalkPatchRange(FieldWalker& walker, int32_t first, int32_t last) {
+  first = std::clamp(first, 0, CPatchManager::kPatchCount);
+  last = std::min(last, CPatchManager::kPatchCount - 1);
+  const std::size_t wanted = last >= first ? static_cast<std::size_t>(last - first + 1) : 0;
+  static constexpr std::size_t kValueBytes[] = {2, 1, 0, 0, 1, 0, 4, 0, 4};
+  const std::optional<std::size_t> count =
+      walker.BeginList("values", wanted, CountForm::kInt32, kValueBytes[value_type_]);
+  if (count) {
+    for (std::size_t i = 0; i < *count; ++i) {
+      walker.BeginElement();
+      WalkSlot(walker, static_cast<std::size_t>(first) + i);
+      walker.EndElement();
+    }
+    const auto current = static_cast<std::size_t>(CurrentSlot());
+    const auto start = static_cast<std::size_t>(first);
+    if (walker.Loading() && current >= start && current < start + *count) {
+      ApplyPatch(CurrentSlot());
+    }
+  }
+  walker.EndList();
+}
+
 void PatchParameter::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();
   walker.Int32("param_id", id_);

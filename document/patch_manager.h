@@ -98,6 +98,12 @@ class PatchParameter : public ui_msg_target {
 
   // "ppc" (a value from the engine) and "lern" (a learned controller).
   void OnMessage(uint32_t message_id, MessageReader& payload) override;
+  // The per-parameter block of state chunks: a 32-bit count, then the
+  // values of patches first..last (kept within the 128) in their archive
+  // widths. Reading stores the values from slot `first` on, reads and drops
+  // any beyond the last slot, and re-applies the current patch when it was
+  // among those read.
+  void WalkPatchRange(FieldWalker& walker, int32_t first, int32_t last);
   // The payload of this parameter's "init" message.
   void WriteInit(MessageWriter& payload, uint32_t module_handle, int32_t plug_number) const;
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "document/object_archive.h"
 #include "document/patch_manager.h"
 #include "modules/list_text.h"
 #include "tests/document/document_test_support.h"
@@ -139,6 +140,37 @@ TEST(PatchStreams, ValueCountsBeyondTheSlotsAreReadAndDropped) {
     EXPECT_EQ(parameter->SlotValue(127).real, base + 127);
     base += 1000;
   }
+}
+
+TEST(PatchChunks, ARangeOfPatchesReadsBackFromItsFirstSlotAndDropsWhatOverruns) {
+  TestProject project;
+  Add(*project.main, "PatchMemFloatIn");
+  project.document.RunPasses(true);
+  CPatchManager& manager = *project.main->GetPatchManager();
+  PatchParameter& parameter = *manager.parameters().begin()->second;
+  for (int32_t patch = 0; patch < CPatchManager::kPatchCount; ++patch) {
+    parameter.SetSlotFromText(patch, std::to_string(patch));
+  }
+  ArchiveWriter writer;
+  parameter.WalkPatchRange(writer, 3, 5);
+  const Bytes three = writer.bytes();
+  ASSERT_EQ(three.size(), 4u + 3 * 4);
+
+  int applied = 0;
+  parameter.on_value_changed = [&](PatchParameter&, bool) { ++applied; };
+  manager.SetCurrentPatch(126);
+  applied = 0;
+  ObjectArchive reader(three);
+  parameter.WalkPatchRange(reader, 125, 127);  // three values from slot 125
+  EXPECT_EQ(parameter.SlotValue(125).real, 3.0f);
+  EXPECT_EQ(parameter.SlotValue(127).real, 5.0f);
+  EXPECT_EQ(applied, 1);  // the current patch was among them
+
+  // A block that runs past the last slot is read whole and the rest dropped.
+  ObjectArchive overrun(three);
+  parameter.WalkPatchRange(overrun, 127, 127);
+  EXPECT_EQ(overrun.Remaining(), 0u);
+  EXPECT_EQ(parameter.SlotValue(127).real, 3.0f);
 }
 
 TEST(PatchManagerNames, DefaultNamesCopiesAndTheCurrentPatchKeptInRange) {
