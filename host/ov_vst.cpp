@@ -125,20 +125,29 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (frames <= 0) return;
   if (output_port_ != nullptr) {
     output_port_->SetHostOutputs(outputs);
-  } else if (replacing_ && outputs != nullptr) {
+  } else {
     // Nothing in the engine writes the host's outputs: a replacing call must
     // still leave silence rather than whatever the buffers held.
-    for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
-      if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * static_cast<std::size_t>(frames));
-    }
+    SilenceOutputs(outputs, frames);
   }
   if (input_port_ != nullptr) input_port_->SetHostInputs(inputs);
 
   if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events);
 
-  if (OvAudioMaster* engine = app_.Engine()) engine->Process(frames);
+  if (OvAudioMaster* engine = app_.Engine(); engine != nullptr && !engine->Process(frames)) {
+    // The editor was draining the engine's queues just then: this block is
+    // silence.
+    SilenceOutputs(outputs, frames);
+  }
 
   if (output_port_ != nullptr) SendMidiToHost(frames);
+}
+
+void OvVst::SilenceOutputs(float** outputs, int32_t frames) {
+  if (!replacing_ || outputs == nullptr) return;
+  for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
+    if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * static_cast<std::size_t>(frames));
+  }
 }
 
 void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
