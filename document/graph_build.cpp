@@ -224,12 +224,13 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
 void GraphBuild::StartPatchManager(const CContainer& container) {
   CPatchManager* manager = container.patch_manager();
   if (hub_ == nullptr || manager == nullptr) return;
-  manager->StartEngineSide(*hub_, master_, [this](const CPlug2& plug) -> std::optional<EnginePlugRef> {
-    const ug_base* generator = plug.owner() != nullptr ? GeneratorOf(*plug.owner()) : nullptr;
-    const UPlug* engine_plug = EnginePlugOf(plug);
-    if (generator == nullptr || engine_plug == nullptr) return std::nullopt;
-    return EnginePlugRef{generator->TargetId(), engine_plug->Number()};
-  });
+  manager->StartEngineSide(
+      *hub_, master_, [this](const CPlug2& plug) -> std::optional<EnginePlugRef> {
+        const ug_base* generator = plug.owner() != nullptr ? GeneratorOf(*plug.owner()) : nullptr;
+        const UPlug* engine_plug = EnginePlugOf(plug);
+        if (generator == nullptr || engine_plug == nullptr) return std::nullopt;
+        return EnginePlugRef{generator->TargetId(), engine_plug->Number()};
+      });
 }
 
 void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* context) {

@@ -167,8 +167,8 @@ bool ReadMessageHeader(ByteRing& ring, uint32_t& payload_size, uint32_t& target_
   payload_size = header.payload_size;
   target_id = header.target_id;
   const auto& c = header.message_id;
-  message_id = (uint32_t{c[0]} << 24) | (uint32_t{c[1]} << 16) | (uint32_t{c[2]} << 8) |
-               uint32_t{c[3]};
+  message_id =
+      (uint32_t{c[0]} << 24) | (uint32_t{c[1]} << 16) | (uint32_t{c[2]} << 8) | uint32_t{c[3]};
   return true;
 }
 

@@ -145,8 +145,9 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
 
 void OvVst::SilenceOutputs(float** outputs, int32_t frames) {
   if (!replacing_ || outputs == nullptr) return;
+  const std::size_t bytes = sizeof(float) * static_cast<std::size_t>(frames);
   for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
-    if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * static_cast<std::size_t>(frames));
+    if (outputs[channel]) std::memset(outputs[channel], 0, bytes);
   }
 }
 

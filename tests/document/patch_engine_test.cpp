@@ -53,8 +53,8 @@ class Knob : public ug_base {
 };
 
 const Module_Info& KnobType() {
-  static const Module_Info type("Test Knob", "", 0, 0, "", [] { return std::make_unique<Knob>(); },
-                                0, -1);
+  static const Module_Info type(
+      "Test Knob", "", 0, 0, "", [] { return std::make_unique<Knob>(); }, 0, -1);
   return type;
 }
 
@@ -173,8 +173,8 @@ TEST_F(PatchEngineTest, HostEditsReachTheEngineAndAutomationComesBackUnreported)
   // the editor side when idle, and not reported to the host again.
   changes_.clear();
   const float half = 0.5f;
-  ASSERT_TRUE(master_.PostAutomation(Level().Handle(), kMsgPpca,
-                                     std::as_bytes(std::span(&half, 1))));
+  ASSERT_TRUE(
+      master_.PostAutomation(Level().Handle(), kMsgPpca, std::as_bytes(std::span(&half, 1))));
   master_.Process(32);
   EXPECT_EQ(knob_->level, 5.0f);
   EXPECT_EQ(Level().CurrentValue().real, 7.5f);

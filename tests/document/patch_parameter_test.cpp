@@ -55,7 +55,8 @@ TEST(PatchStreams, PerPatchValuesSurviveEveryFormatBoundary) {
     types.push_back(parameter->value_type());
   }
   // Floats, items and texts: each archive width.
-  for (const int32_t type : {PatchParameter::kFloat, PatchParameter::kEnum, PatchParameter::kText}) {
+  for (const int32_t type :
+       {PatchParameter::kFloat, PatchParameter::kEnum, PatchParameter::kText}) {
     EXPECT_NE(std::find(types.begin(), types.end(), type), types.end()) << type;
   }
   PatchParameter& marked = *manager.parameters().begin()->second;
@@ -64,8 +65,8 @@ TEST(PatchStreams, PerPatchValuesSurviveEveryFormatBoundary) {
   manager.SetPatchName(5, "Five");
   manager.SetCurrentPatch(9);
 
-  for (const int32_t version : {95311, 95320, 95321, 95390, 95391, 95400, 95401, 95600, 95601,
-                                kCurrentLoadVersion}) {
+  for (const int32_t version :
+       {95311, 95320, 95321, 95390, 95391, 95400, 95401, 95600, 95601, kCurrentLoadVersion}) {
     const COrvaneDocBase loaded = LoadOrFail(project.document.Write(version));
     const CPatchManager& back = MainManager(loaded);
     EXPECT_EQ(back.current_patch(), 9) << version;
@@ -207,8 +208,8 @@ TEST(PatchValues, EachTypeNormalisesWithinItsRangeAndItsItems) {
   EXPECT_EQ(ToNormalised(kPatchFloat, value, range, none), 1.0f);  // clamped
   ASSERT_TRUE(FromNormalised(kPatchFloat, 0.25f, range, none, value));
   EXPECT_EQ(value.real, 0.0f);
-  ASSERT_TRUE(FromNormalised(kPatchFloat, std::numeric_limits<float>::quiet_NaN(), range, none,
-                             value));
+  ASSERT_TRUE(
+      FromNormalised(kPatchFloat, std::numeric_limits<float>::quiet_NaN(), range, none, value));
   EXPECT_EQ(value.real, -1.0f);
   // An empty range never divides by zero.
   value.real = 2.0f;

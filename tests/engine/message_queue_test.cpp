@@ -4,8 +4,8 @@
 
 #include <array>
 #include <functional>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/byte_ring.h"
 #include "tests/engine/engine_test_support.h"

@@ -41,7 +41,8 @@ class DspPatchTest : public ::testing::Test {
     w.Write(engine_id).Write(handle).Write(module).Write(plug).Write(int32_t{-1});
     w.Write(1.5f).Write(0.0f).Write(4.0f);
     const auto bytes = w.Bytes();
-    ASSERT_TRUE(master_.PostFromEditor(kManager, kMsgInit, bytes.first(std::min(keep, bytes.size()))));
+    ASSERT_TRUE(
+        master_.PostFromEditor(kManager, kMsgInit, bytes.first(std::min(keep, bytes.size()))));
   }
 
   FakeEngineHost host_;
@@ -63,8 +64,8 @@ TEST_F(DspPatchTest, UnknownClassesAndShortPayloadsMakeNothingAndKeepTheQueueInS
 }
 
 TEST_F(DspPatchTest, AParameterWithoutItsPlugKeepsAndReportsValuesButOutputsNothing) {
-  Init(300, 22, kModule, 7);    // no plug 7
-  Init(301, 22, 9999, 0);       // no such module
+  Init(300, 22, kModule, 7);  // no plug 7
+  Init(301, 22, 9999, 0);     // no such module
   Init(302, 22, kModule, -1);
   ASSERT_EQ(manager_->Parameters().size(), 3u);
   for (const auto& parameter : manager_->Parameters()) EXPECT_EQ(parameter->Plug(), nullptr);
@@ -98,7 +99,11 @@ TEST_F(DspPatchTest, InitWhileTheEngineRunsIsIgnored) {
 
 TEST_F(DspPatchTest, TextValuesAreCutToWhatAPlugReserves) {
   MessageWriter w;
-  w.Write(int32_t{20}).Write(uint32_t{500}).Write(uint32_t{0}).Write(int32_t{-1}).Write(int32_t{-1});
+  w.Write(int32_t{20})
+      .Write(uint32_t{500})
+      .Write(uint32_t{0})
+      .Write(int32_t{-1})
+      .Write(int32_t{-1});
   w.WriteString("short").WriteString("*.wav");
   ASSERT_TRUE(master_.PostFromEditor(kManager, kMsgInit, w.Bytes()));
   ASSERT_EQ(manager_->Parameters().size(), 1u);
