@@ -83,7 +83,8 @@ class PatchParameter : public ui_msg_target {
   const FloatRange& range() const { return range_; }
   void set_range(const FloatRange& range) { range_ = range; }
 
-  // Makes the value of `patch` current on the panel and in the engine.
+  // The manager has just made `patch` current: the current slot's value
+  // goes to the panel and the engine (as a patch change, flag 1).
   void ApplyPatch(int32_t patch);
   // Slots first..last (kept within the 128) take the value of `source`.
   void CopySlot(int32_t source, int32_t first, int32_t last);

@@ -192,6 +192,8 @@ bool OvAudioMaster::TryDrainHere() {
   SignalPending(automation_queue_pending_);
   SignalPending(editor_queue_pending_);
   ServiceQueues();
+  // Raised by the handlers just run; no block may come soon to deliver them.
+  DeliverPendingNotifications();
   ReleaseGate();
   return true;
 }
@@ -293,7 +295,7 @@ bool OvAudioMaster::PostFromEditor(uint32_t target_id, uint32_t message_id,
   if (!PostMessage(editor_queue_.Ring(), target_id, message_id, payload)) {
     // The audio thread has stopped draining: take over until it is back.
     host_processing_ = false;
-    TryDrainHere();
+    if (drain_immediately_) TryDrainHere();
     if (!editor_queue_.Post(target_id, message_id, payload)) return false;
   }
   SignalPending(editor_queue_pending_);

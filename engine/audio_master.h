@@ -130,8 +130,9 @@ class OvAudioMaster {
   // stopped, otherwise at the sample clock its message is drained at. From
   // the editor thread it travels through the editor queue; from the thread
   // holding the engine gate (the engine notifying itself) through an
-  // engine-internal list delivered at the next block start, since that
-  // thread may not write the editor's queue. Editor thread or gate holder.
+  // engine-internal list delivered at the next block start (or at the end of
+  // a drain off the audio thread), since that thread may not write the
+  // editor's queue. Editor thread or gate holder.
   bool Notify(ug_base& generator, int32_t a, int32_t b);
 
   // Whether the host is inside its process calls. Every process call sets

@@ -106,9 +106,10 @@ void dsp_patch_parameter::Output(uint32_t time) {
   UPlug& source = *plug_->Connectors().front()->Source();
   int32_t word = value_.number;
   if (value_type_ == kPatchFloat) word = std::bit_cast<int32_t>(value_.real);
-  const void* text = value_type_ == kPatchText ? &value_.text : nullptr;
-  source.Owner().QueueEvent(time, UET_SET_PLUG_VALUE, source.Number(), const_cast<void*>(text),
-                            word, true);
+  // A text travels as the parameter's own string, read when the event is
+  // handled, so nothing is allocated here.
+  void* text = value_type_ == kPatchText ? &value_.text : nullptr;
+  source.Owner().QueueEvent(time, UET_SET_PLUG_VALUE, source.Number(), text, word, true);
 }
 
 void dsp_patch_parameter::ReportToEditor(uint8_t flag) {
