@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds two trees (optimised with assertions, and
 # AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both,
-# then the message-ring tests alone under ThreadSanitizer.
+# then the message-ring and engine-gate tests alone under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
