@@ -3,18 +3,42 @@
 // another thread, values a module drives, and MIDI learning.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
 #include "document/graph_build.h"
 #include "document/patch_manager.h"
 #include "engine/audio_master.h"
+#include "engine/uplug.h"
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
 #include "tests/document/document_test_support.h"
+
+// Allocations made on a thread while it counts them: the engine's side of
+// every message must make none. (The replacements pair malloc with free,
+// which the compiler cannot see through inlining.)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+namespace {
+thread_local bool counting_allocations = false;
+std::atomic<int> counted_allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (counting_allocations) counted_allocations.fetch_add(1);
+  if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace ov::testing {
 namespace {
@@ -232,6 +256,31 @@ TEST_F(PatchEngineTest, LearningTakesTheNextControllerWhichAlreadyMovesTheParame
   master_.Process(32);
   EXPECT_EQ(knob_->level, 0.0f);
   EXPECT_EQ(knob_->mode, 6);
+}
+
+TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
+  Label().SetSlotFromText(3, std::string(400, 'z'));  // longer than a plug keeps
+  StartEngine();
+  master_.Process(32);
+  manager_->SetCurrentPatch(3);
+  Level().SetMidiController(-2);
+  const float half = 0.5f;
+  ASSERT_TRUE(master_.PostAutomation(Mode().Handle(), kMsgPpca,
+                                     std::as_bytes(std::span(&half, 1))));
+
+  counting_allocations = true;
+  master_.Process(32);
+  EngineManager().OnController(master_.SampleClock(), 0x2000001, 0.75f);
+  knob_->Drive(9);
+  master_.Process(32);
+  counting_allocations = false;
+  EXPECT_EQ(counted_allocations.load(), 0);
+
+  EXPECT_EQ(knob_->label, std::string(UPlug::kTextCapacity, 'z'));
+  EXPECT_EQ(knob_->level, 7.5f);
+  hub_.Idle();
+  EXPECT_EQ(Level().midi_controller(), 0x2000001);
+  EXPECT_EQ(Driven().CurrentValue().number, 9);
 }
 
 TEST_F(PatchEngineTest, AFullEngineRingLosesWholeMessagesAndIdleClearsTheOverflow) {
