@@ -7,6 +7,7 @@
 #include "document/connection.h"
 #include "document/container.h"
 #include "document/module.h"
+#include "document/patch_manager.h"
 #include "document/plug.h"
 #include "document/plug_kinds.h"
 #include "engine/audio_master.h"
@@ -167,6 +168,7 @@ void GraphBuild::BuildGraph(CContainer& root) {
     }
     if (descended) continue;
     ConnectChildren(container);
+    StartPatchManager(container);
     stack.pop_back();
     if (stack.empty()) break;
     // Back in the parent: finish the container just built.
@@ -247,7 +249,22 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
   ug_base* made = generator.release();
   generators_[&module] = made;
   modules_[made] = &module;
+  // Registered now, so messages sent while the graph is built (patch
+  // parameters starting) can name it.
+  master_.RegisterTarget(*made, master_.Host().NewTargetId());
   return made;
+}
+
+void GraphBuild::StartPatchManager(const CContainer& container) {
+  CPatchManager* manager = container.patch_manager();
+  if (hub_ == nullptr || manager == nullptr) return;
+  manager->StartEngineSide(
+      *hub_, master_, [this](const CPlug2& plug) -> std::optional<EnginePlugRef> {
+        const ug_base* generator = plug.owner() != nullptr ? GeneratorOf(*plug.owner()) : nullptr;
+        const UPlug* engine_plug = EnginePlugOf(plug);
+        if (generator == nullptr || engine_plug == nullptr) return std::nullopt;
+        return EnginePlugRef{generator->TargetId(), engine_plug->Number()};
+      });
 }
 
 void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* context) {

@@ -21,6 +21,7 @@ namespace ov {
 class CContainer;
 class CPlug2;
 class CUG;
+class MessageHub;
 class OvAudioMaster;
 
 // A build that cannot finish: a feedback path (kind 1, with the generators
@@ -44,6 +45,10 @@ class OvException : public std::runtime_error {
 class GraphBuild {
  public:
   explicit GraphBuild(OvAudioMaster& master);
+  // With a hub, each container's patch manager starts its engine side once
+  // the container's connections are made. Without one (builds that only look
+  // at the graph) no patch manager is started.
+  void SetMessageHub(MessageHub* hub) { hub_ = hub; }
   // Builds the tree under `root` (the root container), then collapses
   // container plugs and sorts. Raises OvException as above;
   // std::invalid_argument for a plug index outside its type's descriptors.
@@ -90,10 +95,12 @@ class GraphBuild {
   void PlaceModule(CUG& module, ug_container& holder, ug_container* context);
   void ApplyDocumentValues(CUG& module);
   void ConnectChildren(const CContainer& container);
+  void StartPatchManager(const CContainer& container);
   void CheckNoteSources(const CContainer& inner, const std::vector<Frame>& above) const;
   std::vector<ug_base*> CollectGenerators() const;
 
   OvAudioMaster& master_;
+  MessageHub* hub_ = nullptr;
   std::unique_ptr<ug_container> root_;
   std::unordered_map<const CUG*, ug_base*> generators_;
   std::unordered_map<const ug_base*, CUG*> modules_;

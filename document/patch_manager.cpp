@@ -6,7 +6,10 @@
 
 #include "document/module.h"
 #include "document/plug.h"
+#include "engine/audio_master.h"
 #include "modules/list_text.h"
+#include "patches/dsp_patch_manager.h"
+#include "patches/message_hub.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -29,11 +32,6 @@ float LeadingFloat(const std::string& text) {
 
 constinit const SerialClass CPatchManager::kClass{"CPatchManager", 1, false,
                                                   &MakeObject<CPatchManager>, nullptr};
-
-bool PatchParameter::IsValueType(int32_t persistence_id) {
-  return persistence_id == kEnum || persistence_id == kText || persistence_id == kBool ||
-         persistence_id == kFloat || persistence_id == kInt;
-}
 
 PatchParameter::PatchParameter(int32_t value_type) : value_type_(value_type) {
   const std::size_t slots = CPatchManager::kPatchCount;
@@ -69,6 +67,155 @@ std::string PatchParameter::SlotText(int32_t patch) const {
   if (value_type_ == kText) return texts_[patch];
   if (value_type_ == kFloat) return FormatDouble(floats_[patch]);
   return std::to_string(numbers_[patch]);
+}
+
+int32_t PatchParameter::CurrentSlot() const {
+  if (ignore_program_change_ || manager_ == nullptr) return 0;
+  return manager_->current_patch();
+}
+
+PatchValue PatchParameter::SlotValue(int32_t patch) const {
+  PatchValue value;
+  if (patch < 0 || patch >= CPatchManager::kPatchCount) return value;
+  if (value_type_ == kText) {
+    value.text = texts_[patch];
+  } else if (value_type_ == kFloat) {
+    value.real = floats_[patch];
+  } else {
+    value.number = numbers_[patch];
+  }
+  return value;
+}
+
+void PatchParameter::StoreSlot(int32_t patch, const PatchValue& value) {
+  if (patch < 0 || patch >= CPatchManager::kPatchCount) return;
+  if (value_type_ == kText) {
+    texts_[patch] = value.text;
+  } else if (value_type_ == kFloat) {
+    floats_[patch] = value.real;
+  } else if (value_type_ == kEnum) {
+    numbers_[patch] = static_cast<int16_t>(value.number);
+  } else {
+    numbers_[patch] = value_type_ == kBool ? value.number != 0 : value.number;
+  }
+}
+
+ListText PatchParameter::Items() const {
+  return ListText(plug_ != nullptr ? plug_->Descriptor().list_text : std::string());
+}
+
+void PatchParameter::SendToEngine(uint32_t message_id, const MessageWriter& payload) const {
+  if (manager_ == nullptr || manager_->hub() == nullptr || Handle() == 0) return;
+  manager_->hub()->PostToEngine(Handle(), message_id, payload);
+}
+
+void PatchParameter::SendValue(uint8_t program_change) const {
+  MessageWriter payload;
+  payload.Write(program_change);
+  WritePatchValue(payload, value_type_, CurrentValue());
+  SendToEngine(kMsgPpc, payload);
+}
+
+void PatchParameter::SetValue(const PatchValue& value) {
+  const int32_t slot = CurrentSlot();
+  const PatchValue before = SlotValue(slot);
+  StoreSlot(slot, value);
+  const PatchValue after = SlotValue(slot);
+  const bool same = value_type_ == kText    ? after.text == before.text
+                    : value_type_ == kFloat ? after.real == before.real
+                                            : after.number == before.number;
+  if (same) return;
+  if (!echo_guard_) SendValue(0);
+  if (on_value_changed) on_value_changed(*this, !busy_);
+}
+
+void PatchParameter::SetNormalised(float normalised) {
+  PatchValue value = CurrentValue();
+  if (FromNormalised(value_type_, normalised, range_, Items(), value)) SetValue(value);
+}
+
+float PatchParameter::GetNormalised() const {
+  return ToNormalised(value_type_, CurrentValue(), range_, Items());
+}
+
+std::string PatchParameter::ValueText() const {
+  const PatchValue value = CurrentValue();
+  switch (value_type_) {
+    case kFloat:
+      return FloatValueText(value.real);
+    case kBool:
+      return value.number != 0 ? "true" : "false";
+    case kEnum: {
+      const ListText items = Items();
+      std::string label;
+      items.ForEach([&](const ListText::Item& item) {
+        if (item.value != value.number) return true;
+        label = item.label;
+        return false;
+      });
+      return label;
+    }
+    case kText:
+      return value.text;
+    default:
+      return std::to_string(value.number);
+  }
+}
+
+void PatchParameter::ApplyPatch(int32_t patch) {
+  // The slot a parameter that ignores program changes uses stays slot 0.
+  if (patch < 0 || patch >= CPatchManager::kPatchCount) return;
+  busy_ = true;
+  SendValue(1);
+  if (on_value_changed) on_value_changed(*this, false);
+  busy_ = false;
+}
+
+void PatchParameter::CopySlot(int32_t source, int32_t first, int32_t last) {
+  if (source < 0 || source >= CPatchManager::kPatchCount) return;
+  first = std::max(first, 0);
+  last = std::min(last, CPatchManager::kPatchCount - 1);
+  const PatchValue value = SlotValue(source);
+  for (int32_t patch = first; patch <= last; ++patch) StoreSlot(patch, value);
+}
+
+void PatchParameter::SetMidiController(int32_t id) {
+  midi_controller_ = id;
+  MessageWriter payload;
+  payload.Write(id);
+  SendToEngine(kMsgCcid, payload);
+}
+
+void PatchParameter::OnMessage(uint32_t message_id, MessageReader& payload) {
+  if (message_id == kMsgPpc) {
+    uint8_t flag = 0;
+    PatchValue value;
+    value.text.reserve(MessageWriter::kCapacity);
+    if (!payload.Read(flag) || !ReadPatchValue(payload, value_type_, value)) return;
+    busy_ = flag != 0;
+    echo_guard_ = true;
+    SetValue(value);
+    echo_guard_ = false;
+    busy_ = false;
+  } else if (message_id == kMsgLern) {
+    int32_t id = -1;
+    if (payload.Read(id)) midi_controller_ = id;
+  }
+}
+
+void PatchParameter::WriteInit(MessageWriter& payload, uint32_t module_handle,
+                               int32_t plug_number) const {
+  payload.Write(EnginePersistenceId(value_type_))
+      .Write(Handle())
+      .Write(module_handle)
+      .Write(plug_number)
+      .Write(midi_controller_);
+  WritePatchValue(payload, value_type_, CurrentValue());
+  if (value_type_ == kFloat) {
+    payload.Write(range_.minimum).Write(range_.maximum);
+  } else if (value_type_ == kEnum || value_type_ == kText) {
+    payload.WriteString(plug_ != nullptr ? plug_->Descriptor().list_text : std::string());
+  }
 }
 
 void PatchParameter::WalkSlot(FieldWalker& walker, std::size_t slot) {
@@ -109,6 +256,28 @@ void PatchParameter::WalkSlot(FieldWalker& walker, std::size_t slot) {
   }
 }
 
+void PatchParameter::WalkPatchRange(FieldWalker& walker, int32_t first, int32_t last) {
+  first = std::clamp(first, 0, CPatchManager::kPatchCount);
+  last = std::min(last, CPatchManager::kPatchCount - 1);
+  const std::size_t wanted = last >= first ? static_cast<std::size_t>(last - first + 1) : 0;
+  static constexpr std::size_t kValueBytes[] = {2, 1, 0, 0, 1, 0, 4, 0, 4};
+  const std::optional<std::size_t> count =
+      walker.BeginList("values", wanted, CountForm::kInt32, kValueBytes[value_type_]);
+  if (count) {
+    for (std::size_t i = 0; i < *count; ++i) {
+      walker.BeginElement();
+      WalkSlot(walker, static_cast<std::size_t>(first) + i);
+      walker.EndElement();
+    }
+    const auto current = static_cast<std::size_t>(CurrentSlot());
+    const auto start = static_cast<std::size_t>(first);
+    if (walker.Loading() && current >= start && current < start + *count) {
+      ApplyPatch(CurrentSlot());
+    }
+  }
+  walker.EndList();
+}
+
 void PatchParameter::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();
   walker.Int32("param_id", id_);
@@ -139,6 +308,43 @@ void PatchParameter::Serialize(FieldWalker& walker) {
 
 CPatchManager::CPatchManager() = default;
 CPatchManager::~CPatchManager() = default;
+
+void CPatchManager::SetCurrentPatch(int32_t patch) {
+  patch = std::clamp(patch, 0, kPatchCount - 1);
+  if (patch == current_patch_) return;
+  current_patch_ = patch;
+  for (const auto& [id, parameter] : parameters_) parameter->ApplyPatch(patch);
+}
+
+void CPatchManager::CopyPatches(int32_t first, int32_t last) {
+  first = std::max(first, 0);
+  last = std::min(last, kPatchCount - 1);
+  const std::string current_name = PatchName(-1);
+  int32_t copy = 1;
+  for (int32_t patch = first; patch <= last; ++patch, ++copy) {
+    SetPatchName(patch, "(Copy " + std::to_string(copy) + ") " + current_name);
+  }
+  for (const auto& [id, parameter] : parameters_) {
+    parameter->CopySlot(current_patch_, first, last);
+  }
+}
+
+void CPatchManager::StartEngineSide(MessageHub& hub, OvAudioMaster& master,
+                                    const EnginePlugLocator& locate) {
+  hub_ = &hub;
+  // Handles are kept for life, so an engine restart reuses them.
+  if (Handle() == 0) hub.Targets().Register(*this, hub.NewHandle());
+  master.AdoptTarget(std::make_unique<dsp_patch_manager>(master), Handle());
+  for (const auto& [id, parameter] : parameters_) {
+    if (parameter->Handle() == 0) hub.Targets().Register(*parameter, hub.NewHandle());
+    std::optional<EnginePlugRef> where;
+    if (parameter->plug() != nullptr) where = locate(*parameter->plug());
+    MessageWriter payload;
+    parameter->WriteInit(payload, where ? where->module_handle : 0,
+                         where ? where->plug_number : -1);
+    if (!payload.Failed()) master.PostFromEditor(Handle(), kMsgInit, payload.Bytes());
+  }
+}
 
 std::string CPatchManager::PatchName(int32_t patch) const {
   if (patch == -1) patch = current_patch_;
@@ -181,6 +387,7 @@ bool CPatchManager::Register(std::unique_ptr<PatchParameter> parameter) {
     while (parameters_.contains(id)) id = (id + 1) & 0xFFFF;
     parameter->set_id(id);
   }
+  parameter->manager_ = this;
   parameters_.emplace(id, std::move(parameter));
   return true;
 }

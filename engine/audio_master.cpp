@@ -9,6 +9,12 @@
 #include "platform/clock.h"
 
 namespace ov {
+namespace {
+
+// The master whose engine gate this thread holds, if any.
+thread_local const OvAudioMaster* gate_holder = nullptr;
+
+}  // namespace
 
 OvAudioMaster::OvAudioMaster(EngineHost& host) : host_(host) { time_info_.tempo = 120.0; }
 
@@ -57,6 +63,7 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
   if (running_) Stop();
   sample_clock_ = cell_start_ = slice_end_ = block_start_ = sample_time;
   current_ = nullptr;
+  pending_notify_count_ = 0;
   top_ = top;
   if (top_ != nullptr) {
     std::size_t generators = 0;
@@ -89,6 +96,11 @@ void OvAudioMaster::Stop() {
   }
   // Woken or self-activated generators that Close did not reach.
   while (run_list_head_ != nullptr) Unlink(run_list_head_);
+  for (auto target = adopted_.rbegin(); target != adopted_.rend(); ++target) {
+    targets_.Unregister(**target);
+  }
+  adopted_.clear();
+  pending_notify_count_ = 0;
   top_ = nullptr;
   running_ = false;
 }
@@ -97,7 +109,29 @@ bool OvAudioMaster::IsRunning() const { return running_; }
 
 uint32_t OvAudioMaster::SampleClock() const { return sample_clock_; }
 
-void OvAudioMaster::Process(int32_t frames) {
+bool OvAudioMaster::ClaimGate(GateState holder) {
+  uint32_t expected = kGateFree;
+  if (!gate_.compare_exchange_strong(expected, holder, std::memory_order_acquire,
+                                     std::memory_order_relaxed)) {
+    return false;
+  }
+  gate_holder = this;
+  return true;
+}
+
+void OvAudioMaster::ReleaseGate() {
+  gate_holder = nullptr;
+  gate_.store(kGateFree, std::memory_order_release);
+}
+
+bool OvAudioMaster::HoldsGate() const { return gate_holder == this; }
+
+bool OvAudioMaster::Process(int32_t frames) {
+  if (!ClaimGate(kGateAudio)) {
+    skipped_blocks_.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  }
+  host_processing_ = true;
   ServiceQueues();
   block_start_ = sample_clock_;
   uint32_t cell_end = cell_start_ + static_cast<uint32_t>(engine_block_size_);
@@ -114,6 +148,8 @@ void OvAudioMaster::Process(int32_t frames) {
     sample_clock_ = slice_end_;
     frames -= length;
   }
+  ReleaseGate();
+  return true;
 }
 
 void OvAudioMaster::RunSlice(int32_t frames) {
@@ -129,9 +165,42 @@ void OvAudioMaster::RunSlice(int32_t frames) {
 }
 
 void OvAudioMaster::ServiceQueues() {
+  DeliverPendingNotifications();
   if (!messages_pending_.exchange(false)) return;
-  if (automation_queue_pending_.exchange(false)) DrainMessages(automation_queue_, targets_);
-  if (editor_queue_pending_.exchange(false)) DrainMessages(editor_queue_, targets_);
+  const auto find = [this](uint32_t id) { return targets_.Find(id); };
+  // Automation first, so the editor's messages of the same block win.
+  if (automation_queue_pending_.exchange(false)) automation_queue_.Drain(find);
+  if (editor_queue_pending_.exchange(false)) editor_queue_.Drain(find);
+}
+
+void OvAudioMaster::DeliverPendingNotifications() {
+  // Handlers may notify again: those wait for the next block.
+  const std::size_t count = pending_notify_count_;
+  pending_notify_count_ = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const PendingNotify& note = pending_notify_[i];
+    if (running_) {
+      note.generator->QueueEvent(sample_clock_, UET_UI_NOTIFY, note.a, nullptr, note.b, true);
+    } else {
+      note.generator->OnNotify(note.a, note.b);
+    }
+  }
+}
+
+bool OvAudioMaster::TryDrainHere() {
+  if (!ClaimGate(kGateOther)) return false;
+  SignalPending(automation_queue_pending_);
+  SignalPending(editor_queue_pending_);
+  ServiceQueues();
+  // Raised by the handlers just run; no block may come soon to deliver them.
+  DeliverPendingNotifications();
+  ReleaseGate();
+  return true;
+}
+
+void OvAudioMaster::SignalPending(std::atomic<bool>& queue_pending) {
+  queue_pending = true;  // before the summary flag, which the audio thread reads first
+  messages_pending_ = true;
 }
 
 void OvAudioMaster::Activate(ug_base* generator) {
@@ -211,29 +280,46 @@ void OvAudioMaster::RegisterTarget(dsp_msg_target& target, uint32_t id) {
   targets_.Register(target, id);
 }
 
+void OvAudioMaster::AdoptTarget(std::unique_ptr<dsp_msg_target> target, uint32_t id) {
+  RegisterTarget(*target, id);
+  adopted_.push_back(std::move(target));
+}
+
+bool OvAudioMaster::PostToEditor(uint32_t target_id, uint32_t message_id,
+                                 const MessageWriter& payload) {
+  return to_editor_ != nullptr && to_editor_->Post(target_id, message_id, payload);
+}
+
 bool OvAudioMaster::PostFromEditor(uint32_t target_id, uint32_t message_id,
                                    std::span<const std::byte> payload) {
-  return Post(editor_queue_, editor_queue_pending_, target_id, message_id, payload);
+  if (!PostMessage(editor_queue_.Ring(), target_id, message_id, payload)) {
+    // The audio thread has stopped draining: take over until it is back.
+    host_processing_ = false;
+    if (drain_immediately_) TryDrainHere();
+    if (!editor_queue_.Post(target_id, message_id, payload)) return false;
+  }
+  SignalPending(editor_queue_pending_);
+  if (!(running_ && host_processing_) && drain_immediately_) TryDrainHere();
+  return true;
 }
 
 bool OvAudioMaster::PostAutomation(uint32_t target_id, uint32_t message_id,
                                    std::span<const std::byte> payload) {
-  return Post(automation_queue_, automation_queue_pending_, target_id, message_id, payload);
-}
-
-bool OvAudioMaster::Post(ByteRing& queue, std::atomic<bool>& queue_pending, uint32_t target_id,
-                         uint32_t message_id, std::span<const std::byte> payload) {
-  if (!PostMessage(queue, target_id, message_id, payload)) return false;
-  if (!(running_ && host_processing_) && drain_immediately_) {
-    DrainMessages(queue, targets_);
-  } else {
-    queue_pending = true;  // before the summary flag, which the audio thread reads first
-    messages_pending_ = true;
-  }
+  if (!automation_queue_.PostSerialised(target_id, message_id, payload)) return false;
+  SignalPending(automation_queue_pending_);
+  if (!(running_ && host_processing_) && drain_immediately_) TryDrainHere();
   return true;
 }
 
 bool OvAudioMaster::Notify(ug_base& generator, int32_t a, int32_t b) {
+  if (HoldsGate()) {
+    if (pending_notify_count_ == pending_notify_.size()) {
+      dropped_notifications_.fetch_add(1, std::memory_order_relaxed);
+      return false;
+    }
+    pending_notify_[pending_notify_count_++] = {&generator, a, b};
+    return true;
+  }
   const ug_base::NotifyMessage message{MillisecondClock(), 0, generator.TargetId(), a, b};
   return PostFromEditor(generator.TargetId(), ug_base::NotifyMessage::kId,
                         std::as_bytes(std::span(&message, 1)));

@@ -5,14 +5,21 @@
 // Threads: Process, ServiceQueues and every generator-facing call run on the
 // audio thread while the host is processing; on the editor thread only while
 // no process call can run (engine start and stop, or host processing off).
+// The engine gate makes that exclusion explicit: a process call and a drain on
+// another thread each claim it without waiting, and whoever finds it taken
+// backs off (the process call renders nothing, the drain leaves the messages
+// to the next block).
 //
 // Sample times are uint32_t and wrap after 2^32 samples (about 12 hours at
 // 96 kHz); compare two of them only as (int32_t)(a - b).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <vector>
 
 #include "engine/byte_ring.h"
 #include "engine/engine_host.h"
@@ -59,9 +66,11 @@ class OvAudioMaster {
   // Any thread.
   bool IsRunning() const;
 
-  // One host block of `frames` samples. Audio thread.
-  void Process(int32_t frames);
-  // Drains pending queue messages; the first step of Process. Audio thread.
+  // One host block of `frames` samples. Audio thread. False, rendering
+  // nothing, when another thread is draining the engine's queues just then.
+  bool Process(int32_t frames);
+  // Drains pending queue messages and the engine's own notifications; the
+  // first step of Process. The thread holding the engine gate.
   void ServiceQueues();
 
   // Sample time of the start of the current slice, of the start of the
@@ -92,24 +101,53 @@ class OvAudioMaster {
 
   // Editor thread, audio stopped: see MessageTargetMap::Register.
   void RegisterTarget(dsp_msg_target& target, uint32_t id);
+  // Registers a target the engine keeps until it stops (the engine sides of
+  // patch managers). Editor thread, audio stopped.
+  void AdoptTarget(std::unique_ptr<dsp_msg_target> target, uint32_t id);
+  // The registered target, or null. The thread holding the engine gate.
+  dsp_msg_target* FindTarget(uint32_t id) const { return targets_.Find(id); }
 
-  // Posting to the engine, each queue from one thread: editor messages from
-  // the editor thread, automation from the thread the host sets parameters
-  // on. While the host processes, the audio thread drains the queue at its
-  // next block; otherwise the posting thread drains it at once (unless that
-  // is turned off, when the next block does). False when the queue is full.
+  // The ring the engine writes to the editor side through, owned by the
+  // application; null for none. Set while audio is stopped, editor thread.
+  void SetEditorBoundQueue(MessageQueue* queue) { to_editor_ = queue; }
+  // Engine side (the thread holding the engine gate): a message to the editor
+  // side. False, dropping it whole (counted by the queue), when the ring is
+  // full or there is none.
+  bool PostToEditor(uint32_t target_id, uint32_t message_id, const MessageWriter& payload);
+
+  // Posting to the engine. Editor messages from the editor thread only;
+  // automation from any threads but the audio thread (its writers take
+  // turns). While the host processes, the audio thread drains the queue at
+  // its next block; otherwise the posting thread drains it at once when it
+  // can claim the engine gate (and drain immediately is on), else the next
+  // block does. A full editor queue means the audio thread has stopped
+  // draining: the poster then drains it itself, if it can claim the gate, and
+  // tries once more. False, the message dropped whole and counted, when it
+  // still does not fit.
   bool PostFromEditor(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
   bool PostAutomation(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
   // Sends (a, b) to the generator's OnNotify: at once while the engine is
-  // stopped, otherwise at the sample clock its message is drained at.
-  // Editor thread.
+  // stopped, otherwise at the sample clock its message is drained at. From
+  // the editor thread it travels through the editor queue; from the thread
+  // holding the engine gate (the engine notifying itself) through an
+  // engine-internal list delivered at the next block start (or at the end of
+  // a drain off the audio thread), since that thread may not write the
+  // editor's queue. Editor thread or gate holder.
   bool Notify(ug_base& generator, int32_t a, int32_t b);
 
-  // Whether the host is inside its process calls. Set by the engine's host
-  // input; any thread.
+  // Whether the host is inside its process calls. Every process call sets
+  // it; the shell clears it when it stops calling (suspend), and a full
+  // editor queue clears it. Any thread.
   void SetHostProcessing(bool processing);
   // Turned off while the editor must not drain on its own thread. Any thread.
   void SetDrainImmediately(bool drain);
+
+  // Lost messages and notifications, and process calls that rendered nothing
+  // because another thread held the gate. Any thread.
+  uint32_t DroppedEditorMessages() const { return editor_queue_.Dropped(); }
+  uint32_t DroppedAutomationMessages() const { return automation_queue_.Dropped(); }
+  uint32_t DroppedNotifications() const { return dropped_notifications_; }
+  uint32_t SkippedBlocks() const { return skipped_blocks_; }
 
  private:
   static constexpr uint32_t kEditorQueueBytes = 4096;
@@ -119,9 +157,23 @@ class OvAudioMaster {
   static constexpr std::size_t kMinimumEvents = 1024;
   static constexpr std::size_t kEventsPerGenerator = 16;
 
+  // Engine-internal notifications awaiting the next block start.
+  struct PendingNotify {
+    ug_base* generator;
+    int32_t a;
+    int32_t b;
+  };
+  static constexpr std::size_t kPendingNotifyCapacity = 256;
+  enum GateState : uint32_t { kGateFree, kGateAudio, kGateOther };
+
   void StartAt(ug_base* top, uint32_t sample_time);
-  bool Post(ByteRing& queue, std::atomic<bool>& queue_pending, uint32_t target_id,
-            uint32_t message_id, std::span<const std::byte> payload);
+  bool ClaimGate(GateState holder);
+  void ReleaseGate();
+  bool HoldsGate() const;
+  // Drains both queues now when the gate is free; false when it is not.
+  bool TryDrainHere();
+  void SignalPending(std::atomic<bool>& queue_pending);
+  void DeliverPendingNotifications();
   void RunSlice(int32_t frames);
   void Unlink(ug_base* generator);
 
@@ -141,9 +193,16 @@ class OvAudioMaster {
   std::atomic<bool> messages_pending_{false};  // either queue below has work
   std::atomic<bool> editor_queue_pending_{false};
   std::atomic<bool> automation_queue_pending_{false};
-  ByteRing editor_queue_{kEditorQueueBytes};
-  ByteRing automation_queue_{kAutomationQueueBytes};
+  MessageQueue editor_queue_{kEditorQueueBytes};
+  MessageQueue automation_queue_{kAutomationQueueBytes};
+  MessageQueue* to_editor_ = nullptr;
+  std::atomic<uint32_t> gate_{kGateFree};
+  std::atomic<uint32_t> skipped_blocks_{0};
+  std::array<PendingNotify, kPendingNotifyCapacity> pending_notify_{};
+  std::size_t pending_notify_count_ = 0;
+  std::atomic<uint32_t> dropped_notifications_{0};
   MessageTargetMap targets_;
+  std::vector<std::unique_ptr<dsp_msg_target>> adopted_;
   EventPool events_{kMinimumEvents};
 
   ug_base* top_ = nullptr;

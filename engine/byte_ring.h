@@ -3,7 +3,8 @@
 //
 // Threads: Write and WritableSize from the producer only; Read, Discard and
 // ReadableSize from the consumer only. Construction and destruction while
-// neither side can run.
+// neither side can run. A side may change threads only through a
+// synchronising hand-over (a lock or an acquire/release flag).
 #pragma once
 
 #include <atomic>
@@ -18,8 +19,7 @@ namespace ov {
 
 class ByteRing {
  public:
-  // `capacity` must be a power of two, so the free-running positions can wrap
-  // at 2^32 and still index the storage with a mask.
+  // Any capacity above 0; every byte of it is usable.
   explicit ByteRing(uint32_t capacity);
 
   uint32_t Capacity() const { return capacity_; }
@@ -42,14 +42,16 @@ class ByteRing {
   // Consumer: drops `size` bytes, or as many as there are when fewer.
   void Discard(uint32_t size);
   uint32_t ReadableSize() const;
+  // Consumer: drops everything published so far.
+  void DiscardAll() { Discard(ReadableSize()); }
 
  private:
   const uint32_t capacity_;
-  const uint32_t mask_;
   std::unique_ptr<std::byte[]> storage_;
-  // Free-running byte counts; their difference is the fill level.
-  std::atomic<uint32_t> write_position_{0};
-  std::atomic<uint32_t> read_position_{0};
+  // Free-running byte counts (64 bits never wrap in practice); their
+  // difference is the fill level.
+  std::atomic<uint64_t> write_position_{0};
+  std::atomic<uint64_t> read_position_{0};
 };
 
 }  // namespace ov

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <thread>
 
 namespace ov {
 namespace {
@@ -17,11 +19,114 @@ bool IdBelow(const std::pair<uint32_t, dsp_msg_target*>& entry, uint32_t id) {
   return entry.first < id;
 }
 
+// Appends one code point as UTF-8 when it fits in the capacity `text` has.
+void AppendUtf8(std::string& text, uint32_t code) {
+  char bytes[4];
+  std::size_t count;
+  if (code < 0x80) {
+    bytes[0] = static_cast<char>(code);
+    count = 1;
+  } else if (code < 0x800) {
+    bytes[0] = static_cast<char>(0xC0 | (code >> 6));
+    bytes[1] = static_cast<char>(0x80 | (code & 0x3F));
+    count = 2;
+  } else if (code < 0x10000) {
+    bytes[0] = static_cast<char>(0xE0 | (code >> 12));
+    bytes[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    bytes[2] = static_cast<char>(0x80 | (code & 0x3F));
+    count = 3;
+  } else {
+    bytes[0] = static_cast<char>(0xF0 | (code >> 18));
+    bytes[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    bytes[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    bytes[3] = static_cast<char>(0x80 | (code & 0x3F));
+    count = 4;
+  }
+  if (text.size() + count <= text.capacity()) text.append(bytes, count);
+}
+
+// The next code point of UTF-8 text; malformed bytes give U+FFFD.
+uint32_t NextCodePoint(std::string_view text, std::size_t& at) {
+  const auto byte = [&](std::size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(at++);
+  if (lead < 0x80) return lead;
+  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (extra < 0 || lead > 0xF4 || at + static_cast<std::size_t>(extra) > text.size()) {
+    return 0xFFFD;
+  }
+  uint32_t code = lead & (0x3F >> extra);
+  for (int i = 0; i < extra; ++i) {
+    if ((byte(at) & 0xC0) != 0x80) return 0xFFFD;
+    code = (code << 6) | (byte(at++) & 0x3F);
+  }
+  return code;
+}
+
 }  // namespace
+
+bool MessageReader::ReadString(std::string& text) {
+  uint32_t count = 0;
+  if (!Read(count)) return false;
+  if (count > remaining_ / 2) {
+    SkipRest();
+    return false;
+  }
+  uint32_t pending_high = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint16_t unit = 0;
+    Read(unit);
+    if (unit == 0 && i + 1 == count) break;  // the terminating zero
+    if (unit >= 0xD800 && unit < 0xDC00) {
+      if (pending_high != 0) AppendUtf8(text, 0xFFFD);
+      pending_high = unit;
+      continue;
+    }
+    if (unit >= 0xDC00 && unit < 0xE000 && pending_high != 0) {
+      AppendUtf8(text, 0x10000 + ((pending_high - 0xD800) << 10) + (unit - 0xDC00));
+      pending_high = 0;
+      continue;
+    }
+    if (pending_high != 0) AppendUtf8(text, 0xFFFD);
+    pending_high = 0;
+    AppendUtf8(text, unit >= 0xDC00 && unit < 0xE000 ? 0xFFFD : unit);
+  }
+  if (pending_high != 0) AppendUtf8(text, 0xFFFD);
+  return true;
+}
 
 void MessageReader::SkipRest() {
   ring_.Discard(remaining_);
   remaining_ = 0;
+}
+
+void MessageWriter::Append(std::span<const std::byte> bytes) {
+  if (failed_ || bytes.size() > kCapacity - size_) {
+    failed_ = true;
+    return;
+  }
+  std::memcpy(bytes_.data() + size_, bytes.data(), bytes.size());
+  size_ += bytes.size();
+}
+
+MessageWriter& MessageWriter::WriteString(std::string_view text) {
+  const std::size_t count_at = size_;
+  uint32_t count = 0;
+  Write(count);
+  for (std::size_t at = 0; at < text.size();) {
+    const uint32_t code = NextCodePoint(text, at);
+    if (code >= 0x10000) {
+      Write(static_cast<uint16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      Write(static_cast<uint16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+      count += 2;
+    } else {
+      Write(static_cast<uint16_t>(code));
+      ++count;
+    }
+  }
+  Write(uint16_t{0});
+  ++count;
+  if (!failed_) std::memcpy(bytes_.data() + count_at, &count, sizeof count);
+  return *this;
 }
 
 void MessageTargetMap::Register(dsp_msg_target& target, uint32_t id) {
@@ -55,19 +160,45 @@ bool PostMessage(ByteRing& ring, uint32_t target_id, uint32_t message_id,
   return ring.Write({std::as_bytes(std::span(&header, 1)), payload});
 }
 
-void DrainMessages(ByteRing& ring, const MessageTargetMap& targets) {
-  // Messages are published whole, so a readable header means a whole message.
+bool ReadMessageHeader(ByteRing& ring, uint32_t& payload_size, uint32_t& target_id,
+                       uint32_t& message_id) {
   MessageHeader header;
-  while (ring.ReadValue(header)) {
-    MessageReader payload(ring, header.payload_size);
-    if (dsp_msg_target* target = targets.Find(header.target_id)) {
-      const auto& c = header.message_id;
-      target->OnMessage((uint32_t{c[0]} << 24) | (uint32_t{c[1]} << 16) |
-                            (uint32_t{c[2]} << 8) | uint32_t{c[3]},
-                        payload);
-    }
-    payload.SkipRest();
-  }
+  if (!ring.ReadValue(header)) return false;
+  payload_size = header.payload_size;
+  target_id = header.target_id;
+  const auto& c = header.message_id;
+  message_id =
+      (uint32_t{c[0]} << 24) | (uint32_t{c[1]} << 16) | (uint32_t{c[2]} << 8) | uint32_t{c[3]};
+  return true;
+}
+
+void DrainMessages(ByteRing& ring, const MessageTargetMap& targets) {
+  DrainMessagesTo(ring, [&](uint32_t id) { return targets.Find(id); });
+}
+
+bool MessageQueue::Refused() {
+  dropped_.fetch_add(1, std::memory_order_relaxed);
+  overflow_.store(true, std::memory_order_release);
+  return false;
+}
+
+bool MessageQueue::Post(uint32_t target_id, uint32_t message_id,
+                        std::span<const std::byte> payload) {
+  return PostMessage(ring_, target_id, message_id, payload) || Refused();
+}
+
+bool MessageQueue::Post(uint32_t target_id, uint32_t message_id, const MessageWriter& payload) {
+  if (payload.Failed()) return Refused();
+  return Post(target_id, message_id, payload.Bytes());
+}
+
+bool MessageQueue::PostSerialised(uint32_t target_id, uint32_t message_id,
+                                  std::span<const std::byte> payload) {
+  // Held only for one bounded copy, so a waiting writer spins briefly.
+  while (writer_busy_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  const bool posted = PostMessage(ring_, target_id, message_id, payload);
+  writer_busy_.clear(std::memory_order_release);
+  return posted || Refused();
 }
 
 }  // namespace ov

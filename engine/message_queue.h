@@ -3,14 +3,20 @@
 // Each message is framed as
 //   [uint32 payload size][uint32 target id][message id, 4 bytes][payload]
 // The message id is four characters stored in reading order, so it reads
-// big-endian ('noti' is 0x6E6F7469). The leading size lets a drain skip a
-// whole message whose target is unknown, and keeps the stream in step when a
-// handler reads less than its payload.
+// big-endian ('noti' is 0x6E6F7469); a three-character id ends in its zero
+// ('ppc' is 0x70706300). The leading size lets a drain skip a whole message
+// whose target is unknown, and keeps the stream in step when a handler reads
+// less than its payload. Messages are published whole, so a reader never
+// meets a partly written one.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -19,7 +25,9 @@
 
 namespace ov {
 
-constexpr uint32_t MessageId(const char (&code)[5]) {
+template <std::size_t N>
+constexpr uint32_t MessageId(const char (&code)[N]) {
+  static_assert(N == 4 || N == 5, "a message id has three or four characters");
   return (static_cast<uint32_t>(static_cast<uint8_t>(code[0])) << 24) |
          (static_cast<uint32_t>(static_cast<uint8_t>(code[1])) << 16) |
          (static_cast<uint32_t>(static_cast<uint8_t>(code[2])) << 8) |
@@ -39,6 +47,12 @@ class MessageReader {
     remaining_ -= static_cast<uint32_t>(sizeof(T));
     return true;
   }
+  // A queue string: a 32-bit count of UTF-16 units including the terminating
+  // zero, then the units. Appended to `text` as UTF-8 without growing it past
+  // its capacity (longer text is cut at a character boundary), so a string
+  // reserved beforehand never allocates. False, reading nothing more, when
+  // the count overruns the payload.
+  bool ReadString(std::string& text);
   uint32_t Remaining() const { return remaining_; }
   // Drops whatever the handler left unread.
   void SkipRest();
@@ -48,7 +62,33 @@ class MessageReader {
   uint32_t remaining_;
 };
 
-// Anything a queue message can be addressed to.
+// Builds one payload in fixed storage. A value that does not fit marks the
+// writer failed, and a failed payload is never posted. Any thread (its own
+// writer).
+class MessageWriter {
+ public:
+  static constexpr std::size_t kCapacity = 2048;
+
+  template <typename T>
+  MessageWriter& Write(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    Append(std::as_bytes(std::span<const T, 1>(&value, 1)));
+    return *this;
+  }
+  // A queue string (see MessageReader::ReadString) from UTF-8 text.
+  MessageWriter& WriteString(std::string_view text);
+  bool Failed() const { return failed_; }
+  std::span<const std::byte> Bytes() const { return {bytes_.data(), size_}; }
+
+ private:
+  void Append(std::span<const std::byte> bytes);
+
+  std::array<std::byte, kCapacity> bytes_;
+  std::size_t size_ = 0;
+  bool failed_ = false;
+};
+
+// Anything a queue message can be addressed to on the engine side.
 class dsp_msg_target {
  public:
   virtual ~dsp_msg_target() = default;
@@ -92,8 +132,55 @@ class MessageTargetMap {
 bool PostMessage(ByteRing& ring, uint32_t target_id, uint32_t message_id,
                  std::span<const std::byte> payload);
 
-// Consumer side: hands every whole message to its target; skips messages for
-// unknown targets.
+// Consumer side: hands every whole message to the target that `find` gives
+// for its identifier (null: skipped whole). `find(id)` returns a pointer to
+// anything with OnMessage(uint32_t, MessageReader&).
+bool ReadMessageHeader(ByteRing& ring, uint32_t& payload_size, uint32_t& target_id,
+                       uint32_t& message_id);
+template <typename Find>
+void DrainMessagesTo(ByteRing& ring, Find&& find) {
+  uint32_t size = 0, target_id = 0, message_id = 0;
+  while (ReadMessageHeader(ring, size, target_id, message_id)) {
+    MessageReader payload(ring, size);
+    if (auto* target = find(target_id)) target->OnMessage(message_id, payload);
+    payload.SkipRest();
+  }
+}
 void DrainMessages(ByteRing& ring, const MessageTargetMap& targets);
+
+// A message ring with its failure accounting. A writer that finds the ring
+// full drops the whole message, counts it and raises the overflow flag; it
+// never waits and never moves the reader's position. The reader clears the
+// flag when it has seen it.
+//
+// Threads: Post from the one writer thread; PostSerialised from any number of
+// threads at once (they take turns on a spin flag held for one copy), but
+// never mixed with Post. Drain, ReadableSize and TakeOverflow from the one
+// reader. Dropped from any thread.
+class MessageQueue {
+ public:
+  explicit MessageQueue(uint32_t capacity) : ring_(capacity) {}
+
+  bool Post(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
+  bool Post(uint32_t target_id, uint32_t message_id, const MessageWriter& payload);
+  bool PostSerialised(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
+
+  template <typename Find>
+  void Drain(Find&& find) {
+    DrainMessagesTo(ring_, std::forward<Find>(find));
+  }
+  // Reader: whether a message was dropped since the last call.
+  bool TakeOverflow() { return overflow_.exchange(false, std::memory_order_acq_rel); }
+  uint32_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
+  ByteRing& Ring() { return ring_; }
+
+ private:
+  bool Refused();
+
+  ByteRing ring_;
+  std::atomic<bool> overflow_{false};
+  std::atomic<uint32_t> dropped_{0};
+  std::atomic_flag writer_busy_;
+};
 
 }  // namespace ov

@@ -95,13 +95,7 @@ void SpreadGroupUpstream(ug_base& start, int32_t group) {
 void ug_container::InsertVoiceAdder(UPlug& output, connector& link) {
   UPlug& destination = *link.Destination();
   link.Disconnect();
-  std::unique_ptr<ug_base> made;
-  if (destination.Datatype() == DT_FSAMPLE) {
-    made = std::make_unique<ug_adder>();
-  } else {
-    made = std::make_unique<ug_adder_midi>();
-  }
-  ug_base& adder = Add(std::move(made));
+  ug_base& adder = AddAdderFor(destination.Datatype());
   Give(adder, UGF_STOPS_MARKING);
   if (Has(destination.Owner(), UGF_VOICE_NEUTRAL)) Give(adder, UGF_VOICE_NEUTRAL);
   UPlug& adder_input = *adder.plug(ug_adder::kInputPlug);

@@ -154,8 +154,9 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   void SendMidi(const UPlug& output, uint32_t time, uint32_t message);
   // Joining the run list at `time`: earlier events move up to it.
   void CatchUp(uint32_t time);
-  // Runs OnNotify through the master's queue while the engine runs, at once
-  // otherwise. Editor thread.
+  // Runs OnNotify through the master while the engine runs (see
+  // OvAudioMaster::Notify), at once otherwise. Editor thread, or the thread
+  // running the engine.
   void NotifySelf(int32_t kind, int32_t value);
 
   // --- State.
@@ -203,6 +204,9 @@ class ug_base : public EventProcessor, public dsp_msg_target {
     return static_cast<int32_t>(event.time_stamp - clock_) <= 0;
   }
   void ApplyStatusValue(ug_event& event);
+  // Kind 20: p1 plug number, p3 the value word, or for text p2 the text
+  // (a std::string that outlives the event). Then a static from an output.
+  void SetPlugValue(const ug_event& event);
   void HandleDueEvents();
   int32_t EngineBlockSize() const;
 

@@ -137,12 +137,26 @@ void ug_base::HandleEvent(ug_event& event) {
     case UET_UI_NOTIFY:
       OnNotify(event.parm1, event.parm3);
       break;
+    case UET_SET_PLUG_VALUE:
+      SetPlugValue(event);
+      break;
     case UET_CALL_FUNCTION:
       if (event.function != nullptr) event.function(*this);
       break;
     default:
       break;
   }
+}
+
+void ug_base::SetPlugValue(const ug_event& event) {
+  if (event.parm1 < 0 || event.parm1 >= PlugCount()) return;
+  UPlug& target = *plugs_[event.parm1];
+  if (target.Datatype() == DT_TEXT) {
+    if (event.parm2 != nullptr) target.SetTextValue(*static_cast<const std::string*>(event.parm2));
+  } else {
+    target.ApplySnapshot(event.parm3);
+  }
+  if (target.Direction() == DR_OUT) target.Transmit(clock_, ST_STATIC);
 }
 
 void ug_base::OnStatusChange(uint32_t, connector*, int32_t) {}

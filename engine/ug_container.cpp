@@ -93,18 +93,17 @@ void ug_container::Link(UPlug& source, UPlug& destination) {
   }
 }
 
+ug_base& ug_container::AddAdderFor(int32_t datatype) {
+  if (datatype == DT_FSAMPLE) return Add(std::make_unique<ug_adder>());
+  return Add(std::make_unique<ug_adder_midi>());
+}
+
 void ug_container::InsertAdder(UPlug& source, UPlug& destination) {
   connector* existing = destination.Connectors().front();
   UPlug& previous = *existing->Source();
   existing->Disconnect();
 
-  std::unique_ptr<ug_base> made;
-  if (destination.Datatype() == DT_FSAMPLE) {
-    made = std::make_unique<ug_adder>();
-  } else {
-    made = std::make_unique<ug_adder_midi>();
-  }
-  ug_base& adder = Add(std::move(made));
+  ug_base& adder = AddAdderFor(destination.Datatype());
   UPlug& adder_input = *adder.plug(ug_adder::kInputPlug);
   Link(source, adder_input);
   Link(previous, adder_input);

@@ -69,6 +69,8 @@ class ug_container : public ug_base, public VoiceList {
   void CreateVoices();
 
  private:
+  // A summing adder for audio, a merging one for MIDI, with its plugs.
+  ug_base& AddAdderFor(int32_t datatype);
   void InsertVoiceAdder(UPlug& output, connector& link);
   void SetUpVoiceGroups(ug_notesource& source);
   void ConnectClone(const ug_base& original, ug_base& clone,

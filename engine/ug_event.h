@@ -27,7 +27,7 @@ enum ug_event_kind : int32_t {
   UET_GATE = 14,            // drum trigger to itself
   UET_CONTROLLER = 15,      // p1 controller index, p3 value
   UET_DELAYED_STATE = 19,   // feedback delay to its output half
-  UET_SET_PLUG_VALUE = 20,  // p1 plug number, p3 value
+  UET_SET_PLUG_VALUE = 20,  // p1 plug number, p3 value, p2 text (base handles it)
   UET_CALL_FUNCTION = 21,   // `function` is called with the generator
 };
 

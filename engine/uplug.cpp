@@ -145,13 +145,9 @@ void UPlug::ApplySnapshot(int32_t word) {
 void UPlug::CopyValueFrom(const UPlug& source) {
   if (value_ == nullptr || source.value_ == nullptr || source.datatype_ != datatype_) return;
   switch (datatype_) {
-    case DT_TEXT: {
-      // Within the reserved capacity, so the audio thread never allocates.
-      std::string& text = Ref<std::string>();
-      const std::string& from = source.Ref<std::string>();
-      text.assign(from, 0, std::min(from.size(), text.capacity()));
+    case DT_TEXT:
+      SetTextValue(source.Ref<std::string>());
       break;
-    }
     case DT_DOUBLE:
       Ref<double>() = source.Ref<double>();
       break;
@@ -159,6 +155,13 @@ void UPlug::CopyValueFrom(const UPlug& source) {
       ApplySnapshot(source.Snapshot());
       break;
   }
+}
+
+void UPlug::SetTextValue(std::string_view text) {
+  if (value_ == nullptr || datatype_ != DT_TEXT) return;
+  // Within the reserved capacity, so the audio thread never allocates.
+  std::string& stored = Ref<std::string>();
+  stored.assign(text.substr(0, std::min(text.size(), stored.capacity())));
 }
 
 void UPlug::Transmit(uint32_t time, int32_t state) {

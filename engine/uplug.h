@@ -126,6 +126,9 @@ class UPlug {
   void ApplySnapshot(int32_t word);
   // Enum, bool, float, integer, text and double: takes the source's value.
   void CopyValueFrom(const UPlug& source);
+  // Text plugs: takes `text`, cut to the reserved capacity (so the audio
+  // thread never allocates). Other datatypes: nothing.
+  void SetTextValue(std::string_view text);
 
   // Output: sends `state` at `time` to every connected input (as a status
   // change queued on its owner). A static is sent once per sample time and

@@ -36,6 +36,7 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
   master_ = std::make_unique<OvAudioMaster>(*this);
   master_->SetSampleRate(sample_rate_);
   master_->SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(host_block_size));
+  hub_.AttachEngine(master_.get());
   // Without a document (sources that read none) the engine runs with no
   // generators and renders silence.
   CContainer* root = Document() != nullptr ? Document()->root() : nullptr;
@@ -44,6 +45,7 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
     {
       // Gone before the master goes, whichever way the build ends.
       GraphBuild build(*master_);
+      build.SetMessageHub(&hub_);
       try {
         build.Build(*root);
         graph_ = build.TakeRoot();
@@ -57,6 +59,7 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
     }
     if (!failure.empty()) {
       messages_.Post(failure, MessageStyle::kWarning);
+      hub_.AttachEngine(nullptr);
       master_.reset();
       return false;
     }
@@ -68,6 +71,7 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
 void COrvaneAppBase::StopEngine() {
   if (!master_) return;
   master_->Stop();
+  hub_.AttachEngine(nullptr);
   graph_.reset();
   master_.reset();
 }

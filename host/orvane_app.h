@@ -10,6 +10,7 @@
 
 #include "engine/engine_host.h"
 #include "host/project_facts.h"
+#include "patches/message_hub.h"
 #include "platform/message_sink.h"
 #include "platform/thread_identity.h"
 
@@ -46,12 +47,16 @@ class COrvaneAppBase : public EngineHost {
   void StopEngine();
   // The running engine, or null. Audio thread while active.
   OvAudioMaster* Engine() { return master_.get(); }
+  // The editor side's end of the message queues. Editor thread.
+  MessageHub& Hub() { return hub_; }
 
   uint32_t NewTargetId() override;
   void PostUserMessage(std::string_view text) override;
 
  private:
   ThreadIdentity ui_thread_;
+  // Before the document and the engine, which both use it.
+  MessageHub hub_{*this};
   MessageSink messages_;
   std::optional<ProjectFacts> facts_;
   // After messages_: the embedded files post to it.

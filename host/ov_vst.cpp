@@ -133,13 +133,10 @@ void OvVst::processReplacing(float** inputs, float** outputs, int32_t frames) {
 
 void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (frames <= 0) return;
-  if (replacing_ && outputs != nullptr) {
-    // Channels that nothing in the engine writes must still read silence
-    // rather than whatever the host's buffers held.
-    for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
-      if (outputs[channel]) std::memset(outputs[channel], 0, sizeof(float) * static_cast<std::size_t>(frames));
-    }
-  }
+  // Channels that nothing in the engine writes, and blocks that the engine
+  // skips while the editor drains its queues, read silence rather than
+  // whatever the host's buffers held.
+  SilenceOutputs(outputs, frames);
   if (output_port_ != nullptr) output_port_->SetHostOutputs(outputs, cEffect.numOutputs);
   if (input_port_ != nullptr) input_port_->SetHostInputs(inputs, cEffect.numInputs);
 
@@ -148,6 +145,14 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (OvAudioMaster* engine = app_.Engine()) engine->Process(frames);
 
   if (output_port_ != nullptr) SendMidiToHost(frames);
+}
+
+void OvVst::SilenceOutputs(float** outputs, int32_t frames) {
+  if (!replacing_ || outputs == nullptr) return;
+  const std::size_t bytes = sizeof(float) * static_cast<std::size_t>(frames);
+  for (int32_t channel = 0; channel < cEffect.numOutputs; ++channel) {
+    if (outputs[channel]) std::memset(outputs[channel], 0, bytes);
+  }
 }
 
 void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
@@ -215,7 +220,10 @@ int32_t OvVst::canDo(const char* text) {
   return 0;
 }
 
-int32_t OvVst::fxIdle() { return 1; }
+int32_t OvVst::fxIdle() {
+  app_.Hub().Idle();
+  return 1;
+}
 
 vst2::AEffect* CreatePlugin(vst2::HostCallback host, ProjectSource& source) {
   if (host == nullptr || host(nullptr, vst2::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {

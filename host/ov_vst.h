@@ -59,6 +59,8 @@ class OvVst : public AudioEffectX {
  private:
   void WaitForProcessCallToEnd();
   void Render(float** inputs, float** outputs, int32_t frames);
+  // A replacing call's outputs become silence; an accumulating call's stay.
+  void SilenceOutputs(float** outputs, int32_t frames);
   void DeliverHostMidi(vst2::VstEvents* events);
   void SendMidiToHost(int32_t frames);
 

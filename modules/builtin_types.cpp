@@ -14,9 +14,11 @@
 #include "modules/descriptors/static_tables.h"
 #include "modules/drum_trigger.h"
 #include "modules/envelopes.h"
+#include "modules/filters.h"
 #include "modules/host_io.h"
 #include "modules/midi_to_cv.h"
 #include "modules/module_registry.h"
+#include "modules/oscillator.h"
 #include "modules/pan.h"
 #include "modules/ug_unavailable.h"
 #include "modules/vca.h"
@@ -89,7 +91,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
     {"Level Adj", 11, 0x100, &kMultiplierPlugs},
-    {"SV Filter", 12, 0x100, &kFilterSvPlugs},
+    {"SV Filter", 12, 0x100, nullptr, "", 0, 0, &Make<ug_filter_sv>},
     {"VCA", 13, 0x100, nullptr, "", 0, 0, &Make<ug_vca>},
     {"Drum Trigger", 14, 0x160, nullptr, "", 0, 0, &Make<ug_drum_trigger>},
     {"Patch Select", 15, 0x100, &kPatchSelPlugs, "Ctl_PatchSel"},
@@ -98,11 +100,11 @@ constexpr BuiltInType kLegacyTable[] = {
     {"MIDI Adder(obsolete)", 18, 0x008, nullptr, "", 0, 0, &Make<ug_delay>},
     {"Clipper", 19, 0x100, nullptr, "", 0, 0, &Make<ug_clipper>},
     {"Monitor", 20, 0x180, kUnknownPlugs, "Ctl_tty"},
-    {"Filter2 obsolete", 21, 0x100, &kFilterBiquadPlugs},
+    {"Filter2 obsolete", 21, 0x100, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
     {"Thrasher", 22, 0x100, kUnknownPlugs},
     {"Switch", 23, 0x108, kUnknownPlugs},
     {"Switch2", 24, 0x108, kUnknownPlugs},
-    {"Filter obs", 25, 0x108, &kFilterBiquadPlugs},
+    {"Filter obs", 25, 0x108, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
     {"Inverter", 26, 0x100, &kOneInOneOutPlugs},
     {"Sample Player obsolete", 27, 0x168, &kSamplePlayerPlugs},
     {"Notesource", 28, 0x008, &kNoteSourcePlugs},
@@ -154,11 +156,11 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Denormal Cleaner", 104, 0x100, &kOneInOneOutPlugs},
     {"Multistage Env", 96, 0x180, &kEnvelopeMsPlugs, "Ctl_Env_Edit"},
     {"Feedback Delay", 124, 0x100, &kFeedbackDelayPlugs, "CFeedbackDelay"},
-    {"1 Pole HP", 101, 0x100, &kFilter1PolePlugs},
-    {"1 Pole LP", 58, 0x100, &kFilter1PolePlugs},
-    {"All Pass", 67, 0x100, &kFilterAllpassPlugs},
-    {"Moog Filter", 48, 0x100, &kFilterBiquadPlugs},
-    {"Parametric EQ", 109, 0x100, &kFilterEqParametricPlugs},
+    {"1 Pole HP", 101, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole_hp>},
+    {"1 Pole LP", 58, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole>},
+    {"All Pass", 67, 0x100, nullptr, "", 0, 0, &Make<ug_filter_allpass>},
+    {"Moog Filter", 48, 0x100, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
+    {"Parametric EQ", 109, 0x100, nullptr, "", 0, 0, &Make<ug_filter_eq_parametric>},
     {"Fixed Values", 62, 0x100, &kFixedValuesPlugs},
     {"Freq Analyser", 68, 0x180, kUnknownPlugs, "Ctl_FreqAn"},
     // Not among the stream classes yet: the document model must add it so
@@ -192,7 +194,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Monostable", 89, 0x100, &kMonostablePlugs},
     {"Ring Modulator", 61, 0x100, &kMultiplierPlugs},
     {"Soundfont Oscillator", 114, 0x180, &kOscSfPlugs, "Cosc_sf", 0, kWaveformCategory},
-    {"Oscillator", 0, 0x100, &kOscillator2Plugs, "", 32819, kWaveformCategory},
+    {"Oscillator", 0, 0x100, nullptr, "", 32819, kWaveformCategory, &Make<ug_oscillator2>},
     {"Phase Dist Osc", 87, 0x100, &kOscillatorPdPlugs, "", 32822, kWaveformCategory},
     {"Patch Mem - Text in", -1, 0x100, &kParamTextInPlugs, "ui_param_text_in"},
     // The generator of modules from external libraries that are not loaded.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/audio_master.h"
 #include "modules/descriptors/plug_tables.h"
 
 namespace ov {
@@ -17,6 +18,7 @@ void ug_clipper::ListPlugs(std::vector<InterfaceObject>& descriptors) {
 void ug_clipper::Open() {
   SetProcessFunction(&ug_clipper::Run);
   ug_base::Open();
+  input_defaults_.Bind(*this, Master()->EngineBlockSize());
 }
 
 void ug_clipper::OnStatusChange(uint32_t time, connector*, int32_t) {

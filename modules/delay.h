@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/ug_base.h"
+#include "modules/input_defaults.h"
 #include "modules/plug_table.h"
 
 namespace ov {
@@ -68,6 +69,7 @@ class ug_delay : public ug_base {
   ProcessFunction variant_ = nullptr;
   float previous_output_ = 0.0f;
   int32_t tail_countdown_ = 0;
+  InputDefaults input_defaults_;  // for inputs without a source
 };
 
 class ug_delay2 : public ug_delay {

@@ -51,7 +51,11 @@ void ug_envelope_base::SyncPosition() {
 }
 
 float ug_envelope_base::ValueNow(const UPlug& input) const {
-  const float* data = input.Data();
+  // Gate and overall level read the members, which hold a default block when
+  // the input has no source.
+  const float* data = &input == &GatePlug()      ? gate_
+                      : &input == &OverallPlug() ? overall_
+                                                 : input.Data();
   return data != nullptr ? data[position_] : 0.0f;
 }
 
@@ -68,10 +72,8 @@ void ug_envelope_base::RegisterForRetrigger() {
 
 void ug_envelope_base::Open() {
   ug_base::Open();
+  input_defaults_.Bind(*this, Master()->EngineBlockSize());
   RegisterForRetrigger();
-  output_ = plug(output_plug_)->Data();
-  overall_ = plug(overall_plug_)->Data();
-  gate_ = plug(gate_plug_)->Data();
   increment_ = 0.0f;
   current_segment_ = static_cast<int16_t>(EndSegment());
   SyncPosition();

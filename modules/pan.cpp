@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/audio_master.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/level_curves.h"
 
@@ -40,6 +41,7 @@ void ug_pan::Open() {
   db_curve_ = db_table_->entries.data();
   ChooseLawTable();
   ug_base::Open();
+  input_defaults_.Bind(*this, Master()->EngineBlockSize());
 }
 
 bool ug_pan::HasVoiceDependentInput() const {

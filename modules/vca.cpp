@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/audio_master.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/level_curves.h"
 
@@ -58,6 +59,7 @@ void ug_vca::Open() {
   curve_data_ = exp_curve_->entries.data();
   ChooseCurve();
   ug_base::Open();
+  input_defaults_.Bind(*this, Master()->EngineBlockSize());
 }
 
 bool ug_vca::HasVoiceDependentInput() const {

@@ -11,6 +11,7 @@
 
 #include "engine/lookup_table.h"
 #include "engine/ug_base.h"
+#include "modules/input_defaults.h"
 
 namespace ov {
 
@@ -43,6 +44,7 @@ class ug_vca : public ug_base {
   std::shared_ptr<const ULookup> old_db_curve_;
   std::shared_ptr<const ULookup> db_curve_;
   const float* curve_data_ = nullptr;
+  InputDefaults input_defaults_;  // for inputs without a source
 };
 
 }  // namespace ov

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds two trees (optimised with assertions, and
-# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both.
+# AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both,
+# then the message-ring and engine-gate tests alone under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,8 +23,16 @@ export ASAN_OPTIONS=abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 build_and_test build-asan -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_SANITIZE=ON
 
+# The rings between editor and engine and the engine gate under
+# ThreadSanitizer: only their own test program (and the engine library it
+# needs) is built in this tree, to keep the run short.
+export TSAN_OPTIONS=halt_on_error=1
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_TSAN=ON
+cmake --build build-tsan -j "$jobs" --target orvane_ring_tests
+build-tsan/orvane_ring_tests
+
 # The project-stream reader under libFuzzer for a few seconds (its own clang
 # build; run scripts/fuzz.sh SECONDS by hand for longer).
 scripts/fuzz.sh 10 --fresh
 
-echo "All tests passed in both build trees."
+echo "All tests passed in every build tree."

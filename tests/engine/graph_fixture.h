@@ -11,15 +11,16 @@
 
 namespace ov::test {
 
-class GraphTest : public testing::Test {
- protected:
+struct GraphRig {
   static constexpr int32_t kCell = 128;
 
-  GraphTest() {
+  GraphRig() {
     master.SetEngineBlockSize(kCell);
     top.SetMaster(&master);
   }
-  ~GraphTest() override { master.Stop(); }
+  ~GraphRig() { master.Stop(); }
+  GraphRig(const GraphRig&) = delete;
+  GraphRig& operator=(const GraphRig&) = delete;
 
   // Adds with every plug and its buffers; `sort_order` runs higher first.
   template <typename T>
@@ -28,8 +29,8 @@ class GraphTest : public testing::Test {
     return top.Add(std::move(generator));
   }
   // A new source of the input's datatype, connected to it.
-  Source& Feed(UPlug& input) {
-    Source& source = Add(std::make_unique<Source>(input.Datatype()), 3);
+  Source& Feed(UPlug& input, int32_t sort_order = 3) {
+    Source& source = Add(std::make_unique<Source>(input.Datatype()), sort_order);
     top.connect(source.plug(0), &input);
     return source;
   }
@@ -44,5 +45,7 @@ class GraphTest : public testing::Test {
   OvAudioMaster master{host};
   ug_container top;
 };
+
+class GraphTest : public ::testing::Test, public GraphRig {};
 
 }  // namespace ov::test

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/byte_ring.h"
 #include "tests/engine/engine_test_support.h"
@@ -18,7 +20,7 @@ std::vector<std::byte> Bytes(std::initializer_list<int> values) {
 }
 
 TEST(ByteRing, KeepsContentsWholeWhenFullAndAcrossTheEnd) {
-  EXPECT_THROW(ByteRing(12), std::invalid_argument);
+  EXPECT_THROW(ByteRing(0), std::invalid_argument);
 
   ByteRing ring(8);
   EXPECT_TRUE(ring.Write(Bytes({1, 2, 3, 4, 5, 6})));
@@ -96,6 +98,7 @@ TEST_F(NotifyTest, ArrivesAtOnceUnlessTheHostIsProcessing) {
 
   master.Start(&generator);
   master.Process(200);
+  master.SetHostProcessing(false);  // as at suspend
   ASSERT_TRUE(master.Notify(generator, 5, 6));  // running, host idle: queued now
   master.SetHostProcessing(true);
   ASSERT_TRUE(master.Notify(generator, 7, 8));  // waits for the audio thread
@@ -113,6 +116,71 @@ TEST_F(NotifyTest, ArrivesAtOnceUnlessTheHostIsProcessing) {
   EXPECT_EQ(generator.notifications.size(), 3u);
   master.Process(28);
   EXPECT_EQ(generator.notifications.back(), (std::vector<int64_t>{300, 9, 10}));
+}
+
+// Calls `action` from inside its message handler, i.e. on the draining thread.
+class ActingTarget : public dsp_msg_target {
+ public:
+  void OnMessage(uint32_t message_id, MessageReader&) override {
+    ids.push_back(message_id);
+    if (action) std::exchange(action, nullptr)();
+  }
+  std::function<void()> action;
+  std::vector<uint32_t> ids;
+};
+
+TEST_F(NotifyTest, AProcessCallDuringAnEditorDrainRendersNothingAndWaitsForNothing) {
+  master.Start(&generator);
+  ActingTarget target;
+  master.RegisterTarget(target, 5);
+  bool rendered = true;
+  target.action = [&] { rendered = master.Process(64); };  // as if the host called in now
+  ASSERT_TRUE(master.PostFromEditor(5, MessageId("ping"), {}));  // host idle: drained here
+  EXPECT_FALSE(rendered);
+  EXPECT_EQ(master.SkippedBlocks(), 1u);
+  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(master.Process(64));  // the gate is free again
+  EXPECT_EQ(log.size(), 1u);
+}
+
+TEST_F(NotifyTest, AStalledAudioThreadLetsTheEditorDrainAFullQueueItself) {
+  master.Start(&generator);
+  master.Process(64);  // the host is processing: messages wait for the audio thread
+  RecordingTarget target;
+  master.RegisterTarget(target, 5);
+  const std::vector<uint32_t> words(100, 1);
+  int posted = 0;
+  while (posted < 20 && master.PostFromEditor(5, MessageId("fill"), Words(words))) ++posted;
+  EXPECT_EQ(posted, 20);  // the tenth found the queue full and drained it first
+  EXPECT_EQ(master.DroppedEditorMessages(), 0u);
+  EXPECT_EQ(target.received.size(), 20u);  // from then on drained at once
+  master.Process(64);  // the audio thread is back: messages wait for it again
+  ASSERT_TRUE(master.PostFromEditor(5, MessageId("late"), {}));
+  EXPECT_EQ(target.received.size(), 20u);
+  master.Process(64);
+  EXPECT_EQ(target.received.size(), 21u);
+}
+
+TEST_F(NotifyTest, AutomationIsHandledBeforeTheEditorsMessagesOfTheSameBlock) {
+  master.Start(&generator);
+  master.Process(64);
+  ActingTarget target;
+  master.RegisterTarget(target, 5);
+  ASSERT_TRUE(master.PostFromEditor(5, MessageId("edit"), {}));
+  ASSERT_TRUE(master.PostAutomation(5, MessageId("auto"), {}));
+  EXPECT_TRUE(target.ids.empty());
+  master.Process(64);
+  EXPECT_EQ(target.ids, (std::vector<uint32_t>{MessageId("auto"), MessageId("edit")}));
+}
+
+TEST_F(NotifyTest, TheEngineNotifiesItselfWithoutTouchingTheEditorsQueue) {
+  master.Start(&generator);
+  generator.during_next_run = [](RecordingGenerator& g) { g.NotifySelf(4, 40); };
+  master.Process(64);
+  EXPECT_TRUE(generator.notifications.empty());
+  EXPECT_EQ(master.DroppedEditorMessages(), 0u);
+  master.Process(64);  // delivered at the block start
+  EXPECT_EQ(generator.notifications, (Notes{{64, 4, 40}}));
 }
 
 TEST_F(NotifyTest, SplitsTheSliceAtALaterStampAndCatchesUpAfterSleep) {

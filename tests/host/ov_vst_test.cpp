@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "engine/audio_master.h"
@@ -361,6 +362,27 @@ TEST_F(Running, TimeInformationIsAskedOfTheHost) {
   EXPECT_EQ(host.last_time_filter, vst2::kVstTempoValid);
   host.gives_time = false;
   EXPECT_EQ(plugin.App().HostTimeInfo(0), nullptr);
+}
+
+// A block that arrives while the editor thread drains the engine's queue is
+// not rendered, and a replacing call still leaves silence.
+TEST_F(Running, ABlockArrivingDuringAnEditorDrainIsSilence) {
+  FakeOutputPort output;
+  plugin.SetHostOutputPort(&output);  // the engine's output module owns the buffers
+  Dispatch(plugin, vst2::effMainsChanged, 0, 1);
+  struct Interrupting : dsp_msg_target {
+    void OnMessage(uint32_t, MessageReader&) override { during(); }
+    std::function<void()> during;
+  } target;
+  target.during = [&] { Render(32); };
+  OvAudioMaster& engine = *plugin.App().Engine();
+  engine.RegisterTarget(target, 12345);
+  // No block yet since resume: the editor drains on its own thread.
+  ASSERT_TRUE(engine.PostFromEditor(12345, MessageId("ping"), {}));
+  EXPECT_EQ(engine.SkippedBlocks(), 1u);
+  ASSERT_EQ(last_left.size(), 32u);
+  EXPECT_EQ(last_left[0], 0.0f);
+  plugin.SetHostOutputPort(nullptr);
 }
 
 // The audio thread keeps calling process while the user-interface thread

@@ -7,8 +7,7 @@
 
 #include <vector>
 
-#include "engine/ug_container.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/engine/graph_fixture.h"
 
 namespace ov::test {
 namespace {
@@ -27,29 +26,14 @@ uint32_t Controller(int number, int value, int channel = 0) {
          static_cast<uint32_t>(value) << 16;
 }
 
-// A MIDI-to-CV alone in a container, fed by a MIDI source the test drives.
-struct CvRig {
-  static constexpr int32_t kCell = 128;
-
+// A MIDI-to-CV alone in a container, fed by a MIDI source the test drives
+// (which runs first).
+struct CvRig : GraphRig {
   CvRig() {
-    master.SetEngineBlockSize(kCell);
-    top.SetMaster(&master);
     cv = &Add(std::make_unique<Cv>(), 10);
-    midi = &Feed(*cv->plug(Cv::kMidiInPlug));
+    midi = &Feed(*cv->plug(Cv::kMidiInPlug), 30);
   }
-  ~CvRig() { master.Stop(); }
 
-  template <typename T>
-  T& Add(std::unique_ptr<T> generator, int32_t sort_order) {
-    generator->SetSortOrder(sort_order);
-    return top.Add(std::move(generator));
-  }
-  Source& Feed(UPlug& input) {
-    Source& source = Add(std::make_unique<Source>(input.Datatype()), 30);
-    top.connect(source.plug(0), &input);
-    return source;
-  }
-  void Start() { master.Start(&top); }
   void Set(int32_t plug, const char* text) { cv->plug(plug)->SetValueFromText(text); }
   void Send(uint32_t time, uint32_t word) { midi->SendMidi(*midi->plug(0), time, word); }
   // Runs whole cells, keeping every sample of the outputs.
@@ -64,9 +48,6 @@ struct CvRig {
     }
   }
 
-  FakeEngineHost host;
-  OvAudioMaster master{host};
-  ug_container top;
   Cv* cv = nullptr;
   Source* midi = nullptr;
   std::vector<float> pitch, gate, velocity;
@@ -193,7 +174,7 @@ TEST_F(MidiToCvTest, PortamentoGlidesLegatoNotesAndZeroJumps) {
   Set(Cv::kMonoMode, "1");
   Source& portamento = Feed(*cv->plug(Cv::kPortamentoTime));
   Start();
-  std::fill_n(portamento.out, CvRig::kCell, 0.5f);  // 5 V: about 79 ms
+  std::fill_n(portamento.out, kCell, 0.5f);  // 5 V: about 79 ms
   Send(10, NoteOn(60, 100));
   Send(100, NoteOn(72, 100));
   Render(8192);

@@ -1,6 +1,6 @@
-// A small engine at 44.1 kHz with 128-sample cells for module tests: inputs
-// get their descriptors' defaults or a value, or a running source whose
-// samples the test writes cell by cell.
+// The shared graph rig at 44.1 kHz for tests that build several engines in
+// one test: inputs get their descriptors' defaults or a value, or a running
+// source whose samples the test writes cell by cell.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,28 +9,20 @@
 #include <memory>
 #include <vector>
 
-#include "engine/ug_container.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/engine/graph_fixture.h"
 
 namespace ov::test {
 
-struct ModuleRig {
-  static constexpr int32_t kCell = 128;
+struct ModuleRig : GraphRig {
   static constexpr float kRate = 44100.0f;
 
-  ModuleRig() {
-    master.SetSampleRate(kRate);
-    master.SetEngineBlockSize(kCell);
-    top.SetMaster(&master);
-  }
-  ~ModuleRig() { master.Stop(); }
+  ModuleRig() { master.SetSampleRate(kRate); }
 
   // Adds the module with its plugs; inputs not fed later keep their
   // descriptors' default values (set by Start).
   template <typename T>
   T& Add(std::unique_ptr<T> generator, int32_t sort_order = 10) {
-    generator->SetSortOrder(sort_order);
-    T& added = top.Add(std::move(generator));
+    T& added = GraphRig::Add(std::move(generator), sort_order);
     modules.push_back(&added);
     return added;
   }
@@ -41,8 +33,7 @@ struct ModuleRig {
   // each cell before it is processed.
   void Stream(ug_base& module, int32_t plug,
               std::function<void(uint32_t cell_start, float* samples)> write) {
-    Source& source = Add(std::make_unique<Source>(), 30);
-    top.connect(source.plug(0), module.plug(plug));
+    Source& source = Feed(*module.plug(plug), 30);
     streams.push_back({&source, std::move(write)});
   }
   void Start() {
@@ -77,9 +68,6 @@ struct ModuleRig {
     Source* source;
     std::function<void(uint32_t, float*)> write;
   };
-  FakeEngineHost host;
-  OvAudioMaster master{host};
-  ug_container top;
   std::vector<ug_base*> modules;
   std::vector<Stream_> streams;
   uint32_t cell = 0;

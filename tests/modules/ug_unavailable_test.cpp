@@ -73,10 +73,10 @@ TEST(UnavailableGenerator, TellsOncePerTypeAndEngine) {
 TEST(UnavailableGenerator, KeepsItsOutputsAtZero) {
   MessageHost host;
   Engine engine(host);
-  ug_base& oscillator = engine.Add("Oscillator");
+  ug_base& oscillator = engine.Add("Phase Dist Osc");
   engine.Start();
   engine.Master().Process(100);
-  const float* out = oscillator.plug(3)->Data();  // "Audio Out"
+  const float* out = oscillator.plug(2)->Data();  // "Audio Out"
   ASSERT_NE(out, nullptr);
   EXPECT_TRUE(std::all_of(out, out + 32, [](float sample) { return sample == 0.0f; }));
 }

@@ -1,0 +1,112 @@
+// The engine side of a container's patches: one dsp_patch_manager per patch
+// manager, one dsp_patch_parameter per patch parameter. They hold only the
+// current values, feed them to the modules' plugs, answer MIDI controllers
+// and learning, and report values that change on the engine side back to the
+// editor side.
+//
+// The editor side starts them with one "init" message per parameter to the
+// manager, payload:
+//   int32 engine persistence id (20 to 24), uint32 parameter handle,
+//   uint32 module handle (the generator's message target id),
+//   int32 engine plug number, int32 MIDI controller id, the current value,
+//   then metadata: float minimum and maximum; enum the item list (queue
+//   string); text the file type (queue string); bool and int nothing.
+//
+// Threads: "init" is handled only while audio is stopped (engine build); every
+// other message and the controller calls on the thread holding the engine
+// gate (see OvAudioMaster), without allocating.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/message_queue.h"
+#include "modules/list_text.h"
+#include "patches/patch_value.h"
+
+namespace ov {
+
+class OvAudioMaster;
+class UPlug;
+class dsp_patch_manager;
+
+class dsp_patch_parameter : public dsp_msg_target {
+ public:
+  explicit dsp_patch_parameter(int32_t value_type);
+
+  int32_t ValueType() const { return value_type_; }
+  const PatchValue& Value() const { return value_; }
+  int32_t Controller() const { return controller_; }
+  UPlug* Plug() const { return plug_; }
+
+  // Reads the rest of an "init" payload, registers with the master and binds
+  // to its plug. False when the payload is short. Audio stopped.
+  bool Initialise(dsp_patch_manager& manager, MessageReader& payload);
+  // "ppc", "ppca" and "CCID"; other identifiers are skipped.
+  void OnMessage(uint32_t message_id, MessageReader& payload) override;
+
+  // From a controller: converts, stores, outputs at `time` and reports to the
+  // editor side with flag 0 (the host hears of it). Int and text: nothing.
+  void SetFromMidiController(uint32_t time, float normalised);
+  // From host automation off the editor thread: as above, reported with
+  // flag 1 (the host already knows).
+  void SetFromNormalised(float normalised);
+  float GetNormalised() const;
+
+  // A watched output plug changed: its value goes to the editor side with
+  // flag 0.
+  void OnWatchedChange(const UPlug& watched);
+
+ private:
+  friend class dsp_patch_manager;  // keeps the controller id with its registration
+
+  // Enum and bool changes only when the value differs; float always.
+  bool StoreConverted(float normalised);
+  void Output(uint32_t time);
+  void ReportToEditor(uint8_t flag);
+  void TakePlugValue(const UPlug& plug);
+
+  const int32_t value_type_;
+  dsp_patch_manager* manager_ = nullptr;
+  uint32_t module_handle_ = 0;
+  UPlug* plug_ = nullptr;
+  int32_t controller_ = -1;
+  PatchValue value_;
+  FloatRange range_;
+  ListText items_{""};
+};
+
+class dsp_patch_manager : public dsp_msg_target {
+ public:
+  explicit dsp_patch_manager(OvAudioMaster& master) : master_(master) {}
+
+  OvAudioMaster& Master() const { return master_; }
+  // "init": makes one parameter. Ignored while the engine runs, since making
+  // one allocates.
+  void OnMessage(uint32_t message_id, MessageReader& payload) override;
+
+  // Replaces the parameter's controller registration: id >= 0 registers it,
+  // -2 makes it the learn target, -1 registers nothing.
+  void RegisterController(dsp_patch_parameter& parameter, int32_t id);
+  // A controller moved: a waiting learner takes the id (and the editor side
+  // hears "lern"), then every parameter registered under it follows.
+  void OnController(uint32_t time, int32_t id, float normalised);
+
+  const std::vector<std::unique_ptr<dsp_patch_parameter>>& Parameters() const {
+    return parameters_;
+  }
+  dsp_patch_parameter* LearnTarget() const { return learn_target_; }
+
+ private:
+  OvAudioMaster& master_;
+  std::vector<std::unique_ptr<dsp_patch_parameter>> parameters_;
+  // Ordered by controller id, equal ids in registration order. Its capacity
+  // covers every parameter, so re-registering never allocates.
+  std::vector<dsp_patch_parameter*> by_controller_;
+  dsp_patch_parameter* learn_target_ = nullptr;
+};
+
+}  // namespace ov

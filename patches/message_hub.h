@@ -1,0 +1,58 @@
+// The editor side's end of the message queues: the engine-to-editor ring,
+// the registry of editor-side receivers, fresh handles, and the way to the
+// running engine. The application owns one; it outlives the document and the
+// engine.
+//
+// Threads: editor thread unless a method says otherwise.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/engine_host.h"
+#include "engine/message_queue.h"
+#include "patches/ui_msg_target.h"
+
+namespace ov {
+
+class OvAudioMaster;
+
+class MessageHub {
+ public:
+  static constexpr uint32_t kToEditorBytes = 10000;
+
+  // Handles come from `ids` (the application's own counter).
+  explicit MessageHub(EngineHost& ids) : ids_(ids) {}
+  MessageHub(const MessageHub&) = delete;
+  MessageHub& operator=(const MessageHub&) = delete;
+
+  uint32_t NewHandle() { return ids_.NewTargetId(); }
+  UiTargetRegistry& Targets() { return targets_; }
+  // The ring the engine writes and Idle reads.
+  MessageQueue& ToEditor() { return to_editor_; }
+
+  // The engine that editor-side messages go to, or null; the engine writes
+  // back through ToEditor(). Detaching empties the ring, since its messages
+  // came from the engine that is going. Audio stopped; detach before the
+  // engine is destroyed.
+  void AttachEngine(OvAudioMaster* master);
+  OvAudioMaster* Engine() const { return engine_; }
+
+  // To the engine's editor queue. False (nothing sent) without an engine, or
+  // when the payload failed or the message was dropped.
+  bool PostToEngine(uint32_t target_id, uint32_t message_id, const MessageWriter& payload);
+
+  // Hands every message from the engine to its receiver; messages for
+  // handles nobody has are skipped whole. Then clears the overflow flag.
+  void Idle();
+  // Whether the engine lost messages to a full ring since the last Idle.
+  bool OverflowSeen() const { return overflow_seen_; }
+
+ private:
+  EngineHost& ids_;
+  UiTargetRegistry targets_;
+  MessageQueue to_editor_{kToEditorBytes};
+  OvAudioMaster* engine_ = nullptr;
+  bool overflow_seen_ = false;
+};
+
+}  // namespace ov
