@@ -1,5 +1,7 @@
-// Writes examples/demo.mid, the short piece the demo renders: a plucked
-// arpeggio over Am - F - C - G with a bass note on each bar, at 100 bpm.
+// Writes examples/demo.mid, the phrase the demo synthesiser renders: at 100
+// bpm, Am - F - C - G as triads held for three beats with a falling or
+// rising melody note on each beat above them, a beat of rest closing each
+// bar, and a last Am chord with A on top.
 //   cmake --build build --target orvane_demo_song && build/orvane_demo_song examples/demo.mid
 #include <cstdint>
 #include <iostream>
@@ -11,20 +13,19 @@
 namespace {
 
 constexpr double kBpm = 100;
-constexpr double kEighth = 30.0 / kBpm;  // seconds
-constexpr int kEighthsPerBar = 8;
+constexpr double kBeat = 60.0 / kBpm;  // seconds
+constexpr int kBeatsPerBar = 4;
 
-struct Chord {
-  uint8_t bass;
-  uint8_t tones[4];  // the arpeggio climbs these and comes back down
+struct Bar {
+  uint8_t chord[3];
+  uint8_t melody[3];  // one per beat while the chord sounds
 };
 
-// Am, F, C, G: twice through, the last bar resolving on A.
-constexpr Chord kProgression[] = {
-    {45, {57, 60, 64, 69}},
-    {41, {57, 60, 65, 69}},
-    {48, {55, 60, 64, 67}},
-    {43, {55, 59, 62, 67}},
+constexpr Bar kPhrase[] = {
+    {{57, 60, 64}, {76, 74, 72}},  // Am
+    {{53, 57, 60}, {72, 74, 77}},  // F
+    {{55, 60, 64}, {79, 76, 72}},  // C
+    {{55, 59, 62}, {74, 71, 67}},  // G
 };
 
 void AddNote(std::vector<ov::MidiChannelEvent>& events, double start, double length, uint8_t key,
@@ -41,21 +42,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<ov::MidiChannelEvent> events;
-  constexpr int kPattern[kEighthsPerBar] = {0, 1, 2, 3, 2, 1, 2, 3};
   double bar_start = 0;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (const Chord& chord : kProgression) {
-      AddNote(events, bar_start, kEighth * kEighthsPerBar, chord.bass, 90);
-      for (int step = 0; step < kEighthsPerBar; ++step) {
-        const uint8_t velocity = step % 2 == 0 ? 100 : 72;  // accent the beats
-        AddNote(events, bar_start + step * kEighth, kEighth * 1.5, chord.tones[kPattern[step]],
-                velocity);
-      }
-      bar_start += kEighth * kEighthsPerBar;
+  for (const Bar& bar : kPhrase) {
+    for (const uint8_t key : bar.chord) AddNote(events, bar_start, 3 * kBeat, key, 90);
+    for (int beat = 0; beat < 3; ++beat) {
+      // Slightly detached, so every melody note is struck anew.
+      AddNote(events, bar_start + beat * kBeat, kBeat * 0.8, bar.melody[beat], 100);
     }
+    bar_start += kBeat * kBeatsPerBar;
   }
-  AddNote(events, bar_start, kEighth * 8, 45, 90);
-  AddNote(events, bar_start, kEighth * 8, 69, 90);
+  for (const uint8_t key : {57, 60, 64, 69}) AddNote(events, bar_start, 3 * kBeat, key, 90);
   std::string error;
   if (!ov::WriteMidiFile(argv[1], events, kBpm, &error)) {
     std::cerr << error << "\n";

@@ -3,12 +3,19 @@
 // and an effect passes its audio input through untouched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "engine/audio_master.h"
+#include "media/midi_file.h"
 #include "media/wav_file.h"
 #include "tests/host/plugin_test_support.h"
 #include "tests/host/temp_folder.h"
+#include "tests/modules/dsp_measure.h"
 #include "tools/project_commands.h"
 
 namespace ov {
@@ -31,9 +38,8 @@ std::string Bake(const TempFolder& folder, const std::string& example) {
 
 AudioClip Render(const std::string& library, const std::string& wav, const std::string& options) {
   std::string log;
-  EXPECT_EQ(RunProgram(BuildDir() + "/orvane render " + library + " -o " + wav + " " + options,
-                       &log),
-            0)
+  EXPECT_EQ(
+      RunProgram(BuildDir() + "/orvane render " + library + " -o " + wav + " " + options, &log), 0)
       << log;
   std::string error;
   std::optional<AudioClip> clip = ReadWavFile(wav, &error);
@@ -87,6 +93,114 @@ TEST(RenderProjects, AnEffectPassesItsInputThroughUnchanged) {
       ASSERT_EQ(output.channels[channel][i], input.channels[channel][i]) << channel << ":" << i;
     }
   }
+}
+
+struct Note {
+  int key;
+  double on;
+  double off;
+};
+
+std::vector<Note> NotesOf(const MidiSong& song) {
+  std::vector<Note> notes;
+  for (const MidiChannelEvent& event : song.events) {
+    const int command = event.bytes[0] & 0xF0;
+    const int key = event.bytes[1];
+    if (command == 0x90 && event.bytes[2] != 0) {
+      notes.push_back({key, event.seconds, -1});
+    } else if (command == 0x80 || command == 0x90) {
+      for (Note& note : notes) {
+        if (note.key == key && note.off < 0) note.off = event.seconds;
+      }
+    }
+  }
+  return notes;
+}
+
+double KeyHz(int key) { return 440.0 * std::exp2((key - 69) / 12.0); }
+
+TEST(RenderProjects, TheDemoSynthPlaysTheDemoPhraseAtTheRightPitchesAndTimes) {
+  TempFolder folder;
+  const std::string library = Bake(folder, "demo-synth");
+  const std::string midi = std::string(OV_EXAMPLES_DIR) + "/demo.mid";
+  constexpr double kRate = 44100;
+  constexpr int32_t kHostBlock = 512;
+  const AudioClip clip =
+      Render(library, folder / "demo.wav", "--midi " + midi + " --rate 44100 --block 512");
+  std::string error;
+  const std::optional<MidiSong> song = ReadMidiFile(midi, &error);
+  ASSERT_TRUE(song.has_value()) << error;
+  const std::vector<Note> notes = NotesOf(*song);
+  ASSERT_GE(notes.size(), 10u);
+  ASSERT_EQ(clip.channels.size(), 2u);
+  const std::vector<float>& left = clip.channels[0];
+  ASSERT_EQ(left, clip.channels[1]);  // panned to the centre
+
+  // Notes struck after a rest start within one engine block of their time,
+  // with silence before them.
+  const double block = OvAudioMaster::ChooseEngineBlockSize(kHostBlock);
+  int onsets = 0;
+  for (const Note& note : notes) {
+    const bool after_rest = std::all_of(notes.begin(), notes.end(), [&](const Note& other) {
+      return other.on >= note.on || other.off <= note.on - 0.3;
+    });
+    if (!after_rest) continue;
+    ++onsets;
+    const auto from = static_cast<size_t>(std::max(0.0, note.on - 0.2) * kRate);
+    size_t first = from;
+    while (first < left.size() && std::fabs(left[first]) < 1e-3f) ++first;
+    EXPECT_NEAR(static_cast<double>(first), note.on * kRate, block) << "note at " << note.on;
+  }
+  EXPECT_GE(onsets, 4);
+
+  // Between changes, the spectrum holds the fundamental of every sounding
+  // key, and none of the phrase's other keys (unless a held note's harmonic
+  // lands there).
+  std::set<double> changes;
+  std::set<int> keys;
+  for (const Note& note : notes) {
+    changes.insert(note.on);
+    changes.insert(note.off);
+    keys.insert(note.key);
+  }
+  int windows = 0;
+  for (auto change = changes.begin(); std::next(change) != changes.end(); ++change) {
+    const double start = *change + 0.05, end = *std::next(change) - 0.02;
+    size_t size = 1;
+    while (size * 2 <= (end - start) * kRate) size *= 2;
+    if (size < 8192) continue;
+    std::vector<int> held;
+    for (const Note& note : notes) {
+      if (note.on <= *change && note.off > *change) held.push_back(note.key);
+    }
+    if (held.empty()) continue;
+    const auto first = static_cast<size_t>(start * kRate);
+    const std::vector<double> samples(left.begin() + first, left.begin() + first + size);
+    const std::vector<double> spectrum = test::HannAmplitudeSpectrum(samples);
+    const double peak = *std::max_element(spectrum.begin(), spectrum.end());
+    const auto at = [&](double hz) {
+      const double bin = hz * static_cast<double>(size) / kRate;
+      return std::max({spectrum[static_cast<size_t>(bin) - 1], spectrum[static_cast<size_t>(bin)],
+                       spectrum[static_cast<size_t>(bin) + 1],
+                       spectrum[static_cast<size_t>(bin) + 2]});
+    };
+    for (const int key : keys) {
+      const bool sounding = std::find(held.begin(), held.end(), key) != held.end();
+      if (sounding) {
+        EXPECT_GT(at(KeyHz(key)), 0.3 * peak) << "key " << key << " at " << *change;
+        continue;
+      }
+      const bool harmonic = std::any_of(held.begin(), held.end(), [&](int other) {
+        const double ratio = KeyHz(key) / KeyHz(other);
+        return std::fabs(ratio - std::round(ratio)) < 0.03 * ratio && ratio > 0.5;
+      });
+      if (!harmonic) {
+        EXPECT_LT(at(KeyHz(key)), 0.05 * peak) << "key " << key << " at " << *change;
+      }
+    }
+    ++windows;
+  }
+  EXPECT_GE(windows, 12);
 }
 
 }  // namespace
