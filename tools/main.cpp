@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/arguments.h"
+#include "tools/bench.h"
 #include "tools/commands.h"
 #include "tools/project_commands.h"
 
@@ -22,7 +23,8 @@ constexpr const char* kUsage =
     "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n"
     "       orvane dump PROJECT.ov1|LIB.so [-o OUT.json]\n"
     "       orvane compile PROJECT.json -o PROJECT.ov1\n"
-    "       orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]\n";
+    "       orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]\n"
+    "       orvane bench LIB.so|PROJECT.json [--voices N] [--seconds S] [--midi FILE.mid]\n";
 
 int Usage(const std::string& complaint) {
   if (!complaint.empty()) std::cerr << "orvane: " << complaint << "\n";
@@ -73,6 +75,13 @@ int main(int argc, char** argv) {
     if (!line) return Usage("bake: " + error);
     if (line->from_path.empty()) line->from_path = DefaultGenericLibrary();
     return ov::RunBakeCommand(*line, std::cout, std::cerr);
+  }
+  if (command == "bench") {
+    std::string error;
+    std::optional<ov::BenchCommandLine> line = ov::ParseBenchArguments(rest, &error);
+    if (!line) return Usage("bench: " + error);
+    if (line->from_path.empty()) line->from_path = DefaultGenericLibrary();
+    return ov::RunBenchCommand(*line, std::cout, std::cerr);
   }
   return Usage("unknown command '" + command + "'");
 }

@@ -247,7 +247,9 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   RenderResult result;
   result.audio.sample_rate = static_cast<uint32_t>(std::lround(settings.sample_rate));
   ProgressMeter progress(log, show_progress, seconds);
+  const SteadyClock::time_point blocks_start = SteadyClock::now();
   RenderBlocks(*plugin, settings, *inputs, seconds, progress, log, &result.audio);
+  result.process_seconds = SecondsSince(blocks_start);
   result.wall_seconds = SecondsSince(start);
 
   session.SetRendering(false);

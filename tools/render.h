@@ -43,6 +43,9 @@ struct RenderResult {
   std::vector<ScheduledMidi> midi_output;
   double tempo_bpm = 120;
   double wall_seconds = 0;
+  // The block loop alone: process calls and their MIDI, without loading the
+  // plug-in or starting its engine.
+  double process_seconds = 0;
 };
 
 // Length of the silence rendered after the last note so that releases and
