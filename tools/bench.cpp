@@ -19,6 +19,7 @@ constexpr const char* kName = "orvane bench";
 constexpr double kSampleRate = 44100;
 constexpr int32_t kBlockSize = 512;
 constexpr int kLowestKey = 24;
+constexpr int kDefaultPolyphony = 6;  // a container's "Polyphony" default
 
 // A temporary file removed when it goes out of scope.
 class TemporaryFile {
@@ -42,7 +43,7 @@ class TemporaryFile {
 
 // Raises the first container's "Polyphony" to `voices` when it is lower.
 bool WriteWithPolyphony(const std::string& input, const std::string& output, int voices,
-                        std::ostream& err) {
+                        std::ostream& out, std::ostream& err) {
   std::ifstream in(input);
   Json project = Json::parse(in, nullptr, false);
   if (project.is_discarded()) {
@@ -55,8 +56,11 @@ bool WriteWithPolyphony(const std::string& input, const std::string& output, int
       if (!module.is_object() || module.value("type", "") != "Container") continue;
       Json& values = module["plug_values"];
       if (!values.is_object()) values = Json::object();
-      const Json current = values.value("Polyphony", Json(6));
-      if (!current.is_number() || current.get<double>() < voices) values["Polyphony"] = voices;
+      const Json current = values.value("Polyphony", Json(kDefaultPolyphony));
+      if (!current.is_number() || current.get<double>() < voices) {
+        out << "Polyphony raised from " << current.dump() << " to " << voices << "\n";
+        values["Polyphony"] = voices;
+      }
       break;
     }
   }
@@ -136,7 +140,9 @@ int RunBenchCommand(const BenchCommandLine& command, std::ostream& out, std::ost
   TemporaryFile project(".json");
   TemporaryFile library(".so");
   if (std::filesystem::path(command.target).extension() == ".json") {
-    if (!WriteWithPolyphony(command.target, project.Path(), command.voices, err)) return 1;
+    if (!WriteWithPolyphony(command.target, project.Path(), command.voices, out, err)) {
+      return 1;
+    }
     std::ostringstream baking;
     if (RunBakeCommand({project.Path(), library.Path(), command.from_path}, baking, err) != 0) {
       return 1;

@@ -16,6 +16,7 @@
 #include "tests/host/plugin_test_support.h"
 #include "tests/host/temp_folder.h"
 #include "tests/modules/dsp_measure.h"
+#include "tools/bench.h"
 #include "tools/project_commands.h"
 
 namespace ov {
@@ -201,6 +202,39 @@ TEST(RenderProjects, TheDemoSynthPlaysTheDemoPhraseAtTheRightPitchesAndTimes) {
     ++windows;
   }
   EXPECT_GE(windows, 12);
+}
+
+TEST(Bench, RaisesAProjectsPolyphonyToTheVoicesAndReportsTheFigures) {
+  std::ostringstream out, err;
+  const BenchCommandLine line{std::string(OV_EXAMPLES_DIR) + "/demo-synth.json", 20, 0.25, "",
+                              BuildDir() + "/orvane-vst.so"};
+  ASSERT_EQ(RunBenchCommand(line, out, err), 0) << err.str();
+  const std::string report = out.str();
+  EXPECT_NE(report.find("Polyphony raised from 16 to 20"), std::string::npos) << report;
+  EXPECT_NE(report.find("voices held: 20.0"), std::string::npos) << report;
+  EXPECT_NE(report.find("ns per voice-sample"), std::string::npos) << report;
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST(Bench, RefusesBadArgumentsNamingThem) {
+  std::string error;
+  const auto parse = [&](std::vector<std::string> arguments) {
+    return ParseBenchArguments(arguments, &error);
+  };
+  const std::optional<BenchCommandLine> line =
+      parse({"synth.json", "--voices", "8", "--seconds", "2.5", "--midi", "song.mid"});
+  ASSERT_TRUE(line.has_value()) << error;
+  EXPECT_EQ(line->voices, 8);
+  EXPECT_EQ(line->seconds, 2.5);
+  EXPECT_EQ(line->midi_path, "song.mid");
+  EXPECT_FALSE(parse({"synth.json", "--voices", "0"}));
+  EXPECT_EQ(error, "--voices takes 1 to 128");
+  EXPECT_FALSE(parse({"synth.json", "--seconds", "nan"}));
+  EXPECT_FALSE(parse({"synth.json", "--seconds"}));
+  EXPECT_EQ(error, "--seconds needs a value");
+  EXPECT_FALSE(parse({"--voices", "4"}));
+  EXPECT_EQ(error, "no plug-in library or project given");
+  EXPECT_FALSE(parse({"a.so", "b.so"}));
 }
 
 }  // namespace
