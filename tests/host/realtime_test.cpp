@@ -141,7 +141,7 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
   delete probe;
   EXPECT_EQ(allocations.exchange(0), 1);
 
-  for (const char* example : {"midi_cv_probe", "passthrough", "demo"}) {
+  for (const char* example : {"midi_cv_probe", "passthrough", "demo", "demo-synth"}) {
     EXPECT_EQ(AllocationsWhileProcessing(example, 400, true), 0) << example;
     EXPECT_EQ(AllocationsWhileProcessing(example, 50, false), 0) << example;
   }
