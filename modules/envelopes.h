@@ -69,7 +69,6 @@ class ug_envelope_base : public ug_base {
   void SyncPosition();
   bool Scanning() const { return scanning_; }
   void TransmitOutput(int32_t state) { plug(output_plug_)->Transmit(Now(), state); }
-  void SetRoutine(SegmentRoutine routine) { routine_ = routine; }
   template <typename T>
   void SetRoutine(void (T::*routine)(int32_t)) {
     routine_ = static_cast<SegmentRoutine>(routine);
@@ -159,7 +158,6 @@ class ug_8_stage : public ug_envelope {
     kSusSeg,
     kEndSeg
   };
-  static constexpr int16_t kNoSustain = 10;
 
   ug_8_stage();
   std::unique_ptr<ug_base> CreateInstance() const override;
