@@ -10,9 +10,6 @@
 namespace ov {
 namespace {
 
-float InputValue(const UPlug& input) {
-  return input.Data() != nullptr ? input.ValueAtClock() : 0.0f;
-}
 bool Runs(const UPlug& input) { return input.State() == ST_RUN; }
 
 }  // namespace
@@ -98,13 +95,13 @@ void ug_delay::OnStatusChange(uint32_t time, connector* link, int32_t) {
   const int32_t changed = link->Destination()->Number();
   if (changed == kDelayTime) {
     SetUpLine();
-    SetOffset(InputValue(*plug(kModulation)));
+    SetOffset(InputValueAtClock(*plug(kModulation)));
     return;
   }
   // A feedback that starts or stops running changes the variant too, so it
   // is never read from the wrong place.
-  if (changed == kFeedback) static_feedback_ = InputValue(*plug(kFeedback));
-  if (changed == kModulation) SetOffset(InputValue(*plug(kModulation)));
+  if (changed == kFeedback) static_feedback_ = InputValueAtClock(*plug(kFeedback));
+  if (changed == kModulation) SetOffset(InputValueAtClock(*plug(kModulation)));
   if (changed == kSignalIn) {
     tail_countdown_ = TailLength();
     plug(kSignalOut)->Transmit(time, ST_RUN);

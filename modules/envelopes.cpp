@@ -50,12 +50,13 @@ void ug_envelope_base::SyncPosition() {
   position_ = std::clamp(offset, 0, Master()->EngineBlockSize() - 1);
 }
 
+const float* ug_envelope_base::Samples(const UPlug& input) {
+  // Bound members hold a default block when the input has no source.
+  return input.BufferMember() != nullptr ? *input.BufferMember() : input.Data();
+}
+
 float ug_envelope_base::ValueNow(const UPlug& input) const {
-  // Gate and overall level read the members, which hold a default block when
-  // the input has no source.
-  const float* data = &input == &GatePlug()      ? gate_
-                      : &input == &OverallPlug() ? overall_
-                                                 : input.Data();
+  const float* data = Samples(input);
   return data != nullptr ? data[position_] : 0.0f;
 }
 
@@ -298,7 +299,7 @@ void ug_envelope::BeginSegment() {
   ChooseProcessFunction();
   const bool level_streams = level_plug != nullptr && Streams(*level_plug);
   const bool overall_streams = Streams(OverallPlug());
-  level_in_ = level_plug != nullptr ? level_plug->Data() : nullptr;
+  level_in_ = level_plug != nullptr ? Samples(*level_plug) : nullptr;
   int32_t state = ST_RUN;
   if (increment_ == 0.0f) {
     if (level_streams) {
@@ -319,7 +320,7 @@ void ug_envelope::BeginSegment() {
     StartRamp(overall_streams);
   } else {
     const UPlug& rate_plug = *rate_plugs_[static_cast<size_t>(segment)];
-    rate_ = rate_plug.Data();
+    rate_ = Samples(rate_plug);
     if (level_streams) {
       SetRoutine(&ug_envelope::Chase);
     } else if (Streams(rate_plug)) {
@@ -364,7 +365,8 @@ std::unique_ptr<ug_base> ug_adsr::CreateInstance() const { return std::make_uniq
 
 void ug_adsr::ListPlugs(std::vector<InterfaceObject>& descriptors) {
   AppendPlugs(kAdsrPlugs,
-              {gate_, PlugMember{}, PlugMember{}, PlugMember{}, PlugMember{}, overall_, output_},
+              {gate_, rate_buffers_[0], rate_buffers_[1], level_buffers_[1], rate_buffers_[2],
+               overall_, output_},
               descriptors);
 }
 
@@ -387,6 +389,10 @@ std::unique_ptr<ug_base> ug_8_stage::CreateInstance() const {
 void ug_8_stage::ListPlugs(std::vector<InterfaceObject>& descriptors) {
   std::array<PlugMember, kEndSeg + 1> members{};
   members[kGate] = gate_;
+  for (size_t i = 0; i < kMaxSegments; ++i) {
+    members[kFirstRate + 2 * i] = rate_buffers_[i];
+    members[kFirstLevel + 2 * i] = level_buffers_[i];
+  }
   members[kOverallLevel] = overall_;
   members[kSignalOut] = output_;
   members[kSusSeg] = sustain_segment_;

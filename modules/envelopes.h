@@ -59,6 +59,7 @@ class ug_envelope_base : public ug_base {
   // Block index of the generator's clock, and that sample time.
   uint32_t Now() const;
   static bool Streams(const UPlug& plug) { return plug.State() == ST_RUN; }
+  static const float* Samples(const UPlug& input);
   float ValueNow(const UPlug& plug) const;
   const UPlug& GatePlug() const { return *plug(gate_plug_); }
   const UPlug& OverallPlug() const { return *plug(overall_plug_); }
@@ -135,6 +136,8 @@ class ug_envelope : public ug_envelope_base {
   std::array<float, kMaxSegments> fixed_levels_{};
   std::array<UPlug*, kMaxSegments> rate_plugs_{};
   std::array<UPlug*, kMaxSegments> level_plugs_{};  // null: the fixed level
+  std::array<float*, kMaxSegments> rate_buffers_{};
+  std::array<float*, kMaxSegments> level_buffers_{};
 };
 
 class ug_adsr : public ug_envelope {

@@ -26,6 +26,13 @@ UPlug* PlugOf(const ug_base& generator, float* const* member) {
   return nullptr;
 }
 
+float InputValueAtClock(const UPlug& input) {
+  const float* data = input.BufferMember() != nullptr ? *input.BufferMember() : input.Data();
+  if (data == nullptr) return 0.0f;
+  const ug_base& owner = input.Owner();
+  return data[owner.Clock() - owner.Master()->CellStart()];
+}
+
 bool Streams(const ug_base& generator, float* const* member) {
   const UPlug* plug = PlugOf(generator, member);
   return plug != nullptr && plug->State() == ST_RUN;

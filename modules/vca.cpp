@@ -8,14 +8,6 @@
 #include "modules/level_curves.h"
 
 namespace ov {
-namespace {
-
-float InputValue(const UPlug& input) {
-  return input.Data() != nullptr ? input.ValueAtClock() : 0.0f;
-}
-
-}  // namespace
-
 float ug_vca::Gain(float volume, int16_t curve) {
   if (!(volume > 0.0f)) return 0.0f;
   const double v = volume;
@@ -92,14 +84,14 @@ void ug_vca::OnStatusChange(uint32_t time, connector* link, int32_t state) {
   const UPlug& volume = *plug(kVolume);
   if (changed->Number() == kResponseCurve) {
     ChooseCurve();
-    static_gain_ = Gain(InputValue(volume), curve_);
+    static_gain_ = Gain(InputValueAtClock(volume), curve_);
   }
-  if (changed == &volume && state != ST_RUN) static_gain_ = Gain(InputValue(volume), curve_);
+  if (changed == &volume && state != ST_RUN) static_gain_ = Gain(InputValueAtClock(volume), curve_);
 
   int32_t out = std::max(signal.State(), volume.State());
-  if (signal.State() != ST_RUN && InputValue(signal) == 0.0f) out = ST_STATIC;
+  if (signal.State() != ST_RUN && InputValueAtClock(signal) == 0.0f) out = ST_STATIC;
   const bool volume_runs = volume.State() == ST_RUN;
-  const float volume_value = InputValue(volume);
+  const float volume_value = InputValueAtClock(volume);
   const bool silent =
       !volume_runs && (curve_ == kLinear ? volume_value == 0.0f : !(volume_value > 0.0f));
   if (silent || out != ST_RUN) {
