@@ -53,6 +53,9 @@ class AudioEffect {
     return (void)data, (void)size, (void)is_preset, 0;
   }
 
+  // Tells the host that a parameter changed (audioMasterAutomate). Editor
+  // thread.
+  void ReportAutomation(int32_t index, float value);
   // Calls into the host; each answers 0 when there is no callback.
   intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                     float opt = 0.0f);
