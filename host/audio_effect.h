@@ -26,8 +26,7 @@ class AudioEffect {
   vst2::AEffect* getAeffect() { return &cEffect; }
   static AudioEffect* FromAeffect(vst2::AEffect* effect);
 
-  virtual intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                              float opt);
+  virtual intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
 
   // Host calls.
   virtual void open() {}
@@ -84,8 +83,7 @@ class AudioEffect {
   static intptr_t DispatchTrampoline(vst2::AEffect* e, int32_t opcode, int32_t index,
                                      intptr_t value, void* ptr, float opt);
   static void ProcessTrampoline(vst2::AEffect* e, float** in, float** out, int32_t frames);
-  static void ProcessReplacingTrampoline(vst2::AEffect* e, float** in, float** out,
-                                         int32_t frames);
+  static void ProcessReplacingTrampoline(vst2::AEffect* e, float** in, float** out, int32_t frames);
   static void SetParameterTrampoline(vst2::AEffect* e, int32_t index, float value);
   static float GetParameterTrampoline(vst2::AEffect* e, int32_t index);
 };

@@ -62,8 +62,8 @@ std::optional<FxFile> ReadFxFile(std::span<const uint8_t> bytes, std::string* er
   } else if (format == kProgramMagic) {
     file.kind = FxKind::kProgram;
   } else {
-    return fail("holds no state chunk (format '" +
-                FourCharacterId(static_cast<int32_t>(format)) + "')");
+    return fail("holds no state chunk (format '" + FourCharacterId(static_cast<int32_t>(format)) +
+                "')");
   }
   const std::size_t header = file.kind == FxKind::kBank ? kBankHeader : kProgramHeader;
   if (bytes.size() < header) return fail("too short for its header");

@@ -180,7 +180,9 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
     if (event == nullptr || event->type != vst2::kVstMidiType) continue;
     auto* midi = reinterpret_cast<vst2::VstMidiEvent*>(event);
     if (midi->deltaFrames < 0) midi->deltaFrames = 0;
-    const auto byte = [&](int n) { return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n])); };
+    const auto byte = [&](int n) {
+      return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n]));
+    };
     const uint32_t word = byte(0) | byte(1) << 8 | byte(2) << 16;
     input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(midi->deltaFrames), word);
   }

@@ -19,7 +19,9 @@ class PatchProject final : public ProjectSource {
  public:
   explicit PatchProject(std::vector<std::string> names, int32_t programs = 16,
                         std::string key = "PatchMemFloatIn", std::string plug = "Value")
-      : names_(std::move(names)), programs_(programs), key_(std::move(key)),
+      : names_(std::move(names)),
+        programs_(programs),
+        key_(std::move(key)),
         plug_(std::move(plug)) {}
 
   std::optional<ProjectFacts> Load(MessageSink& messages) override {

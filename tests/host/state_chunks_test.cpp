@@ -180,7 +180,8 @@ TEST(StateChunks, UnknownTruncatedAndOversizedChunksChangeNothing) {
 
 TEST(FxFiles, ProgramAndBankLayouts) {
   const Bytes chunk = {1, 2, 3};
-  const Bytes program = WriteFxFile(FxKind::kProgram, 0x4F765473, "A long program name here", chunk);
+  const Bytes program =
+      WriteFxFile(FxKind::kProgram, 0x4F765473, "A long program name here", chunk);
   ASSERT_EQ(program.size(), 63u);
   EXPECT_EQ(std::memcmp(program.data(), "CcnK\0\0\0\0FPCh\0\0\0\1OvTs\0\0\0\0\0\0\0\1", 28), 0);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&program[28])), "A long program name ");
