@@ -96,6 +96,8 @@ void OvVst::resume() {
   app_.SetSampleRate(sampleRate);
   pending_events_.store(nullptr);
   if (app_.Facts().has_midi_input) wantEvents();
+  // Starting replaces any running engine.
+  WithdrawEngineFromAutomation();
   app_.StartEngine(blockSize);
   if (OvAudioMaster* engine = app_.Engine()) {
     for (const auto& parameter : parameters_) parameter->on_engine_started();
@@ -109,9 +111,13 @@ void OvVst::resume() {
 void OvVst::suspend() {
   active_.store(false);
   WaitForProcessCallToEnd();
+  WithdrawEngineFromAutomation();
+  app_.StopEngine();
+}
+
+void OvVst::WithdrawEngineFromAutomation() {
   automation_engine_.store(nullptr);
   while (automating_.load() != 0) YieldProcessor();
-  app_.StopEngine();
 }
 
 void OvVst::setSampleRate(float rate) {

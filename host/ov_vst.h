@@ -83,6 +83,9 @@ class OvVst : public AudioEffectX {
 
  private:
   void WaitForProcessCallToEnd();
+  // Foreign-thread sets stop reaching the engine; returns once none still
+  // uses it. Editor thread.
+  void WithdrawEngineFromAutomation();
   // True for indices of the host parameter list.
   bool IsParameter(int32_t index) const;
   // Programs the host may name: those reported, within the 128 patches.
