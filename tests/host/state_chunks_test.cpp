@@ -46,7 +46,7 @@ TEST(StateChunks, ABankWithoutParametersIsItsNames) {
   ArchiveWriter expected;
   for (int32_t field : {kChunkFormatCurrent, 0, 0, 128}) expected.WriteInt32(field);
   for (int patch = 1; patch <= 128; ++patch) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "Patch %3d", patch);
     expected.WriteString(name);
   }
