@@ -278,6 +278,17 @@ void PatchParameter::WalkPatchRange(FieldWalker& walker, int32_t first, int32_t 
   walker.EndList();
 }
 
+void PatchParameter::LoadSlots(int32_t first, std::span<const PatchValue> values) {
+  if (first < 0 || first >= CPatchManager::kPatchCount) return;
+  const std::size_t room = static_cast<std::size_t>(CPatchManager::kPatchCount - first);
+  const std::size_t stored = std::min(values.size(), room);
+  for (std::size_t i = 0; i < stored; ++i) {
+    StoreSlot(first + static_cast<int32_t>(i), values[i]);
+  }
+  const int32_t current = CurrentSlot();
+  if (current >= first && current < first + static_cast<int32_t>(stored)) ApplyPatch(current);
+}
+
 void PatchParameter::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();
   walker.Int32("param_id", id_);

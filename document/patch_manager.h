@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,9 @@ class PatchParameter : public ui_msg_target {
   // any beyond the last slot, and re-applies the current patch when it was
   // among those read.
   void WalkPatchRange(FieldWalker& walker, int32_t first, int32_t last);
+  // Slots from `first` on take `values`; values past the last slot are
+  // dropped. The current patch is re-applied when it was among them.
+  void LoadSlots(int32_t first, std::span<const PatchValue> values);
   // The payload of this parameter's "init" message.
   void WriteInit(MessageWriter& payload, uint32_t module_handle, int32_t plug_number) const;
 

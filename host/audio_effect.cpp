@@ -41,6 +41,10 @@ void AudioEffect::setFlag(int32_t flag, bool on) {
 
 // Hosts hand over buffers of the nominal sizes; an empty text keeps them
 // terminated when nothing else is written.
+void AudioEffect::ReportAutomation(int32_t index, float value) {
+  CallHost(vst2::audioMasterAutomate, index, 0, nullptr, value);
+}
+
 void AudioEffect::getProgramName(char* name) {
   if (name) *name = '\0';
 }

@@ -26,8 +26,7 @@ class AudioEffect {
   vst2::AEffect* getAeffect() { return &cEffect; }
   static AudioEffect* FromAeffect(vst2::AEffect* effect);
 
-  virtual intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                              float opt);
+  virtual intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
 
   // Host calls.
   virtual void open() {}
@@ -53,6 +52,9 @@ class AudioEffect {
     return (void)data, (void)size, (void)is_preset, 0;
   }
 
+  // Tells the host that a parameter changed (audioMasterAutomate). Editor
+  // thread.
+  void ReportAutomation(int32_t index, float value);
   // Calls into the host; each answers 0 when there is no callback.
   intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                     float opt = 0.0f);
@@ -81,8 +83,7 @@ class AudioEffect {
   static intptr_t DispatchTrampoline(vst2::AEffect* e, int32_t opcode, int32_t index,
                                      intptr_t value, void* ptr, float opt);
   static void ProcessTrampoline(vst2::AEffect* e, float** in, float** out, int32_t frames);
-  static void ProcessReplacingTrampoline(vst2::AEffect* e, float** in, float** out,
-                                         int32_t frames);
+  static void ProcessReplacingTrampoline(vst2::AEffect* e, float** in, float** out, int32_t frames);
   static void SetParameterTrampoline(vst2::AEffect* e, int32_t index, float value);
   static float GetParameterTrampoline(vst2::AEffect* e, int32_t index);
 };

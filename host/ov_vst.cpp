@@ -6,7 +6,9 @@
 
 #include "document/container.h"
 #include "document/document.h"
+#include "document/patch_manager.h"
 #include "engine/audio_master.h"
+#include "host/chunks.h"
 #include "host/host_wiring.h"
 #include "platform/clock.h"
 #include "platform/float_mode.h"
@@ -18,6 +20,8 @@ namespace {
 constexpr int32_t kInitialPrograms = 16;
 constexpr int32_t kPatchCount = 128;
 constexpr const char* kFixedVendor = "Orvane";
+// Texts handed to the host keep their first 31 characters.
+constexpr std::size_t kHostTextBytes = 32;
 
 // Host event blocks carry more pointers than the record declares; read them
 // through the block's address so no access indexes beyond a declared array.
@@ -47,7 +51,6 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   }
   const ProjectFacts& facts = app_.Facts();
 
-  setProgram(0);
   // Only 128 patches exist; a project cannot ask for more programs than that.
   const int32_t programs =
       facts.has_program_selection ? std::clamp(facts.program_count, 1, kPatchCount) : 1;
@@ -56,9 +59,16 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   if (COrvaneDocBase* document = app_.Document()) {
     CContainer* main = document->FindMainContainer();
     if (main != nullptr && document->root() != nullptr) WireHostModules(*document->root(), *main);
+    // Programs need patch names even in a project that stores none.
+    if (main != nullptr) patches_ = &main->EnsurePatchManager();
   }
+  setProgram(0);
 
-  setNumParams(0);
+  parameters_ = BuildHostParameters(patches_);
+  for (std::size_t i = 0; i < parameters_.size(); ++i) {
+    parameters_[i]->attach(*this, static_cast<int32_t>(i));
+  }
+  setNumParams(static_cast<int32_t>(parameters_.size()));
   setNumInputs(static_cast<int32_t>(facts.audio_inputs.size()));
   setNumOutputs(static_cast<int32_t>(facts.audio_outputs.size()));
 
@@ -86,7 +96,13 @@ void OvVst::resume() {
   app_.SetSampleRate(sampleRate);
   pending_events_.store(nullptr);
   if (app_.Facts().has_midi_input) wantEvents();
+  // Starting replaces any running engine.
+  WithdrawEngineFromAutomation();
   app_.StartEngine(blockSize);
+  if (OvAudioMaster* engine = app_.Engine()) {
+    for (const auto& parameter : parameters_) parameter->on_engine_started();
+    automation_engine_.store(engine);
+  }
   needIdle();
   replacing_ = true;
   active_.store(true);
@@ -95,7 +111,13 @@ void OvVst::resume() {
 void OvVst::suspend() {
   active_.store(false);
   WaitForProcessCallToEnd();
+  WithdrawEngineFromAutomation();
   app_.StopEngine();
+}
+
+void OvVst::WithdrawEngineFromAutomation() {
+  automation_engine_.store(nullptr);
+  while (automating_.load() != 0) YieldProcessor();
 }
 
 void OvVst::setSampleRate(float rate) {
@@ -164,7 +186,9 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
     if (event == nullptr || event->type != vst2::kVstMidiType) continue;
     auto* midi = reinterpret_cast<vst2::VstMidiEvent*>(event);
     if (midi->deltaFrames < 0) midi->deltaFrames = 0;
-    const auto byte = [&](int n) { return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n])); };
+    const auto byte = [&](int n) {
+      return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n]));
+    };
     const uint32_t word = byte(0) | byte(1) << 8 | byte(2) << 16;
     input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(midi->deltaFrames), word);
   }
@@ -223,6 +247,109 @@ int32_t OvVst::canDo(const char* text) {
 int32_t OvVst::fxIdle() {
   app_.Hub().Idle();
   return 1;
+}
+
+bool OvVst::IsParameter(int32_t index) const {
+  return index >= 0 && static_cast<std::size_t>(index) < parameters_.size();
+}
+
+void OvVst::setParameter(int32_t index, float value) {
+  if (!IsParameter(index)) return;
+  vst_parameter& parameter = *parameters_[static_cast<std::size_t>(index)];
+  if (value == parameter.get()) return;
+  if (!app_.OnUserInterfaceThread()) {
+    automating_.fetch_add(1);
+    OvAudioMaster* engine = automation_engine_.load();
+    if (engine != nullptr) parameter.set_queued(value, *engine);
+    automating_.fetch_sub(1);
+    if (engine != nullptr) return;
+  }
+  parameter.set(value);
+}
+
+float OvVst::getParameter(int32_t index) {
+  return IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->get() : 0.0f;
+}
+
+void OvVst::getParameterName(int32_t index, char* text) {
+  CopyBounded(text, kHostTextBytes,
+              IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->name() : "");
+}
+
+void OvVst::getParameterDisplay(int32_t index, char* text) {
+  CopyBounded(text, kHostTextBytes,
+              IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->value_text() : "");
+}
+
+void OvVst::getParameterLabel(int32_t index, char* text) {
+  CopyBounded(text, kHostTextBytes,
+              IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->label() : "");
+}
+
+bool OvVst::canParameterBeAutomated(int32_t index) {
+  if (!IsParameter(index)) return false;
+  const vst_parameter& parameter = *parameters_[static_cast<std::size_t>(index)];
+  return parameter.automatable() && !parameter.display_only();
+}
+
+bool OvVst::IsProgram(int32_t program) const {
+  return program >= 0 && program < std::min(numPrograms, kPatchCount);
+}
+
+void OvVst::setProgram(int32_t program) {
+  if (!IsProgram(program)) return;
+  curProgram = program;
+  if (patches_ != nullptr) patches_->SetCurrentPatch(program);
+}
+
+void OvVst::setProgramName(const char* name) {
+  if (patches_ == nullptr) return;
+  patches_->SetPatchName(-1, name);
+  if (CContainer* container = patches_->container()) {
+    container->Notify(Notification(kNotifyContentsChanged, container));
+  }
+}
+
+void OvVst::getProgramName(char* name) {
+  CopyBounded(name, vst2::kMaxProgNameLen, patches_ != nullptr ? patches_->PatchName(-1) : "");
+}
+
+bool OvVst::getProgramNameIndexed(int32_t, int32_t index, char* text) {
+  if (!IsProgram(index)) return false;
+  CopyBounded(text, vst2::kMaxProgNameLen, patches_ != nullptr ? patches_->PatchName(index) : "");
+  return true;
+}
+
+bool OvVst::copyProgram(int32_t destination) {
+  if (!IsProgram(destination) || patches_ == nullptr) return false;
+  patches_->CopyPatches(destination, destination);
+  return true;
+}
+
+int32_t OvVst::getChunk(void** data, bool is_preset) {
+  if (patches_ == nullptr) return 0;
+  chunk_ = WriteStateChunk(*patches_, is_preset);
+  *data = chunk_.data();
+  return static_cast<int32_t>(chunk_.size());
+}
+
+int32_t OvVst::setChunk(void* data, int32_t size, bool is_preset) {
+  if (patches_ == nullptr || data == nullptr || size < 0) return 0;
+  std::string problem;
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  switch (ReadStateChunk(*patches_, {bytes, static_cast<std::size_t>(size)}, is_preset, &problem)) {
+    case ChunkLoad::kSomeMissing:
+      app_.Messages().Post("Some parameters could not be loaded", MessageStyle::kWarning);
+      break;
+    case ChunkLoad::kDamaged:
+      app_.Messages().Post("The saved state is damaged and was not loaded: " + problem,
+                           MessageStyle::kWarning);
+      break;
+    case ChunkLoad::kLoaded:
+    case ChunkLoad::kUnknownFormat:
+      break;
+  }
+  return 0;
 }
 
 vst2::AEffect* CreatePlugin(vst2::HostCallback host, ProjectSource& source) {

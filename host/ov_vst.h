@@ -6,14 +6,20 @@
 // user-interface thread; process, processReplacing and processEvents on the
 // host's audio thread. The two meet only in the atomic active/processing
 // handshake: resume and suspend clear `active_` and then wait until no process
-// call is running before they touch the engine.
+// call is running before they touch the engine. setParameter and
+// getParameter may come from any thread: off the user-interface thread a set
+// only caches the value and queues it for the engine, and suspend waits for
+// such a set to finish before the engine goes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
-#include "host/audio_effectx.h"
 #include "engine/host_ports.h"
+#include "host/audio_effectx.h"
+#include "host/host_parameters.h"
 #include "host/midi_out.h"
 #include "host/orvane_app.h"
 
@@ -44,6 +50,25 @@ class OvVst : public AudioEffectX {
   int32_t canDo(const char* text) override;
   int32_t fxIdle() override;
 
+  // Host parameters. Any thread for setParameter and getParameter, the
+  // editor thread for the rest.
+  void setParameter(int32_t index, float value) override;
+  float getParameter(int32_t index) override;
+  void getParameterName(int32_t index, char* text) override;
+  void getParameterDisplay(int32_t index, char* text) override;
+  void getParameterLabel(int32_t index, char* text) override;
+  bool canParameterBeAutomated(int32_t index) override;
+
+  // Programs are the project's patches. Editor thread.
+  void setProgram(int32_t program) override;
+  void setProgramName(const char* name) override;
+  void getProgramName(char* name) override;
+  bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;
+  bool copyProgram(int32_t destination) override;
+  // The chunk handed out stays valid until the next getChunk. Editor thread.
+  int32_t getChunk(void** data, bool is_preset) override;
+  int32_t setChunk(void* data, int32_t size, bool is_preset) override;
+
   // The engine modules that carry host audio and MIDI register here when
   // they open and unregister when they close. Editor thread, audio stopped.
   void SetHostInputPort(HostInputPort* port) { input_port_ = port; }
@@ -58,6 +83,14 @@ class OvVst : public AudioEffectX {
 
  private:
   void WaitForProcessCallToEnd();
+  // Foreign-thread sets stop reaching the engine; returns once none still
+  // uses it. Editor thread.
+  void WithdrawEngineFromAutomation();
+  // True for indices of the host parameter list.
+  bool IsParameter(int32_t index) const;
+  // Programs the host may name: those reported, within the 128 patches.
+  bool IsProgram(int32_t program) const;
+  CPatchManager* Patches() const { return patches_; }
   void Render(float** inputs, float** outputs, int32_t frames);
   // A replacing call's outputs become silence; an accumulating call's stay.
   void SilenceOutputs(float** outputs, int32_t frames);
@@ -74,6 +107,14 @@ class OvVst : public AudioEffectX {
   bool replacing_ = true;
   HostMidiOut midi_out_;
   uint32_t midi_out_read_count_ = 0;  // entries of the output ring read
+
+  CPatchManager* patches_ = nullptr;  // the main container's
+  std::vector<std::unique_ptr<vst_parameter>> parameters_;
+  std::vector<uint8_t> chunk_;  // the last chunk handed to the host
+  // The engine as foreign-thread automation sees it, and how many such sets
+  // are using it: suspend clears the one and waits for the other.
+  std::atomic<OvAudioMaster*> automation_engine_{nullptr};
+  std::atomic<int32_t> automating_{0};
 };
 
 // Creates the plug-in for a host, or answers null when the host gives no

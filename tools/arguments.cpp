@@ -70,6 +70,8 @@ std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::strin
       {"--midi", into(&settings.midi_path)},
       {"--in", into(&settings.input_path)},
       {"--midi-out", into(&line.midi_output_path)},
+      {"--load-state", into(&settings.load_state_path)},
+      {"--save-state", into(&settings.save_state_path)},
       {"--note",
        [&](const std::string& value) {
          const auto note = ParseNote(value);

@@ -21,6 +21,7 @@ constexpr const char* kUsage =
     "KEY:VELOCITY:START_S:LENGTH_S]...\n"
     "                     [--in IN.wav] [--seconds S] [--rate R] [--block N] [--program P]\n"
     "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n"
+    "                     [--load-state FILE.fxb|FILE.fxp] [--save-state FILE.fxb|FILE.fxp]\n"
     "       orvane dump PROJECT.ov1|LIB.so [-o OUT.json]\n"
     "       orvane compile PROJECT.json -o PROJECT.ov1\n"
     "       orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]\n"

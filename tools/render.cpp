@@ -6,6 +6,7 @@
 
 #include "media/midi_file.h"
 #include "platform/text.h"
+#include "tools/state_files.h"
 #include "tools/vst_plugin.h"
 
 namespace ov {
@@ -141,6 +142,12 @@ bool ApplySettings(VstPlugin& plugin, const RenderSettings& settings, std::strin
   }
   plugin.Dispatch(vst2::effSetSampleRate, 0, 0, nullptr, static_cast<float>(settings.sample_rate));
   plugin.Dispatch(vst2::effSetBlockSize, 0, settings.block_size);
+  // A saved state first, so that a program or parameters given as well
+  // apply on top of it.
+  if (!settings.load_state_path.empty() &&
+      !LoadStateFile(plugin, settings.load_state_path, error)) {
+    return false;
+  }
   if (settings.program) {
     if (*settings.program < 0 || *settings.program >= effect.numPrograms) {
       *error = "program " + std::to_string(*settings.program) +
@@ -255,6 +262,10 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   session.SetRendering(false);
   plugin->Dispatch(vst2::effStopProcess);
   plugin->Dispatch(vst2::effMainsChanged, 0, 0);
+  if (!settings.save_state_path.empty() &&
+      !SaveStateFile(*plugin, settings.save_state_path, error)) {
+    return std::nullopt;
+  }
   result.midi_output = session.MidiOutput();
   result.tempo_bpm = inputs->tempo_bpm;
   return result;

@@ -36,6 +36,8 @@ struct RenderSettings {
   int32_t block_size = 512;
   std::optional<int32_t> program;
   std::vector<ParameterSetting> parameters;
+  std::string load_state_path;  // optional .fxb/.fxp given to the plug-in first
+  std::string save_state_path;  // optional .fxb/.fxp written after rendering
 };
 
 struct RenderResult {

@@ -10,6 +10,7 @@
 #include <new>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "document/container.h"
@@ -78,6 +79,8 @@ class ExampleProject final : public ProjectSource {
     text << file.rdbuf();
     document_ = std::make_unique<COrvaneDocBase>(CompileDocument(Json::parse(text.str()), {}));
   }
+  explicit ExampleProject(const Json& project)
+      : document_(std::make_unique<COrvaneDocBase>(CompileDocument(project, {}))) {}
   std::optional<ProjectFacts> Load(MessageSink&) override {
     return FactsOf(*document_, *document_->FindMainContainer());
   }
@@ -145,6 +148,34 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
     EXPECT_EQ(AllocationsWhileProcessing(example, 400, true), 0) << example;
     EXPECT_EQ(AllocationsWhileProcessing(example, 50, false), 0) << example;
   }
+}
+
+TEST(Realtime, HostAutomationOnTheAudioThreadNeverAllocates) {
+  // An oscillator whose waveform is a host parameter.
+  ExampleProject project(Json::parse(R"({
+    "version": 95960, "plugin_id": "OvRt", "plugin_flags": 1,
+    "root": {"type": "Container", "modules": [{
+      "type": "Container", "name": "synth",
+      "io": [{"name": "Left", "direction": "out", "datatype": "audio"}],
+      "patches": {"current": 0},
+      "modules": [{"type": "Oscillator", "name": "osc", "patch_values": {"Waveform": [1]}}],
+      "connections": ["osc.Audio Out -> io.Left"]}]}})"));
+  OvVst plugin(&QuietHost, project);
+  ASSERT_EQ(plugin.getAeffect()->numParams, 1);
+  plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effMainsChanged, 0, 1, nullptr, 0);
+  std::vector<float> left(256);
+  float* outputs[] = {left.data()};
+  std::thread audio([&] {
+    counting = true;
+    for (int i = 0; i < 200; ++i) {
+      plugin.setParameter(0, static_cast<float>(i % 7) / 6.0f);
+      plugin.getParameter(0);
+      plugin.processReplacing(nullptr, outputs, 256);
+    }
+    counting = false;
+  });
+  audio.join();
+  EXPECT_EQ(allocations.exchange(0), 0);
 }
 
 }  // namespace

@@ -18,12 +18,14 @@ std::optional<RenderCommandLine> Parse(const std::vector<std::string>& arguments
 
 TEST(RenderArguments, ReadsEveryOption) {
   std::string error;
-  const auto line = Parse(
-      {"lib.so",     "-o",        "out.wav",   "--note", "60:100:0.5:0.25", "--note", "72:1:0:2",
-       "--param",    "3=0.75",    "--seconds", "1.5",    "--rate",          "44100",  "--block",
-       "64",         "--program", "2",         "--midi", "in.mid",          "--in",   "in.wav",
-       "--midi-out", "out.mid"},
-      &error);
+  const auto line =
+      Parse({"lib.so",       "-o",         "out.wav", "--note",       "60:100:0.5:0.25",
+             "--note",       "72:1:0:2",   "--param", "3=0.75",       "--seconds",
+             "1.5",          "--rate",     "44100",   "--block",      "64",
+             "--program",    "2",          "--midi",  "in.mid",       "--in",
+             "in.wav",       "--midi-out", "out.mid", "--load-state", "in.fxb",
+             "--save-state", "out.fxp"},
+            &error);
   ASSERT_TRUE(line) << error;
   const RenderSettings& settings = line->settings;
   EXPECT_EQ(settings.plugin_path, "lib.so");
@@ -43,6 +45,8 @@ TEST(RenderArguments, ReadsEveryOption) {
   EXPECT_EQ(settings.program, 2);
   EXPECT_EQ(settings.midi_path, "in.mid");
   EXPECT_EQ(settings.input_path, "in.wav");
+  EXPECT_EQ(settings.load_state_path, "in.fxb");
+  EXPECT_EQ(settings.save_state_path, "out.fxp");
 }
 
 TEST(RenderArguments, RejectsMalformedValuesNamingThem) {

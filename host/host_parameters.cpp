@@ -1,0 +1,84 @@
+#include "host/host_parameters.h"
+
+#include <span>
+
+#include "document/patch_manager.h"
+#include "engine/audio_master.h"
+#include "engine/message_queue.h"
+#include "host/audio_effect.h"
+#include "patches/patch_value.h"
+
+namespace ov {
+
+param_info_new::~param_info_new() {
+  if (plugin_ != nullptr) parameter_.on_value_changed = nullptr;
+}
+
+std::string param_info_new::name() const { return parameter_.name(); }
+
+std::string param_info_new::value_text() const { return parameter_.ValueText(); }
+
+void param_info_new::set(float value) {
+  cached_.store(value, std::memory_order_relaxed);
+  from_host_ = true;
+  parameter_.SetNormalised(value);
+  from_host_ = false;
+}
+
+void param_info_new::set_queued(float value, OvAudioMaster& master) {
+  cached_.store(value, std::memory_order_relaxed);
+  const uint32_t handle = handle_.load(std::memory_order_acquire);
+  if (handle == 0) return;
+  // The engine answers with "ppc" flag 1, which the host does not hear of.
+  master.PostAutomation(handle, kMsgPpca, std::as_bytes(std::span<const float, 1>(&value, 1)));
+}
+
+void param_info_new::attach(AudioEffect& plugin, int32_t index) {
+  plugin_ = &plugin;
+  index_ = index;
+  parameter_.on_value_changed = [this](PatchParameter&, bool) { OnValueChanged(); };
+  cached_.store(parameter_.GetNormalised(), std::memory_order_relaxed);
+}
+
+void param_info_new::on_engine_started() {
+  handle_.store(parameter_.Handle(), std::memory_order_release);
+}
+
+void param_info_new::OnValueChanged() {
+  const float value = parameter_.GetNormalised();
+  if (value == get()) return;
+  cached_.store(value, std::memory_order_relaxed);
+  // Patch changes and host automation coming back from the engine are not
+  // news to the host, nor is what the host set itself.
+  if (parameter_.busy() || from_host_) return;
+  plugin_->ReportAutomation(index_, value);
+}
+
+std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(CPatchManager* manager) {
+  std::vector<std::unique_ptr<vst_parameter>> collected;
+  if (manager != nullptr) {
+    for (const auto& [id, parameter] : manager->parameters()) {
+      if (!parameter->hidden()) collected.push_back(std::make_unique<param_info_new>(*parameter));
+    }
+  }
+  // Each element goes before the first sorted one it precedes, else last, so
+  // equal keys keep their collection order.
+  std::vector<std::unique_ptr<vst_parameter>> sorted;
+  for (auto& element : collected) {
+    const bool display_only = element->display_only();
+    const std::string name = element->name();
+    auto place = sorted.begin();
+    while (place != sorted.end()) {
+      const bool other_display_only = (*place)->display_only();
+      if (display_only < other_display_only ||
+          (display_only == other_display_only && name < (*place)->name())) {
+        break;
+      }
+      ++place;
+    }
+    sorted.insert(place, std::move(element));
+  }
+  return sorted;
+}
+
+}  // namespace ov

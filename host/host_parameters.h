@@ -1,0 +1,83 @@
+// The parameters a host sees: a flat list of indices with normalised values,
+// names, value texts and labels, built once from the project's patch
+// parameters and fixed for the life of the plug-in.
+//
+// Threads: the list is built, read for texts and set on the editor thread.
+// Get and the queued set may run on any thread (hosts automate from their
+// audio thread); they touch only atomics and the engine's automation ring.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ov {
+
+class AudioEffect;
+class CPatchManager;
+class OvAudioMaster;
+class PatchParameter;
+
+// One host parameter.
+class vst_parameter {
+ public:
+  virtual ~vst_parameter() = default;
+  // Editor thread.
+  virtual std::string name() const = 0;
+  virtual std::string value_text() const = 0;
+  virtual std::string label() const = 0;
+  // The cached normalised value. Any thread.
+  virtual float get() const = 0;
+  // Editor thread: acts on the editor-side objects directly.
+  virtual void set(float value) = 0;
+  // Any other thread: only caches the value and queues it for the engine.
+  virtual void set_queued(float value, OvAudioMaster& master) = 0;
+  virtual bool automatable() const = 0;
+  virtual bool display_only() const = 0;
+  // Remembers the plug-in and its own index, starts listening for changes
+  // and reads the initial value. Editor thread.
+  virtual void attach(AudioEffect& plugin, int32_t index) = 0;
+  // The engine has (re)started: the wrapper publishes what a foreign thread
+  // needs to address the engine. Editor thread, audio stopped.
+  virtual void on_engine_started() = 0;
+};
+
+// A patch parameter as a host parameter. Changes made on the panel or by
+// MIDI are reported to the host; changes the host made itself, and patch
+// changes, are not.
+class param_info_new final : public vst_parameter {
+ public:
+  explicit param_info_new(PatchParameter& parameter) : parameter_(parameter) {}
+  ~param_info_new() override;
+
+  std::string name() const override;
+  std::string value_text() const override;
+  std::string label() const override { return {}; }
+  float get() const override { return cached_.load(std::memory_order_relaxed); }
+  void set(float value) override;
+  void set_queued(float value, OvAudioMaster& master) override;
+  bool automatable() const override { return true; }
+  bool display_only() const override { return false; }
+  void attach(AudioEffect& plugin, int32_t index) override;
+  void on_engine_started() override;
+
+ private:
+  void OnValueChanged();
+
+  PatchParameter& parameter_;
+  AudioEffect* plugin_ = nullptr;
+  int32_t index_ = -1;
+  std::atomic<float> cached_{0};
+  // The engine-side target of this parameter, read by foreign threads.
+  std::atomic<uint32_t> handle_{0};
+  bool from_host_ = false;  // editor thread only
+};
+
+// Collects the host parameters of `manager` (those not hidden from the host),
+// in the order hosts see them: settable before display-only, then by name
+// byte-wise; equal keys keep id order.
+std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(CPatchManager* manager);
+
+}  // namespace ov

@@ -1,0 +1,125 @@
+// The host's view of patch parameters and patches: list order and texts,
+// sets and their reports, automation from a foreign thread, and programs.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "engine/audio_master.h"
+#include "host/ov_vst.h"
+#include "tests/host/patch_project.h"
+
+namespace ov::testing {
+namespace {
+
+using vst2::audioMasterAutomate;
+
+TEST(HostParameters, ListIsSortedByNameWithTextsCutForTheHost) {
+  const std::string long_name(40, 'L');
+  PatchPlugin made({"C", "A", "B", long_name, "a"});
+  OvVst& plugin = made.plugin;
+  ASSERT_EQ(plugin.getAeffect()->numParams, 5);
+  // Byte order: capitals before lower case; equal keys would keep id order.
+  EXPECT_EQ(made.Text(vst2::effGetParamName, 0), "A");
+  EXPECT_EQ(made.Text(vst2::effGetParamName, 1), "B");
+  EXPECT_EQ(made.Text(vst2::effGetParamName, 2), "C");
+  EXPECT_EQ(made.Text(vst2::effGetParamName, 3), std::string(31, 'L'));
+  EXPECT_EQ(made.Text(vst2::effGetParamName, 4), "a");
+  // Outside the list: empty texts, zero values, nothing automatable.
+  EXPECT_EQ(made.Text(vst2::effGetParamName, 5), "");
+  EXPECT_EQ(made.Text(vst2::effGetParamDisplay, -1), "");
+  EXPECT_EQ(plugin.getParameter(5), 0.0f);
+  EXPECT_FALSE(plugin.canParameterBeAutomated(5));
+  EXPECT_TRUE(plugin.canParameterBeAutomated(0));
+  EXPECT_EQ(made.Text(vst2::effGetParamLabel, 0), "");
+
+  made.Parameter("B").set_range({0, 10});
+  plugin.setParameter(1, 0.25f);
+  EXPECT_EQ(made.Parameter("B").CurrentValue().real, 2.5f);
+  EXPECT_EQ(made.Text(vst2::effGetParamDisplay, 1), made.Parameter("B").ValueText());
+  EXPECT_EQ(plugin.getParameter(1), 0.25f);
+}
+
+TEST(HostParameters, OnlyChangesMadeOutsideTheHostAreReported) {
+  PatchPlugin made({"A", "B"});
+  OvVst& plugin = made.plugin;
+  PatchParameter& b = made.Parameter("B");
+  b.set_range({0, 10});
+
+  // The host's own sets, and a set equal to the value, are not echoed.
+  plugin.setParameter(1, 0.5f);
+  plugin.setParameter(1, 0.5f);
+  EXPECT_EQ(made.host.Count(audioMasterAutomate), 0);
+
+  // A change made on the panel is.
+  b.SetNormalised(0.75f);
+  ASSERT_EQ(made.host.Count(audioMasterAutomate), 1);
+  EXPECT_EQ(plugin.getParameter(1), 0.75f);
+
+  // A patch change is not, though the value moves.
+  b.SetSlotFromText(3, "1");
+  plugin.setProgram(3);
+  EXPECT_EQ(made.host.Count(audioMasterAutomate), 1);
+  EXPECT_EQ(plugin.getParameter(1), 0.1f);
+}
+
+TEST(HostParameters, AForeignThreadQueuesForTheEngineAndHearsNoEcho) {
+  // The oscillator's waveform list: Sine, Saw (the default), Ramp, Triangle...
+  PatchPlugin made({"Wave"}, 16, "Oscillator", "Waveform");
+  OvVst& plugin = made.plugin;
+  PatchParameter& wave = made.Parameter("Wave");
+  plugin.resume();
+  ASSERT_NE(plugin.App().Engine(), nullptr)
+      << (plugin.App().Messages().Messages().empty() ? ""
+                                                     : plugin.App().Messages().Messages()[0].text);
+
+  std::thread automation([&] { plugin.setParameter(0, 0.5f); });
+  automation.join();
+  EXPECT_EQ(plugin.getParameter(0), 0.5f);
+  // The engine's answer reaches the editor side at the next idle call.
+  EXPECT_EQ(wave.CurrentValue().number, 1);
+  plugin.fxIdle();
+  EXPECT_EQ(wave.CurrentValue().number, 3);
+  EXPECT_EQ(made.host.Count(audioMasterAutomate), 0);
+  plugin.suspend();
+
+  // With no engine, the set reaches the editor side at once.
+  std::thread stopped([&] { plugin.setParameter(0, 1.0f); });
+  stopped.join();
+  EXPECT_EQ(wave.CurrentValue().number, 6);
+}
+
+TEST(HostPrograms, NamesCopiesAndNumbersOutOfRange) {
+  PatchPlugin made({"A"}, 200);
+  OvVst& plugin = made.plugin;
+  vst2::AEffect& effect = *plugin.getAeffect();
+  EXPECT_EQ(effect.numPrograms, 128);  // a header count above the patches is clamped
+
+  plugin.dispatcher(vst2::effSetProgramName, 0, 0, const_cast<char*>("A name of thirty characters"),
+                    0);
+  // The name is cut to the host's 24 bytes.
+  EXPECT_EQ(made.Text(vst2::effGetProgramName, 0), std::string("A name of thirty charac"));
+  EXPECT_EQ(made.Patches().PatchName(0), "A name of thirty characters");
+  EXPECT_EQ(made.Text(vst2::effGetProgramNameIndexed, 5), "Patch   6");
+
+  made.Parameter("A").SetSlotFromText(0, "0.5");
+  EXPECT_TRUE(plugin.copyProgram(7));
+  EXPECT_EQ(made.Patches().PatchName(7), "(Copy 1) A name of thirty characters");
+  EXPECT_EQ(made.Parameter("A").SlotValue(7).real, 0.5f);
+
+  // Numbers outside the programs are ignored.
+  char text[64] = "untouched";
+  EXPECT_FALSE(plugin.getProgramNameIndexed(0, 128, text));
+  EXPECT_FALSE(plugin.getProgramNameIndexed(0, -1, text));
+  EXPECT_STREQ(text, "untouched");
+  EXPECT_FALSE(plugin.copyProgram(128));
+  plugin.setProgram(128);
+  plugin.setProgram(-3);
+  EXPECT_EQ(plugin.getProgram(), 0);
+  plugin.setProgram(127);
+  EXPECT_EQ(plugin.getProgram(), 127);
+  EXPECT_EQ(made.Patches().current_patch(), 127);
+}
+
+}  // namespace
+}  // namespace ov::testing
