@@ -135,9 +135,8 @@ class OvAudioMaster {
   // editor's queue. Editor thread or gate holder.
   bool Notify(ug_base& generator, int32_t a, int32_t b);
 
-  // Whether the host is inside its process calls. Every process call sets
-  // it; the shell clears it when it stops calling (suspend), and a full
-  // editor queue clears it. Any thread.
+  // Whether the host is inside its process calls. Every process call sets it
+  // and a full editor queue clears it. Any thread.
   void SetHostProcessing(bool processing);
   // Turned off while the editor must not drain on its own thread. Any thread.
   void SetDrainImmediately(bool drain);

@@ -40,18 +40,11 @@ void ug_vst_in::Open() {
   Master()->Host().SetHostInputPort(this);
   ug_base::Open();
   for (UPlug* output : audio_) output->Transmit(Clock(), ST_RUN);
-  QueueRunFunction(Clock(), &ug_vst_in::Watchdog);
 }
 
 void ug_vst_in::Close() {
   Master()->Host().SetHostInputPort(nullptr);
   ug_base::Close();
-}
-
-void ug_vst_in::Watchdog(ug_base& generator) {
-  generator.Master()->SetHostProcessing(true);
-  const auto quarter_second = static_cast<uint32_t>(generator.Master()->SampleRate()) / 4;
-  generator.QueueRunFunction(generator.Clock() + quarter_second, &ug_vst_in::Watchdog);
 }
 
 void ug_vst_in::SetHostInputs(float* const* inputs, int32_t count) {

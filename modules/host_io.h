@@ -35,8 +35,6 @@ class ug_vst_in : public ug_base, public HostInputPort {
 
  private:
   void Copy(int32_t position, int32_t count);
-  // Tells the master, four times a second, that the host is processing.
-  static void Watchdog(ug_base& generator);
 
   std::vector<UPlug*> audio_;
   std::vector<const float*> host_inputs_;

@@ -19,6 +19,7 @@
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
 #include "tests/document/document_test_support.h"
+#include "tests/engine/engine_test_support.h"
 
 // Allocations made on a thread while it counts them: the engine's side of
 // every message must make none. (The replacements pair malloc with free,
@@ -54,16 +55,6 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 
 namespace ov::testing {
 namespace {
-
-class CountingHost : public EngineHost {
- public:
-  const vst2::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-  uint32_t NewTargetId() override { return next_++; }
-  void PostUserMessage(std::string_view) override {}
-
- private:
-  uint32_t next_ = 1;
-};
 
 // Patch-stored inputs of each kind and a patch-stored output it drives.
 class Knob : public ug_base {
@@ -145,7 +136,7 @@ class PatchEngineTest : public ::testing::Test {
   CPatchManager* manager_ = nullptr;
   std::vector<PatchParameter*> parameters_;
   std::vector<Change> changes_;
-  CountingHost host_;
+  test::FakeEngineHost host_;
   MessageHub hub_{host_};
   OvAudioMaster master_{host_};
   std::unique_ptr<ug_container> graph_;
