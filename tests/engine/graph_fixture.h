@@ -1,5 +1,5 @@
 // A small engine to build graphs in by hand: a master with 128-sample cells
-// and a top container that owns every generator.
+// (or as given) and a top container that owns every generator.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,16 +11,18 @@
 
 namespace ov::test {
 
-struct GraphRig {
-  static constexpr int32_t kCell = 128;
+// `Host` lets a test watch what the master tells its application.
+template <typename Host, int32_t kCellSize>
+struct BasicGraphRig {
+  static constexpr int32_t kCell = kCellSize;
 
-  GraphRig() {
+  BasicGraphRig() {
     master.SetEngineBlockSize(kCell);
     top.SetMaster(&master);
   }
-  ~GraphRig() { master.Stop(); }
-  GraphRig(const GraphRig&) = delete;
-  GraphRig& operator=(const GraphRig&) = delete;
+  ~BasicGraphRig() { master.Stop(); }
+  BasicGraphRig(const BasicGraphRig&) = delete;
+  BasicGraphRig& operator=(const BasicGraphRig&) = delete;
 
   // Adds with every plug and its buffers; `sort_order` runs higher first.
   template <typename T>
@@ -41,10 +43,12 @@ struct GraphRig {
     return count;
   }
 
-  FakeEngineHost host;
+  Host host;
   OvAudioMaster master{host};
   ug_container top;
 };
+
+using GraphRig = BasicGraphRig<FakeEngineHost, 128>;
 
 class GraphTest : public ::testing::Test, public GraphRig {};
 

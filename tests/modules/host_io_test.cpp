@@ -10,8 +10,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "engine/ug_container.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/engine/graph_fixture.h"
 
 namespace ov::test {
 namespace {
@@ -28,20 +27,16 @@ class PortHost : public FakeEngineHost {
 };
 
 // VST Input's two audio channels feeding VST Output's, a probe on the
-// input's MIDI and a MIDI source on the output's.
-struct HostIoRig {
-  static constexpr int32_t kCell = 64;
+// input's MIDI and a MIDI source on the output's, in 64-sample cells.
+struct HostIoRig : BasicGraphRig<PortHost, 64> {
   static constexpr int32_t kFrames = 100;  // spans two cells
 
   HostIoRig() {
-    master.SetEngineBlockSize(kCell);
-    top.SetMaster(&master);
     in = &Add(std::make_unique<ug_vst_in>(), 20);
     out = &Add(std::make_unique<ug_vst_out>(), 0);
     probe = &Add(std::make_unique<Probe>(DT_MIDI, 1), 0);
-    midi = &Add(std::make_unique<Source>(DT_MIDI), 30);
     top.connect(in->plug(ug_vst_in::kMidiOutPlug), probe->plug(0));
-    top.connect(midi->plug(0), out->plug(0));
+    midi = &Feed(*out->plug(0), 30);
     for (int32_t channel = 1; channel <= 2; ++channel) {
       top.connect(in->plug(channel), out->plug(channel));
     }
@@ -51,8 +46,6 @@ struct HostIoRig {
       for (int32_t i = 0; i < kFrames; ++i) inputs[channel][i] = 0.01f * i - channel;
     }
   }
-  ~HostIoRig() { master.Stop(); }
-
   // Plugs as the graph builder makes them: the listed ones, then a second
   // host channel made from direction and datatype.
   template <typename T>
@@ -74,9 +67,6 @@ struct HostIoRig {
     master.Process(kFrames);
   }
 
-  PortHost host;
-  OvAudioMaster master{host};
-  ug_container top;
   ug_vst_in* in = nullptr;
   ug_vst_out* out = nullptr;
   Probe* probe = nullptr;
@@ -87,7 +77,7 @@ struct HostIoRig {
 
 TEST(HostIo, PortsRegisterWhileTheEngineRuns) {
   HostIoRig rig;
-  rig.master.Start(&rig.top);
+  rig.Start();
   EXPECT_EQ(rig.host.input, rig.in);
   EXPECT_EQ(rig.host.output, rig.out);
   rig.master.Stop();
@@ -100,7 +90,7 @@ TEST(HostIo, ReplacingCopiesHostAudioThroughAndKeepsNonFiniteSamplesFromTheHost)
   rig.inputs[0][5] = std::numeric_limits<float>::quiet_NaN();
   rig.inputs[1][70] = std::numeric_limits<float>::infinity();
   rig.inputs[1][71] = -std::numeric_limits<float>::infinity();
-  rig.master.Start(&rig.top);
+  rig.Start();
   rig.Block();
   for (int32_t channel = 0; channel < 2; ++channel) {
     for (int32_t i = 0; i < HostIoRig::kFrames; ++i) {
@@ -113,7 +103,7 @@ TEST(HostIo, ReplacingCopiesHostAudioThroughAndKeepsNonFiniteSamplesFromTheHost)
 TEST(HostIo, TheFirstBlockDecidesBetweenAddingAndReplacingForTheRun) {
   HostIoRig adding;
   adding.host.replaces = false;
-  adding.master.Start(&adding.top);
+  adding.Start();
   adding.Block();
   EXPECT_EQ(adding.outputs[0][10], 7.0f + adding.inputs[0][10]);
   EXPECT_EQ(adding.outputs[1][99], 7.0f + adding.inputs[1][99]);
@@ -124,7 +114,7 @@ TEST(HostIo, TheFirstBlockDecidesBetweenAddingAndReplacingForTheRun) {
   EXPECT_EQ(adding.outputs[0][0], 1.0f + adding.inputs[0][0]);
 
   HostIoRig replacing;
-  replacing.master.Start(&replacing.top);
+  replacing.Start();
   replacing.Block();
   replacing.host.replaces = false;
   replacing.Block();
@@ -133,7 +123,7 @@ TEST(HostIo, TheFirstBlockDecidesBetweenAddingAndReplacingForTheRun) {
 
 TEST(HostIo, HostMidiGoesOutOnTheInputAndOutgoingMidiIntoTheRing) {
   HostIoRig rig;
-  rig.master.Start(&rig.top);
+  rig.Start();
   rig.host.input->DeliverHostMidi(rig.host.input->SampleTime() + 10, 0x643C90);
   rig.midi->SendMidi(*rig.midi->plug(0), 20, 0x40B0);
   rig.Block();
