@@ -39,7 +39,7 @@ struct AdsrRig : ModuleRig {
   std::vector<float> Play(uint32_t rise, uint32_t fall, int32_t samples) {
     Stream(adsr, ug_adsr::kGate, GateBetween(rise, fall));
     Start();
-    return Render(*adsr.plug(ug_adsr::kSignalOut), samples);
+    return Record(*adsr.plug(ug_adsr::kSignalOut), samples);
   }
   ug_adsr& adsr;
 };
@@ -88,7 +88,7 @@ TEST(Adsr, AGateRiseDuringTheReleaseRestartsTheAttackFromTheCurrentLevel) {
     }
   });
   rig.Start();
-  const std::vector<float> out = rig.Render(*rig.adsr.plug(ug_adsr::kSignalOut), 8192);
+  const std::vector<float> out = rig.Record(*rig.adsr.plug(ug_adsr::kSignalOut), 8192);
   const double level = 0.7 - 1000.0 / Samples(1.0, 4);
   EXPECT_NEAR(out[6999], level, 0.005);
   EXPECT_GT(out[7000], out[6999]);
@@ -100,7 +100,7 @@ TEST(Adsr, AGateThatStaysHighGivesOneAttackAndOverallLevelScalesAtOnce) {
   AdsrRig rig;
   rig.Set(rig.adsr, ug_adsr::kOverallLevel, "5");
   rig.Start();  // "Gate" keeps its default 1 V
-  const std::vector<float> out = rig.Render(*rig.adsr.plug(ug_adsr::kSignalOut), 6144);
+  const std::vector<float> out = rig.Record(*rig.adsr.plug(ug_adsr::kSignalOut), 6144);
   EXPECT_FLOAT_EQ(out[0] > 0.0f ? 1.0f : 0.0f, 1.0f);
   EXPECT_EQ(FirstAt(out, 0.5f), static_cast<int32_t>(Samples(1.0, 0)) - 1);
   EXPECT_FLOAT_EQ(out[6143], 0.35f);  // 7 V sustain at half level
@@ -114,7 +114,7 @@ struct EightStageRig : ModuleRig {
   std::vector<float> Play(uint32_t fall, int32_t samples) {
     Stream(env, ug_8_stage::kGate, GateBetween(0, fall));
     Start();
-    return Render(*env.plug(ug_8_stage::kSignalOut), samples);
+    return Record(*env.plug(ug_8_stage::kSignalOut), samples);
   }
   ug_8_stage& env;
 };
@@ -169,7 +169,7 @@ TEST(Retrigger, FadesAHeldEnvelopeToZeroWithinFifteenSamplesAndSparesOneAtRest) 
   rig.Stream(rig.adsr, ug_adsr::kGate, GateBetween(0, 100000));
   rig.Start();
   rig.adsr.QueueEvent(6000, UET_NOTE_RETRIGGER, 0, EventValue(64), 60, true);
-  const std::vector<float> out = rig.Render(*rig.adsr.plug(ug_adsr::kSignalOut), 6144);
+  const std::vector<float> out = rig.Record(*rig.adsr.plug(ug_adsr::kSignalOut), 6144);
   EXPECT_EQ(out[5999], 0.7f);
   for (int32_t i = 6000; i < 6015; ++i) ASSERT_LT(out[i], out[i - 1]) << i;
   EXPECT_LE(FirstAt(out, 0.0f, 6000), 6014);
@@ -179,7 +179,7 @@ TEST(Retrigger, FadesAHeldEnvelopeToZeroWithinFifteenSamplesAndSparesOneAtRest) 
   idle.Stream(idle.adsr, ug_adsr::kGate, Constant(0.0f));
   idle.Start();
   idle.adsr.QueueEvent(200, UET_NOTE_RETRIGGER, 0, EventValue(64), 60, true);
-  const std::vector<float> quiet = idle.Render(*idle.adsr.plug(ug_adsr::kSignalOut), 512);
+  const std::vector<float> quiet = idle.Record(*idle.adsr.plug(ug_adsr::kSignalOut), 512);
   EXPECT_EQ(idle.adsr.CurrentSegment(), 2);
   EXPECT_TRUE(std::all_of(quiet.begin(), quiet.end(), [](float x) { return x == 0.0f; }));
 }

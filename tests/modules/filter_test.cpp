@@ -20,7 +20,7 @@
 
 #include "modules/filters.h"
 #include "tests/modules/dsp_measure.h"
-#include "tests/modules/module_harness.h"
+#include "tests/modules/module_rig.h"
 
 namespace ov::test {
 namespace {
@@ -74,7 +74,7 @@ class FilterTest : public ModuleTest {
 
   template <typename F>
   F& AddFilter(const Values& values) {
-    F& filter = Add(std::make_unique<F>(), 1);
+    F& filter = AddRaw(std::make_unique<F>(), 1);
     for (const auto& [plug, text] : values) filter.plug(plug)->SetValueFromText(text);
     return filter;
   }
@@ -98,7 +98,7 @@ class FilterTest : public ModuleTest {
     }
     // From time 0 again when an earlier measurement ran (its filters run on).
     master.Stop();
-    cells_ = 0;
+    cells = 0;
     Start();
     const auto recorded = Record(plugs, settle + kMeasure);
     std::vector<std::vector<Complex>> gains(outputs.size());
@@ -410,7 +410,7 @@ TEST_F(FilterTest, OnePoleLowPassSettlesExactlyAndHighPassSleepsOnAStaticInput) 
     ASSERT_EQ(high_out[i], 0.0f) << i;
   }
   // It did not sleep before the output had settled: the decay took a while.
-  EXPECT_GT(cells_, 5u);
+  EXPECT_GT(cells, 5u);
 }
 
 TEST_F(FilterTest, EveryFilterSleepsOnAStillInputHoldingItsRestValue) {

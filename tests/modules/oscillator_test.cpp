@@ -16,7 +16,7 @@
 
 #include "engine/audio_master.h"
 #include "tests/modules/dsp_measure.h"
-#include "tests/modules/module_harness.h"
+#include "tests/modules/module_rig.h"
 
 namespace ov::test {
 namespace {
@@ -74,7 +74,7 @@ double UpperFor(int top) { return 2147483648.0 / top * std::exp2(-1.0 / 6.0); }
 class OscillatorTest : public ModuleTest {
  protected:
   Osc& AddOscillator(std::initializer_list<std::pair<int, std::string>> values) {
-    Osc& osc = Add(std::make_unique<Osc>(), 1);
+    Osc& osc = AddRaw(std::make_unique<Osc>(), 1);
     for (const auto& [plug, text] : values) osc.plug(plug)->SetValueFromText(text);
     return osc;
   }

@@ -53,7 +53,7 @@ TEST(Vca, AStreamingVolumeReadsTheCurveTablesCloseToTheFormula) {
     rig.Stream(rig.vca, ug_vca::kSignal, Constant(0.5f));
     rig.Stream(rig.vca, ug_vca::kVolume, Constant(volume));
     rig.Start();
-    const std::vector<float> out = rig.Render(*rig.vca.plug(ug_vca::kOutput), 256);
+    const std::vector<float> out = rig.Record(*rig.vca.plug(ug_vca::kOutput), 256);
     const float expected = 0.5f * ug_vca::Gain(volume, static_cast<int16_t>(curve[0] - '0'));
     EXPECT_NEAR(out[200], expected, 2e-3 * expected) << curve << " " << volume;
   }
@@ -65,14 +65,14 @@ TEST(Vca, ASilentVolumeOrASilentSignalGivesAStaticZero) {
     rig.Stream(rig.vca, ug_vca::kSignal, Constant(0.5f));
     rig.Set(rig.vca, ug_vca::kVolume, "0");
     rig.Start();
-    EXPECT_TRUE(AllEqual(rig.Render(*rig.vca.plug(ug_vca::kOutput), 512), 0.0f));
+    EXPECT_TRUE(AllEqual(rig.Record(*rig.vca.plug(ug_vca::kOutput), 512), 0.0f));
     EXPECT_TRUE(rig.vca.IsSleeping());
   }
   VcaRig rig("3");
   rig.Set(rig.vca, ug_vca::kSignal, "0");
   rig.Stream(rig.vca, ug_vca::kVolume, Constant(0.8f));
   rig.Start();
-  EXPECT_TRUE(AllEqual(rig.Render(*rig.vca.plug(ug_vca::kOutput), 512), 0.0f));
+  EXPECT_TRUE(AllEqual(rig.Record(*rig.vca.plug(ug_vca::kOutput), 512), 0.0f));
   EXPECT_TRUE(rig.vca.IsSleeping());
 }
 
@@ -83,7 +83,7 @@ struct PanRig : ModuleRig {
     Set(module, ug_pan::kVolume, "10");
     Stream(module, ug_pan::kInput, Constant(0.5f));
     Start();
-    Render(*module.plug(ug_pan::kLeftOut), 256);
+    Record(*module.plug(ug_pan::kLeftOut), 256);
   }
   ug_pan& module;
 };
@@ -112,7 +112,7 @@ TEST(Pan, AStaticVolumeOfZeroSilencesBothOutputsWhileTheInputRuns) {
   silent.Set(pan, ug_pan::kVolume, "0");
   silent.Stream(pan, ug_pan::kInput, Constant(0.5f));
   silent.Start();
-  EXPECT_TRUE(AllEqual(silent.Render(*pan.plug(ug_pan::kLeftOut), 512), 0.0f));
+  EXPECT_TRUE(AllEqual(silent.Record(*pan.plug(ug_pan::kLeftOut), 512), 0.0f));
   EXPECT_TRUE(AllEqual(std::vector<float>(pan.plug(ug_pan::kRightOut)->Data(),
                                           pan.plug(ug_pan::kRightOut)->Data() + 128),
                        0.0f));
@@ -127,7 +127,7 @@ TEST(CrossFade, PlusFiveVoltsPassesAAloneAndMinusFiveBAlone) {
     rig.Stream(fade, ug_cross_fade::kInputA, Constant(0.25f));
     rig.Stream(fade, ug_cross_fade::kInputB, Constant(-0.5f));
     rig.Start();
-    EXPECT_FLOAT_EQ(rig.Render(*fade.plug(ug_cross_fade::kSignalOut), 256)[200], expected) << mix;
+    EXPECT_FLOAT_EQ(rig.Record(*fade.plug(ug_cross_fade::kSignalOut), 256)[200], expected) << mix;
   }
 }
 
@@ -140,7 +140,7 @@ TEST(Clipper, CrossedLimitsGiveTheHighLimitAboveItAndTheLowOneBelowTheLow) {
     for (int32_t i = 0; i < ModuleRig::kCell; ++i) samples[i] = i % 2 == 0 ? 0.15f : 0.05f;
   });
   rig.Start();
-  const std::vector<float> out = rig.Render(*clipper.plug(ug_clipper::kSignalOut), 128);
+  const std::vector<float> out = rig.Record(*clipper.plug(ug_clipper::kSignalOut), 128);
   EXPECT_FLOAT_EQ(out[10], 0.1f);  // 1.5 V -> 1 V
   EXPECT_FLOAT_EQ(out[11], 0.2f);  // 0.5 V -> 2 V
 }
@@ -165,7 +165,7 @@ TEST(Delay, AQuarterSecondLineDelaysByHalfPlusOneAtZeroVolts) {
     DelayRig rig("0.25", "0", interpolate);
     rig.Stream(rig.delay, ug_delay::kSignalIn, Impulse);
     rig.Start();
-    const std::vector<float> out = rig.Render(*rig.delay.plug(ug_delay::kSignalOut), 5760);
+    const std::vector<float> out = rig.Record(*rig.delay.plug(ug_delay::kSignalOut), 5760);
     EXPECT_EQ(rig.delay.LineLength(), 11025);
     EXPECT_EQ(rig.delay.Offset(), 5512);
     EXPECT_FLOAT_EQ(rig.delay.Fraction(), 0.5f);
@@ -183,7 +183,7 @@ TEST(Delay, LineLengthsStayBetweenOneSampleAndTenSeconds) {
   DelayRig none("0", "0", "0");
   none.Stream(none.delay, ug_delay::kSignalIn, Impulse);
   none.Start();
-  EXPECT_EQ(none.Render(*none.delay.plug(ug_delay::kSignalOut), 128)[100], 1.0f);
+  EXPECT_EQ(none.Record(*none.delay.plug(ug_delay::kSignalOut), 128)[100], 1.0f);
   EXPECT_EQ(none.delay.LineLength(), 1);
 
   DelayRig longest("20", "0", "0");
@@ -197,9 +197,9 @@ TEST(Delay, TheTailRunsUntilALineOfZerosThenTurnsStatic) {
   Probe& probe = rig.Add(std::make_unique<Probe>(DT_FSAMPLE, 1), 1);
   rig.top.connect(rig.delay.plug(ug_delay::kSignalOut), probe.plug(0));
   rig.Start();
-  rig.Render(*rig.delay.plug(ug_delay::kSignalOut), 256);
-  rig.streams.front().source->plug(0)->Transmit(256, ST_STATIC);  // the input stops at 0
-  const std::vector<float> out = rig.Render(*rig.delay.plug(ug_delay::kSignalOut), 768);
+  rig.Record(*rig.delay.plug(ug_delay::kSignalOut), 256);
+  rig.drives.front().source->plug(0)->Transmit(256, ST_STATIC);  // the input stops at 0
+  const std::vector<float> out = rig.Record(*rig.delay.plug(ug_delay::kSignalOut), 768);
   ASSERT_EQ(rig.delay.LineLength(), 344);
   EXPECT_EQ(out[100 + 343 - 256], 1.0f);
   // The echo's cell ends at 512; 344 zeros later the cell ending at 896
