@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "tests/engine/graph_fixture.h"
+#include "tests/modules/module_rig.h"
 
 namespace ov::test {
 namespace {
@@ -28,23 +28,20 @@ uint32_t Controller(int number, int value, int channel = 0) {
 
 // A MIDI-to-CV alone in a container, fed by a MIDI source the test drives
 // (which runs first).
-struct CvRig : GraphRig {
+struct CvRig : ModuleRig {
   CvRig() {
-    cv = &Add(std::make_unique<Cv>(), 10);
+    cv = &AddRaw(std::make_unique<Cv>(), 10);
     midi = &Feed(*cv->plug(Cv::kMidiInPlug), 30);
   }
 
-  void Set(int32_t plug, const char* text) { cv->plug(plug)->SetValueFromText(text); }
+  void Set(int32_t plug, const char* text) { ModuleRig::Set(*cv, plug, text); }
   void Send(uint32_t time, uint32_t word) { midi->SendMidi(*midi->plug(0), time, word); }
   // Runs whole cells, keeping every sample of the outputs.
   void Render(int32_t samples) {
-    for (int32_t done = 0; done < samples; done += kCell) {
-      master.Process(kCell);
-      for (auto [plug, kept] : {std::pair{Cv::kPitch, &pitch}, {Cv::kGate, &gate},
-                                {Cv::kVelocity, &velocity}}) {
-        const float* data = cv->plug(plug)->Data();
-        kept->insert(kept->end(), data, data + kCell);
-      }
+    const auto recorded =
+        Record({cv->plug(Cv::kPitch), cv->plug(Cv::kGate), cv->plug(Cv::kVelocity)}, samples);
+    for (auto [kept, r] : {std::pair{&pitch, 0}, {&gate, 1}, {&velocity, 2}}) {
+      kept->insert(kept->end(), recorded[r].begin(), recorded[r].end());
     }
   }
 
