@@ -6,22 +6,12 @@
 
 #include <string>
 
-#include "tests/document/document_test_support.h"
 #include "engine/audio_master.h"
-#include "engine/engine_host.h"
+#include "tests/document/document_test_support.h"
+#include "tests/engine/engine_test_support.h"
 
 namespace ov::testing {
 namespace {
-
-class QuietHost : public EngineHost {
- public:
-  const vst2::VstTimeInfo* HostTimeInfo(int32_t) override { return nullptr; }
-  uint32_t NewTargetId() override { return next_++; }
-  void PostUserMessage(std::string_view) override {}
-
- private:
-  uint32_t next_ = 1;
-};
 
 // Inverters have one audio input and one audio output.
 CUG* Inverter(CContainer& container, const std::string& title) {
@@ -35,7 +25,7 @@ void Wire(CContainer& container, CUG& from, CUG& to) {
 }
 
 struct Built {
-  QuietHost host;
+  test::FakeEngineHost host;
   OvAudioMaster master{host};
   GraphBuild build{master};
   int32_t Order(const CUG& module) const {
