@@ -12,7 +12,9 @@
 #include "document/plug_kinds.h"
 #include "engine/audio_master.h"
 #include "engine/ug_notesource.h"
+#include "modules/midi_automator.h"
 #include "modules/module_info.h"
+#include "patches/dsp_patch_manager.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -129,7 +131,7 @@ void GraphBuild::BuildGraph(CContainer& root) {
     delete made;
     throw std::invalid_argument("the root container has no container generator");
   }
-  patch_contexts_[root_.get()] = root_.get();
+  root_->SetPatchContext(root_.get());
   ApplyPolyphony(root, *root_);
 
   // Iterative, so nesting depth is limited by memory, not the stack.
@@ -141,7 +143,7 @@ void GraphBuild::BuildGraph(CContainer& root) {
     if (frame.next_child == 0 && (stack.size() == 1 || container.HoldsPatchSelect())) {
       auto* own = static_cast<ug_container*>(generators_.at(&container));
       frame.context = own;
-      patch_contexts_[own] = own;
+      own->SetPatchContext(own);
     }
     const auto& children = container.children();
     bool descended = false;
@@ -159,7 +161,7 @@ void GraphBuild::BuildGraph(CContainer& root) {
       if (made_inner == nullptr) continue;
       auto* inner_generator = dynamic_cast<ug_container*>(made_inner);
       frame.holder->AddChild(std::unique_ptr<ug_base>(made_inner));
-      patch_contexts_[made_inner] = frame.context;
+      made_inner->SetPatchContext(frame.context);
       if (inner_generator == nullptr) throw std::invalid_argument("a container without a container generator");
       ApplyPolyphony(*inner, *inner_generator);
       const bool flattened = !HoldsLive(*inner, kModuleKeepsContainer);
@@ -194,10 +196,6 @@ CUG* GraphBuild::ModuleOf(const ug_base& generator) const {
   return found != modules_.end() ? found->second : nullptr;
 }
 
-ug_container* GraphBuild::PatchContextOf(const ug_base& generator) const {
-  const auto found = patch_contexts_.find(&generator);
-  return found != patch_contexts_.end() ? found->second : nullptr;
-}
 
 ug_base* GraphBuild::MakeGenerator(CUG& module) {
   const Module_Info* type = module.module_type();
@@ -258,13 +256,18 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
 void GraphBuild::StartPatchManager(const CContainer& container) {
   CPatchManager* manager = container.patch_manager();
   if (hub_ == nullptr || manager == nullptr) return;
-  manager->StartEngineSide(
+  ControllerReceiver& engine_side = manager->StartEngineSide(
       *hub_, master_, [this](const CPlug2& plug) -> std::optional<EnginePlugRef> {
         const ug_base* generator = plug.owner() != nullptr ? GeneratorOf(*plug.owner()) : nullptr;
         const UPlug* engine_plug = EnginePlugOf(plug);
         if (generator == nullptr || engine_plug == nullptr) return std::nullopt;
         return EnginePlugRef{generator->TargetId(), engine_plug->Number()};
       });
+  // Controllers reach the manager through the patch context it is in.
+  const ug_base* owner = GeneratorOf(container);
+  if (owner != nullptr && owner->PatchContext() != nullptr) {
+    owner->PatchContext()->AddControllerReceiver(engine_side);
+  }
 }
 
 void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* context) {
@@ -281,8 +284,31 @@ void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* co
       twins_[outer] = inner;
     }
   }
-  patch_contexts_[made] = context;
+  made->SetPatchContext(context);
   ApplyDocumentValues(module);
+  if (auto* automator = dynamic_cast<ug_midi_automator*>(made)) {
+    PlaceAutomatorOutput(*automator, module, holder, context);
+  }
+}
+
+void GraphBuild::PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& module,
+                                      ug_container& holder, ug_container* context) {
+  auto output = std::make_unique<ug_midi_automator_out>();
+  output->SetMaster(&master_);
+  output->CreatePlugs();
+  output->SetUpBuffers();
+  output->SetAutomator(&automator);
+  output->SetPatchContext(context);
+  auto& placed = static_cast<ug_midi_automator_out&>(holder.AddChild(std::move(output)));
+  master_.RegisterTarget(placed, master_.Host().NewTargetId());
+  // Connections drawn from the automator's "MIDI Out" start at the output's.
+  for (const auto& plug : module.plugs()) {
+    if (plug->index() != ug_midi_automator::kMidiOutPlug) continue;
+    if (UPlug* drawn = EnginePlugOf(*plug)) {
+      drawn->SetRedirect(placed.plug(ug_midi_automator_out::kMidiOutPlug));
+    }
+  }
+  if (context != nullptr) context->SetAutomationOutput(&placed);
 }
 
 void GraphBuild::ApplyDocumentValues(CUG& module) {

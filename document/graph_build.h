@@ -23,6 +23,7 @@ class CPlug2;
 class CUG;
 class MessageHub;
 class OvAudioMaster;
+class ug_midi_automator;
 
 // A build that cannot finish: a feedback path (kind 1, with the generators
 // where it was found) or a note source in a container nested in another that
@@ -83,7 +84,7 @@ class GraphBuild {
   CUG* ModuleOf(const ug_base& generator) const;
   // The container generator that receives program changes and controller
   // registrations for `generator`.
-  ug_container* PatchContextOf(const ug_base& generator) const;
+  ug_container* PatchContextOf(const ug_base& generator) const { return generator.PatchContext(); }
 
   // The message a failed build shows the user. For feedback it marks the
   // offending connections, so the document is touched here.
@@ -93,6 +94,10 @@ class GraphBuild {
   struct Frame;
   ug_base* MakeGenerator(CUG& module);
   void PlaceModule(CUG& module, ug_container& holder, ug_container* context);
+  // Beside every "MIDI Automator": its output, which also becomes the patch
+  // context's way out for parameter values.
+  void PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& module,
+                            ug_container& holder, ug_container* context);
   void ApplyDocumentValues(CUG& module);
   void ConnectChildren(const CContainer& container);
   void StartPatchManager(const CContainer& container);
@@ -107,7 +112,6 @@ class GraphBuild {
   // The container each module was found in; parent links may be unset.
   std::unordered_map<const CUG*, const CContainer*> containers_;
   std::unordered_map<const CPlug2*, UPlug*> engine_plugs_;
-  std::unordered_map<const ug_base*, ug_container*> patch_contexts_;
   // The inner and outer engine plugs of each container plug, both ways.
   std::unordered_map<const UPlug*, UPlug*> twins_;
 };

@@ -340,12 +340,14 @@ void CPatchManager::CopyPatches(int32_t first, int32_t last) {
   }
 }
 
-void CPatchManager::StartEngineSide(MessageHub& hub, OvAudioMaster& master,
-                                    const EnginePlugLocator& locate) {
+dsp_patch_manager& CPatchManager::StartEngineSide(MessageHub& hub, OvAudioMaster& master,
+                                                  const EnginePlugLocator& locate) {
   hub_ = &hub;
   // Handles are kept for life, so an engine restart reuses them.
   if (Handle() == 0) hub.Targets().Register(*this, hub.NewHandle());
-  master.AdoptTarget(std::make_unique<dsp_patch_manager>(master), Handle());
+  auto engine_side = std::make_unique<dsp_patch_manager>(master);
+  dsp_patch_manager& made = *engine_side;
+  master.AdoptTarget(std::move(engine_side), Handle());
   for (const auto& [id, parameter] : parameters_) {
     if (parameter->Handle() == 0) hub.Targets().Register(*parameter, hub.NewHandle());
     std::optional<EnginePlugRef> where;
@@ -355,6 +357,7 @@ void CPatchManager::StartEngineSide(MessageHub& hub, OvAudioMaster& master,
                          where ? where->plug_number : -1);
     if (!payload.Failed()) master.PostFromEditor(Handle(), kMsgInit, payload.Bytes());
   }
+  return made;
 }
 
 std::string CPatchManager::PatchName(int32_t patch) const {

@@ -31,6 +31,7 @@ class CPlug2;
 class ListText;
 class MessageHub;
 class OvAudioMaster;
+class dsp_patch_manager;
 
 // One patch parameter: a plug's value kept once per patch.
 class PatchParameter : public ui_msg_target {
@@ -192,7 +193,9 @@ class CPatchManager : public Persistent, public ui_msg_target {
   // an engine-side manager under this manager's handle, and sends it one
   // "init" per parameter, in id order. Parameters whose plug `locate` cannot
   // place still start, bound to nothing.
-  void StartEngineSide(MessageHub& hub, OvAudioMaster& master, const EnginePlugLocator& locate);
+  // Returns the engine side made, which the master owns.
+  dsp_patch_manager& StartEngineSide(MessageHub& hub, OvAudioMaster& master,
+                                     const EnginePlugLocator& locate);
   MessageHub* hub() const { return hub_; }
   // Nothing arrives for the manager itself.
   void OnMessage(uint32_t, MessageReader&) override {}

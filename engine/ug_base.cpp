@@ -150,6 +150,7 @@ std::unique_ptr<ug_base> ug_base::Clone() {
   clone->AdoptTargetId(TargetId());
   clone->sort_order_ = sort_order_;
   clone->container_ = container_;
+  clone->patch_context_ = patch_context_;
   clone->SetMaster(master_);
 
   // Its own descriptors, less panel-side plugs (unless patch-stored) and the

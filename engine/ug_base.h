@@ -122,6 +122,10 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   void SetMaster(OvAudioMaster* master);
   OvAudioMaster* Master() const { return master_; }
   ug_container* Container() const { return container_; }
+  // The container generator that takes this generator's MIDI automation and
+  // program changes (the root, or a container with patches of its own).
+  ug_container* PatchContext() const { return patch_context_; }
+  void SetPatchContext(ug_container* context) { patch_context_ = context; }
   // Calls `visit` on this generator and every one below it, parents first.
   // Iterative, so any depth of nesting is safe.
   void VisitTree(const std::function<void(ug_base&)>& visit);
@@ -221,6 +225,7 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   int32_t sort_order_ = -1;
   std::vector<std::unique_ptr<UPlug>> plugs_;
   ug_container* container_ = nullptr;
+  ug_container* patch_context_ = nullptr;
   ProcessFunction process_function_;
   ug_base* next_clone_ = nullptr;
   int32_t voice_group_ = -1;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/midi_automation.h"
 #include "engine/ug_base.h"
 #include "engine/voice_list.h"
 
@@ -59,6 +60,15 @@ class ug_container : public ug_base, public VoiceList {
   // Made on first use.
   ug_io_mod& IoModule();
 
+  // As a patch context: where its MIDI automator's controllers go (the
+  // engine sides of the patch managers below it) and where its patch
+  // parameters' values go out as MIDI (its automator's output, or null).
+  // Set while the graph is built.
+  void AddControllerReceiver(ControllerReceiver& receiver) { controllers_.push_back(&receiver); }
+  std::span<ControllerReceiver* const> Controllers() const { return controllers_; }
+  void SetAutomationOutput(AutomationSender* output) { automation_output_ = output; }
+  AutomationSender* AutomationOutput() const { return automation_output_; }
+
   // Polyphony, once the graph is connected and sorted: marks what depends on
   // the model voice's note source, makes the differing generators per voice,
   // sums voices where they meet shared inputs and watches each voice for
@@ -82,6 +92,8 @@ class ug_container : public ug_base, public VoiceList {
 
   std::vector<std::unique_ptr<ug_base>> children_;
   ug_io_mod* io_module_ = nullptr;
+  std::vector<ControllerReceiver*> controllers_;
+  AutomationSender* automation_output_ = nullptr;
 };
 
 }  // namespace ov

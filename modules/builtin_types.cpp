@@ -16,6 +16,7 @@
 #include "modules/envelopes.h"
 #include "modules/filters.h"
 #include "modules/host_io.h"
+#include "modules/midi_automator.h"
 #include "modules/midi_to_cv.h"
 #include "modules/module_registry.h"
 #include "modules/oscillator.h"
@@ -185,8 +186,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Floor", 111, 0x100, &kOneInOneOutPlugs},
     {"Multiply", 106, 0x100, &kMathMultPlugs},
     {"Subtract", 108, 0x100, &kMathSubPlugs},
-    {"MIDI Automator", 90, 0x140, &kMidiAutomatorPlugs, "CMidiAutomator"},
-    {"MIDI Automator Output", 91, 0x8, &kMidiAutomatorOutPlugs},
+    {"MIDI Automator", 90, 0x140, nullptr, "CMidiAutomator", 0, 0, &Make<ug_midi_automator>},
+    {"MIDI Automator Output", 91, 0x8, nullptr, "", 0, 0, &Make<ug_midi_automator_out>},
     {"MIDI Filter", 92, 0x100, &kMidiFilterPlugs},
     {"KeyBoard", 64, 0x180, &kMidiKeyboardPlugs, "Ctl_Keyboard2"},
     {"MIDI Monitor", 77, 0x180, &kMidiMonitorPlugs, "Ctl_tty"},

@@ -49,7 +49,7 @@ bool dsp_patch_parameter::Initialise(dsp_patch_manager& manager, MessageReader& 
       ug_patch_param_watcher::Of(*container).Watch(*container, *plug_, *this);
     }
   } else {
-    Output(master.SampleClock());
+    Output(master.SampleClock(), true);
   }
   return true;
 }
@@ -60,7 +60,7 @@ void dsp_patch_parameter::OnMessage(uint32_t message_id, MessageReader& payload)
     uint8_t flag = 0;
     if (value_type_ == kPatchText) value_.text.clear();
     if (payload.Read(flag) && ReadPatchValue(payload, value_type_, value_)) {
-      Output(manager_->Master().SampleClock());
+      Output(manager_->Master().SampleClock(), flag != 0);
     }
   } else if (message_id == kMsgPpca) {
     float normalised = 0;
@@ -85,13 +85,13 @@ bool dsp_patch_parameter::StoreConverted(float normalised) {
 
 void dsp_patch_parameter::SetFromMidiController(uint32_t time, float normalised) {
   if (!StoreConverted(normalised)) return;
-  Output(time);
+  Output(time, false);
   ReportToEditor(0);
 }
 
 void dsp_patch_parameter::SetFromNormalised(float normalised) {
   if (manager_ == nullptr || !StoreConverted(normalised)) return;
-  Output(manager_->Master().SampleClock());
+  Output(manager_->Master().SampleClock(), false);
   ReportToEditor(1);
 }
 
@@ -99,17 +99,24 @@ float dsp_patch_parameter::GetNormalised() const {
   return ToNormalised(value_type_, value_, range_, items_);
 }
 
-void dsp_patch_parameter::Output(uint32_t time) {
+void dsp_patch_parameter::Output(uint32_t time, bool patch_change) {
+  if (plug_ == nullptr || plug_->Direction() == DR_OUT) return;
   // The value reaches the module through the source of its input: the
   // constant source the build gave it, or whatever feeds it.
-  if (plug_ == nullptr || plug_->Direction() == DR_OUT || plug_->Connectors().empty()) return;
-  UPlug& source = *plug_->Connectors().front()->Source();
-  int32_t word = value_.number;
-  if (value_type_ == kPatchFloat) word = std::bit_cast<int32_t>(value_.real);
-  // A text travels as the parameter's own string, read when the event is
-  // handled, so nothing is allocated here.
-  void* text = value_type_ == kPatchText ? &value_.text : nullptr;
-  source.Owner().QueueEvent(time, UET_SET_PLUG_VALUE, source.Number(), text, word, true);
+  if (!plug_->Connectors().empty()) {
+    UPlug& source = *plug_->Connectors().front()->Source();
+    int32_t word = value_.number;
+    if (value_type_ == kPatchFloat) word = std::bit_cast<int32_t>(value_.real);
+    // A text travels as the parameter's own string, read when the event is
+    // handled, so nothing is allocated here.
+    void* text = value_type_ == kPatchText ? &value_.text : nullptr;
+    source.Owner().QueueEvent(time, UET_SET_PLUG_VALUE, source.Number(), text, word, true);
+  }
+  const float normalised = GetNormalised();
+  ug_container* context = plug_->Owner().PatchContext();
+  if (normalised >= 0 && context != nullptr && context->AutomationOutput() != nullptr) {
+    context->AutomationOutput()->SendAutomation(time, controller_, normalised, patch_change);
+  }
 }
 
 void dsp_patch_parameter::ReportToEditor(uint8_t flag) {

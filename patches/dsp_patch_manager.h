@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "engine/message_queue.h"
+#include "engine/midi_automation.h"
 #include "modules/list_text.h"
 #include "patches/patch_value.h"
 
@@ -65,7 +66,9 @@ class dsp_patch_parameter : public dsp_msg_target {
 
   // Enum and bool changes only when the value differs; float always.
   bool StoreConverted(float normalised);
-  void Output(uint32_t time);
+  // To the module's plug, then, unless it is a text, out through the patch
+  // context's MIDI automator.
+  void Output(uint32_t time, bool patch_change);
   void ReportToEditor(uint8_t flag);
   void TakePlugValue(const UPlug& plug);
 
@@ -79,7 +82,7 @@ class dsp_patch_parameter : public dsp_msg_target {
   ListText items_{""};
 };
 
-class dsp_patch_manager : public dsp_msg_target {
+class dsp_patch_manager : public dsp_msg_target, public ControllerReceiver {
  public:
   explicit dsp_patch_manager(OvAudioMaster& master) : master_(master) {}
 
@@ -93,7 +96,7 @@ class dsp_patch_manager : public dsp_msg_target {
   void RegisterController(dsp_patch_parameter& parameter, int32_t id);
   // A controller moved: a waiting learner takes the id (and the editor side
   // hears "lern"), then every parameter registered under it follows.
-  void OnController(uint32_t time, int32_t id, float normalised);
+  void OnController(uint32_t time, int32_t id, float normalised) override;
 
   const std::vector<std::unique_ptr<dsp_patch_parameter>>& Parameters() const {
     return parameters_;
