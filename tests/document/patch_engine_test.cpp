@@ -85,6 +85,46 @@ const Module_Info& KnobType() {
   return type;
 }
 
+// MIDI in and out of a document: a source the test plays and a sink that
+// keeps what reaches it.
+class MidiFeeder : public ug_base {
+ public:
+  std::unique_ptr<ug_base> CreateInstance() const override {
+    return std::make_unique<MidiFeeder>();
+  }
+  void ListPlugs(std::vector<InterfaceObject>& d) override {
+    d.emplace_back(nullptr, DR_OUT, "", "MIDI Out", "", "", 0, DT_MIDI, nullptr);
+  }
+  void Send(uint32_t word) { SendMidi(*plug(0), Master()->SampleClock(), word); }
+};
+
+class MidiSink : public ug_base {
+ public:
+  std::unique_ptr<ug_base> CreateInstance() const override { return std::make_unique<MidiSink>(); }
+  void ListPlugs(std::vector<InterfaceObject>& d) override {
+    d.emplace_back(nullptr, DR_IN, "", "MIDI In", "0", "", 0, DT_MIDI, nullptr);
+  }
+  void HandleEvent(ug_event& event) override {
+    if (event.kind == UET_MIDI) words.push_back(static_cast<uint32_t>(event.parm1));
+  }
+  std::vector<uint32_t> words;
+};
+
+const Module_Info& FeederType() {
+  static const Module_Info type(
+      "Test MIDI Feeder", "", 0, 0, "", [] { return std::make_unique<MidiFeeder>(); }, 0, -1);
+  return type;
+}
+const Module_Info& SinkType() {
+  static const Module_Info type(
+      "Test MIDI Sink", "", 0, 0, "", [] { return std::make_unique<MidiSink>(); }, 0, -1);
+  return type;
+}
+
+uint32_t Controller(int number, int value) {
+  return 0xB0u | static_cast<uint32_t>(number) << 8 | static_cast<uint32_t>(value) << 16;
+}
+
 struct Change {
   int32_t id;
   bool report_to_host;
@@ -120,8 +160,28 @@ class PatchEngineTest : public ::testing::Test {
     build.SetMessageHub(&hub_);
     build.Build(*project_.document.root());
     knob_ = static_cast<Knob*>(build.GeneratorOf(*module_));
+    if (feeder_module_ != nullptr) {
+      feeder_ = static_cast<MidiFeeder*>(build.GeneratorOf(*feeder_module_));
+      sink_ = static_cast<MidiSink*>(build.GeneratorOf(*sink_module_));
+    }
     graph_ = build.TakeRoot();
     master_.Start(graph_.get());
+  }
+  // Host MIDI (played by a feeder) into a "MIDI Automator" whose MIDI Out
+  // goes to a sink. Before StartEngine.
+  void AddAutomation() {
+    auto add = [this](const Module_Info& type) {
+      auto module = std::make_unique<CUG>();
+      module->SetUpAsNew(type);
+      return static_cast<CUG*>(project_.main->AddChild(std::move(module)));
+    };
+    CUG* feeder = add(FeederType());
+    CUG* sink = add(SinkType());
+    CUG* automator = Add(*project_.main, "MIDI Automator");
+    project_.main->Connect(Plug(*feeder, "MIDI Out"), Plug(*automator, "MIDI In"));
+    project_.main->Connect(Plug(*automator, "MIDI Out"), Plug(*sink, "MIDI In"));
+    feeder_module_ = feeder;
+    sink_module_ = sink;
   }
   PatchParameter& Level() { return *parameters_[0]; }
   PatchParameter& Mode() { return *parameters_[1]; }
@@ -141,6 +201,10 @@ class PatchEngineTest : public ::testing::Test {
   OvAudioMaster master_{host_};
   std::unique_ptr<ug_container> graph_;
   Knob* knob_ = nullptr;
+  CUG* feeder_module_ = nullptr;
+  CUG* sink_module_ = nullptr;
+  MidiFeeder* feeder_ = nullptr;
+  MidiSink* sink_ = nullptr;
 };
 
 TEST_F(PatchEngineTest, TheEngineStartsWithTheCurrentPatchAndFollowsPatchChanges) {
@@ -261,9 +325,49 @@ TEST_F(PatchEngineTest, LearningTakesTheNextControllerWhichAlreadyMovesTheParame
   EXPECT_EQ(knob_->mode, 6);
 }
 
+TEST_F(PatchEngineTest, AMidiAutomatorMovesParametersLearnsAndEchoesThemAsControllers) {
+  AddAutomation();
+  Level().SetMidiController(0x2000007);
+  StartEngine();
+  ASSERT_NE(feeder_, nullptr);
+  master_.Process(32);
+  hub_.Idle();
+  changes_.clear();
+  sink_->words.clear();  // the start's own values are patch changes: not sent
+
+  feeder_->Send(Controller(7, 127));
+  master_.Process(32);
+  // The value goes back out of the automator's MIDI Out, both halves.
+  EXPECT_EQ(sink_->words, (std::vector<uint32_t>{Controller(7, 127), Controller(39, 0)}));
+  // The module's constant source may have run before the automator.
+  master_.Process(32);
+  EXPECT_EQ(knob_->level, 10.0f);  // 127 is the top of the range
+  hub_.Idle();
+  EXPECT_EQ(Level().CurrentValue().real, 10.0f);
+  EXPECT_EQ(changes_, (std::vector<Change>{{Level().id(), true}}));
+
+  // Learning takes the next controller that arrives.
+  Mode().SetMidiController(-2);
+  master_.Process(32);
+  feeder_->Send(Controller(20, 127));
+  master_.Process(32);
+  master_.Process(32);
+  EXPECT_EQ(knob_->mode, 6);
+  hub_.Idle();
+  EXPECT_EQ(Mode().midi_controller(), 0x2000014);
+
+  // A panel edit goes out as MIDI too.
+  sink_->words.clear();
+  Level().SetNormalised(0.5f);
+  master_.Process(32);
+  EXPECT_EQ(sink_->words, (std::vector<uint32_t>{Controller(7, 63), Controller(39, 64)}));
+}
+
 TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
   Label().SetSlotFromText(3, std::string(400, 'z'));  // longer than a plug keeps
+  AddAutomation();
   StartEngine();
+  sink_->words.reserve(64);
   master_.Process(32);
   manager_->SetCurrentPatch(3);
   Level().SetMidiController(-2);
@@ -273,14 +377,16 @@ TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
 
   counting_allocations = true;
   master_.Process(32);
-  EngineManager().OnController(master_.SampleClock(), 0x2000001, 0.75f);
+  feeder_->Send(Controller(1, 96));  // learnt, applied and sent back out
   knob_->Drive(9);
+  master_.Process(32);
   master_.Process(32);
   counting_allocations = false;
   EXPECT_EQ(counted_allocations.load(), 0);
 
   EXPECT_EQ(knob_->label, std::string(UPlug::kTextCapacity, 'z'));
-  EXPECT_EQ(knob_->level, 7.5f);
+  EXPECT_FLOAT_EQ(knob_->level, 96 * 128 * 10.0f / 16256);
+  EXPECT_EQ(sink_->words.size(), 2u);
   hub_.Idle();
   EXPECT_EQ(Level().midi_controller(), 0x2000001);
   EXPECT_EQ(Driven().CurrentValue().number, 9);
