@@ -38,11 +38,20 @@ class FakeHost {
     uint8_t bytes[3];
   };
   std::vector<std::vector<SentEvent>> sent_blocks;
+  struct Automation {
+    int32_t index;
+    float value;
+    bool operator==(const Automation&) const = default;
+  };
+  std::vector<Automation> automated;
 
  private:
-  intptr_t Answer(int32_t opcode, int32_t, intptr_t value, void* ptr, float) {
+  intptr_t Answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
     calls.push_back(opcode);
     switch (opcode) {
+      case vst2::audioMasterAutomate:
+        automated.push_back({index, opt});
+        return 0;
       case vst2::audioMasterVersion:
         return version;
       case vst2::audioMasterGetTime:

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <thread>
 
+#include "document/project_text.h"
 #include "engine/audio_master.h"
+#include "host/document_project.h"
 #include "host/ov_vst.h"
 #include "tests/host/patch_project.h"
 
@@ -119,6 +121,81 @@ TEST(HostPrograms, NamesCopiesAndNumbersOutOfRange) {
   plugin.setProgram(127);
   EXPECT_EQ(plugin.getProgram(), 127);
   EXPECT_EQ(made.Patches().current_patch(), 127);
+}
+
+// A project made from its text form, for the plug-in to load in-process.
+class TextProject final : public ProjectSource {
+ public:
+  explicit TextProject(const char* json)
+      : document_(std::make_unique<COrvaneDocBase>(
+            CompileDocument(Json::parse(json), CompileOptions{}))) {}
+  std::optional<ProjectFacts> Load(MessageSink& messages) override {
+    messages.SetLogToStderr(false);
+    return FactsOf(*document_, *document_->FindMainContainer());
+  }
+  ProjectHoldings TakeHoldings() override {
+    ProjectHoldings holdings;
+    holdings.document = std::move(document_);
+    return holdings;
+  }
+
+ private:
+  std::unique_ptr<COrvaneDocBase> document_;
+};
+
+// Host MIDI reaches a "MIDI Automator"; the filter's "Freq Scale" (two
+// items) is a patch parameter following controller 7.
+constexpr const char* kAutomatedProject = R"({
+  "version": 95960, "plugin_id": "OvAu", "vendor": "Orvane", "plugin_flags": 1,
+  "root": {"type": "Container", "modules": [{
+    "type": "Container", "name": "synth", "title": "Automated",
+    "io": [{"name": "MIDI In", "direction": "in", "datatype": "midi"},
+           {"name": "Left", "direction": "out", "datatype": "audio"}],
+    "patches": {"current": 0},
+    "modules": [
+      {"type": "MIDI Automator", "name": "automator"},
+      {"type": "Moog Filter", "name": "filter", "title": "Scale",
+       "patch_values": {"Freq Scale": [0]}}],
+    "connections": ["io.MIDI In -> automator.MIDI In", "filter.Output -> io.Left"]}]}
+})";
+
+TEST(HostParameters, AMidiControllerMovesAParameterAndTheHostHearsOfIt) {
+  FakeHost host;
+  TextProject source(kAutomatedProject);
+  OvVst plugin(&FakeHost::Callback, source);
+  ASSERT_FALSE(plugin.LoadFailed());
+  ASSERT_EQ(plugin.getAeffect()->numParams, 1);
+  CPatchManager* patches = plugin.App().Document()->FindMainContainer()->GetPatchManager();
+  ASSERT_NE(patches, nullptr);
+  patches->parameters().begin()->second->SetMidiController(0x2000007);
+  plugin.setSampleRate(44100);
+  plugin.setBlockSize(64);
+  plugin.resume();
+  ASSERT_NE(plugin.App().Engine(), nullptr);
+
+  vst2::VstMidiEvent volume{};
+  volume.type = vst2::kVstMidiType;
+  volume.deltaFrames = 3;
+  volume.midiData[0] = static_cast<char>(0xB0);
+  volume.midiData[1] = 7;
+  volume.midiData[2] = 127;
+  struct {
+    int32_t numEvents;
+    intptr_t reserved;
+    vst2::VstEvent* events[1];
+  } block{1, 0, {reinterpret_cast<vst2::VstEvent*>(&volume)}};
+  plugin.dispatcher(vst2::effProcessEvents, 0, 0, &block, 0);
+  std::vector<float> left(64), right(64);
+  float* outputs[] = {left.data(), right.data()};
+  plugin.getAeffect()->processReplacing(plugin.getAeffect(), nullptr, outputs, 64);
+  EXPECT_TRUE(host.automated.empty());  // reported on the editor thread, not the audio thread
+  plugin.fxIdle();
+  EXPECT_EQ(host.automated, (std::vector<FakeHost::Automation>{{0, 1.0f}}));
+  EXPECT_EQ(plugin.getParameter(0), 1.0f);
+  char display[64] = {};
+  plugin.dispatcher(vst2::effGetParamDisplay, 0, 0, display, 0);
+  EXPECT_STREQ(display, "1 Volt/kHz");
+  plugin.suspend();
 }
 
 }  // namespace
