@@ -5,10 +5,9 @@
 #include <cstring>
 #include <thread>
 
-#include "document/project_text.h"
 #include "engine/audio_master.h"
-#include "host/document_project.h"
 #include "host/ov_vst.h"
+#include "tests/host/compiled_project.h"
 #include "tests/host/patch_project.h"
 
 namespace ov::testing {
@@ -123,26 +122,6 @@ TEST(HostPrograms, NamesCopiesAndNumbersOutOfRange) {
   EXPECT_EQ(made.Patches().current_patch(), 127);
 }
 
-// A project made from its text form, for the plug-in to load in-process.
-class TextProject final : public ProjectSource {
- public:
-  explicit TextProject(const char* json)
-      : document_(std::make_unique<COrvaneDocBase>(
-            CompileDocument(Json::parse(json), CompileOptions{}))) {}
-  std::optional<ProjectFacts> Load(MessageSink& messages) override {
-    messages.SetLogToStderr(false);
-    return FactsOf(*document_, *document_->FindMainContainer());
-  }
-  ProjectHoldings TakeHoldings() override {
-    ProjectHoldings holdings;
-    holdings.document = std::move(document_);
-    return holdings;
-  }
-
- private:
-  std::unique_ptr<COrvaneDocBase> document_;
-};
-
 // Host MIDI reaches a "MIDI Automator"; the filter's "Freq Scale" (two
 // items) is a patch parameter following controller 7.
 constexpr const char* kAutomatedProject = R"({
@@ -161,7 +140,7 @@ constexpr const char* kAutomatedProject = R"({
 
 TEST(HostParameters, AMidiControllerMovesAParameterAndTheHostHearsOfIt) {
   FakeHost host;
-  TextProject source(kAutomatedProject);
+  CompiledProject source(Json::parse(kAutomatedProject));
   OvVst plugin(&FakeHost::Callback, source);
   ASSERT_FALSE(plugin.LoadFailed());
   ASSERT_EQ(plugin.getAeffect()->numParams, 1);

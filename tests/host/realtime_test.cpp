@@ -16,8 +16,8 @@
 #include "document/container.h"
 #include "document/document.h"
 #include "document/project_text.h"
-#include "host/document_project.h"
 #include "host/ov_vst.h"
+#include "tests/host/compiled_project.h"
 
 namespace {
 
@@ -70,34 +70,18 @@ intptr_t QuietHost(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, flo
   return opcode == vst2::audioMasterVersion ? 2400 : 0;
 }
 
-// An example project compiled in memory.
-class ExampleProject final : public ProjectSource {
- public:
-  explicit ExampleProject(const std::string& name) {
-    std::ifstream file(std::string(OV_EXAMPLES_DIR) + "/" + name + ".json");
-    std::stringstream text;
-    text << file.rdbuf();
-    document_ = std::make_unique<COrvaneDocBase>(CompileDocument(Json::parse(text.str()), {}));
-  }
-  explicit ExampleProject(const Json& project)
-      : document_(std::make_unique<COrvaneDocBase>(CompileDocument(project, {}))) {}
-  std::optional<ProjectFacts> Load(MessageSink&) override {
-    return FactsOf(*document_, *document_->FindMainContainer());
-  }
-  ProjectHoldings TakeHoldings() override {
-    ProjectHoldings holdings;
-    holdings.document = std::move(document_);
-    return holdings;
-  }
-
- private:
-  std::unique_ptr<COrvaneDocBase> document_;
-};
+// An example project's text.
+Json Example(const std::string& name) {
+  std::ifstream file(std::string(OV_EXAMPLES_DIR) + "/" + name + ".json");
+  std::stringstream text;
+  text << file.rdbuf();
+  return Json::parse(text.str());
+}
 
 // `blocks` process calls with a note starting and ending in every other one;
 // answers the number of allocations made during them.
 long AllocationsWhileProcessing(const std::string& example, int32_t blocks, bool replacing) {
-  ExampleProject project(example);
+  testing::CompiledProject project(Example(example));
   OvVst plugin(&QuietHost, project);
   EXPECT_FALSE(plugin.LoadFailed());
   plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0,
@@ -152,7 +136,7 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
 
 TEST(Realtime, HostAutomationOnTheAudioThreadNeverAllocates) {
   // An oscillator whose waveform is a host parameter.
-  ExampleProject project(Json::parse(R"({
+  testing::CompiledProject project(Json::parse(R"({
     "version": 95960, "plugin_id": "OvRt", "plugin_flags": 1,
     "root": {"type": "Container", "modules": [{
       "type": "Container", "name": "synth",

@@ -1,0 +1,34 @@
+// A project compiled in memory from its text form, for a plug-in object to
+// load in-process.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "document/document.h"
+#include "document/project_text.h"
+#include "host/document_project.h"
+#include "host/project_facts.h"
+#include "platform/message_sink.h"
+
+namespace ov::testing {
+
+class CompiledProject final : public ProjectSource {
+ public:
+  explicit CompiledProject(const Json& project)
+      : document_(std::make_unique<COrvaneDocBase>(CompileDocument(project, {}))) {}
+  std::optional<ProjectFacts> Load(MessageSink& messages) override {
+    messages.SetLogToStderr(false);
+    return FactsOf(*document_, *document_->FindMainContainer());
+  }
+  ProjectHoldings TakeHoldings() override {
+    ProjectHoldings holdings;
+    holdings.document = std::move(document_);
+    return holdings;
+  }
+
+ private:
+  std::unique_ptr<COrvaneDocBase> document_;
+};
+
+}  // namespace ov::testing
