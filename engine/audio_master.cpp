@@ -64,6 +64,7 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
   sample_clock_ = cell_start_ = slice_end_ = block_start_ = sample_time;
   current_ = nullptr;
   pending_notify_count_ = 0;
+  noise_state_ = 0;
   top_ = top;
   if (top_ != nullptr) {
     std::size_t generators = 0;

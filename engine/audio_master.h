@@ -77,6 +77,11 @@ class OvAudioMaster {
   // current engine-block cell, and just after the current slice. Audio thread.
   uint32_t SampleClock() const;
   uint32_t CellStart() const { return cell_start_; }
+
+  // The noise generator state that every oscillator of this engine draws
+  // from, so no two plug-in instances share one; 0 again at each start.
+  // Audio thread.
+  uint32_t& NoiseState() { return noise_state_; }
   uint32_t SliceEnd() const { return slice_end_; }
 
   // The application that owns this engine. Any thread; its methods say which
@@ -185,6 +190,7 @@ class OvAudioMaster {
   uint32_t cell_start_ = 0;
   uint32_t slice_end_ = 0;
   uint32_t block_start_ = 0;  // start of the current host block
+  uint32_t noise_state_ = 0;
 
   std::atomic<bool> running_{false};
   std::atomic<bool> host_processing_{false};

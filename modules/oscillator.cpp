@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <mutex>
 #include <utility>
 
 #include "engine/audio_master.h"
@@ -12,23 +11,6 @@
 
 namespace ov {
 namespace {
-
-// The noise generator state of one engine: every oscillator of a plug-in
-// instance draws from it (on that instance's audio thread), and no two
-// instances share one. It starts at 0 when the engine's first oscillator
-// opens. Editor thread (open).
-std::shared_ptr<uint32_t> EngineNoiseState(const OvAudioMaster* engine) {
-  static std::mutex mutex;
-  static std::vector<std::pair<const OvAudioMaster*, std::weak_ptr<uint32_t>>> states;
-  const std::lock_guard lock(mutex);
-  std::erase_if(states, [](const auto& entry) { return entry.second.expired(); });
-  for (const auto& [owner, state] : states) {
-    if (owner == engine) return state.lock();
-  }
-  auto state = std::make_shared<uint32_t>(0u);
-  states.emplace_back(engine, state);
-  return state;
-}
 
 constexpr float kInverse2To23 = 1.0f / 8388608.0f;
 
@@ -418,7 +400,7 @@ void ug_oscillator2::Open() {
   ug_base::Open();
   defaults_.Bind(*this, Master()->EngineBlockSize());
   tables_ = GetOscillatorTables(Master()->SampleRate());
-  noise_state_ = EngineNoiseState(Master());
+  noise_state_ = &Master()->NoiseState();
   std::fill(std::begin(pink_), std::end(pink_), 0.0f);
   table_ = nullptr;
   fade_table_ = nullptr;

@@ -119,7 +119,7 @@ class ug_oscillator2 : public ug_base {
 
   InputDefaults defaults_;
   std::shared_ptr<const OscillatorTables> tables_;
-  std::shared_ptr<uint32_t> noise_state_;  // shared by one engine's oscillators
+  uint32_t* noise_state_ = nullptr;  // the engine's, shared by its oscillators
 
   uint32_t phase_ = 0;
   uint32_t increment_ = 0;
