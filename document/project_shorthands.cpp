@@ -9,6 +9,7 @@
 #include "document/new_objects.h"
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
+#include "engine/midi_automation.h"
 #include "platform/files.h"
 #include "modules/module_registry.h"
 #include "platform/text.h"
@@ -138,6 +139,9 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
   }
   if (const Json* values = reader.Take("patch_values")) {
     patch_values_.push_back({&module, *values, reader.PathOf("patch_values")});
+  }
+  if (const Json* controllers = reader.Take("midi_controllers")) {
+    patch_controllers_.push_back({&module, *controllers, reader.PathOf("midi_controllers")});
   }
 }
 
@@ -287,37 +291,76 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
   }
 }
 
+namespace {
+
+// The patch manager that keeps the patch parameters of `module`'s plugs: its
+// container's, else the root's.
+CPatchManager* ManagerFor(CUG& module) {
+  CContainer* holder =
+      module.parent() != nullptr ? module.parent() : dynamic_cast<CContainer*>(&module);
+  if (holder == nullptr) return nullptr;
+  if (CPatchManager* manager = holder->GetPatchManager()) return manager;
+  CContainer* root = holder;
+  while (root->parent() != nullptr) root = root->parent();
+  return &root->EnsurePatchManager();
+}
+
+// Calls `visit` with the patch parameter of each named plug of `given`.
+template <class Visit>
+void ForEachParameter(CUG& module, const Json& plugs, const std::string& path, Visit visit) {
+  CPatchManager* manager = ManagerFor(module);
+  if (!plugs.is_object()) {
+    throw ArchiveError(ArchiveErrorKind::kGeneric, path, "expected an object of plug names");
+  }
+  for (const auto& [plug_name, value] : plugs.items()) {
+    const std::string where = path + "." + plug_name;
+    CPlug2* plug = module.FindPlug(plug_name);
+    if (plug == nullptr) throw ArchiveError(ArchiveErrorKind::kGeneric, where, "no plug with that name");
+    PatchParameter* parameter = manager != nullptr ? manager->CreateParameterForPlug(*plug) : nullptr;
+    if (parameter == nullptr) {
+      throw ArchiveError(ArchiveErrorKind::kGeneric, where, "this plug keeps no patch values");
+    }
+    visit(*parameter, value, where);
+  }
+}
+
+// A controller number 0-127, or {"rpn": n} / {"nrpn": n} with n 0-16383.
+int32_t ControllerId(const Json& given, const std::string& where) {
+  if (given.is_number_integer() && given.get<int64_t>() >= 0 && given.get<int64_t>() <= 127) {
+    return kControllerIdPlain + given.get<int32_t>();
+  }
+  if (given.is_object() && given.size() == 1) {
+    const std::string kind = given.begin().key();
+    const Json& number = given.begin().value();
+    if ((kind == "rpn" || kind == "nrpn") && number.is_number_integer() &&
+        number.get<int64_t>() >= 0 && number.get<int64_t>() <= 0x3FFF) {
+      return (kind == "rpn" ? kControllerIdRpn : kControllerIdNrpn) + number.get<int32_t>();
+    }
+  }
+  throw ArchiveError(ArchiveErrorKind::kGeneric, where,
+                     "expected a controller number from 0 to 127, or {\"rpn\": n} or "
+                     "{\"nrpn\": n} with n from 0 to 16383");
+}
+
+}  // namespace
+
 void ProjectShorthands::ApplyPatchValues() {
   for (const PatchValues& given : patch_values_) {
-    CUG& module = *given.module;
-    CContainer* holder =
-        module.parent() != nullptr ? module.parent() : dynamic_cast<CContainer*>(&module);
-    CPatchManager* manager = holder != nullptr ? holder->GetPatchManager() : nullptr;
-    if (manager == nullptr && holder != nullptr) {
-      CContainer* root = holder;
-      while (root->parent() != nullptr) root = root->parent();
-      manager = &root->EnsurePatchManager();
-    }
-    if (!given.values.is_object()) {
-      throw ArchiveError(ArchiveErrorKind::kGeneric, given.path,
-                         "expected an object of plug names");
-    }
-    for (const auto& [plug_name, values] : given.values.items()) {
-      const std::string where = given.path + "." + plug_name;
-      CPlug2* plug = module.FindPlug(plug_name);
-      if (plug == nullptr)
-        throw ArchiveError(ArchiveErrorKind::kGeneric, where, "no plug with that name");
-      PatchParameter* parameter =
-          manager != nullptr ? manager->CreateParameterForPlug(*plug) : nullptr;
-      if (parameter == nullptr) {
-        throw ArchiveError(ArchiveErrorKind::kGeneric, where, "this plug keeps no patch values");
-      }
+    ForEachParameter(*given.module, given.values, given.path, [](PatchParameter& parameter,
+                                                                 const Json& values,
+                               const std::string& where) {
       ForEachPatch(values, where, [&](int32_t patch, const Json& value, const std::string& at) {
         const std::optional<std::string> text = ValueText(value);
         if (!text) throw ArchiveError(ArchiveErrorKind::kGeneric, at, "expected text or a number");
-        parameter->SetSlotFromText(patch, *text);
+        parameter.SetSlotFromText(patch, *text);
       });
-    }
+    });
+  }
+  for (const PatchValues& given : patch_controllers_) {
+    ForEachParameter(*given.module, given.values, given.path,
+                     [](PatchParameter& parameter, const Json& id, const std::string& where) {
+      parameter.SetMidiController(ControllerId(id, where));
+    });
   }
 }
 

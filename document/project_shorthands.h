@@ -25,7 +25,8 @@ class ProjectShorthands final : public TextShorthands {
   std::unique_ptr<Persistent> Create(TextReader& reader, const Json& node,
                                      const SerialClass* expected) override;
   void Complete(TextReader& reader, Persistent& object) override;
-  // Patch values need the patch managers that the finished tree provides.
+  // Patch values and their MIDI controllers need the patch managers that the
+  // finished tree provides.
   void ApplyPatchValues();
 
  private:
@@ -44,6 +45,7 @@ class ProjectShorthands final : public TextShorthands {
   const CompileOptions& options_;
   std::unordered_map<const CUG*, std::string> names_;
   std::vector<PatchValues> patch_values_;
+  std::vector<PatchValues> patch_controllers_;
 };
 
 }  // namespace ov

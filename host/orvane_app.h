@@ -44,6 +44,8 @@ class COrvaneAppBase : public EngineHost {
   // (none without a document) and starts it. False, with the reason posted
   // to Messages(), when the graph cannot be built; no engine exists then.
   bool StartEngine(int32_t host_block_size);
+  // Stops and deletes the engine; what it sent to the editor side before it
+  // stopped is delivered first.
   void StopEngine();
   // The running engine, or null. Audio thread while active.
   OvAudioMaster* Engine() { return master_.get(); }

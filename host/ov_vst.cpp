@@ -328,6 +328,9 @@ bool OvVst::copyProgram(int32_t destination) {
 
 int32_t OvVst::getChunk(void** data, bool is_preset) {
   if (patches_ == nullptr) return 0;
+  // Values the engine changed since the host last idled the plug-in belong
+  // in the state.
+  if (app_.OnUserInterfaceThread()) app_.Hub().Idle();
   chunk_ = WriteStateChunk(*patches_, is_preset);
   *data = chunk_.data();
   return static_cast<int32_t>(chunk_.size());

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "media/midi_file.h"
 #include "media/wav_file.h"
 #include "tests/host/plugin_test_support.h"
 #include "tests/host/temp_folder.h"
@@ -21,18 +22,23 @@ using testing::RunProgram;
 using testing::TempFolder;
 
 // A saw through a Moog filter held at 1 V: "Cutoff Scale" (parameter 0)
-// chooses 1 Volt/Octave (a dark, quiet output) or 1 Volt/kHz (bright).
+// chooses 1 Volt/Octave (a dark, quiet output) or 1 Volt/kHz (bright). MIDI
+// controller 74 moves it too, through a "MIDI Automator".
 constexpr const char* kProject = R"({
   "version": 95960, "plugin_id": "OvCt", "vendor": "Orvane", "plugin_flags": 1,
   "root": {"type": "Container", "modules": [{
     "type": "Container", "name": "synth", "title": "Cutoff",
-    "io": [{"name": "Left", "direction": "out", "datatype": "audio"}],
+    "io": [{"name": "MIDI In", "direction": "in", "datatype": "midi"},
+           {"name": "Left", "direction": "out", "datatype": "audio"}],
     "patches": {"current": 0, "names": ["Dark"]},
     "modules": [
+      {"type": "MIDI Automator", "name": "automator"},
       {"type": "Oscillator", "name": "osc", "title": "Wave", "patch_values": {"Waveform": [1]}},
       {"type": "Moog Filter", "name": "filter", "title": "Cutoff Scale",
-       "plug_values": {"Pitch": 1}, "patch_values": {"Freq Scale": [0]}}],
-    "connections": ["osc.Audio Out -> filter.Signal", "filter.Output -> io.Left"]}]}
+       "plug_values": {"Pitch": 1}, "patch_values": {"Freq Scale": [0]},
+       "midi_controllers": {"Freq Scale": 74}}],
+    "connections": ["io.MIDI In -> automator.MIDI In", "osc.Audio Out -> filter.Signal",
+                    "filter.Output -> io.Left"]}]}
 })";
 
 class StateRender : public ::testing::Test {
@@ -91,6 +97,19 @@ TEST_F(StateRender, HostAutomationIsHeardAndStateFilesBringItBack) {
   // A bank restores what was saved; options given as well apply on top.
   EXPECT_EQ(Render("bank.wav", "--load-state " + (folder_ / "dark.fxb")), dark);
   EXPECT_EQ(Render("over.wav", "--load-state " + (folder_ / "dark.fxb") + " --param 0=1"), bright);
+}
+
+TEST_F(StateRender, AMidiControllerMovesTheParameterAndStateKeepsWhereItWent) {
+  const MidiChannelEvent bright_cc{0.0, 0, 0, {0xB0, 74, 127}, 3};
+  std::string error;
+  ASSERT_TRUE(WriteMidiFile(folder_ / "cc74.mid", std::span(&bright_cc, 1), 120, &error)) << error;
+  Render("dark.wav", "");
+  Render("cc.wav", "--midi " + (folder_ / "cc74.mid") + " --save-state " + (folder_ / "cc.fxp"));
+  EXPECT_GT(Rms("cc.wav"), 10 * Rms("dark.wav"));
+  // The state saved after the render holds the value the controller set.
+  const bool same = Render("restored.wav", "--load-state " + (folder_ / "cc.fxp")) ==
+                    Render("bright.wav", "--param 0=1");
+  EXPECT_TRUE(same) << Rms("restored.wav") << " " << Rms("bright.wav") << " " << Rms("dark.wav");
 }
 
 TEST_F(StateRender, ForeignAndDamagedFilesAreRefused) {
