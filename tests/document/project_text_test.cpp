@@ -149,7 +149,8 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
          {"type": "Oscillator", "name": "osc", "plug_values": {"Waveform": 2, "Pitch": 5.5}},
          {"type": "VCA", "name": "vca"},
          {"type": "PatchMemFloatIn", "name": "cutoff",
-          "patch_values": {"Value": {"0": 0.25, "1": 0.75}}},
+          "patch_values": {"Value": {"0": 0.25, "1": 0.75}},
+          "midi_controllers": {"Value": {"nrpn": 300}}},
          {"type": "Switch (1->Many)", "name": "switch"}],
        "connections": ["osc.Audio Out -> vca.Signal", "vca.Output -> io.Left",
                        "io.Level -> vca.Volume", "switch.Spare Output -> vca.Signal"]}]}
@@ -203,6 +204,7 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
   const PatchParameter* parameter = manager->FindParameter(*Plug(*cutoff, "Value"));
   ASSERT_NE(parameter, nullptr);
   EXPECT_EQ(parameter->SlotText(1), "0.75");
+  EXPECT_EQ(parameter->midi_controller(), 0x4000000 + 300);
 
   // What it compiles to loads as a plug-in loads it.
   const COrvaneDocBase loaded =
@@ -245,6 +247,17 @@ TEST(ProjectText, ErrorsNameThePathAndTheReason) {
                                        "connections": ["VCA.Signal -> VCA.Volume"]})json")),
             "generic error at root.modules[0].connections[0]: Can't connect. An output must go "
             "to an input (plugs on the left = Inputs, right = Outputs");
+  const std::string bad_controller =
+      "generic error at root.modules[0].midi_controllers.Waveform: expected a controller number "
+      "from 0 to 127, or {\"rpn\": n} or {\"nrpn\": n} with n from 0 to 16383";
+  EXPECT_EQ(CompileError(with_main(
+                R"json({"type": "Oscillator", "midi_controllers": {"Waveform": 128}})json")),
+            bad_controller);
+  EXPECT_EQ(CompileError(with_main(
+                R"json({"type": "Oscillator", "midi_controllers": {"Waveform": {"rpn": 16384}}})json")),
+            bad_controller);
+  EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "midi_controllers": {"Gain": 7}})json")),
+            "generic error at root.modules[0].midi_controllers.Gain: no plug with that name");
   EXPECT_EQ(CompileError(Json::parse(R"json({"version": 96000})json")),
             "generic error at version: expected a stream version of at most 95960");
 }
