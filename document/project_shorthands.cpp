@@ -293,16 +293,19 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
 
 namespace {
 
-// The patch manager that keeps the patch parameters of `module`'s plugs: its
-// container's, else the root's.
+// The patch manager that keeps the patch parameters of `module`'s plugs: the
+// nearest container's above it that has one, else the main container's (the
+// outermost below the root), whose patches the plug-in shows the host.
 CPatchManager* ManagerFor(CUG& module) {
   CContainer* holder =
       module.parent() != nullptr ? module.parent() : dynamic_cast<CContainer*>(&module);
   if (holder == nullptr) return nullptr;
-  if (CPatchManager* manager = holder->GetPatchManager()) return manager;
-  CContainer* root = holder;
-  while (root->parent() != nullptr) root = root->parent();
-  return &root->EnsurePatchManager();
+  for (CContainer* above = holder; above != nullptr; above = above->parent()) {
+    if (CPatchManager* manager = above->GetPatchManager()) return manager;
+  }
+  CContainer* main = holder;
+  while (main->parent() != nullptr && main->parent()->parent() != nullptr) main = main->parent();
+  return &main->EnsurePatchManager();
 }
 
 // Calls `visit` with the patch parameter of each named plug of `given`.
