@@ -1,16 +1,11 @@
 #include "engine/ug_notesource.h"
 
+#include "engine/midi_word.h"
 #include "engine/ug_container.h"
 
 namespace ov {
 namespace {
 
-constexpr uint32_t kNoteOff = 0x80;
-constexpr uint32_t kNoteOn = 0x90;
-constexpr uint32_t kController = 0xB0;
-constexpr uint32_t kProgramChange = 0xC0;
-constexpr uint32_t kChannelPressure = 0xD0;
-constexpr uint32_t kPitchBend = 0xE0;
 constexpr int16_t kDrumChannel = 9;
 
 }  // namespace
@@ -35,9 +30,7 @@ std::unique_ptr<ug_base> ug_notesource::Clone() {
 }
 
 void ug_notesource::SetChannelFilter() {
-  if (PlugCount() <= kChannelPlug) return;
-  UPlug* input = plug(kMidiInPlug);
-  if (input->Datatype() == DT_MIDI && input->HasValue()) input->MidiInput().channel = channel_;
+  if (PlugCount() > kChannelPlug) plug(kMidiInPlug)->SetChannelFilter(channel_);
 }
 
 void ug_notesource::OnStatusChange(uint32_t time, connector* link, int32_t state) {
@@ -109,33 +102,32 @@ void ug_notesource::ReleaseNote(uint32_t time, int16_t channel, int16_t key, int
 }
 
 void ug_notesource::OnMidi(uint32_t time, uint32_t word) {
-  const uint32_t status = word & 0xFF;
-  if (status >= 0xF0) return;
-  const uint32_t command = status & 0xF0;
-  const auto channel = static_cast<int16_t>(status & 0x0F);
-  const auto first = static_cast<int16_t>((word >> 8) & 0x7F);
-  const auto second = static_cast<int16_t>((word >> 16) & 0x7F);
+  if (midi::Status(word) >= midi::kSystem) return;
+  const uint32_t command = midi::Command(word);
+  const int16_t channel = midi::Channel(word);
+  const int16_t first = midi::Data1(word);
+  const int16_t second = midi::Data2(word);
   switch (command) {
-    case kNoteOn:
+    case midi::kNoteOn:
       if (second != 0) {
         OnNoteOn(time, channel, first, second);
         return;
       }
       [[fallthrough]];  // velocity 0 is a note-off
-    case kNoteOff:
+    case midi::kNoteOff:
       OnNoteOff(time, channel, first, second);
       return;
-    case kController:
+    case midi::kControlChange:
       OnController(time, channel, first, second);
       return;
-    case kProgramChange:
+    case midi::kProgramChange:
       for (ug_base* each = this; each != nullptr; each = each->NextClone()) {
         static_cast<ug_notesource*>(each)->OnPatchChange(channel, first);
       }
       return;
-    case kChannelPressure:
-    case kPitchBend: {
-      const bool bend = command == kPitchBend;
+    case midi::kChannelPressure:
+    case midi::kPitchBend: {
+      const bool bend = command == midi::kPitchBend;
       const int32_t value = bend ? first + 128 * second - 8192 : first;
       if (bend) (*channels_)[static_cast<size_t>(channel)].bend = static_cast<float>(value) / 8192.0f;
       for (ug_base* each = this; each != nullptr; each = each->NextClone()) {

@@ -119,6 +119,11 @@ class UPlug {
   MidiOutputCell& MidiOutput() const { return Ref<MidiOutputCell>(); }
   MidiInputCell& MidiInput() const { return Ref<MidiInputCell>(); }
   bool HasValue() const { return value_ != nullptr; }
+  // A MIDI input takes only channel `channel` (0-15) from then on, or every
+  // channel for -1; other plugs ignore it.
+  void SetChannelFilter(int16_t channel) {
+    if (Datatype() == DT_MIDI && HasValue()) MidiInput().channel = channel;
+  }
 
   // Enum, bool, float and integer values as one 32-bit word, the way a
   // status change carries them; other datatypes give 0. Audio thread.

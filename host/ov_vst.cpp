@@ -8,6 +8,7 @@
 #include "document/document.h"
 #include "document/patch_manager.h"
 #include "engine/audio_master.h"
+#include "engine/midi_word.h"
 #include "host/chunks.h"
 #include "host/host_wiring.h"
 #include "platform/clock.h"
@@ -189,8 +190,8 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
     const auto byte = [&](int n) {
       return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n]));
     };
-    const uint32_t word = byte(0) | byte(1) << 8 | byte(2) << 16;
-    input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(midi->deltaFrames), word);
+    input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(midi->deltaFrames),
+                                 midi::Word(byte(0), byte(1), byte(2)));
   }
 }
 

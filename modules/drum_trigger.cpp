@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/audio_master.h"
+#include "engine/midi_word.h"
 #include "engine/polyphony.h"
 #include "engine/ug_container.h"
 #include "modules/descriptors/plug_tables.h"
@@ -164,12 +165,12 @@ void ug_drum_trigger::HandleEvent(ug_event& event) {
 }
 
 void ug_drum_trigger::OnMidiNote(uint32_t time, uint32_t word) {
-  const uint32_t command = word & 0xF0;
-  const auto channel = static_cast<int16_t>(word & 0x0F);
-  const auto note = static_cast<int32_t>((word >> 8) & 0x7F);
-  const auto velocity = static_cast<int16_t>((word >> 16) & 0x7F);
-  const bool on = command == 0x90 && velocity != 0;
-  if (!on && command != 0x80 && command != 0x90) return;
+  const uint32_t command = midi::Command(word);
+  const int16_t channel = midi::Channel(word);
+  const int32_t note = midi::Data1(word);
+  const int16_t velocity = midi::Data2(word);
+  const bool on = command == midi::kNoteOn && velocity != 0;
+  if (!on && command != midi::kNoteOff && command != midi::kNoteOn) return;
   const int32_t drum = DrumIndexOf(note);
   if (drum == kNoDrum) return;
   const int32_t record = RecordOf(drum);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/audio_master.h"
+#include "engine/midi_word.h"
 #include "engine/ug_container.h"
 #include "engine/ug_event.h"
 #include "modules/descriptors/plug_tables.h"
@@ -10,7 +11,6 @@
 namespace ov {
 namespace {
 
-constexpr uint32_t kControlChange = 0xB0;
 // 127 × 128: a 7-bit controller at its top reads exactly 1.
 constexpr int32_t kFullScale = 16256;
 constexpr int32_t kDataEntry = 6;
@@ -43,9 +43,7 @@ void ug_midi_automator::Open() {
 }
 
 void ug_midi_automator::SetChannelFilter() {
-  if (PlugCount() <= kMidiInPlug) return;
-  UPlug* input = plug(kMidiInPlug);
-  if (input->Datatype() == DT_MIDI && input->HasValue()) input->MidiInput().channel = channel_;
+  if (PlugCount() > kMidiInPlug) plug(kMidiInPlug)->SetChannelFilter(channel_);
 }
 
 void ug_midi_automator::OnStatusChange(uint32_t time, connector* link, int32_t state) {
@@ -61,9 +59,9 @@ void ug_midi_automator::HandleEvent(ug_event& event) {
     return;
   }
   const auto word = static_cast<uint32_t>(event.parm1);
-  if ((word & 0xF0) != kControlChange) return;
+  if (midi::Command(word) != midi::kControlChange) return;
   Reading reading{};
-  if (!Read(static_cast<uint8_t>((word >> 8) & 0x7F), static_cast<uint8_t>((word >> 16) & 0x7F),
+  if (!Read(static_cast<uint8_t>(midi::Data1(word)), static_cast<uint8_t>(midi::Data2(word)),
             reading)) {
     return;
   }
@@ -165,9 +163,10 @@ void ug_midi_automator_out::SendAutomation(uint32_t time, int32_t id, float norm
 }
 
 void ug_midi_automator_out::SendController(uint32_t time, int32_t controller, int32_t value) {
-  const auto word = static_cast<uint32_t>(kControlChange | automator_->SendingChannel()) |
-                    static_cast<uint32_t>(controller) << 8 | static_cast<uint32_t>(value) << 16;
-  SendMidi(*plug(kMidiOutPlug), time, word);
+  const auto channel = static_cast<uint32_t>(automator_->SendingChannel());
+  SendMidi(*plug(kMidiOutPlug), time,
+           midi::Word(midi::kControlChange | channel, static_cast<uint32_t>(controller),
+                      static_cast<uint32_t>(value)));
 }
 
 }  // namespace ov
