@@ -108,37 +108,18 @@ void BM_Oscillator(benchmark::State& state) {
 }
 BENCHMARK(BM_Oscillator)->DenseRange(0, 6);
 
-void BM_OscillatorStreamingPitch(benchmark::State& state) {
+// One streaming input of an oscillator of `waveform`, fed by `value`.
+void BM_OscillatorStreaming(benchmark::State& state, const char* waveform, float (*value)(int),
+                            int plug) {
   ModuleBench bench;
-  auto modules = bench.AddModules<ug_oscillator2>({{ug_oscillator2::kWaveform, "1"}});
-  bench.Connect(bench.Running(PitchSweep), Bases(modules), ug_oscillator2::kPitch);
+  auto modules = bench.AddModules<ug_oscillator2>({{ug_oscillator2::kWaveform, waveform}});
+  bench.Connect(bench.Running(value), Bases(modules), plug);
   bench.Run(state);
 }
-BENCHMARK(BM_OscillatorStreamingPitch);
-
-void BM_OscillatorStreamingPhaseMod(benchmark::State& state) {
-  ModuleBench bench;
-  auto modules = bench.AddModules<ug_oscillator2>({{ug_oscillator2::kWaveform, "0"}});
-  bench.Connect(bench.Running(Wobble), Bases(modules), ug_oscillator2::kPhaseMod);
-  bench.Run(state);
-}
-BENCHMARK(BM_OscillatorStreamingPhaseMod);
-
-void BM_OscillatorStreamingPulseWidth(benchmark::State& state) {
-  ModuleBench bench;
-  auto modules = bench.AddModules<ug_oscillator2>({{ug_oscillator2::kWaveform, "4"}});
-  bench.Connect(bench.Running(Wobble), Bases(modules), ug_oscillator2::kPulseWidth);
-  bench.Run(state);
-}
-BENCHMARK(BM_OscillatorStreamingPulseWidth);
-
-void BM_OscillatorStreamingSync(benchmark::State& state) {
-  ModuleBench bench;
-  auto modules = bench.AddModules<ug_oscillator2>({{ug_oscillator2::kWaveform, "1"}});
-  bench.Connect(bench.Running(SyncPulses), Bases(modules), ug_oscillator2::kSync);
-  bench.Run(state);
-}
-BENCHMARK(BM_OscillatorStreamingSync);
+BENCHMARK_CAPTURE(BM_OscillatorStreaming, Pitch, "1", PitchSweep, ug_oscillator2::kPitch);
+BENCHMARK_CAPTURE(BM_OscillatorStreaming, PhaseMod, "0", Wobble, ug_oscillator2::kPhaseMod);
+BENCHMARK_CAPTURE(BM_OscillatorStreaming, PulseWidth, "4", Wobble, ug_oscillator2::kPulseWidth);
+BENCHMARK_CAPTURE(BM_OscillatorStreaming, Sync, "1", SyncPulses, ug_oscillator2::kSync);
 
 // --- Filters: a running signal, static controls; then a streaming "Pitch".
 
