@@ -293,13 +293,9 @@ void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* co
 
 void GraphBuild::PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& module,
                                       ug_container& holder, ug_container* context) {
-  auto output = std::make_unique<ug_midi_automator_out>();
-  output->SetMaster(&master_);
-  output->CreatePlugs();
-  output->SetUpBuffers();
-  output->SetAutomator(&automator);
-  output->SetPatchContext(context);
-  auto& placed = static_cast<ug_midi_automator_out&>(holder.AddChild(std::move(output)));
+  auto& placed = holder.Add(std::make_unique<ug_midi_automator_out>());
+  placed.SetAutomator(&automator);
+  placed.SetPatchContext(context);
   master_.RegisterTarget(placed, master_.Host().NewTargetId());
   // Connections drawn from the automator's "MIDI Out" start at the output's.
   for (const auto& plug : module.plugs()) {

@@ -117,20 +117,14 @@ void ug_midi_automator_out::ListPlugs(std::vector<InterfaceObject>& descriptors)
 }
 
 void ug_midi_automator_out::Open() {
-  open_ = true;
   sent_ = false;
   ug_base::Open();
-}
-
-void ug_midi_automator_out::Close() {
-  open_ = false;
-  ug_base::Close();
 }
 
 void ug_midi_automator_out::SendAutomation(uint32_t time, int32_t id, float normalised,
                                            bool patch_change) {
   // Values set while the graph is built go nowhere: nothing runs yet.
-  if (!open_ || automator_ == nullptr || PlugCount() <= kMidiOutPlug) return;
+  if ((Flags() & UGF_OPEN) == 0 || automator_ == nullptr || PlugCount() <= kMidiOutPlug) return;
   if (patch_change && !automator_->SendsAllOnPatchChange()) return;
   int32_t number = 0;
   const int32_t kind = id >> 24;

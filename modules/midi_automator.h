@@ -70,7 +70,6 @@ class ug_midi_automator_out : public ug_base, public AutomationSender {
   std::unique_ptr<ug_base> CreateInstance() const override;
   void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
   void Open() override;
-  void Close() override;
 
   // The automator whose channel and patch-change setting apply.
   void SetAutomator(const ug_midi_automator* automator) { automator_ = automator; }
@@ -80,7 +79,6 @@ class ug_midi_automator_out : public ug_base, public AutomationSender {
   void SendController(uint32_t time, int32_t controller, int32_t value);
 
   const ug_midi_automator* automator_ = nullptr;
-  bool open_ = false;
   bool sent_ = false;
   uint32_t last_time_sent_ = 0;
 };
