@@ -129,21 +129,32 @@ MessageWriter& MessageWriter::WriteString(std::string_view text) {
   return *this;
 }
 
+dsp_msg_target::~dsp_msg_target() {
+  if (map_ != nullptr) map_->Unregister(*this);
+}
+
+MessageTargetMap::~MessageTargetMap() {
+  for (auto& [id, target] : entries_) target->map_ = nullptr;
+}
+
 void MessageTargetMap::Register(dsp_msg_target& target, uint32_t id) {
-  Unregister(target);
+  if (target.map_ != nullptr) target.map_->Unregister(target);
   auto at = std::lower_bound(entries_.begin(), entries_.end(), id, IdBelow);
   if (at != entries_.end() && at->first == id) {
     at->second->target_id_ = 0;
+    at->second->map_ = nullptr;
     at->second = &target;
   } else {
     entries_.insert(at, {id, &target});
   }
   target.target_id_ = id;
+  target.map_ = this;
 }
 
-void MessageTargetMap::Unregister(const dsp_msg_target& target) {
+void MessageTargetMap::Unregister(dsp_msg_target& target) {
   auto at = std::lower_bound(entries_.begin(), entries_.end(), target.target_id_, IdBelow);
   if (at != entries_.end() && at->second == &target) entries_.erase(at);
+  if (target.map_ == this) target.map_ = nullptr;
 }
 
 dsp_msg_target* MessageTargetMap::Find(uint32_t id) const {

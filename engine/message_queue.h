@@ -88,10 +88,16 @@ class MessageWriter {
   bool failed_ = false;
 };
 
+class MessageTargetMap;
+
 // Anything a queue message can be addressed to on the engine side.
 class dsp_msg_target {
  public:
-  virtual ~dsp_msg_target() = default;
+  dsp_msg_target() = default;
+  dsp_msg_target(const dsp_msg_target&) = delete;
+  dsp_msg_target& operator=(const dsp_msg_target&) = delete;
+  // Leaves its map, so a late message for it finds nothing.
+  virtual ~dsp_msg_target();
 
   // 0 until registered. Any thread.
   uint32_t TargetId() const { return target_id_; }
@@ -107,6 +113,7 @@ class dsp_msg_target {
 
  private:
   friend class MessageTargetMap;
+  MessageTargetMap* map_ = nullptr;
   uint32_t target_id_ = 0;
 };
 
@@ -114,12 +121,18 @@ class dsp_msg_target {
 // the audio thread need no lock and never allocate.
 class MessageTargetMap {
  public:
+  MessageTargetMap() = default;
+  MessageTargetMap(const MessageTargetMap&) = delete;
+  MessageTargetMap& operator=(const MessageTargetMap&) = delete;
+  // Targets that outlive the map forget it.
+  ~MessageTargetMap();
+
   // Gives `target` the identifier `id`, replacing any earlier entry for
-  // either. Editor thread, audio stopped.
+  // either and leaving any map it was in. Editor thread, audio stopped.
   void Register(dsp_msg_target& target, uint32_t id);
   // Editor thread, audio stopped. The target keeps its identifier, so it can
   // be registered again under the same one.
-  void Unregister(const dsp_msg_target& target);
+  void Unregister(dsp_msg_target& target);
   // Any thread; null when nothing has that identifier.
   dsp_msg_target* Find(uint32_t id) const;
 

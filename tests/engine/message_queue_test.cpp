@@ -73,6 +73,28 @@ TEST(MessageQueue, SkipsUnknownTargetsAndUnreadPayloadsStayingInStep) {
   EXPECT_EQ(ring.ReadableSize(), 0u);
 }
 
+TEST(MessageQueue, TargetsLeaveTheirMapWhenDestroyedAndOutliveIt) {
+  MessageTargetMap targets;
+  {
+    RecordingTarget gone;
+    targets.Register(gone, 5);
+    ASSERT_EQ(targets.Find(5), &gone);
+  }
+  // A message for a destroyed target finds nothing rather than freed memory.
+  EXPECT_EQ(targets.Find(5), nullptr);
+
+  RecordingTarget outliving;
+  {
+    MessageTargetMap short_lived;
+    short_lived.Register(outliving, 6);
+    targets.Register(outliving, 8);  // moving to another map leaves the first
+    EXPECT_EQ(short_lived.Find(6), nullptr);
+    short_lived.Register(outliving, 6);
+  }
+  EXPECT_EQ(targets.Find(8), nullptr);
+  EXPECT_EQ(outliving.TargetId(), 6u);  // its map is gone; its destructor touches nothing
+}
+
 class NotifyTest : public testing::Test {
  protected:
   NotifyTest() { master.SetEngineBlockSize(128); }
