@@ -71,12 +71,12 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
 void COrvaneAppBase::StopEngine() {
   if (!master_) return;
   master_->Stop();
-  hub_.AttachEngine(nullptr);
   // What the engine reported last (values moved by MIDI, by host automation
-  // or by modules) reaches the editor side now: a host may suspend and save
-  // its state without idling the plug-in in between. Detached first, so
-  // whatever the host sets in answer goes to the editor side directly.
+  // or by modules) reaches the editor side now, before detaching empties the
+  // ring: a host may suspend and save its state without idling the plug-in
+  // in between.
   hub_.Idle();
+  hub_.AttachEngine(nullptr);
   graph_.reset();
   master_.reset();
 }
