@@ -92,10 +92,19 @@ ListText::ListText(std::string_view text, std::span<const std::string> auto_name
   }
 }
 
+int32_t ListText::ValueOfItem(int64_t index) const {
+  if (is_range_) {
+    return static_cast<int32_t>(range_first_ + std::clamp<int64_t>(index, 0, count_ - 1) * range_step_);
+  }
+  if (items_.empty()) return 0;
+  return items_[static_cast<std::size_t>(
+                    std::clamp<int64_t>(index, 0, static_cast<int64_t>(items_.size()) - 1))]
+      .value;
+}
+
 ListText::Item ListText::ItemAt(int64_t index) const {
   if (is_range_) {
-    index = std::clamp<int64_t>(index, 0, count_ - 1);
-    const int32_t value = static_cast<int32_t>(range_first_ + index * range_step_);
+    const int32_t value = ValueOfItem(index);
     return {std::to_string(value), value};
   }
   if (items_.empty()) return {"", 0};
@@ -144,7 +153,7 @@ int32_t ListText::ValueAt(double position) const {
   if (count_ == 0 || (!is_range_ && items_.empty())) return 0;
   const double scaled = std::isnan(position) ? 0.0 : static_cast<double>(count_) * position;
   const double index = std::clamp(std::trunc(scaled), 0.0, static_cast<double>(count_ - 1));
-  return ItemAt(static_cast<int64_t>(index)).value;
+  return ValueOfItem(static_cast<int64_t>(index));
 }
 
 }  // namespace ov

@@ -60,12 +60,14 @@ class ListText {
   // count is below 2 or no item has the value.
   double PositionOf(int32_t value) const;
   // The value of item trunc(Count() × position), kept within the items; 0
-  // when there are none.
+  // when there are none. Allocates nothing (the engine calls it).
   int32_t ValueAt(double position) const;
 
  private:
   // Index of the first item with `value`, or -1.
   int64_t IndexOf(int32_t value) const;
+  // The value of item `index`, clamped as ItemAt does; 0 without items.
+  int32_t ValueOfItem(int64_t index) const;
 
   bool is_range_ = false;
   int32_t range_first_ = 0;

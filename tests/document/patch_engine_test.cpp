@@ -15,6 +15,7 @@
 #include "document/patch_manager.h"
 #include "engine/audio_master.h"
 #include "engine/uplug.h"
+#include "modules/list_text.h"
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
@@ -390,6 +391,22 @@ TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
   hub_.Idle();
   EXPECT_EQ(Level().midi_controller(), 0x2000001);
   EXPECT_EQ(Driven().CurrentValue().number, 9);
+}
+
+// An enumerated parameter set from a controller or the host picks its item
+// on the audio thread: long item texts must not be copied there.
+TEST(EnginePatchValues, ChoosingAnItemOfALongListAllocatesNothing) {
+  const ListText items("A first item whose text is far longer than a short string,"
+                       "A second item whose text is just as long as the first=7");
+  const ListText range("range 10,20");
+  const int before = counted_allocations.load();
+  counting_allocations = true;
+  const int32_t chosen = items.ValueAt(0.9);
+  const int32_t in_range = range.ValueAt(0.5);
+  counting_allocations = false;
+  EXPECT_EQ(counted_allocations.load(), before);
+  EXPECT_EQ(chosen, 7);
+  EXPECT_EQ(in_range, 15);
 }
 
 TEST_F(PatchEngineTest, AFullEngineRingLosesWholeMessagesAndIdleClearsTheOverflow) {
