@@ -296,7 +296,6 @@ void GraphBuild::PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& m
   auto& placed = holder.Add(std::make_unique<ug_midi_automator_out>());
   placed.SetAutomator(&automator);
   placed.SetPatchContext(context);
-  master_.RegisterTarget(placed, master_.Host().NewTargetId());
   // Connections drawn from the automator's "MIDI Out" start at the output's.
   for (const auto& plug : module.plugs()) {
     if (plug->index() != ug_midi_automator::kMidiOutPlug) continue;
