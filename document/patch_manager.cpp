@@ -260,9 +260,8 @@ void PatchParameter::WalkPatchRange(FieldWalker& walker, int32_t first, int32_t 
   first = std::clamp(first, 0, CPatchManager::kPatchCount);
   last = std::min(last, CPatchManager::kPatchCount - 1);
   const std::size_t wanted = last >= first ? static_cast<std::size_t>(last - first + 1) : 0;
-  static constexpr std::size_t kValueBytes[] = {2, 1, 0, 0, 1, 0, 4, 0, 4};
   const std::optional<std::size_t> count =
-      walker.BeginList("values", wanted, CountForm::kInt32, kValueBytes[value_type_]);
+      walker.BeginList("values", wanted, CountForm::kInt32, StoredValueBytes(value_type_));
   if (count) {
     for (std::size_t i = 0; i < *count; ++i) {
       walker.BeginElement();
@@ -304,9 +303,8 @@ void PatchParameter::Serialize(FieldWalker& walker) {
     int32_t repeated = value_type_;
     walker.Int32("", repeated);
   }
-  static constexpr std::size_t kValueBytes[] = {2, 1, 0, 0, 1, 0, 4, 0, 4};
   const std::optional<std::size_t> count = walker.BeginList(
-      "values", CPatchManager::kPatchCount, CountForm::kInt32, kValueBytes[value_type_]);
+      "values", CPatchManager::kPatchCount, CountForm::kInt32, StoredValueBytes(value_type_));
   if (count) {
     for (std::size_t slot = 0; slot < *count; ++slot) {
       walker.BeginElement();

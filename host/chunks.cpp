@@ -19,19 +19,6 @@ bool IsKnownFormat(int32_t tag) {
          tag == kChunkFormatNames;
 }
 
-// The least a stored value of `value_type` takes (a text is one length byte).
-std::size_t ValueBytes(int32_t value_type) {
-  switch (value_type) {
-    case kPatchEnum:
-      return 2;
-    case kPatchBool:
-    case kPatchText:
-      return 1;
-    default:
-      return 4;
-  }
-}
-
 PatchValue ReadValue(ObjectArchive& archive, int32_t value_type) {
   PatchValue value;
   switch (value_type) {
@@ -124,7 +111,7 @@ ParsedChunk Parse(const CPatchManager& manager, ObjectArchive& archive, int32_t 
     }
     PatchParameter* parameter = found->second.get();
     const int32_t type = parameter->value_type();
-    const std::size_t count = ReadCount(archive, ValueBytes(type), "values");
+    const std::size_t count = ReadCount(archive, StoredValueBytes(type), "values");
     std::vector<PatchValue> values;
     for (std::size_t i = 0; i < count; ++i) {
       PatchValue value = ReadValue(archive, type);

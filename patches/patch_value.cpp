@@ -130,4 +130,16 @@ std::string FloatValueText(float value) {
   return FormatFixed(value, decimals);
 }
 
+std::size_t StoredValueBytes(int32_t value_type) {
+  switch (value_type) {
+    case kPatchEnum:
+      return 2;
+    case kPatchBool:
+    case kPatchText:
+      return 1;
+    default:
+      return 4;
+  }
+}
+
 }  // namespace ov

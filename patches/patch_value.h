@@ -5,6 +5,7 @@
 // Threads: plain functions and values; any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,10 @@ bool IsPatchValueType(int32_t value_type);
 int32_t EnginePersistenceId(int32_t value_type);
 // The value type an engine persistence id names, or -1.
 int32_t ValueTypeOfEngineId(int32_t engine_id);
+
+// The least a stored value of `value_type` takes in a project stream or a
+// state chunk: enum 2 bytes, bool 1, float and int 4, text 1 (its length).
+std::size_t StoredValueBytes(int32_t value_type);
 
 // One value of any type: enum, bool and int in `number`, float in `real`.
 struct PatchValue {
