@@ -1,6 +1,8 @@
 #include "host/host_parameters.h"
 
+#include <algorithm>
 #include <span>
+#include <utility>
 
 #include "document/patch_manager.h"
 #include "engine/audio_master.h"
@@ -61,24 +63,12 @@ std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(CPatchManager* m
       if (!parameter->hidden()) collected.push_back(std::make_unique<param_info_new>(*parameter));
     }
   }
-  // Each element goes before the first sorted one it precedes, else last, so
-  // equal keys keep their collection order.
-  std::vector<std::unique_ptr<vst_parameter>> sorted;
-  for (auto& element : collected) {
-    const bool display_only = element->display_only();
-    const std::string name = element->name();
-    auto place = sorted.begin();
-    while (place != sorted.end()) {
-      const bool other_display_only = (*place)->display_only();
-      if (display_only < other_display_only ||
-          (display_only == other_display_only && name < (*place)->name())) {
-        break;
-      }
-      ++place;
-    }
-    sorted.insert(place, std::move(element));
-  }
-  return sorted;
+  // Settable before display-only, then by name byte-wise; equal keys keep
+  // their collection (id) order.
+  std::ranges::stable_sort(collected, [](const auto& a, const auto& b) {
+    return std::pair(a->display_only(), a->name()) < std::pair(b->display_only(), b->name());
+  });
+  return collected;
 }
 
 }  // namespace ov
