@@ -91,7 +91,8 @@ bool FxFileIdAccepted(int32_t file_id, int32_t own_id) {
 std::string FourCharacterId(int32_t id) {
   std::string text;
   for (int shift = 24; shift >= 0; shift -= 8) {
-    text += static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xFF);
+    const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xFF);
+    text += c >= 0x20 && c <= 0x7e ? c : '?';
   }
   return text;
 }

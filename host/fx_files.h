@@ -38,7 +38,8 @@ std::optional<FxFile> ReadFxFile(std::span<const uint8_t> bytes, std::string* er
 // `own_id`: the same id, four blanks, or the generic "OVdt" on either side.
 bool FxFileIdAccepted(int32_t file_id, int32_t own_id);
 
-// An id as its four characters, most significant first.
+// An id as its four characters, most significant first; bytes that are not
+// printable ASCII show as '?'.
 std::string FourCharacterId(int32_t id);
 
 }  // namespace ov

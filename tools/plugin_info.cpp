@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/fx_files.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -28,15 +29,6 @@ constexpr FlagName kFlagNames[] = {
 
 constexpr const char* kAskedCapabilities[] = {"receiveVstMidiEvent", "sendVstMidiEvent",
                                               "sendVstTimeInfo"};
-
-std::string FourCharacters(int32_t id) {
-  std::string text;
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xFF);
-    text += c >= 0x20 && c <= 0x7e ? c : '?';
-  }
-  return text;
-}
 
 std::string DecodeFlags(int32_t flags) {
   std::string names;
@@ -112,7 +104,7 @@ void DescribePlugin(const VstPlugin& plugin, std::ostream& out) {
       << "Name: " << plugin.DispatchText(vst2::effGetEffectName) << "\n"
       << "Vendor: " << plugin.DispatchText(vst2::effGetVendorString) << "\n"
       << "Product: " << plugin.DispatchText(vst2::effGetProductString) << "\n"
-      << "Unique id: '" << FourCharacters(effect.uniqueID) << "' (" << effect.uniqueID << ")\n"
+      << "Unique id: '" << FourCharacterId(effect.uniqueID) << "' (" << effect.uniqueID << ")\n"
       << "Version: " << effect.version << " (vendor version "
       << plugin.Dispatch(vst2::effGetVendorVersion) << ", VST "
       << plugin.Dispatch(vst2::effGetVstVersion) << ")\n"
