@@ -90,7 +90,6 @@ class OvVst : public AudioEffectX {
   bool IsParameter(int32_t index) const;
   // Programs the host may name: those reported, within the 128 patches.
   bool IsProgram(int32_t program) const;
-  CPatchManager* Patches() const { return patches_; }
   void Render(float** inputs, float** outputs, int32_t frames);
   // A replacing call's outputs become silence; an accumulating call's stay.
   void SilenceOutputs(float** outputs, int32_t frames);

@@ -24,8 +24,9 @@ dsp_patch_parameter::dsp_patch_parameter(int32_t value_type) : value_type_(value
 bool dsp_patch_parameter::Initialise(dsp_patch_manager& manager, MessageReader& payload) {
   manager_ = &manager;
   uint32_t handle = 0;
+  uint32_t module_handle = 0;
   int32_t plug_number = -1;
-  if (!payload.Read(handle) || !payload.Read(module_handle_) || !payload.Read(plug_number) ||
+  if (!payload.Read(handle) || !payload.Read(module_handle) || !payload.Read(plug_number) ||
       !payload.Read(controller_) || !ReadPatchValue(payload, value_type_, value_)) {
     return false;
   }
@@ -41,7 +42,7 @@ bool dsp_patch_parameter::Initialise(dsp_patch_manager& manager, MessageReader& 
   OvAudioMaster& master = manager.Master();
   master.RegisterTarget(*this, handle);
   manager.RegisterController(*this, controller_);
-  auto* module = dynamic_cast<ug_base*>(master.FindTarget(module_handle_));
+  auto* module = dynamic_cast<ug_base*>(master.FindTarget(module_handle));
   if (module == nullptr || plug_number < 0 || plug_number >= module->PlugCount()) return true;
   plug_ = module->plug(plug_number);
   if (plug_->Direction() == DR_OUT) {

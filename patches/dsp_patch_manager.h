@@ -38,7 +38,6 @@ class dsp_patch_parameter : public dsp_msg_target {
  public:
   explicit dsp_patch_parameter(int32_t value_type);
 
-  int32_t ValueType() const { return value_type_; }
   const PatchValue& Value() const { return value_; }
   int32_t Controller() const { return controller_; }
   UPlug* Plug() const { return plug_; }
@@ -74,7 +73,6 @@ class dsp_patch_parameter : public dsp_msg_target {
 
   const int32_t value_type_;
   dsp_patch_manager* manager_ = nullptr;
-  uint32_t module_handle_ = 0;
   UPlug* plug_ = nullptr;
   int32_t controller_ = -1;
   PatchValue value_;
