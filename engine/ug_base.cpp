@@ -192,4 +192,8 @@ void ug_base::OnMessage(uint32_t message_id, MessageReader& payload) {
   }
 }
 
+int32_t ug_base::BlockPosition() const {
+  return static_cast<int32_t>(clock_ - master_->CellStart());
+}
+
 }  // namespace ov

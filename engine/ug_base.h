@@ -165,6 +165,10 @@ class ug_base : public EventProcessor, public dsp_msg_target {
 
   // --- State.
   uint32_t Clock() const { return clock_; }
+  // The index of the sample at Clock() in the current engine block, and a
+  // block's sample there. Audio thread.
+  int32_t BlockPosition() const;
+  float SampleNow(const float* block) const { return block[BlockPosition()]; }
   bool IsSleeping() const { return sleeping_; }
   // Higher runs earlier in each slice. Set before the generator is opened.
   int32_t SortOrder() const { return sort_order_; }

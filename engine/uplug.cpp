@@ -101,9 +101,13 @@ float* UPlug::Data() const {
   return block != nullptr ? block->Data() : nullptr;
 }
 
+const float* UPlug::Samples() const {
+  return buffer_member_ != nullptr && *buffer_member_ != nullptr ? *buffer_member_ : Data();
+}
+
 float UPlug::ValueAtClock() const {
-  const OvAudioMaster& master = *owner_->Master();
-  return Data()[owner_->Clock() - master.CellStart()];
+  const float* samples = Samples();
+  return samples != nullptr ? owner_->SampleNow(samples) : 0.0f;
 }
 
 int32_t UPlug::Snapshot() const {

@@ -104,7 +104,11 @@ class UPlug {
   // an unconnected input or one that collects its connections.
   USampBlock* Block() const;
   float* Data() const;
-  // The sample at the owner's clock. Audio thread.
+  // What the owner reads: the block its bound member points at (which may be
+  // a default block of its own), else Data().
+  const float* Samples() const;
+  // The sample of Samples() at the owner's clock; 0 with no samples. Audio
+  // thread.
   float ValueAtClock() const;
   // Audio input: reads the block of `source` (set by connecting).
   void SetSourceBlock(USampBlock* block) { source_block_ = block; }

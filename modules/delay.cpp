@@ -95,13 +95,13 @@ void ug_delay::OnStatusChange(uint32_t time, connector* link, int32_t) {
   const int32_t changed = link->Destination()->Number();
   if (changed == kDelayTime) {
     SetUpLine();
-    SetOffset(InputValueAtClock(*plug(kModulation)));
+    SetOffset(plug(kModulation)->ValueAtClock());
     return;
   }
   // A feedback that starts or stops running changes the variant too, so it
   // is never read from the wrong place.
-  if (changed == kFeedback) static_feedback_ = InputValueAtClock(*plug(kFeedback));
-  if (changed == kModulation) SetOffset(InputValueAtClock(*plug(kModulation)));
+  if (changed == kFeedback) static_feedback_ = plug(kFeedback)->ValueAtClock();
+  if (changed == kModulation) SetOffset(plug(kModulation)->ValueAtClock());
   if (changed == kSignalIn) {
     tail_countdown_ = TailLength();
     plug(kSignalOut)->Transmit(time, ST_RUN);

@@ -127,7 +127,7 @@ int32_t ug_drum_trigger::RecordOf(int32_t drum) const {
 }
 
 float ug_drum_trigger::InputNow(const float* input) const {
-  return input != nullptr ? input[Clock() - Master()->CellStart()] : 0.0f;
+  return input != nullptr ? SampleNow(input) : 0.0f;
 }
 
 void ug_drum_trigger::HandleEvent(ug_event& event) {

@@ -46,17 +46,11 @@ uint32_t ug_envelope_base::Now() const {
 void ug_envelope_base::SyncPosition() {
   // A generator that caught up to the end of a running slice reads the
   // slice's last sample rather than the slack past the block.
-  const auto offset = static_cast<int32_t>(Clock() - Master()->CellStart());
-  position_ = std::clamp(offset, 0, Master()->EngineBlockSize() - 1);
-}
-
-const float* ug_envelope_base::Samples(const UPlug& input) {
-  // Bound members hold a default block when the input has no source.
-  return input.BufferMember() != nullptr ? *input.BufferMember() : input.Data();
+  position_ = std::clamp(BlockPosition(), 0, Master()->EngineBlockSize() - 1);
 }
 
 float ug_envelope_base::ValueNow(const UPlug& input) const {
-  const float* data = Samples(input);
+  const float* data = input.Samples();
   return data != nullptr ? data[position_] : 0.0f;
 }
 
@@ -299,7 +293,7 @@ void ug_envelope::BeginSegment() {
   ChooseProcessFunction();
   const bool level_streams = level_plug != nullptr && Streams(*level_plug);
   const bool overall_streams = Streams(OverallPlug());
-  level_in_ = level_plug != nullptr ? Samples(*level_plug) : nullptr;
+  level_in_ = level_plug != nullptr ? level_plug->Samples() : nullptr;
   int32_t state = ST_RUN;
   if (increment_ == 0.0f) {
     if (level_streams) {
@@ -320,7 +314,7 @@ void ug_envelope::BeginSegment() {
     StartRamp(overall_streams);
   } else {
     const UPlug& rate_plug = *rate_plugs_[static_cast<size_t>(segment)];
-    rate_ = Samples(rate_plug);
+    rate_ = rate_plug.Samples();
     if (level_streams) {
       SetRoutine(&ug_envelope::Chase);
     } else if (Streams(rate_plug)) {

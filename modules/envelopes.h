@@ -59,7 +59,6 @@ class ug_envelope_base : public ug_base {
   // Block index of the generator's clock, and that sample time.
   uint32_t Now() const;
   static bool Streams(const UPlug& plug) { return plug.State() == ST_RUN; }
-  static const float* Samples(const UPlug& input);
   float ValueNow(const UPlug& plug) const;
   const UPlug& GatePlug() const { return *plug(gate_plug_); }
   const UPlug& OverallPlug() const { return *plug(overall_plug_); }

@@ -28,10 +28,6 @@ float LookupCoefficient(const ULookup& table, float x) {
 
 ug_filter::ug_filter(int32_t settle_blocks) : settle_blocks_(settle_blocks) {}
 
-float ug_filter::ValueAt(const float* buffer) const {
-  return buffer[Clock() - Master()->CellStart()];
-}
-
 void ug_filter::Open() {
   ug_base::Open();
   defaults_.Bind(*this, Master()->EngineBlockSize());
@@ -52,7 +48,7 @@ void ug_filter::OnStatusChange(uint32_t time, connector*, int32_t) { FollowInput
 
 void ug_filter::FollowInputs(uint32_t time) {
   signal_runs_ = Streams(*this, &signal_);
-  if (!signal_runs_) held_input_ = ValueAt(signal_);
+  if (!signal_runs_) held_input_ = SampleNow(signal_);
   if (fresh_ && !signal_runs_) Initialise(held_input_);
   UpdateCoefficients();
   SelectRun();

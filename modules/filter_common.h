@@ -64,8 +64,6 @@ class ug_filter : public ug_base {
 
   float SampleRate() const { return sample_rate_; }
   bool VoltsPerKhz() const { return freq_scale_ == 1; }
-  // The sample of `buffer` at the clock.
-  float ValueAt(const float* buffer) const;
 
   // --- What each filter supplies.
   // At open, and while nothing has been processed yet, with the "Signal"

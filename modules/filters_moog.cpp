@@ -81,10 +81,10 @@ void ug_filter_biquad::Initialise(float) {
 }
 
 void ug_filter_biquad::UpdateCoefficients() {
-  const Coefficients c = CoefficientsFor(ValueAt(pitch_));
+  const Coefficients c = CoefficientsFor(SampleNow(pitch_));
   p_ = c.p;
   k_ = c.k;
-  r_ = Feedback(ValueAt(resonance_), c.scale);
+  r_ = Feedback(SampleNow(resonance_), c.scale);
 }
 
 bool ug_filter_biquad::ControlsStream() const {

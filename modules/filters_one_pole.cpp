@@ -43,7 +43,7 @@ float ug_filter_1pole::Coefficient(float pitch) const {
   return static_cast<float>(std::exp(-kTwoPi * hz / rate));
 }
 
-void ug_filter_1pole::UpdateCoefficients() { a_ = Coefficient(ValueAt(pitch_)); }
+void ug_filter_1pole::UpdateCoefficients() { a_ = Coefficient(SampleNow(pitch_)); }
 
 bool ug_filter_1pole::ControlsStream() const { return Streams(*this, &pitch_); }
 
@@ -124,7 +124,7 @@ void ug_filter_allpass::Coefficients(float pitch, float resonance, float& a, flo
 }
 
 void ug_filter_allpass::UpdateCoefficients() {
-  Coefficients(ValueAt(pitch_), ValueAt(resonance_), a_, b_);
+  Coefficients(SampleNow(pitch_), SampleNow(resonance_), a_, b_);
 }
 
 bool ug_filter_allpass::ControlsStream() const {

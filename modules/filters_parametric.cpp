@@ -40,7 +40,7 @@ ug_filter_eq_parametric::Coefficients ug_filter_eq_parametric::CoefficientsFor(
 }
 
 void ug_filter_eq_parametric::UpdateCoefficients() {
-  c_ = CoefficientsFor(ValueAt(pitch_), ValueAt(resonance_), ValueAt(boost_cut_));
+  c_ = CoefficientsFor(SampleNow(pitch_), SampleNow(resonance_), SampleNow(boost_cut_));
 }
 
 bool ug_filter_eq_parametric::ControlsStream() const {

@@ -57,7 +57,7 @@ ug_filter_sv::Coefficients ug_filter_sv::CoefficientsFor(float pitch, float reso
 }
 
 void ug_filter_sv::UpdateCoefficients() {
-  c_ = CoefficientsFor(ValueAt(pitch_), ValueAt(resonance_));
+  c_ = CoefficientsFor(SampleNow(pitch_), SampleNow(resonance_));
 }
 
 bool ug_filter_sv::ControlsStream() const {

@@ -1,6 +1,5 @@
 #include "modules/input_defaults.h"
 
-#include "engine/audio_master.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -24,13 +23,6 @@ UPlug* PlugOf(const ug_base& generator, float* const* member) {
     if (plug->BufferMember() == member) return plug;
   }
   return nullptr;
-}
-
-float InputValueAtClock(const UPlug& input) {
-  const float* data = input.BufferMember() != nullptr ? *input.BufferMember() : input.Data();
-  if (data == nullptr) return 0.0f;
-  const ug_base& owner = input.Owner();
-  return data[owner.Clock() - owner.Master()->CellStart()];
 }
 
 bool Streams(const ug_base& generator, float* const* member) {

@@ -31,10 +31,6 @@ class InputDefaults {
 
 // The plug bound to `member` (an audio buffer member), or null.
 UPlug* PlugOf(const ug_base& generator, float* const* member);
-// An audio input's sample at its owner's clock, read through the bound member
-// (which may hold a default block) or the source's block; 0 with neither.
-// Audio thread, inside the owner's event handling.
-float InputValueAtClock(const UPlug& input);
 // Whether the input bound to `member` streams (its state is run).
 bool Streams(const ug_base& generator, float* const* member);
 

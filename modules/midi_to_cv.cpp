@@ -82,7 +82,7 @@ void ug_midi_to_cv::RunAtFullRate() {
 
 float ug_midi_to_cv::PortamentoNow() const {
   if (portamento_ == nullptr) return 0.0f;
-  return portamento_[Clock() - Master()->CellStart()];
+  return SampleNow(portamento_);
 }
 
 // --- The model: keys, priorities and glides.

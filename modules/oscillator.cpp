@@ -100,10 +100,6 @@ void ug_oscillator2::UpdateIncrement(float pitch) {
   ChooseTable(increment_);
 }
 
-float ug_oscillator2::ValueAt(const float* buffer) const {
-  return buffer[Clock() - Master()->CellStart()];
-}
-
 void ug_oscillator2::SelectTableSet() {
   const OscWaveSets& waves = *tables_->waves;
   const OscTableSet* set = nullptr;
@@ -382,13 +378,13 @@ void ug_oscillator2::StartAtClock(ug_base& generator) {
 }
 
 void ug_oscillator2::Start() {
-  pm_offset_ = PmOffset(ValueAt(phase_mod_), ValueAt(pm_depth_));
+  pm_offset_ = PmOffset(SampleNow(phase_mod_), SampleNow(pm_depth_));
   phase_ = 0u - pm_offset_;
-  const float sync = ValueAt(sync_);
+  const float sync = SampleNow(sync_);
   sync_low_ = !(sync > 0.0f);
   sync_last_ = sync;
-  UpdatePulseOffset(ValueAt(pulse_width_));
-  UpdateIncrement(ValueAt(pitch_));
+  UpdatePulseOffset(SampleNow(pulse_width_));
+  UpdateIncrement(SampleNow(pitch_));
   // Nothing was played yet: no cross-fade from a table chosen on the way.
   table_fade_left_ = 0;
   fade_table_ = nullptr;
@@ -419,26 +415,26 @@ void ug_oscillator2::OnStatusChange(uint32_t, connector* link, int32_t state) {
   const bool runs = state == ST_RUN;
   if (member == &pitch_) {
     pitch_runs_ = runs;
-    if (!runs) UpdateIncrement(ValueAt(pitch_));
+    if (!runs) UpdateIncrement(SampleNow(pitch_));
   } else if (member == &pulse_width_) {
     pw_runs_ = runs;
-    if (!runs) UpdatePulseOffset(ValueAt(pulse_width_));
+    if (!runs) UpdatePulseOffset(SampleNow(pulse_width_));
   } else if (member == &sync_) {
     sync_runs_ = runs;
     if (!runs) {
-      const float value = ValueAt(sync_);
+      const float value = SampleNow(sync_);
       if (sync_low_ && value > 0.0f) ResetPhase(0u - pm_offset_);
       sync_low_ = !(value > 0.0f);
       sync_last_ = value;
     }
   } else if (member == &phase_mod_ || member == &pm_depth_) {
     pm_runs_ = Streams(*this, &phase_mod_) || Streams(*this, &pm_depth_);
-    if (!pm_runs_) ApplyPmChange(PmOffset(ValueAt(phase_mod_), ValueAt(pm_depth_)));
+    if (!pm_runs_) ApplyPmChange(PmOffset(SampleNow(phase_mod_), SampleNow(pm_depth_)));
   } else {
     // "Waveform", "Freq Scale", "Smooth Peaks", "Sync X-Fade": their values
     // are in the members already.
     SelectTableSet();
-    if (!pitch_runs_) UpdateIncrement(ValueAt(pitch_));
+    if (!pitch_runs_) UpdateIncrement(SampleNow(pitch_));
   }
   SelectRender();
 }

@@ -102,7 +102,6 @@ class ug_oscillator2 : public ug_base {
   // Index of the first rising sync crossing in [from, to), or `to`; updates
   // the sync state up to it.
   int32_t ScanSync(int32_t from, int32_t to);
-  float ValueAt(const float* buffer) const;
   bool IsNoise() const { return waveform_ == kWhiteNoise || waveform_ == kPinkNoise; }
 
   // Plug members.

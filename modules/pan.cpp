@@ -71,8 +71,8 @@ void ug_pan::OnStatusChange(uint32_t time, connector* link, int32_t state) {
   const UPlug& volume = *plug(kVolume);
   if (changed == kFadeLaw) ChooseLawTable();
   if ((changed == kVolume || changed == kPan || changed == kFadeLaw) && state != ST_RUN) {
-    SetGains(InputValueAtClock(pan));
-    const float w = VolumeGain(db_curve_, InputValueAtClock(volume));
+    SetGains(pan.ValueAtClock());
+    const float w = VolumeGain(db_curve_, volume.ValueAtClock());
     gain1_ *= w;
     gain2_ *= w;
   }
@@ -90,8 +90,8 @@ void ug_pan::OnStatusChange(uint32_t time, connector* link, int32_t state) {
     is_static = true;
   }
   int32_t out = std::max({input.State(), pan.State(), volume.State()});
-  if (!Runs(input) && InputValueAtClock(input) == 0.0f) out = ST_STATIC;
-  if (!Runs(volume) && InputValueAtClock(volume) == 0.0f) {
+  if (!Runs(input) && input.ValueAtClock() == 0.0f) out = ST_STATIC;
+  if (!Runs(volume) && volume.ValueAtClock() == 0.0f) {
     SetProcessFunction(&ug_pan::RunInputOnly);
     is_static = true;
     out = ST_STATIC;
@@ -143,7 +143,7 @@ void ug_cross_fade::OnStatusChange(uint32_t time, connector* link, int32_t state
   const int32_t changed = link->Destination()->Number();
   const UPlug& mix = *plug(kMix);
   if (changed == kFadeLaw) ChooseLawTable();
-  if ((changed == kMix || changed == kFadeLaw) && state != ST_RUN) SetGains(InputValueAtClock(mix));
+  if ((changed == kMix || changed == kFadeLaw) && state != ST_RUN) SetGains(mix.ValueAtClock());
   int32_t out = std::max(plug(kInputA)->State(), plug(kInputB)->State());
   if (Runs(mix)) {
     if (law_ == kEqualIntensity) {

@@ -84,14 +84,14 @@ void ug_vca::OnStatusChange(uint32_t time, connector* link, int32_t state) {
   const UPlug& volume = *plug(kVolume);
   if (changed->Number() == kResponseCurve) {
     ChooseCurve();
-    static_gain_ = Gain(InputValueAtClock(volume), curve_);
+    static_gain_ = Gain(volume.ValueAtClock(), curve_);
   }
-  if (changed == &volume && state != ST_RUN) static_gain_ = Gain(InputValueAtClock(volume), curve_);
+  if (changed == &volume && state != ST_RUN) static_gain_ = Gain(volume.ValueAtClock(), curve_);
 
   int32_t out = std::max(signal.State(), volume.State());
-  if (signal.State() != ST_RUN && InputValueAtClock(signal) == 0.0f) out = ST_STATIC;
+  if (signal.State() != ST_RUN && signal.ValueAtClock() == 0.0f) out = ST_STATIC;
   const bool volume_runs = volume.State() == ST_RUN;
-  const float volume_value = InputValueAtClock(volume);
+  const float volume_value = volume.ValueAtClock();
   const bool silent =
       !volume_runs && (curve_ == kLinear ? volume_value == 0.0f : !(volume_value > 0.0f));
   if (silent || out != ST_RUN) {
