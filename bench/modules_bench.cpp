@@ -13,11 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "engine/audio_master.h"
-#include "engine/ug_container.h"
 #include "modules/filters.h"
 #include "modules/oscillator.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/engine/graph_fixture.h"
 
 namespace ov {
 namespace {
@@ -25,18 +23,12 @@ namespace {
 constexpr int32_t kSlice = 64;
 constexpr int kInstances = 16;
 
-struct ModuleBench {
-  ModuleBench() {
-    master.SetSampleRate(44100.0f);
-    master.SetEngineBlockSize(kSlice);
-    top.SetMaster(&master);
-  }
-  ~ModuleBench() { master.Stop(); }
+struct ModuleBench : test::BasicGraphRig<test::FakeEngineHost, kSlice> {
+  ModuleBench() { master.SetSampleRate(44100.0f); }
 
   // A running audio source whose block holds `value(i)`.
   test::Source& Running(float (*value)(int)) {
-    auto& source = top.Add(std::make_unique<test::Source>());
-    source.SetSortOrder(10);
+    auto& source = Add(std::make_unique<test::Source>(), 10);
     sources.emplace_back(&source, value);
     return source;
   }
@@ -45,8 +37,7 @@ struct ModuleBench {
   std::vector<Module*> AddModules(std::initializer_list<std::pair<int, const char*>> values) {
     std::vector<Module*> modules;
     for (int i = 0; i < kInstances; ++i) {
-      auto& module = top.Add(std::make_unique<Module>());
-      module.SetSortOrder(1);
+      auto& module = Add(std::make_unique<Module>(), 1);
       for (const auto& [plug, text] : values) module.plug(plug)->SetValueFromText(text);
       modules.push_back(&module);
     }
@@ -70,9 +61,6 @@ struct ModuleBench {
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   }
 
-  test::FakeEngineHost host;
-  OvAudioMaster master{host};
-  ug_container top;
   std::vector<std::pair<test::Source*, float (*)(int)>> sources;
 };
 
