@@ -51,10 +51,11 @@ void ug_filter::FollowInputs(uint32_t time) {
   if (!signal_runs_) held_input_ = SampleNow(signal_);
   if (fresh_ && !signal_runs_) Initialise(held_input_);
   UpdateCoefficients();
+  controls_run_ = ControlsStream();
   SelectRun();
   since_check_ = 0;
   settled_ = false;
-  if (!signal_runs_ && !ControlsStream() && SettlesAtOnce()) {
+  if (!signal_runs_ && !controls_run_ && SettlesAtOnce()) {
     ResetNonFinite();
     if (Settle(held_input_)) {
       settled_ = true;
@@ -69,7 +70,7 @@ void ug_filter::FollowInputs(uint32_t time) {
 void ug_filter::AfterRun(int32_t count) {
   fresh_ = false;
   ResetNonFinite();
-  if (signal_runs_ || settled_ || ControlsStream()) return;
+  if (signal_runs_ || settled_ || controls_run_) return;
   since_check_ += count;
   if (since_check_ < settle_blocks_ * Master()->EngineBlockSize()) return;
   since_check_ = 0;

@@ -73,8 +73,11 @@ class ug_filter : public ug_base {
   virtual void UpdateCoefficients() = 0;
   // Whether a control input streams (coefficients then follow per sample).
   virtual bool ControlsStream() const = 0;
-  // Picks the process function for the current streams.
+  // Picks the process function for the current streams (ControlsRun() says
+  // whether the controls stream).
   virtual void SelectRun() = 0;
+  // ControlsStream() as of the last change of an input's state.
+  bool ControlsRun() const { return controls_run_; }
   // Sets every state that is not a finite number to 0.
   virtual void ResetNonFinite() = 0;
   // With every input still and `input` the held "Signal" value: true when
@@ -110,6 +113,7 @@ class ug_filter : public ug_base {
   bool fresh_ = true;  // nothing processed since open
   bool settled_ = false;
   bool signal_runs_ = false;
+  bool controls_run_ = false;
 };
 
 }  // namespace ov

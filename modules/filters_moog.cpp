@@ -92,7 +92,7 @@ bool ug_filter_biquad::ControlsStream() const {
 }
 
 void ug_filter_biquad::SelectRun() {
-  SetProcessFunction(ControlsStream() ? &ug_filter_biquad::Run<true>
+  SetProcessFunction(ControlsRun() ? &ug_filter_biquad::Run<true>
                                       : &ug_filter_biquad::Run<false>);
 }
 

@@ -48,7 +48,7 @@ void ug_filter_1pole::UpdateCoefficients() { a_ = Coefficient(SampleNow(pitch_))
 bool ug_filter_1pole::ControlsStream() const { return Streams(*this, &pitch_); }
 
 void ug_filter_1pole::SelectRun() {
-  const bool pitch_runs = ControlsStream();
+  const bool pitch_runs = ControlsRun();
   if (high_pass_) {
     SetProcessFunction(pitch_runs ? &ug_filter_1pole::Run<true, true>
                                   : &ug_filter_1pole::Run<false, true>);
@@ -132,7 +132,7 @@ bool ug_filter_allpass::ControlsStream() const {
 }
 
 void ug_filter_allpass::SelectRun() {
-  SetProcessFunction(ControlsStream() ? &ug_filter_allpass::Run<true>
+  SetProcessFunction(ControlsRun() ? &ug_filter_allpass::Run<true>
                                       : &ug_filter_allpass::Run<false>);
 }
 

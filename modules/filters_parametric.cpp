@@ -48,7 +48,7 @@ bool ug_filter_eq_parametric::ControlsStream() const {
 }
 
 void ug_filter_eq_parametric::SelectRun() {
-  SetProcessFunction(ControlsStream() ? &ug_filter_eq_parametric::Run<true>
+  SetProcessFunction(ControlsRun() ? &ug_filter_eq_parametric::Run<true>
                                       : &ug_filter_eq_parametric::Run<false>);
 }
 

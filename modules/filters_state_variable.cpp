@@ -65,7 +65,7 @@ bool ug_filter_sv::ControlsStream() const {
 }
 
 void ug_filter_sv::SelectRun() {
-  const bool controls = ControlsStream();
+  const bool controls = ControlsRun();
   switch (computed_) {
     case kLowOnly:
       SetProcessFunction(controls ? &ug_filter_sv::Run<true, kLowOnly>
