@@ -92,8 +92,7 @@ bool ug_filter_biquad::ControlsStream() const {
 }
 
 void ug_filter_biquad::SelectRun() {
-  SetProcessFunction(ControlsRun() ? &ug_filter_biquad::Run<true>
-                                      : &ug_filter_biquad::Run<false>);
+  SetProcessFunction(ControlsRun() ? &ug_filter_biquad::Run<true> : &ug_filter_biquad::Run<false>);
 }
 
 template <bool kControlsRun>

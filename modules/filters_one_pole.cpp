@@ -133,7 +133,7 @@ bool ug_filter_allpass::ControlsStream() const {
 
 void ug_filter_allpass::SelectRun() {
   SetProcessFunction(ControlsRun() ? &ug_filter_allpass::Run<true>
-                                      : &ug_filter_allpass::Run<false>);
+                                   : &ug_filter_allpass::Run<false>);
 }
 
 template <bool kControlsRun>

@@ -49,7 +49,7 @@ bool ug_filter_eq_parametric::ControlsStream() const {
 
 void ug_filter_eq_parametric::SelectRun() {
   SetProcessFunction(ControlsRun() ? &ug_filter_eq_parametric::Run<true>
-                                      : &ug_filter_eq_parametric::Run<false>);
+                                   : &ug_filter_eq_parametric::Run<false>);
 }
 
 template <bool kControlsRun>
