@@ -87,11 +87,10 @@ BENCHMARK(BM_EngineBaseline);
 void BM_Oscillator(benchmark::State& state) {
   ModuleBench bench;
   const std::string waveform = std::to_string(state.range(0));
-  bench.AddModules<ug_oscillator2>({{ug_oscillator2::kWaveform, waveform.c_str()},
-                                    {ug_oscillator2::kPitch, "5"}});
-  state.SetLabel(
-      std::vector<const char*>{"sine", "saw", "ramp", "triangle", "pulse", "white noise",
-                               "pink noise"}[state.range(0)]);
+  bench.AddModules<ug_oscillator2>(
+      {{ug_oscillator2::kWaveform, waveform.c_str()}, {ug_oscillator2::kPitch, "5"}});
+  state.SetLabel(std::vector<const char*>{"sine", "saw", "ramp", "triangle", "pulse", "white noise",
+                                          "pink noise"}[state.range(0)]);
   bench.Run(state);
 }
 BENCHMARK(BM_Oscillator)->DenseRange(0, 6);

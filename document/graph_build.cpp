@@ -162,7 +162,8 @@ void GraphBuild::BuildGraph(CContainer& root) {
       auto* inner_generator = dynamic_cast<ug_container*>(made_inner);
       frame.holder->AddChild(std::unique_ptr<ug_base>(made_inner));
       made_inner->SetPatchContext(frame.context);
-      if (inner_generator == nullptr) throw std::invalid_argument("a container without a container generator");
+      if (inner_generator == nullptr)
+        throw std::invalid_argument("a container without a container generator");
       ApplyPolyphony(*inner, *inner_generator);
       const bool flattened = !HoldsLive(*inner, kModuleKeepsContainer);
       stack.push_back({inner, flattened ? frame.holder : inner_generator, frame.context});
@@ -195,7 +196,6 @@ CUG* GraphBuild::ModuleOf(const ug_base& generator) const {
   const auto found = modules_.find(&generator);
   return found != modules_.end() ? found->second : nullptr;
 }
-
 
 ug_base* GraphBuild::MakeGenerator(CUG& module) {
   const Module_Info* type = module.module_type();

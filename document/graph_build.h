@@ -96,8 +96,8 @@ class GraphBuild {
   void PlaceModule(CUG& module, ug_container& holder, ug_container* context);
   // Beside every "MIDI Automator": its output, which also becomes the patch
   // context's way out for parameter values.
-  void PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& module,
-                            ug_container& holder, ug_container* context);
+  void PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& module, ug_container& holder,
+                            ug_container* context);
   void ApplyDocumentValues(CUG& module);
   void ConnectChildren(const CContainer& container);
   void StartPatchManager(const CContainer& container);

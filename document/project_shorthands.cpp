@@ -10,8 +10,8 @@
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
 #include "engine/midi_automation.h"
-#include "platform/files.h"
 #include "modules/module_registry.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -318,8 +318,10 @@ void ForEachParameter(CUG& module, const Json& plugs, const std::string& path, V
   for (const auto& [plug_name, value] : plugs.items()) {
     const std::string where = path + "." + plug_name;
     CPlug2* plug = module.FindPlug(plug_name);
-    if (plug == nullptr) throw ArchiveError(ArchiveErrorKind::kGeneric, where, "no plug with that name");
-    PatchParameter* parameter = manager != nullptr ? manager->CreateParameterForPlug(*plug) : nullptr;
+    if (plug == nullptr)
+      throw ArchiveError(ArchiveErrorKind::kGeneric, where, "no plug with that name");
+    PatchParameter* parameter =
+        manager != nullptr ? manager->CreateParameterForPlug(*plug) : nullptr;
     if (parameter == nullptr) {
       throw ArchiveError(ArchiveErrorKind::kGeneric, where, "this plug keeps no patch values");
     }
@@ -349,21 +351,22 @@ int32_t ControllerId(const Json& given, const std::string& where) {
 
 void ProjectShorthands::ApplyPatchValues() {
   for (const PatchValues& given : patch_values_) {
-    ForEachParameter(*given.module, given.values, given.path, [](PatchParameter& parameter,
-                                                                 const Json& values,
-                               const std::string& where) {
-      ForEachPatch(values, where, [&](int32_t patch, const Json& value, const std::string& at) {
-        const std::optional<std::string> text = ValueText(value);
-        if (!text) throw ArchiveError(ArchiveErrorKind::kGeneric, at, "expected text or a number");
-        parameter.SetSlotFromText(patch, *text);
-      });
-    });
+    ForEachParameter(
+        *given.module, given.values, given.path,
+        [](PatchParameter& parameter, const Json& values, const std::string& where) {
+          ForEachPatch(values, where, [&](int32_t patch, const Json& value, const std::string& at) {
+            const std::optional<std::string> text = ValueText(value);
+            if (!text)
+              throw ArchiveError(ArchiveErrorKind::kGeneric, at, "expected text or a number");
+            parameter.SetSlotFromText(patch, *text);
+          });
+        });
   }
   for (const PatchValues& given : patch_controllers_) {
     ForEachParameter(*given.module, given.values, given.path,
                      [](PatchParameter& parameter, const Json& id, const std::string& where) {
-      parameter.SetMidiController(ControllerId(id, where));
-    });
+                       parameter.SetMidiController(ControllerId(id, where));
+                     });
   }
 }
 

@@ -165,7 +165,8 @@ dsp_msg_target* MessageTargetMap::Find(uint32_t id) const {
 bool PostMessage(ByteRing& ring, uint32_t target_id, uint32_t message_id,
                  std::span<const std::byte> payload) {
   const MessageHeader header{
-      static_cast<uint32_t>(payload.size()), target_id,
+      static_cast<uint32_t>(payload.size()),
+      target_id,
       {static_cast<uint8_t>(message_id >> 24), static_cast<uint8_t>(message_id >> 16),
        static_cast<uint8_t>(message_id >> 8), static_cast<uint8_t>(message_id)}};
   return ring.Write({std::as_bytes(std::span(&header, 1)), payload});

@@ -129,7 +129,8 @@ void ug_notesource::OnMidi(uint32_t time, uint32_t word) {
     case midi::kPitchBend: {
       const bool bend = command == midi::kPitchBend;
       const int32_t value = bend ? first + 128 * second - 8192 : first;
-      if (bend) (*channels_)[static_cast<size_t>(channel)].bend = static_cast<float>(value) / 8192.0f;
+      if (bend)
+        (*channels_)[static_cast<size_t>(channel)].bend = static_cast<float>(value) / 8192.0f;
       for (ug_base* each = this; each != nullptr; each = each->NextClone()) {
         if (static_cast<ug_notesource*>(each)->note_channel_ != channel) continue;
         each->QueueEvent(time, bend ? UET_PITCH_BEND : UET_PRESSURE, value, nullptr, 0, true);

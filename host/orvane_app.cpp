@@ -8,8 +8,8 @@
 #include "document/graph_build.h"
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
-#include "host/ov_vst.h"
 #include "host/embedded_files.h"
+#include "host/ov_vst.h"
 
 namespace ov {
 

@@ -94,7 +94,8 @@ ListText::ListText(std::string_view text, std::span<const std::string> auto_name
 
 int32_t ListText::ValueOfItem(int64_t index) const {
   if (is_range_) {
-    return static_cast<int32_t>(range_first_ + std::clamp<int64_t>(index, 0, count_ - 1) * range_step_);
+    return static_cast<int32_t>(range_first_ +
+                                std::clamp<int64_t>(index, 0, count_ - 1) * range_step_);
   }
   if (items_.empty()) return 0;
   return items_[static_cast<std::size_t>(

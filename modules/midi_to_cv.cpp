@@ -12,8 +12,8 @@ namespace ov {
 namespace {
 
 constexpr float kSemitone = 0.008333333767950535f;  // 1/120: a semitone in volts / 10
-constexpr float kBendGlideSeconds = 0.016666668f;    // bends glide over 1/60 s
-constexpr int32_t kGateEdgeDelay = 3;                // samples between gate low and high
+constexpr float kBendGlideSeconds = 0.016666668f;   // bends glide over 1/60 s
+constexpr int32_t kGateEdgeDelay = 3;               // samples between gate low and high
 constexpr int32_t kNoKey = -1;
 
 // Moves `value` one step towards `target`; the step that would reach or pass
@@ -37,7 +37,8 @@ float ug_midi_to_cv::KeyPitch(int32_t key) {
 
 double ug_midi_to_cv::GlideSamples(float portamento, float sample_rate) {
   // 2^(10x - 26/3) seconds: about 2.5 ms at 0 V, 79 ms at 5 V, 2.5 s at 10 V.
-  const double octaves = ((portamento * 10.0 - 2.0) * 12000.0 * 0.1 - 8000.0) * 0.0008333333333333334;
+  const double octaves =
+      ((portamento * 10.0 - 2.0) * 12000.0 * 0.1 - 8000.0) * 0.0008333333333333334;
   return std::exp2(octaves) * sample_rate;
 }
 

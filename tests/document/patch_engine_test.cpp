@@ -373,8 +373,8 @@ TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
   manager_->SetCurrentPatch(3);
   Level().SetMidiController(-2);
   const float half = 0.5f;
-  ASSERT_TRUE(master_.PostAutomation(Mode().Handle(), kMsgPpca,
-                                     std::as_bytes(std::span(&half, 1))));
+  ASSERT_TRUE(
+      master_.PostAutomation(Mode().Handle(), kMsgPpca, std::as_bytes(std::span(&half, 1))));
 
   counting_allocations = true;
   master_.Process(32);
@@ -396,8 +396,9 @@ TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
 // An enumerated parameter set from a controller or the host picks its item
 // on the audio thread: long item texts must not be copied there.
 TEST(EnginePatchValues, ChoosingAnItemOfALongListAllocatesNothing) {
-  const ListText items("A first item whose text is far longer than a short string,"
-                       "A second item whose text is just as long as the first=7");
+  const ListText items(
+      "A first item whose text is far longer than a short string,"
+      "A second item whose text is just as long as the first=7");
   const ListText range("range 10,20");
   const int before = counted_allocations.load();
   counting_allocations = true;

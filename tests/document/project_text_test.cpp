@@ -253,9 +253,10 @@ TEST(ProjectText, ErrorsNameThePathAndTheReason) {
   EXPECT_EQ(CompileError(with_main(
                 R"json({"type": "Oscillator", "midi_controllers": {"Waveform": 128}})json")),
             bad_controller);
-  EXPECT_EQ(CompileError(with_main(
-                R"json({"type": "Oscillator", "midi_controllers": {"Waveform": {"rpn": 16384}}})json")),
-            bad_controller);
+  EXPECT_EQ(
+      CompileError(with_main(
+          R"json({"type": "Oscillator", "midi_controllers": {"Waveform": {"rpn": 16384}}})json")),
+      bad_controller);
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "midi_controllers": {"Gain": 7}})json")),
             "generic error at root.modules[0].midi_controllers.Gain: no plug with that name");
   EXPECT_EQ(CompileError(Json::parse(R"json({"version": 96000})json")),

@@ -120,7 +120,7 @@ TEST_F(NotifyTest, ArrivesAtOnceUnlessTheHostIsProcessing) {
 
   master.Start(&generator);
   master.Process(200);
-  master.SetHostProcessing(false);  // as at suspend
+  master.SetHostProcessing(false);              // as at suspend
   ASSERT_TRUE(master.Notify(generator, 5, 6));  // running, host idle: queued now
   master.SetHostProcessing(true);
   ASSERT_TRUE(master.Notify(generator, 7, 8));  // waits for the audio thread
@@ -156,7 +156,7 @@ TEST_F(NotifyTest, AProcessCallDuringAnEditorDrainRendersNothingAndWaitsForNothi
   ActingTarget target;
   master.RegisterTarget(target, 5);
   bool rendered = true;
-  target.action = [&] { rendered = master.Process(64); };  // as if the host called in now
+  target.action = [&] { rendered = master.Process(64); };        // as if the host called in now
   ASSERT_TRUE(master.PostFromEditor(5, MessageId("ping"), {}));  // host idle: drained here
   EXPECT_FALSE(rendered);
   EXPECT_EQ(master.SkippedBlocks(), 1u);
@@ -176,7 +176,7 @@ TEST_F(NotifyTest, AStalledAudioThreadLetsTheEditorDrainAFullQueueItself) {
   EXPECT_EQ(posted, 20);  // the tenth found the queue full and drained it first
   EXPECT_EQ(master.DroppedEditorMessages(), 0u);
   EXPECT_EQ(target.received.size(), 20u);  // from then on drained at once
-  master.Process(64);  // the audio thread is back: messages wait for it again
+  master.Process(64);                      // the audio thread is back: messages wait for it again
   ASSERT_TRUE(master.PostFromEditor(5, MessageId("late"), {}));
   EXPECT_EQ(target.received.size(), 20u);
   master.Process(64);

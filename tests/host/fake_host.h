@@ -17,8 +17,8 @@ class FakeHost {
   FakeHost() { current_ = this; }
   ~FakeHost() { current_ = nullptr; }
 
-  static intptr_t Callback(vst2::AEffect*, int32_t opcode, int32_t index, intptr_t value,
-                           void* ptr, float opt) {
+  static intptr_t Callback(vst2::AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                           float opt) {
     return current_ ? current_->Answer(opcode, index, value, ptr, opt) : 0;
   }
 
@@ -64,10 +64,10 @@ class FakeHost {
         std::vector<SentEvent> block;
         for (int32_t i = 0; i < events->numEvents; ++i) {
           auto* midi = reinterpret_cast<vst2::VstMidiEvent*>(list[i]);
-          block.push_back({midi->deltaFrames,
-                           {static_cast<uint8_t>(midi->midiData[0]),
-                            static_cast<uint8_t>(midi->midiData[1]),
-                            static_cast<uint8_t>(midi->midiData[2])}});
+          block.push_back(
+              {midi->deltaFrames,
+               {static_cast<uint8_t>(midi->midiData[0]), static_cast<uint8_t>(midi->midiData[1]),
+                static_cast<uint8_t>(midi->midiData[2])}});
         }
         sent_blocks.push_back(block);
         return 1;

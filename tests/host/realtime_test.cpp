@@ -48,9 +48,7 @@ void* operator new[](std::size_t size, std::align_val_t alignment) {
   return operator new(size, alignment);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return Allocate(size, 0);
-}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, 0); }
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
@@ -58,9 +56,7 @@ void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); 
 void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
-  std::free(memory);
-}
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
 
 namespace ov {
 namespace {
@@ -84,8 +80,8 @@ long AllocationsWhileProcessing(const std::string& example, int32_t blocks, bool
   testing::CompiledProject project(Example(example));
   OvVst plugin(&QuietHost, project);
   EXPECT_FALSE(plugin.LoadFailed());
-  plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0,
-                                  256, nullptr, 48000.0f);
+  plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0, 256,
+                                  nullptr, 48000.0f);
   plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effMainsChanged, 0, 1, nullptr, 0);
 
   constexpr int32_t kFrames = 256;

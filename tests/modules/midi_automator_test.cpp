@@ -94,16 +94,16 @@ TEST_F(MidiAutomatorTest, SevenBitControllersReachTheContextWithTheirTimes) {
   Send(30, Controller(7, 0));
   Send(40, 0x7F4090);  // a note: not a controller, ignored
   Step();
-  EXPECT_EQ(receiver.got, (std::vector<Reception>{{10, 0x2000007, 1.0f},
-                                                  {20, 0x200004A, 64 * 128 / kFull},
-                                                  {30, 0x2000007, 0.0f}}));
+  EXPECT_EQ(receiver.got,
+            (std::vector<Reception>{
+                {10, 0x2000007, 1.0f}, {20, 0x200004A, 64 * 128 / kFull}, {30, 0x2000007, 0.0f}}));
 }
 
 TEST_F(MidiAutomatorTest, FourteenBitPairsCombineTheirHalves) {
   Start();
-  Send(0, Controller(1, 64));   // the coarse half alone
-  Send(1, Controller(33, 1));   // its fine half: reported as controller 1
-  Send(2, Controller(1, 65));   // a new coarse half keeps the fine one
+  Send(0, Controller(1, 64));  // the coarse half alone
+  Send(1, Controller(33, 1));  // its fine half: reported as controller 1
+  Send(2, Controller(1, 65));  // a new coarse half keeps the fine one
   Send(3, Controller(33, 127));
   Send(4, Controller(1, 127));  // 16383 is past the top: clamped to 1
   Step();
@@ -116,16 +116,16 @@ TEST_F(MidiAutomatorTest, FourteenBitPairsCombineTheirHalves) {
 
 TEST_F(MidiAutomatorTest, ParameterNumbersSelectWhatDataEntryMoves) {
   Start();
-  Send(0, Controller(6, 64));    // nothing selected: plain controller 6
-  Send(1, Controller(101, 0));   // RPN 2: selecting moves nothing
+  Send(0, Controller(6, 64));   // nothing selected: plain controller 6
+  Send(1, Controller(101, 0));  // RPN 2: selecting moves nothing
   Send(2, Controller(100, 2));
   Send(3, Controller(6, 64));
-  Send(4, Controller(38, 5));    // data entry's fine half
-  Send(5, Controller(99, 1));    // NRPN from none: the other bits all ones...
+  Send(4, Controller(38, 5));  // data entry's fine half
+  Send(5, Controller(99, 1));  // NRPN from none: the other bits all ones...
   Send(6, Controller(6, 10));
-  Send(7, Controller(98, 3));    // ...until its low half comes
+  Send(7, Controller(98, 3));  // ...until its low half comes
   Send(8, Controller(6, 127));
-  Send(9, Controller(100, 9));   // back to an RPN; the NRPN is forgotten
+  Send(9, Controller(100, 9));  // back to an RPN; the NRPN is forgotten
   Send(10, Controller(6, 0));
   Step();
   EXPECT_EQ(receiver.got, (std::vector<Reception>{{0, 0x2000006, 8192 / kFull},
@@ -157,11 +157,9 @@ TEST_F(MidiAutomatorTest, ValuesGoOutAsControllerMessagesOnTheAutomatorsChannel)
   output->SendAutomation(t + 3, 0x4000083, 0.25f, false);  // NRPN 0x83
   Step();
   EXPECT_EQ(SentWords(), (std::vector<uint32_t>{
-                             Controller(7, 127, 4), Controller(39, 0, 4),
-                             Controller(74, 63, 4),
-                             Controller(101, 0, 4), Controller(100, 2, 4),
-                             Controller(6, 63, 4), Controller(38, 64, 4),
-                             Controller(99, 1, 4), Controller(98, 3, 4),
+                             Controller(7, 127, 4), Controller(39, 0, 4), Controller(74, 63, 4),
+                             Controller(101, 0, 4), Controller(100, 2, 4), Controller(6, 63, 4),
+                             Controller(38, 64, 4), Controller(99, 1, 4), Controller(98, 3, 4),
                              Controller(6, 31, 4), Controller(38, 96, 4)}));
   EXPECT_EQ(probe->got[3].time, t + 2);
 }
@@ -170,11 +168,11 @@ TEST_F(MidiAutomatorTest, WhatIsNotSent) {
   Start();
   Step();
   const uint32_t t = master.CellStart() + 50;
-  output->SendAutomation(t, 0x2000007, 1.0f, true);   // a patch change, "Send All" off
-  output->SendAutomation(t, -1, 1.0f, false);         // no controller
-  output->SendAutomation(t, -2, 1.0f, false);         // learning
-  output->SendAutomation(t, 0x20000FF, 1.0f, false);  // not a controller number
-  output->SendAutomation(t, 0x2000001, 0.5f, false);  // sent
+  output->SendAutomation(t, 0x2000007, 1.0f, true);       // a patch change, "Send All" off
+  output->SendAutomation(t, -1, 1.0f, false);             // no controller
+  output->SendAutomation(t, -2, 1.0f, false);             // learning
+  output->SendAutomation(t, 0x20000FF, 1.0f, false);      // not a controller number
+  output->SendAutomation(t, 0x2000001, 0.5f, false);      // sent
   output->SendAutomation(t - 1, 0x2000002, 0.5f, false);  // earlier than the last sent
   Step();
   EXPECT_EQ(SentWords(), (std::vector<uint32_t>{Controller(1, 63), Controller(33, 64)}));
