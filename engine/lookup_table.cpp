@@ -6,9 +6,7 @@
 
 namespace ov {
 
-void Uwavetable::Set(std::size_t index, float value) {
-  entries_[index] = (value > -1e-20f && value < 1e-20f) ? 0.0f : value;
-}
+void Uwavetable::Set(std::size_t index, float value) { entries_[index] = FlushTableValue(value); }
 
 namespace lookup_detail {
 

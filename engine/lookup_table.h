@@ -9,6 +9,7 @@
 // lock and may build); reading a table's entries on any thread.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -62,6 +63,16 @@ class Uwavetable : public LookupTable {
  private:
   std::vector<float> entries_;
 };
+
+// Table values strictly between -1e-20 and 1e-20 are stored as 0, so no
+// denormal ever comes out of a table.
+constexpr float FlushTableValue(float value) {
+  return (value > -1e-20f && value < 1e-20f) ? 0.0f : value;
+}
+
+// The size key under which per-sample-rate tables are kept: the rate's bit
+// pattern, so that two rates never share a table.
+constexpr int32_t SampleRateKey(float sample_rate) { return std::bit_cast<int32_t>(sample_rate); }
 
 // One registered table.
 struct lookup_table_entry {

@@ -6,7 +6,7 @@
 #include "engine/audio_master.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/filters.h"
-#include "modules/wavetables.h"
+#include "engine/lookup_table.h"
 
 namespace ov {
 namespace {

@@ -8,7 +8,17 @@
 #include "engine/saturating_cast.h"
 
 namespace ov {
+namespace {
 
+// One harmonic of a waveform's Fourier series: number and amplitude (before
+// the overall gain).
+struct OscHarmonic {
+  int32_t number;
+  double amplitude;
+};
+
+// The harmonic series: sine (1 harmonic, gain 1.0), saw (256, gain 0.64),
+// triangle (128 odd harmonics, gain 0.81).
 std::vector<OscHarmonic> OscHarmonics(OscWave wave) {
   std::vector<OscHarmonic> harmonics;
   switch (wave) {
@@ -40,8 +50,6 @@ double OscGain(OscWave wave) {
   }
 }
 
-namespace {
-
 // 2^(-1/6): the highest harmonic stays a sixth of an octave under Nyquist.
 const double kSixthOctaveDown = std::exp2(-1.0 / 6.0);
 const double kSemitoneDown = std::exp2(-1.0 / 12.0);
@@ -61,7 +69,7 @@ void FillTable(OscWavetable& table, const std::vector<OscHarmonic>& harmonics, i
   }
   for (int j = 0; j < OscWavetable::kEntries; ++j) {
     const float value = static_cast<float>(sum[j]);
-    table.entries[j] = (value > -1e-20f && value < 1e-20f) ? 0.0f : value;
+    table.entries[j] = FlushTableValue(value);
   }
   table.top_harmonic = harmonics[top].number;
 }
@@ -101,8 +109,6 @@ OscTableSet BuildOscTableSet(OscWave wave, bool smooth) {
   return set;
 }
 
-int32_t SampleRateKey(float sample_rate) { return std::bit_cast<int32_t>(sample_rate); }
-
 namespace {
 
 std::shared_ptr<const OscWaveSets> BuildWaveSets() {
@@ -132,15 +138,15 @@ void FillPitchTable(ULookup_Integer& table, float sample_rate) {
 }  // namespace
 
 std::shared_ptr<const OscillatorTables> GetOscillatorTables(float sample_rate) {
+  // The wave sets do not depend on the rate: built once, on first use.
+  static const std::shared_ptr<const OscWaveSets> waves = BuildWaveSets();
   static std::mutex mutex;
-  static std::shared_ptr<const OscWaveSets> waves;
   static std::vector<std::shared_ptr<const OscillatorTables>> by_rate;
 
   const std::lock_guard lock(mutex);
   for (const auto& tables : by_rate) {
     if (SampleRateKey(tables->sample_rate) == SampleRateKey(sample_rate)) return tables;
   }
-  if (waves == nullptr) waves = BuildWaveSets();
   auto tables = std::make_shared<OscillatorTables>();
   tables->sample_rate = sample_rate;
   tables->waves = waves;

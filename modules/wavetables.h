@@ -43,17 +43,6 @@ struct OscTableSet {
 
 enum class OscWave { kSine, kSaw, kTriangle };
 
-// One harmonic of a waveform's Fourier series: number and amplitude (before
-// the overall gain).
-struct OscHarmonic {
-  int32_t number;
-  double amplitude;
-};
-
-// The harmonic series: sine (1 harmonic, gain 1.0), saw (256, gain 0.64),
-// triangle (128 odd harmonics, gain 0.81).
-std::vector<OscHarmonic> OscHarmonics(OscWave wave);
-double OscGain(OscWave wave);
 // Builds a set: tables with about sqrt(2) times the harmonics of the one
 // before, each scaled by gain x 0.5, optionally with the smoothing window
 // 0.54 + 0.46 cos(pi (n - 1) / (m + 1)). Editor thread (slow).
@@ -79,9 +68,5 @@ struct OscillatorTables {
 // The table set for `sample_rate`, built on first request. Editor thread;
 // the result may be read on any thread.
 std::shared_ptr<const OscillatorTables> GetOscillatorTables(float sample_rate);
-
-// The size key under which per-sample-rate lookup tables are kept: the
-// rate's bit pattern, so that two rates never share a table.
-int32_t SampleRateKey(float sample_rate);
 
 }  // namespace ov
