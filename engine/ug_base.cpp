@@ -1,8 +1,10 @@
 #include "engine/ug_base.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "engine/audio_master.h"
+#include "platform/text.h"
 
 namespace ov {
 
@@ -101,6 +103,7 @@ void ug_base::Open() {
   for (const auto& plug : plugs_) {
     if (plug->BufferMember() != nullptr) *plug->BufferMember() = plug->Data();
   }
+  BindDefaultInputs();
   // Each input learns its sources' state (at least static, so that a first
   // value is computed) and current value.
   for (const auto& plug : plugs_) {
@@ -194,6 +197,24 @@ void ug_base::OnMessage(uint32_t message_id, MessageReader& payload) {
 
 int32_t ug_base::BlockPosition() const {
   return static_cast<int32_t>(clock_ - master_->CellStart());
+}
+
+void ug_base::BindDefaultInputs() {
+  std::vector<InterfaceObject> descriptors;
+  ListPlugs(descriptors);
+  for (const InterfaceObject& descriptor : descriptors) {
+    if (descriptor.direction != DR_IN || descriptor.datatype != DT_FSAMPLE) continue;
+    float** member = descriptor.buffer_member;
+    if (member == nullptr || *member != nullptr) continue;
+    auto made = std::find_if(default_blocks_.begin(), default_blocks_.end(),
+                             [&](const auto& entry) { return entry.first == member; });
+    if (made == default_blocks_.end()) {
+      auto block = std::make_unique<USampBlock>(EngineBlockSize());
+      block->Fill(static_cast<float>(ParseDouble(descriptor.default_text).value_or(0.0) * 0.1));
+      made = default_blocks_.insert(default_blocks_.end(), {member, std::move(block)});
+    }
+    *member = made->second->Data();
+  }
 }
 
 }  // namespace ov

@@ -15,11 +15,13 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "engine/event_processor.h"
 #include "engine/interface_object.h"
 #include "engine/message_queue.h"
+#include "engine/sample_block.h"
 #include "engine/uplug.h"
 
 namespace ov {
@@ -217,6 +219,10 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   void SetPlugValue(const ug_event& event);
   void HandleDueEvents();
   int32_t EngineBlockSize() const;
+  // Points the buffer member of every audio input without samples (no
+  // source, or a plug an old document lacks) at a block of its default
+  // value, so process functions never meet a null block.
+  void BindDefaultInputs();
 
   uint32_t flags_ = 0;
   bool sleeping_ = false;
@@ -237,6 +243,8 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   int32_t static_countdown_ = 0;
   int32_t audio_inputs_ = 0;
   int32_t audio_outputs_ = 0;
+  // Each default block with the member it serves, kept for reopening.
+  std::vector<std::pair<float**, std::unique_ptr<USampBlock>>> default_blocks_;
 };
 
 }  // namespace ov

@@ -18,7 +18,6 @@ void ug_clipper::ListPlugs(std::vector<InterfaceObject>& descriptors) {
 void ug_clipper::Open() {
   SetProcessFunction(&ug_clipper::Run);
   ug_base::Open();
-  input_defaults_.Bind(*this, Master()->EngineBlockSize());
 }
 
 void ug_clipper::OnStatusChange(uint32_t time, connector*, int32_t) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/ug_base.h"
-#include "modules/input_defaults.h"
+#include "modules/plug_members.h"
 
 namespace ov {
 
@@ -29,7 +29,6 @@ class ug_clipper : public ug_base {
   float* hi_ = nullptr;
   float* lo_ = nullptr;
   float* output_ = nullptr;
-  InputDefaults input_defaults_;  // for inputs without a source
 };
 
 }  // namespace ov

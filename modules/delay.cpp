@@ -40,7 +40,6 @@ void ug_delay::Open() {
   SelectProcess();
   tail_countdown_ = TailLength();
   ug_base::Open();
-  input_defaults_.Bind(*this, Master()->EngineBlockSize());
   plug(kSignalOut)->Transmit(Clock(), ST_RUN);
 }
 

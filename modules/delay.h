@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/ug_base.h"
-#include "modules/input_defaults.h"
+#include "modules/plug_members.h"
 #include "modules/plug_table.h"
 
 namespace ov {
@@ -69,7 +69,6 @@ class ug_delay : public ug_base {
   ProcessFunction variant_ = nullptr;
   float previous_output_ = 0.0f;
   int32_t tail_countdown_ = 0;
-  InputDefaults input_defaults_;  // for inputs without a source
 };
 
 class ug_delay2 : public ug_delay {

@@ -67,7 +67,6 @@ void ug_envelope_base::RegisterForRetrigger() {
 
 void ug_envelope_base::Open() {
   ug_base::Open();
-  input_defaults_.Bind(*this, Master()->EngineBlockSize());
   RegisterForRetrigger();
   increment_ = 0.0f;
   current_segment_ = static_cast<int16_t>(EndSegment());

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/ug_base.h"
-#include "modules/input_defaults.h"
+#include "modules/plug_members.h"
 
 namespace ov {
 
@@ -120,7 +120,6 @@ class ug_envelope_base : public ug_base {
   int32_t output_plug_;
   SegmentRoutine routine_ = &ug_envelope_base::Idle;
   bool scanning_ = false;
-  InputDefaults input_defaults_;  // for inputs without a source
 };
 
 // Envelopes whose segments take their rates and levels from input plugs.

@@ -30,7 +30,6 @@ ug_filter::ug_filter(int32_t settle_blocks) : settle_blocks_(settle_blocks) {}
 
 void ug_filter::Open() {
   ug_base::Open();
-  defaults_.Bind(*this, Master()->EngineBlockSize());
   sample_rate_ = Master()->SampleRate();
   outputs_.clear();
   for (int32_t i = 0; i < PlugCount(); ++i) {

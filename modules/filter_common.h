@@ -23,7 +23,7 @@
 
 #include "engine/lookup_table.h"
 #include "engine/ug_base.h"
-#include "modules/input_defaults.h"
+#include "modules/plug_members.h"
 
 namespace ov {
 
@@ -104,7 +104,6 @@ class ug_filter : public ug_base {
   void TransmitOutputs(uint32_t time, int32_t state);
   void FollowInputs(uint32_t time);
 
-  InputDefaults defaults_;
   std::vector<UPlug*> outputs_;
   float sample_rate_ = 44100.0f;
   int32_t settle_blocks_;

@@ -394,7 +394,6 @@ void ug_oscillator2::Start() {
 
 void ug_oscillator2::Open() {
   ug_base::Open();
-  defaults_.Bind(*this, Master()->EngineBlockSize());
   tables_ = GetOscillatorTables(Master()->SampleRate());
   noise_state_ = &Master()->NoiseState();
   std::fill(std::begin(pink_), std::end(pink_), 0.0f);

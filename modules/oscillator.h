@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine/ug_base.h"
-#include "modules/input_defaults.h"
+#include "modules/plug_members.h"
 #include "modules/wavetables.h"
 
 namespace ov {
@@ -116,7 +116,6 @@ class ug_oscillator2 : public ug_base {
   bool smooth_peaks_ = true;
   bool sync_fade_ = true;
 
-  InputDefaults defaults_;
   std::shared_ptr<const OscillatorTables> tables_;
   uint32_t* noise_state_ = nullptr;  // the engine's, shared by its oscillators
 

@@ -38,7 +38,6 @@ void ug_pan::Open() {
   db_curve_ = db_table_->entries.data();
   ChooseLawTable();
   ug_base::Open();
-  input_defaults_.Bind(*this, Master()->EngineBlockSize());
 }
 
 bool ug_pan::HasVoiceDependentInput() const {

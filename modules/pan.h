@@ -11,7 +11,7 @@
 
 #include "engine/lookup_table.h"
 #include "engine/ug_base.h"
-#include "modules/input_defaults.h"
+#include "modules/plug_members.h"
 
 namespace ov {
 
@@ -57,7 +57,6 @@ class ug_pan : public ug_base {
   std::shared_ptr<const ULookup> sin_power_table_;
   std::shared_ptr<const ULookup> power_table_;
   std::shared_ptr<const ULookup> db_table_;
-  InputDefaults input_defaults_;  // for inputs without a source
 };
 
 class ug_cross_fade : public ug_pan {

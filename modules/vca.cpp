@@ -51,7 +51,6 @@ void ug_vca::Open() {
   curve_data_ = exp_curve_->entries.data();
   ChooseCurve();
   ug_base::Open();
-  input_defaults_.Bind(*this, Master()->EngineBlockSize());
 }
 
 bool ug_vca::HasVoiceDependentInput() const {

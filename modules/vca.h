@@ -11,7 +11,7 @@
 
 #include "engine/lookup_table.h"
 #include "engine/ug_base.h"
-#include "modules/input_defaults.h"
+#include "modules/plug_members.h"
 
 namespace ov {
 
@@ -44,7 +44,6 @@ class ug_vca : public ug_base {
   std::shared_ptr<const ULookup> old_db_curve_;
   std::shared_ptr<const ULookup> db_curve_;
   const float* curve_data_ = nullptr;
-  InputDefaults input_defaults_;  // for inputs without a source
 };
 
 }  // namespace ov
