@@ -180,11 +180,7 @@ void OvAudioMaster::DeliverPendingNotifications() {
   pending_notify_count_ = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const PendingNotify& note = pending_notify_[i];
-    if (running_) {
-      note.generator->QueueEvent(sample_clock_, UET_UI_NOTIFY, note.a, nullptr, note.b, true);
-    } else {
-      note.generator->OnNotify(note.a, note.b);
-    }
+    note.generator->ReceiveNotify(note.a, note.b);
   }
 }
 

@@ -187,11 +187,14 @@ void ug_base::NotifySelf(int32_t kind, int32_t value) {
 
 void ug_base::OnMessage(uint32_t message_id, MessageReader& payload) {
   NotifyMessage notify;
-  if (message_id != NotifyMessage::kId || !payload.Read(notify)) return;
+  if (message_id == NotifyMessage::kId && payload.Read(notify)) ReceiveNotify(notify.a, notify.b);
+}
+
+void ug_base::ReceiveNotify(int32_t kind, int32_t value) {
   if (master_->IsRunning()) {
-    QueueEvent(master_->SampleClock(), UET_UI_NOTIFY, notify.a, nullptr, notify.b, true);
+    QueueEvent(master_->SampleClock(), UET_UI_NOTIFY, kind, nullptr, value, true);
   } else {
-    OnNotify(notify.a, notify.b);
+    OnNotify(kind, value);
   }
 }
 

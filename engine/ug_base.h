@@ -164,6 +164,9 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // OvAudioMaster::Notify), at once otherwise. Editor thread, or the thread
   // running the engine.
   void NotifySelf(int32_t kind, int32_t value);
+  // A notification arriving: an event at the current sample while the engine
+  // runs, OnNotify at once otherwise. The thread holding the engine gate.
+  void ReceiveNotify(int32_t kind, int32_t value);
 
   // --- State.
   uint32_t Clock() const { return clock_; }
