@@ -60,8 +60,13 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   if (COrvaneDocBase* document = app_.Document()) {
     CContainer* main = document->FindMainContainer();
     if (main != nullptr && document->root() != nullptr) WireHostModules(*document->root(), *main);
-    // Programs need patch names even in a project that stores none.
-    if (main != nullptr) patches_ = &main->EnsurePatchManager();
+    // The load registered the main container's patch parameters with the
+    // nearest manager around it; only a project with none at all gets a new
+    // one, since programs need patch names even where none are stored.
+    if (main != nullptr) {
+      patches_ = main->GetPatchManager();
+      if (patches_ == nullptr) patches_ = &main->EnsurePatchManager();
+    }
   }
   setProgram(0);
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "document/document.h"
 #include "document/project_text.h"
@@ -28,6 +29,31 @@ class CompiledProject final : public ProjectSource {
   }
 
  private:
+  std::unique_ptr<COrvaneDocBase> document_;
+};
+
+// The same project written to its binary stream and read back from it, as
+// the plug-in library reads its own.
+class StreamProject final : public ProjectSource {
+ public:
+  explicit StreamProject(const Json& project) {
+    const COrvaneDocBase compiled = CompileDocument(project, {});
+    stream_ = compiled.Write(compiled.version());
+  }
+  std::optional<ProjectFacts> Load(MessageSink& messages) override {
+    messages.SetLogToStderr(false);
+    document_ = std::make_unique<COrvaneDocBase>();
+    if (!document_->Load(stream_, {&messages, nullptr, true}).ok) return std::nullopt;
+    return FactsOf(*document_, *document_->FindMainContainer());
+  }
+  ProjectHoldings TakeHoldings() override {
+    ProjectHoldings holdings;
+    holdings.document = std::move(document_);
+    return holdings;
+  }
+
+ private:
+  std::vector<uint8_t> stream_;
   std::unique_ptr<COrvaneDocBase> document_;
 };
 

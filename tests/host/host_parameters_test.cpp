@@ -177,5 +177,44 @@ TEST(HostParameters, AMidiControllerMovesAParameterAndTheHostHearsOfIt) {
   plugin.suspend();
 }
 
+// The main container keeps no patches of its own: its patch parameters live
+// in the root's manager, which the host must see.
+constexpr const char* kInheritedPatchesProject = R"({
+  "plugin_id": "OvIn", "programs": 4,
+  "root": {"patches": {"current": 0}, "modules": [
+    {"type": "Patch Select"},
+    {"type": "Container", "title": "Inherited", "modules": [
+      {"type": "PatchMemFloatIn", "name": "level", "title": "Level",
+       "patch_values": {"Value": [1, 2, 3]}}]}]}
+})";
+
+TEST(HostParameters, AMainContainerWithoutPatchesShowsTheManagerAboveIt) {
+  FakeHost host;
+  StreamProject source(Json::parse(kInheritedPatchesProject));
+  OvVst plugin(&FakeHost::Callback, source);
+  ASSERT_FALSE(plugin.LoadFailed());
+  CContainer* main = plugin.App().Document()->FindMainContainer();
+  ASSERT_EQ(main->patch_manager(), nullptr);
+  ASSERT_EQ(plugin.getAeffect()->numParams, 1);
+  EXPECT_EQ(plugin.getAeffect()->numPrograms, 4);
+  PatchParameter& level = *main->GetPatchManager()->parameters().begin()->second;
+
+  plugin.setProgram(1);
+  EXPECT_EQ(level.CurrentValue().real, 2.0f);
+  const float second = plugin.getParameter(0);
+  plugin.setProgram(2);
+  EXPECT_EQ(level.CurrentValue().real, 3.0f);
+  EXPECT_NE(plugin.getParameter(0), second);
+
+  // The bank carries the values, and another instance takes them back.
+  void* data = nullptr;
+  const int32_t size = plugin.getChunk(&data, false);
+  const std::vector<uint8_t> bank(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  level.SetSlotFromText(2, "7");
+  plugin.setChunk(const_cast<uint8_t*>(bank.data()), size, false);
+  EXPECT_EQ(level.SlotValue(2).real, 3.0f);
+  EXPECT_TRUE(plugin.App().Messages().Messages().empty());
+}
+
 }  // namespace
 }  // namespace ov::testing
