@@ -129,34 +129,58 @@ intptr_t AudioEffect::dispatcher(int32_t opcode, int32_t index, intptr_t value, 
   }
 }
 
+// Nothing thrown inside the plug-in may reach the host, which would end the
+// host's process: every trampoline answers "nothing done" instead. The
+// guards cost nothing until something throws, so the audio thread's calls
+// stay free of allocation.
 intptr_t AudioEffect::DispatchTrampoline(vst2::AEffect* e, int32_t opcode, int32_t index,
                                          intptr_t value, void* ptr, float opt) {
   AudioEffect* effect = FromAeffect(e);
   if (effect == nullptr) return 0;
   if (opcode == vst2::effClose) {
-    effect->dispatcher(opcode, index, value, ptr, opt);
+    try {
+      effect->dispatcher(opcode, index, value, ptr, opt);
+    } catch (...) {
+    }
     delete effect;
     return 1;
   }
-  return effect->dispatcher(opcode, index, value, ptr, opt);
+  try {
+    return effect->dispatcher(opcode, index, value, ptr, opt);
+  } catch (...) {
+    return 0;
+  }
 }
 
 void AudioEffect::ProcessTrampoline(vst2::AEffect* e, float** in, float** out, int32_t frames) {
-  if (AudioEffect* effect = FromAeffect(e)) effect->process(in, out, frames);
+  try {
+    if (AudioEffect* effect = FromAeffect(e)) effect->process(in, out, frames);
+  } catch (...) {
+  }
 }
 
 void AudioEffect::ProcessReplacingTrampoline(vst2::AEffect* e, float** in, float** out,
                                              int32_t frames) {
-  if (AudioEffect* effect = FromAeffect(e)) effect->processReplacing(in, out, frames);
+  try {
+    if (AudioEffect* effect = FromAeffect(e)) effect->processReplacing(in, out, frames);
+  } catch (...) {
+  }
 }
 
 void AudioEffect::SetParameterTrampoline(vst2::AEffect* e, int32_t index, float value) {
-  if (AudioEffect* effect = FromAeffect(e)) effect->setParameter(index, value);
+  try {
+    if (AudioEffect* effect = FromAeffect(e)) effect->setParameter(index, value);
+  } catch (...) {
+  }
 }
 
 float AudioEffect::GetParameterTrampoline(vst2::AEffect* e, int32_t index) {
-  AudioEffect* effect = FromAeffect(e);
-  return effect ? effect->getParameter(index) : 0.0f;
+  try {
+    AudioEffect* effect = FromAeffect(e);
+    return effect ? effect->getParameter(index) : 0.0f;
+  } catch (...) {
+    return 0.0f;
+  }
 }
 
 }  // namespace ov

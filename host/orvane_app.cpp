@@ -33,6 +33,23 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
 
 bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
   StopEngine();
+  std::string failure;
+  // Whatever a module throws while the engine is made or opened ends here:
+  // the user is told once and no engine is left.
+  try {
+    failure = BuildAndStartEngine(host_block_size);
+  } catch (const std::exception& error) {
+    failure = std::string("The engine could not be started: ") + error.what();
+  } catch (...) {
+    failure = "The engine could not be started.";
+  }
+  if (failure.empty()) return true;
+  messages_.Post(failure, MessageStyle::kWarning);
+  DiscardEngine();
+  return false;
+}
+
+std::string COrvaneAppBase::BuildAndStartEngine(int32_t host_block_size) {
   master_ = std::make_unique<OvAudioMaster>(*this);
   master_->SetSampleRate(sample_rate_);
   master_->SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(host_block_size));
@@ -41,31 +58,31 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
   // generators and renders silence.
   CContainer* root = Document() != nullptr ? Document()->root() : nullptr;
   if (root != nullptr) {
-    std::string failure;
-    {
-      // Gone before the master goes, whichever way the build ends.
-      GraphBuild build(*master_);
-      build.SetMessageHub(&hub_);
-      try {
-        build.Build(*root);
-        graph_ = build.TakeRoot();
-      } catch (const OvException& error) {
-        failure = build.FailureMessage(error);
-      } catch (const VoiceConflict& error) {
-        failure = error.what();
-      } catch (const std::exception& error) {
-        failure = std::string("The engine could not be built: ") + error.what();
-      }
-    }
-    if (!failure.empty()) {
-      messages_.Post(failure, MessageStyle::kWarning);
-      hub_.AttachEngine(nullptr);
-      master_.reset();
-      return false;
+    // Gone before the master goes, whichever way the build ends.
+    GraphBuild build(*master_);
+    build.SetMessageHub(&hub_);
+    try {
+      build.Build(*root);
+      graph_ = build.TakeRoot();
+    } catch (const OvException& error) {
+      return build.FailureMessage(error);
+    } catch (const VoiceConflict& error) {
+      return error.what();
+    } catch (const std::exception& error) {
+      return std::string("The engine could not be built: ") + error.what();
     }
   }
   master_->Start(graph_.get());
-  return true;
+  return {};
+}
+
+void COrvaneAppBase::DiscardEngine() {
+  hub_.AttachEngine(nullptr);
+  // Modules that opened before one failed may have registered host ports.
+  SetHostInputPort(nullptr);
+  SetHostOutputPort(nullptr);
+  graph_.reset();
+  master_.reset();
 }
 
 void COrvaneAppBase::StopEngine() {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/engine_host.h"
 #include "host/project_facts.h"
@@ -56,6 +57,11 @@ class COrvaneAppBase : public EngineHost {
   void PostUserMessage(std::string_view text) override;
 
  private:
+  // Makes and starts the engine; the reason when the graph cannot be built.
+  std::string BuildAndStartEngine(int32_t host_block_size);
+  // Drops an engine whose start failed, and whatever of it was registered.
+  void DiscardEngine();
+
   ThreadIdentity ui_thread_;
   // Before the document and the engine, which both use it.
   MessageHub hub_{*this};

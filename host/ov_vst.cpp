@@ -23,6 +23,9 @@ constexpr int32_t kPatchCount = 128;
 constexpr const char* kFixedVendor = "Orvane";
 // Texts handed to the host keep their first 31 characters.
 constexpr std::size_t kHostTextBytes = 32;
+constexpr const char* kEngineFailed = "The sound engine could not be started.";
+constexpr const char* kEngineStopped =
+    "The sound engine stopped after an error. Stop and restart audio to start it again.";
 
 // Host event blocks carry more pointers than the record declares; read them
 // through the block's address so no access indexes beyond a declared array.
@@ -104,11 +107,18 @@ void OvVst::resume() {
   if (app_.Facts().has_midi_input) wantEvents();
   // Starting replaces any running engine.
   WithdrawEngineFromAutomation();
-  app_.StartEngine(blockSize);
-  if (OvAudioMaster* engine = app_.Engine()) {
-    for (const auto& parameter : parameters_) parameter->on_engine_started();
-    automation_engine_.store(engine);
+  engine_fault_.store(false);
+  engine_fault_told_ = false;
+  // A start that fails leaves no engine: the plug-in then renders silence.
+  if (app_.StartEngine(blockSize)) {
+    try {
+      for (const auto& parameter : parameters_) parameter->on_engine_started();
+    } catch (...) {
+      app_.StopEngine();
+      app_.Messages().Post(kEngineFailed, MessageStyle::kWarning);
+    }
   }
+  if (OvAudioMaster* engine = app_.Engine()) automation_engine_.store(engine);
   needIdle();
   replacing_ = true;
   active_.store(true);
@@ -154,7 +164,19 @@ void OvVst::processReplacing(float** inputs, float** outputs, int32_t frames) {
   processing_.store(true);
   if (active_.load()) {
     ScopedFlushDenormals flush;
-    Render(inputs, outputs, frames);
+    if (engine_fault_.load()) {
+      SilenceOutputs(outputs, frames);
+    } else {
+      // An engine that threw is left as it is until the next resume: its
+      // state is unknown, so it renders nothing more. The editor side tells
+      // the user at its next idle call.
+      try {
+        Render(inputs, outputs, frames);
+      } catch (...) {
+        engine_fault_.store(true);
+        SilenceOutputs(outputs, frames);
+      }
+    }
   }
   processing_.store(false);
 }
@@ -251,6 +273,10 @@ int32_t OvVst::canDo(const char* text) {
 }
 
 int32_t OvVst::fxIdle() {
+  if (engine_fault_.load() && !engine_fault_told_) {
+    engine_fault_told_ = true;
+    app_.Messages().Post(kEngineStopped, MessageStyle::kWarning);
+  }
   app_.Hub().Idle();
   return 1;
 }
@@ -365,12 +391,14 @@ vst2::AEffect* CreatePlugin(vst2::HostCallback host, ProjectSource& source) {
   if (host == nullptr || host(nullptr, vst2::audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) {
     return nullptr;
   }
-  auto* plugin = new OvVst(host, source);
-  if (plugin->LoadFailed()) {
-    delete plugin;
+  std::unique_ptr<OvVst> plugin;
+  try {
+    plugin = std::make_unique<OvVst>(host, source);
+  } catch (...) {
     return nullptr;
   }
-  return plugin->getAeffect();
+  if (plugin->LoadFailed()) return nullptr;
+  return plugin.release()->getAeffect();
 }
 
 }  // namespace ov

@@ -103,6 +103,9 @@ class OvVst : public AudioEffectX {
   std::atomic<vst2::VstEvents*> pending_events_{nullptr};
   std::atomic<bool> active_{false};
   std::atomic<bool> processing_{false};
+  // Set by the audio thread when rendering threw; cleared at resume.
+  std::atomic<bool> engine_fault_{false};
+  bool engine_fault_told_ = false;  // editor thread
   bool replacing_ = true;
   HostMidiOut midi_out_;
   uint32_t midi_out_read_count_ = 0;  // entries of the output ring read

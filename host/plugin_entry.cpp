@@ -7,9 +7,14 @@
 namespace {
 
 // Each plug-in instance reads the project stored in this library afresh.
+// Nothing thrown here may reach the host: it gets no plug-in instead.
 vst2::AEffect* Entry(vst2::HostCallback host) {
-  ov::DocumentProject source(ov::OwnLibraryPath());
-  return ov::CreatePlugin(host, source);
+  try {
+    ov::DocumentProject source(ov::OwnLibraryPath());
+    return ov::CreatePlugin(host, source);
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 }  // namespace

@@ -5,9 +5,12 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <thread>
 
 #include "engine/audio_master.h"
+#include "modules/module_info.h"
+#include "tests/document/document_test_support.h"
 #include "tests/host/fake_host.h"
 
 namespace ov {
@@ -403,6 +406,139 @@ TEST_F(Running, SuspendWaitsForARunningProcessCall) {
   audio.join();
   Dispatch(plugin, vst2::effMainsChanged, 0, 0);
   EXPECT_EQ(plugin.App().Engine(), nullptr);
+}
+
+// Exceptions stop at the host boundary ----------------------------------------
+
+// Where the "Faulty" module throws.
+enum class Fault { kNone, kOpen, kProcess, kAlways };
+Fault g_fault = Fault::kNone;
+
+class FaultyGenerator final : public ug_base {
+ public:
+  FaultyGenerator() { SetProcessFunction(&FaultyGenerator::Run); }
+  std::unique_ptr<ug_base> CreateInstance() const override {
+    return std::make_unique<FaultyGenerator>();
+  }
+  void Open() override {
+    ug_base::Open();
+    if (g_fault == Fault::kOpen) throw std::runtime_error("cannot open");
+    if (g_fault == Fault::kAlways) throw 42;  // not even a std::exception
+  }
+
+ private:
+  void Run(int32_t, int32_t) {
+    if (g_fault == Fault::kProcess) throw std::runtime_error("cannot run");
+  }
+};
+
+const ModuleRegistry& FaultyModules() {
+  static ModuleRegistry registry;
+  if (registry.FindModule("Faulty") == nullptr) {
+    registry.RegisterModule(std::make_unique<Module_Info>(
+        "Faulty", "", 0, 0, "", [] { return std::make_unique<FaultyGenerator>(); }, 0, -1));
+  }
+  return registry;
+}
+
+// A synth whose main container holds one "Faulty" module; loading it throws
+// when `throw_on_load` is set.
+class FaultyProject final : public ProjectSource {
+ public:
+  std::optional<ProjectFacts> Load(MessageSink& messages) override {
+    messages.SetLogToStderr(false);
+    if (throw_on_load) throw std::bad_alloc();
+    return SynthFacts();
+  }
+  ProjectHoldings TakeHoldings() override {
+    ProjectHoldings holdings;
+    holdings.document = std::make_unique<COrvaneDocBase>();
+    auto root = testing::NewObject<CContainer>("Container");
+    auto* main = testing::Add<CContainer>(*root, "Container");
+    main->AddChild(CreateDocumentObject(FaultyModules(), "Faulty"));
+    holdings.document->SetRoot(std::move(root));
+    return holdings;
+  }
+  bool throw_on_load = false;
+};
+
+class ExceptionBarrier : public ::testing::Test {
+ protected:
+  ~ExceptionBarrier() override { g_fault = Fault::kNone; }
+  // Renders one block into outputs that start at 1 and gives the left one.
+  std::vector<float> Render(vst2::AEffect& effect) {
+    std::vector<float> left(64, 1.0f), right(64, 1.0f);
+    float* outputs[] = {left.data(), right.data()};
+    effect.processReplacing(&effect, nullptr, outputs, 64);
+    return left;
+  }
+  FakeHost host;
+  FaultyProject project;
+};
+
+TEST_F(ExceptionBarrier, AConstructionThatThrowsAnswersNull) {
+  project.throw_on_load = true;
+  EXPECT_EQ(CreatePlugin(&FakeHost::Callback, project), nullptr);
+}
+
+TEST_F(ExceptionBarrier, AFailedResumeLeavesSilenceAndOneMessage) {
+  for (const Fault fault : {Fault::kOpen, Fault::kAlways}) {
+    g_fault = fault;
+    vst2::AEffect* effect = CreatePlugin(&FakeHost::Callback, project);
+    ASSERT_NE(effect, nullptr);
+    auto& plugin = *static_cast<OvVst*>(AudioEffect::FromAeffect(effect));
+    effect->dispatcher(effect, vst2::effMainsChanged, 0, 1, nullptr, 0);
+    EXPECT_EQ(plugin.App().Engine(), nullptr);
+    EXPECT_EQ(Render(*effect), std::vector<float>(64, 0.0f));
+    ASSERT_EQ(plugin.App().Messages().Messages().size(), 1u);
+    EXPECT_TRUE(plugin.App().Messages().Contains("could not be started"));
+    EXPECT_EQ(effect->dispatcher(effect, vst2::effClose, 0, 0, nullptr, 0), 1);
+  }
+}
+
+TEST_F(ExceptionBarrier, AnEngineThatThrowsWhileRenderingFallsSilentUntilResumed) {
+  vst2::AEffect* effect = CreatePlugin(&FakeHost::Callback, project);
+  ASSERT_NE(effect, nullptr);
+  auto& plugin = *static_cast<OvVst*>(AudioEffect::FromAeffect(effect));
+  effect->dispatcher(effect, vst2::effMainsChanged, 0, 1, nullptr, 0);
+  ASSERT_NE(plugin.App().Engine(), nullptr);
+  g_fault = Fault::kProcess;
+  EXPECT_EQ(Render(*effect), std::vector<float>(64, 0.0f));
+  EXPECT_EQ(Render(*effect), std::vector<float>(64, 0.0f));
+  EXPECT_TRUE(plugin.App().Messages().Messages().empty());  // not from the audio thread
+  effect->dispatcher(effect, vst2::effIdle, 0, 0, nullptr, 0);
+  effect->dispatcher(effect, vst2::effIdle, 0, 0, nullptr, 0);
+  EXPECT_EQ(plugin.App().Messages().Messages().size(), 1u);
+
+  // The handshake was released: suspend does not wait forever.
+  g_fault = Fault::kNone;
+  effect->dispatcher(effect, vst2::effMainsChanged, 0, 0, nullptr, 0);
+  effect->dispatcher(effect, vst2::effMainsChanged, 0, 1, nullptr, 0);
+  ASSERT_NE(plugin.App().Engine(), nullptr);
+  Render(*effect);
+  EXPECT_EQ(plugin.App().Engine()->SampleClock(), 64u);
+  effect->dispatcher(effect, vst2::effClose, 0, 0, nullptr, 0);
+}
+
+TEST_F(ExceptionBarrier, HostCallsThatThrowAnswerNothing) {
+  struct Throwing : OvVst {
+    using OvVst::OvVst;
+    void setParameter(int32_t, float) override { throw std::runtime_error("set"); }
+    float getParameter(int32_t) override { throw std::runtime_error("get"); }
+    void process(float**, float**, int32_t) override { throw std::runtime_error("process"); }
+    void processReplacing(float**, float**, int32_t) override { throw 1; }
+    bool getEffectName(char*) override { throw std::runtime_error("name"); }
+    void close() override { throw std::runtime_error("close"); }
+  };
+  auto* plugin = new Throwing(&FakeHost::Callback, project);
+  vst2::AEffect* effect = plugin->getAeffect();
+  char name[64] = {};
+  EXPECT_EQ(effect->dispatcher(effect, vst2::effGetEffectName, 0, 0, name, 0), 0);
+  effect->setParameter(effect, 0, 0.5f);
+  EXPECT_EQ(effect->getParameter(effect, 0), 0.0f);
+  effect->process(effect, nullptr, nullptr, 64);
+  effect->processReplacing(effect, nullptr, nullptr, 64);
+  EXPECT_EQ(effect->dispatcher(effect, vst2::effClose, 0, 0, nullptr, 0), 1);
 }
 
 }  // namespace
