@@ -334,6 +334,11 @@ void OvVst::setProgram(int32_t program) {
   if (patches_ != nullptr) patches_->SetCurrentPatch(program);
 }
 
+int32_t OvVst::getProgram() {
+  // A "Patch Select", MIDI or a panel may have changed the patch since.
+  return patches_ != nullptr ? patches_->current_patch() : curProgram;
+}
+
 void OvVst::setProgramName(const char* name) {
   if (patches_ == nullptr) return;
   patches_->SetPatchName(-1, name);

@@ -61,6 +61,7 @@ class OvVst : public AudioEffectX {
 
   // Programs are the project's patches. Editor thread.
   void setProgram(int32_t program) override;
+  int32_t getProgram() override;
   void setProgramName(const char* name) override;
   void getProgramName(char* name) override;
   bool getProgramNameIndexed(int32_t category, int32_t index, char* text) override;

@@ -120,6 +120,10 @@ TEST(HostPrograms, NamesCopiesAndNumbersOutOfRange) {
   plugin.setProgram(127);
   EXPECT_EQ(plugin.getProgram(), 127);
   EXPECT_EQ(made.Patches().current_patch(), 127);
+
+  // Whoever selects a patch, the host reads it back as the program.
+  made.Patches().SetCurrentPatch(9);
+  EXPECT_EQ(plugin.dispatcher(vst2::effGetProgram, 0, 0, nullptr, 0), 9);
 }
 
 // Host MIDI reaches a "MIDI Automator"; the filter's "Freq Scale" (two
