@@ -89,7 +89,8 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   setFlag(vst2::effFlagsHasEditor, editor != nullptr);
 
   needIdle();
-  if (!facts.plugin_id.empty()) setUniqueID(PackUniqueId(facts.plugin_id));
+  // A project without an identifier packs the four blanks alone.
+  setUniqueID(PackUniqueId(facts.plugin_id));
 }
 
 OvVst::~OvVst() { suspend(); }

@@ -101,7 +101,7 @@ TEST(PluginRecord, UniqueIdPacksFourSignedCharactersPaddedWithBlanks) {
   FakeHost host;
   FakeProject project;
   OvVst unset(&FakeHost::Callback, project);
-  EXPECT_EQ(unset.getAeffect()->uniqueID, vst2::FourCC('N', 'o', 'E', 'f'));
+  EXPECT_EQ(unset.getAeffect()->uniqueID, 0x20202020);
 }
 
 TEST(OutputPins, OddCountsAreNeverStereo) {
