@@ -191,7 +191,7 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (output_port_ != nullptr) output_port_->SetHostOutputs(outputs, cEffect.numOutputs);
   if (input_port_ != nullptr) input_port_->SetHostInputs(inputs, cEffect.numInputs);
 
-  if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events);
+  if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events, frames);
 
   if (OvAudioMaster* engine = app_.Engine()) engine->Process(frames);
 
@@ -206,7 +206,7 @@ void OvVst::SilenceOutputs(float** outputs, int32_t frames) {
   }
 }
 
-void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
+void OvVst::DeliverHostMidi(vst2::VstEvents* events, int32_t frames) {
   if (input_port_ == nullptr || events->numEvents <= 0) return;
   const uint32_t block_start = input_port_->SampleTime();
   vst2::VstEvent* const* list = EventPointers(events);
@@ -214,7 +214,8 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events) {
     vst2::VstEvent* event = list[i];
     if (event == nullptr || event->type != vst2::kVstMidiType) continue;
     auto* midi = reinterpret_cast<vst2::VstMidiEvent*>(event);
-    if (midi->deltaFrames < 0) midi->deltaFrames = 0;
+    // Events outside the block are played at its nearest edge.
+    midi->deltaFrames = std::clamp(midi->deltaFrames, 0, frames - 1);
     const auto byte = [&](int n) {
       return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n]));
     };

@@ -94,7 +94,8 @@ class OvVst : public AudioEffectX {
   void Render(float** inputs, float** outputs, int32_t frames);
   // A replacing call's outputs become silence; an accumulating call's stay.
   void SilenceOutputs(float** outputs, int32_t frames);
-  void DeliverHostMidi(vst2::VstEvents* events);
+  // `frames` > 0: the length of the block the events belong to.
+  void DeliverHostMidi(vst2::VstEvents* events, int32_t frames);
   void SendMidiToHost(int32_t frames);
 
   COrvaneAppVST app_;

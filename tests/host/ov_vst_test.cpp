@@ -284,8 +284,8 @@ TEST_F(Running, HostMidiIsStampedFromTheBlockStart) {
   Dispatch(plugin, vst2::effMainsChanged, 0, 1);
   input.time = 0xFFFFFFF0u;  // stamps wrap with the sample clock
 
-  vst2::VstMidiEvent on{}, early{}, sysex{};
-  on.type = early.type = vst2::kVstMidiType;
+  vst2::VstMidiEvent on{}, early{}, late{}, sysex{};
+  on.type = early.type = late.type = vst2::kVstMidiType;
   on.deltaFrames = 10;
   on.midiData[0] = static_cast<char>(0x90);
   on.midiData[1] = 60;
@@ -293,25 +293,32 @@ TEST_F(Running, HostMidiIsStampedFromTheBlockStart) {
   early.deltaFrames = -5;
   early.midiData[0] = static_cast<char>(0xB0);
   early.midiData[1] = static_cast<char>(0xFF);
+  late.deltaFrames = 64;
+  late.midiData[0] = static_cast<char>(0x80);
   sysex.type = vst2::kVstSysExType;
   struct {
     int32_t numEvents;
     intptr_t reserved;
-    vst2::VstEvent* events[3];
-  } block{3, 0, {reinterpret_cast<vst2::VstEvent*>(&on), reinterpret_cast<vst2::VstEvent*>(&sysex),
-                 reinterpret_cast<vst2::VstEvent*>(&early)}};
+    vst2::VstEvent* events[4];
+  } block{4,
+          0,
+          {reinterpret_cast<vst2::VstEvent*>(&on), reinterpret_cast<vst2::VstEvent*>(&sysex),
+           reinterpret_cast<vst2::VstEvent*>(&early), reinterpret_cast<vst2::VstEvent*>(&late)}};
   Dispatch(plugin, vst2::effProcessEvents, 0, 0, &block);
   Render(64);
 
-  ASSERT_EQ(input.received.size(), 2u);
+  ASSERT_EQ(input.received.size(), 3u);
   EXPECT_EQ(input.received[0].first, 0xFFFFFFF0u + 10);
   EXPECT_EQ(input.received[0].second, 0x643C90u);
   EXPECT_EQ(input.received[1].first, 0xFFFFFFF0u);
   EXPECT_EQ(input.received[1].second, 0x00FFB0u);
   EXPECT_EQ(early.deltaFrames, 0);  // clamped in the host's own event
+  // An event past the block plays on its last frame.
+  EXPECT_EQ(input.received[2].first, 0xFFFFFFF0u + 63);
+  EXPECT_EQ(late.deltaFrames, 63);
 
   Render(64);  // events are consumed by one block only
-  EXPECT_EQ(input.received.size(), 2u);
+  EXPECT_EQ(input.received.size(), 3u);
 }
 
 TEST_F(Running, MidiOutIsSentWithTheBlockItFallsIn) {
