@@ -58,13 +58,14 @@ std::size_t ReadCount(ObjectArchive& archive, uint64_t element_bytes, const char
 
 // Everything a chunk would change, read before anything is changed.
 struct ParsedChunk {
+  int32_t first = 0;               // the patch the saved ones start at
   std::vector<std::string> names;  // of patches first, first + 1, ...
   std::vector<std::pair<PatchParameter*, std::vector<PatchValue>>> blocks;
   bool some_missing = false;
 };
 
 ParsedChunk Parse(const CPatchManager& manager, ObjectArchive& archive, int32_t tag,
-                  int32_t first) {
+                  bool preset) {
   ParsedChunk parsed;
   const std::size_t generic_count = ReadCount(archive, 0, "generic parameters");
   const std::size_t parameter_count =
@@ -86,6 +87,10 @@ ParsedChunk Parse(const CPatchManager& manager, ObjectArchive& archive, int32_t 
   for (int32_t& id : ids) id = archive.ReadInt32();
 
   const std::size_t patch_count = ReadCount(archive, 1, "patch names");
+  // Some hosts mark a whole bank as a program: only a chunk that holds one
+  // patch lands on the current one, anything else keeps its own numbering.
+  const int32_t first = preset && patch_count == 1 ? manager.current_patch() : 0;
+  parsed.first = first;
   for (std::size_t i = 0; i < patch_count; ++i) {
     std::string name = archive.ReadString();
     if (first + static_cast<int64_t>(i) < kPatchCount) parsed.names.push_back(std::move(name));
@@ -142,21 +147,20 @@ std::vector<uint8_t> WriteStateChunk(CPatchManager& manager, bool preset) {
 
 ChunkLoad ReadStateChunk(CPatchManager& manager, std::span<const uint8_t> bytes, bool preset,
                          std::string* problem) {
-  const int32_t first = preset ? manager.current_patch() : 0;
   ParsedChunk parsed;
   try {
     ObjectArchive archive(bytes);
     const int32_t tag = archive.ReadInt32();
     if (!IsKnownFormat(tag)) return ChunkLoad::kUnknownFormat;
-    parsed = Parse(manager, archive, tag, first);
+    parsed = Parse(manager, archive, tag, preset);
   } catch (const ArchiveError& error) {
     if (problem != nullptr) *problem = error.Describe();
     return ChunkLoad::kDamaged;
   }
   for (std::size_t i = 0; i < parsed.names.size(); ++i) {
-    manager.SetPatchName(first + static_cast<int32_t>(i), std::move(parsed.names[i]));
+    manager.SetPatchName(parsed.first + static_cast<int32_t>(i), std::move(parsed.names[i]));
   }
-  for (const auto& [parameter, values] : parsed.blocks) parameter->LoadSlots(first, values);
+  for (const auto& [parameter, values] : parsed.blocks) parameter->LoadSlots(parsed.first, values);
   return parsed.some_missing ? ChunkLoad::kSomeMissing : ChunkLoad::kLoaded;
 }
 

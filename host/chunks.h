@@ -36,8 +36,9 @@ enum class ChunkLoad {
 };
 
 // Reads a chunk into a temporary copy bounded by its size and applies it
-// only when the whole of it reads. A program chunk lands on the current
-// patch, a bank on patches 0 up; names and values of patches past the last
+// only when the whole of it reads. A program chunk (`preset`) holding one
+// patch lands on the current patch; a bank, or a program chunk holding any
+// other number of patches, on patches 0 up; names and values of patches past the last
 // are read and dropped. `problem` receives what was wrong with a damaged
 // chunk.
 ChunkLoad ReadStateChunk(CPatchManager& manager, std::span<const uint8_t> bytes, bool preset,

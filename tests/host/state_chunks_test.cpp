@@ -93,6 +93,21 @@ TEST(StateChunks, AProgramLandsOnTheCurrentPatchOnly) {
   EXPECT_NE(GetChunk(made.plugin, true), program);
 }
 
+// Hosts that mark a whole bank as a program still get every patch back in
+// its own slot.
+TEST(StateChunks, ABankSetAsAProgramKeepsItsPatchNumbers) {
+  PatchPlugin saved({"A", "B"});
+  FillPatches(saved, 1);
+  const Bytes bank = GetChunk(saved.plugin, false);
+
+  PatchPlugin made({"A", "B"});
+  made.plugin.setProgram(5);
+  SetChunk(made.plugin, bank, true);
+  EXPECT_EQ(GetChunk(made.plugin, false), bank);
+  EXPECT_EQ(made.Patches().current_patch(), 5);
+  EXPECT_EQ(made.Parameter("B").CurrentValue().real, saved.Parameter("B").SlotValue(5).real);
+}
+
 TEST(StateChunks, ParametersAreFoundByIdAndUnknownOnesReported) {
   PatchPlugin saved({"A", "B"});
   FillPatches(saved, 1);
