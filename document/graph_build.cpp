@@ -214,6 +214,7 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
   // together so the generator lists its plugs once per run, not per plug.
   std::vector<int32_t> run;
   std::vector<const CPlug2*> run_plugs;
+  bool told = false;
   const auto flush = [&] {
     if (run.empty()) return;
     const int32_t first = generator->PlugCount();
@@ -234,8 +235,16 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
       continue;
     }
     if (plug->index() < 0 || plug->index() >= descriptor_count) {
-      if (own_descriptors) continue;
-      throw std::invalid_argument("plug index outside its module type's descriptors");
+      // A plug its type does not know gets no engine plug, so its
+      // connections are left out too; the rest of the graph still runs.
+      if (!told) {
+        master_.Host().PostUserMessage("The module \"" + module.title() + "\" (" +
+                                       module.type_key() +
+                                       ") has plugs its type does not know; they and their "
+                                       "connections were left out.");
+        told = true;
+      }
+      continue;
     }
     run.push_back(plug->index());
     run_plugs.push_back(plug.get());

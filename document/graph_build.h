@@ -51,8 +51,9 @@ class GraphBuild {
   // at the graph) no patch manager is started.
   void SetMessageHub(MessageHub* hub) { hub_ = hub; }
   // Builds the tree under `root` (the root container), then collapses
-  // container plugs and sorts. Raises OvException as above;
-  // std::invalid_argument for a plug index outside its type's descriptors.
+  // container plugs and sorts. Raises OvException as above. A plug whose
+  // index lies outside its type's descriptors is left out, with its
+  // connections, and the user is told once per module.
   // What was made stays here until this object goes, so a failure can be
   // reported; destroy it before the master.
   void Build(CContainer& root);

@@ -79,6 +79,28 @@ TEST(GraphPlacement, EngineSelectionMarkReachesTheGenerator) {
   EXPECT_EQ(built.build.GeneratorOf(*a)->Flags() & UGF_FROM_DOCUMENT, 0u);
 }
 
+// A stream may give a plug an index its type does not have: that plug and
+// its connections go, with one message, and the rest still builds.
+TEST(GraphPlacement, PlugsOutsideTheTypesDescriptorsAreLeftOut) {
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  CUG* b = Inverter(*project.main, "B");
+  Wire(*project.main, *a, *b);
+  CUG* converter = Add(*project.main, "FloatToVolts");
+  converter->SetTitle("Converter");
+  project.main->Connect(Plug(*converter, "Volts Out"), Plug(*a, "Signal in"));
+  Plug(*converter, "Volts Out")->set_index(9);
+  Plug(*converter, "Float In")->set_index(-2);
+  Built built;
+  built.build.Build(*project.document.root());
+  ASSERT_EQ(built.host.messages.size(), 1u);
+  EXPECT_NE(built.host.messages[0].find("\"Converter\" (FloatToVolts)"), std::string::npos);
+  ASSERT_NE(built.build.GeneratorOf(*converter), nullptr);
+  EXPECT_EQ(built.build.GeneratorOf(*converter)->PlugCount(), 1);
+  EXPECT_TRUE(built.build.EnginePlugOf(*Plug(*a, "Signal in"))->Connectors().empty());
+  EXPECT_EQ(built.build.EnginePlugOf(*Plug(*b, "Signal in"))->Connectors().size(), 1u);
+}
+
 TEST(GraphSort, IndependentSinksBothGetZero) {
   TestProject project;
   CUG* a = Inverter(*project.main, "A");
