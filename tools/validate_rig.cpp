@@ -27,7 +27,10 @@ std::string OutputScan::Faults() const {
     faults += (faults.empty() ? "" : ", ") + std::to_string(count) + " " + what;
   };
   add(non_finite, "NaN/inf samples");
-  add(overruns, "calls that wrote past the block");
+  if (overruns > 0) {
+    faults += (faults.empty() ? "" : ", ") + std::string("wrote past the block in ") +
+              std::to_string(overruns) + " calls";
+  }
   return faults;
 }
 
