@@ -10,6 +10,7 @@
 #include "tools/bench.h"
 #include "tools/commands.h"
 #include "tools/project_commands.h"
+#include "tools/validate.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ constexpr const char* kUsage =
     "       orvane dump PROJECT.ov1|LIB.so [-o OUT.json]\n"
     "       orvane compile PROJECT.json -o PROJECT.ov1\n"
     "       orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]\n"
-    "       orvane bench LIB.so|PROJECT.json [--voices N] [--seconds S] [--midi FILE.mid]\n";
+    "       orvane bench LIB.so|PROJECT.json [--voices N] [--seconds S] [--midi FILE.mid]\n"
+    "       orvane validate LIB.so [--quick]\n";
 
 int Usage(const std::string& complaint) {
   if (!complaint.empty()) std::cerr << "orvane: " << complaint << "\n";
@@ -83,6 +85,12 @@ int main(int argc, char** argv) {
     if (!line) return Usage("bench: " + error);
     if (line->from_path.empty()) line->from_path = DefaultGenericLibrary();
     return ov::RunBenchCommand(*line, std::cout, std::cerr);
+  }
+  if (command == "validate") {
+    std::string error;
+    const std::optional<ov::ValidateOptions> options = ov::ParseValidateArguments(rest, &error);
+    if (!options) return Usage("validate: " + error);
+    return ov::RunValidateCommand(*options, std::cout);
   }
   return Usage("unknown command '" + command + "'");
 }

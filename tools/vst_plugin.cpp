@@ -7,15 +7,22 @@ namespace {
 
 constexpr std::size_t kTextBufferSize = 512;
 
+// The loader searches its own path for a name without a slash; someone who
+// names a library on the command line means the file in the current folder.
+std::string LoadablePath(const std::string& path) {
+  return path.find('/') == std::string::npos ? "./" + path : path;
+}
+
 }  // namespace
 
 std::unique_ptr<VstPlugin> VstPlugin::Load(const std::string& path, std::ostream& log,
                                            std::string* error) {
   std::string reason;
-  DynamicLibrary library = DynamicLibrary::Open(path, &reason);
+  const std::string loadable = LoadablePath(path);
+  DynamicLibrary library = DynamicLibrary::Open(loadable, &reason);
   if (!library.IsOpen()) {
     // The loader's reason usually starts with the path already.
-    if (reason.starts_with(path + ": ")) reason.erase(0, path.size() + 2);
+    if (reason.starts_with(loadable + ": ")) reason.erase(0, loadable.size() + 2);
     *error = "cannot load " + path + ": " + reason;
     return nullptr;
   }

@@ -16,8 +16,9 @@ namespace ov {
 
 class VstPlugin {
  public:
-  // Loads the library, calls its entry point (VSTPluginMain, else main) with
-  // the host callback, checks the record it returns and opens the plug-in.
+  // Loads the library (a bare file name is one in the current folder), calls
+  // its entry point (VSTPluginMain, else main) with the host callback, checks
+  // the record it returns and opens the plug-in.
   // Notices from the plug-in go to `log`. Null on failure, with `error`
   // naming the library and saying what went wrong.
   static std::unique_ptr<VstPlugin> Load(const std::string& path, std::ostream& log,

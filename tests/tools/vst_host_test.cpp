@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "media/midi_file.h"
@@ -53,6 +54,26 @@ TEST(VstHost, LibrariesThatAreNotPluginsFailClearly) {
   // Our own plug-in library gives no plug-in without a project beside it.
   const std::string own = std::string(std::getenv("OV_BUILD_DIR")) + "/orvane-vst.so";
   EXPECT_EQ(LoadError(own), own + ": the entry point returned no plug-in");
+}
+
+// A library named without a folder is the file in the current folder, never
+// one the loader would find on its own search path.
+TEST(VstHost, BareLibraryNameMeansTheCurrentFolder) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(::testing::TempDir()) / "ov-bare-name";
+  fs::create_directories(folder);
+  fs::copy_file(OV_PROBE_PLUGIN, folder / "BareProbe.so", fs::copy_options::overwrite_existing);
+  const fs::path before = fs::current_path();
+  fs::current_path(folder);
+  std::ostringstream log;
+  std::string error;
+  const bool probe_loaded = VstPlugin::Load("BareProbe.so", log, &error) != nullptr;
+  const std::string system_library = LoadError("libz.so.1");
+  fs::current_path(before);
+  fs::remove_all(folder);
+  EXPECT_TRUE(probe_loaded) << error;
+  EXPECT_EQ(system_library.rfind("cannot load libz.so.1: ", 0), 0u) << system_library;
+  EXPECT_NE(system_library.find("No such file"), std::string::npos) << system_library;
 }
 
 TEST(VstHost, InfoDescribesKars) {
