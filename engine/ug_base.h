@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -132,6 +134,15 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // Iterative, so any depth of nesting is safe.
   void VisitTree(const std::function<void(ug_base&)>& visit);
 
+  // The module's title, for messages to the user; empty for generators no
+  // module shows (adders, monitors). Set while the graph is built.
+  void SetTitle(std::string title) { title_ = std::move(title); }
+  const std::string& Title() const { return title_; }
+  // Tells the user "<title> : <text>" at the editor's next idle, through the
+  // engine-to-editor ring; allocates nothing. False when the ring was full
+  // (or there is no engine). The thread running the engine.
+  bool RequestMessageBox(std::string_view text);
+
   // --- Plugs. Creation: editor thread.
 
   // One plug per descriptor, or per chosen descriptor index (plug numbers
@@ -248,6 +259,7 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   int32_t audio_outputs_ = 0;
   // Each default block with the member it serves, kept for reopening.
   std::vector<std::pair<float**, std::unique_ptr<USampBlock>>> default_blocks_;
+  std::string title_;
 };
 
 }  // namespace ov

@@ -19,6 +19,7 @@
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
+#include "platform/message_sink.h"
 #include "tests/document/document_test_support.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -391,6 +392,23 @@ TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
   hub_.Idle();
   EXPECT_EQ(Level().midi_controller(), 0x2000001);
   EXPECT_EQ(Driven().CurrentValue().number, 9);
+}
+
+TEST_F(PatchEngineTest, AModuleTellsTheUserWithoutAllocating) {
+  MessageSink user;
+  user.SetLogToStderr(false);
+  hub_.SetUserMessages(&user);
+  StartEngine();
+  master_.Process(32);
+  const int before = counted_allocations.load();
+  counting_allocations = true;
+  const bool posted = knob_->RequestMessageBox("The sample is missing");
+  master_.Process(32);
+  counting_allocations = false;
+  EXPECT_TRUE(posted);
+  EXPECT_EQ(counted_allocations.load(), before);
+  hub_.Idle();
+  EXPECT_TRUE(user.Contains("Knob : The sample is missing"));
 }
 
 // An enumerated parameter set from a controller or the host picks its item
