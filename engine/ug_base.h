@@ -118,6 +118,11 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // True when an input reached from a note source is not linear, so the
   // generator's result differs from voice to voice. Editor thread.
   virtual bool HasVoiceDependentInput() const;
+  // A patch parameter now drives input `plug_number`, up to `maximum` (a
+  // float parameter's range; infinite for other types). Modules that size
+  // storage at open from an input's value look at it. Editor thread, while
+  // the graph is built.
+  virtual void OnDrivenByParameter(int32_t /*plug_number*/, float /*maximum*/) {}
 
   // --- Placement. Editor thread.
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <limits>
 
 #include "engine/audio_master.h"
 #include "engine/ug_base.h"
@@ -50,6 +51,9 @@ bool dsp_patch_parameter::Initialise(dsp_patch_manager& manager, MessageReader& 
       ug_patch_param_watcher::Of(*container).Watch(*container, *plug_, *this);
     }
   } else {
+    const float maximum = value_type_ == kPatchFloat ? std::max(range_.minimum, range_.maximum)
+                                                     : std::numeric_limits<float>::infinity();
+    module->OnDrivenByParameter(plug_number, maximum);
     Output(master.SampleClock(), true);
   }
   return true;
