@@ -114,7 +114,10 @@ TEST_F(DspPatchTest, TextValuesAreCutToWhatAPlugReserves) {
       .Write(uint32_t{0})
       .Write(int32_t{-1})
       .Write(int32_t{-1});
-  w.WriteString("short").WriteString("*.wav");
+  w.WriteString("short")
+      .Write(uint8_t{kListFirst | kListLast})
+      .Write(uint32_t{5})
+      .WriteString("*.wav");
   ASSERT_TRUE(master_.PostFromEditor(kManager, kMsgInit, w.Bytes()));
   ASSERT_EQ(manager_->Parameters().size(), 1u);
   const dsp_patch_parameter& text = *manager_->Parameters()[0];
