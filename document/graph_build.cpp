@@ -253,6 +253,7 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
   if (module.engine_selection_mark()) generator->SetFlags(generator->Flags() | UGF_FROM_DOCUMENT);
   generator->SetUpBuffers();
 
+  generator->SetTitle(module.title());
   ug_base* made = generator.release();
   generators_[&module] = made;
   modules_[made] = &module;

@@ -100,8 +100,46 @@ void PatchParameter::StoreSlot(int32_t patch, const PatchValue& value) {
   }
 }
 
-ListText PatchParameter::Items() const {
-  return ListText(plug_ != nullptr ? plug_->Descriptor().list_text : std::string());
+std::string PatchParameter::list_text() const {
+  if (list_text_) return *list_text_;
+  return plug_ != nullptr ? plug_->Descriptor().list_text : std::string();
+}
+
+ListText PatchParameter::Items() const { return ListText(list_text()); }
+
+void PatchParameter::set_range(const FloatRange& range) {
+  range_ = range;
+  if (value_type_ != kFloat) return;
+  MessageWriter payload;
+  payload.Write(range_.minimum).Write(range_.maximum);
+  SendToEngine(kMsgMeta, payload);
+}
+
+void PatchParameter::SetListText(std::string text) {
+  list_text_ = std::move(text);
+  if (value_type_ != kEnum && value_type_ != kText) return;
+  if (manager_ == nullptr || manager_->hub() == nullptr || manager_->hub()->Engine() == nullptr) {
+    return;
+  }
+  if (list_text_->size() > engine_list_room_) {
+    manager_->hub()->PostUserMessage("The list of parameter \"" + name_ +
+                                     "\" is longer than the running engine has room for; it "
+                                     "takes the new list when it starts again.");
+    return;
+  }
+  SendListParts(0, [this](const MessageWriter& part) { SendToEngine(kMsgMeta, part); });
+}
+
+void PatchParameter::SendListParts(std::size_t first,
+                                   const std::function<void(const MessageWriter&)>& post) const {
+  if (value_type_ != kEnum && value_type_ != kText) return;
+  const std::string list = list_text();
+  const std::vector<std::string_view> parts = ListParts(list);
+  for (std::size_t i = first; i < parts.size(); ++i) {
+    MessageWriter payload;
+    WriteListPart(payload, parts, i, list.size());
+    post(payload);
+  }
 }
 
 void PatchParameter::SendToEngine(uint32_t message_id, const MessageWriter& payload) const {
@@ -214,7 +252,8 @@ void PatchParameter::WriteInit(MessageWriter& payload, uint32_t module_handle,
   if (value_type_ == kFloat) {
     payload.Write(range_.minimum).Write(range_.maximum);
   } else if (value_type_ == kEnum || value_type_ == kText) {
-    payload.WriteString(plug_ != nullptr ? plug_->Descriptor().list_text : std::string());
+    const std::string list = list_text();
+    WriteListPart(payload, ListParts(list), 0, list.size());
   }
 }
 
@@ -353,7 +392,18 @@ dsp_patch_manager& CPatchManager::StartEngineSide(MessageHub& hub, OvAudioMaster
     MessageWriter payload;
     parameter->WriteInit(payload, where ? where->module_handle : 0,
                          where ? where->plug_number : -1);
-    if (!payload.Failed()) master.PostFromEditor(Handle(), kMsgInit, payload.Bytes());
+    if (payload.Failed()) {
+      // Only a text value longer than a message gets here.
+      hub.PostUserMessage("The parameter \"" + parameter->name() +
+                          "\" has a value too long to reach the engine; it does nothing until "
+                          "its value is shorter and the engine starts again.");
+      continue;
+    }
+    master.PostFromEditor(Handle(), kMsgInit, payload.Bytes());
+    parameter->engine_list_room_ = EngineListCapacity(parameter->list_text().size());
+    parameter->SendListParts(1, [&](const MessageWriter& part) {
+      master.PostFromEditor(parameter->Handle(), kMsgMeta, part.Bytes());
+    });
   }
   return made;
 }

@@ -82,8 +82,15 @@ class PatchParameter : public ui_msg_target {
   // The current value as shown to the user.
   std::string ValueText() const;
   // The float range the normalised view maps onto (a panel control sets it).
+  // A running engine side is told ("meta").
   const FloatRange& range() const { return range_; }
-  void set_range(const FloatRange& range) { range_ = range; }
+  void set_range(const FloatRange& range);
+  // The item list of an enumerated parameter (a file type for text): its
+  // plug's, until one is set. A running engine side is told, unless the list
+  // outgrew the room it kept, which the user hears of (the engine then takes
+  // it at its next start).
+  std::string list_text() const;
+  void SetListText(std::string text);
 
   // The manager has just made `patch` current: the current slot's value
   // goes to the panel and the engine (as a patch change, flag 1).
@@ -110,7 +117,8 @@ class PatchParameter : public ui_msg_target {
   // Slots from `first` on take `values`; values past the last slot are
   // dropped. The current patch is re-applied when it was among them.
   void LoadSlots(int32_t first, std::span<const PatchValue> values);
-  // The payload of this parameter's "init" message.
+  // The payload of this parameter's "init" message, with the first part of
+  // its list; the other parts follow as "meta" (see SendListParts).
   void WriteInit(MessageWriter& payload, uint32_t module_handle, int32_t plug_number) const;
 
   // Every slot takes the value that `text` gives for the value type (a
@@ -128,6 +136,9 @@ class PatchParameter : public ui_msg_target {
   ListText Items() const;
   void SendToEngine(uint32_t message_id, const MessageWriter& payload) const;
   void SendValue(uint8_t program_change) const;
+  // The list's parts from `first` on as "meta", through `post`.
+  void SendListParts(std::size_t first,
+                     const std::function<void(const MessageWriter&)>& post) const;
 
   CPatchManager* manager_ = nullptr;
   int32_t value_type_;
@@ -140,7 +151,9 @@ class PatchParameter : public ui_msg_target {
   bool busy_ = false;
   bool echo_guard_ = false;  // storing a value that came from the engine
   FloatRange range_;
-  std::vector<int32_t> numbers_;  // enumerated, bool and int values
+  std::optional<std::string> list_text_;  // set instead of the plug's
+  std::size_t engine_list_room_ = 0;      // bytes the engine side keeps for lists
+  std::vector<int32_t> numbers_;          // enumerated, bool and int values
   std::vector<float> floats_;
   std::vector<std::string> texts_;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <vector>
 
@@ -65,6 +66,8 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
   current_ = nullptr;
   pending_notify_count_ = 0;
   noise_state_ = 0;
+  first_losing_ = nullptr;
+  lost_events_reported_ = false;
   top_ = top;
   if (top_ != nullptr) {
     std::size_t generators = 0;
@@ -75,7 +78,7 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
       const uint32_t id = generator.TargetId();
       RegisterTarget(generator, id != 0 ? id : host_.NewTargetId());
     });
-    events_.Reserve(std::max(kMinimumEvents, generators * kEventsPerGenerator));
+    events_.Reserve(std::max(kMinimumEvents, generators * kEventsPerGenerator) + kBurstEvents);
     top_->VisitTree([](ug_base& generator) { generator.Open(); });
   }
   events_.SetGrowable(false);
@@ -102,6 +105,7 @@ void OvAudioMaster::Stop() {
   }
   adopted_.clear();
   pending_notify_count_ = 0;
+  first_losing_ = nullptr;
   top_ = nullptr;
   running_ = false;
 }
@@ -149,6 +153,7 @@ bool OvAudioMaster::Process(int32_t frames) {
     sample_clock_ = slice_end_;
     frames -= length;
   }
+  ReportLostEvents();
   ReleaseGate();
   return true;
 }
@@ -285,6 +290,39 @@ void OvAudioMaster::AdoptTarget(std::unique_ptr<dsp_msg_target> target, uint32_t
 bool OvAudioMaster::PostToEditor(uint32_t target_id, uint32_t message_id,
                                  const MessageWriter& payload) {
   return to_editor_ != nullptr && to_editor_->Post(target_id, message_id, payload);
+}
+
+bool OvAudioMaster::PostMessageBox(std::string_view title, std::string_view text,
+                                   MessageStyle style) {
+  text = text.substr(0, kMessageBoxChars);
+  if (title.empty()) return PostUserText({text}, style);
+  return PostUserText({title, " : ", text}, style);
+}
+
+bool OvAudioMaster::PostUserText(std::initializer_list<std::string_view> pieces,
+                                 MessageStyle style) {
+  MessageWriter payload;
+  payload.WriteString(pieces).Write(static_cast<uint32_t>(style));
+  return PostToEditor(application_id_, kMsgMbox, payload);
+}
+
+void OvAudioMaster::NoteLostEvent(const ug_base& generator) {
+  if (first_losing_ == nullptr) first_losing_ = &generator;
+}
+
+void OvAudioMaster::ReportLostEvents() {
+  const uint32_t lost = events_.Dropped();
+  if (lost == 0 || lost_events_reported_) return;
+  char count[16];
+  const auto written = std::to_chars(count, count + sizeof count, lost);
+  std::string_view title;
+  if (first_losing_ != nullptr) title = first_losing_->Title();
+  // Tried again after the next block while the ring is full.
+  lost_events_reported_ =
+      PostUserText({title, title.empty() ? "" : " : ", "Too many events at once: ",
+                    std::string_view(count, static_cast<std::size_t>(written.ptr - count)),
+                    " were lost. Notes or control changes may have been missed."},
+                   MessageStyle::kWarning);
 }
 
 bool OvAudioMaster::PostFromEditor(uint32_t target_id, uint32_t message_id,

@@ -17,17 +17,23 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "engine/byte_ring.h"
 #include "engine/engine_host.h"
 #include "engine/event_pool.h"
 #include "engine/message_queue.h"
+#include "platform/message_sink.h"
 #include "platform/vst2.h"
 
 namespace ov {
+
+// The payload: queue string, 32-bit message style.
+inline constexpr uint32_t kMsgMbox = MessageId("mbox");
 
 class ug_base;
 
@@ -113,12 +119,26 @@ class OvAudioMaster {
   dsp_msg_target* FindTarget(uint32_t id) const { return targets_.Find(id); }
 
   // The ring the engine writes to the editor side through, owned by the
-  // application; null for none. Set while audio is stopped, editor thread.
-  void SetEditorBoundQueue(MessageQueue* queue) { to_editor_ = queue; }
+  // application, and the application's own handle there (where "mbox" goes);
+  // null for none. Set while audio is stopped, editor thread.
+  void SetEditorBoundQueue(MessageQueue* queue, uint32_t application_id = 0) {
+    to_editor_ = queue;
+    application_id_ = application_id;
+  }
   // Engine side (the thread holding the engine gate): a message to the editor
   // side. False, dropping it whole (counted by the queue), when the ring is
   // full or there is none.
   bool PostToEditor(uint32_t target_id, uint32_t message_id, const MessageWriter& payload);
+  // A message for the user, shown as "<title> : <text>" (just the text
+  // without a title) at the application's next idle: "mbox" to the
+  // application. Allocates nothing; a text too long for one message is cut.
+  // False when the ring had no room. The thread holding the engine gate.
+  bool PostMessageBox(std::string_view title, std::string_view text,
+                      MessageStyle style = MessageStyle::kWarning);
+  // A generator's event was lost to an exhausted pool. The first one's
+  // title goes into the report, made once per engine run after the block.
+  // Audio thread.
+  void NoteLostEvent(const ug_base& generator);
 
   // Posting to the engine. Editor messages from the editor thread only;
   // automation from any threads but the audio thread (its writers take
@@ -157,9 +177,14 @@ class OvAudioMaster {
   static constexpr uint32_t kEditorQueueBytes = 4096;
   static constexpr uint32_t kAutomationQueueBytes = 2048;
   // Event records: a floor, and room per generator for a busy cell of status
-  // changes, MIDI and notifications.
+  // changes, MIDI and notifications, plus a burst: a host block of about a
+  // thousand MIDI events arrives all at once, and each note fans out into a
+  // few events on the voice it plays.
   static constexpr std::size_t kMinimumEvents = 1024;
   static constexpr std::size_t kEventsPerGenerator = 16;
+  static constexpr std::size_t kBurstEvents = 4096;
+  // Longest "mbox" text, in characters, so it always fits one message.
+  static constexpr std::size_t kMessageBoxChars = 900;
 
   // Engine-internal notifications awaiting the next block start.
   struct PendingNotify {
@@ -179,6 +204,8 @@ class OvAudioMaster {
   void SignalPending(std::atomic<bool>& queue_pending);
   void DeliverPendingNotifications();
   void RunSlice(int32_t frames);
+  void ReportLostEvents();
+  bool PostUserText(std::initializer_list<std::string_view> pieces, MessageStyle style);
   void Unlink(ug_base* generator);
 
   EngineHost& host_;
@@ -201,6 +228,9 @@ class OvAudioMaster {
   MessageQueue editor_queue_{kEditorQueueBytes};
   MessageQueue automation_queue_{kAutomationQueueBytes};
   MessageQueue* to_editor_ = nullptr;
+  uint32_t application_id_ = 0;
+  const ug_base* first_losing_ = nullptr;  // audio thread
+  bool lost_events_reported_ = false;
   std::atomic<uint32_t> gate_{kGateFree};
   std::atomic<uint32_t> skipped_blocks_{0};
   std::array<PendingNotify, kPendingNotifyCapacity> pending_notify_{};

@@ -23,8 +23,9 @@ class EngineHost {
   // application (used to register the master itself).
   virtual uint32_t NewTargetId() = 0;
 
-  // Editor thread only, while audio is stopped (engine build and start): a
-  // message for the user. The audio thread never calls this.
+  // Editor thread only (engine build and start, and the editor's idle): a
+  // message for the user. The audio thread never calls this; it posts
+  // "mbox" through the engine-to-editor ring.
   virtual void PostUserMessage(std::string_view text) = 0;
 
   // Editor thread, audio stopped (engine open and close): the generators that

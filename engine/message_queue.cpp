@@ -108,19 +108,21 @@ void MessageWriter::Append(std::span<const std::byte> bytes) {
   size_ += bytes.size();
 }
 
-MessageWriter& MessageWriter::WriteString(std::string_view text) {
+MessageWriter& MessageWriter::WriteString(std::initializer_list<std::string_view> pieces) {
   const std::size_t count_at = size_;
   uint32_t count = 0;
   Write(count);
-  for (std::size_t at = 0; at < text.size();) {
-    const uint32_t code = NextCodePoint(text, at);
-    if (code >= 0x10000) {
-      Write(static_cast<uint16_t>(0xD800 + ((code - 0x10000) >> 10)));
-      Write(static_cast<uint16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-      count += 2;
-    } else {
-      Write(static_cast<uint16_t>(code));
-      ++count;
+  for (const std::string_view text : pieces) {
+    for (std::size_t at = 0; at < text.size();) {
+      const uint32_t code = NextCodePoint(text, at);
+      if (code >= 0x10000) {
+        Write(static_cast<uint16_t>(0xD800 + ((code - 0x10000) >> 10)));
+        Write(static_cast<uint16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+        count += 2;
+      } else {
+        Write(static_cast<uint16_t>(code));
+        ++count;
+      }
     }
   }
   Write(uint16_t{0});

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -75,8 +76,10 @@ class MessageWriter {
     Append(std::as_bytes(std::span<const T, 1>(&value, 1)));
     return *this;
   }
-  // A queue string (see MessageReader::ReadString) from UTF-8 text.
-  MessageWriter& WriteString(std::string_view text);
+  // A queue string (see MessageReader::ReadString) from UTF-8 text, or from
+  // pieces of it joined, so callers need no buffer of their own.
+  MessageWriter& WriteString(std::string_view text) { return WriteString({text}); }
+  MessageWriter& WriteString(std::initializer_list<std::string_view> pieces);
   bool Failed() const { return failed_; }
   std::span<const std::byte> Bytes() const { return {bytes_.data(), size_}; }
 

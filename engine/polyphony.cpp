@@ -195,7 +195,11 @@ void ug_container::CreateVoices() {
     std::stable_sort(generators.begin(), generators.end(), [](const ug_base* a, const ug_base* b) {
       return a->SortOrder() < b->SortOrder();
     });
-    for (ug_base* generator : generators) generator->SetVoiceGroup(v);
+    // A generator every voice shares belongs to none of them, so no voice's
+    // note source treats it as its own (a retrigger would silence it).
+    for (ug_base* generator : generators) {
+      generator->SetVoiceGroup(v > 0 || Has(*generator, UGF_PER_VOICE) ? v : -1);
+    }
   }
   if (model.note_source == nullptr || !model.note_source->IsPolyphonic()) return;
   const std::vector<ug_base*> models = model.generators;

@@ -154,6 +154,7 @@ std::unique_ptr<ug_base> ug_base::Clone() {
   clone->sort_order_ = sort_order_;
   clone->container_ = container_;
   clone->patch_context_ = patch_context_;
+  clone->title_ = title_;
   clone->SetMaster(master_);
 
   // Its own descriptors, less panel-side plugs (unless patch-stored) and the
@@ -175,6 +176,10 @@ std::unique_ptr<ug_base> ug_base::Clone() {
   clone->SetUpBuffers();
   clone->flags_ = (flags_ & ~(UGF_SUSPENDED | UGF_OPEN)) | UGF_CLONE;
   return clone;
+}
+
+bool ug_base::RequestMessageBox(std::string_view text) {
+  return master_ != nullptr && master_->PostMessageBox(title_, text);
 }
 
 void ug_base::NotifySelf(int32_t kind, int32_t value) {

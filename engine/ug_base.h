@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -116,6 +118,11 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // True when an input reached from a note source is not linear, so the
   // generator's result differs from voice to voice. Editor thread.
   virtual bool HasVoiceDependentInput() const;
+  // A patch parameter now drives input `plug_number`, up to `maximum` (a
+  // float parameter's range; infinite for other types). Modules that size
+  // storage at open from an input's value look at it. Editor thread, while
+  // the graph is built.
+  virtual void OnDrivenByParameter(int32_t /*plug_number*/, float /*maximum*/) {}
 
   // --- Placement. Editor thread.
 
@@ -131,6 +138,15 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // Calls `visit` on this generator and every one below it, parents first.
   // Iterative, so any depth of nesting is safe.
   void VisitTree(const std::function<void(ug_base&)>& visit);
+
+  // The module's title, for messages to the user; empty for generators no
+  // module shows (adders, monitors). Set while the graph is built.
+  void SetTitle(std::string title) { title_ = std::move(title); }
+  const std::string& Title() const { return title_; }
+  // Tells the user "<title> : <text>" at the editor's next idle, through the
+  // engine-to-editor ring; allocates nothing. False when the ring was full
+  // (or there is no engine). The thread running the engine.
+  bool RequestMessageBox(std::string_view text);
 
   // --- Plugs. Creation: editor thread.
 
@@ -248,6 +264,7 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   int32_t audio_outputs_ = 0;
   // Each default block with the member it serves, kept for reopening.
   std::vector<std::pair<float**, std::unique_ptr<USampBlock>>> default_blocks_;
+  std::string title_;
 };
 
 }  // namespace ov

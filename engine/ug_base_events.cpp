@@ -9,8 +9,12 @@ namespace ov {
 
 ug_event* ug_base::NewEvent(uint32_t time, int32_t kind, int32_t parm1, void* parm2,
                             int32_t parm3) {
-  ug_event* event = Pool() != nullptr ? Pool()->Acquire() : nullptr;
-  if (event == nullptr) return nullptr;
+  if (Pool() == nullptr) return nullptr;
+  ug_event* event = Pool()->Acquire();
+  if (event == nullptr) {
+    if (master_ != nullptr) master_->NoteLostEvent(*this);
+    return nullptr;
+  }
   event->time_stamp = time;
   event->kind = kind;
   event->parm1 = parm1;

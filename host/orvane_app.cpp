@@ -20,7 +20,7 @@ ProjectHoldings::~ProjectHoldings() = default;
 
 ProjectHoldings ProjectSource::TakeHoldings() { return {}; }
 
-COrvaneAppBase::COrvaneAppBase() = default;
+COrvaneAppBase::COrvaneAppBase() { hub_.SetUserMessages(&messages_); }
 
 COrvaneAppBase::~COrvaneAppBase() { StopEngine(); }
 

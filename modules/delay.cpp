@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/audio_master.h"
+#include "engine/ug_container.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/level_curves.h"
 
@@ -31,10 +32,32 @@ void ug_delay2::ListPlugs(std::vector<InterfaceObject>& descriptors) {
   ug_delay::ListPlugs(kDelay2Plugs, descriptors);
 }
 
+std::unique_ptr<ug_base> ug_delay::Clone() {
+  std::unique_ptr<ug_base> copy = ug_base::Clone();
+  static_cast<ug_delay&>(*copy).parameter_maximum_ = parameter_maximum_;
+  return copy;
+}
+
+void ug_delay::OnDrivenByParameter(int32_t plug_number, float maximum) {
+  if (plug_number == kDelayTime && maximum > parameter_maximum_) parameter_maximum_ = maximum;
+}
+
+float ug_delay::LongestTime() const {
+  for (const connector* link : plug(kDelayTime)->Connectors()) {
+    // Only a constant source keeps the time to what it is now (or what a
+    // parameter driving that constant may make it).
+    if (dynamic_cast<const ug_io_mod*>(&link->Source()->Owner()) == nullptr) return kMaxSeconds;
+  }
+  const float longest = std::max(delay_time_, parameter_maximum_);
+  return longest < kMaxSeconds ? std::max(longest, 0.0f) : kMaxSeconds;  // NaN counts as 0
+}
+
 void ug_delay::Open() {
   if (line_.empty()) {
+    // One sample more than the longest line SetUpLine makes, at least 1.
     const double rate = Master()->SampleRate();
-    line_.assign(static_cast<size_t>(std::trunc(rate) * kMaxSeconds) + 1, 0.0f);
+    const double longest = std::trunc(rate * static_cast<double>(LongestTime()));
+    line_.assign(static_cast<size_t>(std::max(longest, 0.0)) + 1, 0.0f);
     SetUpLine();
   }
   SelectProcess();
@@ -53,7 +76,9 @@ void ug_delay::SetUpLine() {
   } else if (samples >= 1.0) {
     length = static_cast<int32_t>(samples);
   }
-  length_ = length;
+  // Longer than the line allocated at open: cut to it (the audio thread
+  // never allocates).
+  length_ = std::min(length, static_cast<int32_t>(line_.size()));
   std::fill_n(line_.begin(), length_, 0.0f);
   write_ = 0;
 }

@@ -2,13 +2,17 @@
 // moves, with feedback and optional linear interpolation. "Delay" maps
 // -5 V ... +5 V to no delay ... the whole line, "Delay2" 0 V ... 10 V.
 //
-// The line is allocated for the longest delay (ten seconds) when the engine
-// opens, so a new delay time on the audio thread only clears it.
+// The line is allocated when the engine opens, for the longest time "Delay
+// Time" can reach in this engine: its own value when nothing can change it,
+// the maximum of the patch parameter that drives it, or the plug's ten-second
+// limit when another module feeds it. A new delay time on the audio thread
+// only clears the line, and a time beyond what was allocated is cut to it.
 //
 // Threads: opened on the editor thread while audio is stopped; status
 // changes and processing on the audio thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,10 +30,16 @@ class ug_delay : public ug_base {
 
   ug_delay() : ug_delay(0.5f) {}
   std::unique_ptr<ug_base> CreateInstance() const override;
+  // Copies for voices keep what the model learned of its delay time's range.
+  std::unique_ptr<ug_base> Clone() override;
   void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
   void Open() override;
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
+  void OnDrivenByParameter(int32_t plug_number, float maximum) override;
 
+  // Seconds the line was allocated for at open.
+  float LongestTime() const;
+  std::size_t LineCapacity() const { return line_.size(); }
   int32_t LineLength() const { return length_; }
   int32_t Offset() const { return offset_; }
   float Fraction() const { return fraction_; }
@@ -63,7 +73,8 @@ class ug_delay : public ug_base {
   float fraction_ = 0.0f;
   int32_t write_ = 0;
   int32_t length_ = 0;
-  std::vector<float> line_;  // capacity for the longest line
+  std::vector<float> line_;         // room for the longest line
+  float parameter_maximum_ = 0.0f;  // of a driving patch parameter
   int32_t offset_ = 1;
   float static_feedback_ = 0.0f;
   ProcessFunction variant_ = nullptr;

@@ -56,9 +56,11 @@ float ug_envelope_base::ValueNow(const UPlug& input) const {
 
 void ug_envelope_base::RegisterForRetrigger() {
   // Every voice that plays notes fades its envelopes on a retrigger, the
-  // model voice and each copy alike.
+  // model voice and each copy alike; an envelope all voices share belongs to
+  // none of them.
   const ug_container* container = Container();
   const int32_t voice = VoiceGroup();
+  if ((Flags() & UGF_PER_VOICE) == 0) return;
   if (container == nullptr || voice < 0 || voice >= container->VoiceCount()) return;
   if (ug_notesource* source = container->voice(voice).note_source) {
     source->RegisterForRetrigger(*this);

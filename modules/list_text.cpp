@@ -22,6 +22,9 @@ int32_t Saturated(int64_t value) {
                                                   std::numeric_limits<int32_t>::max()));
 }
 
+// What "{AUTO}" lists when no spare plug is connected.
+constexpr std::string_view kNoAutoNames = "<none>";
+
 }  // namespace
 
 int32_t ParseLeadingInteger(std::string_view text, std::size_t* end) {
@@ -41,7 +44,7 @@ int32_t ParseLeadingInteger(std::string_view text, std::size_t* end) {
 }
 
 std::string AutoListText(std::span<const std::string> names) {
-  if (names.empty()) return "<none>";
+  if (names.empty()) return std::string(kNoAutoNames);
   std::string joined;
   for (const std::string& name : names) {
     if (!joined.empty()) joined += ',';
@@ -50,28 +53,8 @@ std::string AutoListText(std::span<const std::string> names) {
   return joined;
 }
 
-ListText::ListText(std::string_view text, std::span<const std::string> auto_names) {
-  std::string expanded;
-  if (text == kAutoListText) {
-    expanded = AutoListText(auto_names);
-    text = expanded;
-  }
-
-  if (text.substr(0, 5) == "range") {
-    std::string_view bounds = text.substr(5);
-    const int32_t minimum = ParseLeadingInteger(bounds);
-    const std::size_t comma = bounds.find(',');
-    const int32_t maximum =
-        comma == std::string_view::npos ? 0 : ParseLeadingInteger(bounds.substr(comma + 1));
-    is_range_ = true;
-    range_first_ = minimum;
-    range_step_ = maximum >= minimum ? 1 : -1;
-    // 64 bits: the full 32-bit range has 2^32 items.
-    count_ = std::abs(int64_t{maximum} - int64_t{minimum}) + 1;
-    return;
-  }
-
-  count_ = 1 + (text.empty() ? 0 : std::count(text.begin() + 1, text.end(), ','));
+template <typename Visit>
+void ListText::ForEachListed(std::string_view text, Visit visit) {
   int64_t previous = -1;  // so the first item without "=" is 0
   std::size_t position = 0;
   while (position < text.size()) {
@@ -79,17 +62,60 @@ ListText::ListText(std::string_view text, std::span<const std::string> auto_name
     const std::size_t item_end = comma == std::string_view::npos ? text.size() : comma;
     const std::string_view item = text.substr(position, item_end - position);
     const std::size_t equals = item.size() > 1 ? item.find('=', 1) : std::string_view::npos;
-    Item parsed;
+    int32_t value = 0;
     if (equals == std::string_view::npos) {
-      parsed = {std::string(Trimmed(item)), static_cast<int32_t>(previous + 1)};
+      value = static_cast<int32_t>(previous + 1);
+      visit(Trimmed(item), value);
     } else {
-      parsed = {std::string(Trimmed(item.substr(0, equals))),
-                ParseLeadingInteger(item.substr(equals + 1))};
+      value = ParseLeadingInteger(item.substr(equals + 1));
+      visit(Trimmed(item.substr(0, equals)), value);
     }
-    previous = parsed.value;
-    items_.push_back(std::move(parsed));
+    previous = value;
     position = item_end + 1;
   }
+}
+
+bool ListText::ParseRange(std::string_view text) {
+  is_range_ = text.substr(0, 5) == "range";
+  if (!is_range_) {
+    count_ = 1 + (text.empty() ? 0 : std::count(text.begin() + 1, text.end(), ','));
+    return false;
+  }
+  std::string_view bounds = text.substr(5);
+  const int32_t minimum = ParseLeadingInteger(bounds);
+  const std::size_t comma = bounds.find(',');
+  const int32_t maximum =
+      comma == std::string_view::npos ? 0 : ParseLeadingInteger(bounds.substr(comma + 1));
+  range_first_ = minimum;
+  range_step_ = maximum >= minimum ? 1 : -1;
+  // 64 bits: the full 32-bit range has 2^32 items.
+  count_ = std::abs(int64_t{maximum} - int64_t{minimum}) + 1;
+  return true;
+}
+
+ListText::ListText(std::string_view text, std::span<const std::string> auto_names) {
+  std::string expanded;
+  if (text == kAutoListText) {
+    expanded = AutoListText(auto_names);
+    text = expanded;
+  }
+  if (ParseRange(text)) return;
+  ForEachListed(text, [this](std::string_view label, int32_t value) {
+    items_.push_back({std::string(label), value});
+  });
+}
+
+bool ListText::AssignValues(std::string_view text) {
+  if (text == kAutoListText) text = kNoAutoNames;
+  std::size_t listed = 0;
+  if (text.substr(0, 5) != "range") {
+    ForEachListed(text, [&](std::string_view, int32_t) { ++listed; });
+    if (listed > items_.capacity()) return false;
+  }
+  items_.clear();
+  if (ParseRange(text)) return true;
+  ForEachListed(text, [this](std::string_view, int32_t value) { items_.push_back({{}, value}); });
+  return true;
 }
 
 int32_t ListText::ValueOfItem(int64_t index) const {

@@ -40,6 +40,12 @@ class ListText {
   // `auto_names` is used only when `text` is "{AUTO}" (see AutoListText).
   explicit ListText(std::string_view text, std::span<const std::string> auto_names = {});
 
+  // Takes the items of `text` with empty labels, the values and positions
+  // being all the engine needs. Allocates nothing when room for the items
+  // was reserved; false, changing nothing, when the text lists more.
+  void ReserveItems(std::size_t items) { items_.reserve(items); }
+  bool AssignValues(std::string_view text);
+
   // The number of items hosts and controls count with. For the item form it
   // is one more than the commas after the first character, which a trailing
   // comma or a leading one makes differ from the items actually listed;
@@ -68,6 +74,12 @@ class ListText {
   int64_t IndexOf(int32_t value) const;
   // The value of item `index`, clamped as ItemAt does; 0 without items.
   int32_t ValueOfItem(int64_t index) const;
+
+  // Sets the count; for the range form also the range, answering true.
+  bool ParseRange(std::string_view text);
+  // Calls `visit(label, value)` for each listed item of the item form.
+  template <typename Visit>
+  static void ForEachListed(std::string_view text, Visit visit);
 
   bool is_range_ = false;
   int32_t range_first_ = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <limits>
 
 #include "engine/audio_master.h"
 #include "engine/ug_base.h"
@@ -10,13 +11,6 @@
 #include "patches/ug_patch_param_watcher.h"
 
 namespace ov {
-namespace {
-
-// Room for list texts and file types read at engine start.
-constexpr std::size_t kMetadataCapacity = 4096;
-
-}  // namespace
-
 dsp_patch_parameter::dsp_patch_parameter(int32_t value_type) : value_type_(value_type) {
   if (value_type_ == kPatchText) value_.text.reserve(UPlug::kTextCapacity);
 }
@@ -30,13 +24,17 @@ bool dsp_patch_parameter::Initialise(dsp_patch_manager& manager, MessageReader& 
       !payload.Read(controller_) || !ReadPatchValue(payload, value_type_, value_)) {
     return false;
   }
-  std::string metadata;
-  metadata.reserve(kMetadataCapacity);
-  if (value_type_ == kPatchFloat) {
-    if (!payload.Read(range_.minimum) || !payload.Read(range_.maximum)) return false;
-  } else if (value_type_ == kPatchEnum || value_type_ == kPatchText) {
-    if (!payload.ReadString(metadata)) return false;
-    if (value_type_ == kPatchEnum) items_ = ListText(metadata);
+  if (value_type_ == kPatchEnum || value_type_ == kPatchText) {
+    // Room for this list and for longer ones that "meta" may bring later.
+    uint8_t flags = 0;
+    uint32_t total = 0;
+    if (!payload.Read(flags) || !payload.Read(total)) return false;
+    list_.reserve(EngineListCapacity(total));
+    if (value_type_ == kPatchEnum) items_.ReserveItems(list_.capacity() + 1);
+    flags |= kListFirst;
+    if (!ReadListPart(payload, flags, total)) return false;
+  } else if (!ReadMetadata(payload)) {
+    return false;
   }
 
   OvAudioMaster& master = manager.Master();
@@ -50,8 +48,36 @@ bool dsp_patch_parameter::Initialise(dsp_patch_manager& manager, MessageReader& 
       ug_patch_param_watcher::Of(*container).Watch(*container, *plug_, *this);
     }
   } else {
+    const float maximum = value_type_ == kPatchFloat ? std::max(range_.minimum, range_.maximum)
+                                                     : std::numeric_limits<float>::infinity();
+    module->OnDrivenByParameter(plug_number, maximum);
     Output(master.SampleClock(), true);
   }
+  return true;
+}
+
+bool dsp_patch_parameter::ReadMetadata(MessageReader& payload) {
+  if (value_type_ == kPatchFloat) {
+    FloatRange range;
+    if (!payload.Read(range.minimum) || !payload.Read(range.maximum)) return false;
+    range_ = range;
+    return true;
+  }
+  if (value_type_ != kPatchEnum && value_type_ != kPatchText) return true;
+  uint8_t flags = 0;
+  uint32_t total = 0;
+  return payload.Read(flags) && payload.Read(total) && ReadListPart(payload, flags, total);
+}
+
+bool dsp_patch_parameter::ReadListPart(MessageReader& payload, uint8_t flags, uint32_t total) {
+  if (flags & kListFirst) {
+    list_.clear();
+    list_refused_ = total > list_.capacity();
+  }
+  if (list_refused_) return true;
+  if (!payload.ReadString(list_)) return false;
+  // The file type of a text parameter is the editor's business alone.
+  if ((flags & kListLast) && value_type_ == kPatchEnum) items_.AssignValues(list_);
   return true;
 }
 
@@ -69,6 +95,8 @@ void dsp_patch_parameter::OnMessage(uint32_t message_id, MessageReader& payload)
   } else if (message_id == kMsgCcid) {
     int32_t id = -1;
     if (payload.Read(id)) manager_->RegisterController(*this, id);
+  } else if (message_id == kMsgMeta) {
+    ReadMetadata(payload);
   }
 }
 

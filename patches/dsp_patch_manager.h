@@ -9,8 +9,11 @@
 //   int32 engine persistence id (20 to 24), uint32 parameter handle,
 //   uint32 module handle (the generator's message target id),
 //   int32 engine plug number, int32 MIDI controller id, the current value,
-//   then metadata: float minimum and maximum; enum the item list (queue
-//   string); text the file type (queue string); bool and int nothing.
+//   then metadata: float minimum and maximum; enum the item list and text the
+//   file type, each as its first list part (see patch_value.h; the rest
+//   follows as "meta"); bool and int nothing.
+// "meta" later replaces the metadata; the room for lists is reserved at
+// "init", so a running engine takes a new list without allocating.
 //
 // Threads: "init" is handled only while audio is stopped (engine build); every
 // other message and the controller calls on the thread holding the engine
@@ -45,7 +48,7 @@ class dsp_patch_parameter : public dsp_msg_target {
   // Reads the rest of an "init" payload, registers with the master and binds
   // to its plug. False when the payload is short. Audio stopped.
   bool Initialise(dsp_patch_manager& manager, MessageReader& payload);
-  // "ppc", "ppca" and "CCID"; other identifiers are skipped.
+  // "ppc", "ppca", "CCID" and "meta"; other identifiers are skipped.
   void OnMessage(uint32_t message_id, MessageReader& payload) override;
 
   // From a controller: converts, stores, outputs at `time` and reports to the
@@ -70,6 +73,10 @@ class dsp_patch_parameter : public dsp_msg_target {
   void Output(uint32_t time, bool patch_change);
   void ReportToEditor(uint8_t flag);
   void TakePlugValue(const UPlug& plug);
+  // Float range, or one list part; false when the payload is short.
+  bool ReadMetadata(MessageReader& payload);
+  // A list that does not fit the room reserved at "init" is ignored whole.
+  bool ReadListPart(MessageReader& payload, uint8_t flags, uint32_t total);
 
   const int32_t value_type_;
   dsp_patch_manager* manager_ = nullptr;
@@ -78,6 +85,8 @@ class dsp_patch_parameter : public dsp_msg_target {
   PatchValue value_;
   FloatRange range_;
   ListText items_{""};
+  std::string list_;  // the list being received
+  bool list_refused_ = false;
 };
 
 class dsp_patch_manager : public dsp_msg_target, public ControllerReceiver {

@@ -4,11 +4,38 @@
 
 namespace ov {
 
+namespace {
+
+// Room for the longest "mbox" text as UTF-8.
+constexpr std::size_t kUserTextCapacity = 4 * MessageWriter::kCapacity;
+
+}  // namespace
+
 void MessageHub::AttachEngine(OvAudioMaster* master) {
   if (engine_ != nullptr) engine_->SetEditorBoundQueue(nullptr);
   to_editor_.Ring().DiscardAll();
   engine_ = master;
-  if (engine_ != nullptr) engine_->SetEditorBoundQueue(&to_editor_);
+  if (engine_ == nullptr) return;
+  if (application_.Handle() == 0) targets_.Register(application_, NewHandle());
+  engine_->SetEditorBoundQueue(&to_editor_, application_.Handle());
+}
+
+void MessageHub::PostUserMessage(std::string_view text, MessageStyle style) {
+  if (user_messages_ != nullptr) {
+    user_messages_->Post(text, style);
+  } else {
+    ids_.PostUserMessage(text);
+  }
+}
+
+void MessageHub::ApplicationTarget::OnMessage(uint32_t message_id, MessageReader& payload) {
+  if (message_id != kMsgMbox) return;
+  std::string text;
+  text.reserve(kUserTextCapacity);
+  uint32_t style = static_cast<uint32_t>(MessageStyle::kWarning);
+  if (!payload.ReadString(text)) return;
+  payload.Read(style);
+  hub_.PostUserMessage(text, static_cast<MessageStyle>(style));
 }
 
 bool MessageHub::PostToEngine(uint32_t target_id, uint32_t message_id,

@@ -7,10 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "engine/engine_host.h"
 #include "engine/message_queue.h"
 #include "patches/ui_msg_target.h"
+#include "platform/message_sink.h"
 
 namespace ov {
 
@@ -41,15 +43,35 @@ class MessageHub {
   // when the payload failed or the message was dropped.
   bool PostToEngine(uint32_t target_id, uint32_t message_id, const MessageWriter& payload);
 
-  // Hands every message from the engine to its receiver; messages for
-  // handles nobody has are skipped whole. Then clears the overflow flag.
+  // Where messages for the user go: the engine's "mbox" texts, and those the
+  // editor side raises about the engine. Without a sink they reach the
+  // application as plain user messages.
+  void SetUserMessages(MessageSink* sink) { user_messages_ = sink; }
+  void PostUserMessage(std::string_view text, MessageStyle style = MessageStyle::kWarning);
+
+  // Hands every message from the engine to its receiver ("mbox" to the
+  // user); messages for handles nobody has are skipped whole. Then clears
+  // the overflow flag.
   void Idle();
   // Whether the engine lost messages to a full ring since the last Idle.
   bool OverflowSeen() const { return overflow_seen_; }
 
  private:
+  // The application's own receiver in the registry.
+  class ApplicationTarget : public ui_msg_target {
+   public:
+    explicit ApplicationTarget(MessageHub& hub) : hub_(hub) {}
+    void OnMessage(uint32_t message_id, MessageReader& payload) override;
+
+   private:
+    MessageHub& hub_;
+  };
+
   EngineHost& ids_;
   UiTargetRegistry targets_;
+  // After the registry, so it leaves it before the registry goes.
+  ApplicationTarget application_{*this};
+  MessageSink* user_messages_ = nullptr;
   MessageQueue to_editor_{kToEditorBytes};
   OvAudioMaster* engine_ = nullptr;
   bool overflow_seen_ = false;

@@ -1,5 +1,6 @@
 #include "patches/patch_value.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "modules/list_text.h"
@@ -74,6 +75,31 @@ bool ReadPatchValue(MessageReader& reader, int32_t value_type, PatchValue& value
     default:
       return reader.Read(value.number);
   }
+}
+
+std::vector<std::string_view> ListParts(std::string_view list) {
+  std::vector<std::string_view> parts;
+  do {
+    std::size_t cut = std::min(list.size(), kListPartBytes);
+    // Never inside a character: back off over continuation bytes.
+    while (cut < list.size() && cut > 0 && (static_cast<uint8_t>(list[cut]) & 0xC0) == 0x80) --cut;
+    if (cut == 0) cut = std::min(list.size(), kListPartBytes);  // not UTF-8 at all
+    parts.push_back(list.substr(0, cut));
+    list.remove_prefix(cut);
+  } while (!list.empty());
+  return parts;
+}
+
+void WriteListPart(MessageWriter& writer, std::span<const std::string_view> parts,
+                   std::size_t index, std::size_t total_bytes) {
+  uint8_t flags = 0;
+  if (index == 0) flags |= kListFirst;
+  if (index + 1 == parts.size()) flags |= kListLast;
+  writer.Write(flags).Write(static_cast<uint32_t>(total_bytes)).WriteString(parts[index]);
+}
+
+std::size_t EngineListCapacity(std::size_t initial_bytes) {
+  return std::max<std::size_t>(2 * initial_bytes, 4096);
 }
 
 float ClampNormalised(float normalised) {

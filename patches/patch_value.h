@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/message_queue.h"
 
@@ -21,6 +24,25 @@ inline constexpr uint32_t kMsgPpc = MessageId("ppc");    // flag byte, value
 inline constexpr uint32_t kMsgPpca = MessageId("ppca");  // normalised float
 inline constexpr uint32_t kMsgCcid = MessageId("CCID");  // int32 controller id
 inline constexpr uint32_t kMsgLern = MessageId("lern");  // int32 controller id learned
+// New metadata for a running parameter: float minimum and maximum, or one
+// part of an item list or file type (a list part, below).
+inline constexpr uint32_t kMsgMeta = MessageId("meta");
+
+// Item lists and file types travel as list parts, since a list can be longer
+// than one message: uint8 flags, uint32 the whole list's UTF-8 bytes, then a
+// queue string of at most kListPartBytes of it. The first part rides in
+// "init" (or starts a "meta"); the engine uses the list when the last is in.
+inline constexpr uint8_t kListFirst = 1;
+inline constexpr uint8_t kListLast = 2;
+inline constexpr std::size_t kListPartBytes = 900;
+// The list cut into parts at character boundaries; one empty part for "".
+std::vector<std::string_view> ListParts(std::string_view list);
+void WriteListPart(MessageWriter& writer, std::span<const std::string_view> parts,
+                   std::size_t index, std::size_t total_bytes);
+// The room the engine keeps for the lists of a parameter that started with a
+// list of `initial_bytes`, so later lists up to it arrive without
+// allocating: twice that, and at least 4096.
+std::size_t EngineListCapacity(std::size_t initial_bytes);
 
 // The value types, by the editor persistence ids that project streams store.
 enum PatchValueType : int32_t {

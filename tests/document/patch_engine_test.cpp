@@ -19,6 +19,7 @@
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
+#include "platform/message_sink.h"
 #include "tests/document/document_test_support.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -391,6 +392,87 @@ TEST_F(PatchEngineTest, TheEngineHandlesEveryMessageWithoutAllocating) {
   hub_.Idle();
   EXPECT_EQ(Level().midi_controller(), 0x2000001);
   EXPECT_EQ(Driven().CurrentValue().number, 9);
+}
+
+TEST_F(PatchEngineTest, AListLongerThanAMessageReachesTheEngineWhole) {
+  // 128 patch names, about 3,500 characters.
+  std::string names;
+  for (int i = 0; i < 128; ++i) {
+    if (i > 0) names += ',';
+    names += "Patch " + std::to_string(1000 + i) + " with a long name";
+  }
+  ASSERT_GT(names.size(), 3000u);
+  Mode().SetListText(names);
+  StartEngine();
+  master_.Process(32);
+  const float top = 1.0f, middle = 0.5f;
+  ASSERT_TRUE(master_.PostAutomation(Mode().Handle(), kMsgPpca, std::as_bytes(std::span(&top, 1))));
+  master_.Process(32);
+  master_.Process(32);
+  EXPECT_EQ(knob_->mode, 127);  // the last item
+  ASSERT_TRUE(
+      master_.PostAutomation(Mode().Handle(), kMsgPpca, std::as_bytes(std::span(&middle, 1))));
+  master_.Process(32);
+  master_.Process(32);
+  EXPECT_EQ(knob_->mode, 64);
+}
+
+TEST_F(PatchEngineTest, NewListsAndRangesReachARunningEngineWithoutAllocating) {
+  StartEngine();
+  master_.Process(32);
+  Mode().SetListText("Off,Slow=5,Fast,Faster,Fastest=40");
+  Level().set_range({0.0f, 2.0f});
+  const int before = counted_allocations.load();
+  counting_allocations = true;
+  master_.Process(32);  // "meta" handled here
+  counting_allocations = false;
+  EXPECT_EQ(counted_allocations.load(), before);
+
+  const float top = 1.0f;
+  for (const PatchParameter* parameter : {&Mode(), &Level()}) {
+    ASSERT_TRUE(
+        master_.PostAutomation(parameter->Handle(), kMsgPpca, std::as_bytes(std::span(&top, 1))));
+  }
+  master_.Process(32);
+  master_.Process(32);
+  EXPECT_EQ(knob_->mode, 40);
+  EXPECT_EQ(knob_->level, 2.0f);
+  // MIDI selects from the new list too.
+  Mode().SetMidiController(0x2000001);
+  master_.Process(32);
+  EngineManager().OnController(master_.SampleClock(), 0x2000001, 0.6f);
+  master_.Process(32);
+  EXPECT_EQ(knob_->mode, 7);  // item 3 of 5
+
+  // A list beyond the room the engine kept waits for its next start, and
+  // the user hears of it.
+  MessageSink user;
+  user.SetLogToStderr(false);
+  hub_.SetUserMessages(&user);
+  Mode().SetListText(std::string(5000, 'x') + ",y");
+  master_.Process(32);
+  EngineManager().OnController(master_.SampleClock(), 0x2000001, 1.0f);
+  master_.Process(32);
+  EXPECT_EQ(knob_->mode, 40);
+  ASSERT_EQ(user.Messages().size(), 1u);
+  EXPECT_TRUE(user.Contains("\"Knob\""));
+}
+
+TEST_F(PatchEngineTest, AModuleTellsTheUserWithoutAllocating) {
+  MessageSink user;
+  user.SetLogToStderr(false);
+  hub_.SetUserMessages(&user);
+  StartEngine();
+  master_.Process(32);
+  const int before = counted_allocations.load();
+  counting_allocations = true;
+  const bool posted = knob_->RequestMessageBox("The sample is missing");
+  master_.Process(32);
+  counting_allocations = false;
+  EXPECT_TRUE(posted);
+  EXPECT_EQ(counted_allocations.load(), before);
+  hub_.Idle();
+  EXPECT_TRUE(user.Contains("Knob : The sample is missing"));
 }
 
 // An enumerated parameter set from a controller or the host picks its item

@@ -74,10 +74,15 @@ TEST(Polyphony, WhatDiffersPerVoiceIsCopiedIntoEveryVoice) {
     ASSERT_NE(each.note_source, nullptr) << v;
     EXPECT_EQ(each.note_source->VoiceIndex(), v);
     EXPECT_EQ(each.note_source->IsModel(), v == 0);
-    const auto monitors = std::count_if(each.generators.begin(), each.generators.end(),
-                                        [](ug_base* g) { return dynamic_cast<ug_voice_monitor*>(g); });
+    const auto monitors =
+        std::count_if(each.generators.begin(), each.generators.end(),
+                      [](ug_base* g) { return dynamic_cast<ug_voice_monitor*>(g); });
     EXPECT_EQ(monitors, 1) << v;
-    for (const ug_base* generator : each.generators) EXPECT_EQ(generator->VoiceGroup(), v);
+    // What every voice shares belongs to none of them.
+    for (const ug_base* generator : each.generators) {
+      EXPECT_EQ(generator->VoiceGroup(), PerVoice(generator) ? v : -1);
+    }
+    if (v == 0) EXPECT_EQ(built.Of(*project.shared)->VoiceGroup(), -1);
   }
   // Copies of the note source run right after it, before what they feed.
   const int32_t model_order = voices.voice(0).note_source->SortOrder();
@@ -129,7 +134,7 @@ TEST(Polyphony, AReleasedVoiceIsSuspendedOnceSilentAndNotBefore) {
   built.master.Process(192);
   EXPECT_FALSE(voices.voice(0).suspended);
   EXPECT_TRUE(voices.voice(1).suspended);  // never played: free, and costs nothing
-  built.master.Process(64);  // to 256: less than a block since the gate fell
+  built.master.Process(64);                // to 256: less than a block since the gate fell
   EXPECT_FALSE(voices.voice(0).suspended);
   built.master.Process(128);
   EXPECT_TRUE(voices.voice(0).suspended);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <new>
 #include <sstream>
 #include <string>
@@ -128,6 +129,42 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
     EXPECT_EQ(AllocationsWhileProcessing(example, 400, true), 0) << example;
     EXPECT_EQ(AllocationsWhileProcessing(example, 50, false), 0) << example;
   }
+}
+
+TEST(Realtime, ABlockOfAThousandMidiEventsNeverAllocates) {
+  testing::CompiledProject project(Example("demo-synth"));
+  OvVst plugin(&QuietHost, project);
+  plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0, 256,
+                                  nullptr, 48000.0f);
+  plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effMainsChanged, 0, 1, nullptr, 0);
+  constexpr int kEvents = 1000;
+  std::vector<vst2::VstMidiEvent> notes(kEvents);
+  struct Block {
+    int32_t numEvents = kEvents;
+    intptr_t reserved = 0;
+    vst2::VstEvent* events[kEvents];
+  };
+  auto block = std::make_unique<Block>();
+  for (int i = 0; i < kEvents; ++i) {
+    vst2::VstMidiEvent& note = notes[static_cast<std::size_t>(i)];
+    note.type = vst2::kVstMidiType;
+    note.byteSize = sizeof note;
+    note.deltaFrames = i / 4;
+    note.midiData[0] = static_cast<char>(i % 2 == 0 ? 0x90 : 0x80);
+    note.midiData[1] = static_cast<char>(24 + (i / 2) % 96);
+    note.midiData[2] = 100;
+    block->events[i] = reinterpret_cast<vst2::VstEvent*>(&note);
+  }
+  std::vector<std::vector<float>> buffers(8, std::vector<float>(256, 0.0f));
+  std::vector<float*> pointers;
+  for (auto& buffer : buffers) pointers.push_back(buffer.data());
+  counting = true;
+  for (int i = 0; i < 4; ++i) {
+    plugin.processEvents(reinterpret_cast<vst2::VstEvents*>(block.get()));
+    plugin.processReplacing(pointers.data(), pointers.data() + 4, 256);
+  }
+  counting = false;
+  EXPECT_EQ(allocations.exchange(0), 0);
 }
 
 TEST(Realtime, HostAutomationOnTheAudioThreadNeverAllocates) {

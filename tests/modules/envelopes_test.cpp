@@ -14,6 +14,7 @@
 #include "engine/ug_notesource.h"
 #include "tests/document/document_test_support.h"
 #include "tests/modules/module_rig.h"
+#include "tests/modules/poly_project.h"
 
 namespace ov::test {
 namespace {
@@ -185,28 +186,16 @@ TEST(Retrigger, FadesAHeldEnvelopeToZeroWithinFifteenSamplesAndSparesOneAtRest) 
 }
 
 TEST(Retrigger, EveryVoiceWithANoteSourceRetriggersItsEnvelopeTheFirstCopyIncluded) {
-  using namespace ov::testing;
-  TestProject project;
-  project.main->FindPlug("Polyphony")->SetValueText("3");
-  CUG* cv = Add(*project.main, "Midi to CV");
-  CUG* adsr = Add(*project.main, "ADSR");
-  CUG* combiner = Add(*project.main, "Voice Combiner");
-  project.main->Connect(Plug(*cv, "Gate"), Plug(*adsr, "Gate"));
-  project.main->Connect(Plug(*adsr, "Signal Out"), Plug(*combiner, "Signals In"));
-  FakeEngineHost host;
-  OvAudioMaster master{host};
-  master.SetEngineBlockSize(64);
-  GraphBuild build{master};
-  build.Build(*project.document.root());
-  std::unique_ptr<ug_container> root = build.TakeRoot();
-  master.Start(root.get());
-  ug_base& model = *build.GeneratorOf(*cv);
-  for (uint32_t key = 60; key < 63; ++key) {
-    model.QueueEvent(0, UET_MIDI, static_cast<int32_t>(0x640090 | key << 8), model.plug(0), 0,
-                     true);
-  }
+  PolyProject poly;
+  CUG* adsr = poly.Add("ADSR");
+  CUG* combiner = poly.Add("Voice Combiner");
+  poly.Connect(poly.cv, "Gate", adsr, "Gate");
+  poly.Connect(adsr, "Signal Out", combiner, "Signals In");
+  poly.Start();
+  for (uint32_t key = 60; key < 63; ++key) poly.Midi(0, 0x640090 | key << 8);
+  OvAudioMaster& master = poly.master;
   master.Process(1024);  // every voice's envelope holds
-  auto& voices = *dynamic_cast<ug_container*>(build.GeneratorOf(*project.main));
+  ug_container& voices = poly.Voices();
   ASSERT_EQ(voices.VoiceCount(), 3);
   std::vector<ug_adsr*> envelopes;
   for (int32_t v = 0; v < 3; ++v) {
@@ -220,7 +209,29 @@ TEST(Retrigger, EveryVoiceWithANoteSourceRetriggersItsEnvelopeTheFirstCopyInclud
   }
   master.Process(64);
   for (const ug_adsr* envelope : envelopes) EXPECT_EQ(envelope->Level(), 0.0f);
-  master.Stop();
+}
+
+TEST(Retrigger, AnEnvelopeSharedByEveryVoiceIsNeverRetriggered) {
+  // Gated by its default, the envelope does not depend on the voices.
+  PolyProject poly;
+  CUG* shared = poly.Add("ADSR");
+  poly.Start();
+  auto& adsr = dynamic_cast<ug_adsr&>(*poly.build.GeneratorOf(*shared));
+  ASSERT_EQ(adsr.Flags() & UGF_PER_VOICE, 0u);
+  poly.master.Process(6144);  // held at the sustain level
+  ASSERT_EQ(adsr.Level(), 0.7f);
+  // The pedal holds key 60, which then comes again: its voice is retriggered.
+  poly.Midi(6144, 0x7F40B0);
+  poly.Midi(6150, 0x643C90);
+  poly.Midi(6200, 0x003C80);
+  poly.Midi(6250, 0x643C90);
+  const UPlug& out = *adsr.plug(ug_adsr::kSignalOut);
+  for (int cell = 0; cell < 16; ++cell) {
+    poly.master.Process(64);
+    const float* samples = out.Data();
+    ASSERT_TRUE(std::all_of(samples, samples + 64, [](float x) { return x == 0.7f; })) << cell;
+  }
+  EXPECT_TRUE(poly.Voices().voice(0).retriggered || poly.Voices().voice(1).retriggered);
 }
 
 }  // namespace

@@ -125,6 +125,26 @@ TEST(ListText, AutoListNamesConnectedSparePlugs) {
   EXPECT_EQ(Listed(ListText("{AUTO},x", connected)).front().label, "{AUTO}");
 }
 
+TEST(ListText, AssigningValuesKeepsValuesAndPositionsWithinTheRoomReserved) {
+  ListText engine("");
+  engine.ReserveItems(4);
+  for (const char* text : {"Off,Slow=5,Fast", ",a,b,", "range 3,-2", "{AUTO}", ""}) {
+    const ListText full(text);
+    ASSERT_TRUE(engine.AssignValues(text)) << text;
+    EXPECT_EQ(engine.Count(), full.Count()) << text;
+    for (const double position : {0.0, 0.3, 0.5, 0.99, 1.0}) {
+      EXPECT_EQ(engine.ValueAt(position), full.ValueAt(position)) << text << " " << position;
+    }
+    EXPECT_EQ(engine.PositionOf(full.ValueAt(1.0)), full.PositionOf(full.ValueAt(1.0))) << text;
+  }
+  // Five items do not fit four: the list stays as it was.
+  ASSERT_TRUE(engine.AssignValues("a,b=7"));
+  EXPECT_FALSE(engine.AssignValues("a,b,c,d,e"));
+  EXPECT_EQ(engine.ValueAt(1.0), 7);
+  EXPECT_TRUE(engine.AssignValues("range 0,100000"));  // a range holds no items
+  EXPECT_EQ(engine.ValueAt(1.0), 100000);
+}
+
 TEST(ControllerNames, LabelsFromTheControllerListElseThreeDigitNumbers) {
   const auto& names = ControllerNames();
   EXPECT_EQ(names[0], "0 - Bank Select");

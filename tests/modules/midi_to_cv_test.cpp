@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/modules/module_rig.h"
+#include "tests/modules/poly_project.h"
 
 namespace ov::test {
 namespace {
@@ -50,7 +51,7 @@ struct CvRig : ModuleRig {
   std::vector<float> pitch, gate, velocity;
 };
 
-class MidiToCvTest : public testing::Test, public CvRig {};
+class MidiToCvTest : public ::testing::Test, public CvRig {};
 
 TEST_F(MidiToCvTest, KeysAndVelocityBecomeVoltagesWithTheGateRisingThreeSamplesLater) {
   Start();
@@ -209,6 +210,19 @@ TEST_F(MidiToCvTest, SustainPedalHoldsReleasedNotesUntilItGoesUp) {
   Render(512);
   EXPECT_EQ(gate[399], 1.0f);
   EXPECT_EQ(gate[400], 0.0f);
+}
+
+TEST(Voices, AThousandEventMidiBlockIntoSixtyFourVoicesLosesNothing) {
+  PolyProject poly(64);
+  CUG* adsr = poly.Add("ADSR");
+  poly.Connect(poly.cv, "Gate", adsr, "Gate");
+  poly.Start();
+  // As the host delivers a block: every event queued before it is processed,
+  // here all at one time. Keys that come again while held are retriggered
+  // as well as given a voice, so each note fans out into two voice events.
+  for (int i = 0; i < 1000; ++i) poly.Midi(0, NoteOn(40 + i % 12, 90));
+  for (int i = 0; i < 8; ++i) poly.master.Process(64);
+  EXPECT_EQ(poly.master.Events().Dropped(), 0u);
 }
 
 }  // namespace

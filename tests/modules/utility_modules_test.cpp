@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "modules/pan.h"
 #include "modules/vca.h"
 #include "tests/modules/module_rig.h"
+#include "tests/modules/poly_project.h"
 
 namespace ov::test {
 namespace {
@@ -177,6 +179,49 @@ TEST(Delay, AQuarterSecondLineDelaysByHalfPlusOneAtZeroVolts) {
       EXPECT_FLOAT_EQ(out[100 + 5513], 0.5f);
     }
   }
+}
+
+TEST(Delay, AVoiceCopyHoldsALineForItsOwnTimeOnly) {
+  // Sixty-four voices, each with a quarter-second "Delay": 2.8 MB of lines,
+  // where ten seconds for each would take 113 MB.
+  PolyProject poly(64);
+  CUG* delay = poly.Add("Delay");
+  poly.Connect(poly.cv, "Pitch", delay, "Modulation");
+  poly.Start();
+  const std::vector<ug_delay*> copies = poly.PerVoice<ug_delay>(*delay);
+  ASSERT_EQ(copies.size(), 64u);
+  std::size_t bytes = 0;
+  for (const ug_delay* copy : copies) {
+    EXPECT_EQ(copy->LongestTime(), 0.25f);
+    bytes += copy->LineCapacity() * sizeof(float);
+  }
+  EXPECT_LT(bytes, std::size_t{20} << 20);
+}
+
+TEST(Delay, ALineIsSizedForTheLongestTimeItsDelayTimeCanReach) {
+  ModuleRig rig;
+  ug_delay& fixed = rig.Add(std::make_unique<ug_delay>());
+  rig.Set(fixed, ug_delay::kDelayTime, "0.5");
+  // A patch parameter drives a constant source, as the graph build makes.
+  ug_delay& driven = rig.Add(std::make_unique<ug_delay>());
+  UPlug& constant = *rig.top.IoModule().AddConstantSource(DT_FLOAT);
+  constant.SetValueFromText("0.5");
+  rig.top.connect(&constant, driven.plug(ug_delay::kDelayTime));
+  driven.OnDrivenByParameter(ug_delay::kDelayTime, 2.0f);
+  ug_delay& fed = rig.Add(std::make_unique<ug_delay>());
+  rig.Feed(*fed.plug(ug_delay::kDelayTime));  // another module's output
+  rig.Start();
+  EXPECT_EQ(fixed.LineCapacity(), 22051u);
+  EXPECT_EQ(driven.LineCapacity(), 88201u);
+  EXPECT_EQ(fed.LineCapacity(), 441001u);
+
+  EXPECT_EQ(driven.LineLength(), 22050);
+
+  // A longer time later is cut to the line the engine opened with.
+  constant.Owner().QueueEvent(rig.master.SampleClock(), UET_SET_PLUG_VALUE, constant.Number(),
+                              nullptr, std::bit_cast<int32_t>(5.0f), true);
+  rig.Record(*driven.plug(ug_delay::kSignalOut), 256);
+  EXPECT_EQ(driven.LineLength(), 88201);
 }
 
 TEST(Delay, LineLengthsStayBetweenOneSampleAndTenSeconds) {

@@ -1,6 +1,7 @@
 // The engine side of patch parameters against hostile or odd "init"
 // messages: unknown classes, short payloads, modules and plugs that are not
-// there, starts while the engine runs, and texts longer than a plug keeps.
+// there, starts while the engine runs, and texts longer than a plug keeps;
+// and what the engine tells the user through the editor's idle.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,6 +11,7 @@
 #include "engine/ug_container.h"
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
+#include "platform/message_sink.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace ov::test {
@@ -45,7 +47,15 @@ class DspPatchTest : public ::testing::Test {
         master_.PostFromEditor(kManager, kMsgInit, bytes.first(std::min(keep, bytes.size()))));
   }
 
+  // The user's messages, from now on.
+  MessageSink& UserMessages() {
+    user_.SetLogToStderr(false);
+    hub_.SetUserMessages(&user_);
+    return user_;
+  }
+
   FakeEngineHost host_;
+  MessageSink user_;
   MessageHub hub_{host_};
   OvAudioMaster master_{host_};
   ug_container top_;
@@ -104,7 +114,10 @@ TEST_F(DspPatchTest, TextValuesAreCutToWhatAPlugReserves) {
       .Write(uint32_t{0})
       .Write(int32_t{-1})
       .Write(int32_t{-1});
-  w.WriteString("short").WriteString("*.wav");
+  w.WriteString("short")
+      .Write(uint8_t{kListFirst | kListLast})
+      .Write(uint32_t{5})
+      .WriteString("*.wav");
   ASSERT_TRUE(master_.PostFromEditor(kManager, kMsgInit, w.Bytes()));
   ASSERT_EQ(manager_->Parameters().size(), 1u);
   const dsp_patch_parameter& text = *manager_->Parameters()[0];
@@ -116,6 +129,57 @@ TEST_F(DspPatchTest, TextValuesAreCutToWhatAPlugReserves) {
   ASSERT_TRUE(master_.PostFromEditor(500, kMsgPpc, long_value.Bytes()));
   master_.Process(16);
   EXPECT_EQ(text.Value().text, std::string(UPlug::kTextCapacity, 'y'));
+}
+
+TEST_F(DspPatchTest, EventsLostToAFullPoolAreReportedOnceWithTheModuleName) {
+  const MessageSink& user = UserMessages();
+  source_->SetTitle("Arpeggiator");
+  master_.Start(&top_);
+  const std::size_t capacity = master_.Events().Capacity();
+  // Far in the future, so nothing hands a record back meanwhile.
+  for (std::size_t i = 0; i <= capacity + 9; ++i) {
+    source_->QueueEvent(1'000'000, UET_PROG_CHANGE, 0, nullptr, 0, false);
+  }
+  master_.Process(16);
+  EXPECT_TRUE(user.Messages().empty());  // shown at the editor's idle
+  hub_.Idle();
+  ASSERT_EQ(user.Messages().size(), 1u);
+  EXPECT_EQ(user.Messages()[0].text,
+            "Arpeggiator : Too many events at once: 10 were lost. Notes or control changes may "
+            "have been missed.");
+  EXPECT_EQ(user.Messages()[0].style, MessageStyle::kWarning);
+  source_->QueueEvent(1'000'000, UET_PROG_CHANGE, 0, nullptr, 0, false);
+  master_.Process(16);
+  hub_.Idle();
+  EXPECT_EQ(user.Messages().size(), 1u);  // once per engine run
+  EXPECT_EQ(master_.Events().Dropped(), 11u);
+}
+
+TEST_F(DspPatchTest, TheEngineSizesItsEventPoolForABurstOfMidi) {
+  master_.Start(&top_);
+  EXPECT_GE(master_.Events().Capacity(), 4096u);
+}
+
+TEST_F(DspPatchTest, AModuleMessageReachesTheUserWithItsTitleAtIdle) {
+  const MessageSink& user = UserMessages();
+  source_->SetTitle("Wave Player");
+  master_.Start(&top_);
+  ASSERT_TRUE(source_->RequestMessageBox("Could not open drums.wav"));
+  master_.Process(16);
+  EXPECT_TRUE(user.Messages().empty());
+  hub_.Idle();
+  ASSERT_EQ(user.Messages().size(), 1u);
+  EXPECT_EQ(user.Messages()[0].text, "Wave Player : Could not open drums.wav");
+
+  // Without a sink the application hears of it as a plain user message; a
+  // generator without a title sends the text alone; a text too long for one
+  // message is cut.
+  hub_.SetUserMessages(nullptr);
+  top_.SetTitle("");
+  ASSERT_TRUE(top_.RequestMessageBox(std::string(5000, 'x')));
+  hub_.Idle();
+  ASSERT_EQ(host_.messages.size(), 1u);
+  EXPECT_EQ(host_.messages[0], std::string(900, 'x'));  // the longest text a box takes
 }
 
 struct Counting : ui_msg_target {
