@@ -31,6 +31,8 @@ class ug_filter_1pole : public ug_filter {
 
   // The coefficient a for a pitch sample.
   float Coefficient(float pitch) const;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
  protected:
   void Initialise(float signal) override { y_ = signal; }
@@ -42,6 +44,7 @@ class ug_filter_1pole : public ug_filter {
   float SettledValue(float* const* output_member, float input) const override;
 
  private:
+  friend struct OnePoleLanes;
   template <bool kPitchRuns, bool kHighPass>
   void Run(int32_t position, int32_t count);
 
@@ -199,6 +202,8 @@ class ug_filter_sv : public ug_filter {
     float q;  // damping
   };
   Coefficients CoefficientsFor(float pitch, float resonance) const;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
  protected:
   void Initialise(float signal) override {
@@ -213,6 +218,7 @@ class ug_filter_sv : public ug_filter {
   float SettledValue(float* const* output_member, float input) const override;
 
  private:
+  friend struct StateVariableLanes;
   // Which outputs are computed.
   enum Outputs { kAll, kLowOnly, kHighOnly };
   template <bool kControlsRun, Outputs kOutputs>
