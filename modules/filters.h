@@ -93,10 +93,12 @@ class ug_filter_allpass : public ug_filter {
   float s2_ = 0.0f;
 };
 
-// The Moog soft clip: y - y^3/6, or 0 where that would flip the sign.
+// The Moog soft clip: y - y^3/6, or 0 where that would flip the sign. As
+// y (1 - y^2/6) the sign test is a clamp of the second factor at 0, and the
+// chain through it is three operations shorter.
 inline float MoogSoftClip(float y) {
-  const float clipped = y - y * y * y * 0.16666667f;
-  return (clipped > 0.0f && y < 0.0f) || (clipped < 0.0f && y > 0.0f) ? 0.0f : clipped;
+  const float factor = 1.0f - 0.16666667f * (y * y);
+  return y * (factor < 0.0f ? 0.0f : factor);
 }
 
 // Four-pole ladder low-pass with soft clipping. Plugs: "Signal", "Pitch",
