@@ -241,6 +241,16 @@ TEST(VoiceLanes, StateVariableOutputsMatchTheOneVoicePath) {
   }
 }
 
+TEST(VoiceLanes, MoogFilterMatchesTheOneVoicePath) {
+  for (const bool modulated : {false, true}) {
+    SCOPED_TRACE(modulated);
+    Voice voice;
+    voice.filter = "Moog Filter";
+    voice.modulated = modulated;
+    ExpectLanesMatch(voice, typeid(ug_filter_biquad));
+  }
+}
+
 TEST(VoiceLanes, OscillatorWaveformsMatchTheOneVoicePath) {
   // Sine, saw, ramp, triangle, pulse; the noise shapes render alone but
   // must still come out the same beside copies that do not.
