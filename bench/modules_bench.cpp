@@ -3,7 +3,9 @@
 // instances of one module with the same inputs and reports
 // "ns_per_sample": time per sample per instance, the engine's slice loop
 // included (BM_EngineBaseline shows that share: the same engine with
-// sources and no modules).
+// sources and no modules). The BM_Lanes benchmarks run 16 voice copies of
+// one module (a model and its clones) with lanes off, the baseline kernels
+// and the wide kernels.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -13,8 +15,11 @@
 #include <utility>
 #include <vector>
 
+#include "engine/voice_lanes.h"
 #include "modules/filters.h"
 #include "modules/oscillator.h"
+#include "modules/pan.h"
+#include "modules/vca.h"
 #include "tests/engine/graph_fixture.h"
 
 namespace ov {
@@ -42,6 +47,18 @@ struct ModuleBench : test::BasicGraphRig<test::FakeEngineHost, kSlice> {
       modules.push_back(&module);
     }
     return modules;
+  }
+
+  // A model and its clones, as a polyphonic container makes them.
+  template <typename Module>
+  std::vector<ug_base*> AddCopies(std::initializer_list<std::pair<int, const char*>> values) {
+    auto& model = Add(std::make_unique<Module>(), 1);
+    std::vector<ug_base*> copies{&model};
+    for (int i = 1; i < kInstances; ++i) copies.push_back(&top.AddChild(model.Clone()));
+    for (ug_base* copy : copies) {
+      for (const auto& [plug, text] : values) copy->plug(plug)->SetValueFromText(text);
+    }
+    return copies;
   }
 
   void Connect(test::Source& source, const std::vector<ug_base*>& modules, int plug) {
@@ -145,6 +162,51 @@ BENCHMARK(BM_FilterAllPass)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterMoog)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterParametricEq)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterStateVariable)->Arg(0)->Arg(1);
+
+// --- Voice copies in lanes. Arg: 0 lanes off, 1 baseline, 2 wide (when
+// the CPU has it).
+
+// 16 copies with `signal` into `input`, and `control` (if any) into plug
+// `controlled`.
+template <typename Module>
+void LaneBench(benchmark::State& state, std::initializer_list<std::pair<int, const char*>> values,
+               int input, int controlled = -1, float (*control)(int) = nullptr) {
+  const LaneMode modes[] = {LaneMode::kOff, LaneMode::kBaseline, LaneMode::kWide};
+  const LaneMode mode = modes[state.range(0)];
+  if (mode == LaneMode::kWide && DefaultLaneMode() != LaneMode::kWide) {
+    state.SkipWithError("no AVX2/FMA on this CPU");
+    return;
+  }
+  state.SetLabel(std::vector<const char*>{"off", "baseline", "wide"}[state.range(0)]);
+  ModuleBench bench;
+  bench.master.SetLaneMode(mode);
+  const std::vector<ug_base*> copies = bench.AddCopies<Module>(values);
+  if (input >= 0) bench.Connect(bench.Running(Noise), copies, input);
+  if (control != nullptr) bench.Connect(bench.Running(control), copies, controlled);
+  bench.Run(state);
+}
+
+float Envelope(int i) { return 0.5f + 0.004f * static_cast<float>(i); }
+
+void BM_LanesOscillatorSaw(benchmark::State& state) {
+  LaneBench<ug_oscillator2>(state, {{ug_oscillator2::kWaveform, "1"}, {ug_oscillator2::kPitch, "5"}},
+                            -1);
+}
+void BM_LanesMoog(benchmark::State& state) { LaneBench<ug_filter_biquad>(state, {}, 0); }
+void BM_LanesStateVariable(benchmark::State& state) { LaneBench<ug_filter_sv>(state, {}, 0); }
+void BM_Lanes1PoleLP(benchmark::State& state) { LaneBench<ug_filter_1pole>(state, {}, 0); }
+void BM_LanesVca(benchmark::State& state) {
+  LaneBench<ug_vca>(state, {}, ug_vca::kSignal, ug_vca::kVolume, Envelope);
+}
+void BM_LanesPan(benchmark::State& state) {
+  LaneBench<ug_pan>(state, {}, ug_pan::kInput, ug_pan::kPan, Wobble);
+}
+BENCHMARK(BM_LanesOscillatorSaw)->DenseRange(0, 2);
+BENCHMARK(BM_LanesMoog)->DenseRange(0, 2);
+BENCHMARK(BM_LanesStateVariable)->DenseRange(0, 2);
+BENCHMARK(BM_Lanes1PoleLP)->DenseRange(0, 2);
+BENCHMARK(BM_LanesVca)->DenseRange(0, 2);
+BENCHMARK(BM_LanesPan)->DenseRange(0, 2);
 
 }  // namespace
 }  // namespace ov

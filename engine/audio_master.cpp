@@ -79,6 +79,7 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
       RegisterTarget(generator, id != 0 ? id : host_.NewTargetId());
     });
     events_.Reserve(std::max(kMinimumEvents, generators * kEventsPerGenerator) + kBurstEvents);
+    lanes_.Build(*top_, lane_mode_, engine_block_size_);
     top_->VisitTree([](ug_base& generator) { generator.Open(); });
   }
   events_.SetGrowable(false);
@@ -98,6 +99,7 @@ void OvAudioMaster::Stop() {
     // Newest identifiers first: each leaves from the end of the map.
     for (auto g = generators.rbegin(); g != generators.rend(); ++g) targets_.Unregister(**g);
   }
+  lanes_.Clear();
   // Woken or self-activated generators that Close did not reach.
   while (run_list_head_ != nullptr) Unlink(run_list_head_);
   for (auto target = adopted_.rbegin(); target != adopted_.rend(); ++target) {
@@ -159,9 +161,13 @@ bool OvAudioMaster::Process(int32_t frames) {
 }
 
 void OvAudioMaster::RunSlice(int32_t frames) {
+  lanes_.BeginSlice();
+  const int32_t position = static_cast<int32_t>(sample_clock_ - cell_start_);
   for (ug_base* generator = run_list_head_; generator != nullptr;) {
     current_ = generator;
-    generator->Process(frames);
+    const bool in_lanes = generator->lane_group_ != nullptr &&
+                          lanes_.RunGroupOf(*generator, sample_clock_, position, frames);
+    if (!in_lanes) generator->Process(frames);
     current_ = nullptr;
     // Read after the run: it may have activated or deactivated its successor.
     ug_base* next = generator->next_;

@@ -27,6 +27,7 @@
 #include "engine/engine_host.h"
 #include "engine/event_pool.h"
 #include "engine/message_queue.h"
+#include "engine/voice_lanes.h"
 #include "platform/message_sink.h"
 #include "platform/vst2.h"
 
@@ -55,6 +56,10 @@ class OvAudioMaster {
   void SetEngineBlockSize(int32_t cells);
   float SampleRate() const;
   int32_t EngineBlockSize() const;
+  // Whether voice copies run in lanes, and which build (DefaultLaneMode()
+  // unless set); takes effect at the next start.
+  void SetLaneMode(LaneMode mode) { lane_mode_ = mode; }
+  LaneMode GetLaneMode() const { return lane_mode_; }
 
   // Resets clocks and flags, makes this the master of every generator in the
   // tree under `top` and registers each but voice copies as a message target
@@ -240,6 +245,8 @@ class OvAudioMaster {
   std::vector<std::unique_ptr<dsp_msg_target>> adopted_;
   EventPool events_{kMinimumEvents};
 
+  LaneMode lane_mode_ = DefaultLaneMode();
+  VoiceLanes lanes_;
   ug_base* top_ = nullptr;
   ug_base* run_list_head_ = nullptr;
   ug_base* current_ = nullptr;  // the generator being run, if any

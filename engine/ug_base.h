@@ -22,14 +22,17 @@
 
 #include "engine/event_processor.h"
 #include "engine/interface_object.h"
+#include "engine/lane_kernel.h"
 #include "engine/message_queue.h"
 #include "engine/sample_block.h"
 #include "engine/uplug.h"
 
 namespace ov {
 
+class LaneGroup;
 class OvAudioMaster;
 class ug_container;
+class VoiceLanes;
 
 // Generator flag bits. The polyphony marks (0x02 to 0x40) belong to voice
 // handling.
@@ -123,6 +126,11 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // storage at open from an input's value look at it. Editor thread, while
   // the graph is built.
   virtual void OnDrivenByParameter(int32_t /*plug_number*/, float /*maximum*/) {}
+  // Voice lanes (engine/voice_lanes.h): whether the class has lane kernels,
+  // and the kernel for the current process function, if it has one. Audio
+  // thread for the second.
+  virtual bool HasLaneKernels() const { return false; }
+  virtual LaneKernel LaneKernelNow() const { return {}; }
 
   // --- Placement. Editor thread.
 
@@ -209,6 +217,10 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   }
   // Computes one sample with the current function, then holds it for one
   // engine block on every audio output, then sleeps.
+  template <typename T>
+  bool RunsFunction(void (T::*function)(int32_t, int32_t)) const {
+    return process_function_ == static_cast<ProcessFunction>(function);
+  }
   void EnterStatic();
   void ResetStaticCountdown();
   // Leaves the run list until woken.
@@ -223,6 +235,8 @@ class ug_base : public EventProcessor, public dsp_msg_target {
  private:
   friend class OvAudioMaster;  // run-list links
   friend class ug_container;   // adopts children
+  friend class LaneGroup;      // runs members as its lanes
+  friend class VoiceLanes;
 
   // A record from the pool, or null when none is free (or no engine).
   ug_event* NewEvent(uint32_t time, int32_t kind, int32_t parm1, void* parm2, int32_t parm3);
@@ -257,6 +271,8 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   ug_container* patch_context_ = nullptr;
   ProcessFunction process_function_;
   ug_base* next_clone_ = nullptr;
+  LaneGroup* lane_group_ = nullptr;
+  uint32_t lane_slice_ = 0;  // the slice its group last ran it in
   int32_t voice_group_ = -1;
   ProcessFunction saved_process_function_;
   int32_t static_countdown_ = 0;

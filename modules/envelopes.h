@@ -35,6 +35,8 @@ class ug_envelope_base : public ug_base {
   void Open() override;
   void Resume() override;
   void HandleEvent(ug_event& event) override;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
   int32_t CurrentSegment() const { return current_segment_; }
   float Level() const { return level_; }
@@ -110,6 +112,7 @@ class ug_envelope_base : public ug_base {
   const float* level_in_ = nullptr;  // streaming level of the running segment
 
  private:
+  friend struct EnvelopeLanes;
   void Plain(int32_t position, int32_t count);
   void GateScanning(int32_t position, int32_t count);
   void Retrigger();

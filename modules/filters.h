@@ -31,6 +31,8 @@ class ug_filter_1pole : public ug_filter {
 
   // The coefficient a for a pitch sample.
   float Coefficient(float pitch) const;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
  protected:
   void Initialise(float signal) override { y_ = signal; }
@@ -42,6 +44,7 @@ class ug_filter_1pole : public ug_filter {
   float SettledValue(float* const* output_member, float input) const override;
 
  private:
+  friend struct OnePoleLanes;
   template <bool kPitchRuns, bool kHighPass>
   void Run(int32_t position, int32_t count);
 
@@ -93,10 +96,12 @@ class ug_filter_allpass : public ug_filter {
   float s2_ = 0.0f;
 };
 
-// The Moog soft clip: y - y^3/6, or 0 where that would flip the sign.
+// The Moog soft clip: y - y^3/6, or 0 where that would flip the sign. As
+// y (1 - y^2/6) the sign test is a clamp of the second factor at 0, and the
+// chain through it is three operations shorter.
 inline float MoogSoftClip(float y) {
-  const float clipped = y - y * y * y * 0.16666667f;
-  return (clipped > 0.0f && y < 0.0f) || (clipped < 0.0f && y > 0.0f) ? 0.0f : clipped;
+  const float factor = 1.0f - 0.16666667f * (y * y);
+  return y * (factor < 0.0f ? 0.0f : factor);
 }
 
 // Four-pole ladder low-pass with soft clipping. Plugs: "Signal", "Pitch",
@@ -117,6 +122,8 @@ class ug_filter_biquad : public ug_filter {
     float scale;  // the resonance is multiplied by it
   };
   Coefficients CoefficientsFor(float pitch) const;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
  protected:
   void Initialise(float) override;
@@ -129,6 +136,7 @@ class ug_filter_biquad : public ug_filter {
   float SettledValue(float* const*, float) const override { return out_[0]; }
 
  private:
+  friend struct MoogLanes;
   template <bool kControlsRun>
   void Run(int32_t position, int32_t count);
 
@@ -199,6 +207,8 @@ class ug_filter_sv : public ug_filter {
     float q;  // damping
   };
   Coefficients CoefficientsFor(float pitch, float resonance) const;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
  protected:
   void Initialise(float signal) override {
@@ -213,6 +223,7 @@ class ug_filter_sv : public ug_filter {
   float SettledValue(float* const* output_member, float input) const override;
 
  private:
+  friend struct StateVariableLanes;
   // Which outputs are computed.
   enum Outputs { kAll, kLowOnly, kHighOnly };
   template <bool kControlsRun, Outputs kOutputs>

@@ -95,11 +95,17 @@ void ug_filter_biquad::SelectRun() {
   SetProcessFunction(ControlsRun() ? &ug_filter_biquad::Run<true> : &ug_filter_biquad::Run<false>);
 }
 
+// Only y4 feeds back, so each sample waits on one chain: y4 -> y1 -> y2 -> y3
+// -> y4 -> clip. Everything taken from the input and the previous sample is
+// computed beside that chain (x = in - r y4 folds into y1 as p in - p r y4).
+// The denormal guard runs once per call on the carried state; inside the
+// loop the flush-to-zero mode set around every process call does its work.
 template <bool kControlsRun>
 void ug_filter_biquad::Run(int32_t position, int32_t count) {
   const float* in = signal_;
   float* out = out_;
   float p = p_, k = k_, r = r_;
+  float pr = p * r;
   float x_old = x_old_, y1 = y1_, y1_old = y1_old_, y2 = y2_, y2_old = y2_old_, y3 = y3_,
         y3_old = y3_old_, y4 = y4_;
   for (int32_t i = position; i < position + count; ++i) {
@@ -108,24 +114,33 @@ void ug_filter_biquad::Run(int32_t position, int32_t count) {
       p = c.p;
       k = c.k;
       r = Feedback(resonance_[i], c.scale);
+      pr = p * r;
     }
-    const float x = in[i] - r * y4;
-    y1 = p * (x + x_old) - k * y1;
-    y2 = p * (y1 + y1_old) - k * y2;
-    y3 = p * (y2 + y2_old) - k * y3;
-    y4 = MoogSoftClip(p * (y3 + y3_old) - k * y4);
+    const float x_in = in[i];
+    const float x = x_in - r * y4;
+    const float rest1 = p * (x_in + x_old) - k * y1;
+    const float rest2 = p * y1_old - k * y2;
+    const float rest3 = p * y2_old - k * y3;
+    const float rest4 = p * y3_old - k * y4;
+    y1 = rest1 - pr * y4;
+    y2 = p * y1 + rest2;
+    y3 = p * y2 + rest3;
+    y4 = MoogSoftClip(p * y3 + rest4);
     x_old = x;
     y1_old = y1;
     y2_old = y2;
     y3_old = y3;
-    y4 = Guard(y4);
     out[i] = y4;
   }
   p_ = p, k_ = k, r_ = r;
-  x_old_ = x_old, y1_ = y1, y1_old_ = y1_old, y2_ = y2, y2_old_ = y2_old, y3_ = y3,
-  y3_old_ = y3_old, y4_ = y4;
+  x_old_ = Guard(x_old), y1_ = Guard(y1), y1_old_ = Guard(y1_old), y2_ = Guard(y2),
+  y2_old_ = Guard(y2_old), y3_ = Guard(y3), y3_old_ = Guard(y3_old), y4_ = Guard(y4);
   AfterRun(count);
 }
+
+// The lane kernels look for these.
+template void ug_filter_biquad::Run<false>(int32_t, int32_t);
+template void ug_filter_biquad::Run<true>(int32_t, int32_t);
 
 void ug_filter_biquad::ResetNonFinite() {
   for (float* state : {&x_old_, &y1_, &y1_old_, &y2_, &y2_old_, &y3_, &y3_old_, &y4_}) {

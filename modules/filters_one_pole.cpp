@@ -75,6 +75,12 @@ void ug_filter_1pole::Run(int32_t position, int32_t count) {
   AfterRun(count);
 }
 
+// The lane kernels look for these.
+template void ug_filter_1pole::Run<false, false>(int32_t, int32_t);
+template void ug_filter_1pole::Run<false, true>(int32_t, int32_t);
+template void ug_filter_1pole::Run<true, false>(int32_t, int32_t);
+template void ug_filter_1pole::Run<true, true>(int32_t, int32_t);
+
 void ug_filter_1pole::ResetNonFinite() {
   if (!std::isfinite(y_)) y_ = 0.0f;
 }

@@ -106,6 +106,14 @@ void ug_filter_sv::Run(int32_t position, int32_t count) {
   AfterRun(count);
 }
 
+// The lane kernels look for these.
+template void ug_filter_sv::Run<false, ug_filter_sv::kAll>(int32_t, int32_t);
+template void ug_filter_sv::Run<false, ug_filter_sv::kLowOnly>(int32_t, int32_t);
+template void ug_filter_sv::Run<false, ug_filter_sv::kHighOnly>(int32_t, int32_t);
+template void ug_filter_sv::Run<true, ug_filter_sv::kAll>(int32_t, int32_t);
+template void ug_filter_sv::Run<true, ug_filter_sv::kLowOnly>(int32_t, int32_t);
+template void ug_filter_sv::Run<true, ug_filter_sv::kHighOnly>(int32_t, int32_t);
+
 void ug_filter_sv::ResetNonFinite() {
   if (!std::isfinite(low_)) low_ = 0.0f;
   if (!std::isfinite(band_)) band_ = 0.0f;

@@ -293,6 +293,40 @@ void ug_oscillator2::Render(int32_t position, int32_t count) {
   }
 }
 
+// The lane kernels look for these.
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPlain, false, false, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPlain, false, true, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPlain, true, false, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPlain, true, true, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kRamp, false, false, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kRamp, false, true, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kRamp, true, false, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kRamp, true, true, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, false, false, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, false, false, true>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, false, true, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, false, true, true>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, true, false, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, true, false, true>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, true, true, false>(
+    int32_t, int32_t);
+template void ug_oscillator2::Render<ug_oscillator2::Shape::kPulse, true, true, true>(
+    int32_t, int32_t);
+
 void ug_oscillator2::RenderWhite(int32_t position, int32_t count) {
   uint32_t state = *noise_state_;
   for (int32_t k = position; k < position + count; ++k) {

@@ -56,6 +56,8 @@ class ug_oscillator2 : public ug_base {
   void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
   void Open() override;
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
   // Pitch sample to phase increment. Audio thread.
   static uint32_t IncrementFor(const OscillatorTables& tables, float pitch, bool volts_per_khz);
@@ -71,6 +73,7 @@ class ug_oscillator2 : public ug_base {
   uint32_t Phase() const { return phase_; }
 
  private:
+  friend struct OscillatorLanes;
   enum class Shape { kPlain, kRamp, kPulse };
 
   template <Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>

@@ -28,6 +28,8 @@ class ug_pan : public ug_base {
   void Open() override;
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
   bool HasVoiceDependentInput() const override;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
   float Gain1() const { return gain1_; }
   float Gain2() const { return gain2_; }
@@ -45,6 +47,7 @@ class ug_pan : public ug_base {
   const float* db_curve_ = nullptr;
 
  private:
+  friend struct PanLanes;
   void RunByTable(int32_t position, int32_t count);
   void RunByIntensity(int32_t position, int32_t count);
   void RunInputOnly(int32_t position, int32_t count);

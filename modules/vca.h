@@ -28,8 +28,12 @@ class ug_vca : public ug_base {
   void Open() override;
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
   bool HasVoiceDependentInput() const override;
+  bool HasLaneKernels() const override { return true; }
+  LaneKernel LaneKernelNow() const override;
 
  private:
+  friend struct VcaLanes;
+
   void ChooseCurve();
   void RunCurve(int32_t position, int32_t count);
   void RunLinear(int32_t position, int32_t count);

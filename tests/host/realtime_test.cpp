@@ -75,10 +75,12 @@ Json Example(const std::string& name) {
   return Json::parse(text.str());
 }
 
-// `blocks` process calls with a note starting and ending in every other one;
-// answers the number of allocations made during them.
-long AllocationsWhileProcessing(const std::string& example, int32_t blocks, bool replacing) {
-  testing::CompiledProject project(Example(example));
+// `blocks` process calls with a note starting and ending in every other one
+// (or, holding, a new note in each, 64 keys round); answers the number of
+// allocations made during them.
+long AllocationsWhileProcessing(const Json& text, int32_t blocks, bool replacing,
+                                bool holding = false) {
+  testing::CompiledProject project(text);
   OvVst plugin(&QuietHost, project);
   EXPECT_FALSE(plugin.LoadFailed());
   plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0, 256,
@@ -103,8 +105,8 @@ long AllocationsWhileProcessing(const std::string& example, int32_t blocks, bool
   counting = true;
   for (int32_t i = 0; i < blocks; ++i) {
     note.deltaFrames = (i * 37) % kFrames;
-    note.midiData[0] = static_cast<char>(i % 2 == 0 ? 0x90 : 0x80);
-    note.midiData[1] = static_cast<char>(48 + i % 24);
+    note.midiData[0] = static_cast<char>(i % 2 == 0 || holding ? 0x90 : 0x80);
+    note.midiData[1] = static_cast<char>(holding ? 30 + i % 64 : 48 + i % 24);
     note.midiData[2] = 100;
     plugin.processEvents(reinterpret_cast<vst2::VstEvents*>(&block));
     if (replacing) {
@@ -126,8 +128,19 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
   EXPECT_EQ(allocations.exchange(0), 1);
 
   for (const char* example : {"midi_cv_probe", "passthrough", "demo", "demo-synth"}) {
-    EXPECT_EQ(AllocationsWhileProcessing(example, 400, true), 0) << example;
-    EXPECT_EQ(AllocationsWhileProcessing(example, 50, false), 0) << example;
+    EXPECT_EQ(AllocationsWhileProcessing(Example(example), 400, true), 0) << example;
+    EXPECT_EQ(AllocationsWhileProcessing(Example(example), 50, false), 0) << example;
+  }
+}
+
+TEST(Realtime, SixtyFourVoicesInLanesNeverAllocate) {
+  // Every filter variant of the demo synthesiser with 64 voices sounding, so
+  // that the voice copies run in lanes.
+  for (const char* example :
+       {"demo-synth", "demo-synth-svf", "demo-synth-1pole", "demo-synth-nofilter"}) {
+    Json project = Example(example);
+    project["root"]["modules"][0]["plug_values"]["Polyphony"] = 64;
+    EXPECT_EQ(AllocationsWhileProcessing(project, 200, true, true), 0) << example;
   }
 }
 

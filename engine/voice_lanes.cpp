@@ -1,0 +1,115 @@
+#include "engine/voice_lanes.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "engine/ug_base.h"
+
+namespace ov {
+
+LaneMode DefaultLaneMode() {
+  const char* asked = std::getenv("ORVANE_SIMD");
+  const std::string_view choice = asked != nullptr ? asked : "";
+  if (choice == "off") return LaneMode::kOff;
+  if (choice == "baseline") return LaneMode::kBaseline;
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return LaneMode::kWide;
+#endif
+  return LaneMode::kBaseline;
+}
+
+LaneGroup::LaneGroup(std::vector<ug_base*> members, int32_t block_size, bool wide)
+    : members_(std::move(members)), scratch_(block_size), wide_(wide) {
+  ready_.reserve(members_.size());
+  for (ug_base* member : members_) member->lane_group_ = this;
+}
+
+void LaneGroup::Release() {
+  for (ug_base* member : members_) member->lane_group_ = nullptr;
+  members_.clear();
+}
+
+void LaneGroup::Run(uint32_t slice, uint32_t slice_start, int32_t position, int32_t frames) {
+  if (ran_slice_ == slice) return;
+  ran_slice_ = slice;
+  const uint32_t slice_end = slice_start + static_cast<uint32_t>(frames);
+  ready_.clear();
+  for (ug_base* member : members_) {
+    const bool listed = member->in_run_list_ && !member->leaving_run_list_ && !member->sleeping_ &&
+                        (member->flags_ & UGF_SUSPENDED) == 0;
+    if (!listed || member->clock_ != slice_start) continue;
+    const ug_event* first = member->FirstEvent();
+    if (first != nullptr && static_cast<int32_t>(first->time_stamp - slice_end) < 0) continue;
+    const LaneKernel kernel = member->LaneKernelNow();
+    if (!kernel) continue;
+    ready_.push_back({member, wide_ && kernel.wide != nullptr ? kernel.wide : kernel.baseline});
+  }
+  // Buckets of one kernel each, in member order.
+  for (std::size_t i = 0; i < ready_.size(); ++i) {
+    const LaneRun run = ready_[i].run;
+    if (run == nullptr) continue;
+    RunBucket(run, static_cast<int32_t>(i), slice, slice_end, position, frames);
+  }
+}
+
+void LaneGroup::RunBucket(LaneRun run, int32_t first, uint32_t slice, uint32_t slice_end,
+                          int32_t position, int32_t frames) {
+  ug_base* batch[kLanes];
+  int32_t count = 0;
+  int32_t bucket_size = 0;
+  for (std::size_t i = static_cast<std::size_t>(first); i < ready_.size(); ++i) {
+    if (ready_[i].run == run) ++bucket_size;
+  }
+  if (bucket_size < 2) {
+    ready_[static_cast<std::size_t>(first)].run = nullptr;  // runs alone
+    return;
+  }
+  const auto flush = [&] {
+    run({batch, count, position, frames, scratch_.Data()});
+    runs_ += static_cast<uint64_t>(count);
+    for (int32_t j = 0; j < count; ++j) {
+      batch[j]->clock_ = slice_end;
+      batch[j]->lane_slice_ = slice;
+    }
+    count = 0;
+  };
+  for (std::size_t i = static_cast<std::size_t>(first); i < ready_.size(); ++i) {
+    if (ready_[i].run != run) continue;
+    ready_[i].run = nullptr;
+    batch[count++] = ready_[i].member;
+    if (count == kLanes) flush();
+  }
+  if (count > 0) flush();
+}
+
+void VoiceLanes::Build(ug_base& top, LaneMode mode, int32_t block_size) {
+  Clear();
+  if (mode == LaneMode::kOff) return;
+  top.VisitTree([&](ug_base& generator) {
+    if ((generator.Flags() & UGF_CLONE) != 0 || generator.NextClone() == nullptr) return;
+    if (!generator.HasLaneKernels()) return;
+    std::vector<ug_base*> members{&generator};
+    for (ug_base* clone = generator.NextClone(); clone != nullptr; clone = clone->NextClone()) {
+      if (clone->SortOrder() == generator.SortOrder()) members.push_back(clone);
+    }
+    groups_.push_back(
+        std::make_unique<LaneGroup>(std::move(members), block_size, mode == LaneMode::kWide));
+  });
+}
+
+void VoiceLanes::Clear() {
+  for (auto& group : groups_) group->Release();
+  groups_.clear();
+}
+
+uint64_t VoiceLanes::RunsOf(const ug_base& generator) {
+  return generator.lane_group_ != nullptr ? generator.lane_group_->Runs() : 0;
+}
+
+bool VoiceLanes::RunGroupOf(ug_base& generator, uint32_t slice_start, int32_t position,
+                            int32_t frames) {
+  generator.lane_group_->Run(slice_, slice_start, position, frames);
+  return generator.lane_slice_ == slice_;
+}
+
+}  // namespace ov

@@ -1,0 +1,135 @@
+// The "Oscillator" lane kernel for the wavetable shapes: copies that are
+// neither cross-fading nor synced read their tables one lane each. A copy
+// whose slice starts a cross-fade, or that follows a sync input, renders
+// alone; so do the noise shapes, which draw from the engine's one noise
+// generator in run order.
+#include "engine/lane_math.h"
+#include "modules/oscillator.h"
+
+namespace ov {
+
+struct OscillatorLanes {
+  // Interpolate() (oscillator.cpp) lane by lane, each lane in its own table.
+  OV_LANE_INLINE static LaneFloat Interpolate(const float* const (&tables)[kLanes], LaneUint phase) {
+    const LaneUint index = phase >> 23;
+    const LaneFloat t =
+        __builtin_convertvector(phase & 0x7FFFFFu, LaneFloat) * LaneSplat(1.0f / 8388608.0f);
+    LaneFloat low, high;
+    for (int32_t j = 0; j < kLanes; ++j) {
+      low[j] = tables[j][index[j]];
+      high[j] = tables[j][index[j] + 1];
+    }
+    return low + (high - low) * t;
+  }
+
+  template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
+  OV_LANE_INLINE static void Render(const LaneBatch& batch) {
+    using O = ug_oscillator2;
+    // The block-start table choice of Render(), then the copies that must
+    // render alone do so.
+    ug_base* together[kLanes];
+    int32_t count = 0;
+    for (int32_t j = 0; j < batch.count; ++j) {
+      O& osc = batch.Member<O>(j);
+      if constexpr (kPitchRuns) {
+        if (osc.table_fade_left_ == 0) {
+          osc.ChooseTable(O::IncrementFor(*osc.tables_, osc.pitch_[batch.position],
+                                          osc.freq_scale_ == 1));
+        }
+      }
+      if (osc.table_fade_left_ > 0 || osc.sync_fade_left_ > 0 || osc.sync_runs_) {
+        osc.Render<S, kPitchRuns, kPmRuns, kPwRuns>(batch.position, batch.frames);
+      } else {
+        osc.table_fade_x_ = 0.0f;
+        osc.sync_fade_x_ = 0.0f;
+        together[count++] = &osc;
+      }
+    }
+    if (count == 0) return;
+    const LaneBatch lanes{together, count, batch.position, batch.frames, batch.scratch};
+
+    const float* tables[kLanes];
+    float* out[kLanes];
+    LaneUint phase, increment, offset, pulse;
+    for (int32_t j = 0; j < kLanes; ++j) {
+      const O& osc = lanes.Member<O>(j);
+      tables[j] = osc.table_->entries.data();
+      out[j] = lanes.Output(j, osc.out_);
+      phase[j] = osc.phase_;
+      increment[j] = osc.increment_;
+      offset[j] = osc.pm_offset_;
+      pulse[j] = osc.pulse_offset_;
+    }
+    const int32_t end = lanes.position + lanes.frames;
+    for (int32_t k = lanes.position; k < end; ++k) {
+      for (int32_t j = 0; j < kLanes; ++j) {
+        const O& osc = lanes.Member<O>(j);
+        if constexpr (kPitchRuns) {
+          increment[j] = O::IncrementFor(*osc.tables_, osc.pitch_[k], osc.freq_scale_ == 1);
+        }
+        if constexpr (kPmRuns) {
+          const uint32_t next = O::PmOffset(osc.phase_mod_[k], osc.pm_depth_[k]);
+          phase[j] += offset[j] - next;
+          offset[j] = next;
+        }
+        if constexpr (kPwRuns) pulse[j] = O::PulseOffsetFor(osc.pulse_width_[k]);
+      }
+      LaneFloat value;
+      if constexpr (S == O::Shape::kPlain) {
+        value = Interpolate(tables, phase);
+      } else if constexpr (S == O::Shape::kRamp) {
+        value = -Interpolate(tables, phase);
+      } else {
+        value = Interpolate(tables, phase - pulse) - Interpolate(tables, phase);
+      }
+      StoreLanes(out, k, value);
+      phase += increment;
+    }
+    for (int32_t j = 0; j < count; ++j) {
+      O& osc = lanes.Member<O>(j);
+      osc.phase_ = phase[j];
+      osc.increment_ = increment[j];
+      osc.pm_offset_ = offset[j];
+      osc.pulse_offset_ = pulse[j];
+    }
+  }
+
+  template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
+  static constexpr LaneKernel Kernel() {
+    return MakeLaneKernel<&Render<S, kPitchRuns, kPmRuns, kPwRuns>>();
+  }
+
+  // Render<S, pitch, pm, pw> of the copy, and its kernel, for each
+  // combination the oscillator selects.
+  template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
+  static LaneKernel Find(const ug_oscillator2& osc) {
+    if (osc.RunsFunction(&ug_oscillator2::Render<S, kPitchRuns, kPmRuns, kPwRuns>)) {
+      static constexpr LaneKernel kKernel = Kernel<S, kPitchRuns, kPmRuns, kPwRuns>();
+      return kKernel;
+    }
+    return {};
+  }
+
+  template <ug_oscillator2::Shape S, bool kPw>
+  static LaneKernel FindAny(const ug_oscillator2& osc) {
+    if (LaneKernel k = Find<S, false, false, kPw>(osc)) return k;
+    if (LaneKernel k = Find<S, false, true, kPw>(osc)) return k;
+    if (LaneKernel k = Find<S, true, false, kPw>(osc)) return k;
+    return Find<S, true, true, kPw>(osc);
+  }
+};
+
+LaneKernel ug_oscillator2::LaneKernelNow() const {
+  using L = OscillatorLanes;
+  switch (waveform_) {
+    case kRamp:
+      return L::FindAny<Shape::kRamp, false>(*this);
+    case kPulse:
+      if (LaneKernel k = L::FindAny<Shape::kPulse, false>(*this)) return k;
+      return L::FindAny<Shape::kPulse, true>(*this);
+    default:
+      return L::FindAny<Shape::kPlain, false>(*this);
+  }
+}
+
+}  // namespace ov
