@@ -119,8 +119,8 @@ TEST(HostileStream, ConnectionsThatDoNotFitAreLeftOut) {
   CUG* b = Add(main, "Inverter");
   b->SetTitle("B");
   CUG* midi = Add(main, "MIDI Automator");
-  main.Join(Plug(*a, "Signal Out"), Plug(*b, "Signal in"));  // the one that fits
-  main.Join(Plug(*a, "Signal in"), Plug(*b, "Signal in"));   // two inputs
+  main.Join(Plug(*a, "Signal Out"), Plug(*b, "Signal in"));   // the one that fits
+  main.Join(Plug(*a, "Signal in"), Plug(*b, "Signal in"));    // two inputs
   main.Join(Plug(*a, "Signal Out"), Plug(*midi, "MIDI In"));  // audio to MIDI
   const Bytes stream = project.document.Write(kCurrentLoadVersion);
 
