@@ -37,7 +37,7 @@ LoadResult COrvaneDocBase::Load(std::span<const uint8_t> stream, const LoadOptio
     archive.SetLoadVersion(version);
     loaded.set_version(version);
     loaded.Serialize(archive);
-    CheckLoadedDocument(loaded);
+    CheckLoadedDocument(loaded, options.messages);
   } catch (const ArchiveError& error) {
     result.kind = error.kind();
     result.message = error.Describe();

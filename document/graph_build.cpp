@@ -375,6 +375,14 @@ std::vector<ug_base*> GraphBuild::CollectGenerators() const {
   return collected;
 }
 
+void GraphBuild::RedirectTo(UPlug& plug, UPlug& target) {
+  // No chain has a loop yet, so this walk ends.
+  for (const UPlug* walk = &target; walk != nullptr; walk = walk->Redirect()) {
+    if (walk == &plug) throw OvException(OvException::kFeedback, &plug.Owner(), &target.Owner());
+  }
+  plug.SetRedirect(&target);
+}
+
 void GraphBuild::CollapseContainerPlugs() {
   for (ug_base* generator : CollectGenerators()) {
     if (dynamic_cast<ug_container*>(generator) == nullptr) continue;
@@ -386,7 +394,7 @@ void GraphBuild::CollapseContainerPlugs() {
       if (outer->Direction() == DR_OUT) {
         connector* first = inner->Connectors().front();
         UPlug* source = first->Source();
-        outer->SetRedirect(source);
+        RedirectTo(*outer, *source);
         first->Disconnect();
         while (!outer->Connectors().empty()) {
           connector* link = outer->Connectors().front();
@@ -398,7 +406,7 @@ void GraphBuild::CollapseContainerPlugs() {
       if (outer->IsInput() && !outer->Connectors().empty()) {
         connector* first = outer->Connectors().front();
         UPlug* source = first->Source();
-        inner->SetRedirect(source);
+        RedirectTo(*inner, *source);
         first->Disconnect();
         while (!inner->Connectors().empty()) {
           connector* link = inner->Connectors().front();

@@ -102,6 +102,10 @@ class GraphBuild {
   void ApplyDocumentValues(CUG& module);
   void ConnectChildren(const CContainer& container);
   void StartPatchManager(const CContainer& container);
+  // Connections to `plug` go to `target` from now on. Container plugs wired
+  // round through each other with no module between would make the chain
+  // a loop: that is a feedback path.
+  void RedirectTo(UPlug& plug, UPlug& target);
   void CheckNoteSources(const CContainer& inner, const std::vector<Frame>& above) const;
   std::vector<ug_base*> CollectGenerators() const;
 

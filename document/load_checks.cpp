@@ -1,12 +1,17 @@
 #include "document/load_checks.h"
 
 #include <algorithm>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "document/connection.h"
 #include "document/container.h"
 #include "document/document.h"
+#include "document/module.h"
+#include "document/plug_kinds.h"
+#include "modules/module_info.h"
+#include "platform/message_sink.h"
 
 namespace ov {
 namespace {
@@ -42,9 +47,36 @@ class HeldObjectWalker final : public FieldWalker {
   std::vector<Persistent*> order_;
 };
 
+// A plug whose direction and datatype are known: a container plug stores
+// its own; any other takes them from its type's descriptor at its index.
+bool Known(const CPlug2& plug) {
+  if (dynamic_cast<const CPlugIO2*>(&plug) != nullptr) return true;
+  const CUG* owner = plug.owner();
+  if (owner == nullptr || owner->module_type() == nullptr || plug.index() < 0) return false;
+  return static_cast<std::size_t>(plug.index()) < owner->module_type()->Descriptors().size();
+}
+
+// What the editor would have refused: a connection from an input or to an
+// output, or between plugs of different datatypes. A container plug's
+// datatype follows what it is connected to (older streams store none), so
+// only its direction is checked.
+bool Fits(const CLine2& line) {
+  const CPlug2& from = *line.from();
+  const CPlug2& to = *line.to();
+  if (!Known(from) || !Known(to)) return true;
+  if (from.Direction() == DR_IN || to.Direction() == DR_OUT) return false;
+  const bool io = dynamic_cast<const CPlugIO2*>(&from) != nullptr ||
+                  dynamic_cast<const CPlugIO2*>(&to) != nullptr;
+  return io || from.Datatype() == to.Datatype();
+}
+
+std::string EndName(const CPlug2& plug) {
+  return (plug.owner() != nullptr ? plug.owner()->title() : std::string()) + "." + plug.Name();
+}
+
 }  // namespace
 
-void CheckLoadedDocument(COrvaneDocBase& document) {
+void CheckLoadedDocument(COrvaneDocBase& document, MessageSink* messages) {
   std::unordered_set<Persistent*> held;
   HeldObjectWalker collect(WalkPurpose::kCollectOwned, document.version(), held);
   document.Serialize(collect);
@@ -61,8 +93,22 @@ void CheckLoadedDocument(COrvaneDocBase& document) {
     if (auto* plug = dynamic_cast<CPlug2*>(object)) plugs.push_back(plug);
   }
   std::unordered_set<const CLine2*> broken;
+  const CLine2* misfit = nullptr;
+  std::size_t misfits = 0;
   for (const CLine2* line : lines) {
-    if (line->from() == nullptr || line->to() == nullptr) broken.insert(line);
+    if (line->from() == nullptr || line->to() == nullptr) {
+      broken.insert(line);
+    } else if (!Fits(*line)) {
+      broken.insert(line);
+      if (misfits++ == 0) misfit = line;
+    }
+  }
+  if (misfit != nullptr && messages != nullptr) {
+    messages->Post(std::to_string(misfits) +
+                       " connection(s) joined plugs that cannot be connected and were left out, "
+                       "the first " +
+                       EndName(*misfit->from()) + " -> " + EndName(*misfit->to()) + ".",
+                   MessageStyle::kWarning);
   }
   // A plug lists only connections that end at it, each once.
   for (CPlug2* plug : plugs) {

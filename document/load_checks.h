@@ -9,9 +9,12 @@
 namespace ov {
 
 class COrvaneDocBase;
+class MessageSink;
 
 // Clears references to objects the document does not hold, then sets the
-// parent links and drops connections that lack an end.
-void CheckLoadedDocument(COrvaneDocBase& document);
+// parent links and drops connections that lack an end, and those from an
+// input, to an output or between different datatypes (told to `messages`
+// when given).
+void CheckLoadedDocument(COrvaneDocBase& document, MessageSink* messages);
 
 }  // namespace ov

@@ -45,7 +45,7 @@ COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options) 
   document.set_version(version);
   document.Serialize(reader);
   reader.CheckAllUsed();
-  CheckLoadedDocument(document);
+  CheckLoadedDocument(document, options.messages);
   shorthands.ApplyPatchValues();
   return document;
 }

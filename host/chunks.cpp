@@ -64,8 +64,7 @@ struct ParsedChunk {
   bool some_missing = false;
 };
 
-ParsedChunk Parse(const CPatchManager& manager, ObjectArchive& archive, int32_t tag,
-                  bool preset) {
+ParsedChunk Parse(const CPatchManager& manager, ObjectArchive& archive, int32_t tag, bool preset) {
   ParsedChunk parsed;
   const std::size_t generic_count = ReadCount(archive, 0, "generic parameters");
   const std::size_t parameter_count =

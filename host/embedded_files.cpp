@@ -4,7 +4,6 @@
 
 #include "host/file_names.h"
 #include "platform/files.h"
-#include "platform/files.h"
 #include "platform/message_sink.h"
 #include "platform/text.h"
 
@@ -21,12 +20,21 @@ std::string FolderOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
+std::string ChooseLibraryFolder(const std::string& library_path,
+                                EmbeddedFiles::WritableCheck can_write) {
+  const std::string stem(WithoutExtension(LastComponent(library_path)));
+  const std::string beside = FolderOf(library_path) + stem + "/";
+  if ((can_write != nullptr ? can_write : &CanWriteInto)(beside)) return beside;
+  const std::string data = UserDataFolder();
+  return data.empty() ? beside : data + "/orvane/" + stem + "/";
+}
+
 }  // namespace
 
-EmbeddedFiles::EmbeddedFiles(std::string library_path, MessageSink& messages)
+EmbeddedFiles::EmbeddedFiles(std::string library_path, MessageSink& messages,
+                             WritableCheck can_write)
     : library_path_(std::move(library_path)),
-      library_folder_(FolderOf(library_path_) +
-                      std::string(WithoutExtension(LastComponent(library_path_))) + "/"),
+      library_folder_(ChooseLibraryFolder(library_path_, can_write)),
       messages_(messages) {}
 
 void EmbeddedFiles::Take(std::vector<EmbeddedFile> files) {
@@ -52,16 +60,20 @@ std::string EmbeddedFiles::WriteOut(const EmbeddedFile& file,
                                     const std::optional<int64_t>& library_time) {
   const std::string_view component = LastComponent(file.name);
   if (!IsWritableComponent(component)) {
-    messages_.Post("The embedded file \"" + file.name + "\" has no usable name and was not written.",
-                   MessageStyle::kWarning);
+    messages_.Post(
+        "The embedded file \"" + file.name + "\" has no usable name and was not written.",
+        MessageStyle::kWarning);
     return {};
   }
   const std::string path = library_folder_ + std::string(component);
-  // A copy on disk at least as new as the library is the user's to keep.
+  // A copy on disk at least as new as the library is the user's to keep; a
+  // symbolic link under the name is replaced, never written through.
   const auto existing_time = FileModificationTime(path);
-  if (existing_time && library_time && *existing_time >= *library_time) return path;
+  if (existing_time && library_time && *existing_time >= *library_time && !IsSymbolicLink(path)) {
+    return path;
+  }
   std::string error;
-  if (!WriteFileBytes(path, file.contents, &error)) {
+  if (!ReplaceFileAtomically(path, file.contents, &error)) {
     messages_.Post("The embedded file \"" + file.name + "\" could not be written: " + error,
                    MessageStyle::kWarning);
     return {};

@@ -1,7 +1,9 @@
 // The files a project carries, and how modules find files by name. Media
 // files (MIDI, WAVE, SoundFont) stay in memory; every other file (module
 // libraries, say) is written into the library folder, named after the plug-in
-// library, and nothing is ever written outside that folder.
+// library, and nothing is ever written outside that folder. A library
+// installed where its user cannot write (/usr/lib/vst, say) gets its folder
+// under the user's data folder instead: "<data>/orvane/<library name>/".
 // Thread: editor.
 #pragma once
 
@@ -31,9 +33,14 @@ struct DataFile {
 
 class EmbeddedFiles {
  public:
+  // Answers whether files may be created in a folder.
+  using WritableCheck = bool (*)(const std::string& folder);
+
   // `library_path` is the plug-in library's full path; the library folder is
-  // "<folder>/<library name without extension>/".
-  EmbeddedFiles(std::string library_path, MessageSink& messages);
+  // "<folder>/<library name without extension>/" when `can_write` (by
+  // default the process's own permissions) allows it, else the one in the
+  // user's data folder.
+  EmbeddedFiles(std::string library_path, MessageSink& messages, WritableCheck can_write = nullptr);
 
   const std::string& LibraryFolder() const { return library_folder_; }
 

@@ -209,14 +209,14 @@ class OldContainer : public CContainer {
     }
     w.WriteObject(a.get());
     w.WriteObject(b.get());
-    w.WriteUInt16(0xFFFF);  // an old line from a's first plug to b's second
+    w.WriteUInt16(0xFFFF);  // an old line from a's output to b's second plug
     w.WriteUInt16(1);
     w.WriteUInt16(5);
     w.WriteBytes(std::vector<uint8_t>{'C', 'L', 'i', 'n', 'e'});
     w.WriteInt32(1);
     w.WriteUInt16(0);
     w.WriteRect({});
-    w.WriteObject(a->plugs()[0].get());
+    w.WriteObject(a->plugs()[2].get());
     w.WriteObject(b->plugs()[1].get());
     if (version < 10) {
       w.WriteUInt16(0xFFFF);
@@ -254,8 +254,8 @@ TEST(DocumentLegacy, OldLinesAndBoxesBecomeTodaysObjects) {
     const auto* a = dynamic_cast<const CUG*>(container.children()[version < 10 ? 2 : 1].get());
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->title(), "A");
-    EXPECT_NE(line->OtherEnd(a->plugs()[0].get()), nullptr);
-    EXPECT_EQ(a->plugs()[0]->connections(), std::vector<CLine2*>{const_cast<CLine2*>(line)});
+    EXPECT_NE(line->OtherEnd(a->plugs()[2].get()), nullptr);
+    EXPECT_EQ(a->plugs()[2]->connections(), std::vector<CLine2*>{const_cast<CLine2*>(line)});
     if (version < 10) {
       const auto* box = dynamic_cast<const CPanelBox2*>(container.children()[0].get());
       ASSERT_NE(box, nullptr);

@@ -252,6 +252,27 @@ TEST(GraphValues, ConnectionFromExcludedModuleLeavesTheConstant) {
   EXPECT_NE(dynamic_cast<ug_io_mod*>(&input->Connectors().front()->Source()->Owner()), nullptr);
 }
 
+// A container whose input passes straight to its output, with that output
+// wired back to the input outside: the container plugs would redirect to
+// each other for ever.
+TEST(GraphContainerPlugs, ALoopThroughContainerPlugsAloneIsFeedback) {
+  TestProject project;
+  auto* inner = Add<CContainer>(*project.main, "Container");
+  inner->SetTitle("Loop");
+  CPlugIO2* in = inner->AddContainerPlug("In", DR_IN, DT_FSAMPLE);
+  CPlugIO2* out = inner->AddContainerPlug("Out", DR_OUT, DT_FSAMPLE);
+  inner->Join(in->Partner(), out->Partner());
+  project.main->Join(out, in);
+  Built built;
+  try {
+    built.build.Build(*project.document.root());
+    ADD_FAILURE() << "built";
+  } catch (const OvException& failure) {
+    EXPECT_EQ(failure.kind(), OvException::kFeedback);
+    EXPECT_NE(built.build.FailureMessage(failure).find("FEEDBACK"), std::string::npos);
+  }
+}
+
 TEST(GraphContainerPlugs, InputFannedOutFeedsInnerModulesDirectly) {
   TestProject project;
   auto* inner = Add<CContainer>(*project.main, "Container");

@@ -11,6 +11,7 @@
 #include "document/patch_manager.h"
 #include "document/sequencer.h"
 #include "document/vst_plugin_module.h"
+#include "platform/message_sink.h"
 #include "tests/document/document_test_support.h"
 
 namespace ov {
@@ -105,6 +106,39 @@ Bytes StreamWithMain(std::unique_ptr<CContainer> main, int32_t version) {
   root->AddChild(std::move(main));
   document.SetRoot(std::move(root));
   return document.Write(version);
+}
+
+// Connections the editor would refuse: from an input, to an output, or
+// between datatypes. They are dropped at load with one message; the rest
+// stay.
+TEST(HostileStream, ConnectionsThatDoNotFitAreLeftOut) {
+  TestProject project;
+  CContainer& main = *project.main;
+  CUG* a = Add(main, "Inverter");
+  a->SetTitle("A");
+  CUG* b = Add(main, "Inverter");
+  b->SetTitle("B");
+  CUG* midi = Add(main, "MIDI Automator");
+  main.Join(Plug(*a, "Signal Out"), Plug(*b, "Signal in"));   // the one that fits
+  main.Join(Plug(*a, "Signal in"), Plug(*b, "Signal in"));    // two inputs
+  main.Join(Plug(*a, "Signal Out"), Plug(*midi, "MIDI In"));  // audio to MIDI
+  const Bytes stream = project.document.Write(kCurrentLoadVersion);
+
+  MessageSink messages;
+  messages.SetLogToStderr(false);
+  COrvaneDocBase loaded = LoadOrFail(stream, &messages);
+  std::size_t lines = 0;
+  for (const auto& child : loaded.FindMainContainer()->children()) {
+    if (const auto* line = dynamic_cast<const CLine2*>(child.get())) {
+      ++lines;
+      EXPECT_EQ(line->from()->Name(), "Signal Out");
+      EXPECT_EQ(line->to()->Name(), "Signal in");
+      EXPECT_EQ(line->from()->connections().size(), 1u);
+    }
+  }
+  EXPECT_EQ(lines, 1u);
+  ASSERT_EQ(messages.Messages().size(), 1u);
+  EXPECT_TRUE(messages.Contains("2 connection(s)"));
 }
 
 TEST(HostileStream, ContainerHoldingItselfIsRefused) {

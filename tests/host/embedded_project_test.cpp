@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 
 #include "host/embedded_files.h"
-#include "tests/host/temp_folder.h"
 #include "host/project_resource.h"
 #include "platform/files.h"
 #include "platform/library_resource.h"
 #include "platform/message_sink.h"
+#include "tests/host/temp_folder.h"
 
 namespace ov {
 namespace {
@@ -182,8 +184,68 @@ TEST_F(EmbeddedFilesTest, NeverWritesOutsideTheLibraryFolder) {
   EXPECT_FALSE(fs::exists(folder / "x"));
   EXPECT_EQ(messages.Messages().size(), 3u);
   std::size_t entries = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(folder / "")) entries += entry.is_regular_file();
+  for (const auto& entry : fs::recursive_directory_iterator(folder / ""))
+    entries += entry.is_regular_file();
   EXPECT_EQ(entries, 4u);  // the library and x, y, z inside its folder
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// A library installed where its user cannot write keeps its folder in the
+// user's data folder, and every lookup goes there. Whether a folder can be
+// written is asked of a check the test supplies, since root writes anywhere.
+TEST_F(EmbeddedFilesTest, AnUnwritableLibraryFolderMovesToTheUserDataFolder) {
+  const auto read_only = [](const std::string&) { return false; };
+  ScopedEnvironment data("XDG_DATA_HOME", folder / "data");
+  EmbeddedFiles moved(library, messages, read_only);
+  const std::string inside = folder / "data/orvane/Pad/";
+  EXPECT_EQ(moved.LibraryFolder(), inside);
+  moved.Take({File("filter.ovm", "module"), File("kick.wav", "kick")});
+  EXPECT_EQ(moved.Written(), std::vector<std::string>{inside + "filter.ovm"});
+  EXPECT_EQ(ReadText(inside + "filter.ovm"), "module");
+  EXPECT_FALSE(fs::exists(folder / "Pad"));
+  EXPECT_EQ(moved.ResolveFilePath("filter", "ovm"), inside + "filter.ovm");
+  const auto found = moved.OpenDataFile("filter.ovm", "");
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->path, inside + "filter.ovm");
+
+  // A relative XDG_DATA_HOME is ignored for the home folder's default.
+  ScopedEnvironment relative("XDG_DATA_HOME", "relative");
+  ScopedEnvironment home("HOME", folder / "home");
+  EXPECT_EQ(EmbeddedFiles(library, messages, read_only).LibraryFolder(),
+            folder / "home/.local/share/orvane/Pad/");
+  // Where the folder beside the library can be written, it is used.
+  EXPECT_EQ(EmbeddedFiles(library, messages).LibraryFolder(), folder / "Pad/");
+}
+
+TEST_F(EmbeddedFilesTest, ALinkUnderAFilesNameIsReplacedNotWrittenThrough) {
+  WriteText(folder / "elsewhere", "precious");
+  fs::create_directories(folder / "Pad");
+  fs::create_symlink(folder / "elsewhere", folder / "Pad/filter.ovm");
+  // Newer than the library, yet a link is never the user's copy to keep.
+  fs::last_write_time(folder / "elsewhere", fs::last_write_time(library) + std::chrono::hours(1));
+  files.Take({File("filter.ovm", "module")});
+  EXPECT_FALSE(fs::is_symlink(folder / "Pad/filter.ovm"));
+  EXPECT_EQ(ReadText(folder / "Pad/filter.ovm"), "module");
+  EXPECT_EQ(ReadText(folder / "elsewhere"), "precious");
 }
 
 }  // namespace
