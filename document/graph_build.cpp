@@ -147,7 +147,8 @@ void GraphBuild::BuildGraph(CContainer& root) {
     }
     const auto& children = container.children();
     bool descended = false;
-    while (frame.next_child < children.size() && !descended) {
+    // `descended` first: the push below may move the frames, `frame` with them.
+    while (!descended && frame.next_child < children.size()) {
       CDocOb* child = children[frame.next_child++].get();
       auto* module = dynamic_cast<CUG*>(child);
       if (module == nullptr) continue;

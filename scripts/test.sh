@@ -31,8 +31,8 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1
 cmake --build build-tsan -j "$jobs" --target orvane_ring_tests
 build-tsan/orvane_ring_tests
 
-# The project-stream reader under libFuzzer for a few seconds (its own clang
-# build; run scripts/fuzz.sh SECONDS by hand for longer).
-scripts/fuzz.sh 10 --fresh
+# Every reader's fuzz target under libFuzzer for a few seconds (their own
+# clang build; run scripts/fuzz.sh SECONDS by hand for longer).
+scripts/fuzz.sh 4 --fresh
 
 echo "All tests passed in every build tree."
