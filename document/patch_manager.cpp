@@ -118,7 +118,9 @@ void PatchParameter::set_range(const FloatRange& range) {
 void PatchParameter::SetListText(std::string text) {
   list_text_ = std::move(text);
   if (value_type_ != kEnum && value_type_ != kText) return;
-  if (manager_ == nullptr || manager_->hub() == nullptr || manager_->hub()->Engine() == nullptr) {
+  // Without an engine side yet, the list goes with the next start.
+  if (manager_ == nullptr || manager_->hub() == nullptr || manager_->hub()->Engine() == nullptr ||
+      engine_list_room_ == 0) {
     return;
   }
   if (list_text_->size() > engine_list_room_) {

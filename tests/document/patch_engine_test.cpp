@@ -3,9 +3,11 @@
 // another thread, values a module drives, and MIDI learning.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <new>
 #include <utility>
@@ -69,6 +71,9 @@ class Knob : public ug_base {
     d.emplace_back(nullptr, DR_OUT, "", "Driven", "0", "", 0x8400, DT_INT, &driven);
   }
   void OnStatusChange(uint32_t, connector*, int32_t) override { ++changes; }
+  void OnDrivenByParameter(int32_t plug_number, float maximum) override {
+    driven_up_to.emplace_back(plug_number, maximum);
+  }
   void Drive(int32_t value) {
     driven = value;
     plug(3)->Transmit(Clock(), ST_STATIC);
@@ -79,6 +84,7 @@ class Knob : public ug_base {
   std::string label;
   int32_t driven = 0;
   int changes = 0;
+  std::vector<std::pair<int32_t, float>> driven_up_to;  // (plug, maximum)
 };
 
 const Module_Info& KnobType() {
@@ -237,6 +243,16 @@ TEST_F(PatchEngineTest, TheEngineStartsWithTheCurrentPatchAndFollowsPatchChanges
   master_.Process(32);
   EXPECT_EQ(knob_->changes, before);
   EXPECT_EQ(changes_.size(), 4u);
+}
+
+TEST_F(PatchEngineTest, ModulesLearnWhichInputsParametersDriveAndHowFar) {
+  Level().set_range({-1.0f, 4.0f});
+  StartEngine();
+  const float unbounded = std::numeric_limits<float>::infinity();
+  // In id order, which is drawn at random; not the output a parameter watches.
+  std::sort(knob_->driven_up_to.begin(), knob_->driven_up_to.end());
+  EXPECT_EQ(knob_->driven_up_to,
+            (std::vector<std::pair<int32_t, float>>{{0, 4.0f}, {1, unbounded}, {2, unbounded}}));
 }
 
 TEST_F(PatchEngineTest, IgnoringProgramChangesKeepsSlotZero) {

@@ -82,8 +82,8 @@ TEST(Polyphony, WhatDiffersPerVoiceIsCopiedIntoEveryVoice) {
     for (const ug_base* generator : each.generators) {
       EXPECT_EQ(generator->VoiceGroup(), PerVoice(generator) ? v : -1);
     }
-    if (v == 0) EXPECT_EQ(built.Of(*project.shared)->VoiceGroup(), -1);
   }
+  EXPECT_EQ(built.Of(*project.shared)->VoiceGroup(), -1);
   // Copies of the note source run right after it, before what they feed.
   const int32_t model_order = voices.voice(0).note_source->SortOrder();
   for (int32_t v = 1; v < 4; ++v) {

@@ -40,8 +40,8 @@ struct DrumRig {
   ~DrumRig() { master.Stop(); }
 
   void Note(uint32_t time, int32_t note, int32_t velocity) {
-    const uint32_t word = 0x90u | static_cast<uint32_t>(note) << 8 |
-                          static_cast<uint32_t>(velocity) << 16;
+    const uint32_t word =
+        0x90u | static_cast<uint32_t>(note) << 8 | static_cast<uint32_t>(velocity) << 16;
     trigger->QueueEvent(time, UET_MIDI, static_cast<int32_t>(word), trigger->plug(0), 0, true);
   }
   // Runs whole cells, keeping the samples of one output.
@@ -106,6 +106,19 @@ TEST(DrumTrigger, ASnareOnlyPatchPlaysNotes38And40AndIgnoresTheKick) {
   const std::vector<float> snare = again.Render(256, 7);
   EXPECT_EQ(snare[102], 0.0f);
   EXPECT_EQ(snare[103], 1.0f);  // high three samples after the hit
+}
+
+TEST(DrumTrigger, EachHitSetsItsDrumsVelocityOutputToTheVelocityOver127) {
+  DrumRig rig({"Snare Trig", "Kick Trig"});
+  rig.Note(100, 38, 64);
+  rig.Note(1100, 38, 127);
+  rig.Note(1500, 36, 1);
+  const std::vector<float> snare = rig.Render(1024, 8);
+  EXPECT_EQ(snare[99], 0.0f);
+  EXPECT_NEAR(snare[1023], 64.0f / 127.0f, 1e-6);
+  const std::vector<float> later = rig.Render(1024, 8);
+  EXPECT_NEAR(later[1023], 1.0f, 1e-6);
+  EXPECT_NEAR(rig.trigger->plug(6)->Data()[kCell - 1], 1.0f / 127.0f, 1e-7);  // the kick's
 }
 
 TEST(DrumTrigger, AnEarlyNoteOffEndsTheGateAtTwentyMillisecondsAndAReHitOvertakesIt) {

@@ -31,11 +31,15 @@ int32_t FirstAt(const std::vector<float>& samples, float value, int32_t from = 0
 }
 
 struct AdsrRig : ModuleRig {
-  AdsrRig() : adsr(Add(std::make_unique<ug_adsr>())) {
-    Set(adsr, ug_adsr::kAttack, "0");
-    Set(adsr, ug_adsr::kDecay, "5");
-    Set(adsr, ug_adsr::kSustain, "7");
-    Set(adsr, ug_adsr::kRelease, "4");
+  // `streamed` is left for the test to stream (a value set as well would be
+  // added to the stream).
+  explicit AdsrRig(int32_t streamed = -1) : adsr(Add(std::make_unique<ug_adsr>())) {
+    for (const auto& [plug, volts] : {std::pair{ug_adsr::kAttack, "0"},
+                                      {ug_adsr::kDecay, "5"},
+                                      {ug_adsr::kSustain, "7"},
+                                      {ug_adsr::kRelease, "4"}}) {
+      if (plug != streamed) Set(adsr, plug, volts);
+    }
   }
   std::vector<float> Play(uint32_t rise, uint32_t fall, int32_t samples) {
     Stream(adsr, ug_adsr::kGate, GateBetween(rise, fall));
@@ -105,6 +109,49 @@ TEST(Adsr, AGateThatStaysHighGivesOneAttackAndOverallLevelScalesAtOnce) {
   EXPECT_FLOAT_EQ(out[0] > 0.0f ? 1.0f : 0.0f, 1.0f);
   EXPECT_EQ(FirstAt(out, 0.5f), static_cast<int32_t>(Samples(1.0, 0)) - 1);
   EXPECT_FLOAT_EQ(out[6143], 0.35f);  // 7 V sustain at half level
+}
+
+// A value that steps from `first` to `second` at sample `at`.
+ModuleRig::Write Step(float first, uint32_t at, float second) {
+  return [=](uint32_t start, float* samples) {
+    for (int32_t i = 0; i < ModuleRig::kCell; ++i) {
+      samples[i] = start + static_cast<uint32_t>(i) < at ? first : second;
+    }
+  };
+}
+
+TEST(Adsr, AStreamingRateSetsTheSlopeSampleBySample) {
+  AdsrRig rig(ug_adsr::kAttack);
+  rig.Stream(rig.adsr, ug_adsr::kAttack, Step(0.0f, 300, 0.5f));
+  const std::vector<float> out = rig.Play(100, 100000, 10240);
+  // 0 V for 200 samples, then 5 V.
+  const double reached = 200.0 / Samples(1.0, 0);
+  EXPECT_NEAR(out[299], reached, 1e-3);
+  EXPECT_NEAR(out[1299] - out[299], 1000.0 / Samples(1.0, 5), 1e-3);
+  // The sample that reaches 1.0 starts the decay, which renders it again.
+  const auto peak = std::max_element(out.begin(), out.end()) - out.begin();
+  EXPECT_NEAR(static_cast<double>(peak), 300 + (1.0 - reached) * Samples(1.0, 5), 5.0);
+  EXPECT_NEAR(out[static_cast<std::size_t>(peak)], 1.0f, 1e-3);
+  EXPECT_LT(out[static_cast<std::size_t>(peak) + 10], out[static_cast<std::size_t>(peak)]);
+}
+
+TEST(Adsr, AStreamingSustainIsChasedAtTheDecayRateThenFollowed) {
+  AdsrRig rig(ug_adsr::kSustain);
+  rig.Stream(rig.adsr, ug_adsr::kSustain, [](uint32_t start, float* samples) {
+    for (int32_t i = 0; i < ModuleRig::kCell; ++i) {
+      const uint32_t t = start + static_cast<uint32_t>(i);
+      samples[i] = t < 3000 ? 0.7f : t < 12000 ? 0.3f : 0.5f;
+    }
+  });
+  const std::vector<float> out = rig.Play(100, 100000, 12288);
+  const int32_t peak = FirstAt(out, 1.0f);
+  // Past 0.7 when the sustain moves to 0.3, the decay goes on down to it.
+  EXPECT_GT(out[3000], 0.7f);
+  const int32_t held = FirstAt(out, 0.3f, peak);
+  EXPECT_NEAR(held - peak, Samples(0.7, 5), 5.0);
+  for (int32_t i = peak + 1; i < held; ++i) ASSERT_LT(out[i], out[i - 1]) << i;
+  EXPECT_EQ(out[11999], 0.3f);
+  EXPECT_EQ(out[12000], 0.5f);  // then it follows at once
 }
 
 // Eight segments at the fastest rate (1.0 per 434 samples).

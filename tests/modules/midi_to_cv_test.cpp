@@ -212,6 +212,64 @@ TEST_F(MidiToCvTest, SustainPedalHoldsReleasedNotesUntilItGoesUp) {
   EXPECT_EQ(gate[400], 0.0f);
 }
 
+TEST_F(MidiToCvTest, ChannelPressureBecomesAftertouchOnThatChannelsVoicesOnly) {
+  Start();
+  Send(0, NoteOn(60, 100));
+  Send(200, 0xD0 | 100 << 8);  // channel 0
+  Send(600, 0xD1 | 20 << 8);   // channel 1: no voice plays there
+  const auto out = Record({cv->plug(Cv::kAftertouch)}, 1024).front();
+  EXPECT_EQ(out[199], 0.0f);
+  EXPECT_NEAR(out[1023], 100.0f / 127.0f, 1e-6);
+  EXPECT_NEAR(out[599], 100.0f / 127.0f, 1e-6);  // reached before the other channel's
+}
+
+// Notes played through a whole built graph: a container of two voices whose
+// "Midi to CV" feeds an "ADSR" each.
+struct TwoVoices : PolyProject {
+  TwoVoices() : PolyProject(2) {
+    CUG* adsr = Add("ADSR");
+    CUG* combiner = Add("Voice Combiner");
+    Connect(cv, "Gate", adsr, "Gate");
+    Connect(adsr, "Signal Out", combiner, "Signals In");
+    Start();
+    cvs = PerVoice<Cv>(*cv);
+  }
+  // The pitch and gate each voice's "Midi to CV" gives after `cells` cells.
+  std::vector<std::pair<float, float>> After(int cells) {
+    for (int i = 0; i < cells; ++i) master.Process(64);
+    std::vector<std::pair<float, float>> seen;
+    for (const Cv* voice : cvs) {
+      seen.emplace_back(voice->plug(Cv::kPitch)->Data()[63], voice->plug(Cv::kGate)->Data()[63]);
+    }
+    return seen;
+  }
+  std::vector<Cv*> cvs;
+};
+
+TEST(Voices, AThirdKeyStealsTheVoiceOfTheOldestHeldNote) {
+  TwoVoices poly;
+  ASSERT_EQ(poly.cvs.size(), 2u);
+  poly.Midi(0, NoteOn(60, 100));
+  poly.Midi(100, NoteOn(62, 100));
+  const auto before = poly.After(8);
+  const int held60 = before[0].first == Cv::KeyPitch(60) ? 0 : 1;
+  ASSERT_EQ(before[held60].first, Cv::KeyPitch(60));
+  ASSERT_EQ(before[1 - held60].first, Cv::KeyPitch(62));
+  poly.Midi(600, NoteOn(64, 100));
+  const auto after = poly.After(8);
+  EXPECT_EQ(after[held60].first, Cv::KeyPitch(64));
+  EXPECT_EQ(after[1 - held60].first, Cv::KeyPitch(62));
+  EXPECT_GT(after[held60].second, 0.0f);
+  EXPECT_GT(after[1 - held60].second, 0.0f);
+
+  // A released key's voice is the next one taken.
+  poly.Midi(1200, NoteOff(62));
+  poly.Midi(1300, NoteOn(67, 100));
+  const auto last = poly.After(8);
+  EXPECT_EQ(last[held60].first, Cv::KeyPitch(64));
+  EXPECT_EQ(last[1 - held60].first, Cv::KeyPitch(67));
+}
+
 TEST(Voices, AThousandEventMidiBlockIntoSixtyFourVoicesLosesNothing) {
   PolyProject poly(64);
   CUG* adsr = poly.Add("ADSR");

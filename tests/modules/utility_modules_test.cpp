@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "modules/clipper.h"
@@ -178,6 +179,25 @@ TEST(Delay, AQuarterSecondLineDelaysByHalfPlusOneAtZeroVolts) {
       EXPECT_FLOAT_EQ(out[100 + 5512], 0.5f);  // 5512.5 samples later
       EXPECT_FLOAT_EQ(out[100 + 5513], 0.5f);
     }
+  }
+}
+
+TEST(Delay, Delay2TakesNoDelayAtZeroVoltsAndTheWholeLineAtTen) {
+  // A tenth of a second: 4410 samples. The read point is (1 - modulation) x
+  // L samples on from the write point, at least one, so the delay is
+  // L less that.
+  for (const auto& [volts, offset, delay] :
+       {std::tuple{"5", 2205, 2205}, {"10", 1, 4409}, {"0", 4410, 0}}) {
+    ModuleRig rig;
+    ug_delay& delay2 = rig.Add(std::make_unique<ug_delay2>());
+    rig.Set(delay2, ug_delay::kDelayTime, "0.1");
+    rig.Set(delay2, ug_delay::kModulation, volts);
+    rig.Stream(delay2, ug_delay::kSignalIn, Impulse);
+    rig.Start();
+    const std::vector<float> out = rig.Record(*delay2.plug(ug_delay::kSignalOut), 4608);
+    EXPECT_EQ(delay2.Offset(), offset) << volts;
+    EXPECT_EQ(out[100 + delay], 1.0f) << volts;
+    EXPECT_EQ(std::count(out.begin(), out.end(), 1.0f), 1) << volts;
   }
 }
 
