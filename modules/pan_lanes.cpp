@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/audio_master.h"
 #include "engine/lane_math.h"
 #include "modules/level_curves_lanes.h"
 #include "modules/pan.h"
@@ -79,6 +80,10 @@ LaneKernel ug_pan::LaneKernelNow() const {
   static constexpr LaneKernel kByTable = MakeLaneKernel<&PanLanes::Controlled<true>>();
   static constexpr LaneKernel kByIntensity = MakeLaneKernel<&PanLanes::Controlled<false>>();
   static constexpr LaneKernel kInputOnly = MakeLaneKernel<&PanLanes::InputOnly>();
+  // Without a recurrence the lanes only pay in the wide build: the
+  // baseline build's table lookups move vector elements through memory,
+  // which the one-voice loop does not need.
+  if (Master()->GetLaneMode() != LaneMode::kWide) return {};
   if (RunsFunction(&ug_pan::RunByTable)) return kByTable;
   if (RunsFunction(&ug_pan::RunByIntensity)) return kByIntensity;
   if (RunsFunction(&ug_pan::RunInputOnly)) return kInputOnly;

@@ -3,6 +3,7 @@
 // transposing.
 #include <algorithm>
 
+#include "engine/audio_master.h"
 #include "engine/lane_math.h"
 #include "modules/level_curves_lanes.h"
 #include "modules/vca.h"
@@ -55,6 +56,10 @@ LaneKernel ug_vca::LaneKernelNow() const {
   static constexpr LaneKernel kCurve = MakeLaneKernel<&VcaLanes::Curve>();
   static constexpr LaneKernel kLinear = MakeLaneKernel<&VcaLanes::Linear>();
   static constexpr LaneKernel kConstant = MakeLaneKernel<&VcaLanes::ConstantGain>();
+  // Without a recurrence the lanes only pay in the wide build: the
+  // baseline build's table lookups move vector elements through memory,
+  // which the one-voice loop does not need.
+  if (Master()->GetLaneMode() != LaneMode::kWide) return {};
   if (RunsFunction(&ug_vca::RunCurve)) return kCurve;
   if (RunsFunction(&ug_vca::RunLinear)) return kLinear;
   if (RunsFunction(&ug_vca::RunConstantGain)) return kConstant;
