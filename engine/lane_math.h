@@ -12,6 +12,8 @@
 namespace ov {
 
 #define OV_LANE_INLINE [[gnu::always_inline]] inline
+// After a lambda's parameter list: inlined too.
+#define OV_LANE_LAMBDA __attribute__((always_inline))
 
 // kLanes floats or integers; on a baseline build each operation takes two
 // 4-wide instructions, on the AVX2 build one 8-wide instruction.
@@ -62,6 +64,17 @@ OV_LANE_INLINE void StoreRun(float* p, LaneFloat v, int32_t n) {
     return;
   }
   for (int32_t j = 0; j < n; ++j) p[j] = v[j];
+}
+
+// Calls run(k, n) for the runs of samples [k, k + n) that cover
+// [position, position + frames): whole runs of kLanes (n a constant there),
+// then what is left.
+template <typename Run>
+OV_LANE_INLINE void ForEachRun(int32_t position, int32_t frames, Run run) {
+  const int32_t end = position + frames;
+  int32_t k = position;
+  for (; k + kLanes <= end; k += kLanes) run(k, kLanes);
+  if (k < end) run(k, end - k);
 }
 
 // table[index] lane by lane, and each lane from its own table.
