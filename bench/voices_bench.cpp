@@ -1,13 +1,22 @@
 // What silent voices cost: a MIDI-to-CV synthesiser voice (note source ->
 // inverter -> voice combiner) with one note held, at 1 and at 64 voices of
 // polyphony. Voices that never played are suspended and should add nothing.
+// Then what sounding voices cost: the demo synthesiser and its filter
+// variants with every voice holding a note, with voice lanes off and on,
+// in CPU time per voice-sample.
 #include <benchmark/benchmark.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "document/container.h"
 #include "document/graph_build.h"
+#include "document/project_text.h"
 #include "engine/audio_master.h"
+#include "engine/host_ports.h"
+#include "engine/ug_notesource.h"
 #include "tests/document/document_test_support.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -47,6 +56,68 @@ void BM_OneNoteHeld(benchmark::State& state) {
   master.Stop();
 }
 BENCHMARK(BM_OneNoteHeld)->Arg(1)->Arg(64);
+
+class OutputHost : public test::FakeEngineHost {
+ public:
+  void SetHostOutputPort(HostOutputPort* port) override { output = port; }
+  HostOutputPort* output = nullptr;
+};
+
+// Args: example (0 demo synth, 1 "SV Filter", 2 "1 Pole LP", 3 no filter),
+// voices, lanes (0 off, 1 on with the CPU's best build).
+void BM_DemoSynthVoices(benchmark::State& state) {
+  const char* examples[] = {"demo-synth", "demo-synth-svf", "demo-synth-1pole",
+                            "demo-synth-nofilter"};
+  const int voices = static_cast<int>(state.range(1));
+  std::ifstream file(std::string(OV_EXAMPLES_DIR) + "/" + examples[state.range(0)] + ".json");
+  std::stringstream text;
+  text << file.rdbuf();
+  Json project = Json::parse(text.str());
+  project["root"]["modules"][0]["plug_values"]["Polyphony"] = voices;
+  project["root"]["modules"].push_back({{"type", "VST Output"}, {"name", "out"}});
+  project["root"]["connections"] = Json::array({"synth.Left -> out.Audio", "synth.Right -> out.Audio"});
+  COrvaneDocBase document = CompileDocument(project, {});
+
+  OutputHost host;
+  OvAudioMaster master(host);
+  master.SetSampleRate(44100.0f);
+  master.SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(512));
+  master.SetLaneMode(state.range(2) != 0 ? DefaultLaneMode() : LaneMode::kOff);
+  std::unique_ptr<ug_container> root;
+  {
+    GraphBuild build(master);
+    build.Build(*document.root());
+    root = build.TakeRoot();
+  }
+  master.Start(root.get());
+  ug_base* source = nullptr;
+  root->VisitTree([&](ug_base& generator) {
+    if ((generator.Flags() & UGF_CLONE) == 0 && dynamic_cast<ug_notesource*>(&generator)) {
+      source = &generator;
+    }
+  });
+  // 100 keys a channel, so that every note is a voice of its own.
+  for (int v = 0; v < voices; ++v) {
+    const auto word = static_cast<uint32_t>((0x90 | v / 100) | ((24 + v % 100) << 8) | (100 << 16));
+    source->QueueEvent(0, UET_MIDI, static_cast<int32_t>(word), source->plug(0), 0, true);
+  }
+  std::vector<float> left(512);
+  float* outputs[] = {left.data()};
+  const auto block = [&] {
+    host.output->SetHostOutputs(outputs, 1);
+    master.Process(512);
+  };
+  for (int i = 0; i < 40; ++i) block();  // past the attack and decay
+  for (auto _ : state) block();
+  state.counters["ns_per_voice_sample"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * 512 * voices,
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.SetLabel(std::string(examples[state.range(0)]) + (state.range(2) != 0 ? " lanes" : " alone"));
+  master.Stop();
+}
+BENCHMARK(BM_DemoSynthVoices)
+    ->ArgsProduct({{0}, {1, 16, 64, 256}, {0, 1}})
+    ->ArgsProduct({{1, 2, 3}, {64}, {0, 1}});
 
 }  // namespace
 }  // namespace ov

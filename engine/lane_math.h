@@ -12,6 +12,8 @@
 namespace ov {
 
 #define OV_LANE_INLINE [[gnu::always_inline]] inline
+// After a lambda's parameter list: inlined too.
+#define OV_LANE_LAMBDA __attribute__((always_inline))
 
 // kLanes floats or integers; on a baseline build each operation takes two
 // 4-wide instructions, on the AVX2 build one 8-wide instruction.
@@ -27,15 +29,24 @@ OV_LANE_INLINE LaneFloat LaneSplat(float value) {
   return v;
 }
 
-// Sample k of each lane's block.
+// Sample k of each lane's block. Spelt out lane by lane, so that the
+// compiler builds the vector in registers rather than through the stack
+// (which stalls on store forwarding).
+static_assert(kLanes == 8);
 OV_LANE_INLINE LaneFloat LoadLanes(const float* const (&blocks)[kLanes], int32_t k) {
-  LaneFloat v;
-  for (int32_t j = 0; j < kLanes; ++j) v[j] = blocks[j][k];
-  return v;
+  return LaneFloat{blocks[0][k], blocks[1][k], blocks[2][k], blocks[3][k],
+                   blocks[4][k], blocks[5][k], blocks[6][k], blocks[7][k]};
 }
 
 OV_LANE_INLINE void StoreLanes(float* const (&blocks)[kLanes], int32_t k, LaneFloat v) {
-  for (int32_t j = 0; j < kLanes; ++j) blocks[j][k] = v[j];
+  blocks[0][k] = v[0];
+  blocks[1][k] = v[1];
+  blocks[2][k] = v[2];
+  blocks[3][k] = v[3];
+  blocks[4][k] = v[4];
+  blocks[5][k] = v[5];
+  blocks[6][k] = v[6];
+  blocks[7][k] = v[7];
 }
 
 // Stateless kernels put consecutive samples of one copy in the lanes
@@ -55,11 +66,27 @@ OV_LANE_INLINE void StoreRun(float* p, LaneFloat v, int32_t n) {
   for (int32_t j = 0; j < n; ++j) p[j] = v[j];
 }
 
-// table[index] lane by lane.
+// Calls run(k, n) for the runs of samples [k, k + n) that cover
+// [position, position + frames): whole runs of kLanes (n a constant there),
+// then what is left.
+template <typename Run>
+OV_LANE_INLINE void ForEachRun(int32_t position, int32_t frames, Run run) {
+  const int32_t end = position + frames;
+  int32_t k = position;
+  for (; k + kLanes <= end; k += kLanes) run(k, kLanes);
+  if (k < end) run(k, end - k);
+}
+
+// table[index] lane by lane, and each lane from its own table.
 OV_LANE_INLINE LaneFloat Gather(const float* table, LaneInt index) {
-  LaneFloat v;
-  for (int32_t j = 0; j < kLanes; ++j) v[j] = table[index[j]];
-  return v;
+  return LaneFloat{table[index[0]], table[index[1]], table[index[2]], table[index[3]],
+                   table[index[4]], table[index[5]], table[index[6]], table[index[7]]};
+}
+
+OV_LANE_INLINE LaneFloat Gather(const float* const (&tables)[kLanes], LaneInt index) {
+  return LaneFloat{tables[0][index[0]], tables[1][index[1]], tables[2][index[2]],
+                   tables[3][index[3]], tables[4][index[4]], tables[5][index[5]],
+                   tables[6][index[6]], tables[7][index[7]]};
 }
 
 OV_LANE_INLINE LaneFloat ToFloat(LaneInt v) { return __builtin_convertvector(v, LaneFloat); }

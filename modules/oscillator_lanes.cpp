@@ -11,14 +11,12 @@ namespace ov {
 struct OscillatorLanes {
   // Interpolate() (oscillator.cpp) lane by lane, each lane in its own table.
   OV_LANE_INLINE static LaneFloat Interpolate(const float* const (&tables)[kLanes], LaneUint phase) {
-    const LaneUint index = phase >> 23;
+    const LaneInt index = reinterpret_cast<LaneInt>(phase >> 23);
+    // Below 2^23: the signed conversion gives the same float.
     const LaneFloat t =
-        __builtin_convertvector(phase & 0x7FFFFFu, LaneFloat) * LaneSplat(1.0f / 8388608.0f);
-    LaneFloat low, high;
-    for (int32_t j = 0; j < kLanes; ++j) {
-      low[j] = tables[j][index[j]];
-      high[j] = tables[j][index[j] + 1];
-    }
+        ToFloat(reinterpret_cast<LaneInt>(phase & 0x7FFFFFu)) * LaneSplat(1.0f / 8388608.0f);
+    const LaneFloat low = Gather(tables, index);
+    const LaneFloat high = Gather(tables, index + 1);
     return low + (high - low) * t;
   }
 

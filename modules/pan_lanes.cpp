@@ -1,8 +1,6 @@
 // The "Pan" lane kernels. Nothing but the last gains carries over from
 // sample to sample, so the lanes hold consecutive samples of one copy.
-#include <algorithm>
-#include <cmath>
-
+#include "engine/audio_master.h"
 #include "engine/lane_math.h"
 #include "modules/level_curves_lanes.h"
 #include "modules/pan.h"
@@ -33,25 +31,30 @@ struct PanLanes {
     const LaneFloat one = LaneSplat(1.0f);
     for (int32_t j = 0; j < batch.count; ++j) {
       ug_pan& pan = batch.Member<ug_pan>(j);
-      const int32_t end = batch.position + batch.frames;
+      const float* input = pan.input_;
+      const float* position = pan.pan_;
+      const float* volume = pan.volume_;
+      const float* db_curve = pan.db_curve_;
+      const float* law = pan.law_table_;
+      float* left = pan.left_;
+      float* right = pan.right_;
       LaneFloat gain1{}, gain2{};
       int32_t last = 0;
-      for (int32_t k = batch.position; k < end; k += kLanes) {
-        const int32_t n = std::min(kLanes, end - k);
-        const LaneFloat w = VolumeGain(pan.db_curve_, LoadRun(pan.volume_ + k));
-        const LaneFloat c = Position(LoadRun(pan.pan_ + k));
-        const LaneFloat in = LoadRun(pan.input_ + k);
+      ForEachRun(batch.position, batch.frames, [&](int32_t k, int32_t n) OV_LANE_LAMBDA {
+        const LaneFloat w = VolumeGain(db_curve, LoadRun(volume + k));
+        const LaneFloat c = Position(LoadRun(position + k));
+        const LaneFloat in = LoadRun(input + k);
         if constexpr (kByTable) {
-          gain1 = LookUpCurveLanes(pan.law_table_, c) * w;
-          gain2 = LookUpCurveLanes(pan.law_table_, one - c) * w;
-          StoreRun(pan.left_ + k, gain1 * in, n);
-          StoreRun(pan.right_ + k, gain2 * in, n);
+          gain1 = LookUpCurveLanes(law, c) * w;
+          gain2 = LookUpCurveLanes(law, one - c) * w;
+          StoreRun(left + k, gain1 * in, n);
+          StoreRun(right + k, gain2 * in, n);
         } else {
-          StoreRun(pan.left_ + k, w * (c * in), n);
-          StoreRun(pan.right_ + k, w * ((one - c) * in), n);
+          StoreRun(left + k, w * (c * in), n);
+          StoreRun(right + k, w * ((one - c) * in), n);
         }
         last = n - 1;
-      }
+      });
       if constexpr (kByTable) {
         pan.gain1_ = gain1[last];
         pan.gain2_ = gain2[last];
@@ -64,13 +67,14 @@ struct PanLanes {
       const ug_pan& pan = batch.Member<ug_pan>(j);
       const LaneFloat gain1 = LaneSplat(pan.gain1_);
       const LaneFloat gain2 = LaneSplat(pan.gain2_);
-      const int32_t end = batch.position + batch.frames;
-      for (int32_t k = batch.position; k < end; k += kLanes) {
-        const int32_t n = std::min(kLanes, end - k);
-        const LaneFloat in = LoadRun(pan.input_ + k);
-        StoreRun(pan.left_ + k, gain1 * in, n);
-        StoreRun(pan.right_ + k, gain2 * in, n);
-      }
+      const float* input = pan.input_;
+      float* left = pan.left_;
+      float* right = pan.right_;
+      ForEachRun(batch.position, batch.frames, [&](int32_t k, int32_t n) OV_LANE_LAMBDA {
+        const LaneFloat in = LoadRun(input + k);
+        StoreRun(left + k, gain1 * in, n);
+        StoreRun(right + k, gain2 * in, n);
+      });
     }
   }
 };
@@ -79,6 +83,10 @@ LaneKernel ug_pan::LaneKernelNow() const {
   static constexpr LaneKernel kByTable = MakeLaneKernel<&PanLanes::Controlled<true>>();
   static constexpr LaneKernel kByIntensity = MakeLaneKernel<&PanLanes::Controlled<false>>();
   static constexpr LaneKernel kInputOnly = MakeLaneKernel<&PanLanes::InputOnly>();
+  // Without a recurrence the lanes only pay in the wide build: the
+  // baseline build's table lookups move vector elements through memory,
+  // which the one-voice loop does not need.
+  if (Master()->GetLaneMode() != LaneMode::kWide) return {};
   if (RunsFunction(&ug_pan::RunByTable)) return kByTable;
   if (RunsFunction(&ug_pan::RunByIntensity)) return kByIntensity;
   if (RunsFunction(&ug_pan::RunInputOnly)) return kInputOnly;
