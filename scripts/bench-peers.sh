@@ -88,7 +88,7 @@ best_time() {
 }
 
 # Orvane: $1 project, $2 notes held; prints ns per voice-sample, counting the
-# voices that `orvane bench` says sound.
+# voices that `orvane bench` says sound, and that count.
 orvane_held() {
   local short long voices
   short=$(best_time "$orvane" bench "$1" --voices "$2" --seconds 1)
@@ -96,7 +96,7 @@ orvane_held() {
   voices=$("$orvane" bench "$1" --voices "$2" --seconds 1 |
     sed -n 's/.*mean voices sounding: \([0-9.]*\).*/\1/p')
   awk -v d=$((long - short)) -v v="$voices" -v s="$HELD" -v r=$RATE \
-    'BEGIN { printf "%.2f", d / (v * s * r) }'
+    'BEGIN { printf "%.2f %s", d / (v * s * r), v }'
 }
 
 # Csound: $1 voices, $2 seconds held; writes the piece to $work/held.csd. The
@@ -143,15 +143,17 @@ csound_held() {
 }
 
 echo "Measuring: best of $REPEATS runs each, notes held for $HELD s at $RATE Hz"
-declare -A orvane_ns csound_ns
+declare -A orvane_ns orvane_voices csound_ns
 for voices in 16 64 256; do
   if ((voices > 128)); then
-    orvane_ns[$voices]=$(orvane_held "$work/demo-synth-256.json" $((voices / 2)))
+    read -r ns sounding < <(orvane_held "$work/demo-synth-256.json" $((voices / 2)))
   else
-    orvane_ns[$voices]=$(orvane_held examples/demo-synth.json "$voices")
+    read -r ns sounding < <(orvane_held examples/demo-synth.json "$voices")
   fi
+  orvane_ns[$voices]=$ns
+  orvane_voices[$voices]=$sounding
   csound_ns[$voices]=$(csound_held "$voices")
-  echo "  $voices voices: Orvane ${orvane_ns[$voices]} ns, Csound ${csound_ns[$voices]} ns"
+  echo "  $voices voices: Orvane $ns ns ($sounding sounding), Csound ${csound_ns[$voices]} ns"
 done
 
 # The MIDI file: FluidSynth cannot say how many voices it sounds (a General
@@ -175,10 +177,10 @@ fluid_midi=$(awk -v d=$((more - once)) -v p="$PLAYS" -v s="$midi_seconds" -v n="
   -v r=$RATE 'BEGIN { printf "%.2f", d / (p * s * r * n) }')
 
 echo
-echo "| voices | Orvane ns per voice-sample | Csound ns per voice-sample | Csound / Orvane |"
-echo "|---|---|---|---|"
+echo "| notes | Orvane voices sounding | Orvane ns per voice-sample | Csound ns per voice-sample | Csound / Orvane |"
+echo "|---|---|---|---|---|"
 for voices in 16 64 256; do
-  echo "| $voices | ${orvane_ns[$voices]} | ${csound_ns[$voices]} |" \
+  echo "| $voices | ${orvane_voices[$voices]} | ${orvane_ns[$voices]} | ${csound_ns[$voices]} |" \
     "$(ratio "${csound_ns[$voices]}" "${orvane_ns[$voices]}") |"
 done
 echo
