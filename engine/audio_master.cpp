@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ug_base.h"
+#include "engine/ug_container.h"
 #include "platform/clock.h"
 
 namespace ov {
@@ -71,9 +72,14 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
   top_ = top;
   if (top_ != nullptr) {
     std::size_t generators = 0;
+    note_voices_.clear();
     top_->VisitTree([&](ug_base& generator) {
       ++generators;
       generator.SetMaster(this);
+      if (const auto* container = dynamic_cast<const ug_container*>(&generator);
+          container != nullptr && container->voice(0).note_source != nullptr) {
+        note_voices_.push_back(container);
+      }
       if ((generator.Flags() & UGF_CLONE) != 0) return;  // answers to its model's id
       const uint32_t id = generator.TargetId();
       RegisterTarget(generator, id != 0 ? id : host_.NewTargetId());
@@ -109,10 +115,17 @@ void OvAudioMaster::Stop() {
   pending_notify_count_ = 0;
   first_losing_ = nullptr;
   top_ = nullptr;
+  note_voices_.clear();
   running_ = false;
 }
 
 bool OvAudioMaster::IsRunning() const { return running_; }
+
+int32_t OvAudioMaster::SoundingVoices() const {
+  int32_t sounding = 0;
+  for (const VoiceList* voices : note_voices_) sounding += voices->SoundingVoiceCount();
+  return sounding;
+}
 
 uint32_t OvAudioMaster::SampleClock() const { return sample_clock_; }
 

@@ -37,6 +37,7 @@ namespace ov {
 inline constexpr uint32_t kMsgMbox = MessageId("mbox");
 
 class ug_base;
+class VoiceList;
 
 class OvAudioMaster {
  public:
@@ -178,6 +179,10 @@ class OvAudioMaster {
   uint32_t DroppedNotifications() const { return dropped_notifications_; }
   uint32_t SkippedBlocks() const { return skipped_blocks_; }
 
+  // Voices of every container that plays notes, not taken off the run list.
+  // Audio thread, or editor thread while audio is stopped.
+  int32_t SoundingVoices() const;
+
  private:
   static constexpr uint32_t kEditorQueueBytes = 4096;
   static constexpr uint32_t kAutomationQueueBytes = 2048;
@@ -248,6 +253,7 @@ class OvAudioMaster {
   LaneMode lane_mode_ = DefaultLaneMode();
   VoiceLanes lanes_;
   ug_base* top_ = nullptr;
+  std::vector<const VoiceList*> note_voices_;  // containers holding a note source
   ug_base* run_list_head_ = nullptr;
   ug_base* current_ = nullptr;  // the generator being run, if any
 

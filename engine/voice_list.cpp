@@ -154,6 +154,12 @@ void VoiceList::SuspendVoice(int32_t index) {
   target.suspended = true;
 }
 
+int32_t VoiceList::SoundingVoiceCount() const {
+  int32_t sounding = 0;
+  for (const auto& each : voices_) sounding += each->suspended ? 0 : 1;
+  return sounding;
+}
+
 void VoiceList::ResumeVoice(int32_t index) {
   if (index < 0 || index >= VoiceCount()) return;
   Voice& target = voice(index);

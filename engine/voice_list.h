@@ -75,6 +75,9 @@ class VoiceList {
   // A released voice has gone quiet: its generators leave the run list.
   void SuspendVoice(int32_t index);
   void ResumeVoice(int32_t index);
+  // Voices not taken off the run list: those playing a note or still
+  // sounding after it. Audio thread.
+  int32_t SoundingVoiceCount() const;
 
  protected:
   // A new, empty voice at the end of the list. Editor thread.

@@ -11,6 +11,7 @@
 #include "engine/midi_word.h"
 #include "host/chunks.h"
 #include "host/host_wiring.h"
+#include "host/vendor_queries.h"
 #include "platform/clock.h"
 #include "platform/float_mode.h"
 #include "platform/text.h"
@@ -193,7 +194,10 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
 
   if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events, frames);
 
-  if (OvAudioMaster* engine = app_.Engine()) engine->Process(frames);
+  if (OvAudioMaster* engine = app_.Engine()) {
+    engine->Process(frames);
+    sounding_voices_.store(engine->SoundingVoices(), std::memory_order_relaxed);
+  }
 
   if (output_port_ != nullptr) SendMidiToHost(frames);
 }
@@ -270,6 +274,15 @@ int32_t OvVst::canDo(const char* text) {
   if (std::strcmp(text, "sendVstMidiEvent") == 0) return facts.midi_output_visible ? 1 : -1;
   if (std::strcmp(text, "sendVstTimeInfo") == 0) {
     return (facts.plugin_options & kOptionWantsTimeInfo) ? 1 : -1;
+  }
+  return 0;
+}
+
+intptr_t OvVst::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) {
+  if (index != kOrvaneQuery || ptr == nullptr) return 0;
+  if (value == kQuerySoundingVoices) {
+    *static_cast<int32_t*>(ptr) = sounding_voices_.load(std::memory_order_relaxed);
+    return 1;
   }
   return 0;
 }

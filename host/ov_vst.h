@@ -48,6 +48,8 @@ class OvVst : public AudioEffectX {
   bool getProductString(char* text) override;
   int32_t getVendorVersion() override { return 1; }
   int32_t canDo(const char* text) override;
+  // Answers the questions of host/vendor_queries.h. Any thread.
+  intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   int32_t fxIdle() override;
 
   // Host parameters. Any thread for setParameter and getParameter, the
@@ -108,6 +110,8 @@ class OvVst : public AudioEffectX {
   // Set by the audio thread when rendering threw; cleared at resume.
   std::atomic<bool> engine_fault_{false};
   bool engine_fault_told_ = false;  // editor thread
+  // Written by each process call for hosts that ask how many voices sound.
+  std::atomic<int32_t> sounding_voices_{0};
   bool replacing_ = true;
   HostMidiOut midi_out_;
   uint32_t midi_out_read_count_ = 0;  // entries of the output ring read

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, when any is
-# missing. Safe to run again; needs root (or sudo) only when something is missing.
+# missing; given package names, those instead. Safe to run again; needs root
+# (or sudo) only when something is missing.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   alsa-utils             # WAV files under /usr/share/sounds/alsa
   planetblupi-music-midi # format-1 MIDI files
 )
+if (($#)); then packages=("$@"); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,10 +7,12 @@
 #include <sstream>
 
 #include "document/text_writer.h"
+#include "host/vendor_queries.h"
 #include "media/midi_file.h"
 #include "platform/text.h"
 #include "tools/project_commands.h"
 #include "tools/render.h"
+#include "tools/vst_plugin.h"
 
 namespace ov {
 namespace {
@@ -21,21 +23,26 @@ constexpr int32_t kBlockSize = 512;
 constexpr int kLowestKey = 24;
 constexpr int kDefaultPolyphony = 6;  // a container's "Polyphony" default
 
-// A temporary file removed when it goes out of scope.
-class TemporaryFile {
+// A temporary folder, removed with what it holds (the baked library and
+// whatever baking put beside it) when it goes out of scope.
+class TemporaryFolder {
  public:
-  explicit TemporaryFile(const std::string& extension) {
+  TemporaryFolder() {
     std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("orvane-bench-" + std::to_string(random()) + extension);
+    path_ = std::filesystem::temp_directory_path() / ("orvane-bench-" + std::to_string(random()));
   }
-  ~TemporaryFile() {
+  ~TemporaryFolder() {
     std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  std::string Path() const { return path_.string(); }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  // Made on first use.
+  std::string operator/(const std::string& name) const {
+    std::error_code ignored;
+    std::filesystem::create_directories(path_, ignored);
+    return (path_ / name).string();
+  }
 
  private:
   std::filesystem::path path_;
@@ -137,20 +144,17 @@ int RunBenchCommand(const BenchCommandLine& command, std::ostream& out, std::ost
   settings.block_size = kBlockSize;
   settings.plugin_path = command.target;
 
-  TemporaryFile project(".json");
-  TemporaryFile library(".so");
+  TemporaryFolder folder;
   if (std::filesystem::path(command.target).extension() == ".json") {
-    if (!WriteWithPolyphony(command.target, project.Path(), command.voices, out, err)) {
-      return 1;
-    }
+    const std::string project = folder / "project.json";
+    const std::string library = folder / "bench.so";
+    if (!WriteWithPolyphony(command.target, project, command.voices, out, err)) return 1;
     std::ostringstream baking;
-    if (RunBakeCommand({project.Path(), library.Path(), command.from_path}, baking, err) != 0) {
-      return 1;
-    }
-    settings.plugin_path = library.Path();
+    if (RunBakeCommand({project, library, command.from_path}, baking, err) != 0) return 1;
+    settings.plugin_path = library;
   }
 
-  double voices = command.voices;
+  double notes = command.voices;
   std::string error;
   if (!command.midi_path.empty()) {
     const std::optional<MidiSong> song = ReadMidiFile(command.midi_path, &error);
@@ -160,14 +164,30 @@ int RunBenchCommand(const BenchCommandLine& command, std::ostream& out, std::ost
     }
     settings.midi_path = command.midi_path;
     settings.seconds = song->length_seconds;  // the notes alone, no tail
-    voices = MeanHeldNotes(*song);
+    notes = MeanHeldNotes(*song);
   } else {
-    // Keys a semitone apart from the bottom of the keyboard.
+    // Keys a semitone apart from the bottom of the keyboard, wrapping round
+    // past 127 so that even 128 notes are all MIDI keys and all different.
     for (int v = 0; v < command.voices; ++v) {
-      settings.notes.push_back({kLowestKey + v, 100, 0.0, command.seconds});
+      settings.notes.push_back({(kLowestKey + v) % 128, 100, 0.0, command.seconds});
     }
     settings.seconds = command.seconds;
   }
+
+  // A library may play fewer voices than the notes it holds (or more, while
+  // released notes fade): ours say after each block how many sound. Any
+  // other leaves the figure per note held.
+  double voice_samples = 0;
+  bool voices_told = true;
+  settings.after_block = [&](VstPlugin& plugin, int32_t frames) {
+    int32_t sounding = 0;
+    if (voices_told && plugin.Dispatch(vst2::effVendorSpecific, kOrvaneQuery,
+                                       kQuerySoundingVoices, &sounding) == 1) {
+      voice_samples += static_cast<double>(sounding) * frames;
+    } else {
+      voices_told = false;
+    }
+  };
 
   // Held notes end with the render, so their note-offs are never due: that
   // note is left out of the log.
@@ -185,13 +205,22 @@ int RunBenchCommand(const BenchCommandLine& command, std::ostream& out, std::ost
   const double seconds = std::max(result->process_seconds, 1e-9);
   out << "Rendered " << FormatDouble(samples / kSampleRate) << " s at " << FormatDouble(kSampleRate)
       << " Hz in blocks of " << kBlockSize << ", "
-      << (command.midi_path.empty() ? "voices held: " : "mean notes held: ")
-      << FormatFixed(voices, 1) << "\n";
+      << (command.midi_path.empty() ? "notes held: " : "mean notes held: ")
+      << FormatFixed(notes, 1);
+  if (voices_told) out << ", mean voices sounding: " << FormatFixed(voice_samples / samples, 1);
+  out << "\n";
+  if (!voices_told) {
+    out << "The library does not say how many voices sound, so the figure is per note held; "
+           "where it plays fewer voices than notes it understates the cost of a voice\n";
+  }
   out << "Process time " << FormatFixed(seconds, 3)
       << " s: " << FormatFixed(samples / kSampleRate / seconds, 1) << "x real time, "
       << FormatFixed(seconds * 1e9 / samples, 1) << " ns per sample";
-  if (voices > 0)
-    out << ", " << FormatFixed(seconds * 1e9 / (samples * voices), 2) << " ns per voice-sample";
+  const double units = voices_told ? voice_samples : samples * notes;
+  if (units > 0) {
+    out << ", " << FormatFixed(seconds * 1e9 / units, 2)
+        << (voices_told ? " ns per voice-sample" : " ns per note-sample");
+  }
   out << "\n";
   return 0;
 }

@@ -1,6 +1,7 @@
 // `orvane bench`: how fast a plug-in renders held notes (or a MIDI file),
 // single-threaded, as nanoseconds per voice-sample and a multiple of real
-// time.
+// time. Voices are those that sound, as Orvane libraries report them; for
+// other libraries the figure is per note held.
 // Thread: the program's main thread.
 #pragma once
 

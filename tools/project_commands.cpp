@@ -70,6 +70,27 @@ bool WriteOutput(const std::string& path, std::string_view text, std::ostream& o
   return WriteFileBytes(path, {bytes, text.size()}, error);
 }
 
+// The generic library's debug information, split off at build time, beside
+// the baked library under the name the library's debug link gives, so that
+// debuggers find it there too. Linked where the file system allows, copied
+// otherwise; a library without one has nothing to place.
+void PlaceDebugFile(const std::string& library, const std::string& baked, std::ostream& err) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path debug = library + ".debug";
+  if (!fs::is_regular_file(debug, error)) return;
+  const fs::path target = fs::path(baked).parent_path() / debug.filename();
+  if (fs::equivalent(debug, target, error)) return;
+  fs::remove(target, error);
+  error.clear();
+  fs::create_hard_link(debug, target, error);
+  if (error) fs::copy_file(debug, target, fs::copy_options::overwrite_existing, error);
+  if (error) {
+    err << "orvane bake: warning: " << target.string() << ": " << error.message()
+        << " (debuggers will not find the library's debug information)\n";
+  }
+}
+
 }  // namespace
 
 int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::ostream& err) {
@@ -169,6 +190,7 @@ int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostre
     err << kName << ": " << command.output_path << ": " << permission_error.message() << "\n";
     return 1;
   }
+  PlaceDebugFile(command.from_path, command.output_path, err);
   out << "Baked " << command.output_path << ": " << stream.size() << " project bytes into "
       << command.from_path << "\n";
   return 0;

@@ -213,6 +213,7 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
     for (auto& buffer : out.samples) std::fill(buffer.begin(), buffer.end(), 0.0f);
     (replacing ? effect.processReplacing : effect.process)(&effect, in.pointers.data(),
                                                            out.pointers.data(), frames);
+    if (settings.after_block) settings.after_block(plugin, frames);
     for (int32_t c = 0; c < effect.numOutputs; ++c) {
       output->channels[c].insert(output->channels[c].end(), out.samples[c].begin(),
                                  out.samples[c].begin() + frames);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -13,6 +14,8 @@
 #include "tools/block_events.h"
 
 namespace ov {
+
+class VstPlugin;
 
 struct NoteRequest {
   int key = 60;
@@ -38,6 +41,9 @@ struct RenderSettings {
   std::vector<ParameterSetting> parameters;
   std::string load_state_path;  // optional .fxb/.fxp given to the plug-in first
   std::string save_state_path;  // optional .fxb/.fxp written after rendering
+  // Called after each process call with its frame count, inside the timed
+  // block loop.
+  std::function<void(VstPlugin&, int32_t frames)> after_block;
 };
 
 struct RenderResult {

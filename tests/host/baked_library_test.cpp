@@ -200,6 +200,38 @@ TEST(BakedLibrary, InfoShowsTheProjectAsAHostSeesIt) {
   EXPECT_EQ(other.effect->numOutputs, 0);
 }
 
+// The generic library ships without debug information; a debugger finds it
+// through the library's debug link, which the appended project leaves intact,
+// in the file that baking puts beside the baked library.
+TEST(BakedLibrary, KeepsItsDebugLinkWithTheDebugInformationBesideIt) {
+  const std::string debug = GenericLibrary() + ".debug";
+  if (!fs::exists(debug)) GTEST_SKIP() << "this build keeps its debug information inside";
+  TempFolder folder;
+  const std::string baked = folder / "Synth.so";
+  std::ostringstream out, err;
+  ASSERT_EQ(RunBakeCommand({OV_EXAMPLES_DIR "/demo-synth.json", baked, GenericLibrary()}, out,
+                           err),
+            0)
+      << err.str();
+  EXPECT_EQ(err.str(), "");
+  ASSERT_TRUE(fs::exists(folder / "orvane-vst.so.debug"));
+  EXPECT_EQ(fs::file_size(folder / "orvane-vst.so.debug"), fs::file_size(debug));
+
+  std::string sections;
+  ASSERT_EQ(RunProgram("readelf --string-dump=.gnu_debuglink " + baked, &sections), 0) << sections;
+  EXPECT_NE(sections.find("orvane-vst.so.debug"), std::string::npos) << sections;
+  LoadedPlugin plugin;
+  OpenPlugin(baked, &plugin);
+  ASSERT_NE(plugin.effect, nullptr);
+  EXPECT_EQ(EffectName(plugin.effect), "Orvane Demo Synth");
+  // Baking again beside it replaces the file rather than failing on it.
+  ASSERT_EQ(RunBakeCommand({OV_EXAMPLES_DIR "/demo-synth.json", folder / "Again.so",
+                            GenericLibrary()},
+                           out, err),
+            0);
+  EXPECT_EQ(err.str(), "");
+}
+
 TEST(BakedLibrary, WithoutAProjectTheDataFileServesAndThenNothing) {
   TempFolder folder;
   const std::string library = folder / "Pad.so";

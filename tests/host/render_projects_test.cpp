@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -204,16 +205,50 @@ TEST(RenderProjects, TheDemoSynthPlaysTheDemoPhraseAtTheRightPitchesAndTimes) {
   EXPECT_GE(windows, 12);
 }
 
-TEST(Bench, RaisesAProjectsPolyphonyToTheVoicesAndReportsTheFigures) {
+std::string BenchReport(const std::string& target, int notes) {
   std::ostringstream out, err;
-  const BenchCommandLine line{std::string(OV_EXAMPLES_DIR) + "/demo-synth.json", 20, 0.25, "",
-                              BuildDir() + "/orvane-vst.so"};
-  ASSERT_EQ(RunBenchCommand(line, out, err), 0) << err.str();
-  const std::string report = out.str();
-  EXPECT_NE(report.find("Polyphony raised from 16 to 20"), std::string::npos) << report;
-  EXPECT_NE(report.find("voices held: 20.0"), std::string::npos) << report;
-  EXPECT_NE(report.find("ns per voice-sample"), std::string::npos) << report;
+  const BenchCommandLine line{target, notes, 0.25, "", BuildDir() + "/orvane-vst.so"};
+  EXPECT_EQ(RunBenchCommand(line, out, err), 0) << err.str();
   EXPECT_EQ(err.str(), "");
+  return out.str();
+}
+
+TEST(Bench, RaisesAProjectsPolyphonyToTheVoicesAndReportsTheFigures) {
+  const std::string report = BenchReport(std::string(OV_EXAMPLES_DIR) + "/demo-synth.json", 20);
+  EXPECT_NE(report.find("Polyphony raised from 16 to 20"), std::string::npos) << report;
+  EXPECT_NE(report.find("notes held: 20.0, mean voices sounding: 20.0"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("ns per voice-sample"), std::string::npos) << report;
+}
+
+// A baked library keeps its 16 voices: 40 held notes steal them, and the
+// time is shared among the 16 that sound, not the 40 notes.
+TEST(Bench, CountsTheVoicesThatSoundNotTheNotesHeld) {
+  TempFolder folder;
+  const std::string library = Bake(folder, "demo-synth");
+  const std::string report = BenchReport(library, 40);
+  EXPECT_EQ(report.find("Polyphony raised"), std::string::npos) << report;
+  EXPECT_NE(report.find("notes held: 40.0, mean voices sounding: 16.0"), std::string::npos)
+      << report;
+  // Reported per voice: the time over 16 voice-samples per sample.
+  const auto figure = [&](const std::string& unit) {
+    const std::size_t end = report.find(unit);
+    const std::size_t start = report.rfind(", ", end) + 2;
+    return std::stod(report.substr(start, end - start));
+  };
+  EXPECT_NEAR(figure(" ns per voice-sample") * 16, figure(" ns per sample"),
+              0.01 * figure(" ns per sample"));
+}
+
+// A library of someone else's cannot say how many voices sound.
+TEST(Bench, AForeignLibraryIsMeasuredPerNoteHeldAndSaysSo) {
+  const std::string kars = "/usr/lib/vst/Kars-vst.so";
+  if (!std::filesystem::exists(kars)) GTEST_SKIP() << kars << " is not installed";
+  const std::string report = BenchReport(kars, 4);
+  EXPECT_NE(report.find("notes held: 4.0\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("the figure is per note held"), std::string::npos) << report;
+  EXPECT_NE(report.find("ns per note-sample"), std::string::npos) << report;
+  EXPECT_EQ(report.find("voice-sample"), std::string::npos) << report;
 }
 
 TEST(Bench, RefusesBadArgumentsNamingThem) {

@@ -1,0 +1,17 @@
+// Questions a host may ask an Orvane plug-in through the vendor-specific
+// dispatcher call, which other plug-ins answer with 0: index kOrvaneQuery,
+// value the question, ptr where the answer goes. A plug-in that answers
+// returns 1.
+#pragma once
+
+#include <cstdint>
+
+namespace ov {
+
+constexpr int32_t kOrvaneQuery = 0x4F76516E;  // "OvQn"
+
+// How many voices sounded at the end of the last process call, summed over
+// every container that plays notes: written to an int32_t.
+constexpr intptr_t kQuerySoundingVoices = 0x566F6963;  // "Voic"
+
+}  // namespace ov
