@@ -264,8 +264,12 @@ bool CContainer::HoldsPatchSelect() const {
   });
 }
 
+void CContainer::SetIgnoreProgramChange(bool on) {
+  flags_ = on ? flags_ | kIgnoreProgramChange : flags_ & ~kIgnoreProgramChange;
+}
+
 void CContainer::InitialiseAfterLoad(bool loaded) {
-  if (parent() == nullptr || HoldsPatchSelect()) EnsurePatchManager();
+  if (parent() == nullptr || HoldsPatchSelect() || IgnoresProgramChange()) EnsurePatchManager();
   initialising_ = true;
   RegisterPatchPlugs(parent() != nullptr ? parent()->GetPatchManager() : nullptr);
   initialising_ = false;

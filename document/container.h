@@ -55,6 +55,12 @@ class CContainer : public CUG_with_patches {
   CPatchManager& EnsurePatchManager();
   // A "Patch Select" among its direct children makes it a patch context.
   bool HoldsPatchSelect() const;
+  // Its "Ignore Program Change" feature, kept as a bit of its option flags:
+  // the container keeps its own patches, and is the patch context of its
+  // modules, whatever patch the containers around it select.
+  static constexpr uint32_t kIgnoreProgramChange = 0x10000;
+  bool IgnoresProgramChange() const { return (flags_ & kIgnoreProgramChange) != 0; }
+  void SetIgnoreProgramChange(bool on);
 
   // Set on the root only.
   COrvaneDocBase* document() const { return document_; }

@@ -140,7 +140,8 @@ void GraphBuild::BuildGraph(CContainer& root) {
   while (!stack.empty()) {
     Frame& frame = stack.back();
     CContainer& container = *frame.container;
-    if (frame.next_child == 0 && (stack.size() == 1 || container.HoldsPatchSelect())) {
+    if (frame.next_child == 0 && (stack.size() == 1 || container.HoldsPatchSelect() ||
+                                  container.IgnoresProgramChange())) {
       auto* own = static_cast<ug_container*>(generators_.at(&container));
       frame.context = own;
       own->SetPatchContext(own);

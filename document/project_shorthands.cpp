@@ -147,6 +147,15 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
 
 void ProjectShorthands::CompleteContainer(TextReader& reader, CContainer& container) {
   if (const Json* plugs = reader.Take("io")) DeclarePlugs(reader, container, *plugs);
+  if (const Json* ignore = reader.Take("ignore_program_change")) {
+    if (!ignore->is_boolean()) {
+      reader.FailAt(reader.PathOf("ignore_program_change"), ArchiveErrorKind::kGeneric,
+                    "expected true or false");
+    }
+    container.SetIgnoreProgramChange(ignore->get<bool>());
+    // Its patch values are its own from the start.
+    if (ignore->get<bool>()) container.EnsurePatchManager();
+  }
   if (const Json* patches = reader.Take("patches")) {
     const std::string path = reader.PathOf("patches");
     if (!patches->is_object())

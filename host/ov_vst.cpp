@@ -300,6 +300,14 @@ bool OvVst::IsParameter(int32_t index) const {
   return index >= 0 && static_cast<std::size_t>(index) < parameters_.size();
 }
 
+intptr_t OvVst::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+  if (opcode == vst2::effProcessEvents) {
+    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+  }
+  std::lock_guard lock(editor_mutex_);
+  return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+}
+
 void OvVst::setParameter(int32_t index, float value) {
   if (!IsParameter(index)) return;
   vst_parameter& parameter = *parameters_[static_cast<std::size_t>(index)];
@@ -311,6 +319,9 @@ void OvVst::setParameter(int32_t index, float value) {
     automating_.fetch_sub(1);
     if (engine != nullptr) return;
   }
+  // No engine to queue for: the set acts on the editor side, whichever
+  // thread the host called from.
+  std::lock_guard lock(editor_mutex_);
   parameter.set(value);
 }
 

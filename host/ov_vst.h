@@ -10,11 +10,17 @@
 // getParameter may come from any thread: off the user-interface thread a set
 // only caches the value and queues it for the engine, and suspend waits for
 // such a set to finish before the engine goes.
+//
+// Hosts also call the dispatcher from worker threads (saving and restoring
+// state, asking for display texts), and set parameters there while no engine
+// runs. Everything that reaches the editor-side objects is therefore
+// serialised by one editor mutex; the audio thread never takes it.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine/host_ports.h"
@@ -51,6 +57,11 @@ class OvVst : public AudioEffectX {
   // Answers the questions of host/vendor_queries.h. Any thread.
   intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   int32_t fxIdle() override;
+
+  // Every opcode but effProcessEvents (which hosts send from their audio
+  // thread) runs under the editor mutex. Any thread but the audio thread.
+  intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                      float opt) override;
 
   // Host parameters. Any thread for setParameter and getParameter, the
   // editor thread for the rest.
@@ -100,6 +111,10 @@ class OvVst : public AudioEffectX {
   void DeliverHostMidi(vst2::VstEvents* events, int32_t frames);
   void SendMidiToHost(int32_t frames);
 
+  // Held by whichever thread works on the editor-side objects (document,
+  // patch manager, host parameter texts, chunk, messages). Recursive: the
+  // dispatcher's operations call one another.
+  std::recursive_mutex editor_mutex_;
   COrvaneAppVST app_;
   bool load_failed_ = false;
   HostInputPort* input_port_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "document/patch_manager.h"
 #include "engine/audio_master.h"
 #include "tests/document/document_test_support.h"
 #include "tests/engine/engine_test_support.h"
@@ -168,6 +169,45 @@ TEST(GraphSort, LongChainSortsWithoutDeepRecursion) {
   built.build.Build(*project.document.root());
   EXPECT_EQ(built.Order(*chain.back()), 0);
   EXPECT_EQ(built.Order(*chain.front()), 4 * (kLength - 1));
+}
+
+// A container that ignores program changes keeps its own patches: its
+// modules' patch parameters live in its own manager, and its generator is
+// their patch context, so program changes from around it do not reach them.
+TEST(GraphPlacement, AContainerIgnoringProgramChangesIsItsModulesPatchContext) {
+  TestProject project;
+  auto* own = Add<CContainer>(*project.main, "Container");
+  own->SetIgnoreProgramChange(true);
+  Add(*own, "PatchMemFloatIn");
+  auto* plain = Add<CContainer>(*project.main, "Container");
+  Add(*plain, "PatchMemFloatIn");
+  project.document.RunPasses(true);
+  ASSERT_NE(own->patch_manager(), nullptr);
+  EXPECT_EQ(own->patch_manager()->parameters().size(), 1u);
+  EXPECT_EQ(plain->patch_manager(), nullptr);
+
+  // Kept through a stream.
+  COrvaneDocBase loaded = LoadOrFail(project.document.Write(kCurrentLoadVersion));
+  int ignoring = 0;
+  for (const auto& child : loaded.FindMainContainer()->children()) {
+    if (const auto* container = dynamic_cast<const CContainer*>(child.get())) {
+      ignoring += container->IgnoresProgramChange();
+    }
+  }
+  EXPECT_EQ(ignoring, 1);
+
+  TestProject graph;
+  auto* kept = Add<CContainer>(*graph.main, "Container");
+  kept->SetIgnoreProgramChange(true);
+  CUG* inside = Inverter(*kept, "Kept");
+  CUG* outside = Inverter(*graph.main, "Following");
+  Built built;
+  built.build.Build(*graph.document.root());
+  const ug_base* kept_generator = built.build.GeneratorOf(*kept);
+  ASSERT_NE(kept_generator, nullptr);
+  EXPECT_EQ(built.build.PatchContextOf(*built.build.GeneratorOf(*inside)), kept_generator);
+  EXPECT_EQ(built.build.PatchContextOf(*built.build.GeneratorOf(*outside)),
+            built.build.GeneratorOf(*graph.document.root()));
 }
 
 TEST(GraphPlacement, ContainerWithoutNoteSourceIsFlattened) {

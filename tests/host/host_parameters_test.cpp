@@ -220,5 +220,38 @@ TEST(HostParameters, AMainContainerWithoutPatchesShowsTheManagerAboveIt) {
   EXPECT_TRUE(plugin.App().Messages().Messages().empty());
 }
 
+// Hosts save, restore and ask for texts from worker threads, and set
+// parameters there while audio is stopped, as the user works the editor.
+// The editor side is serialised; the sanitizer build checks for races.
+TEST(HostThreads, WorkerCallsAreSerialisedWithTheEditor) {
+  PatchPlugin made({"A", "B"}, 16);
+  vst2::AEffect& effect = *made.plugin.getAeffect();
+  void* data = nullptr;
+  const auto size = effect.dispatcher(&effect, vst2::effGetChunk, 0, 0, &data, 0);
+  const std::vector<uint8_t> bank(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+
+  std::thread worker([&] {
+    std::vector<uint8_t> copy = bank;
+    char text[64];
+    for (int i = 0; i < 200; ++i) {
+      void* chunk = nullptr;
+      effect.dispatcher(&effect, vst2::effGetChunk, 1, 0, &chunk, 0);
+      effect.dispatcher(&effect, vst2::effSetChunk, 0, static_cast<intptr_t>(copy.size()),
+                        copy.data(), 0);
+      effect.dispatcher(&effect, vst2::effGetParamDisplay, i % 2, 0, text, 0);
+      effect.setParameter(&effect, i % 2, static_cast<float>(i % 10) / 10.0f);
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    effect.dispatcher(&effect, vst2::effSetProgram, 0, i % 16, nullptr, 0);
+    effect.setParameter(&effect, 1 - i % 2, static_cast<float>(i % 7) / 7.0f);
+    effect.dispatcher(&effect, vst2::effIdle, 0, 0, nullptr, 0);
+    char name[64];
+    effect.dispatcher(&effect, vst2::effGetProgramName, 0, 0, name, 0);
+  }
+  worker.join();
+  EXPECT_EQ(effect.dispatcher(&effect, vst2::effGetProgram, 0, 0, nullptr, 0), 199 % 16);
+}
+
 }  // namespace
 }  // namespace ov::testing

@@ -401,13 +401,23 @@ TEST_F(Running, ABlockArrivingDuringAnEditorDrainIsSilence) {
 TEST_F(Running, SuspendWaitsForARunningProcessCall) {
   Dispatch(plugin, vst2::effMainsChanged, 0, 1);
   std::atomic<bool> stop{false};
+  // Relaxed on purpose: counting blocks must not order the two threads, or
+  // it would hide a handshake that fails to.
+  std::atomic<uint32_t> blocks{0};
   std::thread audio([&] {
     std::vector<float> left(256), right(256);
     float* outputs[] = {left.data(), right.data()};
-    while (!stop.load()) plugin.processReplacing(nullptr, outputs, 256);
+    while (!stop.load(std::memory_order_relaxed)) {
+      plugin.processReplacing(nullptr, outputs, 256);
+      blocks.fetch_add(1, std::memory_order_relaxed);
+    }
   });
   for (int i = 0; i < 200; ++i) {
     Dispatch(plugin, vst2::effMainsChanged, 0, i % 2);
+    // Each engine renders a few blocks before it is torn down.
+    const uint32_t seen = blocks.load(std::memory_order_relaxed);
+    while (i % 2 == 1 && blocks.load(std::memory_order_relaxed) < seen + 3)
+      std::this_thread::yield();
   }
   stop = true;
   audio.join();
