@@ -13,6 +13,7 @@ LaneMode DefaultLaneMode() {
   if (choice == "off") return LaneMode::kOff;
   if (choice == "baseline") return LaneMode::kBaseline;
 #if defined(__x86_64__)
+  __builtin_cpu_init();  // the library may be asked before its constructors ran
   if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return LaneMode::kWide;
 #endif
   return LaneMode::kBaseline;

@@ -71,6 +71,7 @@ class ug_cross_fade : public ug_pan {
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
   // Voice-dependent when the mix is reached from the note source.
   bool HasVoiceDependentInput() const override { return ug_base::HasVoiceDependentInput(); }
+  bool HasLaneKernels() const override { return false; }  // the pan's kernels are not its own
 
  private:
   void RunByTable(int32_t position, int32_t count);

@@ -99,7 +99,7 @@ struct Render {
   uint64_t lane_runs = 0;  // member slices of modules of the checked type run in lanes
 };
 
-constexpr int32_t kLength = 16000;
+constexpr int32_t kLength = 12000;
 
 // The voice for kLength samples in host blocks of `block`, with the same
 // random notes whatever the mode.
