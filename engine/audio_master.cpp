@@ -116,16 +116,11 @@ void OvAudioMaster::Stop() {
   first_losing_ = nullptr;
   top_ = nullptr;
   note_voices_.clear();
+  sounding_voices_.store(0, std::memory_order_relaxed);
   running_ = false;
 }
 
 bool OvAudioMaster::IsRunning() const { return running_; }
-
-int32_t OvAudioMaster::SoundingVoices() const {
-  int32_t sounding = 0;
-  for (const VoiceList* voices : note_voices_) sounding += voices->SoundingVoiceCount();
-  return sounding;
-}
 
 uint32_t OvAudioMaster::SampleClock() const { return sample_clock_; }
 
@@ -169,6 +164,11 @@ bool OvAudioMaster::Process(int32_t frames) {
     frames -= length;
   }
   ReportLostEvents();
+  // Counted while the gate is held: a drain on another thread may change
+  // the voices once it is released.
+  int32_t sounding = 0;
+  for (const VoiceList* voices : note_voices_) sounding += voices->SoundingVoiceCount();
+  sounding_voices_.store(sounding, std::memory_order_relaxed);
   ReleaseGate();
   return true;
 }

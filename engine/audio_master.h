@@ -179,9 +179,9 @@ class OvAudioMaster {
   uint32_t DroppedNotifications() const { return dropped_notifications_; }
   uint32_t SkippedBlocks() const { return skipped_blocks_; }
 
-  // Voices of every container that plays notes, not taken off the run list.
-  // Audio thread, or editor thread while audio is stopped.
-  int32_t SoundingVoices() const;
+  // Voices of every container that plays notes not taken off the run list,
+  // as the last process call left them. Any thread.
+  int32_t SoundingVoices() const { return sounding_voices_.load(std::memory_order_relaxed); }
 
  private:
   static constexpr uint32_t kEditorQueueBytes = 4096;
@@ -254,6 +254,7 @@ class OvAudioMaster {
   VoiceLanes lanes_;
   ug_base* top_ = nullptr;
   std::vector<const VoiceList*> note_voices_;  // containers holding a note source
+  std::atomic<int32_t> sounding_voices_{0};
   ug_base* run_list_head_ = nullptr;
   ug_base* current_ = nullptr;  // the generator being run, if any
 

@@ -96,7 +96,7 @@ orvane_held() {
   voices=$("$orvane" bench "$1" --voices "$2" --seconds 1 |
     sed -n 's/.*mean voices sounding: \([0-9.]*\).*/\1/p')
   awk -v d=$((long - short)) -v v="$voices" -v s="$HELD" -v r=$RATE \
-    'BEGIN { printf "%.2f %s", d / (v * s * r), v }'
+    'BEGIN { printf "%.2f %s\n", d / (v * s * r), v }'
 }
 
 # Csound: $1 voices, $2 seconds held; writes the piece to $work/held.csd. The
