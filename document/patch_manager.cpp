@@ -403,8 +403,9 @@ dsp_patch_manager& CPatchManager::StartEngineSide(MessageHub& hub, OvAudioMaster
     }
     master.PostFromEditor(Handle(), kMsgInit, payload.Bytes());
     parameter->engine_list_room_ = EngineListCapacity(parameter->list_text().size());
+    const uint32_t parameter_handle = parameter->Handle();
     parameter->SendListParts(1, [&](const MessageWriter& part) {
-      master.PostFromEditor(parameter->Handle(), kMsgMeta, part.Bytes());
+      master.PostFromEditor(parameter_handle, kMsgMeta, part.Bytes());
     });
   }
   return made;

@@ -69,7 +69,7 @@ void ug_container::connect(UPlug* source, UPlug* destination) {
 
 void ug_container::Link(UPlug& source, UPlug& destination) {
   if (destination.IsAudio() && source.Data() == nullptr) {
-    throw std::logic_error("an audio input needs a source with a sample block");
+    throw std::invalid_argument("an audio input is joined to a source that carries no audio");
   }
   connector::Connect(source, destination);
   const bool collects = (destination.Flags() & kPlugFlagCollects) != 0;

@@ -52,9 +52,10 @@ class ug_container : public ug_base, public VoiceList {
   // Connects an output to an input, following redirects. A second source on
   // a plain audio or MIDI input gets an adder put in front of the input
   // (created here, its sort order left to the graph's sort), and later
-  // sources join that adder. Raises std::invalid_argument for a null plug,
-  // std::logic_error for an audio input whose source has no sample block
-  // (buffers not set up, or not audio).
+  // sources join that adder. Raises std::invalid_argument for a null plug
+  // and for an audio input whose source has no sample block (buffers not set
+  // up, or a project joining it to a source that is not audio): the build
+  // then fails as a whole with that text instead of running half-connected.
   void connect(UPlug* source, UPlug* destination);
 
   // Made on first use.

@@ -65,7 +65,7 @@ TEST_F(PlugTest, AStaticAtSampleZeroAfterAnotherStateStillReachesTheInput) {
 TEST_F(PlugTest, AudioInputsRefuseSourcesWithoutABlock) {
   Source& control = Add(std::make_unique<Source>(DT_FLOAT), 2);
   Follower& follower = Add(std::make_unique<Follower>(), 1);
-  EXPECT_THROW(top.connect(control.plug(0), follower.plug(0)), std::logic_error);
+  EXPECT_THROW(top.connect(control.plug(0), follower.plug(0)), std::invalid_argument);
   EXPECT_THROW(top.connect(nullptr, follower.plug(0)), std::invalid_argument);
   EXPECT_TRUE(follower.plug(0)->Connectors().empty());
 }
