@@ -14,27 +14,33 @@
 
 namespace ov::testing {
 
-class CompiledProject final : public ProjectSource {
+// Hands the loaded document over to the plug-in object.
+class HeldDocumentProject : public ProjectSource {
  public:
-  explicit CompiledProject(const Json& project)
-      : document_(std::make_unique<COrvaneDocBase>(CompileDocument(project, {}))) {}
-  std::optional<ProjectFacts> Load(MessageSink& messages) override {
-    messages.SetLogToStderr(false);
-    return FactsOf(*document_, *document_->FindMainContainer());
-  }
   ProjectHoldings TakeHoldings() override {
     ProjectHoldings holdings;
     holdings.document = std::move(document_);
     return holdings;
   }
 
- private:
+ protected:
   std::unique_ptr<COrvaneDocBase> document_;
+};
+
+class CompiledProject final : public HeldDocumentProject {
+ public:
+  explicit CompiledProject(const Json& project) {
+    document_ = std::make_unique<COrvaneDocBase>(CompileDocument(project, {}));
+  }
+  std::optional<ProjectFacts> Load(MessageSink& messages) override {
+    messages.SetLogToStderr(false);
+    return FactsOf(*document_, *document_->FindMainContainer());
+  }
 };
 
 // The same project written to its binary stream and read back from it, as
 // the plug-in library reads its own.
-class StreamProject final : public ProjectSource {
+class StreamProject final : public HeldDocumentProject {
  public:
   explicit StreamProject(const Json& project) {
     const COrvaneDocBase compiled = CompileDocument(project, {});
@@ -46,15 +52,9 @@ class StreamProject final : public ProjectSource {
     if (!document_->Load(stream_, {&messages, nullptr, true}).ok) return std::nullopt;
     return FactsOf(*document_, *document_->FindMainContainer());
   }
-  ProjectHoldings TakeHoldings() override {
-    ProjectHoldings holdings;
-    holdings.document = std::move(document_);
-    return holdings;
-  }
 
  private:
   std::vector<uint8_t> stream_;
-  std::unique_ptr<COrvaneDocBase> document_;
 };
 
 }  // namespace ov::testing
