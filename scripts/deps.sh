@@ -8,7 +8,6 @@ packages=(
   cmake ninja-build g++ ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev     # projects as JSON
-  clang libclang-rt-14-dev # libFuzzer targets
   dpf-plugins-vst        # third-party VST 2 plug-ins the host tests play
   alsa-utils             # WAV files under /usr/share/sounds/alsa
   planetblupi-music-midi # format-1 MIDI files

@@ -23,6 +23,8 @@ done
 if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource); fi
 dir=build-fuzz
 
+scripts/deps.sh clang libclang-rt-14-dev
+
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 cmake -S fuzz -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
