@@ -21,14 +21,14 @@ build_and_test build -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O2 -g"
 # Anything the sanitizers find, leaks included, fails the run.
 export ASAN_OPTIONS=abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-build_and_test build-asan -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_SANITIZE=ON
+build_and_test build-asan -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_SANITIZE=ON -DOV_BENCHMARKS=OFF
 
 # The rings between editor and engine, the engine gate and the host boundary
 # (process handshake, foreign-thread automation, worker-thread host calls)
 # under ThreadSanitizer: only their own test programs (and the libraries they
 # need) are built in this tree, to keep the run short.
 export TSAN_OPTIONS=halt_on_error=1
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_TSAN=ON
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g" -DOV_TSAN=ON -DOV_BENCHMARKS=OFF
 cmake --build build-tsan -j "$jobs" --target orvane_ring_tests host_boundary_tests
 build-tsan/orvane_ring_tests
 build-tsan/host_boundary_tests
