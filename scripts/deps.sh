@@ -11,6 +11,8 @@ packages=(
   dpf-plugins-vst        # third-party VST 2 plug-ins the host tests play
   alsa-utils             # WAV files under /usr/share/sounds/alsa
   planetblupi-music-midi # format-1 MIDI files
+  graphviz               # orvane graph draws with dot
+  dpkg-dev file          # the Debian package: dpkg-shlibdeps finds its dependencies
 )
 if (($#)); then packages=("$@"); fi
 
