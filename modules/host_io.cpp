@@ -108,7 +108,9 @@ ug_vst_out::ug_vst_out() : ug_midi_device(0, kNoChannelPlug) {
   SetProcessFunction(&ug_vst_out::ChooseWriting);
 }
 
-std::unique_ptr<ug_base> ug_vst_out::CreateInstance() const { return std::make_unique<ug_vst_out>(); }
+std::unique_ptr<ug_base> ug_vst_out::CreateInstance() const {
+  return std::make_unique<ug_vst_out>();
+}
 
 void ug_vst_out::ListPlugs(std::vector<InterfaceObject>& descriptors) {
   AppendPlugs(kVstOutPlugs, descriptors);
@@ -126,7 +128,6 @@ void ug_vst_out::Close() {
   Master()->Host().SetHostOutputPort(nullptr);
   ug_base::Close();
 }
-
 
 void ug_vst_out::SetHostOutputs(float* const* outputs, int32_t count) {
   for (size_t i = 0; i < host_outputs_.size(); ++i) {

@@ -214,9 +214,9 @@ void ug_midi_keyboard::OnNotify(int32_t kind, int32_t value) {
   }
   const auto channel = static_cast<uint32_t>(std::clamp<int16_t>(channel_, 0, 15));
   const auto key = static_cast<uint32_t>(value) & 0x7F;
-  queue_[(first_ + count_++) % kQueueWords] =
-      kind == kKeyDown ? midi::Word(midi::kNoteOn + channel, key, 90)
-                       : midi::Word(midi::kNoteOff + channel, key, 64);
+  queue_[(first_ + count_++) % kQueueWords] = kind == kKeyDown
+                                                  ? midi::Word(midi::kNoteOn + channel, key, 90)
+                                                  : midi::Word(midi::kNoteOff + channel, key, 64);
   if (IsSleeping()) Wake();
 }
 
@@ -261,11 +261,20 @@ std::size_t ug_midi_monitor::FormatLine(uint32_t word, std::array<char, kLineByt
   const auto text = [&](const char* fixed) { append(std::snprintf(out, room, "%s", fixed)); };
   if (status >= midi::kSystem) {
     switch (status) {
-      case 0xF8: text("CLOCK"); break;
-      case 0xFA: text("CLOCK - Start"); break;
-      case 0xFB: text("CLOCK - Continue"); break;
-      case 0xFC: text("CLOCK - Stop"); break;
-      default: append(std::snprintf(out, room, "SYSTEM (%x)", word));
+      case 0xF8:
+        text("CLOCK");
+        break;
+      case 0xFA:
+        text("CLOCK - Start");
+        break;
+      case 0xFB:
+        text("CLOCK - Continue");
+        break;
+      case 0xFC:
+        text("CLOCK - Stop");
+        break;
+      default:
+        append(std::snprintf(out, room, "SYSTEM (%x)", word));
     }
   } else if (command == 0x00) {
     text("Zeros bytes!");

@@ -9,6 +9,7 @@
 #include "document/container.h"
 #include "document/readouts.h"
 #include "engine/audio_master.h"
+#include "engine/ug_base.h"
 #include "host/ov_vst.h"
 #include "tests/host/compiled_project.h"
 #include "tests/host/fake_host.h"
@@ -40,17 +41,18 @@ T* Find(const CContainer& container) {
 class ReadoutsPlugin : public ::testing::Test {
  protected:
   ReadoutsPlugin() {
-    effect_->dispatcher(effect_, vst2::effSetBlockSizeAndSampleRate, 0, kFrames, nullptr,
-                        44100.0f);
+    effect_->dispatcher(effect_, vst2::effSetBlockSizeAndSampleRate, 0, kFrames, nullptr, 44100.0f);
     effect_->dispatcher(effect_, vst2::effMainsChanged, 0, 1, nullptr, 0);
   }
-  ~ReadoutsPlugin() override { effect_->dispatcher(effect_, vst2::effMainsChanged, 0, 0, nullptr, 0); }
+  ~ReadoutsPlugin() override {
+    effect_->dispatcher(effect_, vst2::effMainsChanged, 0, 0, nullptr, 0);
+  }
 
   void Block() {
     float* outputs[1] = {left_.data()};
     plugin_.processReplacing(nullptr, outputs, kFrames);
   }
-  const CContainer& Main() const { return *plugin_.App().Document()->FindMainContainer(); }
+  const CContainer& Main() { return *plugin_.App().Document()->FindMainContainer(); }
 
   static constexpr int32_t kFrames = 512;
   FakeHost host_;
@@ -79,7 +81,8 @@ TEST_F(ReadoutsPlugin, AVoltMeterShowsItsReadingAfterRenderingAndOneIdleCall) {
 TEST_F(ReadoutsPlugin, AKeyOfTheOnScreenKeyboardReachesTheHostInTheNextBlock) {
   const CUG* keys = nullptr;
   for (const auto& child : Main().children()) {
-    if (auto* module = dynamic_cast<CUG*>(child.get()); module && module->type_key() == "KeyBoard") {
+    if (auto* module = dynamic_cast<CUG*>(child.get());
+        module && module->type_key() == "KeyBoard") {
       keys = module;
     }
   }
@@ -88,8 +91,8 @@ TEST_F(ReadoutsPlugin, AKeyOfTheOnScreenKeyboardReachesTheHostInTheNextBlock) {
   Block();
   host_.sent_blocks.clear();
   const ug_base::NotifyMessage key{0, 0, keys->Handle(), 3, 60};
-  ASSERT_TRUE(plugin_.App().Engine()->PostFromEditor(
-      keys->Handle(), ug_base::NotifyMessage::kId, std::as_bytes(std::span(&key, 1))));
+  ASSERT_TRUE(plugin_.App().Engine()->PostFromEditor(keys->Handle(), ug_base::NotifyMessage::kId,
+                                                     std::as_bytes(std::span(&key, 1))));
   Block();
   std::vector<FakeHost::SentEvent> sent;
   for (const auto& block : host_.sent_blocks) sent.insert(sent.end(), block.begin(), block.end());

@@ -57,9 +57,8 @@ TEST_F(MetersTest, AStaticLedSettlesLitAndSleeps) {
 
 // A steady 5 V that drops to 0 V at `drop`, as two static changes.
 void FiveVoltsUntil(ModuleRig& rig, ug_base& meter, uint32_t drop) {
-  rig.DriveInput(
-      *meter.plug(0), [=](int64_t n) { return n < drop ? 0.5f : 0.0f; }, ST_STATIC,
-      {{drop, ST_STATIC}});
+  rig.DriveInput(*meter.plug(0), [=](int64_t n) { return n < drop ? 0.5f : 0.0f; }, ST_STATIC,
+                 {{drop, ST_STATIC}});
 }
 
 TEST_F(MetersTest, ThePeakMeterReadsNinetyDecibelsAtFiveVoltsAndFallsTwentyPerUpdate) {

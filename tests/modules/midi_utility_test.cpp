@@ -68,8 +68,8 @@ TEST_F(MidiUtilityTest, TheFilterPassesMessagesInsideItsChannelNoteAndVelocityWi
   const uint32_t zero_in = Word(0x91, 64, 0), zero_out = Word(0x91, 80, 0);
   const uint32_t off_out = Word(0x81, 73, 64), channel1 = Word(0x90, 64, 100);
   const uint32_t channel1_cc = Word(0xB0, 7, 1), clock = 0xF8;
-  SendInNextCell({on59, on60, controller, quiet, zero_in, zero_out, off_out, channel1,
-                  channel1_cc, clock});
+  SendInNextCell(
+      {on59, on60, controller, quiet, zero_in, zero_out, off_out, channel1, channel1_cc, clock});
   // A velocity-0 note-on is a note-off: the velocity window does not apply,
   // the note window does.
   EXPECT_EQ(Received(), (std::vector<uint32_t>{on60, controller, zero_in, clock}));
@@ -154,9 +154,8 @@ TEST_F(MidiUtilityTest, AGateSendsEachNoteAtItsOwnSampleAndEndsTheNoteItStarted)
 TEST_F(MidiUtilityTest, AStaticGateIsTestedOnceAtItsChangeAndTheModuleSleeps) {
   auto& cv = Add(std::make_unique<ug_cv_midi>());
   Wire(nullptr, cv.plug(ug_cv_midi::kMidiOut));
-  DriveInput(
-      *cv.plug(ug_cv_midi::kGate), [](int64_t n) { return n >= 700 ? 1.0f : 0.0f; }, ST_STATIC,
-      {{700, ST_STATIC}});
+  DriveInput(*cv.plug(ug_cv_midi::kGate), [](int64_t n) { return n >= 700 ? 1.0f : 0.0f; },
+             ST_STATIC, {{700, ST_STATIC}});
   Start();
   Record(*cv.plug(ug_cv_midi::kGate), 1024);
   ASSERT_EQ(probe_->midi.size(), 1u);
