@@ -79,7 +79,7 @@ void ug_meter::Update(ug_base& generator) {
 std::unique_ptr<ug_base> ug_led::CreateInstance() const { return std::make_unique<ug_led>(); }
 
 void ug_led::ListPlugs(std::vector<InterfaceObject>& descriptors) {
-  AppendPlugs(kLedPlugs, {signal_, threshold_, appearance_}, descriptors);
+  AppendPlugs(kLedPlugs, {signal_, threshold_}, descriptors);
 }
 
 void ug_led::SelectMeasuring() { SetProcessFunction(&ug_led::Measure); }

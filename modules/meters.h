@@ -83,7 +83,6 @@ class ug_led : public ug_meter {
   void Measure(int32_t position, int32_t count);
 
   float* threshold_ = nullptr;
-  int16_t appearance_ = 0;
 };
 
 // "Peak Meter": the signed maximum per interval, in decibels (5 V reads 90)

@@ -1,9 +1,11 @@
 // Engine halves reporting to their panels through the plug-in: a volt meter's
-// reading reaches its document at the host's idle call, and a key of the
-// on-screen keyboard reaches the host as a note in the next block.
+// reading reaches its document at the host's idle call, a monitor's lines its
+// terminal, and a key of the on-screen keyboard reaches the host as a note in
+// the next block.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <deque>
+#include <string>
 #include <vector>
 
 #include "document/container.h"
@@ -21,13 +23,15 @@ constexpr const char* kProject = R"({
   "version": 95960, "plugin_id": "OvRd", "vendor": "Orvane", "plugin_flags": 1,
   "root": {"type": "Container", "modules": [{
     "type": "Container", "name": "main", "title": "Readouts",
-    "io": [{"name": "Left", "direction": "out", "datatype": "audio"},
+    "io": [{"name": "MIDI In", "direction": "in", "datatype": "midi"},
+           {"name": "Left", "direction": "out", "datatype": "audio"},
            {"name": "MIDI Out", "direction": "out", "datatype": "midi"}],
     "modules": [
       {"type": "Volt Meter", "name": "volts", "plug_values": {"Signal in": 2}},
       {"type": "KeyBoard", "name": "keys"},
-      {"type": "LED Indicator", "name": "led", "plug_values": {"Signal in": 5}}],
-    "connections": ["keys.MIDI Out -> io.MIDI Out"]}]}
+      {"type": "LED Indicator", "name": "led", "plug_values": {"Signal in": 5}},
+      {"type": "MIDI Monitor", "name": "monitor"}],
+    "connections": ["keys.MIDI Out -> io.MIDI Out", "io.MIDI In -> monitor.MIDI In"]}]}
 })";
 
 template <typename T>
@@ -76,6 +80,28 @@ TEST_F(ReadoutsPlugin, AVoltMeterShowsItsReadingAfterRenderingAndOneIdleCall) {
   // Suspending stops the engine: the panels hold no generator to read.
   effect_->dispatcher(effect_, vst2::effMainsChanged, 0, 0, nullptr, 0);
   EXPECT_EQ(meter->Generator(), nullptr);
+}
+
+TEST_F(ReadoutsPlugin, TheMonitorsTerminalShowsALinePerHostMessage) {
+  const auto* terminal = Find<Ctl_tty>(Main());
+  ASSERT_NE(terminal, nullptr);
+  vst2::VstMidiEvent note{};
+  note.type = vst2::kVstMidiType;
+  note.byteSize = sizeof note;
+  note.deltaFrames = 10;
+  note.midiData[0] = static_cast<char>(0x99);
+  note.midiData[1] = 36;
+  note.midiData[2] = 100;
+  struct {
+    int32_t numEvents = 1;
+    intptr_t reserved = 0;
+    vst2::VstEvent* events[1];
+  } events;
+  events.events[0] = reinterpret_cast<vst2::VstEvent*>(&note);
+  plugin_.processEvents(reinterpret_cast<vst2::VstEvents*>(&events));
+  Block();
+  plugin_.fxIdle();
+  EXPECT_EQ(terminal->lines(), (std::deque<std::string>{"Sound ON", "C10 Note On  ( 36,100)"}));
 }
 
 TEST_F(ReadoutsPlugin, AKeyOfTheOnScreenKeyboardReachesTheHostInTheNextBlock) {
