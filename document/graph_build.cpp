@@ -14,8 +14,8 @@
 #include "engine/ug_notesource.h"
 #include "modules/midi_automator.h"
 #include "modules/module_info.h"
-#include "patches/message_hub.h"
 #include "patches/dsp_patch_manager.h"
+#include "patches/message_hub.h"
 #include "platform/text.h"
 
 namespace ov {

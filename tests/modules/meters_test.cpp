@@ -38,6 +38,9 @@ TEST_F(MetersTest, TheLedLightsAtOnceAndGoesDarkAtTheFirstUpdateWithoutAnExceeda
   });
   Start();
   EXPECT_EQ(led.UpdateInterval(), 7350);
+  // Polyphony marking stops at a meter, and its input keeps no voice alive.
+  EXPECT_EQ(led.Flags() & (UGF_STOPS_MARKING | UGF_VOICE_NEUTRAL),
+            UGF_STOPS_MARKING | UGF_VOICE_NEUTRAL);
   const std::vector<float> shown = Watch(led, 30000);
   EXPECT_EQ(shown[CellOf(5000) - 1], 0.0f);
   EXPECT_EQ(shown[CellOf(5000)], 100.0f);
