@@ -16,7 +16,10 @@
 #include <vector>
 
 #include "engine/voice_lanes.h"
+#include "engine/midi_word.h"
 #include "modules/filters.h"
+#include "modules/meters.h"
+#include "modules/midi_utility.h"
 #include "modules/oscillator.h"
 #include "modules/pan.h"
 #include "modules/vca.h"
@@ -207,6 +210,55 @@ BENCHMARK(BM_LanesStateVariable)->DenseRange(0, 2);
 BENCHMARK(BM_Lanes1PoleLP)->DenseRange(0, 2);
 BENCHMARK(BM_LanesVca)->DenseRange(0, 2);
 BENCHMARK(BM_LanesPan)->DenseRange(0, 2);
+
+// --- Meters measuring a running signal (the updates, a few a second, are
+// included); "Controllers" with all six outputs gliding, new targets every
+// 512 samples (a glide lasts 735).
+
+void BM_PeakMeter(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_peak_meter>({});
+  bench.Connect(bench.Running(Noise), Bases(modules), 0);
+  bench.Run(state);
+}
+BENCHMARK(BM_PeakMeter);
+
+void BM_VoltMeterAcRms(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_volt_meter>({{ug_volt_meter::kMode, "1"}});
+  bench.Connect(bench.Running(Noise), Bases(modules), 0);
+  bench.Run(state);
+}
+BENCHMARK(BM_VoltMeterAcRms);
+
+void BM_ControllersGliding(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_midi_controllers>({});
+  auto& midi = bench.Add(std::make_unique<test::Source>(DT_MIDI), 10);
+  for (ug_midi_controllers* module : modules) {
+    bench.top.connect(midi.plug(0), module->plug(ug_midi_controllers::kMidiIn));
+  }
+  bench.master.Start(&bench.top);
+  uint32_t time = 0;
+  uint32_t value = 0;
+  const auto retarget = [&] {
+    value ^= 127;
+    for (uint32_t controller = 1; controller <= 4; ++controller) {
+      midi.SendMidi(*midi.plug(0), time, midi::Word(midi::kControlChange, controller, value));
+    }
+    midi.SendMidi(*midi.plug(0), time, midi::Word(midi::kChannelPressure, value));
+    midi.SendMidi(*midi.plug(0), time, midi::Word(midi::kPitchBend, 0, value));
+  };
+  for (auto _ : state) {
+    if (time % 512 == 0) retarget();
+    bench.master.Process(kSlice);
+    time += kSlice;
+  }
+  state.counters["ns_per_sample"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kSlice * kInstances,
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ControllersGliding);
 
 }  // namespace
 }  // namespace ov

@@ -15,6 +15,7 @@
 #include "modules/midi_automator.h"
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
+#include "patches/message_hub.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -262,6 +263,7 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
   // Registered now, so messages sent while the graph is built (patch
   // parameters starting) can name it.
   master_.RegisterTarget(*made, master_.Host().NewTargetId());
+  if (hub_ != nullptr) hub_->AttachModule(module, *made);
   return made;
 }
 

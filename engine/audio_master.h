@@ -35,6 +35,10 @@ namespace ov {
 
 // The payload: queue string, 32-bit message style.
 inline constexpr uint32_t kMsgMbox = MessageId("mbox");
+// To a module's editor side: no payload; refresh the panel part.
+inline constexpr uint32_t kMsgRefresh = MessageId("refr");
+// To a module's editor side: a queue string, one line for its terminal.
+inline constexpr uint32_t kMsgPrint = MessageId("prnt");
 
 class ug_base;
 class VoiceList;

@@ -11,6 +11,7 @@
 // reached from Process allocates or locks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -155,6 +156,21 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // engine-to-editor ring; allocates nothing. False when the ring was full
   // (or there is no engine). The thread running the engine.
   bool RequestMessageBox(std::string_view text);
+  // Asks the module's editor side to refresh its panel part ("refr" to this
+  // generator's identifier). Sent once: further requests are dropped until
+  // the editor side has taken it and cleared the mark; a request the full
+  // ring refused leaves the mark clear, so the next one tries again. Voice
+  // copies share their model's mark. Allocates nothing. False when nothing
+  // was sent. The thread running the engine.
+  bool RequestRefresh();
+  // The editor side takes the refresh asked for: later requests are sent
+  // again. Any thread.
+  void ClearRefreshMark() { refresh_mark_->store(false, std::memory_order_release); }
+  bool RefreshMarked() const { return refresh_mark_->load(std::memory_order_acquire); }
+  // One line of text for the module's terminal ("prnt"); a line the ring
+  // has no room for is dropped whole. Allocates nothing. The thread running
+  // the engine.
+  bool RequestPrint(std::string_view line);
 
   // --- Plugs. Creation: editor thread.
 
@@ -281,6 +297,8 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // Each default block with the member it serves, kept for reopening.
   std::vector<std::pair<float**, std::unique_ptr<USampBlock>>> default_blocks_;
   std::string title_;
+  std::atomic<bool> own_refresh_mark_{false};
+  std::atomic<bool>* refresh_mark_ = &own_refresh_mark_;  // the model's, for copies
 };
 
 }  // namespace ov

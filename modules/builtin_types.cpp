@@ -16,6 +16,8 @@
 #include "modules/envelopes.h"
 #include "modules/filters.h"
 #include "modules/host_io.h"
+#include "modules/meters.h"
+#include "modules/midi_utility.h"
 #include "modules/midi_automator.h"
 #include "modules/midi_to_cv.h"
 #include "modules/module_registry.h"
@@ -110,8 +112,8 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Sample Player obsolete", 27, 0x168, &kSamplePlayerPlugs},
     {"Notesource", 28, 0x008, &kNoteSourcePlugs},
     {"Audio In", 29, 0x108, &kWaveInPlugs},
-    {"MIDI Out", 30, 0x100, &kMidiOutPlugs},
-    {"Controllers", 31, 0x100, &kMidiControllersPlugs},
+    {"MIDI Out", 30, 0x100, nullptr, "", 0, 0, &Make<ug_midi_out>},
+    {"Controllers", 31, 0x100, nullptr, "", 0, 0, &Make<ug_midi_controllers>},
     {"VoiceMonitor", 32, 0x108, nullptr, "", 0, 0, &Make<ug_voice_monitor>},
     {"Button", 33, 0x188, kUnknownPlugs, "Ctl_PushButton"},
     {"Z-Filter obsolete", 34, 0x100, &kSwitchPlugs},
@@ -151,7 +153,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"MIDI Adder2", 74, 0x8, nullptr, "", 0, 0, &Make<ug_adder_midi>},
     {"Comparator", 98, 0x100, &kComparatorPlugs},
     {"Control Plugs", 121, 0x100, &kControlCommonPlugs, "CControlPlugs"},
-    {"Trigger to MIDI", 126, 0x100, &kCvMidiPlugs},
+    {"Trigger to MIDI", 126, 0x100, nullptr, "", 0, 0, &Make<ug_cv_midi>},
     {"Delay2", 117, 0x100, nullptr, "", 0, 0, &Make<ug_delay2>},
     {"Denormal Detector", 105, 0x100, &kOneInOneOutPlugs},
     {"Denormal Cleaner", 104, 0x100, &kOneInOneOutPlugs},
@@ -168,8 +170,8 @@ constexpr BuiltInType kOtherTypes[] = {
     // that projects holding a "GenProg" module load.
     {"GenProg", 78, 0x100, kUnknownPlugs, "Ctl_GenProg"},
     {"GenProg Trigger", 79, 0x100, kUnknownPlugs},
-    {"Peak Meter", 60, 0x180, &kPeakMeterPlugs, "Ctl_PeakMeter"},
-    {"LED Indicator", 49, 0x180, &kLedPlugs, "Ctl_LED"},
+    {"Peak Meter", 60, 0x180, nullptr, "Ctl_PeakMeter", 0, 0, &Make<ug_peak_meter>},
+    {"LED Indicator", 49, 0x180, nullptr, "Ctl_LED", 0, 0, &Make<ug_led>},
     {"Binary Counter", 82, 0x100, &kLogicBinCountPlugs},
     {"Step Counter2", 125, 0x100, &kLogicCounterPlugs},
     {"Step Counter", 93, 0x100, &kLogicCounterPlugs},
@@ -188,9 +190,9 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Subtract", 108, 0x100, &kMathSubPlugs},
     {"MIDI Automator", 90, 0x140, nullptr, "CMidiAutomator", 0, 0, &Make<ug_midi_automator>},
     {"MIDI Automator Output", 91, 0x8, nullptr, "", 0, 0, &Make<ug_midi_automator_out>},
-    {"MIDI Filter", 92, 0x100, &kMidiFilterPlugs},
-    {"KeyBoard", 64, 0x180, &kMidiKeyboardPlugs, "Ctl_Keyboard2"},
-    {"MIDI Monitor", 77, 0x180, &kMidiMonitorPlugs, "Ctl_tty"},
+    {"MIDI Filter", 92, 0x100, nullptr, "", 0, 0, &Make<ug_midi_filter>},
+    {"KeyBoard", 64, 0x180, nullptr, "Ctl_Keyboard2", 0, 0, &Make<ug_midi_keyboard>},
+    {"MIDI Monitor", 77, 0x180, nullptr, "Ctl_tty", 0, 0, &Make<ug_midi_monitor>},
     {"MIDI Recorder", 81, 0x100, &kMidiRecorderPlugs},
     {"Monostable", 89, 0x100, &kMonostablePlugs},
     {"Ring Modulator", 61, 0x100, &kMultiplierPlugs},
@@ -211,7 +213,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"OS Command", 110, 0x100, &kSystemCommandPlugs},
     {"1 KHz Tone", 80, 0x100, &kTestTonePlugs},
     {"Voice Combiner", 118, 0x100, nullptr, "", 0, 0, &Make<ug_voice_combiner>},
-    {"Volt Meter", 100, 0x180, &kVoltMeterPlugs, "Ctl_VoltMeter"},
+    {"Volt Meter", 100, 0x180, nullptr, "Ctl_VoltMeter", 0, 0, &Make<ug_volt_meter>},
     {"Voltage To List", 99, 0x100, &kVoltageToEnumPlugs},
     {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},

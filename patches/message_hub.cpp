@@ -1,6 +1,9 @@
 #include "patches/message_hub.h"
 
+#include <algorithm>
+
 #include "engine/audio_master.h"
+#include "engine/ug_base.h"
 
 namespace ov {
 
@@ -14,10 +17,30 @@ constexpr std::size_t kUserTextCapacity = 4 * MessageWriter::kCapacity;
 void MessageHub::AttachEngine(OvAudioMaster* master) {
   if (engine_ != nullptr) engine_->SetEditorBoundQueue(nullptr);
   to_editor_.Ring().DiscardAll();
+  for (ModuleMessageTarget* module : modules_) {
+    module->generator_ = nullptr;
+    module->hub_ = nullptr;
+    targets_.Unregister(*module);
+  }
+  modules_.clear();
   engine_ = master;
   if (engine_ == nullptr) return;
   if (application_.Handle() == 0) targets_.Register(application_, NewHandle());
   engine_->SetEditorBoundQueue(&to_editor_, application_.Handle());
+}
+
+void MessageHub::AttachModule(ModuleMessageTarget& module, ug_base& generator) {
+  targets_.Register(module, generator.TargetId());
+  module.generator_ = &generator;
+  generator.ClearRefreshMark();
+  if (module.hub_ == nullptr) modules_.push_back(&module);
+  module.hub_ = this;
+}
+
+void MessageHub::ForgetModule(ModuleMessageTarget& module) {
+  std::erase(modules_, &module);
+  module.generator_ = nullptr;
+  module.hub_ = nullptr;
 }
 
 void MessageHub::PostUserMessage(std::string_view text, MessageStyle style) {

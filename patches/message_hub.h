@@ -8,15 +8,18 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "engine/engine_host.h"
 #include "engine/message_queue.h"
+#include "patches/module_target.h"
 #include "patches/ui_msg_target.h"
 #include "platform/message_sink.h"
 
 namespace ov {
 
 class OvAudioMaster;
+class ug_base;
 
 class MessageHub {
  public:
@@ -34,9 +37,15 @@ class MessageHub {
 
   // The engine that editor-side messages go to, or null; the engine writes
   // back through ToEditor(). Detaching empties the ring, since its messages
-  // came from the engine that is going. Audio stopped; detach before the
-  // engine is destroyed.
+  // came from the engine that is going, and every attached module forgets its
+  // generator. Audio stopped; detach before the engine is destroyed.
   void AttachEngine(OvAudioMaster* master);
+  // While the engine is built: `module` receives what `generator` sends to
+  // the editor side (registered under the generator's identifier) and reads
+  // it, until the engine is detached. Audio stopped.
+  void AttachModule(ModuleMessageTarget& module, ug_base& generator);
+  // A module going away while attached.
+  void ForgetModule(ModuleMessageTarget& module);
   OvAudioMaster* Engine() const { return engine_; }
 
   // To the engine's editor queue. False (nothing sent) without an engine, or
@@ -74,6 +83,7 @@ class MessageHub {
   MessageSink* user_messages_ = nullptr;
   MessageQueue to_editor_{kToEditorBytes};
   OvAudioMaster* engine_ = nullptr;
+  std::vector<ModuleMessageTarget*> modules_;  // attached to the engine's generators
   bool overflow_seen_ = false;
 };
 

@@ -127,7 +127,7 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
   delete probe;
   EXPECT_EQ(allocations.exchange(0), 1);
 
-  for (const char* example : {"midi_cv_probe", "passthrough", "demo", "demo-synth"}) {
+  for (const char* example : {"midi_cv_probe", "passthrough", "demo", "demo-synth", "midi-split"}) {
     EXPECT_EQ(AllocationsWhileProcessing(Example(example), 400, true), 0) << example;
     EXPECT_EQ(AllocationsWhileProcessing(Example(example), 50, false), 0) << example;
   }
