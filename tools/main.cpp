@@ -10,6 +10,8 @@
 #include "tools/bench.h"
 #include "tools/commands.h"
 #include "tools/project_commands.h"
+#include "tools/show.h"
+#include "tools/snapshot.h"
 #include "tools/validate.h"
 
 namespace {
@@ -27,7 +29,11 @@ constexpr const char* kUsage =
     "       orvane compile PROJECT.json -o PROJECT.ov1\n"
     "       orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]\n"
     "       orvane bench LIB.so|PROJECT.json [--voices N] [--seconds S] [--midi FILE.mid]\n"
-    "       orvane validate LIB.so [--quick]\n";
+    "       orvane validate LIB.so [--quick]\n"
+    "       orvane snapshot LIB.so|PROJECT.json -o VIEW.png [--program P] [--param INDEX=VALUE]...\n"
+    "                       [--scale N]\n"
+    "       orvane show LIB.so|PROJECT.json [--quit-after S] [--no-engine] [--midi FILE.mid]\n"
+    "                   [-o OUT.wav] [--capture WINDOW.png]\n";
 
 int Usage(const std::string& complaint) {
   if (!complaint.empty()) std::cerr << "orvane: " << complaint << "\n";
@@ -91,6 +97,18 @@ int main(int argc, char** argv) {
     const std::optional<ov::ValidateOptions> options = ov::ParseValidateArguments(rest, &error);
     if (!options) return Usage("validate: " + error);
     return ov::RunValidateCommand(*options, std::cout);
+  }
+  if (command == "snapshot") {
+    std::string error;
+    const std::optional<ov::SnapshotCommandLine> line = ov::ParseSnapshotArguments(rest, &error);
+    if (!line) return Usage("snapshot: " + error);
+    return ov::RunSnapshotCommand(*line, std::cout, std::cerr);
+  }
+  if (command == "show") {
+    std::string error;
+    const std::optional<ov::ShowCommandLine> line = ov::ParseShowArguments(rest, &error);
+    if (!line) return Usage("show: " + error);
+    return ov::RunShowCommand(*line, std::cout, std::cerr);
   }
   return Usage("unknown command '" + command + "'");
 }
