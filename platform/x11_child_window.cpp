@@ -76,7 +76,8 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int
   Connection& c = *window->x_;
   {
     X11ErrorTrap trap(display);
-    c.colormap = XCreateColormap(display, parent, c.visual, AllocNone);
+    // The colormap is made for the screen, so a missing parent cannot spoil it.
+    c.colormap = XCreateColormap(display, RootWindow(display, screen), c.visual, AllocNone);
     c.cursor = XCreateFontCursor(display, XC_left_ptr);
     XSetWindowAttributes attributes{};
     attributes.colormap = c.colormap;
@@ -92,6 +93,7 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int
     if (trap.Finish() != 0) {
       *error = "The editor cannot open: the host's window does not exist.";
       window->alive_ = false;
+      window->window_ = 0;
       return nullptr;
     }
     XMapWindow(display, window->window_);
