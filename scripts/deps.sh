@@ -12,6 +12,8 @@ packages=(
   dpf-plugins-vst        # third-party VST 2 plug-ins the host tests play
   alsa-utils             # WAV files under /usr/share/sounds/alsa
   planetblupi-music-midi # format-1 MIDI files
+  libx11-dev libpng-dev  # the editor's window and pictures
+  xvfb xdotool           # the editor's tests in a real X server
 )
 if (($#)); then packages=("$@"); fi
 
