@@ -64,12 +64,8 @@ struct LoadedEffect {
   vst2::AEffect* effect = nullptr;
 };
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 bool Load(const std::string& path, std::ostream& err, LoadedEffect* loaded) {
-  if (EndsWith(path, ".json")) {
+  if (IsProjectText(path)) {
     std::unique_ptr<OvVst> plugin = LoadPluginInProcess(path, &ShowHost, err, kName);
     if (plugin == nullptr) return false;
     // From here on effClose deletes it, as for a plug-in from a library.

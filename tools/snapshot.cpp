@@ -48,20 +48,20 @@ class StreamSource final : public ProjectSource {
   std::unique_ptr<COrvaneDocBase> document_;
 };
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 intptr_t QuietHost(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
   return opcode == vst2::audioMasterVersion ? 2400 : 0;
 }
 
 }  // namespace
 
+bool IsProjectText(const std::string& path) {
+  return path.size() >= 5 && path.compare(path.size() - 5, 5, ".json") == 0;
+}
+
 std::unique_ptr<OvVst> LoadPluginInProcess(const std::string& path, vst2::HostCallback host,
                                            std::ostream& err, const char* command_name) {
   std::unique_ptr<ProjectSource> source;
-  if (EndsWith(path, ".json")) {
+  if (IsProjectText(path)) {
     std::vector<uint8_t> stream;
     if (!CompileProjectFile(path, command_name, err, &stream)) return nullptr;
     source = std::make_unique<StreamSource>(std::move(stream));

@@ -30,6 +30,9 @@ std::optional<SnapshotCommandLine> ParseSnapshotArguments(std::span<const std::s
                                                           std::string* error);
 int RunSnapshotCommand(const SnapshotCommandLine& command, std::ostream& out, std::ostream& err);
 
+// True for a JSON project, which is compiled rather than loaded.
+bool IsProjectText(const std::string& path);
+
 // The plug-in object inside this process, loading its project as the
 // library does: a JSON project compiled in memory, or the project baked
 // into (or beside) the library at `path`. Null after telling `err` why.
