@@ -151,16 +151,21 @@ TEST(EditorBridge, HostKeysAreUsedOnlyWhenThePanelTakesThem) {
 }
 
 TEST(EditorBridge, PanelSizesOutOfRangeAreClampedInRectangleAndWindow) {
-  for (const auto& [size, width, height] :
-       {std::tuple{Json::array({40000, 0}), 32767, 1}, std::tuple{Json::array({-5, 70000}), 1, 32767}}) {
-    EditorRig rig(size);
+  struct Case {
+    Json size;
+    int32_t width;
+    int32_t height;
+  };
+  for (const Case& c : {Case{Json::array({40000, 0}), 32767, 1},
+                        Case{Json::array({-5, 70000}), 1, 32767}}) {
+    EditorRig rig(c.size);
     const vst2::ERect r = rig.Rect();
-    EXPECT_EQ(r.right, width);
-    EXPECT_EQ(r.bottom, height);
+    EXPECT_EQ(r.right, c.width);
+    EXPECT_EQ(r.bottom, c.height);
     // The window is made at the clamped size, never at a wrapped one.
     rig.plugin->Editor()->SetWindowMaker([&](void*, int32_t w, int32_t h, std::string*) {
-      EXPECT_EQ(w, width);
-      EXPECT_EQ(h, height);
+      EXPECT_EQ(w, c.width);
+      EXPECT_EQ(h, c.height);
       return std::unique_ptr<WindowPort>(std::make_unique<OffscreenWindow>(1, 1));
     });
     EXPECT_EQ(rig.Dispatch(vst2::effEditOpen), 1);

@@ -140,6 +140,17 @@ TEST(X11Editor, AWindowUnderAMissingParentIsRefused) {
   EXPECT_THAT(error, ::testing::HasSubstr("does not exist"));
 }
 
+TEST(X11Editor, AScreenWithoutTrueColourIsRefused) {
+  XvfbServer server(16);
+  ASSERT_TRUE(server.Running()) << "no Xvfb";
+  std::unique_ptr<X11TopWindow> parent;
+  std::string error;
+  parent = X11TopWindow::Create(100, 100, "host", &error);
+  ASSERT_NE(parent, nullptr) << error;
+  EXPECT_EQ(X11ChildWindow::Create(parent->Handle(), 10, 10, &error), nullptr);
+  EXPECT_THAT(error, ::testing::HasSubstr("24-bit TrueColor"));
+}
+
 TEST(X11Editor, ShowDisplaysWhatSnapshotDraws) {
   XvfbServer server;
   ASSERT_TRUE(server.Running()) << "no Xvfb";

@@ -25,11 +25,13 @@ namespace ov::testing {
 
 class XvfbServer {
  public:
-  XvfbServer() {
+  // `depth`: bits per pixel of the screen.
+  explicit XvfbServer(int depth = 24) {
     int fds[2];
     if (pipe(fds) != 0) return;
     const std::string fd_text = std::to_string(fds[1]);
-    const char* argv[] = {"Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "800x600x24",
+    const std::string screen = "800x600x" + std::to_string(depth);
+    const char* argv[] = {"Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", screen.c_str(),
                           "-nolisten", "tcp", "-terminate", nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
