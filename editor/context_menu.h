@@ -26,9 +26,6 @@ class ContextMenu {
 
 // Commands the root view hands to the application; others are ignored.
 bool IsApplicationCommand(int32_t id);
-// Commands a bound object keeps from its module.
-constexpr int32_t kFirstPanelCommand = 32908;
-constexpr int32_t kLastPanelCommand = 33908;
 // Choice menus number their items from one, with ids from this one on.
 constexpr int32_t kFirstChoiceCommand = 34927;
 std::string ChoiceItemText(int32_t index, const std::string& text);
