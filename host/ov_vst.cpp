@@ -87,6 +87,14 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   setFlag(vst2::effFlagsHasVu, false);
   setFlag(vst2::effFlagsHasClip, false);
   setFlag(vst2::effFlagsIsSynth, (facts.plugin_options & kOptionSynth) != 0);
+  // No main container, no editor: there would be no panel to show.
+  if (COrvaneDocBase* document = app_.Document()) {
+    if (CContainer* main = document->FindMainContainer()) {
+      editor_ = std::make_unique<ov_vst_editor>(
+          this, *main, document->panel_size(), [this] { ApplicationIdle(); }, app_.Messages());
+      editor = editor_.get();
+    }
+  }
   setFlag(vst2::effFlagsHasEditor, editor != nullptr);
 
   needIdle();
@@ -94,7 +102,11 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   setUniqueID(PackUniqueId(facts.plugin_id));
 }
 
-OvVst::~OvVst() { suspend(); }
+OvVst::~OvVst() {
+  suspend();
+  editor = nullptr;
+  editor_.reset();
+}
 
 void OvVst::WaitForProcessCallToEnd() {
   while (processing_.load()) YieldProcessor();
@@ -289,12 +301,17 @@ intptr_t OvVst::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) 
   return 0;
 }
 
-int32_t OvVst::fxIdle() {
+void OvVst::ApplicationIdle() {
   if (engine_fault_.load() && !engine_fault_told_) {
     engine_fault_told_ = true;
     app_.Messages().Post(kEngineStopped, MessageStyle::kWarning);
   }
   app_.Hub().Idle();
+}
+
+int32_t OvVst::fxIdle() {
+  // While the editor is open its own idle calls do the application's work.
+  if (editor_ == nullptr || !editor_->isOpen()) ApplicationIdle();
   return 1;
 }
 

@@ -28,6 +28,7 @@
 #include "host/host_parameters.h"
 #include "host/midi_out.h"
 #include "host/orvane_app.h"
+#include "host/ov_vst_editor.h"
 
 namespace ov {
 
@@ -40,6 +41,8 @@ class OvVst : public AudioEffectX {
 
   bool LoadFailed() const { return load_failed_; }
   COrvaneAppVST& App() { return app_; }
+  // The editor, when the project has a main container to show. Editor thread.
+  ov_vst_editor* Editor() { return editor_.get(); }
 
   void suspend() override;
   void resume() override;
@@ -98,6 +101,8 @@ class OvVst : public AudioEffectX {
 
  private:
   void WaitForProcessCallToEnd();
+  // The editor side's periodic work: engine messages and fault notices.
+  void ApplicationIdle();
   // Foreign-thread sets stop reaching the engine; returns once none still
   // uses it. Editor thread.
   void WithdrawEngineFromAutomation();
@@ -117,6 +122,8 @@ class OvVst : public AudioEffectX {
   // dispatcher's operations call one another.
   std::recursive_mutex editor_mutex_;
   COrvaneAppVST app_;
+  // After app_: the editor goes first, while the document it shows exists.
+  std::unique_ptr<ov_vst_editor> editor_;
   bool load_failed_ = false;
   HostInputPort* input_port_ = nullptr;
   HostOutputPort* output_port_ = nullptr;

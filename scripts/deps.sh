@@ -13,6 +13,8 @@ packages=(
   planetblupi-music-midi # format-1 MIDI files
   graphviz               # orvane graph draws with dot
   dpkg-dev file          # the Debian package: dpkg-shlibdeps finds its dependencies
+  libx11-dev libpng-dev  # the editor's window and pictures
+  xvfb xdotool           # the editor's tests in a real X server
 )
 if (($#)); then packages=("$@"); fi
 

@@ -41,7 +41,8 @@ std::optional<NoteRequest> ParseNote(const std::string& text) {
   return NoteRequest{static_cast<int>(*key), static_cast<int>(*velocity), *start, *length};
 }
 
-// INDEX=VALUE, the value normalised to 0..1.
+}  // namespace
+
 std::optional<ParameterSetting> ParseParameter(const std::string& text) {
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos) return std::nullopt;
@@ -50,8 +51,6 @@ std::optional<ParameterSetting> ParseParameter(const std::string& text) {
   if (!index || !value) return std::nullopt;
   return ParameterSetting{static_cast<int32_t>(*index), static_cast<float>(*value)};
 }
-
-}  // namespace
 
 std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::string> arguments,
                                                       std::string* error) {

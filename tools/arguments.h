@@ -17,6 +17,9 @@ struct RenderCommandLine {
   std::string midi_output_path;  // optional
 };
 
+// INDEX=VALUE, the value normalised to 0..1; nothing when malformed.
+std::optional<ParameterSetting> ParseParameter(const std::string& text);
+
 // `arguments` are those after the subcommand's name. On failure `error`
 // names the offending argument.
 std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::string> arguments,

@@ -48,6 +48,23 @@ constexpr std::array kCommands = {
     CommandHelp{"validate", "validate LIB.so [--quick]",
                 "Puts a VST 2 plug-in through what hosts do to one; non-zero when a check fails.",
                 "  --quick   play shorter and repeat less\n"},
+    CommandHelp{"snapshot",
+                "snapshot LIB.so|PROJECT.json -o VIEW.png [--program P] [--param INDEX=VALUE]... "
+                "[--scale N]",
+                "Draws the plug-in's panel into a PNG, without an X server.",
+                "  -o VIEW.png            the picture to write (needed)\n"
+                "  --program P            choose a program first (0 to 127)\n"
+                "  --param INDEX=VALUE    set a parameter first (0 to 1); may be repeated\n"
+                "  --scale N              draw N times larger (1 to 8)\n"},
+    CommandHelp{"show",
+                "show LIB.so|PROJECT.json [--quit-after S] [--no-engine] [--midi FILE.mid] "
+                "[-o OUT.wav] [--capture WINDOW.png]",
+                "Opens the plug-in's editor in a window, with the plug-in playing in real time.",
+                "  --quit-after S          close after S seconds\n"
+                "  --no-engine             open the editor without running the plug-in\n"
+                "  --midi FILE.mid         play a MIDI file, looped\n"
+                "  -o OUT.wav              keep what the plug-in plays\n"
+                "  --capture WINDOW.png    save what the window shows at the end\n"},
     CommandHelp{"install", "install NAME.so [--system]",
                 "Copies a baked plug-in to ~/.lxvst, where Linux hosts look for VST 2 plug-ins.",
                 "  --system   install to /usr/local/lib/lxvst for every user instead\n"},

@@ -17,6 +17,8 @@
 #include "tools/graph.h"
 #include "tools/install.h"
 #include "tools/project_commands.h"
+#include "tools/show.h"
+#include "tools/snapshot.h"
 #include "tools/validate.h"
 
 namespace {
@@ -110,6 +112,18 @@ int Dispatch(const std::string& command, Arguments rest) {
     return Run<ov::InstallCommandLine>(command, line, error, [&](const auto& parsed) {
       return command == "install" ? ov::RunInstallCommand(parsed, std::cout, std::cerr)
                                   : ov::RunUninstallCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "snapshot") {
+    const auto line = ov::ParseSnapshotArguments(rest, &error);
+    return Run<ov::SnapshotCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunSnapshotCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "show") {
+    const auto line = ov::ParseShowArguments(rest, &error);
+    return Run<ov::ShowCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunShowCommand(parsed, std::cout, std::cerr);
     });
   }
   return Usage("", "unknown command '" + command + "'");

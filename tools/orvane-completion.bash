@@ -1,7 +1,7 @@
 # bash completion for orvane
 _orvane() {
   local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="info render dump compile bake graph bench validate install uninstall help"
+  local commands="info render dump compile bake graph bench validate snapshot show install uninstall help"
   if ((COMP_CWORD == 1)); then
     mapfile -t COMPREPLY < <(compgen -W "$commands --version --help" -- "$current")
     return
@@ -14,10 +14,12 @@ _orvane() {
     bake) options="-o --from" ;;
     bench) options="--voices --seconds --midi --from" ;;
     validate) options="--quick" ;;
+    snapshot) options="-o --program --param --scale" ;;
+    show) options="--quit-after --no-engine --midi -o --capture" ;;
     install | uninstall) options="--system" ;;
   esac
   case $previous in
-    --voices | --seconds | --rate | --block | --program | --param | --note) return ;;
+    --voices | --seconds | --rate | --block | --program | --param | --note | --scale | --quit-after) return ;;
   esac
   if [[ $current == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$options --help" -- "$current")

@@ -27,8 +27,8 @@ bool ReadProjectStream(const std::string& path, std::vector<uint8_t>* stream, st
   return ReadFileBytes(path, kMaxProjectBytes, stream, error);
 }
 
-// The stream that the JSON project at `path` describes; false after telling
-// `err` why there is none.
+}  // namespace
+
 bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
                         std::vector<uint8_t>* stream) {
   std::vector<uint8_t> text;
@@ -59,6 +59,8 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
   }
   return true;
 }
+
+namespace {
 
 bool WriteOutput(const std::string& path, std::string_view text, std::ostream& out,
                  std::string* error) {

@@ -31,6 +31,11 @@ int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std:
 // `command.from_path` with the scrambled stream appended as its project
 // resource. A project that the plug-in could not load is refused with the
 // reader's error.
+// The stream that the JSON project at `path` describes; false after telling
+// `err` why there is none (each line starts with `command_name`).
+bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
+                        std::vector<uint8_t>* stream);
+
 int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err);
 
 }  // namespace ov

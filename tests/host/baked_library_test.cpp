@@ -181,7 +181,8 @@ TEST(BakedLibrary, InfoShowsTheProjectAsAHostSeesIt) {
   ASSERT_EQ(RunProgram(BuildDir() + "/orvane info " + baked, &info), 0) << info;
   for (const char* line :
        {"Name: Orvane Demo\n", "Unique id: 'OvDm'",
-        "Flags: CanMono CanReplacing ProgramChunks IsSynth\n", "Inputs: 0\n", "Outputs: 2\n",
+        "Flags: HasEditor CanMono CanReplacing ProgramChunks IsSynth\n", "Inputs: 0\n",
+        "Outputs: 2\n",
         "  0: \"Left\" (short \"Left\") active\n", "  1: \"Right\" (short \"Right\") active\n",
         "Programs: 2\n", "receiveVstMidiEvent: yes\n", "sendVstMidiEvent: no\n"}) {
     EXPECT_NE(info.find(line), std::string::npos) << line << " missing from\n" << info;

@@ -64,8 +64,8 @@ Ran RunOrvane(const std::string& arguments, const std::string& environment = "")
   return RunShell(environment + " " + Program() + " " + arguments);
 }
 
-const char* const kCommands[] = {"info",     "render",  "dump",      "compile",
-                                  "bake",     "graph",   "bench",     "validate",
+const char* const kCommands[] = {"info",     "render",   "dump",     "compile", "bake",
+                                  "graph",    "bench",    "validate", "snapshot", "show",
                                   "install",  "uninstall", "help"};
 
 TEST(CommandLine, EveryCommandHasHelpAndAUsageError) {

@@ -1,0 +1,14 @@
+#include "editor/context_menu.h"
+
+namespace ov {
+
+bool IsApplicationCommand(int32_t id) {
+  return (id >= 34909 && id <= 34912) || (id >= 34915 && id <= 34924) ||
+         (id >= kFirstChoiceCommand && id <= 35127);
+}
+
+std::string ChoiceItemText(int32_t index, const std::string& text) {
+  return std::to_string(index + 1) + ":" + text;
+}
+
+}  // namespace ov

@@ -1,0 +1,114 @@
+// The root of the panel tree: the view that owns the platform window, the
+// input state, the damage and the timers of one editor. It reads the
+// window's events, routes them to the tree, and repaints what changed, all
+// from Idle(), which the host's idle calls drive.
+//
+// Thread: editor.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "editor/context_menu.h"
+#include "editor/damage.h"
+#include "editor/event_state.h"
+#include "editor/window_object.h"
+#include "platform/window_port.h"
+
+namespace ov {
+
+// A tool: the object with a tool tip under a point, and its area in window
+// coordinates.
+struct ToolAtPoint {
+  CVisualOb* object = nullptr;
+  Rect area;
+};
+
+class COrvaneViewBase : public CWndOb {
+ public:
+  using Clock = std::function<uint32_t()>;
+  // A menu command for the application: the menu's target, the command and
+  // the point where the menu was asked for, in the target's coordinates.
+  using CommandHandler = std::function<void(CVisualOb& target, int32_t id, Point p)>;
+
+  explicit COrvaneViewBase(Clock clock);
+  ~COrvaneViewBase() override;
+
+  int32_t ViewKind() const override { return view_kind_; }
+  EventState& State() { return state_; }
+  // The one child, the container's panel (null before it is added).
+  CVisualOb* Panel() const { return children().empty() ? nullptr : children().front(); }
+
+  // Stores the rectangle and gives the panel the same.
+  void SetRect(const Rect& rect) override;
+  // The window is the editor bridge's to make; the view uses it from Open
+  // and destroys it at Close.
+  void AttachWindow(std::unique_ptr<WindowPort> window) { window_ = std::move(window); }
+  WindowPort* Port() const { return window_.get(); }
+  void Close() override;
+
+  void InvalidateAll() override;
+  void InvalidateRect(const Rect& area) override;
+
+  // One idle turn: every waiting event, the timers that ran out, then one
+  // repaint and presentation of the damage.
+  void Idle();
+  // Routes one event; true when a key was used.
+  bool HandleEvent(const WindowEvent& event);
+  // Paints `area` (rounded) into the back buffer, tile by tile; answers
+  // the area painted.
+  PixelRect Repaint(const PixelRect& area);
+
+  // Timers: `object` gets OnTimer(id) every `interval_ms`, checked in Idle.
+  void SetTimer(CVisualOb* object, int32_t id, uint32_t interval_ms);
+  void KillTimer(CVisualOb* object, int32_t id);
+
+  std::optional<ToolAtPoint> ToolAt(Point p);
+  std::string ToolTipTextAt(Point p);
+
+  // A context menu asked for at `p` (window coordinates): true when one
+  // was built; Menu() holds it until a command is chosen.
+  bool RequestContextMenu(Point p);
+  const ContextMenu& Menu() const { return menu_; }
+  void ChooseMenuCommand(int32_t id);
+  void SetCommandHandler(CommandHandler handler) { command_handler_ = std::move(handler); }
+
+  // Called as objects leave the tree: no reference to them stays.
+  void Forget(const CVisualOb* object);
+  // Deleted after the event being handled.
+  void Bury(std::unique_ptr<CVisualOb> object) { graveyard_.push_back(std::move(object)); }
+
+ protected:
+  int32_t view_kind_ = 256;
+
+ private:
+  struct Timer {
+    CVisualOb* object;
+    int32_t id;
+    uint32_t interval;
+    uint32_t started;
+  };
+  bool DeliverKey(bool down, int32_t key, uint32_t flags);
+  bool DeliverCharacter(int32_t key, uint32_t flags);
+  void RunTimers();
+
+  EventState state_;
+  std::unique_ptr<WindowPort> window_;
+  Damage damage_;
+  PixelRect exposed_;
+  std::vector<Timer> timers_;
+  ContextMenu menu_;
+  CommandHandler command_handler_;
+  std::vector<std::unique_ptr<CVisualOb>> graveyard_;
+};
+
+// The plug-in's root view: the control panel, without scroll bars.
+class COrvaneViewVST : public COrvaneViewBase {
+ public:
+  explicit COrvaneViewVST(Clock clock);
+};
+
+}  // namespace ov

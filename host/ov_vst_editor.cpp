@@ -1,0 +1,128 @@
+#include "host/ov_vst_editor.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "document/container.h"
+#include "platform/clock.h"
+#include "platform/message_sink.h"
+#include "platform/x11_child_window.h"
+
+namespace ov {
+namespace {
+
+constexpr int32_t kLargestSide = 32767;
+
+const VisualMakers& NoMakers() {
+  static const VisualMakers none;
+  return none;
+}
+
+// The host interface's own key numbers (1 back space ... 22 delete).
+int32_t KeyFromHost(int32_t host_key, int32_t character) {
+  static constexpr int32_t kKeys[] = {0,          kKeyBack,   kKeyTab,      0,
+                                      kKeyReturn, 0,          kKeyEscape,   kKeySpace,
+                                      0,          kKeyEnd,    kKeyHome,     kKeyLeft,
+                                      kKeyUp,     kKeyRight,  kKeyDown,     kKeyPageUp,
+                                      kKeyPageDown, 0,        0,            kKeyReturn,
+                                      0,          kKeyInsert, kKeyDelete};
+  if (host_key > 0 && host_key < static_cast<int32_t>(std::size(kKeys))) return kKeys[host_key];
+  if (character >= 'a' && character <= 'z') return character - 'a' + 'A';
+  if ((character >= 'A' && character <= 'Z') || (character >= '0' && character <= '9')) {
+    return character;
+  }
+  return 0;
+}
+
+uint32_t FlagsFromHost(int32_t modifiers) {
+  uint32_t flags = 0;
+  if (modifiers & 1) flags |= kFlagShift;
+  if (modifiers & 2) flags |= kFlagAlt;
+  if (modifiers & (4 | 8)) flags |= kFlagControl;
+  return flags;
+}
+
+int16_t Side(int32_t size) { return static_cast<int16_t>(std::clamp(size, 1, kLargestSide)); }
+
+}  // namespace
+
+std::unique_ptr<WindowPort> MakeX11Window(void* parent, int32_t width, int32_t height,
+                                         std::string* error) {
+  return X11ChildWindow::Create(reinterpret_cast<uintptr_t>(parent), width, height, error);
+}
+
+ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_size,
+                             std::function<void()> app_idle, MessageSink& messages)
+    : AEffEditor(effect),
+      main_(main),
+      app_idle_(std::move(app_idle)),
+      messages_(messages),
+      view_(MillisecondClock),
+      window_maker_(MakeX11Window),
+      makers_(&NoMakers()) {
+  view_.BindToModule(&main_);
+  // A size out of 1 ... 32767 would wrap in the host's 16-bit rectangle.
+  rect_ = {0, 0, Side(panel_size.y), Side(panel_size.x)};
+  view_.SetRect({0, 0, rect_.right, rect_.bottom});
+}
+
+ov_vst_editor::~ov_vst_editor() { close(); }
+
+bool ov_vst_editor::getRect(vst2::ERect** rect) {
+  if (rect == nullptr) return false;
+  *rect = &rect_;
+  return true;
+}
+
+bool ov_vst_editor::open(void* window) {
+  close();
+  system_window_ = window;
+  std::string error;
+  std::unique_ptr<WindowPort> port = window_maker_(window, rect_.right, rect_.bottom, &error);
+  if (port == nullptr) {
+    messages_.Post(error, MessageStyle::kWarning);
+    return false;
+  }
+  PopulateView(main_, view_, *makers_);
+  view_.AttachWindow(std::move(port));
+  view_.SetRect({0, 0, rect_.right, rect_.bottom});
+  view_.Open();
+  view_.InvalidateAll();
+  return true;
+}
+
+void ov_vst_editor::close() { view_.Close(); }
+
+void ov_vst_editor::idle() {
+  if (app_idle_) app_idle_();
+  view_.Idle();
+}
+
+int32_t ov_vst_editor::onKeyDown(int32_t character, int32_t virtual_key, int32_t modifiers) {
+  if (!isOpen()) return 0;
+  WindowEvent key;
+  key.kind = WindowEventKind::kKeyDown;
+  key.key = KeyFromHost(virtual_key, character);
+  key.flags = FlagsFromHost(modifiers);
+  bool used = key.key != 0 && view_.HandleEvent(key);
+  const int32_t typed = virtual_key == 2 ? '\t' : (virtual_key == 4 || virtual_key == 19) ? '\r'
+                                                                                         : character;
+  if (typed != 0) {
+    WindowEvent text = key;
+    text.kind = WindowEventKind::kCharacter;
+    text.key = typed;
+    used = view_.HandleEvent(text) || used;
+  }
+  return used ? 1 : 0;
+}
+
+int32_t ov_vst_editor::onKeyUp(int32_t character, int32_t virtual_key, int32_t modifiers) {
+  if (!isOpen()) return 0;
+  WindowEvent key;
+  key.kind = WindowEventKind::kKeyUp;
+  key.key = KeyFromHost(virtual_key, character);
+  key.flags = FlagsFromHost(modifiers);
+  return key.key != 0 && view_.HandleEvent(key) ? 1 : 0;
+}
+
+}  // namespace ov

@@ -1,0 +1,73 @@
+// The editor the host opens in its window: the rectangle decided once from
+// the project's panel size, the panel built into a child of the host's
+// window at open and torn down at close, and the host's idle calls turned
+// into the editor side's periodic work (the engine-to-editor queue, events,
+// timers, repaint).
+//
+// The editor takes no lock the engine could wait on: it reaches the engine
+// only through the message rings, and it assumes no engine exists (there
+// is none before the host resumes the plug-in).
+//
+// Thread: editor (the host's user-interface thread) for every call.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "editor/panel_view.h"
+#include "editor/view_root.h"
+#include "host/aeff_editor.h"
+
+namespace ov {
+
+class CContainer;
+class MessageSink;
+
+class ov_vst_editor : public AEffEditor {
+ public:
+  // Makes the platform window: a child of `parent` (an X11 Window id) of the
+  // given size, or null with `error` saying why.
+  using WindowMaker = std::function<std::unique_ptr<WindowPort>(
+      void* parent, int32_t width, int32_t height, std::string* error)>;
+
+  // `app_idle` is the application's idle work (draining the engine's
+  // messages); `messages` hears why a window could not open.
+  ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_size,
+                std::function<void()> app_idle, MessageSink& messages);
+  ~ov_vst_editor() override;
+
+  bool getRect(vst2::ERect** rect) override;
+  // Closes a window still open first (hosts do not always pair the calls).
+  bool open(void* window) override;
+  void close() override;
+  void idle() override;
+  // Host keys take the same path as the window's own: 1 only when the panel
+  // used the key, so the host's shortcuts keep working.
+  int32_t onKeyDown(int32_t character, int32_t virtual_key, int32_t modifiers) override;
+  int32_t onKeyUp(int32_t character, int32_t virtual_key, int32_t modifiers) override;
+  bool setKnobMode(int32_t) override { return false; }
+  bool isOpen() const override { return view_.IsOpen(); }
+
+  void SetWindowMaker(WindowMaker maker) { window_maker_ = std::move(maker); }
+  // The makers of the panel's visual objects; none by default.
+  void SetVisualMakers(const VisualMakers* makers) { makers_ = makers; }
+  COrvaneViewVST& View() { return view_; }
+  void* SystemWindow() const { return system_window_; }
+
+ private:
+  CContainer& main_;
+  std::function<void()> app_idle_;
+  MessageSink& messages_;
+  void* system_window_ = nullptr;
+  vst2::ERect rect_{};
+  COrvaneViewVST view_;
+  WindowMaker window_maker_;
+  const VisualMakers* makers_;
+};
+
+// The default window maker: an X11 child window.
+std::unique_ptr<WindowPort> MakeX11Window(void* parent, int32_t width, int32_t height,
+                                         std::string* error);
+
+}  // namespace ov

@@ -1,0 +1,96 @@
+// The window the editor draws into and takes input from: a child of the
+// host's window (X11ChildWindow) or memory alone (OffscreenWindow, for tests
+// and snapshots). The editor paints into the back buffer, then presents the
+// parts it changed; events are read without blocking, in the host's idle
+// calls, so no thread of ours ever runs.
+//
+// Thread: editor (whichever thread opened the window).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/pixel_image.h"
+
+namespace ov {
+
+// Key codes are the Windows virtual-key numbers the panel's controls know.
+enum VirtualKey : int32_t {
+  kKeyBack = 0x08,
+  kKeyTab = 0x09,
+  kKeyReturn = 0x0D,
+  kKeyShift = 0x10,
+  kKeyControl = 0x11,
+  kKeyAlt = 0x12,
+  kKeyEscape = 0x1B,
+  kKeySpace = 0x20,
+  kKeyPageUp = 0x21,
+  kKeyPageDown = 0x22,
+  kKeyEnd = 0x23,
+  kKeyHome = 0x24,
+  kKeyLeft = 0x25,
+  kKeyUp = 0x26,
+  kKeyRight = 0x27,
+  kKeyDown = 0x28,
+  kKeyInsert = 0x2D,
+  kKeyDelete = 0x2E,
+};
+
+// Modifier and button bits as mouse handlers receive them.
+enum InputFlag : uint32_t {
+  kFlagLeftButton = 0x1,
+  kFlagRightButton = 0x2,
+  kFlagShift = 0x4,
+  kFlagControl = 0x8,
+  kFlagMiddleButton = 0x10,
+  kFlagAlt = 0x20,
+};
+
+enum class WindowEventKind {
+  kPress,      // button 1 left, 2 middle, 3 right
+  kRelease,
+  kMotion,
+  kWheel,      // delta: -120 away from the user, +120 towards
+  kKeyDown,    // key: a VirtualKey or an upper-case letter or digit
+  kKeyUp,
+  kCharacter,  // key: the character (Tab 9, Enter 13)
+  kFocusOut,
+  kExpose,     // the window's pixels were lost: present the back buffer again
+  kDestroyed,  // the window is gone (its parent was destroyed)
+};
+
+struct WindowEvent {
+  WindowEventKind kind = WindowEventKind::kMotion;
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t button = 0;
+  int32_t key = 0;
+  int32_t delta = 0;
+  uint32_t flags = 0;  // InputFlag bits held at the event
+  PixelRect area;      // kExpose
+};
+
+class WindowPort {
+ public:
+  virtual ~WindowPort() = default;
+  int32_t Width() const { return back_buffer_.Width(); }
+  int32_t Height() const { return back_buffer_.Height(); }
+  PixelImage& BackBuffer() { return back_buffer_; }
+  const PixelImage& BackBuffer() const { return back_buffer_; }
+
+  // Shows the back buffer's pixels inside `area` on screen.
+  virtual void Present(const PixelRect& area) = 0;
+  // The next waiting event, without blocking; false when none waits.
+  virtual bool NextEvent(WindowEvent* event) = 0;
+  // Asks for the keyboard focus (after a click, for hosts that forward no keys).
+  virtual void TakeFocus() {}
+  // False once the window has been destroyed from outside.
+  virtual bool Alive() const { return true; }
+
+ protected:
+  explicit WindowPort(int32_t width, int32_t height) : back_buffer_(width, height) {}
+
+ private:
+  PixelImage back_buffer_;
+};
+
+}  // namespace ov

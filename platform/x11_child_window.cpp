@@ -1,0 +1,241 @@
+#include "platform/x11_child_window.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+
+#include "platform/x11_error_trap.h"
+#include "platform/x11_keys.h"
+
+namespace ov {
+namespace {
+
+constexpr long kEventMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            EnterWindowMask | LeaveWindowMask | ExposureMask | FocusChangeMask |
+                            KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+
+uint32_t FlagsOf(unsigned int state) {
+  uint32_t flags = 0;
+  if (state & Button1Mask) flags |= kFlagLeftButton;
+  if (state & Button2Mask) flags |= kFlagMiddleButton;
+  if (state & Button3Mask) flags |= kFlagRightButton;
+  if (state & ShiftMask) flags |= kFlagShift;
+  if (state & ControlMask) flags |= kFlagControl;
+  if (state & Mod1Mask) flags |= kFlagAlt;
+  return flags;
+}
+
+}  // namespace
+
+struct X11ChildWindow::Connection {
+  Display* display = nullptr;
+  Visual* visual = nullptr;
+  Colormap colormap = 0;
+  Cursor cursor = 0;
+  GC gc = nullptr;
+  XImage* image = nullptr;
+  std::size_t max_request_bytes = 0;
+
+  ~Connection() {
+    if (display == nullptr) return;
+    if (image != nullptr) {
+      image->data = nullptr;  // the back buffer is not Xlib's to free
+      XDestroyImage(image);
+    }
+    if (gc != nullptr) XFreeGC(display, gc);
+    if (cursor != 0) XFreeCursor(display, cursor);
+    if (colormap != 0) XFreeColormap(display, colormap);
+    XCloseDisplay(display);
+  }
+};
+
+std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int32_t width,
+                                                       int32_t height, std::string* error) {
+  auto x = std::make_unique<Connection>();
+  x->display = XOpenDisplay(nullptr);
+  if (x->display == nullptr) {
+    *error = "The editor cannot open: no X display (is DISPLAY set?).";
+    return nullptr;
+  }
+  Display* display = x->display;
+  XVisualInfo info;
+  const int screen = DefaultScreen(display);
+  // Pixels are written as 0x00RRGGBB words: only that TrueColor layout works.
+  if (!XMatchVisualInfo(display, screen, 24, TrueColor, &info) || info.red_mask != 0xFF0000 ||
+      info.green_mask != 0xFF00 || info.blue_mask != 0xFF) {
+    *error = "The editor cannot open: the X screen has no 24-bit TrueColor visual.";
+    return nullptr;
+  }
+  x->visual = info.visual;
+  width = std::clamp(width, 1, 32767);
+  height = std::clamp(height, 1, 32767);
+  std::unique_ptr<X11ChildWindow> window(new X11ChildWindow(std::move(x), width, height));
+  Connection& c = *window->x_;
+  {
+    X11ErrorTrap trap(display);
+    // The colormap is made for the screen, so a missing parent cannot spoil it.
+    c.colormap = XCreateColormap(display, RootWindow(display, screen), c.visual, AllocNone);
+    c.cursor = XCreateFontCursor(display, XC_left_ptr);
+    XSetWindowAttributes attributes{};
+    attributes.colormap = c.colormap;
+    attributes.border_pixel = 0;
+    attributes.background_pixmap = None;
+    attributes.event_mask = kEventMask;
+    attributes.cursor = c.cursor;
+    window->window_ = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width),
+                                    static_cast<unsigned>(height), 0, 24, InputOutput, c.visual,
+                                    CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask |
+                                        CWCursor,
+                                    &attributes);
+    if (trap.Finish() != 0) {
+      *error = "The editor cannot open: the host's window does not exist.";
+      window->alive_ = false;
+      window->window_ = 0;
+      return nullptr;
+    }
+    XMapWindow(display, window->window_);
+    c.gc = XCreateGC(display, window->window_, 0, nullptr);
+  }
+  PixelImage& buffer = window->BackBuffer();
+  c.image = XCreateImage(display, c.visual, 24, ZPixmap, 0,
+                         reinterpret_cast<char*>(buffer.Pixels().data()),
+                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
+                         width * 4);
+  if (c.image == nullptr) {
+    *error = "The editor cannot open: no image of the window's size could be made.";
+    return nullptr;
+  }
+  const long max_request = XExtendedMaxRequestSize(display) > 0 ? XExtendedMaxRequestSize(display)
+                                                                : XMaxRequestSize(display);
+  c.max_request_bytes = static_cast<std::size_t>(max_request) * 4;
+  XFlush(display);
+  return window;
+}
+
+X11ChildWindow::X11ChildWindow(std::unique_ptr<Connection> connection, int32_t width,
+                               int32_t height)
+    : WindowPort(width, height), x_(std::move(connection)) {}
+
+X11ChildWindow::~X11ChildWindow() {
+  // After the window was destroyed from outside it is not touched again; a
+  // parent destroyed without our hearing of it yet is caught by the trap.
+  if (alive_ && window_ != 0) {
+    X11ErrorTrap trap(x_->display);
+    XDestroyWindow(x_->display, window_);
+  }
+}
+
+void X11ChildWindow::Present(const PixelRect& area) {
+  if (!alive_) return;
+  const PixelRect r = Intersect(area, BackBuffer().Bounds());
+  if (r.Empty()) return;
+  // Room for the request's own header besides the pixels.
+  const std::size_t row_bytes = static_cast<std::size_t>(r.Width()) * 4;
+  const int32_t band = static_cast<int32_t>(
+      std::max<std::size_t>(1, (x_->max_request_bytes - 256) / row_bytes));
+  X11ErrorTrap trap(x_->display);
+  for (int32_t top = r.top; top < r.bottom; top += band) {
+    const int32_t rows = std::min(band, r.bottom - top);
+    XPutImage(x_->display, window_, x_->gc, x_->image, r.left, top, r.left, top,
+              static_cast<unsigned>(r.Width()), static_cast<unsigned>(rows));
+  }
+  if (trap.Finish() != 0) alive_ = false;
+}
+
+void X11ChildWindow::TakeFocus() {
+  if (!alive_ || !viewable_) return;
+  X11ErrorTrap trap(x_->display);
+  XSetInputFocus(x_->display, window_, RevertToParent, CurrentTime);
+}
+
+bool X11ChildWindow::NextEvent(WindowEvent* out) {
+  if (pending_character_) {
+    *out = *pending_character_;
+    pending_character_.reset();
+    return true;
+  }
+  Display* display = x_->display;
+  while (alive_ && XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.xany.window != window_) continue;
+    WindowEvent e;
+    switch (event.type) {
+      case ButtonPress:
+      case ButtonRelease: {
+        const unsigned button = event.xbutton.button;
+        e.x = event.xbutton.x;
+        e.y = event.xbutton.y;
+        e.flags = FlagsOf(event.xbutton.state);
+        if (button == Button4 || button == Button5) {
+          if (event.type == ButtonRelease) continue;
+          e.kind = WindowEventKind::kWheel;
+          e.delta = button == Button4 ? -120 : 120;
+        } else {
+          e.kind = event.type == ButtonPress ? WindowEventKind::kPress : WindowEventKind::kRelease;
+          e.button = static_cast<int32_t>(button);
+        }
+        break;
+      }
+      case MotionNotify:
+        e.kind = WindowEventKind::kMotion;
+        e.x = event.xmotion.x;
+        e.y = event.xmotion.y;
+        e.flags = FlagsOf(event.xmotion.state);
+        break;
+      case KeyPress:
+      case KeyRelease: {
+        char text[8] = {};
+        KeySym keysym = 0;
+        const int length = XLookupString(&event.xkey, text, sizeof text, &keysym, nullptr);
+        e.kind = event.type == KeyPress ? WindowEventKind::kKeyDown : WindowEventKind::kKeyUp;
+        e.key = VirtualKeyFromKeysym(keysym);
+        e.flags = FlagsOf(event.xkey.state);
+        // A press that makes a character also sends it, as a translated
+        // key message does; Shift+Tab arrives as ISO_Left_Tab with no text.
+        if (event.type == KeyPress) {
+          int32_t character = length == 1 ? static_cast<unsigned char>(text[0]) : 0;
+          if (keysym == XK_ISO_Left_Tab) character = '\t';
+          if (character != 0) {
+            *out = e;
+            WindowEvent c = e;
+            c.kind = WindowEventKind::kCharacter;
+            c.key = character == '\n' ? '\r' : character;
+            pending_character_ = c;
+            return true;
+          }
+        }
+        if (e.key == 0) continue;
+        break;
+      }
+      case FocusOut:
+        e.kind = WindowEventKind::kFocusOut;
+        break;
+      case Expose:
+        e.kind = WindowEventKind::kExpose;
+        e.area = {event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                  event.xexpose.y + event.xexpose.height};
+        break;
+      case MapNotify:
+        viewable_ = true;
+        continue;
+      case UnmapNotify:
+        viewable_ = false;
+        continue;
+      case DestroyNotify:
+        alive_ = false;
+        e.kind = WindowEventKind::kDestroyed;
+        break;
+      default:
+        continue;
+    }
+    *out = e;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace ov

@@ -1,0 +1,104 @@
+#include "platform/x11_top_window.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+
+#include "platform/x11_error_trap.h"
+
+namespace ov {
+
+struct X11TopWindow::Connection {
+  Display* display = nullptr;
+  Atom delete_window = 0;
+  ~Connection() {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+};
+
+X11TopWindow::X11TopWindow(std::unique_ptr<Connection> connection) : x_(std::move(connection)) {}
+
+std::unique_ptr<X11TopWindow> X11TopWindow::Create(int32_t width, int32_t height,
+                                                   const std::string& title, std::string* error) {
+  auto x = std::make_unique<Connection>();
+  x->display = XOpenDisplay(nullptr);
+  if (x->display == nullptr) {
+    *error = "no X display (is DISPLAY set?)";
+    return nullptr;
+  }
+  Display* display = x->display;
+  std::unique_ptr<X11TopWindow> window(new X11TopWindow(std::move(x)));
+  window->width_ = std::clamp(width, 1, 32767);
+  window->height_ = std::clamp(height, 1, 32767);
+  const int screen = DefaultScreen(display);
+  window->window_ = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0,
+                                        static_cast<unsigned>(window->width_),
+                                        static_cast<unsigned>(window->height_), 0,
+                                        BlackPixel(display, screen), BlackPixel(display, screen));
+  XStoreName(display, window->window_, title.c_str());
+  // A window manager may not resize it: hosts give editors their own size.
+  XSizeHints hints{};
+  hints.flags = PMinSize | PMaxSize;
+  hints.min_width = hints.max_width = window->width_;
+  hints.min_height = hints.max_height = window->height_;
+  XSetWMNormalHints(display, window->window_, &hints);
+  window->x_->delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window->window_, &window->x_->delete_window, 1);
+  XSelectInput(display, window->window_, StructureNotifyMask);
+  XMapWindow(display, window->window_);
+  // Editors are opened into a window that is already on screen.
+  for (XEvent event;;) {
+    XNextEvent(display, &event);
+    if (event.type == MapNotify && event.xmap.window == window->window_) break;
+  }
+  return window;
+}
+
+X11TopWindow::~X11TopWindow() {
+  if (open_) {
+    X11ErrorTrap trap(x_->display);
+    XDestroyWindow(x_->display, window_);
+  }
+}
+
+bool X11TopWindow::Pump() {
+  Display* display = x_->display;
+  while (open_ && XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type == ClientMessage &&
+        static_cast<Atom>(event.xclient.data.l[0]) == x_->delete_window) {
+      open_ = false;
+    } else if (event.type == DestroyNotify && event.xdestroywindow.window == window_) {
+      open_ = false;
+      window_ = 0;
+    }
+  }
+  if (!open_ && window_ != 0) {
+    XDestroyWindow(display, window_);
+    XFlush(display);
+    window_ = 0;
+  }
+  return open_;
+}
+
+std::optional<PixelImage> X11TopWindow::Capture() {
+  if (!open_) return std::nullopt;
+  Display* display = x_->display;
+  XSync(display, False);
+  X11ErrorTrap trap(display);
+  XImage* image = XGetImage(display, window_, 0, 0, static_cast<unsigned>(width_),
+                            static_cast<unsigned>(height_), AllPlanes, ZPixmap);
+  if (trap.Finish() != 0 || image == nullptr) return std::nullopt;
+  PixelImage pixels(width_, height_);
+  for (int32_t y = 0; y < height_; ++y) {
+    for (int32_t x = 0; x < width_; ++x) {
+      pixels.Row(y)[x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFF;
+    }
+  }
+  XDestroyImage(image);
+  return pixels;
+}
+
+}  // namespace ov

@@ -1,0 +1,40 @@
+// A top-level X window standing in for a host's editor frame (`orvane
+// show`): plug-ins open their editors inside it. It tells when the user
+// closes it, and can read back what is shown in it.
+// Thread: the one that created it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/pixel_image.h"
+
+namespace ov {
+
+class X11TopWindow {
+ public:
+  // Null, with `error` set, when no X display can be opened.
+  static std::unique_ptr<X11TopWindow> Create(int32_t width, int32_t height,
+                                              const std::string& title, std::string* error);
+  ~X11TopWindow();
+
+  // The window id, for the plug-in's editor-open call.
+  unsigned long Handle() const { return window_; }
+  // Reads the events waiting; false once the window was closed or destroyed.
+  bool Pump();
+  // What the window shows now, its children included.
+  std::optional<PixelImage> Capture();
+
+ private:
+  struct Connection;
+  explicit X11TopWindow(std::unique_ptr<Connection> connection);
+
+  std::unique_ptr<Connection> x_;
+  unsigned long window_ = 0;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  bool open_ = true;
+};
+
+}  // namespace ov

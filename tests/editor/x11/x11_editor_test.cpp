@@ -1,0 +1,172 @@
+// The editor in a real X server (Xvfb): a parent window made as hosts make
+// theirs, input sent by xdotool to recording objects in the panel, a host
+// that destroys its window first, no display at all, and `orvane show`
+// showing what `orvane snapshot` draws, pixel for pixel.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "host/ov_vst.h"
+#include "platform/x11_child_window.h"
+#include "platform/x11_top_window.h"
+#include "tests/editor/editor_test_support.h"
+#include "tests/host/compiled_project.h"
+#include "tests/host/fake_host.h"
+#include "xvfb_server.h"
+
+namespace ov::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+// A host's editor frame with our root view and its panel inside.
+struct X11Rig {
+  X11Rig() {
+    if (!server.Running()) return;
+    std::string error;
+    parent = X11TopWindow::Create(320, 200, "host", &error);
+    if (parent == nullptr) return;
+    auto window = X11ChildWindow::Create(parent->Handle(), 320, 200, &error);
+    if (window == nullptr) return;
+    child = window.get();
+    tree.root.Close();
+    tree.root.AttachWindow(std::move(window));
+    tree.root.Open();
+    tree.root.InvalidateAll();
+  }
+  void Idle() { tree.root.Idle(); }
+  bool Ready() const { return child != nullptr; }
+  std::string Xdotool(const std::string& steps) {
+    return "xdotool " + steps;
+  }
+  // The pointer at (x, y) of the parent window.
+  std::string At(int x, int y) {
+    return "mousemove --window " + std::to_string(parent->Handle()) + " " + std::to_string(x) +
+           " " + std::to_string(y) + " ";
+  }
+  bool WaitForLog(std::size_t lines) {
+    return PumpUntil([&] { Idle(); }, [&] { return tree.log.size() >= lines; });
+  }
+
+  XvfbServer server;
+  std::unique_ptr<X11TopWindow> parent;
+  TreeRig tree{320, 200};
+  X11ChildWindow* child = nullptr;
+};
+
+TEST(X11Editor, ClicksDragsKeysAndWheelsReachTheirObjects) {
+  X11Rig rig;
+  ASSERT_TRUE(rig.Ready()) << "no Xvfb";
+  RecordingObject* knob = rig.tree.Object(*rig.tree.panel, "knob", MakeColour(200, 0, 0),
+                                          {20, 20, 80, 80});
+  RecordingObject* edit = rig.tree.Object(*rig.tree.panel, "edit", MakeColour(0, 0, 200),
+                                          {120, 20, 180, 80});
+  auto wheel_window = std::make_unique<RecordingWindow>("scroller", rig.tree.log,
+                                                        MakeColour(0, 150, 0), Rect{200, 100, 300, 180});
+  rig.tree.panel->AdoptChild(std::move(wheel_window), false);
+  knob->captures = true;
+  knob->SetFlags(kVoFocusable);
+  edit->SetFlags(kVoFocusable);
+  knob->set_tab_order(0);
+  edit->set_tab_order(1);
+  for (CVisualOb* o : rig.tree.panel->children()) o->Open();
+  rig.Idle();
+
+  // A click gives the window the focus, so the keys that follow reach it.
+  Log& log = rig.tree.log;
+  const auto wait_for = [&](const std::string& part, std::size_t count) {
+    return PumpUntil([&] { rig.Idle(); }, [&] { return Lines(log, part).size() >= count; });
+  };
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(30, 30) + "click 1")), 0);
+  ASSERT_TRUE(wait_for(" up ", 1));
+  EXPECT_THAT(Lines(log, "knob "), ::testing::IsSupersetOf({"knob down 10,10", "knob focus",
+                                                           "knob up 10,10"}));
+  ASSERT_EQ(RunCommand(rig.Xdotool("key Tab")), 0);
+  ASSERT_TRUE(wait_for("focus", 2));
+  ASSERT_EQ(RunCommand(rig.Xdotool("key shift+Tab")), 0);
+  ASSERT_TRUE(wait_for("focus", 3));
+  EXPECT_THAT(Lines(log, "focus"), ElementsAre("knob focus", "edit focus", "knob focus"));
+  // Keys reach the focused object first, then its ancestors.
+  EXPECT_THAT(Lines(log, "key 9"), ::testing::Contains("knob key 9"));
+  log.clear();
+  // Ctrl-drag from the knob out of the window: the knob keeps the moves.
+  ASSERT_EQ(RunCommand(rig.Xdotool("keydown ctrl " + rig.At(40, 40) + "mousedown 1 " +
+                                   rig.At(150, 50) + rig.At(340, 60) + "mouseup 1 keyup ctrl")),
+            0);
+  ASSERT_TRUE(wait_for(" up ", 1));
+  const std::vector<std::string> mouse = Lines(log, "knob");
+  EXPECT_THAT(mouse, ::testing::Contains("knob ctrl-down 20,20"));
+  EXPECT_THAT(mouse, ::testing::Contains("knob move 130,30"));
+  EXPECT_THAT(mouse, ::testing::Contains("knob up 320,40"));
+  EXPECT_TRUE(Lines(log, "edit move").empty());  // passed over, but captured
+  log.clear();
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(250, 150) + "click 4 click 5")), 0);
+  ASSERT_TRUE(wait_for("wheel", 2));
+  EXPECT_THAT(Lines(log, "wheel"),
+              ElementsAre("scroller wheel -120 50,50", "scroller wheel 120 50,50"));
+}
+
+TEST(X11Editor, AHostWindowDestroyedBeforeCloseLeavesTheProcessAlive) {
+  X11Rig rig;
+  ASSERT_TRUE(rig.Ready()) << "no Xvfb";
+  rig.Idle();
+  rig.parent.reset();  // the host's window goes, on the host's own connection
+  ASSERT_TRUE(PumpUntil([&] { rig.Idle(); }, [&] { return !rig.child->Alive(); }));
+  rig.tree.root.InvalidateAll();
+  rig.Idle();  // presenting into the dead window is skipped
+  rig.tree.root.Close();
+  SUCCEED();
+}
+
+TEST(X11Editor, WithoutADisplayTheEditorAnswersZeroWithAMessage) {
+  unsetenv("DISPLAY");
+  FakeHost host;
+  CompiledProject source({{"version", 95960},
+                          {"panel_size", {200, 100}},
+                          {"root", {{"type", "Container"}, {"modules", {{{"type", "Container"}}}}}}});
+  OvVst plugin(&FakeHost::Callback, source);
+  ASSERT_NE(plugin.Editor(), nullptr);
+  plugin.App().Messages().SetLogToStderr(false);
+  EXPECT_EQ(plugin.dispatcher(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(1), 0), 0);
+  EXPECT_FALSE(plugin.Editor()->isOpen());
+  EXPECT_TRUE(plugin.App().Messages().Contains("no X display"));
+}
+
+TEST(X11Editor, AWindowUnderAMissingParentIsRefused) {
+  XvfbServer server;
+  ASSERT_TRUE(server.Running()) << "no Xvfb";
+  std::string error;
+  EXPECT_EQ(X11ChildWindow::Create(0x3FFFFF, 10, 10, &error), nullptr);
+  EXPECT_THAT(error, ::testing::HasSubstr("does not exist"));
+}
+
+TEST(X11Editor, AScreenWithoutTrueColourIsRefused) {
+  XvfbServer server(16);
+  ASSERT_TRUE(server.Running()) << "no Xvfb";
+  std::unique_ptr<X11TopWindow> parent;
+  std::string error;
+  parent = X11TopWindow::Create(100, 100, "host", &error);
+  ASSERT_NE(parent, nullptr) << error;
+  EXPECT_EQ(X11ChildWindow::Create(parent->Handle(), 10, 10, &error), nullptr);
+  EXPECT_THAT(error, ::testing::HasSubstr("24-bit TrueColor"));
+}
+
+TEST(X11Editor, ShowDisplaysWhatSnapshotDraws) {
+  XvfbServer server;
+  ASSERT_TRUE(server.Running()) << "no Xvfb";
+  const std::string orvane = BuildDir() + "/orvane";
+  const std::string project = SourceDir() + "/examples/demo-synth.json";
+  const std::string shown = BuildDir() + "/x11_show.png";
+  const std::string drawn = BuildDir() + "/x11_snapshot.png";
+  ASSERT_EQ(RunCommand(orvane + " show " + project + " --no-engine --quit-after 0.3 --capture " + shown),
+            0);
+  ASSERT_EQ(RunCommand(orvane + " snapshot " + project + " -o " + drawn + " > /dev/null"), 0);
+  std::string error;
+  const std::optional<PixelImage> a = ReadPngFile(shown, &error);
+  const std::optional<PixelImage> b = ReadPngFile(drawn, &error);
+  ASSERT_TRUE(a && b) << error;
+  EXPECT_TRUE(SamePixels(*a, *b));
+}
+
+}  // namespace
+}  // namespace ov::testing

@@ -1,0 +1,76 @@
+// `orvane snapshot` and `orvane show` command lines, and snapshots of the
+// example project as the done-when of the panel: a PNG of the panel's size.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/png_codec.h"
+#include "tools/show.h"
+#include "tools/snapshot.h"
+
+namespace ov {
+namespace {
+
+std::string BuildDir() {
+  const char* dir = std::getenv("OV_BUILD_DIR");
+  return dir ? dir : ".";
+}
+
+TEST(SnapshotCommand, CommandLinesAreCheckedBeforeAnythingLoads) {
+  std::string error;
+  using Args = std::vector<std::string>;
+  EXPECT_FALSE(ParseSnapshotArguments(Args{"p.json"}, &error));
+  EXPECT_FALSE(ParseSnapshotArguments(Args{"p.json", "-o", "a.png", "--scale", "0"}, &error));
+  EXPECT_FALSE(ParseSnapshotArguments(Args{"p.json", "-o", "a.png", "--param", "1=2"}, &error));
+  EXPECT_FALSE(ParseSnapshotArguments(Args{"p.json", "-o", "a.png", "--program", "128"}, &error));
+  EXPECT_FALSE(ParseSnapshotArguments(Args{"a.json", "b.json", "-o", "a.png"}, &error));
+  const auto line = ParseSnapshotArguments(
+      Args{"p.json", "--param", "3=0.5", "-o", "a.png", "--scale", "2", "--program", "5"}, &error);
+  ASSERT_TRUE(line) << error;
+  EXPECT_EQ(line->scale, 2);
+  EXPECT_EQ(line->program, 5);
+  ASSERT_EQ(line->parameters.size(), 1u);
+  EXPECT_EQ(line->parameters[0].value, 0.5f);
+
+  EXPECT_FALSE(ParseShowArguments(Args{"p.json", "--no-engine", "--midi", "a.mid"}, &error));
+  EXPECT_FALSE(ParseShowArguments(Args{"p.json", "--quit-after", "-1"}, &error));
+  EXPECT_FALSE(ParseShowArguments(Args{"--no-engine"}, &error));
+  const auto show = ParseShowArguments(Args{"lib.so", "--quit-after", "2", "-o", "o.wav"}, &error);
+  ASSERT_TRUE(show) << error;
+  EXPECT_TRUE(show->engine);
+  EXPECT_EQ(show->quit_after_seconds, 2.0);
+}
+
+TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
+  const std::string project = std::string(OV_EXAMPLES_DIR) + "/demo-synth.json";
+  for (const int32_t scale : {1, 3}) {
+    SnapshotCommandLine line;
+    line.input_path = project;
+    line.output_path = BuildDir() + "/snapshot_test.png";
+    line.scale = scale;
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
+    std::string error;
+    const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
+    ASSERT_TRUE(image) << error;
+    EXPECT_EQ(image->Width(), 400 * scale);
+    EXPECT_EQ(image->Height(), 240 * scale);
+    // The panel without controls shows the window colour everywhere.
+    EXPECT_EQ(image->At(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(image->At(image->Width() - 1, image->Height() - 1), 0xFFFFFFu);
+  }
+}
+
+TEST(SnapshotCommand, AMissingProjectFailsWithItsName) {
+  SnapshotCommandLine line;
+  line.input_path = BuildDir() + "/no-such-project.json";
+  line.output_path = BuildDir() + "/never.png";
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunSnapshotCommand(line, out, err), 1);
+  EXPECT_NE(err.str().find("no-such-project.json"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ov
