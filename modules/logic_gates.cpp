@@ -119,13 +119,6 @@ void ug_logic_not::Open() {
   countdown_ = Master()->EngineBlockSize();
   SetProcessFunction(&ug_logic_not::Run);
   ug_base::Open();
-  // A low input never crosses, so the opening 5 V is announced here or no
-  // sleeping consumer would ever read it.
-  QueueRunFunction(Clock(), &ug_logic_not::AnnounceAtOpen);
-}
-
-void ug_logic_not::AnnounceAtOpen(ug_base& gate) {
-  gate.plug(kSignalOut)->Transmit(gate.Clock(), ST_STATIC);
 }
 
 bool ug_logic_not::Cross(uint32_t time, float value) {

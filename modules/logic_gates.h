@@ -90,7 +90,6 @@ class ug_logic_not final : public ug_base {
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
 
  private:
-  static void AnnounceAtOpen(ug_base& gate);
   // Flips the output when `value` crosses the threshold the level waits for.
   bool Cross(uint32_t time, float value);
   void Run(int32_t position, int32_t count);

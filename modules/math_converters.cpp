@@ -61,10 +61,12 @@ void ug_voltage_to_enum::Choose(uint32_t time, float x) {
 
 void ug_voltage_to_enum::OnStatusChange(uint32_t time, connector* link, int32_t state) {
   if (link->Destination()->Number() != kSignalIn) return;
+  // A running input is chosen for at once as well: inside the first window
+  // it would otherwise never leave 0, which need not be an item's value.
+  Choose(time, plug(kSignalIn)->ValueAtClock());
   if (state == ST_RUN) {
     SetProcessFunction(&ug_voltage_to_enum::Run);
   } else {
-    Choose(time, plug(kSignalIn)->ValueAtClock());
     SetProcessFunction(&ug_voltage_to_enum::SleepWhenIdle);
   }
 }

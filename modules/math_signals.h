@@ -63,7 +63,7 @@ class ug_sample_hold final : public ug_base {
 
 // A 5 V pulse of "Pulse Length" (10 V = 1 s) from each rising logic edge of
 // the input; edges during a pulse are ignored. A pulse longer than a block
-// ends through a scheduled event, so the module sleeps meanwhile.
+// ends through a scheduled event, so the module writes nothing meanwhile.
 class ug_monostable final : public ug_base {
  public:
   enum Plug : int32_t { kSignalIn, kPulseLength, kSignalOut };
