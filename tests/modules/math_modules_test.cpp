@@ -10,12 +10,16 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "document/container.h"
+#include "document/graph_build.h"
+#include "document/project_text.h"
 #include "modules/denormal.h"
 #include "modules/math_arithmetic.h"
 #include "modules/math_converters.h"
@@ -24,6 +28,7 @@
 #include "modules/module_registry.h"
 #include "modules/ug_unavailable.h"
 #include "platform/float_mode.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/modules/module_rig.h"
 
 namespace ov::test {
@@ -410,6 +415,37 @@ TEST(MathModules, RandomLevelsAreUniformStepsOfOne32767th) {
   EXPECT_NEAR(mean, 0.5, 0.005);
   // 10,000 draws of 32,768 values: about 8,600 distinct ones.
   EXPECT_GT(std::set<double>(values.begin(), values.end()).size(), 8300u);
+}
+
+TEST(MathModules, ProjectsGiveSparesOneEnginePlugPerConnectionAndListsTheirItems) {
+  COrvaneDocBase document = CompileDocument(Json::parse(R"({"root": {"modules": [
+      {"type": "Voltage To List", "name": "choice", "plug_values": {"Signal in": 10}},
+      {"type": "Oscillator", "name": "osc"},
+      {"type": "Inverter", "name": "a"}, {"type": "Inverter", "name": "b"},
+      {"type": "AND Gate", "name": "gate"}, {"type": "Step Counter", "name": "counter"}],
+    "connections": ["choice.List Out -> osc.Waveform", "a.Signal Out -> gate.Input",
+                    "b.Signal Out -> gate.Input", "counter.Out -> a.Signal in",
+                    "counter.Out -> b.Signal in"]}})"),
+                                            {});
+  FakeEngineHost host;
+  OvAudioMaster master(host);
+  master.SetEngineBlockSize(64);
+  GraphBuild build(master);
+  build.Build(*document.root());
+  std::map<std::string, ug_base*> made;
+  for (const auto& child : document.root()->children()) {
+    if (const auto* module = dynamic_cast<const CUG*>(child.get())) {
+      made[module->type_key()] = build.GeneratorOf(*module);
+    }
+  }
+  EXPECT_EQ(made["AND Gate"]->PlugCount(), 3);      // "Output" and two inputs
+  EXPECT_EQ(made["Step Counter"]->PlugCount(), 4);  // "Clock", "Reset", two outputs
+  std::unique_ptr<ug_container> root = build.TakeRoot();
+  master.Start(root.get());
+  master.Process(64);
+  // The oscillator's seven waveforms: 10 V picks the last, "Pink Noise" (6).
+  EXPECT_EQ(static_cast<ug_voltage_to_enum*>(made["Voltage To List"])->Value(), 6);
+  master.Stop();
 }
 
 }  // namespace
