@@ -71,18 +71,34 @@ void ug_logic_gate::OnStatusChange(uint32_t, connector* link, int32_t state) {
   SetProcessFunction(&ug_logic_gate::Run);
 }
 
+// The sample where `input` next changes level, from `from` up to `until`.
+int32_t ug_logic_gate::NextChange(const Input& input, int32_t position, int32_t from,
+                                  int32_t until) {
+  const float* x = input.samples + position;
+  int32_t k = from;
+  if (input.level) {
+    while (k < until && !(x[k] < kLogicLowThreshold)) ++k;
+  } else {
+    while (k < until && !(x[k] > kLogicHighThreshold)) ++k;
+  }
+  return k;
+}
+
 void ug_logic_gate::Run(int32_t position, int32_t count) {
+  // Runs between level changes are filled whole; the earliest change of any
+  // input bounds the scan of the rest.
   int32_t last_change = -1;
-  for (int32_t s = 0; s < count; ++s) {
-    const int32_t index = position + s;
-    bool changed = false;
-    for (Input& input : inputs_) changed |= UpdateLogicLevel(input.samples[index], input.level);
-    if (changed) {
-      const float before = output_value_;
-      UpdateOutput(Clock() + static_cast<uint32_t>(s));
-      if (output_value_ != before) last_change = s;
-    }
-    output_[index] = output_value_;
+  for (int32_t s = 0; s < count;) {
+    int32_t next = count;
+    for (const Input& input : inputs_) next = NextChange(input, position, s, next);
+    std::fill(output_ + position + s, output_ + position + next, output_value_);
+    if (next == count) break;
+    for (Input& input : inputs_) UpdateLogicLevel(input.samples[position + next], input.level);
+    const float before = output_value_;
+    UpdateOutput(Clock() + static_cast<uint32_t>(next));
+    if (output_value_ != before) last_change = next;
+    output_[position + next] = output_value_;
+    s = next + 1;
   }
   if (highest_state_ == ST_RUN) return;
   countdown_ -= last_change >= 0 ? count - last_change : count;

@@ -39,6 +39,7 @@ class ug_logic_gate : public ug_base {
   };
 
   static void UpdateAtOpen(ug_base& gate);
+  static int32_t NextChange(const Input& input, int32_t position, int32_t from, int32_t until);
   void UpdateOutput(uint32_t time);
   void Run(int32_t position, int32_t count);
 
