@@ -59,16 +59,25 @@ class ug_math_binary final : public ug_math_base {
   void SelectAOnce() override { SetProcessFunction(&ug_math_binary::RunAOnce); }
   void SelectBOnce() override { SetProcessFunction(&ug_math_binary::RunBOnce); }
 
+  // The output block is never an input block, which lets the loops run in
+  // vector registers.
   void RunBoth(int32_t position, int32_t count) {
-    for (int32_t i = position; i < position + count; ++i) out_[i] = Op::Apply(a_[i], b_[i]);
+    const float* __restrict a = a_ + position;
+    const float* __restrict b = b_ + position;
+    float* __restrict out = out_ + position;
+    for (int32_t i = 0; i < count; ++i) out[i] = Op::Apply(a[i], b[i]);
   }
   void RunAOnce(int32_t position, int32_t count) {
     const float a = a_[position];
-    for (int32_t i = position; i < position + count; ++i) out_[i] = Op::Apply(a, b_[i]);
+    const float* __restrict b = b_ + position;
+    float* __restrict out = out_ + position;
+    for (int32_t i = 0; i < count; ++i) out[i] = Op::Apply(a, b[i]);
   }
   void RunBOnce(int32_t position, int32_t count) {
     const typename Op::Fixed op(b_[position]);
-    for (int32_t i = position; i < position + count; ++i) out_[i] = op(a_[i]);
+    const float* __restrict a = a_ + position;
+    float* __restrict out = out_ + position;
+    for (int32_t i = 0; i < count; ++i) out[i] = op(a[i]);
   }
 };
 
