@@ -20,6 +20,8 @@
 #include "modules/filters.h"
 #include "modules/meters.h"
 #include "modules/midi_utility.h"
+#include "modules/logic_gates.h"
+#include "modules/math_arithmetic.h"
 #include "modules/oscillator.h"
 #include "modules/pan.h"
 #include "modules/vca.h"
@@ -165,6 +167,36 @@ BENCHMARK(BM_FilterAllPass)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterMoog)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterParametricEq)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterStateVariable)->Arg(0)->Arg(1);
+
+// --- Math and logic: "Multiply" with both inputs running (arg 0) and with
+// Input 2 static (arg 1); a four-input "AND Gate" on running pulses.
+
+void BM_Multiply(benchmark::State& state) {
+  ModuleBench bench;
+  const bool one_static = state.range(0) != 0;
+  auto modules = one_static ? bench.AddModules<ug_math_mult>({{ug_math_base::kInputB, "2"}})
+                            : bench.AddModules<ug_math_mult>({});
+  bench.Connect(bench.Running(Noise), Bases(modules), ug_math_base::kInputA);
+  if (!one_static) bench.Connect(bench.Running(Wobble), Bases(modules), ug_math_base::kInputB);
+  state.SetLabel(one_static ? "one static" : "both running");
+  bench.Run(state);
+}
+BENCHMARK(BM_Multiply)->Arg(0)->Arg(1);
+
+float SlowPulses(int i) { return (i % 23) < 11 ? 0.0f : 0.5f; }
+
+void BM_AndGateFourInputs(benchmark::State& state) {
+  ModuleBench bench;
+  auto gates = bench.AddModules<ug_logic_AND>({});
+  for (ug_logic_AND* gate : gates) {
+    for (int i = 0; i < 3; ++i) gate->AddPlug(DR_IN, DT_FSAMPLE);
+    gate->SetUpBuffers();
+  }
+  float (*inputs[])(int) = {SyncPulses, SlowPulses, SyncPulses, SlowPulses};
+  for (int i = 0; i < 4; ++i) bench.Connect(bench.Running(inputs[i]), Bases(gates), 1 + i);
+  bench.Run(state);
+}
+BENCHMARK(BM_AndGateFourInputs);
 
 // --- Voice copies in lanes. Arg: 0 lanes off, 1 baseline, 2 wide (when
 // the CPU has it).

@@ -253,6 +253,17 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
     run_plugs.push_back(plug.get());
   }
   flush();
+  for (const auto& plug : module.plugs()) {
+    const auto made = engine_plugs_.find(plug.get());
+    if (made == engine_plugs_.end() || plug->Datatype() != DT_ENUM || plug->Direction() != DR_OUT) {
+      continue;
+    }
+    std::string items = plug->Descriptor().list_text;
+    if (const CPlug2* other = plug->FirstConnectedPlug(); items.empty() && other != nullptr) {
+      items = other->Descriptor().list_text;
+    }
+    generator->OnItemList(made->second->Number(), items);
+  }
   if (module.engine_selection_mark()) generator->SetFlags(generator->Flags() | UGF_FROM_DOCUMENT);
   generator->SetUpBuffers();
 

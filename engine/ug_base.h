@@ -127,6 +127,10 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // storage at open from an input's value look at it. Editor thread, while
   // the graph is built.
   virtual void OnDrivenByParameter(int32_t /*plug_number*/, float /*maximum*/) {}
+  // The item list of enumerated output `plug_number` in the document: its
+  // own, or else that of the plug it is connected to. Modules that map onto
+  // a list read it here. Editor thread, while the graph is built.
+  virtual void OnItemList(int32_t /*plug_number*/, std::string_view /*list_text*/) {}
   // Voice lanes (engine/voice_lanes.h): whether the class has lane kernels,
   // and the kernel for the current process function, if it has one. Audio
   // thread for the second.

@@ -205,6 +205,46 @@ TEST(RenderProjects, TheDemoSynthPlaysTheDemoPhraseAtTheRightPitchesAndTimes) {
   EXPECT_GE(windows, 12);
 }
 
+// The logic sequencer plays by itself: a 2 Hz clock steps a four-output
+// counter whose scaled outputs, summed and rounded to semitones, set the
+// voice's pitch, while pulses from the clock open its VCA.
+TEST(RenderProjects, TheLogicSequencerPlaysItsFourNotesOnTheClock) {
+  TempFolder folder;
+  const std::string library = Bake(folder, "logic-sequencer");
+  constexpr double kRate = 44100;
+  const AudioClip clip =
+      Render(library, folder / "logic.wav", "--seconds 4 --rate 44100 --block 512");
+  ASSERT_EQ(clip.channels.size(), 2u);
+  const std::vector<float>& audio = clip.channels[0];
+  const std::vector<float>& clock = clip.channels[1];
+  ASSERT_EQ(audio.size(), static_cast<size_t>(4 * kRate));
+
+  // Clock edges as a logic input reads them: above 3.33 V after being below
+  // 1.67 V.
+  std::vector<size_t> edges;
+  bool high = false;
+  for (size_t n = 0; n < clock.size(); ++n) {
+    if (!high && clock[n] > 0.33333334f) edges.push_back(n);
+    if (clock[n] > 0.33333334f) high = true;
+    if (clock[n] < 0.16666667f) high = false;
+  }
+  ASSERT_EQ(edges.size(), 8u);
+  // The counter opens on its first output; each edge steps to the next.
+  const double notes[] = {440.0, 523.2511, 659.2551, 783.9909};  // A4 C5 E5 G5
+  const auto pulse = static_cast<size_t>(0.2 * kRate);  // 2 V "Pulse Length"
+  for (size_t k = 0; k < edges.size(); ++k) {
+    SCOPED_TRACE(::testing::Message() << "edge " << k << " at " << edges[k]);
+    size_t start = edges[k] - 100;
+    while (start < audio.size() && audio[start] == 0.0f) ++start;
+    EXPECT_LE(std::max(start, edges[k]) - std::min(start, edges[k]), 1u);
+    const std::vector<float> note(audio.begin() + static_cast<std::ptrdiff_t>(edges[k] + 50),
+                                  audio.begin() + static_cast<std::ptrdiff_t>(edges[k] + pulse - 50));
+    const double expected = notes[(k + 1) % 4];
+    EXPECT_NEAR(test::FrequencyByCrossings(note, kRate), expected, expected * 0.001);
+    EXPECT_EQ(audio[edges[k] + pulse + 10], 0.0f) << "the pulse has ended";
+  }
+}
+
 std::string BenchReport(const std::string& target, int notes) {
   std::ostringstream out, err;
   const BenchCommandLine line{target, notes, 0.25, "", BuildDir() + "/orvane-vst.so"};

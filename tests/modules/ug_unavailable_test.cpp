@@ -82,7 +82,7 @@ TEST(UnavailableGenerator, KeepsItsOutputsAtZero) {
 }
 
 TEST(UnavailableGenerator, InstancesListTheSamePlugs) {
-  const Module_Info* type = BuiltInModules().FindModule("Step Counter");
+  const Module_Info* type = BuiltInModules().FindModule("Thrasher");
   const std::unique_ptr<ug_base> generator = type->CreateGenerator();
   std::vector<InterfaceObject> listed;
   generator->CreateInstance()->ListPlugs(listed);
