@@ -23,6 +23,7 @@
 #include "modules/pan.h"
 #include "modules/ug_unavailable.h"
 #include "modules/vca.h"
+#include "modules/wave_shaper.h"
 
 namespace ov {
 namespace {
@@ -217,8 +218,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
     {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
     {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
-    {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},
-    {"WaveShaper2", 76, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape2"},
+    {"WaveShaper", 47, 0x180, nullptr, "Ctl_WaveShape", 0, 0, &Make<ug_wave_shaper>},
+    {"WaveShaper2", 76, 0x180, nullptr, "Ctl_WaveShape2", 0, 0, &Make<ug_wave_shaper2>},
     {"Image to Frame", -1, 0x100, nullptr, "ui_bitmap_frame"},
     {"Bool Splitter", -1, 0x100, nullptr, "ui_bool_splitter"},
     {"Bools to List", -1, 0x100, nullptr, "ui_bools_to_enum"},
