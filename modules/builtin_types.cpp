@@ -24,6 +24,7 @@
 #include "modules/oscillator_pd.h"
 #include "modules/pan.h"
 #include "modules/signal_utilities.h"
+#include "modules/system_command.h"
 #include "modules/ug_unavailable.h"
 #include "modules/vca.h"
 #include "modules/wave_shaper.h"
@@ -213,7 +214,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Sound In", 116, 0x100, kUnknownPlugs},
     {"Sound Out", 115, 0x100, kUnknownPlugs},
     {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
-    {"OS Command", 110, 0x100, &kSystemCommandPlugs},
+    {"OS Command", 110, 0x100, nullptr, "", 0, 0, &Make<ug_system_command>},
     {"1 KHz Tone", 80, 0x100, nullptr, "", 0, 0, &Make<ug_test_tone>},
     {"Voice Combiner", 118, 0x100, nullptr, "", 0, 0, &Make<ug_voice_combiner>},
     {"Volt Meter", 100, 0x180, &kVoltMeterPlugs, "Ctl_VoltMeter"},
