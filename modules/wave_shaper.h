@@ -41,7 +41,7 @@ class ug_wave_shaper : public ug_base {
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
 
   // One sample through `curve`; inputs beyond +-5 V (and infinities) give
-  // the curve's end values, NaN its middle. Any thread.
+  // the curve's end values, NaN its low end. Any thread.
   static float Map(const Curve& curve, float v);
   // Fills `curve` from a point list; entries no segment reaches keep their
   // values. Any thread; allocates nothing.
