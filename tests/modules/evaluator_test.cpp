@@ -13,25 +13,9 @@
 #include <string>
 #include <vector>
 
-// Allocations made on a thread while it counts them: evaluating runs on the
-// audio thread and must make none.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-thread_local bool counting_allocations = false;
-std::atomic<int> counted_allocations{0};
-}  // namespace
+#include "tests/engine/counted_allocations.h"
 
-void* operator new(std::size_t size) {
-  if (counting_allocations) counted_allocations.fetch_add(1);
-  if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-
+// Evaluating runs on the audio thread and must allocate nothing.
 namespace ov::test {
 namespace {
 
