@@ -15,16 +15,20 @@
 #include <utility>
 #include <vector>
 
-#include "engine/voice_lanes.h"
 #include "engine/midi_word.h"
+#include "engine/voice_lanes.h"
+#include "modules/evaluator.h"
+#include "modules/feedback_delay.h"
 #include "modules/filters.h"
-#include "modules/meters.h"
-#include "modules/midi_utility.h"
 #include "modules/logic_gates.h"
 #include "modules/math_arithmetic.h"
+#include "modules/meters.h"
+#include "modules/midi_utility.h"
 #include "modules/oscillator.h"
+#include "modules/oscillator_pd.h"
 #include "modules/pan.h"
 #include "modules/vca.h"
+#include "modules/wave_shaper.h"
 #include "tests/engine/graph_fixture.h"
 
 namespace ov {
@@ -291,6 +295,85 @@ void BM_ControllersGliding(benchmark::State& state) {
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ControllersGliding);
+
+// --- Phase-distortion oscillator: each waveform at 440 Hz, depth 5 V
+// (static pitch), then Saw with a streaming pitch.
+
+void BM_PhaseDistOsc(benchmark::State& state) {
+  ModuleBench bench;
+  const std::string wave = std::to_string(state.range(0));
+  bench.AddModules<ug_oscillator_pd>({{ug_oscillator_pd::kWave1, wave.c_str()},
+                                      {ug_oscillator_pd::kWave2, "-1"},
+                                      {ug_oscillator_pd::kPitch, "5"},
+                                      {ug_oscillator_pd::kDepth, "5"}});
+  state.SetLabel(std::vector<const char*>{"Saw", "Square", "Pulse", "Dbl Sine", "Saw-Pulse",
+                                          "Reso1", "Reso2", "Reso3"}[state.range(0)]);
+  bench.Run(state);
+}
+BENCHMARK(BM_PhaseDistOsc)->DenseRange(0, 7);
+
+void BM_PhaseDistOscStreamingPitch(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_oscillator_pd>(
+      {{ug_oscillator_pd::kWave2, "-1"}, {ug_oscillator_pd::kDepth, "5"}});
+  bench.Connect(bench.Running(PitchSweep), Bases(modules), ug_oscillator_pd::kPitch);
+  bench.Run(state);
+}
+BENCHMARK(BM_PhaseDistOscStreamingPitch);
+
+// --- Wave shapers on a running signal, and what their curves cost to make.
+
+template <typename Shaper>
+void ShaperBench(benchmark::State& state, const char* shape) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<Shaper>({{ug_wave_shaper::kShape, shape}});
+  bench.Connect(bench.Running(Noise), Bases(modules), ug_wave_shaper::kSignalIn);
+  bench.Run(state);
+}
+void BM_WaveShaper(benchmark::State& state) {
+  ShaperBench<ug_wave_shaper>(state, "(-5,-5)(-2,-4)(0,0)(2,4)(5,5)");
+}
+void BM_WaveShaper2(benchmark::State& state) { ShaperBench<ug_wave_shaper2>(state, "5 * sin(x/PI)"); }
+BENCHMARK(BM_WaveShaper);
+BENCHMARK(BM_WaveShaper2);
+
+// ns per evaluation of the default formula.
+void BM_EvaluateFormula(benchmark::State& state) {
+  Evaluator evaluator;
+  evaluator.SetVariable("x", 1.25);
+  for (auto _ : state) {
+    double result = 0.0;
+    bool assigned = false;
+    benchmark::DoNotOptimize(evaluator.Evaluate("5 * sin(x/PI)", result, assigned));
+    benchmark::DoNotOptimize(result);
+  }
+}
+BENCHMARK(BM_EvaluateFormula);
+
+// One whole "WaveShaper2" table (513 evaluations).
+void BM_WaveShaper2Table(benchmark::State& state) {
+  Evaluator evaluator;
+  ug_wave_shaper::Curve curve{};
+  for (auto _ : state) {
+    ug_wave_shaper2::BuildFromFormula("5 * sin(x/PI)", evaluator, curve);
+    benchmark::DoNotOptimize(curve.data());
+  }
+  state.SetLabel("time per table");
+}
+BENCHMARK(BM_WaveShaper2Table)->Unit(benchmark::kMicrosecond);
+
+// --- Feedback Delay: input halves copying a running signal across.
+
+void BM_FeedbackDelay(benchmark::State& state) {
+  ModuleBench bench;
+  auto inputs = bench.AddModules<ug_feedback_delay>({});
+  for (ug_feedback_delay* input : inputs) {
+    input->SetPartner(&bench.Add(std::make_unique<ug_feedback_delay_out>(), 2));
+  }
+  bench.Connect(bench.Running(Noise), Bases(inputs), ug_feedback_delay::kAudioIn);
+  bench.Run(state);
+}
+BENCHMARK(BM_FeedbackDelay);
 
 }  // namespace
 }  // namespace ov

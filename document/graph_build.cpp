@@ -12,6 +12,7 @@
 #include "document/plug_kinds.h"
 #include "engine/audio_master.h"
 #include "engine/ug_notesource.h"
+#include "modules/feedback_delay.h"
 #include "modules/midi_automator.h"
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
@@ -313,6 +314,24 @@ void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* co
   ApplyDocumentValues(module);
   if (auto* automator = dynamic_cast<ug_midi_automator*>(made)) {
     PlaceAutomatorOutput(*automator, module, holder, context);
+  }
+  if (auto* delay = dynamic_cast<ug_feedback_delay*>(made)) {
+    PlaceFeedbackDelayOutput(*delay, module, holder, context);
+  }
+}
+
+void GraphBuild::PlaceFeedbackDelayOutput(ug_feedback_delay& delay, CUG& module,
+                                          ug_container& holder, ug_container* context) {
+  auto& placed = holder.Add(std::make_unique<ug_feedback_delay_out>());
+  delay.SetPartner(&placed);
+  placed.SetPatchContext(context);
+  placed.SetTitle(module.title());
+  modules_[&placed] = &module;
+  // Connections drawn from the module's outputs start at the output half.
+  for (const auto& plug : module.plugs()) {
+    const int32_t index = plug->index();
+    if (index != ug_feedback_delay::kAudioOut && index != ug_feedback_delay::kDelayTimeOut) continue;
+    if (UPlug* drawn = EnginePlugOf(*plug)) drawn->SetRedirect(placed.plug(index));
   }
 }
 

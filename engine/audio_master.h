@@ -39,6 +39,9 @@ inline constexpr uint32_t kMsgMbox = MessageId("mbox");
 inline constexpr uint32_t kMsgRefresh = MessageId("refr");
 // To a module's editor side: a queue string, one line for its terminal.
 inline constexpr uint32_t kMsgPrint = MessageId("prnt");
+// To the application: start a program. The payload: queue string, the
+// command line.
+inline constexpr uint32_t kMsgRunCommand = MessageId("exec");
 
 class ug_base;
 class VoiceList;
@@ -145,6 +148,12 @@ class OvAudioMaster {
   // False when the ring had no room. The thread holding the engine gate.
   bool PostMessageBox(std::string_view title, std::string_view text,
                       MessageStyle style = MessageStyle::kWarning);
+  // A request for the application itself (for example "exec"), at its next
+  // idle. False when the ring had no room or there is none. The thread
+  // holding the engine gate.
+  bool PostToApplication(uint32_t message_id, const MessageWriter& payload) {
+    return PostToEditor(application_id_, message_id, payload);
+  }
   // A generator's event was lost to an exhausted pool. The first one's
   // title goes into the report, made once per engine run after the block.
   // Audio thread.

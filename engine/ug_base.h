@@ -136,6 +136,17 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // thread for the second.
   virtual bool HasLaneKernels() const { return false; }
   virtual LaneKernel LaneKernelNow() const { return {}; }
+  // A generator that hands its signal to another without a connector (the
+  // two halves of a feedback delay) names it, so that polyphony marks and
+  // voice groups cross as if the two were connected: the half taking the
+  // signal names its downstream partner, the half sending it its upstream
+  // one. Editor thread.
+  virtual ug_base* DownstreamPartner() const { return nullptr; }
+  virtual ug_base* UpstreamPartner() const { return nullptr; }
+  // Called on each copy once every generator of its voice was copied;
+  // `copy_of` gives the copy of an original in that voice, or null. Editor
+  // thread.
+  virtual void OnVoiceCopied(const std::function<ug_base*(const ug_base*)>& /*copy_of*/) {}
 
   // --- Placement. Editor thread.
 

@@ -28,6 +28,8 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
   facts_ = source.Load(messages_);
   if (!facts_) return false;
   holdings_ = source.TakeHoldings();
+  // "OS Command" modules run their programs in the library folder.
+  if (Files() != nullptr) hub_.SetCommandFolder(Files()->LibraryFolder());
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include "modules/descriptors/static_tables.h"
 #include "modules/drum_trigger.h"
 #include "modules/envelopes.h"
+#include "modules/feedback_delay.h"
 #include "modules/filters.h"
 #include "modules/host_io.h"
 #include "modules/logic_counters.h"
@@ -29,9 +30,13 @@
 #include "modules/midi_utility.h"
 #include "modules/module_registry.h"
 #include "modules/oscillator.h"
+#include "modules/oscillator_pd.h"
 #include "modules/pan.h"
+#include "modules/signal_utilities.h"
+#include "modules/system_command.h"
 #include "modules/ug_unavailable.h"
 #include "modules/vca.h"
+#include "modules/wave_shaper.h"
 
 namespace ov {
 namespace {
@@ -130,7 +135,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Switch (1->Many)", 38, 0x100, &kSwitchPlugs, "CSwitch"},
     {"Switch (Many->1)", 39, 0x100, &kSwitch2Plugs, "CSwitch"},
     {"VST Plugin", 40, 0x108, &kVstPluginPlugs, "Ctl_VST_Plugin"},
-    {"Peak Follower", 41, 0x100, &kPeakDetPlugs},
+    {"Peak Follower", 41, 0x100, nullptr, "", 0, 0, &Make<ug_peak_det>},
     {"Line", 42, 0x108, nullptr},
     {"Group", 43, 0x088, nullptr},
     {"Step Sequencer", 44, 0x180, &kStepSequencerPlugs, "CStepSeq2"},
@@ -165,13 +170,13 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Denormal Detector", 105, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_detect>},
     {"Denormal Cleaner", 104, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_stop>},
     {"Multistage Env", 96, 0x180, &kEnvelopeMsPlugs, "Ctl_Env_Edit"},
-    {"Feedback Delay", 124, 0x100, &kFeedbackDelayPlugs, "CFeedbackDelay"},
+    {"Feedback Delay", 124, 0x100, nullptr, "CFeedbackDelay", 0, 0, &Make<ug_feedback_delay>},
     {"1 Pole HP", 101, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole_hp>},
     {"1 Pole LP", 58, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole>},
     {"All Pass", 67, 0x100, nullptr, "", 0, 0, &Make<ug_filter_allpass>},
     {"Moog Filter", 48, 0x100, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
     {"Parametric EQ", 109, 0x100, nullptr, "", 0, 0, &Make<ug_filter_eq_parametric>},
-    {"Fixed Values", 62, 0x100, &kFixedValuesPlugs},
+    {"Fixed Values", 62, 0x100, nullptr, "", 0, 0, &Make<ug_fixed_values>},
     {"Freq Analyser", 68, 0x180, kUnknownPlugs, "Ctl_FreqAn"},
     // Not among the stream classes yet: the document model must add it so
     // that projects holding a "GenProg" module load.
@@ -205,7 +210,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Ring Modulator", 61, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
     {"Soundfont Oscillator", 114, 0x180, &kOscSfPlugs, "Cosc_sf", 0, kWaveformCategory},
     {"Oscillator", 0, 0x100, nullptr, "", 32819, kWaveformCategory, &Make<ug_oscillator2>},
-    {"Phase Dist Osc", 87, 0x100, &kOscillatorPdPlugs, "", 32822, kWaveformCategory},
+    {"Phase Dist Osc", 87, 0x100, nullptr, "", 32822, kWaveformCategory,
+     &Make<ug_oscillator_pd>},
     {"Patch Mem - Text in", -1, 0x100, &kParamTextInPlugs, "ui_param_text_in"},
     // The generator of modules from external libraries that are not loaded.
     {"Plugin", 113, 0x100, &kPlaceholderPlugs},
@@ -217,8 +223,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Sound In", 116, 0x100, kUnknownPlugs},
     {"Sound Out", 115, 0x100, kUnknownPlugs},
     {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
-    {"OS Command", 110, 0x100, &kSystemCommandPlugs},
-    {"1 KHz Tone", 80, 0x100, &kTestTonePlugs},
+    {"OS Command", 110, 0x100, nullptr, "", 0, 0, &Make<ug_system_command>},
+    {"1 KHz Tone", 80, 0x100, nullptr, "", 0, 0, &Make<ug_test_tone>},
     {"Voice Combiner", 118, 0x100, nullptr, "", 0, 0, &Make<ug_voice_combiner>},
     {"Volt Meter", 100, 0x180, nullptr, "Ctl_VoltMeter", 0, 0, &Make<ug_volt_meter>},
     {"Voltage To List", 99, 0x100, nullptr, "", 0, 0, &Make<ug_voltage_to_enum>},
@@ -226,8 +232,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
     {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
     {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
-    {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},
-    {"WaveShaper2", 76, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape2"},
+    {"WaveShaper", 47, 0x180, nullptr, "Ctl_WaveShape", 0, 0, &Make<ug_wave_shaper>},
+    {"WaveShaper2", 76, 0x180, nullptr, "Ctl_WaveShape2", 0, 0, &Make<ug_wave_shaper2>},
     {"Image to Frame", -1, 0x100, nullptr, "ui_bitmap_frame"},
     {"Bool Splitter", -1, 0x100, nullptr, "ui_bool_splitter"},
     {"Bools to List", -1, 0x100, nullptr, "ui_bools_to_enum"},

@@ -4,12 +4,13 @@
 
 #include "engine/audio_master.h"
 #include "engine/ug_base.h"
+#include "platform/files.h"
 
 namespace ov {
 
 namespace {
 
-// Room for the longest "mbox" text as UTF-8.
+// Room for the longest "mbox" or "exec" text as UTF-8.
 constexpr std::size_t kUserTextCapacity = 4 * MessageWriter::kCapacity;
 
 }  // namespace
@@ -52,6 +53,12 @@ void MessageHub::PostUserMessage(std::string_view text, MessageStyle style) {
 }
 
 void MessageHub::ApplicationTarget::OnMessage(uint32_t message_id, MessageReader& payload) {
+  if (message_id == kMsgRunCommand) {
+    std::string line;
+    line.reserve(kUserTextCapacity);  // a string is read up to its capacity
+    if (payload.ReadString(line)) hub_.RunCommand(line);
+    return;
+  }
   if (message_id != kMsgMbox) return;
   std::string text;
   text.reserve(kUserTextCapacity);
@@ -70,6 +77,14 @@ bool MessageHub::PostToEngine(uint32_t target_id, uint32_t message_id,
 void MessageHub::Idle() {
   to_editor_.Drain([this](uint32_t handle) { return targets_.Find(handle); });
   overflow_seen_ = to_editor_.TakeOverflow();
+  processes_.Reap();
+}
+
+void MessageHub::RunCommand(std::string_view line) {
+  if (command_folder_.empty() || !CreateFolder(command_folder_)) return;
+  // As the command's own module does not look at the outcome, neither is it
+  // reported here.
+  processes_.Start(SplitCommandLine(line), command_folder_);
 }
 
 }  // namespace ov

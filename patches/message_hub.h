@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "patches/module_target.h"
 #include "patches/ui_msg_target.h"
 #include "platform/message_sink.h"
+#include "platform/process_starter.h"
 
 namespace ov {
 
@@ -59,9 +61,15 @@ class MessageHub {
   void PostUserMessage(std::string_view text, MessageStyle style = MessageStyle::kWarning);
 
   // Hands every message from the engine to its receiver ("mbox" to the
-  // user); messages for handles nobody has are skipped whole. Then clears
-  // the overflow flag.
+  // user, "exec" to the command starter); messages for handles nobody has
+  // are skipped whole. Then clears the overflow flag and reaps the started
+  // programs that have ended.
   void Idle();
+
+  // Command lines the engine asks to run start in `folder` (the library
+  // folder); without one they are dropped.
+  void SetCommandFolder(std::string folder) { command_folder_ = std::move(folder); }
+  ProcessStarter& Processes() { return processes_; }
   // Whether the engine lost messages to a full ring since the last Idle.
   bool OverflowSeen() const { return overflow_seen_; }
 
@@ -80,7 +88,11 @@ class MessageHub {
   UiTargetRegistry targets_;
   // After the registry, so it leaves it before the registry goes.
   ApplicationTarget application_{*this};
+  void RunCommand(std::string_view line);
+
   MessageSink* user_messages_ = nullptr;
+  std::string command_folder_;
+  ProcessStarter processes_;
   MessageQueue to_editor_{kToEditorBytes};
   OvAudioMaster* engine_ = nullptr;
   std::vector<ModuleMessageTarget*> modules_;  // attached to the engine's generators

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -242,6 +243,77 @@ TEST(RenderProjects, TheLogicSequencerPlaysItsFourNotesOnTheClock) {
     const double expected = notes[(k + 1) % 4];
     EXPECT_NEAR(test::FrequencyByCrossings(note, kRate), expected, expected * 0.001);
     EXPECT_EQ(audio[edges[k] + pulse + 10], 0.0f) << "the pulse has ended";
+  }
+}
+
+TEST(RenderProjects, ThePdEchoPlaysItsNoteThenEchoesEachHalfTheLast) {
+  TempFolder folder;
+  const std::string library = Bake(folder, "pd-echo");
+  constexpr double kRate = 44100;
+  const AudioClip clip = Render(library, folder / "pd.wav",
+                                "--note 57:100:0.1:0.2 --seconds 3 --rate 44100 --block 512");
+  ASSERT_EQ(clip.channels.size(), 2u);
+  const std::vector<float>& out = clip.channels[0];
+  ASSERT_EQ(out.size(), 132300u);
+  ASSERT_TRUE(std::all_of(out.begin(), out.end(), [](float x) { return std::isfinite(x); }));
+
+  // The note alone, from its start to 0.3 s.
+  constexpr std::size_t kStart = 4410, kLength = 8820;
+  const std::vector<double> dry(out.begin() + kStart, out.begin() + kStart + kLength);
+  // Key 57 is 220 Hz: the line near it, from a zero-padded FFT with a
+  // parabola through the peak's bins. The waves alternate, so lines at every
+  // multiple of 110 Hz stand beside it: a Blackman-Harris window keeps them
+  // from leaking into it.
+  std::vector<std::complex<double>> padded(1 << 16);
+  for (std::size_t n = 0; n < kLength; ++n) {
+    const double phase = 2 * M_PI * static_cast<double>(n) / (kLength - 1);
+    const double window = 0.35875 - 0.48829 * std::cos(phase) + 0.14128 * std::cos(2 * phase) -
+                          0.01168 * std::cos(3 * phase);
+    padded[n] = dry[n] * window;
+  }
+  test::Fft(padded);
+  const double bin_hz = kRate / static_cast<double>(padded.size());
+  std::size_t peak = 0;
+  for (auto bin = static_cast<std::size_t>(200 / bin_hz); bin < 240 / bin_hz; ++bin) {
+    if (peak == 0 || std::abs(padded[bin]) > std::abs(padded[peak])) peak = bin;
+  }
+  const double a = std::log(std::abs(padded[peak - 1])), b = std::log(std::abs(padded[peak])),
+               c = std::log(std::abs(padded[peak + 1]));
+  const double hz = (static_cast<double>(peak) + 0.5 * (a - c) / (a - 2 * b + c)) * bin_hz;
+  EXPECT_NEAR(hz, 220.0, 0.22);
+
+  // Each echo is the note again, found as the best match within 150
+  // samples: the first after the delay line's 0.25 s (less the sample its
+  // read point lies behind the write), the next ones each that plus one
+  // engine block after the one before; each 6 dB below the last.
+  const auto block = static_cast<std::size_t>(OvAudioMaster::ChooseEngineBlockSize(512));
+  const std::size_t line = static_cast<std::size_t>(0.25 * kRate) - 1;
+  double previous_gain = 1.0;
+  for (std::size_t echo = 1; echo <= 3; ++echo) {
+    const std::size_t expected = echo * line + (echo - 1) * block;
+    std::size_t best = 0;
+    double best_match = -1, best_gain = 0;
+    for (std::size_t lag = expected - 150; lag <= expected + 150; ++lag) {
+      double cross = 0, power = 0, energy = 0;
+      for (std::size_t n = 0; n < kLength; ++n) {
+        const double y = out[kStart + lag + n];
+        cross += dry[n] * y;
+        power += dry[n] * dry[n];
+        energy += y * y;
+      }
+      const double match = cross / std::sqrt(power * energy);
+      if (match > best_match) {
+        best_match = match;
+        best = lag;
+        best_gain = cross / power;
+      }
+    }
+    EXPECT_EQ(best, expected) << "echo " << echo;
+    EXPECT_GT(best_match, 0.99) << "echo " << echo;
+    if (echo > 1) {
+      EXPECT_NEAR(20 * std::log10(best_gain / previous_gain), -6.02, 0.5) << "echo " << echo;
+    }
+    previous_gain = best_gain;
   }
 }
 

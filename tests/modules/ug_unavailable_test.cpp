@@ -73,10 +73,10 @@ TEST(UnavailableGenerator, TellsOncePerTypeAndEngine) {
 TEST(UnavailableGenerator, KeepsItsOutputsAtZero) {
   MessageHost host;
   Engine engine(host);
-  ug_base& oscillator = engine.Add("Phase Dist Osc");
+  ug_base& oscillator = engine.Add("Soundfont Oscillator");
   engine.Start();
   engine.Master().Process(100);
-  const float* out = oscillator.plug(2)->Data();  // "Audio Out"
+  const float* out = oscillator.plug(6)->Data();  // "Left (mono)"
   ASSERT_NE(out, nullptr);
   EXPECT_TRUE(std::all_of(out, out + 32, [](float sample) { return sample == 0.0f; }));
 }
