@@ -8,6 +8,7 @@
 
 namespace ov {
 
+class DataFiles;
 class HostInputPort;
 class HostOutputPort;
 
@@ -27,6 +28,11 @@ class EngineHost {
   // message for the user. The audio thread never calls this; it posts
   // "mbox" through the engine-to-editor ring.
   virtual void PostUserMessage(std::string_view text) = 0;
+
+  // The files modules open by name and write into; null when the
+  // application has none. Editor thread, or the media file thread while the
+  // engine runs.
+  virtual const DataFiles* MediaFiles() const { return nullptr; }
 
   // Editor thread, audio stopped (engine open and close): the generators that
   // carry the host's audio and MIDI register here; null unregisters. An

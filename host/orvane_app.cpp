@@ -100,6 +100,8 @@ void COrvaneAppBase::StopEngine() {
 
 uint32_t COrvaneAppBase::NewTargetId() { return next_target_id_.fetch_add(1); }
 
+const DataFiles* COrvaneAppBase::MediaFiles() const { return holdings_.files.get(); }
+
 void COrvaneAppBase::PostUserMessage(std::string_view text) {
   messages_.Post(text, MessageStyle::kWarning);
 }

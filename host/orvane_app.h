@@ -55,6 +55,7 @@ class COrvaneAppBase : public EngineHost {
 
   uint32_t NewTargetId() override;
   void PostUserMessage(std::string_view text) override;
+  const DataFiles* MediaFiles() const override;
 
  private:
   // Makes and starts the engine; the reason when the graph cannot be built.

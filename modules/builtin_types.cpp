@@ -8,6 +8,7 @@
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
+#include "media/wave_player.h"
 #include "modules/clipper.h"
 #include "modules/delay.h"
 #include "modules/descriptors/plug_tables.h"
@@ -109,7 +110,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Inverter", 26, 0x100, &kOneInOneOutPlugs},
     {"Sample Player obsolete", 27, 0x168, &kSamplePlayerPlugs},
     {"Notesource", 28, 0x008, &kNoteSourcePlugs},
-    {"Audio In", 29, 0x108, &kWaveInPlugs},
+    {"Audio In", 29, 0x108, nullptr, "", 0, 0, &Make<ug_wave_in>},
     {"MIDI Out", 30, 0x100, &kMidiOutPlugs},
     {"Controllers", 31, 0x100, &kMidiControllersPlugs},
     {"VoiceMonitor", 32, 0x108, nullptr, "", 0, 0, &Make<ug_voice_monitor>},
@@ -215,7 +216,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Voltage To List", 99, 0x100, &kVoltageToEnumPlugs},
     {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
-    {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
+    {"Wave Player", 122, 0x100, nullptr, "", 0, 0, &Make<ug_wave_player>},
     {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
     {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},
     {"WaveShaper2", 76, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape2"},
