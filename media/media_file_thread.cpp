@@ -43,11 +43,12 @@ void MediaFileThread::Unregister(Client& client) {
 
 void MediaFileThread::Run() {
   while (!quit_) {
+    bool busy = false;
     {
       std::lock_guard lock(mutex_);
-      for (Client* client : clients_) client->ServeMedia();
+      for (Client* client : clients_) busy |= client->ServeMedia();
     }
-    std::this_thread::sleep_for(kPollPeriod);
+    if (!busy) std::this_thread::sleep_for(kPollPeriod);
   }
 }
 

@@ -4,10 +4,9 @@
 // handed over, and freeing buffers the audio thread has retired. Modules
 // register a client while the engine starts and unregister it when it
 // stops; the thread runs while any client is registered and polls each one
-// every few milliseconds, so the audio thread hands work over through its
-// own lock-free rings and never has to signal anything.
-// Threads: Register and Unregister on the editor thread; ServeMedia on the
-// media thread.
+// every few milliseconds (at once again while there is work), so the audio thread hands work over
+// through its own lock-free rings and never has to signal anything. Threads: Register and
+// Unregister on the editor thread; ServeMedia on the media thread.
 #pragma once
 
 #include <atomic>
@@ -23,8 +22,9 @@ class MediaFileThread {
   class Client {
    public:
     virtual ~Client() = default;
-    // Does whatever work the client has waiting. Media thread.
-    virtual void ServeMedia() = 0;
+    // Does whatever work the client has waiting; true when there was some
+    // (the thread then looks again at once). Media thread.
+    virtual bool ServeMedia() = 0;
   };
 
   // How often each client is served at most: recorders buffer far more.

@@ -150,11 +150,15 @@ void ug_wave_in::ShowLoadMessage(const Load& load) {
   RequestMessageBox(load.message);
 }
 
-void ug_wave_in::ServeMedia() {
+bool ug_wave_in::ServeMedia() {
+  bool worked = false;
   Load* done = nullptr;
-  while (retired_.ReadValue(done)) delete done;
+  while (retired_.ReadValue(done)) {
+    delete done;
+    worked = true;
+  }
   if (unsent_ != nullptr) {
-    if (!WritePointer(loaded_, unsent_)) return;
+    if (!WritePointer(loaded_, unsent_)) return worked;
     unsent_ = nullptr;
   }
   uint32_t length = 0;
@@ -166,12 +170,14 @@ void ug_wave_in::ServeMedia() {
       load->wave = LoadWave(files_, name, &load->message);
       load->cant_open = !load->wave && load->message.starts_with("Can't open: ");
     }
+    worked = true;
     if (!WritePointer(loaded_, load.get())) {
       unsent_ = load.release();
-      return;
+      return worked;
     }
     load.release();
   }
+  return worked;
 }
 
 void ug_wave_in::TakeLoadedFile() {

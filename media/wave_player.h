@@ -71,7 +71,7 @@ class ug_wave_in : public ug_base, private MediaFileThread::Client {
 
   void LoadNow();
   void ShowLoadMessage(const Load& load);
-  void ServeMedia() override;
+  bool ServeMedia() override;
   void TakeLoadedFile();
   void RequestLoad(const std::string& name);
   void StopPlaying();

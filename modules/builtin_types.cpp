@@ -9,6 +9,7 @@
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
 #include "media/wave_player.h"
+#include "media/wave_recorder.h"
 #include "modules/clipper.h"
 #include "modules/delay.h"
 #include "modules/descriptors/plug_tables.h"
@@ -81,7 +82,7 @@ constexpr uint32_t kWaveformCategory = 32820;
 // Registration numbers the rows by position; the numbers written here are
 // checked against it.
 constexpr BuiltInType kLegacyTable[] = {
-    {"Audio Out", 1, 0x108, &kWaveOutPlugs},
+    {"Audio Out", 1, 0x108, nullptr, "", 0, 0, &Make<ug_wave_out>},
     {"ADSR", 2, 0x100, nullptr, "", 32821, kWaveformCategory, &Make<ug_adsr>},
     {"Container", 3, 0x103, nullptr, "CContainer", 0, 0,
      &MakeListed<ug_container, kContainerPlugs>},
@@ -217,7 +218,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
     {"Wave Player", 122, 0x100, nullptr, "", 0, 0, &Make<ug_wave_player>},
-    {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
+    {"Wave Recorder", 123, 0x100, nullptr, "", 0, 0, &Make<ug_wave_recorder>},
     {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},
     {"WaveShaper2", 76, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape2"},
     {"Image to Frame", -1, 0x100, nullptr, "ui_bitmap_frame"},
