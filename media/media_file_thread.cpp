@@ -10,45 +10,43 @@ MediaFileThread& MediaFileThread::Instance() {
 }
 
 MediaFileThread::~MediaFileThread() {
-  quit_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
   if (thread_.joinable()) thread_.join();
 }
 
 void MediaFileThread::Register(Client& client) {
-  std::thread finished;
-  {
-    std::lock_guard lock(mutex_);
-    clients_.push_back(&client);
-    if (clients_.size() > 1) return;
-    // A thread told to quit by the last client may still be on its way out.
-    finished = std::move(thread_);
-  }
-  if (finished.joinable()) finished.join();
   std::lock_guard lock(mutex_);
+  clients_.push_back(&client);
+  if (clients_.size() > 1) return;
   quit_ = false;
-  if (!thread_.joinable()) thread_ = std::thread(&MediaFileThread::Run, this);
+  thread_ = std::thread(&MediaFileThread::Run, this);
 }
 
 void MediaFileThread::Unregister(Client& client) {
   std::thread finished;
   {
     std::lock_guard lock(mutex_);
-    clients_.erase(std::remove(clients_.begin(), clients_.end(), &client), clients_.end());
+    const auto listed = std::find(clients_.begin(), clients_.end(), &client);
+    if (listed == clients_.end()) return;
+    clients_.erase(listed);
     if (!clients_.empty()) return;
     quit_ = true;
     finished = std::move(thread_);
   }
-  if (finished.joinable()) finished.join();
+  wake_.notify_all();
+  finished.join();
 }
 
 void MediaFileThread::Run() {
+  std::unique_lock lock(mutex_);
   while (!quit_) {
     bool busy = false;
-    {
-      std::lock_guard lock(mutex_);
-      for (Client* client : clients_) busy |= client->ServeMedia();
-    }
-    if (!busy) std::this_thread::sleep_for(kPollPeriod);
+    for (Client* client : clients_) busy |= client->ServeMedia();
+    if (!busy) wake_.wait_for(lock, kPollPeriod, [this] { return quit_; });
   }
 }
 

@@ -9,8 +9,8 @@
 // Unregister on the editor thread; ServeMedia on the media thread.
 #pragma once
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -43,10 +43,11 @@ class MediaFileThread {
   MediaFileThread() = default;
   void Run();
 
-  std::mutex mutex_;  // guards clients_ and the thread's running of them
+  std::mutex mutex_;              // guards everything below, and the serving of clients
+  std::condition_variable wake_;  // only for quitting: the audio thread never signals
   std::vector<Client*> clients_;
   std::thread thread_;
-  std::atomic<bool> quit_{false};
+  bool quit_ = false;
 };
 
 }  // namespace ov
