@@ -43,6 +43,10 @@ class EngineHost {
   // accumulating process call, so outputs must be added to the host's
   // buffers rather than written over them.
   virtual bool HostReplaces() const { return true; }
+  // Audio thread: whether the host renders offline, faster than real time
+  // (a bounce), so that the engine may wait for work it handed to another
+  // thread rather than lose it. Asks the host: call it rarely.
+  virtual bool RendersOffline() { return false; }
 };
 
 }  // namespace ov

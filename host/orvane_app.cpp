@@ -106,6 +106,11 @@ void COrvaneAppBase::PostUserMessage(std::string_view text) {
   messages_.Post(text, MessageStyle::kWarning);
 }
 
+bool COrvaneAppVST::RendersOffline() {
+  constexpr intptr_t kProcessLevelOffline = 4;
+  return plugin_.getCurrentProcessLevel() == kProcessLevelOffline;
+}
+
 const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {
   return plugin_.getTimeInfo(filter);
 }

@@ -86,6 +86,7 @@ class COrvaneAppVST : public COrvaneAppBase {
   void SetHostInputPort(HostInputPort* port) override;
   void SetHostOutputPort(HostOutputPort* port) override;
   bool HostReplaces() const override;
+  bool RendersOffline() override;
 
  private:
   OvVst& plugin_;

@@ -7,7 +7,8 @@
 //
 // The audio thread only fills a 2048-byte buffer and hands each full one to
 // a lock-free ring (two seconds of sound) that the media file thread writes
-// to disk; a full ring drops the buffer, counted and reported. The header
+// to disk; a full ring drops the buffer, counted and reported (unless the
+// host renders offline: then the audio thread waits for room). The header
 // is rewritten after every batch the thread writes, so a take survives a
 // crash of the host with every frame that reached the disk.
 //
@@ -82,6 +83,7 @@ class ug_wave_out : public ug_base, private MediaFileThread::Client {
   static void Flush(ug_base& generator);
   static void TimeIsUp(ug_base& generator);
   void HandOver();
+  bool WaitForRoom(uint32_t size);
   template <bool kFloat, int kChannels>
   void Write(int32_t position, int32_t count);
   void ScheduleStop();
