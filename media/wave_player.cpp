@@ -127,6 +127,7 @@ void ug_wave_in::Close() {
   while (retired_.ReadValue(load)) delete load;
   delete std::exchange(unsent_, nullptr);
   requests_.DiscardAll();
+  pending_loads_ = 0;
   ug_base::Close();
 }
 
@@ -182,17 +183,16 @@ bool ug_wave_in::ServeMedia() {
 
 void ug_wave_in::TakeLoadedFile() {
   Load* load = nullptr;
-  while (loaded_.ReadValue(load)) {
+  // A load is taken only when its record can go back: a flood of loads
+  // waits in its ring rather than leak.
+  while (retired_.WritableSize() >= sizeof load && loaded_.ReadValue(load)) {
     ShowLoadMessage(*load);
     // The record goes back holding the file it replaces, so the media thread
     // frees that.
     std::swap(wave_, load->wave);
-    wave_current_ = true;
-    if (!WritePointer(retired_, load)) {
-      // Only a flood of loads fills the ring: keep the record's file alive
-      // rather than free it here.
-      std::swap(wave_, load->wave);
-    }
+    // Only the last name asked for is current.
+    wave_current_ = --pending_loads_ == 0;
+    WritePointer(retired_, load);
   }
 }
 
@@ -204,6 +204,7 @@ void ug_wave_in::RequestLoad(const std::string& name) {
   }
   open_name_ = name;  // reserved: never allocates
   wave_current_ = false;
+  ++pending_loads_;
 }
 
 uint32_t ug_wave_in::Increment(float pitch) const {

@@ -95,6 +95,7 @@ class ug_wave_in : public ug_base, private MediaFileThread::Client {
   std::shared_ptr<const WaveData> wave_;
   std::string open_name_;      // the name wave_ (or the load asked for) came from
   bool wave_current_ = false;  // false while a new file is being loaded
+  int32_t pending_loads_ = 0;  // asked of the media thread, not yet taken
   bool file_mode_ = true;
   bool cant_open_shown_ = false;
   const DataFiles* files_ = nullptr;

@@ -176,6 +176,19 @@ std::vector<uint8_t> CountingFile(int frames, std::optional<std::pair<uint32_t, 
 }
 int FrameOf(float y) { return static_cast<int>(std::lround(y * 65536.0)) - 1; }
 
+TEST(WavePlayer, PitchFarAboveTheTopPlaysAtMostThirtyTwoFramesPerSample) {
+  // 15 V asks for 1024 frames per sample, which overflows a 32-bit increment
+  // and would carry the taps out of the buffer.
+  PlayerRig rig;
+  auto& player = rig.Player(CountingFile(30000, std::nullopt), "15");
+  rig.Start();
+  const std::vector<float> y = rig.Left(player, 1000);
+  EXPECT_EQ(player.Increment(1.5f), ug_wave_in::kMaxIncrement);
+  for (int n = 0; n < 900; ++n)
+    ASSERT_EQ(FrameOf(y[static_cast<std::size_t>(n)]), 32 * (n + 1)) << n;
+  for (int n = 940; n < 1000; ++n) ASSERT_NEAR(y[static_cast<std::size_t>(n)], 0.0f, 1e-6f) << n;
+}
+
 TEST(WavePlayer, HoldsTheLoopWhileTheGateIsHighThenPlaysOut) {
   PlayerRig rig;
   auto& player = rig.Player(CountingFile(1000, std::make_pair(100u, 200u)));

@@ -158,6 +158,16 @@ TEST(WaveRecorder, TimeLimitRequestsTheStopAndEndsTheTake) {
   ASSERT_TRUE(clip) << error;
   EXPECT_EQ(clip->FrameCount(), 176400u);  // four seconds, the stamped sample included
   EXPECT_EQ(recorder.DroppedBuffers(), 0u);
+
+  // Limits that do not fit the clock are held to it.
+  RecorderRig limits;
+  auto& forever = limits.Recorder("", "1e12");
+  auto& negative = limits.Recorder("", "-3");
+  auto& nothing = limits.Recorder("", "nan");
+  limits.Start();
+  EXPECT_EQ(forever.StopTime(), 2147483646u);
+  EXPECT_EQ(negative.StopTime(), 0u);
+  EXPECT_EQ(nothing.StopTime(), 0u);
 }
 
 TEST(WaveRecorder, NeverWritesOutsideItsFolderNorReplacesAFile) {
