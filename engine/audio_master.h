@@ -84,6 +84,12 @@ class OvAudioMaster {
   void Stop();
   // Any thread.
   bool IsRunning() const;
+  // A generator asks for the engine to stop (a recorder whose time is up).
+  // The host owns start and stop in the plug-in, so a request stops nothing
+  // by itself: whoever drives the engine may look at it; the requesting
+  // generator ends its own work. Cleared at start. Any thread.
+  void RequestStop() { stop_requested_.store(true, std::memory_order_relaxed); }
+  bool StopRequested() const { return stop_requested_.load(std::memory_order_relaxed); }
 
   // One host block of `frames` samples. Audio thread. False, rendering
   // nothing, when another thread is draining the engine's queues just then.
@@ -243,6 +249,7 @@ class OvAudioMaster {
   uint32_t noise_state_ = 0;
 
   std::atomic<bool> running_{false};
+  std::atomic<bool> stop_requested_{false};
   std::atomic<bool> host_processing_{false};
   std::atomic<bool> drain_immediately_{true};
   std::atomic<bool> messages_pending_{false};  // either queue below has work

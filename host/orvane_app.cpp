@@ -102,8 +102,15 @@ void COrvaneAppBase::StopEngine() {
 
 uint32_t COrvaneAppBase::NewTargetId() { return next_target_id_.fetch_add(1); }
 
+const DataFiles* COrvaneAppBase::MediaFiles() const { return holdings_.files.get(); }
+
 void COrvaneAppBase::PostUserMessage(std::string_view text) {
   messages_.Post(text, MessageStyle::kWarning);
+}
+
+bool COrvaneAppVST::RendersOffline() {
+  constexpr intptr_t kProcessLevelOffline = 4;
+  return plugin_.getCurrentProcessLevel() == kProcessLevelOffline;
 }
 
 const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {

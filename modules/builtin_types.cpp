@@ -8,6 +8,8 @@
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
+#include "media/wave_player.h"
+#include "media/wave_recorder.h"
 #include "modules/clipper.h"
 #include "modules/denormal.h"
 #include "modules/delay.h"
@@ -94,7 +96,7 @@ constexpr uint32_t kWaveformCategory = 32820;
 // Registration numbers the rows by position; the numbers written here are
 // checked against it.
 constexpr BuiltInType kLegacyTable[] = {
-    {"Audio Out", 1, 0x108, &kWaveOutPlugs},
+    {"Audio Out", 1, 0x108, nullptr, "", 0, 0, &Make<ug_wave_out>},
     {"ADSR", 2, 0x100, nullptr, "", 32821, kWaveformCategory, &Make<ug_adsr>},
     {"Container", 3, 0x103, nullptr, "CContainer", 0, 0,
      &MakeListed<ug_container, kContainerPlugs>},
@@ -123,7 +125,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Inverter", 26, 0x100, nullptr, "", 0, 0, &Make<ug_inverter>},
     {"Sample Player obsolete", 27, 0x168, &kSamplePlayerPlugs},
     {"Notesource", 28, 0x008, &kNoteSourcePlugs},
-    {"Audio In", 29, 0x108, &kWaveInPlugs},
+    {"Audio In", 29, 0x108, nullptr, "", 0, 0, &Make<ug_wave_in>},
     {"MIDI Out", 30, 0x100, nullptr, "", 0, 0, &Make<ug_midi_out>},
     {"Controllers", 31, 0x100, nullptr, "", 0, 0, &Make<ug_midi_controllers>},
     {"VoiceMonitor", 32, 0x108, nullptr, "", 0, 0, &Make<ug_voice_monitor>},
@@ -230,8 +232,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Voltage To List", 99, 0x100, nullptr, "", 0, 0, &Make<ug_voltage_to_enum>},
     {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
-    {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
-    {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
+    {"Wave Player", 122, 0x100, nullptr, "", 0, 0, &Make<ug_wave_player>},
+    {"Wave Recorder", 123, 0x100, nullptr, "", 0, 0, &Make<ug_wave_recorder>},
     {"WaveShaper", 47, 0x180, nullptr, "Ctl_WaveShape", 0, 0, &Make<ug_wave_shaper>},
     {"WaveShaper2", 76, 0x180, nullptr, "Ctl_WaveShape2", 0, 0, &Make<ug_wave_shaper2>},
     {"Image to Frame", -1, 0x100, nullptr, "ui_bitmap_frame"},
