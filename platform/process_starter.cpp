@@ -83,7 +83,7 @@ bool ProcessStarter::Start(const std::vector<std::string>& arguments, const std:
   for (int fd = 3; fd < highest; ++fd) {
     if (fcntl(fd, F_GETFD) >= 0) posix_spawn_file_actions_addclose(&actions, fd);
   }
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   // The child starts with default signal handling, whatever the host set.
@@ -102,6 +102,23 @@ bool ProcessStarter::Start(const std::vector<std::string>& arguments, const std:
   if (result != 0) return fail(arguments.front() + ": " + std::strerror(result));
   running_.push_back(child);
   return true;
+}
+
+int ProcessStarter::RunToEnd(const std::vector<std::string>& arguments, const std::string& folder,
+                             std::string* error) {
+  if (!Start(arguments, folder, error)) return -1;
+  const pid_t child = running_.back();
+  running_.pop_back();
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) {
+      if (error != nullptr) *error = arguments.front() + ": " + std::strerror(errno);
+      return -1;
+    }
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (error != nullptr) *error = arguments.front() + " was stopped by signal " + std::to_string(WTERMSIG(status));
+  return -1;
 }
 
 int ProcessStarter::Reap() {

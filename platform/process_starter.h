@@ -30,10 +30,15 @@ class ProcessStarter {
   ProcessStarter& operator=(const ProcessStarter&) = delete;
 
   // Starts arguments[0], looked up on PATH, with the rest as its arguments,
-  // in `folder`. False, with the reason in `error`, when it did not start
-  // (no arguments, no such program or folder).
+  // in `folder` (empty: this process's). False, with the reason in `error`,
+  // when it did not start (no arguments, no such program or folder).
   bool Start(const std::vector<std::string>& arguments, const std::string& folder,
              std::string* error = nullptr);
+  // Starts a program as Start does and waits for it to end: its exit code,
+  // or -1 with the reason in `error` when it did not start or was killed.
+  // For command-line tools only: this blocks.
+  int RunToEnd(const std::vector<std::string>& arguments, const std::string& folder,
+               std::string* error = nullptr);
   // Collects every started program that has ended; returns how many still
   // run. Never blocks.
   int Reap();

@@ -11,7 +11,7 @@
 #include "document/plug.h"
 #include "engine/interface_object.h"
 #include "platform/files.h"
-#include "platform/run_program.h"
+#include "platform/process_starter.h"
 #include "tools/project_commands.h"
 
 namespace ov {
@@ -254,15 +254,16 @@ int RunGraphCommand(const ProjectCommandLine& command, std::ostream& out, std::o
     err << kName << ": " << error << "\n";
     return 1;
   }
-  const ProgramOutcome ran = RunProgram({"dot", "-T" + extension.substr(1), source, "-o", output});
+  std::string failure;
+  const int exit_code =
+      ProcessStarter().RunToEnd({"dot", "-T" + extension.substr(1), source, "-o", output}, "", &failure);
   std::error_code ignored;
   std::filesystem::remove(source, ignored);
-  if (!ran.started) {
-    err << kName << ": " << ran.failure << " (Graphviz's dot draws the picture; install graphviz)\n";
-    return 1;
-  }
-  if (ran.exit_code != 0) {
-    err << kName << ": dot could not draw " << output << "\n";
+  if (exit_code != 0) {
+    err << kName << ": "
+        << (exit_code < 0 ? failure + " (Graphviz's dot draws the picture; install graphviz)"
+                          : "dot could not draw " + output)
+        << "\n";
     return 1;
   }
   out << "Wrote " << output << "\n";
