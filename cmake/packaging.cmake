@@ -2,6 +2,9 @@
 # default) and scripts/package.sh, which builds the Debian package with CPack
 # (prefix /usr). Linux hosts scan lib/lxvst for VST 2 plug-ins.
 include(GNUInstallDirs)
+# Installing (and packing) takes what is built; scripts/package.sh builds
+# only what the package holds.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(OV_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/orvane)
 
 # Our demo synthesiser, baked at build time, so that a fresh install gives

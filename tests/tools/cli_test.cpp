@@ -15,6 +15,7 @@
 #include <string>
 
 #include "document/project_text.h"
+#include "tests/host/temp_folder.h"
 
 namespace ov {
 namespace {
@@ -34,20 +35,13 @@ std::string ReadAll(const fs::path& path) {
   return text.str();
 }
 
+// A folder of the test's own, removed afterwards.
 class ScratchFolder {
  public:
-  ScratchFolder() {
-    char pattern[] = "/tmp/orvane-cli-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
+  const fs::path path() const { return folder_.Path(); }
 
  private:
-  fs::path path_;
+  testing::TempFolder folder_;
 };
 
 // Runs a shell command line, keeping its two output streams apart.

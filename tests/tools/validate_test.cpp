@@ -86,9 +86,8 @@ TEST(Validate, RefusesWhatIsNoPlugin) {
 }
 
 TEST(Validate, EveryExampleProjectPassesBaked) {
-  const std::filesystem::path folder =
-      std::filesystem::path(::testing::TempDir()) / "ov-validate-examples";
-  std::filesystem::create_directories(folder);
+  const testing::TempFolder scratch;
+  const std::filesystem::path folder = scratch.Path();
   for (const auto& entry : std::filesystem::directory_iterator(OV_EXAMPLES_DIR)) {
     if (entry.path().extension() != ".json") continue;
     // Its shaper's formula is a text patch parameter, whose host value (a
