@@ -412,7 +412,9 @@ TEST(MathModules, RandomLevelsAreUniformStepsOfOne32767th) {
     ASSERT_NEAR(steps, std::round(steps), 2e-3) << v;
   }
   const double mean = std::accumulate(values.begin(), values.end(), 0.0) / 10000.0;
-  EXPECT_NEAR(mean, 0.5, 0.005);
+  // Seeded from the clock: the mean of 10,000 uniform draws has a standard
+  // deviation of 0.0029, so allow four of them (a false alarm in 30,000 runs).
+  EXPECT_NEAR(mean, 0.5, 0.012);
   // 10,000 draws of 32,768 values: about 8,600 distinct ones.
   EXPECT_GT(std::set<double>(values.begin(), values.end()).size(), 8300u);
 }
