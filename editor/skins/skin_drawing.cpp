@@ -1,0 +1,158 @@
+#include "editor/skins/skin_drawing.h"
+
+#include <array>
+#include <cmath>
+
+namespace ov {
+namespace {
+
+constexpr int32_t kLinearOne = 16384;
+
+// Linear levels of the 256 values, and the midpoints between neighbours
+// that decide which value a level rounds to. Built once.
+struct LinearTables {
+  std::array<int32_t, 256> level{};
+  std::array<int32_t, 255> midpoint{};
+
+  LinearTables() {
+    for (int c = 0; c < 256; ++c) {
+      level[c] = static_cast<int32_t>(std::lround(std::pow(c / 255.0, 2.2) * kLinearOne));
+    }
+    for (int c = 0; c < 255; ++c) midpoint[c] = (level[c] + level[c + 1]) / 2;
+  }
+
+  // The value whose level is nearest; a level on a midpoint takes the lower.
+  uint8_t Nearest(int32_t linear) const {
+    int lo = 0;
+    int hi = 255;  // answer in [lo, hi]
+    while (lo < hi) {
+      const int mid = (lo + hi) / 2;
+      if (linear <= midpoint[mid]) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    return static_cast<uint8_t>(lo);
+  }
+};
+
+const LinearTables& Tables() {
+  static const LinearTables tables;
+  return tables;
+}
+
+// Weight w out of 16384 of the destination.
+uint8_t MixLinear(const LinearTables& tables, uint8_t s, uint8_t d, int32_t w) {
+  const int32_t ls = tables.level[s];
+  const int32_t ld = tables.level[d];
+  return tables.Nearest(ls + w * (ld - ls) / kLinearOne);
+}
+
+int32_t WeightOf(uint8_t t) { return (t * kLinearOne + 127) / 255; }
+
+uint8_t Channel(uint32_t pixel, int shift) { return static_cast<uint8_t>(pixel >> shift); }
+
+// Where a source rectangle lands: the device rectangle drawn and the offset
+// from device to source coordinates.
+struct Placement {
+  PixelRect dest;
+  int32_t shift_x = 0;
+  int32_t shift_y = 0;
+};
+
+Placement Place(const Canvas& canvas, const SkinPixels& image, const PixelRect& from, Point at) {
+  const PixelRect src = Intersect(from, {0, 0, image.width, image.height});
+  const Point origin = canvas.Origin();
+  const Rect clip = canvas.ClipBox();
+  const PixelRect device_clip{clip.left + origin.x, clip.top + origin.y, clip.right + origin.x,
+                              clip.bottom + origin.y};
+  Placement p;
+  p.shift_x = at.x + origin.x - from.left;
+  p.shift_y = at.y + origin.y - from.top;
+  p.dest = Intersect(device_clip, {src.left + p.shift_x, src.top + p.shift_y, src.right + p.shift_x,
+                                   src.bottom + p.shift_y});
+  return p;
+}
+
+// Calls blend(source value, destination pixel) for every pixel drawn.
+template <class Value, class Blend>
+void ForEachPixel(Canvas& canvas, const SkinPixels& image, const std::vector<Value>& values,
+                  const PixelRect& from, Point at, Blend blend) {
+  if (values.size() != static_cast<std::size_t>(image.width) * image.height) return;
+  const Placement p = Place(canvas, image, from, at);
+  for (int32_t y = p.dest.top; y < p.dest.bottom; ++y) {
+    const Value* row = values.data() + static_cast<std::size_t>(y - p.shift_y) * image.width;
+    uint32_t* out = canvas.Target().Row(y);
+    for (int32_t x = p.dest.left; x < p.dest.right; ++x) blend(row[x - p.shift_x], out[x]);
+  }
+}
+
+template <class Mix>
+void DrawColour(Canvas& canvas, const SkinPixels& image, const PixelRect& from, Point at, Mix mix) {
+  ForEachPixel(canvas, image, image.colour, from, at, [&](uint32_t s, uint32_t& d) {
+    const uint8_t t = Channel(s, 24);
+    if (t == 0) {
+      d = s & 0xFFFFFF;
+    } else if (t != 255) {
+      d = mix(Channel(s, 0), Channel(d, 0), t) | (mix(Channel(s, 8), Channel(d, 8), t) << 8) |
+          (mix(Channel(s, 16), Channel(d, 16), t) << 16);
+    }
+  });
+}
+
+}  // namespace
+
+int32_t LinearLevel(uint8_t c) { return Tables().level[c]; }
+
+uint8_t BlendChannel(uint8_t s, uint8_t d, uint8_t t) {
+  // Arithmetic shift: floor division for negative differences too.
+  return static_cast<uint8_t>(s + (((d - s) * t) >> 8));
+}
+
+uint8_t BlendChannelLinear(uint8_t s, uint8_t d, uint8_t t) {
+  if (t == 0) return s;
+  if (t == 255) return d;
+  return MixLinear(Tables(), s, d, WeightOf(t));
+}
+
+void DrawTransparent(Canvas& canvas, const SkinPixels& image, const PixelRect& from, Point at) {
+  DrawColour(canvas, image, from, at,
+             [](uint8_t s, uint8_t d, uint8_t t) -> uint32_t { return BlendChannel(s, d, t); });
+}
+
+void DrawTransparentLinear(Canvas& canvas, const SkinPixels& image, const PixelRect& from,
+                           Point at) {
+  const LinearTables& tables = Tables();
+  DrawColour(canvas, image, from, at, [&](uint8_t s, uint8_t d, uint8_t t) -> uint32_t {
+    return MixLinear(tables, s, d, WeightOf(t));
+  });
+}
+
+void DrawThroughMask(Canvas& canvas, const SkinPixels& mask, const PixelRect& from, Point at,
+                     Colour colour) {
+  const LinearTables& tables = Tables();
+  const uint32_t c = PixelOf(colour);
+  ForEachPixel(canvas, mask, mask.grey, from, at, [&](uint8_t o, uint32_t& d) {
+    if (o == 255) {
+      d = c;
+    } else if (o != 0) {
+      const int32_t w = WeightOf(static_cast<uint8_t>(255 - o));
+      d = MixLinear(tables, Channel(c, 0), Channel(d, 0), w) |
+          (MixLinear(tables, Channel(c, 8), Channel(d, 8), w) << 8) |
+          (MixLinear(tables, Channel(c, 16), Channel(d, 16), w) << 16);
+    }
+  });
+}
+
+PixelImage OpaqueCopy(const SkinPixels& image) {
+  if (image.colour.size() != static_cast<std::size_t>(image.width) * image.height) return {};
+  PixelImage copy(image.width, image.height);
+  for (std::size_t i = 0; i < image.colour.size(); ++i) {
+    const uint32_t s = image.colour[i];
+    copy.Pixels()[i] = (s >> 24) == 0 ? s : 0;
+  }
+  return copy;
+}
+
+}  // namespace ov
