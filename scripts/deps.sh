@@ -14,6 +14,7 @@ packages=(
   planetblupi-music-midi # format-1 MIDI files
   libx11-dev libpng-dev  # the editor's window and pictures
   xvfb xdotool           # the editor's tests in a real X server
+  libfreetype-dev libfontconfig-dev fonts-liberation2 # skin text; fonts pinned for tests
 )
 if (($#)); then packages=("$@"); fi
 

@@ -56,7 +56,7 @@ std::string_view FontCategoryName(int32_t number) {
 }
 
 SkinList::SkinList(std::string skins_root, Skin built_in, MessageSink* messages,
-                   FamilyInstalled installed)
+                   FamilyCheck installed)
     : root_(std::move(skins_root)),
       built_in_(std::move(built_in)),
       messages_(messages),

@@ -43,7 +43,7 @@ class SkinList {
  public:
   // `skins_root` is "<library folder>/skins" (empty: no disk lookups at
   // all); `built_in` is the default skin the plug-in carries.
-  SkinList(std::string skins_root, Skin built_in, MessageSink* messages, FamilyInstalled installed);
+  SkinList(std::string skins_root, Skin built_in, MessageSink* messages, FamilyCheck installed);
 
   // A new skin record named `name` with the categories of its global.txt
   // (or of the default skin's folder when it has none).
@@ -76,7 +76,7 @@ class SkinList {
   std::string root_;
   Skin built_in_;
   MessageSink* messages_;
-  FamilyInstalled installed_;
+  FamilyCheck installed_;
   std::vector<std::unique_ptr<Skin>> skins_;  // references stay valid as skins are added
   std::string last_missing_;
   std::string last_tried_;  // the path a missing image is reported by

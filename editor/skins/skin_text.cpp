@@ -193,7 +193,7 @@ std::optional<int32_t> ColourValue(std::string_view token) {
   return static_cast<int32_t>(static_cast<uint32_t>(value));
 }
 
-void ApplyGlobalLine(const Tokens& t, const FamilyInstalled& installed, FontCategory* c) {
+void ApplyGlobalLine(const Tokens& t, const FamilyCheck& installed, FontCategory* c) {
   const std::string_view key = t[0];
   if (key == "font-family") {
     for (std::size_t i = 1; i < t.size(); ++i) {
@@ -244,7 +244,7 @@ void SetFrames(ImageDescription* d, int32_t image_width, int32_t image_height) {
   d->last_frame = d->frame_size.y > 0 ? std::max(0, image_height / d->frame_size.y - 1) : 0;
 }
 
-std::vector<FontCategory> ParseGlobalText(std::string_view text, const FamilyInstalled& installed) {
+std::vector<FontCategory> ParseGlobalText(std::string_view text, const FamilyCheck& installed) {
   std::vector<FontCategory> categories;
   FontCategory scratch;
   bool in_category = false;

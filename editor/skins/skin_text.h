@@ -64,11 +64,11 @@ struct FontCategory {
 };
 
 // Answers whether a family name (as written, any case) is installed.
-using FamilyInstalled = std::function<bool(std::string_view family)>;
+using FamilyCheck = std::function<bool(std::string_view family)>;
 
 // The categories a "global.txt" defines, in order. Lines before the first
 // "FONT_CATEGORY" change a scratch category that is then dropped. "#"
 // colours are read as one hexadecimal number, so "#0000ff" is red.
-std::vector<FontCategory> ParseGlobalText(std::string_view text, const FamilyInstalled& installed);
+std::vector<FontCategory> ParseGlobalText(std::string_view text, const FamilyCheck& installed);
 
 }  // namespace ov
