@@ -61,8 +61,9 @@ struct Placement {
   int32_t shift_y = 0;
 };
 
-Placement Place(const Canvas& canvas, const SkinPixels& image, const PixelRect& from, Point at) {
-  const PixelRect src = Intersect(from, {0, 0, image.width, image.height});
+Placement Place(const Canvas& canvas, int32_t width, int32_t height, const PixelRect& from,
+                Point at) {
+  const PixelRect src = Intersect(from, {0, 0, width, height});
   const Point origin = canvas.Origin();
   const Rect clip = canvas.ClipBox();
   const PixelRect device_clip{clip.left + origin.x, clip.top + origin.y, clip.right + origin.x,
@@ -80,13 +81,34 @@ template <class Value, class Blend>
 void ForEachPixel(Canvas& canvas, const SkinPixels& image, const std::vector<Value>& values,
                   const PixelRect& from, Point at, Blend blend) {
   if (values.size() != static_cast<std::size_t>(image.width) * image.height) return;
-  const Placement p = Place(canvas, image, from, at);
+  const Placement p = Place(canvas, image.width, image.height, from, at);
   for (int32_t y = p.dest.top; y < p.dest.bottom; ++y) {
     const Value* row = values.data() + static_cast<std::size_t>(y - p.shift_y) * image.width;
     uint32_t* out = canvas.Target().Row(y);
     for (int32_t x = p.dest.left; x < p.dest.right; ++x) blend(row[x - p.shift_x], out[x]);
   }
 }
+
+// Coverage o of a colour over a pixel: 255 writes it, 0 leaves the pixel,
+// the rest blends in linear light.
+class MaskMixer {
+ public:
+  explicit MaskMixer(uint32_t pixel) : pixel_(pixel), tables_(Tables()) {}
+  void operator()(uint8_t o, uint32_t& d) const {
+    if (o == 255) {
+      d = pixel_;
+    } else if (o != 0) {
+      const int32_t w = WeightOf(static_cast<uint8_t>(255 - o));
+      d = MixLinear(tables_, Channel(pixel_, 0), Channel(d, 0), w) |
+          (MixLinear(tables_, Channel(pixel_, 8), Channel(d, 8), w) << 8) |
+          (MixLinear(tables_, Channel(pixel_, 16), Channel(d, 16), w) << 16);
+    }
+  }
+
+ private:
+  uint32_t pixel_;
+  const LinearTables& tables_;
+};
 
 template <class Mix>
 void DrawColour(Canvas& canvas, const SkinPixels& image, const PixelRect& from, Point at, Mix mix) {
@@ -131,18 +153,19 @@ void DrawTransparentLinear(Canvas& canvas, const SkinPixels& image, const PixelR
 
 void DrawThroughMask(Canvas& canvas, const SkinPixels& mask, const PixelRect& from, Point at,
                      Colour colour) {
-  const LinearTables& tables = Tables();
-  const uint32_t c = PixelOf(colour);
-  ForEachPixel(canvas, mask, mask.grey, from, at, [&](uint8_t o, uint32_t& d) {
-    if (o == 255) {
-      d = c;
-    } else if (o != 0) {
-      const int32_t w = WeightOf(static_cast<uint8_t>(255 - o));
-      d = MixLinear(tables, Channel(c, 0), Channel(d, 0), w) |
-          (MixLinear(tables, Channel(c, 8), Channel(d, 8), w) << 8) |
-          (MixLinear(tables, Channel(c, 16), Channel(d, 16), w) << 16);
-    }
-  });
+  ForEachPixel(canvas, mask, mask.grey, from, at, MaskMixer(PixelOf(colour)));
+}
+
+void DrawCoverage(Canvas& canvas, const uint8_t* coverage, int32_t width, int32_t height, Point at,
+                  Colour colour) {
+  if (coverage == nullptr || width <= 0 || height <= 0) return;
+  const Placement p = Place(canvas, width, height, {0, 0, width, height}, at);
+  const MaskMixer mix(PixelOf(colour));
+  for (int32_t y = p.dest.top; y < p.dest.bottom; ++y) {
+    const uint8_t* row = coverage + static_cast<std::size_t>(y - p.shift_y) * width;
+    uint32_t* out = canvas.Target().Row(y);
+    for (int32_t x = p.dest.left; x < p.dest.right; ++x) mix(row[x - p.shift_x], out[x]);
+  }
 }
 
 PixelImage OpaqueCopy(const SkinPixels& image) {

@@ -29,6 +29,11 @@ void DrawTransparentLinear(Canvas& canvas, const SkinPixels& image, const PixelR
 void DrawThroughMask(Canvas& canvas, const SkinPixels& mask, const PixelRect& from, Point at,
                      Colour colour);
 
+// `coverage` (width x height bytes, e.g. a glyph) used as a mask for
+// `colour`, its top-left at the logical point `at`.
+void DrawCoverage(Canvas& canvas, const uint8_t* coverage, int32_t width, int32_t height, Point at,
+                  Colour colour);
+
 // A colour image with every pixel that has any transparency made black,
 // for plain copies (panel backgrounds). Grey images give an empty image.
 PixelImage OpaqueCopy(const SkinPixels& image);
