@@ -24,6 +24,11 @@ class CSkinBitmap : public Persistent {
 
   const std::string& name() const { return name_; }
   const std::vector<uint8_t>& png() const { return png_; }
+  int32_t height() const { return height_; }
+  int32_t width() const { return width_; }
+  int32_t mode() const { return mode_; }
+  // Raw 32-bit pixels of old streams; empty in newer ones.
+  const std::vector<uint8_t>& raw_pixels() const { return pixels_; }
 
  private:
   int32_t height_ = 0;
@@ -42,6 +47,16 @@ class CAnimBitmap : public CSkinBitmap {
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+
+  int32_t segment_count() const { return segment_count_; }
+  int32_t mode_letter() const { return mode_letter_; }
+  int32_t range_end() const { return range_end_; }
+  int32_t range_start() const { return range_start_; }
+  const Rect& handle_rect() const { return handle_rect_; }
+  const Point& frame_size() const { return frame_size_; }
+  int32_t last_frame() const { return last_frame_; }
+  int32_t type() const { return type_; }
+  const std::array<int32_t, 4>& padding() const { return padding_; }  // left, right, top, bottom
 
  private:
   int32_t segment_count_ = 5;
@@ -62,6 +77,13 @@ class SkinFontInfo : public Persistent {
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
 
+  const std::string& category() const { return category_; }
+  const std::string& face() const { return face_; }
+  int32_t size() const { return size_; }
+  int32_t colour() const { return colour_; }
+  int32_t background() const { return background_; }
+  uint32_t style() const { return style_; }
+
  private:
   std::string category_;
   std::string face_ = "Arial";
@@ -81,6 +103,7 @@ class SkinInfo : public Persistent {
 
   const std::string& name() const { return name_; }
   const std::vector<std::shared_ptr<CSkinBitmap>>& images() const { return images_; }
+  const std::vector<std::unique_ptr<SkinFontInfo>>& fonts() const { return fonts_; }
 
  private:
   std::string name_;
