@@ -1,5 +1,6 @@
 #include "editor/skins/skin_drawing.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -176,6 +177,32 @@ PixelImage OpaqueCopy(const SkinPixels& image) {
     copy.Pixels()[i] = (s >> 24) == 0 ? s : 0;
   }
   return copy;
+}
+
+void DrawPanelBackground(Canvas& canvas, const PixelImage& opaque, int32_t mode_letter,
+                         Colour window) {
+  const Rect clip = canvas.ClipBox();
+  const int32_t w = opaque.Width();
+  const int32_t h = opaque.Height();
+  if (w <= 0 || h <= 0) {
+    canvas.FillRect(clip, window);
+    return;
+  }
+  if (mode_letter == 0) {
+    const auto floor_multiple = [](int32_t v, int32_t step) {
+      return static_cast<int32_t>(
+          (v >= 0 ? v / step : -((-static_cast<int64_t>(v) + step - 1) / step)) * step);
+    };
+    for (int32_t y = floor_multiple(clip.top, h); y < clip.bottom; y += h) {
+      for (int32_t x = floor_multiple(clip.left, w); x < clip.right; x += w) {
+        canvas.Copy(opaque, opaque.Bounds(), {x, y});
+      }
+    }
+    return;
+  }
+  canvas.Copy(opaque, opaque.Bounds(), {0, 0});
+  canvas.FillRect({std::max(clip.left, w), clip.top, clip.right, std::min(clip.bottom, h)}, window);
+  canvas.FillRect({clip.left, std::max(clip.top, h), clip.right, clip.bottom}, window);
 }
 
 }  // namespace ov

@@ -38,4 +38,13 @@ void DrawCoverage(Canvas& canvas, const uint8_t* coverage, int32_t width, int32_
 // for plain copies (panel backgrounds). Grey images give an empty image.
 PixelImage OpaqueCopy(const SkinPixels& image);
 
+// A panel's background over the canvas's clip box, from the image's opaque
+// copy: mode letter 0 repeats it, starting at the greatest multiples of its
+// size at or before the clip box's left and top; any other letter copies it
+// once at (0, 0) and fills the rest of the clip box (right of it down to its
+// height, and below it) with `window`. An image without width or height
+// leaves the whole clip box to `window`.
+void DrawPanelBackground(Canvas& canvas, const PixelImage& opaque, int32_t mode_letter,
+                         Colour window);
+
 }  // namespace ov

@@ -134,5 +134,42 @@ TEST(SkinDraw, MasksTintAndModesDoNotMix) {
   EXPECT_EQ(OpaqueCopy(mask).Width(), 0);
 }
 
+TEST(SkinDraw, PanelBackgroundsTileOrCopyOnce) {
+  PixelImage art(3, 2);
+  for (int32_t i = 0; i < 6; ++i) art.Pixels()[i] = 0x010101u * (i + 1);
+  constexpr Colour kWindow = MakeColour(255, 255, 255);
+
+  // Tiled, painted through a clip that starts inside the third column of
+  // tiles and with the origin moved: tiles stay anchored at multiples.
+  PixelImage tiled(20, 12, kGrey);
+  Canvas tiling(tiled);
+  tiling.SetOrigin({-1, 0});
+  tiling.PushClip({7, 3, 14, 9});
+  DrawPanelBackground(tiling, art, 0, kWindow);
+  for (int32_t y = 0; y < 12; ++y) {
+    for (int32_t x = 0; x < 20; ++x) {
+      const int32_t lx = x + 1;  // logical
+      const bool inside = lx >= 7 && lx < 14 && y >= 3 && y < 9;
+      EXPECT_EQ(tiled.At(x, y), inside ? art.At(lx % 3, y % 2) : kGrey) << x << "," << y;
+    }
+  }
+
+  // Once at (0, 0), the window colour right of it and below it.
+  PixelImage once(6, 5, kGrey);
+  Canvas copying(once);
+  DrawPanelBackground(copying, art, 1, kWindow);
+  for (int32_t y = 0; y < 5; ++y) {
+    for (int32_t x = 0; x < 6; ++x) {
+      EXPECT_EQ(once.At(x, y), x < 3 && y < 2 ? art.At(x, y) : PixelOf(kWindow)) << x << "," << y;
+    }
+  }
+
+  // An image with no size is never tiled (that would never end).
+  PixelImage empty_target(4, 4, kGrey);
+  Canvas empty_canvas(empty_target);
+  DrawPanelBackground(empty_canvas, PixelImage(0, 7), 0, kWindow);
+  EXPECT_TRUE(SamePixels(empty_target, PixelImage(4, 4, PixelOf(kWindow))));
+}
+
 }  // namespace
 }  // namespace ov
