@@ -42,9 +42,21 @@ uint32_t Unpremultiply(uint32_t channel, uint32_t alpha) {
   return std::min<uint32_t>(65535, (channel * 65535 + alpha / 2) / alpha);
 }
 
-bool SizeFits(int32_t width, int32_t height, std::size_t count) {
-  return width > 0 && height > 0 && width <= kMaxSkinImageSide && height <= kMaxSkinImageSide &&
-         count == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+// PNG bytes of `count` pixels in `format`, when the count is the size's.
+std::vector<uint8_t> EncodeSized(int32_t width, int32_t height, std::size_t count,
+                                 png_uint_32 format, const void* pixels, std::string* error) {
+  if (width <= 0 || height <= 0 || width > kMaxSkinImageSide || height > kMaxSkinImageSide ||
+      count != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+    *error = "the image size does not match its pixels";
+    return {};
+  }
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(width);
+  png.height = static_cast<png_uint_32>(height);
+  png.format = format;
+  return Encode(png, pixels, error);
 }
 
 }  // namespace
@@ -140,34 +152,14 @@ std::optional<DecodedPng> DecodePng(const uint8_t* bytes, std::size_t size, std:
 
 std::vector<uint8_t> EncodePngColour(int32_t width, int32_t height,
                                      const std::vector<uint32_t>& pixels, std::string* error) {
-  if (!SizeFits(width, height, pixels.size())) {
-    *error = "the image size does not match its pixels";
-    return {};
-  }
-  png_image png;
-  std::memset(&png, 0, sizeof png);
-  png.version = PNG_IMAGE_VERSION;
-  png.width = static_cast<png_uint_32>(width);
-  png.height = static_cast<png_uint_32>(height);
-  png.format = PNG_FORMAT_BGRA;
   std::vector<uint32_t> with_alpha = pixels;
   for (uint32_t& pixel : with_alpha) pixel ^= 0xFF000000u;
-  return Encode(png, with_alpha.data(), error);
+  return EncodeSized(width, height, pixels.size(), PNG_FORMAT_BGRA, with_alpha.data(), error);
 }
 
 std::vector<uint8_t> EncodePngGrey(int32_t width, int32_t height, const std::vector<uint8_t>& grey,
                                    std::string* error) {
-  if (!SizeFits(width, height, grey.size())) {
-    *error = "the image size does not match its pixels";
-    return {};
-  }
-  png_image png;
-  std::memset(&png, 0, sizeof png);
-  png.version = PNG_IMAGE_VERSION;
-  png.width = static_cast<png_uint_32>(width);
-  png.height = static_cast<png_uint_32>(height);
-  png.format = PNG_FORMAT_GRAY;
-  return Encode(png, grey.data(), error);
+  return EncodeSized(width, height, grey.size(), PNG_FORMAT_GRAY, grey.data(), error);
 }
 
 }  // namespace ov
