@@ -42,6 +42,18 @@ uint32_t Unpremultiply(uint32_t channel, uint32_t alpha) {
   return std::min<uint32_t>(65535, (channel * 65535 + alpha / 2) / alpha);
 }
 
+// Deflate shrinks data at most about 1032 times, so a stream far shorter
+// than its declared rows (at their fewest bits per pixel) is damaged; such a
+// stream is refused before a buffer for its declared size is made.
+bool CouldHoldPixels(const png_image& png, std::size_t size) {
+  const uint64_t channels = PNG_IMAGE_SAMPLE_CHANNELS(png.format);
+  uint64_t bits = 8 * channels;
+  if (png.format & PNG_FORMAT_FLAG_LINEAR) bits = 16 * channels;
+  if ((png.format & PNG_FORMAT_FLAG_COLORMAP) || channels == 1) bits = 1;
+  const uint64_t row_bytes = 1 + (png.width * bits + 7) / 8;
+  return png.height * row_bytes / 1032 <= size;
+}
+
 // PNG bytes of `count` pixels in `format`, when the count is the size's.
 std::vector<uint8_t> EncodeSized(int32_t width, int32_t height, std::size_t count,
                                  png_uint_32 format, const void* pixels, std::string* error) {
@@ -113,6 +125,11 @@ std::optional<DecodedPng> DecodePng(const uint8_t* bytes, std::size_t size, std:
   if (png.width == 0 || png.height == 0 || png.width > side || png.height > side) {
     png_image_free(&png);
     *error = "the PNG is empty or larger than 16384 pixels on a side";
+    return std::nullopt;
+  }
+  if (!CouldHoldPixels(png, size)) {
+    png_image_free(&png);
+    *error = "the PNG is too short for the size it declares";
     return std::nullopt;
   }
   DecodedPng out;

@@ -6,7 +6,10 @@
 #include "editor/skins/skin_pixels.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "editor/skins/bmp_reader.h"
@@ -174,6 +177,18 @@ TEST(SkinPng, DamagedOrOversizedStreamsAreRefused) {
   const std::vector<uint8_t> too_wide = EncodeTestPng(wide);
   EXPECT_FALSE(DecodeSkinPng(too_wide.data(), too_wide.size(), SkinMode::kGrey, &error));
   EXPECT_NE(error.find("16384"), std::string::npos) << error;
+
+  // A stream that declares 16000 x 16000 RGBA but holds a few bytes is
+  // refused before a gigabyte is set aside for it.
+  std::vector<uint8_t> claims = good;
+  const std::array<uint8_t, 4> side{0, 0, 0x3E, 0x80};  // 16000, big-endian
+  std::copy(side.begin(), side.end(), claims.begin() + 16);
+  std::copy(side.begin(), side.end(), claims.begin() + 20);
+  claims[25] = PNG_COLOR_TYPE_RGB_ALPHA;
+  const uLong crc = crc32(0, claims.data() + 12, 17);  // "IHDR" and its 13 bytes
+  for (int i = 0; i < 4; ++i) claims[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  EXPECT_FALSE(DecodeSkinPng(claims.data(), claims.size(), SkinMode::kColour, &error));
+  EXPECT_NE(error.find("too short"), std::string::npos) << error;
 }
 
 // Colours for bitmap tests, distinct per pixel.
