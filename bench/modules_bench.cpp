@@ -15,11 +15,20 @@
 #include <utility>
 #include <vector>
 
+#include "engine/midi_word.h"
 #include "engine/voice_lanes.h"
+#include "modules/evaluator.h"
+#include "modules/feedback_delay.h"
 #include "modules/filters.h"
+#include "modules/logic_gates.h"
+#include "modules/math_arithmetic.h"
+#include "modules/meters.h"
+#include "modules/midi_utility.h"
 #include "modules/oscillator.h"
+#include "modules/oscillator_pd.h"
 #include "modules/pan.h"
 #include "modules/vca.h"
+#include "modules/wave_shaper.h"
 #include "tests/engine/graph_fixture.h"
 
 namespace ov {
@@ -163,6 +172,36 @@ BENCHMARK(BM_FilterMoog)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterParametricEq)->Arg(0)->Arg(1);
 BENCHMARK(BM_FilterStateVariable)->Arg(0)->Arg(1);
 
+// --- Math and logic: "Multiply" with both inputs running (arg 0) and with
+// Input 2 static (arg 1); a four-input "AND Gate" on running pulses.
+
+void BM_Multiply(benchmark::State& state) {
+  ModuleBench bench;
+  const bool one_static = state.range(0) != 0;
+  auto modules = one_static ? bench.AddModules<ug_math_mult>({{ug_math_base::kInputB, "2"}})
+                            : bench.AddModules<ug_math_mult>({});
+  bench.Connect(bench.Running(Noise), Bases(modules), ug_math_base::kInputA);
+  if (!one_static) bench.Connect(bench.Running(Wobble), Bases(modules), ug_math_base::kInputB);
+  state.SetLabel(one_static ? "one static" : "both running");
+  bench.Run(state);
+}
+BENCHMARK(BM_Multiply)->Arg(0)->Arg(1);
+
+float SlowPulses(int i) { return (i % 23) < 11 ? 0.0f : 0.5f; }
+
+void BM_AndGateFourInputs(benchmark::State& state) {
+  ModuleBench bench;
+  auto gates = bench.AddModules<ug_logic_AND>({});
+  for (ug_logic_AND* gate : gates) {
+    for (int i = 0; i < 3; ++i) gate->AddPlug(DR_IN, DT_FSAMPLE);
+    gate->SetUpBuffers();
+  }
+  float (*inputs[])(int) = {SyncPulses, SlowPulses, SyncPulses, SlowPulses};
+  for (int i = 0; i < 4; ++i) bench.Connect(bench.Running(inputs[i]), Bases(gates), 1 + i);
+  bench.Run(state);
+}
+BENCHMARK(BM_AndGateFourInputs);
+
 // --- Voice copies in lanes. Arg: 0 lanes off, 1 baseline, 2 wide (when
 // the CPU has it).
 
@@ -207,6 +246,134 @@ BENCHMARK(BM_LanesStateVariable)->DenseRange(0, 2);
 BENCHMARK(BM_Lanes1PoleLP)->DenseRange(0, 2);
 BENCHMARK(BM_LanesVca)->DenseRange(0, 2);
 BENCHMARK(BM_LanesPan)->DenseRange(0, 2);
+
+// --- Meters measuring a running signal (the updates, a few a second, are
+// included); "Controllers" with all six outputs gliding, new targets every
+// 512 samples (a glide lasts 735).
+
+void BM_PeakMeter(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_peak_meter>({});
+  bench.Connect(bench.Running(Noise), Bases(modules), 0);
+  bench.Run(state);
+}
+BENCHMARK(BM_PeakMeter);
+
+void BM_VoltMeterAcRms(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_volt_meter>({{ug_volt_meter::kMode, "1"}});
+  bench.Connect(bench.Running(Noise), Bases(modules), 0);
+  bench.Run(state);
+}
+BENCHMARK(BM_VoltMeterAcRms);
+
+void BM_ControllersGliding(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_midi_controllers>({});
+  auto& midi = bench.Add(std::make_unique<test::Source>(DT_MIDI), 10);
+  for (ug_midi_controllers* module : modules) {
+    bench.top.connect(midi.plug(0), module->plug(ug_midi_controllers::kMidiIn));
+  }
+  bench.master.Start(&bench.top);
+  uint32_t time = 0;
+  uint32_t value = 0;
+  const auto retarget = [&] {
+    value ^= 127;
+    for (uint32_t controller = 1; controller <= 4; ++controller) {
+      midi.SendMidi(*midi.plug(0), time, midi::Word(midi::kControlChange, controller, value));
+    }
+    midi.SendMidi(*midi.plug(0), time, midi::Word(midi::kChannelPressure, value));
+    midi.SendMidi(*midi.plug(0), time, midi::Word(midi::kPitchBend, 0, value));
+  };
+  for (auto _ : state) {
+    if (time % 512 == 0) retarget();
+    bench.master.Process(kSlice);
+    time += kSlice;
+  }
+  state.counters["ns_per_sample"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kSlice * kInstances,
+      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ControllersGliding);
+
+// --- Phase-distortion oscillator: each waveform at 440 Hz, depth 5 V
+// (static pitch), then Saw with a streaming pitch.
+
+void BM_PhaseDistOsc(benchmark::State& state) {
+  ModuleBench bench;
+  const std::string wave = std::to_string(state.range(0));
+  bench.AddModules<ug_oscillator_pd>({{ug_oscillator_pd::kWave1, wave.c_str()},
+                                      {ug_oscillator_pd::kWave2, "-1"},
+                                      {ug_oscillator_pd::kPitch, "5"},
+                                      {ug_oscillator_pd::kDepth, "5"}});
+  state.SetLabel(std::vector<const char*>{"Saw", "Square", "Pulse", "Dbl Sine", "Saw-Pulse",
+                                          "Reso1", "Reso2", "Reso3"}[state.range(0)]);
+  bench.Run(state);
+}
+BENCHMARK(BM_PhaseDistOsc)->DenseRange(0, 7);
+
+void BM_PhaseDistOscStreamingPitch(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_oscillator_pd>(
+      {{ug_oscillator_pd::kWave2, "-1"}, {ug_oscillator_pd::kDepth, "5"}});
+  bench.Connect(bench.Running(PitchSweep), Bases(modules), ug_oscillator_pd::kPitch);
+  bench.Run(state);
+}
+BENCHMARK(BM_PhaseDistOscStreamingPitch);
+
+// --- Wave shapers on a running signal, and what their curves cost to make.
+
+template <typename Shaper>
+void ShaperBench(benchmark::State& state, const char* shape) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<Shaper>({{ug_wave_shaper::kShape, shape}});
+  bench.Connect(bench.Running(Noise), Bases(modules), ug_wave_shaper::kSignalIn);
+  bench.Run(state);
+}
+void BM_WaveShaper(benchmark::State& state) {
+  ShaperBench<ug_wave_shaper>(state, "(-5,-5)(-2,-4)(0,0)(2,4)(5,5)");
+}
+void BM_WaveShaper2(benchmark::State& state) { ShaperBench<ug_wave_shaper2>(state, "5 * sin(x/PI)"); }
+BENCHMARK(BM_WaveShaper);
+BENCHMARK(BM_WaveShaper2);
+
+// ns per evaluation of the default formula.
+void BM_EvaluateFormula(benchmark::State& state) {
+  Evaluator evaluator;
+  evaluator.SetVariable("x", 1.25);
+  for (auto _ : state) {
+    double result = 0.0;
+    bool assigned = false;
+    benchmark::DoNotOptimize(evaluator.Evaluate("5 * sin(x/PI)", result, assigned));
+    benchmark::DoNotOptimize(result);
+  }
+}
+BENCHMARK(BM_EvaluateFormula);
+
+// One whole "WaveShaper2" table (513 evaluations).
+void BM_WaveShaper2Table(benchmark::State& state) {
+  Evaluator evaluator;
+  ug_wave_shaper::Curve curve{};
+  for (auto _ : state) {
+    ug_wave_shaper2::BuildFromFormula("5 * sin(x/PI)", evaluator, curve);
+    benchmark::DoNotOptimize(curve.data());
+  }
+  state.SetLabel("time per table");
+}
+BENCHMARK(BM_WaveShaper2Table)->Unit(benchmark::kMicrosecond);
+
+// --- Feedback Delay: input halves copying a running signal across.
+
+void BM_FeedbackDelay(benchmark::State& state) {
+  ModuleBench bench;
+  auto inputs = bench.AddModules<ug_feedback_delay>({});
+  for (ug_feedback_delay* input : inputs) {
+    input->SetPartner(&bench.Add(std::make_unique<ug_feedback_delay_out>(), 2));
+  }
+  bench.Connect(bench.Running(Noise), Bases(inputs), ug_feedback_delay::kAudioIn);
+  bench.Run(state);
+}
+BENCHMARK(BM_FeedbackDelay);
 
 }  // namespace
 }  // namespace ov

@@ -18,6 +18,7 @@
 #include "engine/host_ports.h"
 #include "engine/ug_notesource.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/started_engine.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace ov {
@@ -57,12 +58,6 @@ void BM_OneNoteHeld(benchmark::State& state) {
 }
 BENCHMARK(BM_OneNoteHeld)->Arg(1)->Arg(64);
 
-class OutputHost : public test::FakeEngineHost {
- public:
-  void SetHostOutputPort(HostOutputPort* port) override { output = port; }
-  HostOutputPort* output = nullptr;
-};
-
 // Args: example (0 demo synth, 1 "SV Filter", 2 "1 Pole LP", 3 no filter),
 // voices, lanes (0 off, 1 on with the CPU's best build).
 void BM_DemoSynthVoices(benchmark::State& state) {
@@ -78,24 +73,9 @@ void BM_DemoSynthVoices(benchmark::State& state) {
   project["root"]["connections"] = Json::array({"synth.Left -> out.Audio", "synth.Right -> out.Audio"});
   COrvaneDocBase document = CompileDocument(project, {});
 
-  OutputHost host;
-  OvAudioMaster master(host);
-  master.SetSampleRate(44100.0f);
-  master.SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(512));
-  master.SetLaneMode(state.range(2) != 0 ? DefaultLaneMode() : LaneMode::kOff);
-  std::unique_ptr<ug_container> root;
-  {
-    GraphBuild build(master);
-    build.Build(*document.root());
-    root = build.TakeRoot();
-  }
-  master.Start(root.get());
-  ug_base* source = nullptr;
-  root->VisitTree([&](ug_base& generator) {
-    if ((generator.Flags() & UGF_CLONE) == 0 && dynamic_cast<ug_notesource*>(&generator)) {
-      source = &generator;
-    }
-  });
+  test::StartedEngine engine(document, 512,
+                             state.range(2) != 0 ? DefaultLaneMode() : LaneMode::kOff);
+  ug_base* source = engine.ModelNoteSource();
   // 100 keys a channel, so that every note is a voice of its own.
   for (int v = 0; v < voices; ++v) {
     const auto word = static_cast<uint32_t>((0x90 | v / 100) | ((24 + v % 100) << 8) | (100 << 16));
@@ -104,8 +84,8 @@ void BM_DemoSynthVoices(benchmark::State& state) {
   std::vector<float> left(512);
   float* outputs[] = {left.data()};
   const auto block = [&] {
-    host.output->SetHostOutputs(outputs, 1);
-    master.Process(512);
+    engine.host.output->SetHostOutputs(outputs, 1);
+    engine.master.Process(512);
   };
   for (int i = 0; i < 40; ++i) block();  // past the attack and decay
   for (auto _ : state) block();
@@ -113,7 +93,6 @@ void BM_DemoSynthVoices(benchmark::State& state) {
       static_cast<double>(state.iterations()) * 512 * voices,
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.SetLabel(std::string(examples[state.range(0)]) + (state.range(2) != 0 ? " lanes" : " alone"));
-  master.Stop();
 }
 BENCHMARK(BM_DemoSynthVoices)
     ->ArgsProduct({{0}, {1, 16, 64, 256}, {0, 1}})

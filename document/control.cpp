@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "document/readouts.h"
 #include "modules/list_text.h"
 #include "platform/text.h"
 

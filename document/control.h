@@ -84,9 +84,7 @@ extern const SerialClass kCtl_Soundfont_base;
 extern const SerialClass kCosc_sf;
 extern const SerialClass kCtl_SamplePlay2;
 using Ctl_PushButton = SameFieldsAs<kCtl_PushButton, CControl>;
-using Ctl_LED = SameFieldsAs<kCtl_LED, CControl>;
-using Ctl_PeakMeter = SameFieldsAs<kCtl_PeakMeter, CControl>;
-using Ctl_VoltMeter = SameFieldsAs<kCtl_VoltMeter, CControl>;
+// Ctl_LED, Ctl_PeakMeter, Ctl_VoltMeter and Ctl_tty: document/readouts.h.
 using ui_control2 = SameFieldsAs<kui_control2, CControl>;
 using ui_param_float_out = SameFieldsAs<kui_param_float_out, ui_control2>;
 // Controls that draw their own panel area.
@@ -95,7 +93,6 @@ using Ctl_Env_Edit = SameFieldsAs<kCtl_Env_Edit, Ctl_SelfDrawing>;
 using Ctl_FreqAn = SameFieldsAs<kCtl_FreqAn, Ctl_SelfDrawing>;
 using Ctl_FreqResp = SameFieldsAs<kCtl_FreqResp, Ctl_SelfDrawing>;
 using Ctl_Keyboard = SameFieldsAs<kCtl_Keyboard, Ctl_SelfDrawing>;
-using Ctl_tty = SameFieldsAs<kCtl_tty, Ctl_SelfDrawing>;
 using Ctl_Soundfont_base = SameFieldsAs<kCtl_Soundfont_base, Ctl_SelfDrawing>;
 using Cosc_sf = SameFieldsAs<kCosc_sf, Ctl_Soundfont_base>;
 using Ctl_SamplePlay2 = SameFieldsAs<kCtl_SamplePlay2, Ctl_Soundfont_base>;

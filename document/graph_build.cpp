@@ -12,9 +12,11 @@
 #include "document/plug_kinds.h"
 #include "engine/audio_master.h"
 #include "engine/ug_notesource.h"
+#include "modules/feedback_delay.h"
 #include "modules/midi_automator.h"
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
+#include "patches/message_hub.h"
 #include "platform/text.h"
 
 namespace ov {
@@ -252,6 +254,17 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
     run_plugs.push_back(plug.get());
   }
   flush();
+  for (const auto& plug : module.plugs()) {
+    const auto made = engine_plugs_.find(plug.get());
+    if (made == engine_plugs_.end() || plug->Datatype() != DT_ENUM || plug->Direction() != DR_OUT) {
+      continue;
+    }
+    std::string items = plug->Descriptor().list_text;
+    if (const CPlug2* other = plug->FirstConnectedPlug(); items.empty() && other != nullptr) {
+      items = other->Descriptor().list_text;
+    }
+    generator->OnItemList(made->second->Number(), items);
+  }
   if (module.engine_selection_mark()) generator->SetFlags(generator->Flags() | UGF_FROM_DOCUMENT);
   generator->SetUpBuffers();
 
@@ -262,6 +275,7 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
   // Registered now, so messages sent while the graph is built (patch
   // parameters starting) can name it.
   master_.RegisterTarget(*made, master_.Host().NewTargetId());
+  if (hub_ != nullptr) hub_->AttachModule(module, *made);
   return made;
 }
 
@@ -300,6 +314,24 @@ void GraphBuild::PlaceModule(CUG& module, ug_container& holder, ug_container* co
   ApplyDocumentValues(module);
   if (auto* automator = dynamic_cast<ug_midi_automator*>(made)) {
     PlaceAutomatorOutput(*automator, module, holder, context);
+  }
+  if (auto* delay = dynamic_cast<ug_feedback_delay*>(made)) {
+    PlaceFeedbackDelayOutput(*delay, module, holder, context);
+  }
+}
+
+void GraphBuild::PlaceFeedbackDelayOutput(ug_feedback_delay& delay, CUG& module,
+                                          ug_container& holder, ug_container* context) {
+  auto& placed = holder.Add(std::make_unique<ug_feedback_delay_out>());
+  delay.SetPartner(&placed);
+  placed.SetPatchContext(context);
+  placed.SetTitle(module.title());
+  modules_[&placed] = &module;
+  // Connections drawn from the module's outputs start at the output half.
+  for (const auto& plug : module.plugs()) {
+    const int32_t index = plug->index();
+    if (index != ug_feedback_delay::kAudioOut && index != ug_feedback_delay::kDelayTimeOut) continue;
+    if (UPlug* drawn = EnginePlugOf(*plug)) drawn->SetRedirect(placed.plug(index));
   }
 }
 

@@ -23,6 +23,7 @@ class CPlug2;
 class CUG;
 class MessageHub;
 class OvAudioMaster;
+class ug_feedback_delay;
 class ug_midi_automator;
 
 // A build that cannot finish: a feedback path (kind 1, with the generators
@@ -99,6 +100,10 @@ class GraphBuild {
   // context's way out for parameter values.
   void PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& module, ug_container& holder,
                             ug_container* context);
+  // Beside every "Feedback Delay": its output half, where connections drawn
+  // from the module's outputs start.
+  void PlaceFeedbackDelayOutput(ug_feedback_delay& delay, CUG& module, ug_container& holder,
+                                ug_container* context);
   void ApplyDocumentValues(CUG& module);
   void ConnectChildren(const CContainer& container);
   void StartPatchManager(const CContainer& container);

@@ -12,12 +12,14 @@
 #include "document/doc_object.h"
 #include "document/geometry.h"
 #include "document/plug.h"
+#include "patches/module_target.h"
 
 namespace ov {
 
 class CPatchManager;
 
-class CUG : public CDocOb {
+// The module is also the editor-side receiver of its generator's messages.
+class CUG : public CDocOb, public ModuleMessageTarget {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }

@@ -17,6 +17,19 @@
 namespace ov {
 namespace {
 
+// The plug a connection by name starts from. Connecting an auto-duplicating
+// plug adds a fresh spare of the same name after it, so a name given again
+// means that spare (the last plug of the name), as the editor user would drag
+// from it: each connection to a gate's "Input" is an input of its own.
+CPlug2* ConnectablePlug(const CUG& module, std::string_view name) {
+  CPlug2* found = module.FindPlug(name);
+  if (found == nullptr || (found->Flags() & kPlugAutoDuplicate) == 0) return found;
+  for (const auto& plug : module.plugs()) {
+    if (plug->Name() == name && (plug->Flags() & kPlugAutoDuplicate) != 0) found = plug.get();
+  }
+  return found;
+}
+
 std::string Trim(std::string_view text) {
   const std::size_t begin = text.find_first_not_of(" \t");
   if (begin == std::string_view::npos) return {};
@@ -270,7 +283,7 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
           reader.FailAt(where, ArchiveErrorKind::kGeneric,
                         "more than one module is named '" + module->first + "'");
         }
-        ends[side] = module->second->FindPlug(Trim(end.substr(dot + 1)));
+        ends[side] = ConnectablePlug(*module->second, Trim(end.substr(dot + 1)));
       }
       if (ends[side] == nullptr) {
         reader.FailAt(where, ArchiveErrorKind::kGeneric, "no module and plug '" + end + "' here");

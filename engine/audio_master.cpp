@@ -67,6 +67,7 @@ void OvAudioMaster::StartAt(ug_base* top, uint32_t sample_time) {
   current_ = nullptr;
   pending_notify_count_ = 0;
   noise_state_ = 0;
+  stop_requested_ = false;
   first_losing_ = nullptr;
   lost_events_reported_ = false;
   top_ = top;

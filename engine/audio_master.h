@@ -35,6 +35,13 @@ namespace ov {
 
 // The payload: queue string, 32-bit message style.
 inline constexpr uint32_t kMsgMbox = MessageId("mbox");
+// To a module's editor side: no payload; refresh the panel part.
+inline constexpr uint32_t kMsgRefresh = MessageId("refr");
+// To a module's editor side: a queue string, one line for its terminal.
+inline constexpr uint32_t kMsgPrint = MessageId("prnt");
+// To the application: start a program. The payload: queue string, the
+// command line.
+inline constexpr uint32_t kMsgRunCommand = MessageId("exec");
 
 class ug_base;
 class VoiceList;
@@ -77,6 +84,12 @@ class OvAudioMaster {
   void Stop();
   // Any thread.
   bool IsRunning() const;
+  // A generator asks for the engine to stop (a recorder whose time is up).
+  // The host owns start and stop in the plug-in, so a request stops nothing
+  // by itself: whoever drives the engine may look at it; the requesting
+  // generator ends its own work. Cleared at start. Any thread.
+  void RequestStop() { stop_requested_.store(true, std::memory_order_relaxed); }
+  bool StopRequested() const { return stop_requested_.load(std::memory_order_relaxed); }
 
   // One host block of `frames` samples. Audio thread. False, rendering
   // nothing, when another thread is draining the engine's queues just then.
@@ -141,6 +154,12 @@ class OvAudioMaster {
   // False when the ring had no room. The thread holding the engine gate.
   bool PostMessageBox(std::string_view title, std::string_view text,
                       MessageStyle style = MessageStyle::kWarning);
+  // A request for the application itself (for example "exec"), at its next
+  // idle. False when the ring had no room or there is none. The thread
+  // holding the engine gate.
+  bool PostToApplication(uint32_t message_id, const MessageWriter& payload) {
+    return PostToEditor(application_id_, message_id, payload);
+  }
   // A generator's event was lost to an exhausted pool. The first one's
   // title goes into the report, made once per engine run after the block.
   // Audio thread.
@@ -230,6 +249,7 @@ class OvAudioMaster {
   uint32_t noise_state_ = 0;
 
   std::atomic<bool> running_{false};
+  std::atomic<bool> stop_requested_{false};
   std::atomic<bool> host_processing_{false};
   std::atomic<bool> drain_immediately_{true};
   std::atomic<bool> messages_pending_{false};  // either queue below has work

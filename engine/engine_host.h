@@ -8,6 +8,7 @@
 
 namespace ov {
 
+class DataFiles;
 class HostInputPort;
 class HostOutputPort;
 
@@ -28,6 +29,11 @@ class EngineHost {
   // "mbox" through the engine-to-editor ring.
   virtual void PostUserMessage(std::string_view text) = 0;
 
+  // The files modules open by name and write into; null when the
+  // application has none. Editor thread, or the media file thread while the
+  // engine runs.
+  virtual const DataFiles* MediaFiles() const { return nullptr; }
+
   // Editor thread, audio stopped (engine open and close): the generators that
   // carry the host's audio and MIDI register here; null unregisters. An
   // application without a plug-in around it ignores them.
@@ -37,6 +43,10 @@ class EngineHost {
   // accumulating process call, so outputs must be added to the host's
   // buffers rather than written over them.
   virtual bool HostReplaces() const { return true; }
+  // Audio thread: whether the host renders offline, faster than real time
+  // (a bounce), so that the engine may wait for work it handed to another
+  // thread rather than lose it. Asks the host: call it rarely.
+  virtual bool RendersOffline() { return false; }
 };
 
 }  // namespace ov

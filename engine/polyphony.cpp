@@ -47,6 +47,7 @@ void MarkDownstream(ug_base& note_source) {
       input.SetFlags(input.Flags() | kPlugFlagVoiceReached);
       pending.push_back(&input.Owner());
     });
+    if (ug_base* partner = generator.DownstreamPartner()) pending.push_back(partner);
   }
 }
 
@@ -59,6 +60,7 @@ void MarkUpstream(ug_base& start) {
     Give(generator, UGF_UPSTREAM_MARK);
     ForEachLink(generator, false,
                 [&](connector& link) { pending.push_back(&link.Source()->Owner()); });
+    if (ug_base* partner = generator.UpstreamPartner()) pending.push_back(partner);
   }
 }
 
@@ -72,6 +74,8 @@ void SpreadGroupDownstream(ug_base& start, int32_t group, const ug_container* wi
       ug_base& next = link.Destination()->Owner();
       if (next.Container() == within) pending.push_back(&next);
     });
+    ug_base* partner = generator.DownstreamPartner();
+    if (partner != nullptr && partner->Container() == within) pending.push_back(partner);
   }
 }
 
@@ -81,6 +85,7 @@ void SpreadGroupUpstream(ug_base& start, int32_t group) {
     ForEachLink(generator, false, [&](connector& link) {
       if (link.Destination()->Datatype() != DT_MIDI) pending.push_back(&link.Source()->Owner());
     });
+    if (ug_base* partner = generator.UpstreamPartner()) pending.push_back(partner);
   };
   push_sources(start);
   while (!pending.empty()) {
@@ -220,6 +225,11 @@ void ug_container::CreateVoices() {
       AdoptClone(std::move(clone));
     }
     for (const auto& [original, clone] : clones) ConnectClone(*original, *clone, clones);
+    const auto copy_of = [&](const ug_base* original) -> ug_base* {
+      const auto found = clones.find(original);
+      return found != clones.end() ? found->second : nullptr;
+    };
+    for (const auto& [original, clone] : clones) clone->OnVoiceCopied(copy_of);
   }
 }
 

@@ -75,22 +75,33 @@ void smart_output::process(int32_t position, int32_t count, bool& can_sleep) {
 
 bool smart_output::Ramp(int32_t position, int32_t count) {
   float* out = sample_data_ + position;
+  // The state in locals: the stores to `out` could otherwise alias these
+  // members, and every sample would wait for them to go through memory.
+  float value = next_value_;
+  float first = first_difference_;
+  float second = second_difference_;
+  const float third = third_difference_;
+  int32_t remaining = remaining_;
   for (int32_t k = 0; k < count; ++k) {
-    out[k] = next_value_;
-    if (--remaining_ < 0) {
+    out[k] = value;
+    if (--remaining < 0) {
       // The last sample is the target exactly, whatever rounding the
       // differences gathered.
+      remaining_ = remaining;
       next_value_ = current_value_ = target_value_;
       std::fill(out + k, out + count, target_value_);
       const uint32_t cell_start = plug_->Owner().Master()->CellStart();
       plug_->Transmit(cell_start + static_cast<uint32_t>(position + k), ST_STATIC);
       return true;
     }
-    next_value_ += first_difference_;
-    first_difference_ += second_difference_;
-    second_difference_ += third_difference_;
+    value += first;
+    first += second;
+    second += third;
   }
-  current_value_ = next_value_;
+  next_value_ = current_value_ = value;
+  first_difference_ = first;
+  second_difference_ = second;
+  remaining_ = remaining;
   return false;
 }
 

@@ -155,6 +155,7 @@ std::unique_ptr<ug_base> ug_base::Clone() {
   clone->container_ = container_;
   clone->patch_context_ = patch_context_;
   clone->title_ = title_;
+  clone->refresh_mark_ = refresh_mark_;
   clone->SetMaster(master_);
 
   // Its own descriptors, less panel-side plugs (unless patch-stored) and the
@@ -180,6 +181,21 @@ std::unique_ptr<ug_base> ug_base::Clone() {
 
 bool ug_base::RequestMessageBox(std::string_view text) {
   return master_ != nullptr && master_->PostMessageBox(title_, text);
+}
+
+bool ug_base::RequestRefresh() {
+  if (master_ == nullptr || refresh_mark_->exchange(true, std::memory_order_acq_rel)) return false;
+  MessageWriter no_payload;  // empty; its storage is left as it is
+  if (master_->PostToEditor(TargetId(), kMsgRefresh, no_payload)) return true;
+  ClearRefreshMark();
+  return false;
+}
+
+bool ug_base::RequestPrint(std::string_view line) {
+  if (master_ == nullptr) return false;
+  MessageWriter payload;
+  payload.WriteString(line);
+  return master_->PostToEditor(TargetId(), kMsgPrint, payload);
 }
 
 void ug_base::NotifySelf(int32_t kind, int32_t value) {

@@ -11,6 +11,7 @@
 // reached from Process allocates or locks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -126,11 +127,26 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // storage at open from an input's value look at it. Editor thread, while
   // the graph is built.
   virtual void OnDrivenByParameter(int32_t /*plug_number*/, float /*maximum*/) {}
+  // The item list of enumerated output `plug_number` in the document: its
+  // own, or else that of the plug it is connected to. Modules that map onto
+  // a list read it here. Editor thread, while the graph is built.
+  virtual void OnItemList(int32_t /*plug_number*/, std::string_view /*list_text*/) {}
   // Voice lanes (engine/voice_lanes.h): whether the class has lane kernels,
   // and the kernel for the current process function, if it has one. Audio
   // thread for the second.
   virtual bool HasLaneKernels() const { return false; }
   virtual LaneKernel LaneKernelNow() const { return {}; }
+  // A generator that hands its signal to another without a connector (the
+  // two halves of a feedback delay) names it, so that polyphony marks and
+  // voice groups cross as if the two were connected: the half taking the
+  // signal names its downstream partner, the half sending it its upstream
+  // one. Editor thread.
+  virtual ug_base* DownstreamPartner() const { return nullptr; }
+  virtual ug_base* UpstreamPartner() const { return nullptr; }
+  // Called on each copy once every generator of its voice was copied;
+  // `copy_of` gives the copy of an original in that voice, or null. Editor
+  // thread.
+  virtual void OnVoiceCopied(const std::function<ug_base*(const ug_base*)>& /*copy_of*/) {}
 
   // --- Placement. Editor thread.
 
@@ -155,6 +171,21 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // engine-to-editor ring; allocates nothing. False when the ring was full
   // (or there is no engine). The thread running the engine.
   bool RequestMessageBox(std::string_view text);
+  // Asks the module's editor side to refresh its panel part ("refr" to this
+  // generator's identifier). Sent once: further requests are dropped until
+  // the editor side has taken it and cleared the mark; a request the full
+  // ring refused leaves the mark clear, so the next one tries again. Voice
+  // copies share their model's mark. Allocates nothing. False when nothing
+  // was sent. The thread running the engine.
+  bool RequestRefresh();
+  // The editor side takes the refresh asked for: later requests are sent
+  // again. Any thread.
+  void ClearRefreshMark() { refresh_mark_->store(false, std::memory_order_release); }
+  bool RefreshMarked() const { return refresh_mark_->load(std::memory_order_acquire); }
+  // One line of text for the module's terminal ("prnt"); a line the ring
+  // has no room for is dropped whole. Allocates nothing. The thread running
+  // the engine.
+  bool RequestPrint(std::string_view line);
 
   // --- Plugs. Creation: editor thread.
 
@@ -281,6 +312,8 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // Each default block with the member it serves, kept for reopening.
   std::vector<std::pair<float**, std::unique_ptr<USampBlock>>> default_blocks_;
   std::string title_;
+  std::atomic<bool> own_refresh_mark_{false};
+  std::atomic<bool>* refresh_mark_ = &own_refresh_mark_;  // the model's, for copies
 };
 
 }  // namespace ov

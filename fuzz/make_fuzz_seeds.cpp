@@ -6,7 +6,9 @@
 //   chunk/     bank and program chunks of the patched project (a first byte
 //              choosing bank or program, as the target reads it);
 //   fx_file/   those chunks in bank and program files;
-//   resource/  a library with a project appended, and one without.
+//   resource/  a library with a project appended, and one without;
+//   wav_player/ small WAVE files of each kind the player reads, behind the
+//              two bytes that choose pitch and gate.
 // Usage: make_fuzz_seeds CORPUS_ROOT PROJECT.json...
 #include <filesystem>
 #include <fstream>
@@ -26,7 +28,8 @@ namespace fs = std::filesystem;
 void Write(const fs::path& path, std::span<const uint8_t> bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 void Write(const fs::path& path, const std::string& text) {
@@ -65,10 +68,53 @@ void WriteStateSeeds(const fs::path& corpus) {
           ov::WriteFxFile(preset ? ov::FxKind::kProgram : ov::FxKind::kBank,
                           vst2::FourCC('O', 'v', 'F', 'z'), "Fuzz program", chunk));
   }
-  Write(corpus / "resource" / "plain.so", std::string("\x7F" "ELF no resource"));
+  Write(corpus / "resource" / "plain.so", std::string("\x7F"
+                                                      "ELF no resource"));
 }
 
 }  // namespace
+
+void AppendLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// A WAVE file of `frames` frames of a ramp, with a sampler loop when asked.
+std::vector<uint8_t> Wave(uint16_t tag, uint16_t channels, uint16_t bits, uint32_t frames,
+                          bool loop) {
+  std::vector<uint8_t> chunks = {'f', 'm', 't', ' '};
+  AppendLe(chunks, 16, 4);
+  AppendLe(chunks, tag, 2);
+  AppendLe(chunks, channels, 2);
+  AppendLe(chunks, 22050, 4);
+  AppendLe(chunks, 22050u * channels * bits / 8, 4);
+  AppendLe(chunks, channels * bits / 8u, 2);
+  AppendLe(chunks, bits, 2);
+  if (loop) {
+    chunks.insert(chunks.end(), {'s', 'm', 'p', 'l'});
+    AppendLe(chunks, 60, 4);
+    std::vector<uint8_t> smpl(60, 0);
+    smpl[28] = 1;
+    smpl[44] = 4;
+    smpl[48] = 12;
+    chunks.insert(chunks.end(), smpl.begin(), smpl.end());
+  }
+  chunks.insert(chunks.end(), {'d', 'a', 't', 'a'});
+  const uint32_t data = frames * channels * bits / 8;
+  AppendLe(chunks, data, 4);
+  for (uint32_t i = 0; i < data; ++i) chunks.push_back(static_cast<uint8_t>(i * 37));
+  std::vector<uint8_t> file = {80, 3, 'R', 'I', 'F', 'F'};  // 5 V, gate period 49
+  AppendLe(file, static_cast<uint32_t>(chunks.size() + 4), 4);
+  file.insert(file.end(), {'W', 'A', 'V', 'E'});
+  file.insert(file.end(), chunks.begin(), chunks.end());
+  return file;
+}
+
+void WriteWaveSeeds(const fs::path& corpus) {
+  const fs::path folder = corpus / "wav_player";
+  Write(folder / "pcm8_mono.wav", Wave(1, 1, 8, 64, false));
+  Write(folder / "pcm16_stereo_loop.wav", Wave(1, 2, 16, 48, true));
+  Write(folder / "float_mono_loop.wav", Wave(3, 1, 32, 32, true));
+}
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -79,6 +125,7 @@ int main(int argc, char** argv) {
   try {
     for (int i = 2; i < argc; ++i) WriteProjectSeeds(corpus, argv[i]);
     WriteStateSeeds(corpus);
+    WriteWaveSeeds(corpus);
   } catch (const std::exception& error) {
     std::cerr << "make_fuzz_seeds: " << error.what() << "\n";
     return 1;

@@ -81,6 +81,10 @@ const vst2::VstTimeInfo* AudioEffectX::getTimeInfo(int32_t filter) {
   return reinterpret_cast<const vst2::VstTimeInfo*>(CallHost(vst2::audioMasterGetTime, 0, filter));
 }
 
+intptr_t AudioEffectX::getCurrentProcessLevel() {
+  return CallHost(vst2::audioMasterGetCurrentProcessLevel);
+}
+
 bool AudioEffectX::sendVstEventsToHost(vst2::VstEvents* events) {
   return CallHost(vst2::audioMasterProcessEvents, 0, 0, events) == 1;
 }

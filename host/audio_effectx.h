@@ -53,6 +53,8 @@ class AudioEffectX : public AudioEffect {
 
   // Host calls. Each answers 0 / null / false without a callback.
   const vst2::VstTimeInfo* getTimeInfo(int32_t filter);
+  // The host's answer: 4 while it renders offline (faster than real time).
+  intptr_t getCurrentProcessLevel();
   bool sendVstEventsToHost(vst2::VstEvents* events);
   void wantEvents();
   bool needIdle();

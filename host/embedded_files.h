@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/data_files.h"
+
 namespace ov {
 
 class MessageSink;
@@ -23,15 +25,7 @@ struct EmbeddedFile {
   std::vector<uint8_t> contents;
 };
 
-// A file that a module may read: a path on disk, or embedded contents (which
-// stay owned by the EmbeddedFiles that served them).
-struct DataFile {
-  std::string path;
-  std::span<const uint8_t> memory;
-  bool InMemory() const { return path.empty(); }
-};
-
-class EmbeddedFiles {
+class EmbeddedFiles : public DataFiles {
  public:
   // Answers whether files may be created in a folder.
   using WritableCheck = bool (*)(const std::string& folder);
@@ -42,7 +36,7 @@ class EmbeddedFiles {
   // user's data folder.
   EmbeddedFiles(std::string library_path, MessageSink& messages, WritableCheck can_write = nullptr);
 
-  const std::string& LibraryFolder() const { return library_folder_; }
+  const std::string& LibraryFolder() const override { return library_folder_; }
 
   // Keeps the files of the first project that has any; later ones are
   // dropped. Files other than media are written out and listed in Written().
@@ -52,13 +46,11 @@ class EmbeddedFiles {
   const std::vector<std::string>& Written() const { return written_; }
   const std::vector<EmbeddedFile>& InMemory() const { return in_memory_; }
 
-  // The path a module should open for `name`: the default extension added
-  // when the name has none; relative names inside the library folder.
-  std::string ResolveFilePath(std::string_view name, std::string_view default_extension) const;
-  // The file on disk when it exists, else the embedded file with the same
-  // last name component (ignoring case), else nothing.
+  std::string ResolveFilePath(std::string_view name,
+                              std::string_view default_extension) const override;
+  // Embedded contents stay owned by this object.
   std::optional<DataFile> OpenDataFile(std::string_view name,
-                                       std::string_view default_extension) const;
+                                       std::string_view default_extension) const override;
 
  private:
   std::string WriteOut(const EmbeddedFile& file, const std::optional<int64_t>& library_time);

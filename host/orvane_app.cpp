@@ -28,6 +28,8 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
   facts_ = source.Load(messages_);
   if (!facts_) return false;
   holdings_ = source.TakeHoldings();
+  // "OS Command" modules run their programs in the library folder.
+  if (Files() != nullptr) hub_.SetCommandFolder(Files()->LibraryFolder());
   return true;
 }
 
@@ -100,8 +102,15 @@ void COrvaneAppBase::StopEngine() {
 
 uint32_t COrvaneAppBase::NewTargetId() { return next_target_id_.fetch_add(1); }
 
+const DataFiles* COrvaneAppBase::MediaFiles() const { return holdings_.files.get(); }
+
 void COrvaneAppBase::PostUserMessage(std::string_view text) {
   messages_.Post(text, MessageStyle::kWarning);
+}
+
+bool COrvaneAppVST::RendersOffline() {
+  constexpr intptr_t kProcessLevelOffline = 4;
+  return plugin_.getCurrentProcessLevel() == kProcessLevelOffline;
 }
 
 const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {

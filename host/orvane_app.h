@@ -55,6 +55,7 @@ class COrvaneAppBase : public EngineHost {
 
   uint32_t NewTargetId() override;
   void PostUserMessage(std::string_view text) override;
+  const DataFiles* MediaFiles() const override;
 
  private:
   // Makes and starts the engine; the reason when the graph cannot be built.
@@ -85,6 +86,7 @@ class COrvaneAppVST : public COrvaneAppBase {
   void SetHostInputPort(HostInputPort* port) override;
   void SetHostOutputPort(HostOutputPort* port) override;
   bool HostReplaces() const override;
+  bool RendersOffline() override;
 
  private:
   OvVst& plugin_;

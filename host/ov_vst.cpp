@@ -268,6 +268,8 @@ bool OvVst::getEffectName(char* name) {
   return true;
 }
 
+int32_t OvVst::getVendorVersion() { return OV_VENDOR_VERSION; }
+
 bool OvVst::getVendorString(char* text) {
   const ProjectFacts& facts = app_.Facts();
   const bool from_project = (facts.plugin_options & kOptionProjectVendor) != 0;

@@ -55,7 +55,8 @@ class OvVst : public AudioEffectX {
   bool getEffectName(char* name) override;
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
-  int32_t getVendorVersion() override { return 1; }
+  // The build's version; projects carry none of their own.
+  int32_t getVendorVersion() override;
   int32_t canDo(const char* text) override;
   // Answers the questions of host/vendor_queries.h. Any thread.
   intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;

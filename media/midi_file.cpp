@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "media/byte_order.h"
-#include "platform/files.h"
 #include "media/smf_format.h"
+#include "platform/files.h"
 
 namespace ov {
 namespace {

@@ -2,9 +2,9 @@
 #include <cmath>
 
 #include "media/byte_order.h"
-#include "platform/files.h"
 #include "media/midi_file.h"
 #include "media/smf_format.h"
+#include "platform/files.h"
 
 namespace ov {
 namespace {

@@ -41,6 +41,11 @@ bool RiffChunkReader::Next(RiffChunk* chunk) {
   chunk->offset = header_offset;
   const uint32_t size = LoadLe32(header + 4);
   const std::size_t room = remaining - kChunkHeaderSize;
+  if (size > room && clamp_) {
+    chunk->body = parent_.subspan(position_ + kChunkHeaderSize, room);
+    position_ = parent_.size();
+    return true;
+  }
   if (size > room) {
     error_ = "chunk '" + chunk->Name() + "' at byte " + std::to_string(header_offset) +
              " declares " + std::to_string(size) + " bytes, but '" + parent_name_ + "' has only " +

@@ -32,6 +32,10 @@ class RiffChunkReader {
   // The next chunk. False at the end of the parent, or when the next chunk
   // is malformed: then Error() says what is wrong and where.
   bool Next(RiffChunk* chunk);
+  // From now on a chunk that declares more bytes than its parent holds is
+  // cut to what is there and ends the walk, instead of being an error (a
+  // recording cut short by a crash keeps the samples it has).
+  void ClampOversizedChunks() { clamp_ = true; }
   const std::string& Error() const { return error_; }
 
  private:
@@ -40,6 +44,7 @@ class RiffChunkReader {
   std::string parent_name_;
   std::size_t position_ = 0;
   std::string error_;
+  bool clamp_ = false;
 };
 
 // Checks that the file is a RIFF form of the given type (such as "WAVE") and

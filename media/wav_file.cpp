@@ -5,8 +5,8 @@
 #include <span>
 
 #include "media/byte_order.h"
-#include "platform/files.h"
 #include "media/riff_reader.h"
+#include "platform/files.h"
 
 namespace ov {
 namespace {

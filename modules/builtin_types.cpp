@@ -8,21 +8,37 @@
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
+#include "media/wave_player.h"
+#include "media/wave_recorder.h"
 #include "modules/clipper.h"
+#include "modules/denormal.h"
 #include "modules/delay.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/descriptors/static_tables.h"
 #include "modules/drum_trigger.h"
 #include "modules/envelopes.h"
+#include "modules/feedback_delay.h"
 #include "modules/filters.h"
 #include "modules/host_io.h"
+#include "modules/logic_counters.h"
+#include "modules/logic_gates.h"
+#include "modules/math_arithmetic.h"
+#include "modules/math_converters.h"
+#include "modules/math_one_input.h"
+#include "modules/math_signals.h"
+#include "modules/meters.h"
 #include "modules/midi_automator.h"
 #include "modules/midi_to_cv.h"
+#include "modules/midi_utility.h"
 #include "modules/module_registry.h"
 #include "modules/oscillator.h"
+#include "modules/oscillator_pd.h"
 #include "modules/pan.h"
+#include "modules/signal_utilities.h"
+#include "modules/system_command.h"
 #include "modules/ug_unavailable.h"
 #include "modules/vca.h"
+#include "modules/wave_shaper.h"
 
 namespace ov {
 namespace {
@@ -80,7 +96,7 @@ constexpr uint32_t kWaveformCategory = 32820;
 // Registration numbers the rows by position; the numbers written here are
 // checked against it.
 constexpr BuiltInType kLegacyTable[] = {
-    {"Audio Out", 1, 0x108, &kWaveOutPlugs},
+    {"Audio Out", 1, 0x108, nullptr, "", 0, 0, &Make<ug_wave_out>},
     {"ADSR", 2, 0x100, nullptr, "", 32821, kWaveformCategory, &Make<ug_adsr>},
     {"Container", 3, 0x103, nullptr, "CContainer", 0, 0,
      &MakeListed<ug_container, kContainerPlugs>},
@@ -91,7 +107,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"MIDI Player", 8, 0x100, &kMidiPlayerPlugs},
     {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
-    {"Level Adj", 11, 0x100, &kMultiplierPlugs},
+    {"Level Adj", 11, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
     {"SV Filter", 12, 0x100, nullptr, "", 0, 0, &Make<ug_filter_sv>},
     {"VCA", 13, 0x100, nullptr, "", 0, 0, &Make<ug_vca>},
     {"Drum Trigger", 14, 0x160, nullptr, "", 0, 0, &Make<ug_drum_trigger>},
@@ -106,12 +122,12 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Switch", 23, 0x108, kUnknownPlugs},
     {"Switch2", 24, 0x108, kUnknownPlugs},
     {"Filter obs", 25, 0x108, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
-    {"Inverter", 26, 0x100, &kOneInOneOutPlugs},
+    {"Inverter", 26, 0x100, nullptr, "", 0, 0, &Make<ug_inverter>},
     {"Sample Player obsolete", 27, 0x168, &kSamplePlayerPlugs},
     {"Notesource", 28, 0x008, &kNoteSourcePlugs},
-    {"Audio In", 29, 0x108, &kWaveInPlugs},
-    {"MIDI Out", 30, 0x100, &kMidiOutPlugs},
-    {"Controllers", 31, 0x100, &kMidiControllersPlugs},
+    {"Audio In", 29, 0x108, nullptr, "", 0, 0, &Make<ug_wave_in>},
+    {"MIDI Out", 30, 0x100, nullptr, "", 0, 0, &Make<ug_midi_out>},
+    {"Controllers", 31, 0x100, nullptr, "", 0, 0, &Make<ug_midi_controllers>},
     {"VoiceMonitor", 32, 0x108, nullptr, "", 0, 0, &Make<ug_voice_monitor>},
     {"Button", 33, 0x188, kUnknownPlugs, "Ctl_PushButton"},
     {"Z-Filter obsolete", 34, 0x100, &kSwitchPlugs},
@@ -121,7 +137,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Switch (1->Many)", 38, 0x100, &kSwitchPlugs, "CSwitch"},
     {"Switch (Many->1)", 39, 0x100, &kSwitch2Plugs, "CSwitch"},
     {"VST Plugin", 40, 0x108, &kVstPluginPlugs, "Ctl_VST_Plugin"},
-    {"Peak Follower", 41, 0x100, &kPeakDetPlugs},
+    {"Peak Follower", 41, 0x100, nullptr, "", 0, 0, &Make<ug_peak_det>},
     {"Line", 42, 0x108, nullptr},
     {"Group", 43, 0x088, nullptr},
     {"Step Sequencer", 44, 0x180, &kStepSequencerPlugs, "CStepSeq2"},
@@ -149,76 +165,77 @@ constexpr BuiltInType kOtherTypes[] = {
     {"8 Stage Env", 50, 0x100, nullptr, "", 0, 0, &Make<ug_8_stage>},
     {"Float Adder", 71, 0x8, nullptr, "", 0, 0, &Make<ug_adder>},
     {"MIDI Adder2", 74, 0x8, nullptr, "", 0, 0, &Make<ug_adder_midi>},
-    {"Comparator", 98, 0x100, &kComparatorPlugs},
+    {"Comparator", 98, 0x100, nullptr, "", 0, 0, &Make<ug_comparator>},
     {"Control Plugs", 121, 0x100, &kControlCommonPlugs, "CControlPlugs"},
-    {"Trigger to MIDI", 126, 0x100, &kCvMidiPlugs},
+    {"Trigger to MIDI", 126, 0x100, nullptr, "", 0, 0, &Make<ug_cv_midi>},
     {"Delay2", 117, 0x100, nullptr, "", 0, 0, &Make<ug_delay2>},
-    {"Denormal Detector", 105, 0x100, &kOneInOneOutPlugs},
-    {"Denormal Cleaner", 104, 0x100, &kOneInOneOutPlugs},
+    {"Denormal Detector", 105, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_detect>},
+    {"Denormal Cleaner", 104, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_stop>},
     {"Multistage Env", 96, 0x180, &kEnvelopeMsPlugs, "Ctl_Env_Edit"},
-    {"Feedback Delay", 124, 0x100, &kFeedbackDelayPlugs, "CFeedbackDelay"},
+    {"Feedback Delay", 124, 0x100, nullptr, "CFeedbackDelay", 0, 0, &Make<ug_feedback_delay>},
     {"1 Pole HP", 101, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole_hp>},
     {"1 Pole LP", 58, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole>},
     {"All Pass", 67, 0x100, nullptr, "", 0, 0, &Make<ug_filter_allpass>},
     {"Moog Filter", 48, 0x100, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
     {"Parametric EQ", 109, 0x100, nullptr, "", 0, 0, &Make<ug_filter_eq_parametric>},
-    {"Fixed Values", 62, 0x100, &kFixedValuesPlugs},
+    {"Fixed Values", 62, 0x100, nullptr, "", 0, 0, &Make<ug_fixed_values>},
     {"Freq Analyser", 68, 0x180, kUnknownPlugs, "Ctl_FreqAn"},
     // Not among the stream classes yet: the document model must add it so
     // that projects holding a "GenProg" module load.
     {"GenProg", 78, 0x100, kUnknownPlugs, "Ctl_GenProg"},
     {"GenProg Trigger", 79, 0x100, kUnknownPlugs},
-    {"Peak Meter", 60, 0x180, &kPeakMeterPlugs, "Ctl_PeakMeter"},
-    {"LED Indicator", 49, 0x180, &kLedPlugs, "Ctl_LED"},
-    {"Binary Counter", 82, 0x100, &kLogicBinCountPlugs},
-    {"Step Counter2", 125, 0x100, &kLogicCounterPlugs},
-    {"Step Counter", 93, 0x100, &kLogicCounterPlugs},
-    {"Decade Counter", 83, 0x100, &kLogicDecadePlugs},
-    {"NOR Gate", 57, 0x100, &kLogicGatePlugs},
-    {"NAND Gate", 55, 0x100, &kLogicGatePlugs},
-    {"XOR Gate", 54, 0x100, &kLogicGatePlugs},
-    {"OR Gate", 53, 0x100, &kLogicGatePlugs},
-    {"AND Gate", 52, 0x100, &kLogicGatePlugs},
-    {"NOT Gate", 56, 0x100, &kOneInOneOutPlugs},
-    {"Shift Register", 85, 0x100, &kLogicShiftPlugs},
-    {"Ceil", 112, 0x100, &kOneInOneOutPlugs},
-    {"Divide", 107, 0x100, &kMathDivPlugs},
-    {"Floor", 111, 0x100, &kOneInOneOutPlugs},
-    {"Multiply", 106, 0x100, &kMathMultPlugs},
-    {"Subtract", 108, 0x100, &kMathSubPlugs},
+    {"Peak Meter", 60, 0x180, nullptr, "Ctl_PeakMeter", 0, 0, &Make<ug_peak_meter>},
+    {"LED Indicator", 49, 0x180, nullptr, "Ctl_LED", 0, 0, &Make<ug_led>},
+    {"Binary Counter", 82, 0x100, nullptr, "", 0, 0, &Make<ug_logic_Bin_Count>},
+    {"Step Counter2", 125, 0x100, nullptr, "", 0, 0, &Make<ug_logic_counter2>},
+    {"Step Counter", 93, 0x100, nullptr, "", 0, 0, &Make<ug_logic_counter>},
+    {"Decade Counter", 83, 0x100, nullptr, "", 0, 0, &Make<ug_logic_decade>},
+    {"NOR Gate", 57, 0x100, nullptr, "", 0, 0, &Make<ug_logic_NOR>},
+    {"NAND Gate", 55, 0x100, nullptr, "", 0, 0, &Make<ug_logic_NAND>},
+    {"XOR Gate", 54, 0x100, nullptr, "", 0, 0, &Make<ug_logic_XOR>},
+    {"OR Gate", 53, 0x100, nullptr, "", 0, 0, &Make<ug_logic_OR>},
+    {"AND Gate", 52, 0x100, nullptr, "", 0, 0, &Make<ug_logic_AND>},
+    {"NOT Gate", 56, 0x100, nullptr, "", 0, 0, &Make<ug_logic_not>},
+    {"Shift Register", 85, 0x100, nullptr, "", 0, 0, &Make<ug_logic_shift>},
+    {"Ceil", 112, 0x100, nullptr, "", 0, 0, &Make<ug_math_ceil>},
+    {"Divide", 107, 0x100, nullptr, "", 0, 0, &Make<ug_math_div>},
+    {"Floor", 111, 0x100, nullptr, "", 0, 0, &Make<ug_math_floor>},
+    {"Multiply", 106, 0x100, nullptr, "", 0, 0, &Make<ug_math_mult>},
+    {"Subtract", 108, 0x100, nullptr, "", 0, 0, &Make<ug_math_sub>},
     {"MIDI Automator", 90, 0x140, nullptr, "CMidiAutomator", 0, 0, &Make<ug_midi_automator>},
     {"MIDI Automator Output", 91, 0x8, nullptr, "", 0, 0, &Make<ug_midi_automator_out>},
-    {"MIDI Filter", 92, 0x100, &kMidiFilterPlugs},
-    {"KeyBoard", 64, 0x180, &kMidiKeyboardPlugs, "Ctl_Keyboard2"},
-    {"MIDI Monitor", 77, 0x180, &kMidiMonitorPlugs, "Ctl_tty"},
+    {"MIDI Filter", 92, 0x100, nullptr, "", 0, 0, &Make<ug_midi_filter>},
+    {"KeyBoard", 64, 0x180, nullptr, "Ctl_Keyboard2", 0, 0, &Make<ug_midi_keyboard>},
+    {"MIDI Monitor", 77, 0x180, nullptr, "Ctl_tty", 0, 0, &Make<ug_midi_monitor>},
     {"MIDI Recorder", 81, 0x100, &kMidiRecorderPlugs},
-    {"Monostable", 89, 0x100, &kMonostablePlugs},
-    {"Ring Modulator", 61, 0x100, &kMultiplierPlugs},
+    {"Monostable", 89, 0x100, nullptr, "", 0, 0, &Make<ug_monostable>},
+    {"Ring Modulator", 61, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
     {"Soundfont Oscillator", 114, 0x180, &kOscSfPlugs, "Cosc_sf", 0, kWaveformCategory},
     {"Oscillator", 0, 0x100, nullptr, "", 32819, kWaveformCategory, &Make<ug_oscillator2>},
-    {"Phase Dist Osc", 87, 0x100, &kOscillatorPdPlugs, "", 32822, kWaveformCategory},
+    {"Phase Dist Osc", 87, 0x100, nullptr, "", 32822, kWaveformCategory,
+     &Make<ug_oscillator_pd>},
     {"Patch Mem - Text in", -1, 0x100, &kParamTextInPlugs, "ui_param_text_in"},
     // The generator of modules from external libraries that are not loaded.
     {"Plugin", 113, 0x100, &kPlaceholderPlugs},
-    {"Quantiser", 103, 0x100, &kQuantiserPlugs},
-    {"random", -1, 0x100, &kRandomPlugs},
-    {"Rectifier", 51, 0x100, &kOneInOneOutPlugs},
-    {"Sample and Hold", 65, 0x100, &kSampleHoldPlugs},
+    {"Quantiser", 103, 0x100, nullptr, "", 0, 0, &Make<ug_quantiser>},
+    {"random", -1, 0x100, nullptr, "", 0, 0, &Make<ug_random>},
+    {"Rectifier", 51, 0x100, nullptr, "", 0, 0, &Make<ug_rectifier>},
+    {"Sample and Hold", 65, 0x100, nullptr, "", 0, 0, &Make<ug_sample_hold>},
     {"Soundfont Player", 86, 0x1e0, &kSamplePlayer2Plugs, "Ctl_SamplePlay2"},
     {"Sound In", 116, 0x100, kUnknownPlugs},
     {"Sound Out", 115, 0x100, kUnknownPlugs},
     {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
-    {"OS Command", 110, 0x100, &kSystemCommandPlugs},
-    {"1 KHz Tone", 80, 0x100, &kTestTonePlugs},
+    {"OS Command", 110, 0x100, nullptr, "", 0, 0, &Make<ug_system_command>},
+    {"1 KHz Tone", 80, 0x100, nullptr, "", 0, 0, &Make<ug_test_tone>},
     {"Voice Combiner", 118, 0x100, nullptr, "", 0, 0, &Make<ug_voice_combiner>},
-    {"Volt Meter", 100, 0x180, &kVoltMeterPlugs, "Ctl_VoltMeter"},
-    {"Voltage To List", 99, 0x100, &kVoltageToEnumPlugs},
+    {"Volt Meter", 100, 0x180, nullptr, "Ctl_VoltMeter", 0, 0, &Make<ug_volt_meter>},
+    {"Voltage To List", 99, 0x100, nullptr, "", 0, 0, &Make<ug_voltage_to_enum>},
     {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
-    {"Wave Player", 122, 0x100, &kWavePlayerPlugs},
-    {"Wave Recorder", 123, 0x100, &kWaveRecorderPlugs},
-    {"WaveShaper", 47, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape"},
-    {"WaveShaper2", 76, 0x180, &kWaveShaperPlugs, "Ctl_WaveShape2"},
+    {"Wave Player", 122, 0x100, nullptr, "", 0, 0, &Make<ug_wave_player>},
+    {"Wave Recorder", 123, 0x100, nullptr, "", 0, 0, &Make<ug_wave_recorder>},
+    {"WaveShaper", 47, 0x180, nullptr, "Ctl_WaveShape", 0, 0, &Make<ug_wave_shaper>},
+    {"WaveShaper2", 76, 0x180, nullptr, "Ctl_WaveShape2", 0, 0, &Make<ug_wave_shaper2>},
     {"Image to Frame", -1, 0x100, nullptr, "ui_bitmap_frame"},
     {"Bool Splitter", -1, 0x100, nullptr, "ui_bool_splitter"},
     {"Bools to List", -1, 0x100, nullptr, "ui_bools_to_enum"},
@@ -241,13 +258,14 @@ struct StaticTableType {
   const char* document_class;
   bool has_generator;
   const StaticPlugTable* plugs;
+  MakeGenerator make = nullptr;  // the engine's generator, where it is built
 };
 
 constexpr int32_t kStaticTableFlags = 0x100;
 
 constexpr StaticTableType kStaticTableTypes[] = {
-    {"FloatToVolts", 141, 299, "", true, &kFloatToVoltsTable},
-    {"VoltsToFloat", 142, 299, "", true, &kVoltsToFloatTable},
+    {"FloatToVolts", 141, 299, "", true, &kFloatToVoltsTable, &Make<ug_float_to_volts>},
+    {"VoltsToFloat", 142, 299, "", true, &kVoltsToFloatTable, &Make<ug_volts_to_float>},
     {"PatchMemListIn2", 139, 131, "ui_param_enum_in2", true, &kPatchMemListIn2Table},
     {"PatchMemFloatIn", 140, 131, "ui_param_float_in2", true, &kPatchMemFloatInTable},
     {"PatchMemListIn_B", 196, 131, "ui_param_enum_in_B", false, &kPatchMemListInBTable},
@@ -281,7 +299,11 @@ void RegisterBuiltInModules(ModuleRegistry& registry) {
   }
   for (const StaticTableType& type : kStaticTableTypes) {
     GeneratorFactory factory;
-    if (type.has_generator) factory = UnavailableGeneratorFactory(type.key, *type.plugs);
+    if (type.make != nullptr) {
+      factory = type.make;
+    } else if (type.has_generator) {
+      factory = UnavailableGeneratorFactory(type.key, *type.plugs);
+    }
     registry.RegisterModule(std::make_unique<Module_Info>(
         type.key, type.name_resource, type.category_resource, type.document_class,
         std::move(factory), kStaticTableFlags, *type.plugs));

@@ -69,12 +69,48 @@ void ug_vst_in::Copy(int32_t position, int32_t count) {
   }
 }
 
-ug_vst_out::ug_vst_out() {
+ug_midi_device::ug_midi_device(int32_t midi_in_plug, int32_t channel_plug)
+    : midi_in_plug_(midi_in_plug), channel_plug_(channel_plug) {
+  SetProcessFunction(&ug_midi_device::SleepWhenIdle);
+}
+
+void ug_midi_device::Open() {
+  SetProcessFunction(&ug_midi_device::SleepWhenIdle);
+  SetChannelFilter();
+  ug_base::Open();
+}
+
+void ug_midi_device::SetChannelFilter() {
+  if (channel_plug_ == kNoChannelPlug || PlugCount() <= std::max(midi_in_plug_, channel_plug_)) {
+    return;
+  }
+  plug(midi_in_plug_)->SetChannelFilter(channel_);
+}
+
+void ug_midi_device::OnStatusChange(uint32_t time, connector* link, int32_t state) {
+  if (channel_plug_ != kNoChannelPlug && link != nullptr && PlugCount() > channel_plug_ &&
+      link->Destination() == plug(channel_plug_)) {
+    SetChannelFilter();
+  }
+  ug_base::OnStatusChange(time, link, state);
+}
+
+void ug_midi_device::HandleEvent(ug_event& event) {
+  if (event.kind == UET_MIDI) {
+    OnMidi(event.time_stamp, static_cast<uint32_t>(event.parm1));
+    return;
+  }
+  ug_base::HandleEvent(event);
+}
+
+ug_vst_out::ug_vst_out() : ug_midi_device(0, kNoChannelPlug) {
   SetFlags(Flags() | UGF_STOPS_MARKING);
   SetProcessFunction(&ug_vst_out::ChooseWriting);
 }
 
-std::unique_ptr<ug_base> ug_vst_out::CreateInstance() const { return std::make_unique<ug_vst_out>(); }
+std::unique_ptr<ug_base> ug_vst_out::CreateInstance() const {
+  return std::make_unique<ug_vst_out>();
+}
 
 void ug_vst_out::ListPlugs(std::vector<InterfaceObject>& descriptors) {
   AppendPlugs(kVstOutPlugs, descriptors);
@@ -84,21 +120,13 @@ void ug_vst_out::Open() {
   audio_ = AudioPlugs(*this);
   host_outputs_.assign(audio_.size(), nullptr);
   Master()->Host().SetHostOutputPort(this);
+  ug_midi_device::Open();
   SetProcessFunction(&ug_vst_out::ChooseWriting);
-  ug_base::Open();
 }
 
 void ug_vst_out::Close() {
   Master()->Host().SetHostOutputPort(nullptr);
   ug_base::Close();
-}
-
-void ug_vst_out::HandleEvent(ug_event& event) {
-  if (event.kind == UET_MIDI) {
-    ring_.Write(event.time_stamp, static_cast<uint32_t>(event.parm1));
-    return;
-  }
-  ug_base::HandleEvent(event);
 }
 
 void ug_vst_out::SetHostOutputs(float* const* outputs, int32_t count) {

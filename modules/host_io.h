@@ -40,13 +40,31 @@ class ug_vst_in : public ug_base, public HostInputPort {
   std::vector<const float*> host_inputs_;
 };
 
-// A generator that collects outgoing MIDI in a ring.
+// A generator that takes MIDI at one input. Every MIDI message that passed
+// the input's channel filter (set by the module's "Channel" plug, if it has
+// one: -1 takes every channel) reaches OnMidi; other events get the base
+// handling. It opens sleeping when idle.
 class ug_midi_device : public ug_base {
  public:
-  const MidiRing& Ring() const { return ring_; }
+  static constexpr int32_t kNoChannelPlug = -1;
+
+  // The plug numbers of the MIDI input and of the "Channel" input.
+  ug_midi_device(int32_t midi_in_plug, int32_t channel_plug);
+  void Open() override;
+  void HandleEvent(ug_event& event) override;
+  void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
 
  protected:
-  MidiRing ring_;
+  // One message word at its time stamp, which is the clock. Audio thread.
+  virtual void OnMidi(uint32_t time, uint32_t word) = 0;
+
+  int16_t channel_ = -1;  // the "Channel" plug's value
+
+ private:
+  void SetChannelFilter();
+
+  int32_t midi_in_plug_;
+  int32_t channel_plug_;
 };
 
 class ug_vst_out : public ug_midi_device, public HostOutputPort {
@@ -56,12 +74,15 @@ class ug_vst_out : public ug_midi_device, public HostOutputPort {
   void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
   void Open() override;
   void Close() override;
-  void HandleEvent(ug_event& event) override;
   bool CanSleep() const override { return false; }
 
   void SetHostOutputs(float* const* outputs, int32_t count) override;
   uint32_t SampleTime() const override { return Clock(); }
   const MidiRing& MidiOut() const override { return ring_; }
+
+ protected:
+  // Kept for the plug-in to send after the block.
+  void OnMidi(uint32_t time, uint32_t word) override { ring_.Write(time, word); }
 
  private:
   // The first block after the engine starts decides, for the whole run,
@@ -72,6 +93,7 @@ class ug_vst_out : public ug_midi_device, public HostOutputPort {
 
   std::vector<UPlug*> audio_;
   std::vector<float*> host_outputs_;
+  MidiRing ring_;
 };
 
 }  // namespace ov

@@ -7,16 +7,21 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/engine_host.h"
 #include "engine/message_queue.h"
+#include "patches/module_target.h"
 #include "patches/ui_msg_target.h"
 #include "platform/message_sink.h"
+#include "platform/process_starter.h"
 
 namespace ov {
 
 class OvAudioMaster;
+class ug_base;
 
 class MessageHub {
  public:
@@ -34,9 +39,15 @@ class MessageHub {
 
   // The engine that editor-side messages go to, or null; the engine writes
   // back through ToEditor(). Detaching empties the ring, since its messages
-  // came from the engine that is going. Audio stopped; detach before the
-  // engine is destroyed.
+  // came from the engine that is going, and every attached module forgets its
+  // generator. Audio stopped; detach before the engine is destroyed.
   void AttachEngine(OvAudioMaster* master);
+  // While the engine is built: `module` receives what `generator` sends to
+  // the editor side (registered under the generator's identifier) and reads
+  // it, until the engine is detached. Audio stopped.
+  void AttachModule(ModuleMessageTarget& module, ug_base& generator);
+  // A module going away while attached.
+  void ForgetModule(ModuleMessageTarget& module);
   OvAudioMaster* Engine() const { return engine_; }
 
   // To the engine's editor queue. False (nothing sent) without an engine, or
@@ -50,9 +61,15 @@ class MessageHub {
   void PostUserMessage(std::string_view text, MessageStyle style = MessageStyle::kWarning);
 
   // Hands every message from the engine to its receiver ("mbox" to the
-  // user); messages for handles nobody has are skipped whole. Then clears
-  // the overflow flag.
+  // user, "exec" to the command starter); messages for handles nobody has
+  // are skipped whole. Then clears the overflow flag and reaps the started
+  // programs that have ended.
   void Idle();
+
+  // Command lines the engine asks to run start in `folder` (the library
+  // folder); without one they are dropped.
+  void SetCommandFolder(std::string folder) { command_folder_ = std::move(folder); }
+  ProcessStarter& Processes() { return processes_; }
   // Whether the engine lost messages to a full ring since the last Idle.
   bool OverflowSeen() const { return overflow_seen_; }
 
@@ -71,9 +88,14 @@ class MessageHub {
   UiTargetRegistry targets_;
   // After the registry, so it leaves it before the registry goes.
   ApplicationTarget application_{*this};
+  void RunCommand(std::string_view line);
+
   MessageSink* user_messages_ = nullptr;
+  std::string command_folder_;
+  ProcessStarter processes_;
   MessageQueue to_editor_{kToEditorBytes};
   OvAudioMaster* engine_ = nullptr;
+  std::vector<ModuleMessageTarget*> modules_;  // attached to the engine's generators
   bool overflow_seen_ = false;
 };
 

@@ -8,10 +8,11 @@ packages=(
   cmake ninja-build g++ ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev     # projects as JSON
-  clang libclang-rt-14-dev # libFuzzer targets
   dpf-plugins-vst        # third-party VST 2 plug-ins the host tests play
   alsa-utils             # WAV files under /usr/share/sounds/alsa
   planetblupi-music-midi # format-1 MIDI files
+  graphviz               # orvane graph draws with dot
+  dpkg-dev file          # the Debian package: dpkg-shlibdeps finds its dependencies
   libx11-dev libpng-dev  # the editor's window and pictures
   xvfb xdotool           # the editor's tests in a real X server
   libfreetype-dev libfontconfig-dev fonts-liberation2 # skin text; fonts pinned for tests

@@ -2,13 +2,13 @@
 # Fuzzes the readers of untrusted input with libFuzzer (built with clang,
 # with AddressSanitizer and UndefinedBehaviorSanitizer): project streams
 # (whose documents also get their engine graph built), JSON projects, host
-# state chunks, bank and program files, and the project appended to a
-# plug-in library; and skin images and text files.
+# state chunks, bank and program files, the project appended to a plug-in
+# library, WAVE files played, and skin images and text files.
 # Usage: scripts/fuzz.sh [SECONDS] [--fresh] [TARGET...]
 # Each target runs SECONDS (default 10); TARGET is archive, text, chunk,
-# fx_file, resource, image or skin_text, all by default. The corpora in
-# build-fuzz/corpus grow from run to run; --fresh starts from the seeds
-# alone, in a temporary folder.
+# fx_file, resource, wav_player, image or skin_text, all by default. The
+# corpora in build-fuzz/corpus grow from run to run; --fresh starts from the
+# seeds alone, in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=10
@@ -21,8 +21,10 @@ for argument in "$@"; do
     *) targets+=("$argument") ;;
   esac
 done
-if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource image skin_text); fi
+if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource wav_player image skin_text); fi
 dir=build-fuzz
+
+scripts/deps.sh clang libclang-rt-14-dev
 
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi

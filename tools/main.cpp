@@ -1,14 +1,21 @@
-// orvane: command-line tools, git-style subcommands.
+// orvane: command-line tools, git-style subcommands. Results go to standard
+// output, messages to standard error; a wrong command line prints that
+// command's usage to standard error and exits 2.
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "tools/arguments.h"
 #include "tools/bench.h"
+#include "tools/command_help.h"
 #include "tools/commands.h"
+#include "tools/graph.h"
+#include "tools/install.h"
 #include "tools/project_commands.h"
 #include "tools/show.h"
 #include "tools/snapshot.h"
@@ -17,98 +24,145 @@
 namespace {
 
 constexpr int kUsageExit = 2;
+using Arguments = std::span<const std::string>;
 
-constexpr const char* kUsage =
-    "usage: orvane info LIB.so\n"
-    "       orvane render LIB.so -o OUT.wav [--midi FILE.mid] [--note "
-    "KEY:VELOCITY:START_S:LENGTH_S]...\n"
-    "                     [--in IN.wav] [--seconds S] [--rate R] [--block N] [--program P]\n"
-    "                     [--param INDEX=VALUE]... [--midi-out FILE.mid]\n"
-    "                     [--load-state FILE.fxb|FILE.fxp] [--save-state FILE.fxb|FILE.fxp]\n"
-    "       orvane dump PROJECT.ov1|LIB.so [-o OUT.json]\n"
-    "       orvane compile PROJECT.json -o PROJECT.ov1\n"
-    "       orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]\n"
-    "       orvane bench LIB.so|PROJECT.json [--voices N] [--seconds S] [--midi FILE.mid]\n"
-    "       orvane validate LIB.so [--quick]\n"
-    "       orvane snapshot LIB.so|PROJECT.json -o VIEW.png [--program P] [--param INDEX=VALUE]...\n"
-    "                       [--scale N]\n"
-    "       orvane show LIB.so|PROJECT.json [--quit-after S] [--no-engine] [--midi FILE.mid]\n"
-    "                   [-o OUT.wav] [--capture WINDOW.png]\n";
-
-int Usage(const std::string& complaint) {
-  if (!complaint.empty()) std::cerr << "orvane: " << complaint << "\n";
-  std::cerr << kUsage;
+int Usage(const std::string& command, const std::string& complaint) {
+  std::cerr << "orvane: " << (command.empty() ? "" : command + ": ") << complaint << "\n";
+  if (const ov::CommandHelp* help = ov::FindCommandHelp(command)) {
+    std::cerr << "usage: orvane " << help->usage << "\n"
+              << "'orvane help " << command << "' tells more.\n";
+  } else {
+    ov::PrintOverview(std::cerr);
+  }
   return kUsageExit;
 }
 
-// The generic plug-in library is installed beside the program.
+// The generic plug-in library: beside the program in a build tree, in
+// ../lib/lxvst once installed.
 std::string DefaultGenericLibrary() {
+  namespace fs = std::filesystem;
   std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  return (error ? std::filesystem::path("orvane-vst.so") : program.parent_path() / "orvane-vst.so")
-      .string();
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (error) return "orvane-vst.so";
+  const fs::path beside = program.parent_path() / "orvane-vst.so";
+  const fs::path installed = program.parent_path().parent_path() / "lib" / "lxvst" / "orvane-vst.so";
+  return (fs::exists(beside, error) || !fs::exists(installed, error) ? beside : installed).string();
+}
+
+// Each runner parses its own arguments; a parse failure is a usage error.
+template <typename Line>
+int Run(const std::string& command, const std::optional<Line>& line, const std::string& error,
+        const std::function<int(const Line&)>& run) {
+  return line ? run(*line) : Usage(command, error);
+}
+
+int Dispatch(const std::string& command, Arguments rest) {
+  std::string error;
+  if (command == "info") {
+    if (rest.empty()) return Usage(command, "no library given");
+    for (const std::string& argument : rest) {
+      if (argument.starts_with("-") || &argument != &rest[0]) {
+        return Usage(command, "unexpected argument '" + argument + "'");
+      }
+    }
+    return ov::RunInfoCommand(rest[0], std::cout, std::cerr);
+  }
+  if (command == "render") {
+    const auto line = ov::ParseRenderArguments(rest, &error);
+    return Run<ov::RenderCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunRenderCommand(parsed, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    });
+  }
+  if (command == "dump" || command == "compile" || command == "graph") {
+    const auto line = ov::ParseProjectArguments(rest, command == "compile", &error);
+    if (line && command == "graph" && !line->output_path.empty() && line->output_path != "-") {
+      const std::string extension = std::filesystem::path(line->output_path).extension().string();
+      if (extension != ".svg" && extension != ".png" && extension != ".dot" && extension != ".gv") {
+        return Usage(command, "cannot draw '" + extension + "': use .svg, .png, .dot or .gv");
+      }
+    }
+    return Run<ov::ProjectCommandLine>(command, line, error, [&](const auto& parsed) {
+      if (command == "dump") return ov::RunDumpCommand(parsed, std::cout, std::cerr);
+      if (command == "graph") return ov::RunGraphCommand(parsed, std::cout, std::cerr);
+      return ov::RunCompileCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "bake") {
+    auto line = ov::ParseBakeArguments(rest, &error);
+    if (line && line->from_path.empty()) line->from_path = DefaultGenericLibrary();
+    return Run<ov::BakeCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunBakeCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "bench") {
+    auto line = ov::ParseBenchArguments(rest, &error);
+    if (line && line->from_path.empty()) line->from_path = DefaultGenericLibrary();
+    return Run<ov::BenchCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunBenchCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "validate") {
+    const auto options = ov::ParseValidateArguments(rest, &error);
+    return Run<ov::ValidateOptions>(command, options, error, [](const auto& parsed) {
+      return ov::RunValidateCommand(parsed, std::cout);
+    });
+  }
+  if (command == "install" || command == "uninstall") {
+    const auto line = ov::ParseInstallArguments(rest, &error);
+    return Run<ov::InstallCommandLine>(command, line, error, [&](const auto& parsed) {
+      return command == "install" ? ov::RunInstallCommand(parsed, std::cout, std::cerr)
+                                  : ov::RunUninstallCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "snapshot") {
+    const auto line = ov::ParseSnapshotArguments(rest, &error);
+    return Run<ov::SnapshotCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunSnapshotCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "show") {
+    const auto line = ov::ParseShowArguments(rest, &error);
+    return Run<ov::ShowCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunShowCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  return Usage("", "unknown command '" + command + "'");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  if (arguments.empty()) return Usage("");
+  if (arguments.empty()) {
+    ov::PrintOverview(std::cerr);
+    return kUsageExit;
+  }
   const std::string& command = arguments[0];
-  const std::span<const std::string> rest(arguments.begin() + 1, arguments.end());
-  if (command == "help" || command == "--help" || command == "-h") {
-    std::cout << kUsage;
+  const Arguments rest(arguments.begin() + 1, arguments.end());
+  if (command == "--version" || command == "-V") {
+    std::cout << "orvane " << OV_VERSION << "\n";
     return 0;
   }
-  if (command == "info") {
-    if (rest.size() != 1) return Usage("info takes one library path");
-    return ov::RunInfoCommand(rest[0], std::cout, std::cerr);
+  if (command == "help" || command == "--help" || command == "-h") {
+    if (command != "help" || rest.empty()) {
+      ov::PrintOverview(std::cout);
+      return 0;
+    }
+    const std::string& topic = rest[0] == "--help" || rest[0] == "-h" ? command : rest[0];
+    const ov::CommandHelp* help = ov::FindCommandHelp(topic);
+    if (help == nullptr || rest.size() > 1) {
+      return Usage("help", help == nullptr ? "unknown command '" + topic + "'"
+                                           : "unexpected argument '" + rest[1] + "'");
+    }
+    ov::PrintCommandHelp(*help, std::cout);
+    return 0;
   }
-  if (command == "render") {
-    std::string error;
-    const std::optional<ov::RenderCommandLine> line = ov::ParseRenderArguments(rest, &error);
-    if (!line) return Usage("render: " + error);
-    return ov::RunRenderCommand(*line, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  const ov::CommandHelp* help = ov::FindCommandHelp(command);
+  if (help != nullptr && std::find_if(rest.begin(), rest.end(), [](const std::string& argument) {
+                           return argument == "--help" || argument == "-h";
+                         }) != rest.end()) {
+    ov::PrintCommandHelp(*help, std::cout);
+    return 0;
   }
-  if (command == "dump" || command == "compile") {
-    std::string error;
-    const std::optional<ov::ProjectCommandLine> line =
-        ov::ParseProjectArguments(rest, command == "compile", &error);
-    if (!line) return Usage(command + ": " + error);
-    return command == "dump" ? ov::RunDumpCommand(*line, std::cout, std::cerr)
-                             : ov::RunCompileCommand(*line, std::cout, std::cerr);
-  }
-  if (command == "bake") {
-    std::string error;
-    std::optional<ov::BakeCommandLine> line = ov::ParseBakeArguments(rest, &error);
-    if (!line) return Usage("bake: " + error);
-    if (line->from_path.empty()) line->from_path = DefaultGenericLibrary();
-    return ov::RunBakeCommand(*line, std::cout, std::cerr);
-  }
-  if (command == "bench") {
-    std::string error;
-    std::optional<ov::BenchCommandLine> line = ov::ParseBenchArguments(rest, &error);
-    if (!line) return Usage("bench: " + error);
-    if (line->from_path.empty()) line->from_path = DefaultGenericLibrary();
-    return ov::RunBenchCommand(*line, std::cout, std::cerr);
-  }
-  if (command == "validate") {
-    std::string error;
-    const std::optional<ov::ValidateOptions> options = ov::ParseValidateArguments(rest, &error);
-    if (!options) return Usage("validate: " + error);
-    return ov::RunValidateCommand(*options, std::cout);
-  }
-  if (command == "snapshot") {
-    std::string error;
-    const std::optional<ov::SnapshotCommandLine> line = ov::ParseSnapshotArguments(rest, &error);
-    if (!line) return Usage("snapshot: " + error);
-    return ov::RunSnapshotCommand(*line, std::cout, std::cerr);
-  }
-  if (command == "show") {
-    std::string error;
-    const std::optional<ov::ShowCommandLine> line = ov::ParseShowArguments(rest, &error);
-    if (!line) return Usage("show: " + error);
-    return ov::RunShowCommand(*line, std::cout, std::cerr);
-  }
-  return Usage("unknown command '" + command + "'");
+  return Dispatch(command, rest);
 }

@@ -64,7 +64,7 @@ namespace {
 
 bool WriteOutput(const std::string& path, std::string_view text, std::ostream& out,
                  std::string* error) {
-  if (path.empty()) {
+  if (path.empty() || path == "-") {
     out << text;
     return true;
   }
@@ -94,6 +94,33 @@ void PlaceDebugFile(const std::string& library, const std::string& baked, std::o
 }
 
 }  // namespace
+
+bool LoadProjectDocument(const std::string& path, const char* command_name, std::ostream& err,
+                         COrvaneDocBase* document, std::vector<uint8_t>* stream) {
+  std::string error;
+  if (std::filesystem::path(path).extension() == ".json") {
+    if (!CompileProjectFile(path, command_name, err, stream)) return false;
+  } else if (!ReadProjectStream(path, stream, &error)) {
+    err << command_name << ": " << error << "\n";
+    return false;
+  }
+  MessageSink messages;
+  messages.SetLogToStderr(false);
+  const LoadResult result = document->Load(*stream, {&messages, nullptr, true});
+  for (const Message& message : messages.Messages()) {
+    err << command_name << ": " << path << ": " << message.text << "\n";
+  }
+  if (!result.ok) {
+    // A refused newer stream has told its message already.
+    if (!result.refused_newer) err << command_name << ": " << path << ": " << result.message << "\n";
+    return false;
+  }
+  if (document->FindMainContainer() == nullptr) {
+    err << command_name << ": " << path << ": the project has no main container\n";
+    return false;
+  }
+  return true;
+}
 
 int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::ostream& err) {
   std::vector<uint8_t> stream;
@@ -141,34 +168,12 @@ int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std:
 int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err) {
   constexpr const char* kName = "orvane bake";
   std::vector<uint8_t> stream;
-  std::string error;
-  if (std::filesystem::path(command.input_path).extension() == ".json") {
-    if (!CompileProjectFile(command.input_path, kName, err, &stream)) return 1;
-  } else if (!ReadProjectStream(command.input_path, &stream, &error)) {
-    err << kName << ": " << error << "\n";
-    return 1;
-  }
-
   // Read as the plug-in will read it, so that a library that cannot start
   // is never written.
-  MessageSink messages;
-  messages.SetLogToStderr(false);
   COrvaneDocBase document;
-  const LoadResult result = document.Load(stream, {&messages, nullptr, true});
-  for (const Message& message : messages.Messages()) {
-    err << kName << ": " << command.input_path << ": " << message.text << "\n";
-  }
-  if (!result.ok) {
-    if (!result.refused_newer) {
-      err << kName << ": " << command.input_path << ": " << result.message << "\n";
-    }
-    return 1;
-  }
-  if (document.FindMainContainer() == nullptr) {
-    err << kName << ": " << command.input_path << ": the project has no main container\n";
-    return 1;
-  }
+  if (!LoadProjectDocument(command.input_path, kName, err, &document, &stream)) return 1;
 
+  std::string error;
   std::vector<uint8_t> library;
   if (!ReadFileBytes(command.from_path, kMaxLibraryBytes, &library, &error)) {
     err << kName << ": " << error << "\n";

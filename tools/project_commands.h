@@ -9,9 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "document/document.h"
 #include "tools/arguments.h"
 
 namespace ov {
+
+// Reads the project in `path` as the plug-in reads it: a JSON project
+// (compiled), a project stream, or the project baked into a library.
+// `stream` receives its plain stream. False after telling `err` why not.
+bool LoadProjectDocument(const std::string& path, const char* command_name, std::ostream& err,
+                         COrvaneDocBase* document, std::vector<uint8_t>* stream);
 
 // Prints every object and field of a project stream, or of the project baked
 // into a plug-in library.

@@ -1,5 +1,6 @@
 #include "tools/show.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -170,6 +171,12 @@ std::optional<ShowCommandLine> ParseShowArguments(std::span<const std::string> a
       line.input_path = argument;
       continue;
     }
+    constexpr std::string_view kValueOptions[] = {"--quit-after", "--midi", "-o", "--capture"};
+    if (std::find(std::begin(kValueOptions), std::end(kValueOptions), argument) ==
+        std::end(kValueOptions)) {
+      *error = "unexpected argument '" + argument + "'";
+      return std::nullopt;
+    }
     if (i + 1 == arguments.size()) {
       *error = argument + " needs a value";
       return std::nullopt;
@@ -188,9 +195,6 @@ std::optional<ShowCommandLine> ParseShowArguments(std::span<const std::string> a
       line.output_path = value;
     } else if (argument == "--capture") {
       line.capture_path = value;
-    } else {
-      *error = "unknown option " + argument;
-      return std::nullopt;
     }
   }
   if (line.input_path.empty()) {

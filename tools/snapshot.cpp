@@ -1,5 +1,9 @@
 #include "tools/snapshot.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 #include "document/container.h"
 #include "document/document.h"
 #include "host/document_project.h"
@@ -97,6 +101,12 @@ std::optional<SnapshotCommandLine> ParseSnapshotArguments(std::span<const std::s
       line.input_path = argument;
       continue;
     }
+    constexpr std::string_view kValueOptions[] = {"-o", "--program", "--param", "--scale"};
+    if (std::find(std::begin(kValueOptions), std::end(kValueOptions), argument) ==
+        std::end(kValueOptions)) {
+      *error = "unexpected argument '" + argument + "'";
+      return std::nullopt;
+    }
     if (i + 1 == arguments.size()) {
       *error = argument + " needs a value";
       return std::nullopt;
@@ -125,9 +135,6 @@ std::optional<SnapshotCommandLine> ParseSnapshotArguments(std::span<const std::s
         return std::nullopt;
       }
       line.scale = static_cast<int32_t>(*scale);
-    } else {
-      *error = "unknown option " + argument;
-      return std::nullopt;
     }
   }
   if (line.input_path.empty() || line.output_path.empty()) {

@@ -23,40 +23,10 @@
 #include "patches/message_hub.h"
 #include "platform/message_sink.h"
 #include "tests/document/document_test_support.h"
+#include "tests/engine/counted_allocations.h"
 #include "tests/engine/engine_test_support.h"
 
-// Allocations made on a thread while it counts them: the engine's side of
-// every message must make none. (The replacements pair malloc with free,
-// which the compiler cannot see through inlining.)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-thread_local bool counting_allocations = false;
-std::atomic<int> counted_allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (counting_allocations) counted_allocations.fetch_add(1);
-  if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-// The nothrow forms must pair with the deletes above too (temporary buffers
-// of the standard algorithms use them).
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(size);
-  } catch (...) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return operator new(size, std::nothrow);
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-
+// The engine's side of every message must allocate nothing.
 namespace ov::testing {
 namespace {
 

@@ -42,7 +42,7 @@ class Sequences : public dsp_msg_target {
 };
 
 TEST(EngineGate, MessagesArriveOnceWhicheverThreadDrainsThem) {
-  constexpr uint32_t kEach = 30'000;
+  constexpr uint32_t kEach = 10'000;
   IdleHost host;
   OvAudioMaster master(host);
   Sequences target;

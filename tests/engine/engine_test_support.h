@@ -22,12 +22,14 @@ class FakeEngineHost : public EngineHost {
   }
   uint32_t NewTargetId() override { return next_id++; }
   void PostUserMessage(std::string_view text) override { messages.emplace_back(text); }
+  const DataFiles* MediaFiles() const override { return files; }
 
   vst2::VstTimeInfo time_info{};
   bool has_time_info = true;
   int32_t last_filter = 0;
   uint32_t next_id = 100;
   std::vector<std::string> messages;
+  const DataFiles* files = nullptr;
 };
 
 struct RunRecord {

@@ -7,34 +7,57 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/embedded_file.h"
 #include "document/project_text.h"
 #include "host/document_project.h"
+#include "host/embedded_files.h"
 #include "host/project_facts.h"
 #include "platform/message_sink.h"
 
 namespace ov::testing {
 
-class CompiledProject final : public ProjectSource {
+// Hands the loaded document, and the files it serves, over to the plug-in
+// object.
+class HeldDocumentProject : public ProjectSource {
  public:
-  explicit CompiledProject(const Json& project)
-      : document_(std::make_unique<COrvaneDocBase>(CompileDocument(project, {}))) {}
-  std::optional<ProjectFacts> Load(MessageSink& messages) override {
-    messages.SetLogToStderr(false);
-    return FactsOf(*document_, *document_->FindMainContainer());
-  }
   ProjectHoldings TakeHoldings() override {
     ProjectHoldings holdings;
     holdings.document = std::move(document_);
+    holdings.files = std::move(files_);
     return holdings;
   }
 
- private:
+ protected:
   std::unique_ptr<COrvaneDocBase> document_;
+  std::unique_ptr<EmbeddedFiles> files_;
+};
+
+class CompiledProject final : public HeldDocumentProject {
+ public:
+  // With `library_path`, the project's files are served as a plug-in library
+  // of that path serves them (its library folder beside it).
+  explicit CompiledProject(const Json& project, std::string library_path = "")
+      : library_path_(std::move(library_path)) {
+    document_ = std::make_unique<COrvaneDocBase>(CompileDocument(project, {}));
+  }
+  std::optional<ProjectFacts> Load(MessageSink& messages) override {
+    messages.SetLogToStderr(false);
+    if (!library_path_.empty()) {
+      std::vector<EmbeddedFile> files;
+      for (const auto& file : document_->files()) files.push_back({file->name(), file->contents()});
+      files_ = std::make_unique<EmbeddedFiles>(library_path_, messages);
+      files_->Take(std::move(files));
+    }
+    return FactsOf(*document_, *document_->FindMainContainer());
+  }
+
+ private:
+  std::string library_path_;
 };
 
 // The same project written to its binary stream and read back from it, as
 // the plug-in library reads its own.
-class StreamProject final : public ProjectSource {
+class StreamProject final : public HeldDocumentProject {
  public:
   explicit StreamProject(const Json& project) {
     const COrvaneDocBase compiled = CompileDocument(project, {});
@@ -46,15 +69,9 @@ class StreamProject final : public ProjectSource {
     if (!document_->Load(stream_, {&messages, nullptr, true}).ok) return std::nullopt;
     return FactsOf(*document_, *document_->FindMainContainer());
   }
-  ProjectHoldings TakeHoldings() override {
-    ProjectHoldings holdings;
-    holdings.document = std::move(document_);
-    return holdings;
-  }
 
  private:
   std::vector<uint8_t> stream_;
-  std::unique_ptr<COrvaneDocBase> document_;
 };
 
 }  // namespace ov::testing

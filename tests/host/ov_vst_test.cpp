@@ -190,7 +190,7 @@ TEST(Dispatcher, AnswersTheFixedOperations) {
   OvVst plugin(&FakeHost::Callback, project);
   EXPECT_EQ(Dispatch(plugin, vst2::effIdentify), vst2::FourCC('N', 'v', 'E', 'f'));
   EXPECT_EQ(Dispatch(plugin, vst2::effGetVstVersion), 2300);
-  EXPECT_EQ(Dispatch(plugin, vst2::effGetVendorVersion), 1);
+  EXPECT_EQ(Dispatch(plugin, vst2::effGetVendorVersion), OV_VENDOR_VERSION);  // the build's version
   EXPECT_EQ(Dispatch(plugin, vst2::effKeysRequired), 1);
   EXPECT_EQ(Dispatch(plugin, vst2::effGetNumProgramCategories), 1);
   EXPECT_EQ(Dispatch(plugin, vst2::effConnectInput), 1);

@@ -1,11 +1,18 @@
-// The audio thread never touches the heap: with global operator new counted,
-// process calls of running projects (host MIDI in, MIDI-to-CV, audio through
-// the host ports) allocate nothing. Its own test program, because replacing
-// operator new affects everything linked with it.
+// The audio thread never touches the heap or a file: with global operator
+// new and the system's file calls counted, process calls of running projects
+// (host MIDI in, MIDI-to-CV, audio through the host ports, wave files played
+// and recorded) allocate nothing and open, read or write no file. Its own test program, because
+// replacing operator new affects everything linked with it.
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -24,6 +31,16 @@ namespace {
 
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
+// File calls are counted on the counting thread only: the media file thread
+// writes recordings meanwhile, as it should.
+thread_local bool counting_files = false;
+std::atomic<long> file_calls{0};
+
+template <typename Function>
+Function Next(const char* name) {
+  if (counting_files) file_calls.fetch_add(1);
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
 
 void* Allocate(std::size_t size, std::size_t alignment) {
   if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
@@ -59,6 +76,46 @@ void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memo
 void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
 
+// The file calls the system's C library offers, counted and passed on.
+extern "C" {
+int open(const char* path, int flags, ...) {
+  va_list rest;
+  va_start(rest, flags);
+  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(rest, mode_t) : 0;
+  va_end(rest);
+  return Next<int (*)(const char*, int, ...)>("open")(path, flags, mode);
+}
+int open64(const char* path, int flags, ...) {
+  va_list rest;
+  va_start(rest, flags);
+  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(rest, mode_t) : 0;
+  va_end(rest);
+  return Next<int (*)(const char*, int, ...)>("open64")(path, flags, mode);
+}
+FILE* fopen(const char* path, const char* mode) {
+  return Next<FILE* (*)(const char*, const char*)>("fopen")(path, mode);
+}
+FILE* fopen64(const char* path, const char* mode) {
+  return Next<FILE* (*)(const char*, const char*)>("fopen64")(path, mode);
+}
+ssize_t read(int descriptor, void* bytes, size_t size) {
+  return Next<ssize_t (*)(int, void*, size_t)>("read")(descriptor, bytes, size);
+}
+ssize_t write(int descriptor, const void* bytes, size_t size) {
+  return Next<ssize_t (*)(int, const void*, size_t)>("write")(descriptor, bytes, size);
+}
+ssize_t pwrite(int descriptor, const void* bytes, size_t size, off_t offset) {
+  return Next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(descriptor, bytes, size,
+                                                                      offset);
+}
+ssize_t pwrite64(int descriptor, const void* bytes, size_t size, off64_t offset) {
+  return Next<ssize_t (*)(int, const void*, size_t, off64_t)>("pwrite64")(descriptor, bytes, size,
+                                                                          offset);
+}
+int close(int descriptor) { return Next<int (*)(int)>("close")(descriptor); }
+int fclose(FILE* file) { return Next<int (*)(FILE*)>("fclose")(file); }
+}
+
 namespace ov {
 namespace {
 
@@ -79,8 +136,8 @@ Json Example(const std::string& name) {
 // (or, holding, a new note in each, 64 keys round); answers the number of
 // allocations made during them.
 long AllocationsWhileProcessing(const Json& text, int32_t blocks, bool replacing,
-                                bool holding = false) {
-  testing::CompiledProject project(text);
+                                bool holding = false, const std::string& library_path = "") {
+  testing::CompiledProject project(text, library_path);
   OvVst plugin(&QuietHost, project);
   EXPECT_FALSE(plugin.LoadFailed());
   plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0, 256,
@@ -103,6 +160,7 @@ long AllocationsWhileProcessing(const Json& text, int32_t blocks, bool replacing
   block.events[0] = reinterpret_cast<vst2::VstEvent*>(&note);
 
   counting = true;
+  counting_files = true;
   for (int32_t i = 0; i < blocks; ++i) {
     note.deltaFrames = (i * 37) % kFrames;
     note.midiData[0] = static_cast<char>(i % 2 == 0 || holding ? 0x90 : 0x80);
@@ -116,6 +174,7 @@ long AllocationsWhileProcessing(const Json& text, int32_t blocks, bool replacing
     }
   }
   counting = false;
+  counting_files = false;
   return allocations.exchange(0);
 }
 
@@ -127,10 +186,34 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
   delete probe;
   EXPECT_EQ(allocations.exchange(0), 1);
 
-  for (const char* example : {"midi_cv_probe", "passthrough", "demo", "demo-synth"}) {
+  for (const char* example : {"midi_cv_probe", "passthrough", "demo", "demo-synth", "midi-split"}) {
     EXPECT_EQ(AllocationsWhileProcessing(Example(example), 400, true), 0) << example;
     EXPECT_EQ(AllocationsWhileProcessing(Example(example), 50, false), 0) << example;
   }
+}
+
+TEST(Realtime, WavePlayerAndRecorderTouchNoFileOnTheAudioThread) {
+  // The counter itself works.
+  counting_files = true;
+  std::fclose(std::fopen("/dev/null", "rb"));
+  counting_files = false;
+  EXPECT_EQ(file_calls.exchange(0), 2);
+
+  // The example's player, restarted by every other note, recorded.
+  Json project = Example("wave-player");
+  Json& synth = project["root"]["modules"][0];
+  synth["modules"].push_back(Json::parse(
+      R"({"type": "Wave Recorder", "name": "take", "plug_values": {"File Name": "take"}})"));
+  synth["connections"].push_back("player.Left Out -> take.Left (Mono)");
+  const std::string folder = ::testing::TempDir() + "orvane_realtime_wave/";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  // 300 blocks are 1.6 s at 48 kHz: within the recorder's ring, however late
+  // the media thread comes.
+  EXPECT_EQ(AllocationsWhileProcessing(project, 300, true, false, folder + "Rt.so"), 0);
+  EXPECT_EQ(file_calls.exchange(0), 0);
+  // The take holds every block: 300 of 256 frames, 16 bits.
+  EXPECT_EQ(std::filesystem::file_size(folder + "Rt/take.wav"), 44u + 300 * 256 * 2);
 }
 
 TEST(Realtime, SixtyFourVoicesInLanesNeverAllocate) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -203,6 +204,117 @@ TEST(RenderProjects, TheDemoSynthPlaysTheDemoPhraseAtTheRightPitchesAndTimes) {
     ++windows;
   }
   EXPECT_GE(windows, 12);
+}
+
+// The logic sequencer plays by itself: a 2 Hz clock steps a four-output
+// counter whose scaled outputs, summed and rounded to semitones, set the
+// voice's pitch, while pulses from the clock open its VCA.
+TEST(RenderProjects, TheLogicSequencerPlaysItsFourNotesOnTheClock) {
+  TempFolder folder;
+  const std::string library = Bake(folder, "logic-sequencer");
+  constexpr double kRate = 44100;
+  const AudioClip clip =
+      Render(library, folder / "logic.wav", "--seconds 4 --rate 44100 --block 512");
+  ASSERT_EQ(clip.channels.size(), 2u);
+  const std::vector<float>& audio = clip.channels[0];
+  const std::vector<float>& clock = clip.channels[1];
+  ASSERT_EQ(audio.size(), static_cast<size_t>(4 * kRate));
+
+  // Clock edges as a logic input reads them: above 3.33 V after being below
+  // 1.67 V.
+  std::vector<size_t> edges;
+  bool high = false;
+  for (size_t n = 0; n < clock.size(); ++n) {
+    if (!high && clock[n] > 0.33333334f) edges.push_back(n);
+    if (clock[n] > 0.33333334f) high = true;
+    if (clock[n] < 0.16666667f) high = false;
+  }
+  ASSERT_EQ(edges.size(), 8u);
+  // The counter opens on its first output; each edge steps to the next.
+  const double notes[] = {440.0, 523.2511, 659.2551, 783.9909};  // A4 C5 E5 G5
+  const auto pulse = static_cast<size_t>(0.2 * kRate);  // 2 V "Pulse Length"
+  for (size_t k = 0; k < edges.size(); ++k) {
+    SCOPED_TRACE(::testing::Message() << "edge " << k << " at " << edges[k]);
+    size_t start = edges[k] - 100;
+    while (start < audio.size() && audio[start] == 0.0f) ++start;
+    EXPECT_LE(std::max(start, edges[k]) - std::min(start, edges[k]), 1u);
+    const std::vector<float> note(audio.begin() + static_cast<std::ptrdiff_t>(edges[k] + 50),
+                                  audio.begin() + static_cast<std::ptrdiff_t>(edges[k] + pulse - 50));
+    const double expected = notes[(k + 1) % 4];
+    EXPECT_NEAR(test::FrequencyByCrossings(note, kRate), expected, expected * 0.001);
+    EXPECT_EQ(audio[edges[k] + pulse + 10], 0.0f) << "the pulse has ended";
+  }
+}
+
+TEST(RenderProjects, ThePdEchoPlaysItsNoteThenEchoesEachHalfTheLast) {
+  TempFolder folder;
+  const std::string library = Bake(folder, "pd-echo");
+  constexpr double kRate = 44100;
+  const AudioClip clip = Render(library, folder / "pd.wav",
+                                "--note 57:100:0.1:0.2 --seconds 3 --rate 44100 --block 512");
+  ASSERT_EQ(clip.channels.size(), 2u);
+  const std::vector<float>& out = clip.channels[0];
+  ASSERT_EQ(out.size(), 132300u);
+  ASSERT_TRUE(std::all_of(out.begin(), out.end(), [](float x) { return std::isfinite(x); }));
+
+  // The note alone, from its start to 0.3 s.
+  constexpr std::size_t kStart = 4410, kLength = 8820;
+  const std::vector<double> dry(out.begin() + kStart, out.begin() + kStart + kLength);
+  // Key 57 is 220 Hz: the line near it, from a zero-padded FFT with a
+  // parabola through the peak's bins. The waves alternate, so lines at every
+  // multiple of 110 Hz stand beside it: a Blackman-Harris window keeps them
+  // from leaking into it.
+  std::vector<std::complex<double>> padded(1 << 16);
+  for (std::size_t n = 0; n < kLength; ++n) {
+    const double phase = 2 * M_PI * static_cast<double>(n) / (kLength - 1);
+    const double window = 0.35875 - 0.48829 * std::cos(phase) + 0.14128 * std::cos(2 * phase) -
+                          0.01168 * std::cos(3 * phase);
+    padded[n] = dry[n] * window;
+  }
+  test::Fft(padded);
+  const double bin_hz = kRate / static_cast<double>(padded.size());
+  std::size_t peak = 0;
+  for (auto bin = static_cast<std::size_t>(200 / bin_hz); bin < 240 / bin_hz; ++bin) {
+    if (peak == 0 || std::abs(padded[bin]) > std::abs(padded[peak])) peak = bin;
+  }
+  const double a = std::log(std::abs(padded[peak - 1])), b = std::log(std::abs(padded[peak])),
+               c = std::log(std::abs(padded[peak + 1]));
+  const double hz = (static_cast<double>(peak) + 0.5 * (a - c) / (a - 2 * b + c)) * bin_hz;
+  EXPECT_NEAR(hz, 220.0, 0.22);
+
+  // Each echo is the note again, found as the best match within 150
+  // samples: the first after the delay line's 0.25 s (less the sample its
+  // read point lies behind the write), the next ones each that plus one
+  // engine block after the one before; each 6 dB below the last.
+  const auto block = static_cast<std::size_t>(OvAudioMaster::ChooseEngineBlockSize(512));
+  const std::size_t line = static_cast<std::size_t>(0.25 * kRate) - 1;
+  double previous_gain = 1.0;
+  for (std::size_t echo = 1; echo <= 3; ++echo) {
+    const std::size_t expected = echo * line + (echo - 1) * block;
+    std::size_t best = 0;
+    double best_match = -1, best_gain = 0;
+    for (std::size_t lag = expected - 150; lag <= expected + 150; ++lag) {
+      double cross = 0, power = 0, energy = 0;
+      for (std::size_t n = 0; n < kLength; ++n) {
+        const double y = out[kStart + lag + n];
+        cross += dry[n] * y;
+        power += dry[n] * dry[n];
+        energy += y * y;
+      }
+      const double match = cross / std::sqrt(power * energy);
+      if (match > best_match) {
+        best_match = match;
+        best = lag;
+        best_gain = cross / power;
+      }
+    }
+    EXPECT_EQ(best, expected) << "echo " << echo;
+    EXPECT_GT(best_match, 0.99) << "echo " << echo;
+    if (echo > 1) {
+      EXPECT_NEAR(20 * std::log10(best_gain / previous_gain), -6.02, 0.5) << "echo " << echo;
+    }
+    previous_gain = best_gain;
+  }
 }
 
 std::string BenchReport(const std::string& target, int notes) {

@@ -73,16 +73,16 @@ TEST(UnavailableGenerator, TellsOncePerTypeAndEngine) {
 TEST(UnavailableGenerator, KeepsItsOutputsAtZero) {
   MessageHost host;
   Engine engine(host);
-  ug_base& oscillator = engine.Add("Phase Dist Osc");
+  ug_base& oscillator = engine.Add("Soundfont Oscillator");
   engine.Start();
   engine.Master().Process(100);
-  const float* out = oscillator.plug(2)->Data();  // "Audio Out"
+  const float* out = oscillator.plug(6)->Data();  // "Left (mono)"
   ASSERT_NE(out, nullptr);
   EXPECT_TRUE(std::all_of(out, out + 32, [](float sample) { return sample == 0.0f; }));
 }
 
 TEST(UnavailableGenerator, InstancesListTheSamePlugs) {
-  const Module_Info* type = BuiltInModules().FindModule("Step Counter");
+  const Module_Info* type = BuiltInModules().FindModule("Thrasher");
   const std::unique_ptr<ug_base> generator = type->CreateGenerator();
   std::vector<InterfaceObject> listed;
   generator->CreateInstance()->ListPlugs(listed);

@@ -22,16 +22,10 @@
 #include "modules/oscillator.h"
 #include "modules/pan.h"
 #include "modules/vca.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/document/started_engine.h"
 
 namespace ov {
 namespace {
-
-class OutputHost : public test::FakeEngineHost {
- public:
-  void SetHostOutputPort(HostOutputPort* port) override { output = port; }
-  HostOutputPort* output = nullptr;
-};
 
 // One voice: note source -> oscillator -> filter (optional) -> VCA with an
 // ADSR -> pan, both pan outputs summed into the host output. `modulated`
@@ -105,24 +99,15 @@ constexpr int32_t kLength = 12000;
 // random notes whatever the mode.
 Render RenderVoice(const Voice& voice, LaneMode mode, int32_t block, const std::type_info& checked) {
   COrvaneDocBase document = CompileDocument(ProjectFor(voice), {});
-  OutputHost host;
-  OvAudioMaster master(host);
-  master.SetSampleRate(44100.0f);
-  master.SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(block));
-  master.SetLaneMode(mode);
-  std::unique_ptr<ug_container> root;
-  {
-    GraphBuild build(master);
-    build.Build(*document.root());
-    root = build.TakeRoot();
-  }
-  master.Start(root.get());
-  ug_base* source = nullptr;
+  test::StartedEngine engine(document, block, mode);
+  OvAudioMaster& master = engine.master;
+  const test::OutputHost& host = engine.host;
+  ug_base* source = engine.ModelNoteSource();
   std::vector<const ug_base*> checked_models;
-  root->VisitTree([&](ug_base& generator) {
-    if ((generator.Flags() & UGF_CLONE) != 0) return;
-    if (dynamic_cast<ug_notesource*>(&generator) != nullptr) source = &generator;
-    if (typeid(generator) == checked) checked_models.push_back(&generator);
+  engine.root->VisitTree([&](ug_base& generator) {
+    if ((generator.Flags() & UGF_CLONE) == 0 && typeid(generator) == checked) {
+      checked_models.push_back(&generator);
+    }
   });
   EXPECT_NE(source, nullptr);
   EXPECT_NE(host.output, nullptr);
@@ -162,7 +147,6 @@ Render RenderVoice(const Voice& voice, LaneMode mode, int32_t block, const std::
     master.Process(frames);
   }
   for (const ug_base* model : checked_models) render.lane_runs += VoiceLanes::RunsOf(*model);
-  master.Stop();
   return render;
 }
 

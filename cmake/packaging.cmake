@@ -1,0 +1,43 @@
+# Installing and packaging: `cmake --install build` (prefix /usr/local by
+# default) and scripts/package.sh, which builds the Debian package with CPack
+# (prefix /usr). Linux hosts scan lib/lxvst for VST 2 plug-ins.
+include(GNUInstallDirs)
+# Installing (and packing) takes what is built; scripts/package.sh builds
+# only what the package holds.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(OV_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/orvane)
+
+# Our demo synthesiser, baked at build time, so that a fresh install gives
+# hosts an instrument to list: the generic library alone carries no project.
+set(OV_DEMO_PLUGIN ${CMAKE_BINARY_DIR}/OrvaneDemoSynth.so)
+add_custom_command(OUTPUT ${OV_DEMO_PLUGIN}
+  COMMAND orvane bake ${CMAKE_SOURCE_DIR}/examples/demo-synth.json -o ${OV_DEMO_PLUGIN}
+          --from $<TARGET_FILE:orvane-vst> > /dev/null
+  DEPENDS orvane orvane-vst ${CMAKE_SOURCE_DIR}/examples/demo-synth.json
+  COMMENT "Baking the demo synthesiser")
+add_custom_target(orvane_demo_plugin ALL DEPENDS ${OV_DEMO_PLUGIN})
+
+install(TARGETS orvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS orvane-vst LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/lxvst)
+install(FILES ${OV_DEMO_PLUGIN} DESTINATION ${CMAKE_INSTALL_LIBDIR}/lxvst
+        PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                    WORLD_READ WORLD_EXECUTE)
+install(FILES README.md DESTINATION ${OV_DOC_DIR})
+install(DIRECTORY docs/ DESTINATION ${OV_DOC_DIR} FILES_MATCHING PATTERN "*.md")
+install(FILES examples/demo-synth.json examples/demo.json examples/demo.mid
+        DESTINATION ${OV_DOC_DIR}/examples)
+install(FILES tools/orvane-completion.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME orvane)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME orvane)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Orvane developers <orvane@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Modular synthesiser as a Linux VST 2 plug-in")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME orvane_${PROJECT_VERSION}_amd64.deb)
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+# Dependencies from the shared libraries the binaries use.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)

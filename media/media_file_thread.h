@@ -1,0 +1,53 @@
+// The one background thread per process that does the file work of media
+// modules while the engine runs, so the audio thread never touches a file:
+// loading a file a module was newly asked to play, writing what a recorder
+// handed over, and freeing buffers the audio thread has retired. Modules
+// register a client while the engine starts and unregister it when it
+// stops; the thread runs while any client is registered and polls each one
+// every few milliseconds (at once again while there is work), so the audio thread hands work over
+// through its own lock-free rings and never has to signal anything. Threads: Register and
+// Unregister on the editor thread; ServeMedia on the media thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace ov {
+
+class MediaFileThread {
+ public:
+  class Client {
+   public:
+    virtual ~Client() = default;
+    // Does whatever work the client has waiting; true when there was some
+    // (the thread then looks again at once). Media thread.
+    virtual bool ServeMedia() = 0;
+  };
+
+  // How often each client is served at most: recorders buffer far more.
+  static constexpr std::chrono::milliseconds kPollPeriod{5};
+
+  static MediaFileThread& Instance();
+  ~MediaFileThread();
+
+  // Starts the thread with the first client. Editor thread.
+  void Register(Client& client);
+  // Returns once the thread no longer serves the client (which may then be
+  // destroyed); stops the thread with the last one. Editor thread.
+  void Unregister(Client& client);
+
+ private:
+  MediaFileThread() = default;
+  void Run();
+
+  std::mutex mutex_;              // guards everything below, and the serving of clients
+  std::condition_variable wake_;  // only for quitting: the audio thread never signals
+  std::vector<Client*> clients_;
+  std::thread thread_;
+  bool quit_ = false;
+};
+
+}  // namespace ov

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Packs a build tree as the Debian package, unpacks it into a scratch root
+# with dpkg -x and runs the installed program on the installed plug-ins.
+# Usage: package_test.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+(cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -B "$scratch" >cpack.log) ||
+  { cat "$scratch/cpack.log"; exit 1; }
+deb=$(echo "$scratch"/orvane_*_amd64.deb)
+test -f "$deb"
+# Dependencies come from the libraries the binaries use.
+dpkg-deb -f "$deb" Depends | grep -q 'libc6'
+dpkg-deb -f "$deb" Depends | grep -q 'libstdc++6'
+
+dpkg -x "$deb" "$scratch/root"
+usr=$scratch/root/usr
+"$usr/bin/orvane" --version | grep -qx "orvane [0-9.]*"
+info=$("$usr/bin/orvane" info "$usr/lib/lxvst/OrvaneDemoSynth.so")
+grep -q "OvSy" <<<"$info" || { echo "$info"; exit 1; }
+# The installed program bakes from the generic library installed with it.
+"$usr/bin/orvane" bake "$usr/share/doc/orvane/examples/demo.json" -o "$scratch/Demo.so" >/dev/null
+"$usr/bin/orvane" info "$scratch/Demo.so" >/dev/null
+test -f "$usr/share/doc/orvane/README.md"
+test -f "$usr/share/bash-completion/completions/orvane"
+bash -n "$usr/share/bash-completion/completions/orvane"
+echo "package $(basename "$deb") installs and runs"

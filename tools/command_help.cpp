@@ -1,0 +1,100 @@
+#include "tools/command_help.h"
+
+#include <array>
+
+namespace ov {
+namespace {
+
+constexpr std::array kCommands = {
+    CommandHelp{"info", "info LIB.so",
+                "Loads a VST 2 plug-in as a host does and prints what the host sees of it.", ""},
+    CommandHelp{"render",
+                "render LIB.so -o OUT.wav [OPTION]...",
+                "Plays a VST 2 plug-in offline and writes what it outputs to a WAV file.",
+                "  -o OUT.wav                 the WAV file to write (needed)\n"
+                "  --midi FILE.mid            play a Standard MIDI File\n"
+                "  --note KEY:VEL:START:LEN   play a note (seconds); may be repeated\n"
+                "  --in IN.wav                feed a WAV file to the plug-in's inputs\n"
+                "  --seconds S                length (default: the music plus a tail, or the input's)\n"
+                "  --rate R                   sample rate (default 48000)\n"
+                "  --block N                  host block size (default 512)\n"
+                "  --program P                choose a program first\n"
+                "  --param INDEX=VALUE        set a parameter first (0 to 1); may be repeated\n"
+                "  --midi-out FILE.mid        keep the MIDI the plug-in sends\n"
+                "  --load-state FILE.fxb|fxp  restore a bank or program first\n"
+                "  --save-state FILE.fxb|fxp  save the bank or program after playing\n"},
+    CommandHelp{"dump", "dump PROJECT.ov1|LIB.so [-o OUT.json|-]",
+                "Prints every object and field of a project stream or a baked plug-in's project.",
+                "  -o OUT.json   write to a file; '-' or none: standard output\n"},
+    CommandHelp{"compile", "compile PROJECT.json -o PROJECT.ov1",
+                "Writes the project stream that a JSON project describes.",
+                "  -o PROJECT.ov1   the stream to write (needed)\n"},
+    CommandHelp{"bake", "bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]",
+                "Writes a plug-in library that carries the project.",
+                "  -o NAME.so               the plug-in to write (needed)\n"
+                "  --from orvane-vst.so     the generic library to bake into (default: the\n"
+                "                           one installed with this program)\n"},
+    CommandHelp{"graph", "graph PROJECT.json|PROJECT.ov1|LIB.so [-o PATCH.svg|.png|.dot|-]",
+                "Draws the project's patch: containers, modules, plugs and connections.",
+                "  -o PATCH.svg|.png   draw with Graphviz's dot\n"
+                "  -o PATCH.dot|.gv    write the graph in the DOT language\n"
+                "  -o - or none        write the DOT to standard output\n"},
+    CommandHelp{"bench", "bench LIB.so|PROJECT.json [--voices N] [--seconds S] [--midi FILE.mid]",
+                "Measures what a plug-in costs per voice and sample with notes held.",
+                "  --voices N          notes held together (1 to 128, default 64)\n"
+                "  --seconds S         how long to play (default 10)\n"
+                "  --midi FILE.mid     play a MIDI file instead of held notes\n"
+                "  --from orvane-vst.so  the generic library a JSON project is baked into\n"},
+    CommandHelp{"validate", "validate LIB.so [--quick]",
+                "Puts a VST 2 plug-in through what hosts do to one; non-zero when a check fails.",
+                "  --quick   play shorter and repeat less\n"},
+    CommandHelp{"snapshot",
+                "snapshot LIB.so|PROJECT.json -o VIEW.png [--program P] [--param INDEX=VALUE]... "
+                "[--scale N]",
+                "Draws the plug-in's panel into a PNG, without an X server.",
+                "  -o VIEW.png            the picture to write (needed)\n"
+                "  --program P            choose a program first (0 to 127)\n"
+                "  --param INDEX=VALUE    set a parameter first (0 to 1); may be repeated\n"
+                "  --scale N              draw N times larger (1 to 8)\n"},
+    CommandHelp{"show",
+                "show LIB.so|PROJECT.json [--quit-after S] [--no-engine] [--midi FILE.mid] "
+                "[-o OUT.wav] [--capture WINDOW.png]",
+                "Opens the plug-in's editor in a window, with the plug-in playing in real time.",
+                "  --quit-after S          close after S seconds\n"
+                "  --no-engine             open the editor without running the plug-in\n"
+                "  --midi FILE.mid         play a MIDI file, looped\n"
+                "  -o OUT.wav              keep what the plug-in plays\n"
+                "  --capture WINDOW.png    save what the window shows at the end\n"},
+    CommandHelp{"install", "install NAME.so [--system]",
+                "Copies a baked plug-in to ~/.lxvst, where Linux hosts look for VST 2 plug-ins.",
+                "  --system   install to /usr/local/lib/lxvst for every user instead\n"},
+    CommandHelp{"uninstall", "uninstall NAME [--system]",
+                "Removes a plug-in that `orvane install` put in ~/.lxvst.",
+                "  --system   remove it from /usr/local/lib/lxvst instead\n"},
+    CommandHelp{"help", "help [COMMAND]", "Prints what a command does and its options.", ""},
+};
+
+}  // namespace
+
+std::span<const CommandHelp> AllCommandHelp() { return kCommands; }
+
+const CommandHelp* FindCommandHelp(std::string_view name) {
+  for (const CommandHelp& help : kCommands) {
+    if (name == help.name) return &help;
+  }
+  return nullptr;
+}
+
+void PrintCommandHelp(const CommandHelp& help, std::ostream& out) {
+  out << "usage: orvane " << help.usage << "\n\n" << help.summary << "\n";
+  if (*help.options != '\0') out << "\noptions:\n" << help.options;
+}
+
+void PrintOverview(std::ostream& out) {
+  out << "usage: orvane COMMAND [ARGUMENT]...\n"
+      << "       orvane --version\n\ncommands:\n";
+  for (const CommandHelp& help : kCommands) out << "  orvane " << help.usage << "\n";
+  out << "\n'orvane help COMMAND' or 'orvane COMMAND --help' tells more.\n";
+}
+
+}  // namespace ov

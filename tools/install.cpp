@@ -1,0 +1,107 @@
+#include "tools/install.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "host/project_resource.h"
+#include "platform/library_resource.h"
+
+namespace ov {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsBakedPlugin(const fs::path& path) {
+  return ReadAppendedResource(path.string(), kProjectResourceType, kProjectResourceId).has_value();
+}
+
+}  // namespace
+
+std::optional<InstallCommandLine> ParseInstallArguments(std::span<const std::string> arguments,
+                                                        std::string* error) {
+  InstallCommandLine line;
+  for (const std::string& argument : arguments) {
+    if (argument == "--system") {
+      line.system = true;
+    } else if (argument.starts_with("-") || !line.target.empty()) {
+      *error = "unexpected argument '" + argument + "'";
+      return std::nullopt;
+    } else {
+      line.target = argument;
+    }
+  }
+  if (line.target.empty()) {
+    *error = "no plug-in given";
+    return std::nullopt;
+  }
+  return line;
+}
+
+std::string PluginFolder(bool system) {
+  if (system) return "/usr/local/lib/lxvst";
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return {};
+  return (fs::path(home) / ".lxvst").string();
+}
+
+int RunInstallCommand(const InstallCommandLine& command, std::ostream& out, std::ostream& err) {
+  const fs::path source = command.target;
+  std::error_code error;
+  if (!fs::is_regular_file(source, error)) {
+    err << "orvane install: " << source.string() << ": no such file\n";
+    return 1;
+  }
+  // The generic library alone gives hosts no plug-in.
+  if (!IsBakedPlugin(source)) {
+    err << "orvane install: " << source.string()
+        << ": not a baked Orvane plug-in (make one with 'orvane bake')\n";
+    return 1;
+  }
+  const std::string folder = PluginFolder(command.system);
+  if (folder.empty()) {
+    err << "orvane install: HOME is not set\n";
+    return 1;
+  }
+  fs::create_directories(folder, error);
+  const fs::path target = fs::path(folder) / source.filename();
+  if (!error) fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
+  if (error) {
+    err << "orvane install: " << target.string() << ": " << error.message() << "\n";
+    return 1;
+  }
+  out << "Installed " << target.string() << "\n";
+  return 0;
+}
+
+int RunUninstallCommand(const InstallCommandLine& command, std::ostream& out, std::ostream& err) {
+  std::string name = command.target;
+  if (name.ends_with(".so")) name.resize(name.size() - 3);
+  // A plain name only: never a path that leads out of the folder.
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    err << "orvane uninstall: '" << command.target << "' is not a plug-in name\n";
+    return 1;
+  }
+  const std::string folder = PluginFolder(command.system);
+  if (folder.empty()) {
+    err << "orvane uninstall: HOME is not set\n";
+    return 1;
+  }
+  const fs::path target = fs::path(folder) / (name + ".so");
+  std::error_code error;
+  if (!fs::is_regular_file(target, error)) {
+    err << "orvane uninstall: " << target.string() << ": not installed\n";
+    return 1;
+  }
+  if (!IsBakedPlugin(target)) {
+    err << "orvane uninstall: " << target.string() << ": not an Orvane plug-in; left alone\n";
+    return 1;
+  }
+  if (!fs::remove(target, error)) {
+    err << "orvane uninstall: " << target.string() << ": " << error.message() << "\n";
+    return 1;
+  }
+  out << "Removed " << target.string() << "\n";
+  return 0;
+}
+
+}  // namespace ov

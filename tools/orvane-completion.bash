@@ -1,0 +1,31 @@
+# bash completion for orvane
+_orvane() {
+  local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD-1]}
+  local commands="info render dump compile bake graph bench validate snapshot show install uninstall help"
+  if ((COMP_CWORD == 1)); then
+    mapfile -t COMPREPLY < <(compgen -W "$commands --version --help" -- "$current")
+    return
+  fi
+  local command=${COMP_WORDS[1]} options=""
+  case $command in
+    help) ((COMP_CWORD == 2)) && mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$current"); return ;;
+    render) options="-o --midi --note --in --seconds --rate --block --program --param --midi-out --load-state --save-state" ;;
+    dump | compile | graph) options="-o" ;;
+    bake) options="-o --from" ;;
+    bench) options="--voices --seconds --midi --from" ;;
+    validate) options="--quick" ;;
+    snapshot) options="-o --program --param --scale" ;;
+    show) options="--quit-after --no-engine --midi -o --capture" ;;
+    install | uninstall) options="--system" ;;
+  esac
+  case $previous in
+    --voices | --seconds | --rate | --block | --program | --param | --note | --scale | --quit-after) return ;;
+  esac
+  if [[ $current == -* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "$options --help" -- "$current")
+  else
+    mapfile -t COMPREPLY < <(compgen -f -- "$current")
+    compopt -o filenames 2>/dev/null
+  fi
+}
+complete -F _orvane orvane
