@@ -15,6 +15,7 @@
 #include "editor/context_menu.h"
 #include "editor/damage.h"
 #include "editor/event_state.h"
+#include "editor/skin_source.h"
 #include "editor/window_object.h"
 #include "platform/window_port.h"
 
@@ -49,6 +50,11 @@ class COrvaneViewBase : public CWndOb {
   void AttachWindow(std::unique_ptr<WindowPort> window) { window_ = std::move(window); }
   WindowPort* Port() const { return window_.get(); }
   void Close() override;
+
+  // The skins the panel draws with; they must outlive the view.
+  void SetSkins(SkinSource* skins) { skins_ = skins; }
+  SkinSource* Skins() const { return skins_; }
+  Skin* GetSkin() override { return skins_ != nullptr ? &skins_->SkinNamed("default") : nullptr; }
 
   void InvalidateAll() override;
   void InvalidateRect(const Rect& area) override;
@@ -102,6 +108,7 @@ class COrvaneViewBase : public CWndOb {
   std::vector<Timer> timers_;
   ContextMenu menu_;
   CommandHandler command_handler_;
+  SkinSource* skins_ = nullptr;
   std::vector<std::unique_ptr<CVisualOb>> graveyard_;
 };
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "editor/skins/skin_pixels.h"
+#include "editor/skin_source.h"
 #include "editor/skins/skin_text.h"
 #include "platform/message_sink.h"
 
@@ -39,7 +40,7 @@ constexpr std::string_view kFontCategoryChoices =
 // 1 "heading 1" ... 6 "user 3"; 0 and any other number "normal".
 std::string_view FontCategoryName(int32_t number);
 
-class SkinList {
+class SkinList : public SkinSource {
  public:
   // `skins_root` is "<library folder>/skins" (empty: no disk lookups at
   // all); `built_in` is the default skin the plug-in carries.
@@ -55,6 +56,7 @@ class SkinList {
   // The skin of that name (any case); else the listed "default", else the
   // first skin, else the built-in default. A miss is remembered.
   Skin& ByName(std::string_view name);
+  Skin& SkinNamed(std::string_view name) override { return ByName(name); }
   // The i-th skin, or ByName("default") past the end.
   Skin& ByIndex(std::size_t index);
   const std::string& LastMissingName() const { return last_missing_; }
@@ -62,7 +64,8 @@ class SkinList {
 
   // The image `name` in `mode` for `skin`, or null when it has no pixels.
   // Each (skin, name, mode) goes to disk at most once.
-  std::shared_ptr<const SkinImage> Image(Skin& skin, const std::string& name, SkinMode mode);
+  std::shared_ptr<const SkinImage> Image(Skin& skin, const std::string& name,
+                                         SkinMode mode) override;
 
   // Exact name among the skin's categories; else the plain default one.
   static const FontCategory& Category(const Skin& skin, std::string_view name);

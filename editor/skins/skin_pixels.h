@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace ov {
+#include "editor/skin_source.h"
 
-enum class SkinMode : int32_t { kColour = 0, kGrey = 1 };
+namespace ov {
 
 struct SkinPixels {
   int32_t width = 0;
