@@ -62,15 +62,20 @@ ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_
       messages_(messages),
       skin_setup_(std::move(skins)),
       view_(MillisecondClock),
+      popups_(view_, &messages_),
       window_maker_(MakeX11Window),
       makers_(&NoMakers()) {
   view_.BindToModule(&main_);
+  view_.SetPopups(&popups_);
   // A size out of 1 ... 32767 would wrap in the host's 16-bit rectangle.
   rect_ = {0, 0, Side(panel_size.y), Side(panel_size.x)};
   view_.SetRect({0, 0, rect_.right, rect_.bottom});
 }
 
-ov_vst_editor::~ov_vst_editor() { close(); }
+ov_vst_editor::~ov_vst_editor() {
+  close();
+  view_.SetPopups(nullptr);  // the popups go before the view
+}
 
 bool ov_vst_editor::getRect(vst2::ERect** rect) {
   if (rect == nullptr) return false;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "editor/panel_view.h"
+#include "editor/popup_windows.h"
 #include "editor/skins/skin_list.h"
 #include "editor/view_root.h"
 #include "host/aeff_editor.h"
@@ -79,6 +80,7 @@ class ov_vst_editor : public AEffEditor {
   SkinSetup skin_setup_;
   std::unique_ptr<SkinList> skins_;  // outlives the view's use of it
   COrvaneViewVST view_;
+  PopupWindows popups_;
   WindowMaker window_maker_;
   const VisualMakers* makers_;
 };
