@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "document/container.h"
+#include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
 #include "platform/clock.h"
 #include "platform/font_files.h"
@@ -104,10 +105,8 @@ bool ov_vst_editor::open(void* window) {
 void ov_vst_editor::close() { view_.Close(); }
 
 void ov_vst_editor::MakeSkins() {
-  Skin built_in;
-  built_in.name = "default";
-  skins_ = std::make_unique<SkinList>(skin_setup_.folder, std::move(built_in), &messages_,
-                                      FamilyInstalled);
+  skins_ = std::make_unique<SkinList>(skin_setup_.folder, BuiltInSkin(FamilyInstalled),
+                                      &messages_, FamilyInstalled);
   if (skin_setup_.records != nullptr) {
     for (Skin& skin : SkinsFromRecords(*skin_setup_.records, *skins_)) {
       skins_->Add(std::move(skin));
