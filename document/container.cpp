@@ -280,4 +280,9 @@ void CContainer::InitialiseAfterLoad(bool loaded) {
   for (const auto& child : children_) child->InitialiseAfterLoad(true);
 }
 
+void CContainer::SetSkinName(std::string name) {
+  skin_name_ = std::move(name);
+  Notify(Notification(kNotifySkinChanged, this));
+}
+
 }  // namespace ov

@@ -67,6 +67,8 @@ class CContainer : public CUG_with_patches {
   void SetDocument(COrvaneDocBase* document) { document_ = document; }
   bool initialising() const { return initialising_; }
   const std::string& skin_name() const { return skin_name_; }
+  // Tells the container's panels (code 20) so they look their images up anew.
+  void SetSkinName(std::string name);
   uint32_t flags() const { return flags_; }
   const Rect& panel_rect() const { return panel_rect_; }
   bool spare_hidden() const { return spare_hidden_; }

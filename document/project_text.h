@@ -7,12 +7,16 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "document/document.h"
 #include "document/text_writer.h"
 
 namespace ov {
+
+class SkinInfo;
 
 // Every object and field, in stream order, at the document's version.
 Json DumpDocument(const COrvaneDocBase& document);
@@ -23,6 +27,12 @@ struct CompileOptions {
   std::size_t max_file_bytes = std::size_t{1} << 30;
   MessageSink* messages = nullptr;
   const ModuleRegistry* modules = nullptr;  // the built-in registry when null
+  // Reads a skin given as {"name": ..., "folder": DIR} (DIR already joined
+  // to base_directory) into its record; null, with the reason, when it
+  // cannot. Unset: such skins are refused.
+  std::function<std::unique_ptr<SkinInfo>(const std::string& name, const std::string& folder,
+                                          std::string* error)>
+      skin_folder;
 };
 
 // Throws ArchiveError naming the JSON path and the reason.

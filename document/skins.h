@@ -24,6 +24,20 @@ class CSkinBitmap : public Persistent {
 
   const std::string& name() const { return name_; }
   const std::vector<uint8_t>& png() const { return png_; }
+  int32_t height() const { return height_; }
+  int32_t width() const { return width_; }
+  int32_t mode() const { return mode_; }
+  // Raw 32-bit pixels of old streams; empty in newer ones.
+  const std::vector<uint8_t>& raw_pixels() const { return pixels_; }
+  // An image as newer streams store it: its size and PNG bytes.
+  void SetImage(std::string name, int32_t mode, int32_t width, int32_t height,
+                std::vector<uint8_t> png) {
+    name_ = std::move(name);
+    mode_ = mode;
+    width_ = width;
+    height_ = height;
+    png_ = std::move(png);
+  }
 
  private:
   int32_t height_ = 0;
@@ -42,6 +56,30 @@ class CAnimBitmap : public CSkinBitmap {
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+
+  int32_t segment_count() const { return segment_count_; }
+  int32_t mode_letter() const { return mode_letter_; }
+  int32_t range_end() const { return range_end_; }
+  int32_t range_start() const { return range_start_; }
+  const Rect& handle_rect() const { return handle_rect_; }
+  const Point& frame_size() const { return frame_size_; }
+  int32_t last_frame() const { return last_frame_; }
+  int32_t type() const { return type_; }
+  const std::array<int32_t, 4>& padding() const { return padding_; }  // left, right, top, bottom
+  // The description's fields; padding left, right, top, bottom.
+  void SetDescription(int32_t segment_count, int32_t mode_letter, int32_t range_start,
+                      int32_t range_end, Rect handle_rect, Point frame_size, int32_t last_frame,
+                      int32_t type, std::array<int32_t, 4> padding) {
+    segment_count_ = segment_count;
+    mode_letter_ = mode_letter;
+    range_start_ = range_start;
+    range_end_ = range_end;
+    handle_rect_ = handle_rect;
+    frame_size_ = frame_size;
+    last_frame_ = last_frame;
+    type_ = type;
+    padding_ = padding;
+  }
 
  private:
   int32_t segment_count_ = 5;
@@ -62,6 +100,22 @@ class SkinFontInfo : public Persistent {
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
 
+  const std::string& category() const { return category_; }
+  const std::string& face() const { return face_; }
+  int32_t size() const { return size_; }
+  int32_t colour() const { return colour_; }
+  int32_t background() const { return background_; }
+  uint32_t style() const { return style_; }
+  void Set(std::string category, std::string face, int32_t size, int32_t colour,
+           int32_t background, uint32_t style) {
+    category_ = std::move(category);
+    face_ = std::move(face);
+    size_ = size;
+    colour_ = colour;
+    background_ = background;
+    style_ = style;
+  }
+
  private:
   std::string category_;
   std::string face_ = "Arial";
@@ -81,6 +135,10 @@ class SkinInfo : public Persistent {
 
   const std::string& name() const { return name_; }
   const std::vector<std::shared_ptr<CSkinBitmap>>& images() const { return images_; }
+  const std::vector<std::unique_ptr<SkinFontInfo>>& fonts() const { return fonts_; }
+  void SetName(std::string name) { name_ = std::move(name); }
+  void AddImage(std::shared_ptr<CSkinBitmap> image) { images_.push_back(std::move(image)); }
+  void AddFont(std::unique_ptr<SkinFontInfo> font) { fonts_.push_back(std::move(font)); }
 
  private:
   std::string name_;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -31,6 +32,19 @@ constexpr uint32_t PixelOf(Colour colour) {
 // shadow mid grey (160, 160, 160).
 enum class SystemColour { kWindow, kButtonShadow, kButtonFace, kWindowText };
 Colour SystemColourValue(SystemColour which);
+
+struct SkinFont;
+
+// What text is drawn with: set for a while by a text style scope, which
+// puts back what was there.
+struct TextState {
+  enum class Align { kLeft, kCentre, kRight };
+  std::shared_ptr<SkinFont> font;  // none: text draws nothing
+  Align align = Align::kLeft;
+  Colour colour = 0;               // black
+  Colour background = 0xFFFFFF;    // white
+  bool opaque = false;             // fill behind the text with the background
+};
 
 class Canvas {
  public:
@@ -58,6 +72,8 @@ class Canvas {
   // Copies `source` area `from` (source pixels) with its top-left at `at`.
   void Copy(const PixelImage& source, const PixelRect& from, Point at);
 
+  TextState& Text() { return text_; }
+
  private:
   PixelRect ToDevice(const Rect& logical) const;
   void SetPixel(int32_t x, int32_t y, uint32_t pixel);
@@ -65,6 +81,7 @@ class Canvas {
   PixelImage& target_;
   Point origin_;
   std::vector<PixelRect> clips_;
+  TextState text_;
 };
 
 }  // namespace ov

@@ -2,6 +2,9 @@
 
 #include "document/container.h"
 #include "editor/canvas.h"
+#include "editor/skins/skin_drawing.h"
+#include "editor/skins/skin_list.h"
+#include "editor/view_root.h"
 
 namespace ov {
 namespace {
@@ -12,13 +15,64 @@ constexpr int32_t kViewHidden = 2048;
 
 }  // namespace
 
-CMyView::CMyView(CContainer& container) {
+void CMyView_base::OnNotify(const Notification& notification) {
+  if (notification.code != kNotifySkinChanged || notification.subject != Module()) {
+    CPaintObject::OnNotify(notification);
+    return;
+  }
+  SkinChanged();
+  const std::vector<CVisualOb*> children = this->children();
+  for (CVisualOb* child : children) {
+    if (!child->IsOpen()) continue;
+    child->Close();
+    child->Open();
+  }
+  InvalidateAll();
+}
+
+CMyView::CMyView(CContainer& container) : container_(container) {
   SetFlags(kVoFocusable | kVoOwned | kVoGridFullHeight | 0x80 | kVoGridFullWidth);
   BindToModule(&container);
 }
 
+Skin* CMyView::GetSkin() {
+  if (ViewKind() == kViewControlPanel) {
+    if (COrvaneViewBase* root = Root(); root != nullptr && root->Skins() != nullptr) {
+      return &root->Skins()->SkinNamed(container_.skin_name());
+    }
+  }
+  return CMyView_base::GetSkin();
+}
+
+void CMyView::Open() {
+  if (ViewKind() == kViewControlPanel) LoadBackground();
+  CMyView_base::Open();
+}
+
+void CMyView::Close() {
+  CMyView_base::Close();
+  background_ = PixelImage();
+}
+
+void CMyView::SkinChanged() {
+  if (IsOpen() && ViewKind() == kViewControlPanel) LoadBackground();
+}
+
+void CMyView::LoadBackground() {
+  background_ = PixelImage();
+  mode_letter_ = -1;
+  COrvaneViewBase* root = Root();
+  Skin* skin = GetSkin();
+  if (root == nullptr || root->Skins() == nullptr || skin == nullptr) return;
+  const std::shared_ptr<const SkinImage> image =
+      root->Skins()->Image(*skin, "background", SkinMode::kColour);
+  if (image == nullptr) return;
+  background_ = OpaqueCopy(image->pixels);
+  mode_letter_ = image->description.mode_letter;
+}
+
 void CMyView::Draw(Canvas& canvas) {
-  canvas.FillClip(SystemColourValue(SystemColour::kWindow));
+  DrawPanelBackground(canvas, background_, mode_letter_, SystemColourValue(SystemColour::kWindow));
 }
 
 std::unique_ptr<CVisualOb> VisualMakers::Make(CDocOb& object, int32_t view_kind) const {

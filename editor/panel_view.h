@@ -14,20 +14,46 @@
 #include <vector>
 
 #include "editor/visual_object.h"
+#include "platform/pixel_image.h"
 
 namespace ov {
 
 class CContainer;
 
-// A list of children bound to one container.
-class CMyView_base : public CPaintObject {};
+// A list of children bound to one container. When the container's skin
+// changes, every open child is closed and opened again so that it looks up
+// its images anew.
+class CMyView_base : public CPaintObject {
+ public:
+  void OnNotify(const Notification& notification) override;
 
-// The panel of one container, filled with the system window colour.
+ protected:
+  // Runs first when the skin changed.
+  virtual void SkinChanged() {}
+};
+
+// The panel of one container, drawn over the skin's "background" image
+// (tiled or copied once, as its description says) or the system window
+// colour without one.
 class CMyView : public CMyView_base {
  public:
   explicit CMyView(CContainer& container);
   Point PreferredSize() const override { return {6000, 6000}; }
+  // The control panel shows its container's own skin.
+  Skin* GetSkin() override;
+  void Open() override;
+  void Close() override;
   void Draw(Canvas& canvas) override;
+
+ protected:
+  void SkinChanged() override;
+
+ private:
+  void LoadBackground();
+
+  CContainer& container_;
+  PixelImage background_;  // transparent pixels black, for plain copies
+  int32_t mode_letter_ = -1;
 };
 
 class VisualMakers {

@@ -21,6 +21,8 @@ void COrvaneViewBase::SetRect(const Rect& rect) {
 void COrvaneViewBase::Close() {
   if (!IsOpen()) return;
   CVisualOb::Close();
+  if (popups_ != nullptr) popups_->CloseAll();
+  tip_ = {};
   timers_.clear();
   menu_ = {};
   graveyard_.clear();
@@ -43,8 +45,10 @@ void COrvaneViewBase::Idle() {
     HandleEvent(event);
     graveyard_.clear();
   }
+  if (popups_ != nullptr) popups_->Idle();
   RunTimers();
   graveyard_.clear();
+  ShowToolTipWhenRested();
   if (window_ == nullptr) return;
   const PixelRect painted = damage_.Empty() ? PixelRect{} : Repaint(damage_.Take());
   const PixelRect shown = Union(painted, exposed_);
@@ -68,6 +72,7 @@ PixelRect COrvaneViewBase::Repaint(const PixelRect& area) {
 bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
   const Point p{event.x, event.y};
   bool opaque = false;
+  WatchPointer(event);
   switch (event.kind) {
     case WindowEventKind::kPress: {
       if (event.button != 1) return false;
@@ -79,7 +84,13 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
     }
     case WindowEventKind::kRelease: {
       if (event.button == 3) {
-        RequestContextMenu(p);
+        if (RequestContextMenu(p) && popups_ != nullptr) {
+          if (menu_.Items().empty()) {
+            CancelMenu();
+          } else {
+            popups_->ShowMenu(menu_, p);
+          }
+        }
         return false;
       }
       if (event.button != 1) return false;
@@ -106,6 +117,7 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
       exposed_ = Union(exposed_, event.area);
       return false;
     case WindowEventKind::kFocusOut:
+    case WindowEventKind::kLeave:
     case WindowEventKind::kDestroyed:
       return false;
   }
@@ -198,6 +210,56 @@ bool COrvaneViewBase::RequestContextMenu(Point p) {
   }
   builder->BuildContextMenu(menu_, builder->FromRoot(p));
   return true;
+}
+
+void COrvaneViewBase::CancelMenu() {
+  state_.menu_target = nullptr;
+  menu_ = {};
+}
+
+void COrvaneViewBase::WatchPointer(const WindowEvent& event) {
+  switch (event.kind) {
+    case WindowEventKind::kMotion: {
+      const Point p{event.x, event.y};
+      if (tip_.shown && !RectContains(tip_.area, p)) HideToolTip();
+      // While a tip shows, moves inside its tool keep it and start nothing.
+      if (tip_.shown) return;
+      tip_.resting = true;
+      tip_.at = p;
+      tip_.since = state_.Now();
+      return;
+    }
+    case WindowEventKind::kPress:
+    case WindowEventKind::kRelease:
+    case WindowEventKind::kWheel:
+    case WindowEventKind::kKeyDown:
+    case WindowEventKind::kLeave:
+    case WindowEventKind::kFocusOut:
+    case WindowEventKind::kDestroyed:
+      HideToolTip();
+      tip_.resting = false;
+      return;
+    default:
+      return;
+  }
+}
+
+void COrvaneViewBase::ShowToolTipWhenRested() {
+  if (popups_ == nullptr || !tip_.resting || tip_.shown || popups_->MenuShown()) return;
+  if (state_.Now() - tip_.since < kToolTipDelayMs) return;
+  tip_.resting = false;
+  const std::optional<ToolAtPoint> tool = ToolAt(tip_.at);
+  if (!tool) return;
+  const std::string text = ToolTipTextAt(tip_.at);
+  if (text.empty()) return;
+  popups_->ShowToolTip(text, tip_.at);
+  tip_.shown = true;
+  tip_.area = tool->area;
+}
+
+void COrvaneViewBase::HideToolTip() {
+  if (tip_.shown && popups_ != nullptr) popups_->HideToolTip();
+  tip_.shown = false;
 }
 
 void COrvaneViewBase::ChooseMenuCommand(int32_t id) {

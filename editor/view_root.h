@@ -15,6 +15,8 @@
 #include "editor/context_menu.h"
 #include "editor/damage.h"
 #include "editor/event_state.h"
+#include "editor/popup_presenter.h"
+#include "editor/skin_source.h"
 #include "editor/window_object.h"
 #include "platform/window_port.h"
 
@@ -50,6 +52,11 @@ class COrvaneViewBase : public CWndOb {
   WindowPort* Port() const { return window_.get(); }
   void Close() override;
 
+  // The skins the panel draws with; they must outlive the view.
+  void SetSkins(SkinSource* skins) { skins_ = skins; }
+  SkinSource* Skins() const { return skins_; }
+  Skin* GetSkin() override { return skins_ != nullptr ? &skins_->SkinNamed("default") : nullptr; }
+
   void InvalidateAll() override;
   void InvalidateRect(const Rect& area) override;
 
@@ -74,6 +81,10 @@ class COrvaneViewBase : public CWndOb {
   bool RequestContextMenu(Point p);
   const ContextMenu& Menu() const { return menu_; }
   void ChooseMenuCommand(int32_t id);
+  // The menu went without a choice.
+  void CancelMenu();
+  // Shows the menus and tool tips; it must outlive the view's use of it.
+  void SetPopups(PopupPresenter* popups) { popups_ = popups; }
   void SetCommandHandler(CommandHandler handler) { command_handler_ = std::move(handler); }
 
   // Called as objects leave the tree: no reference to them stays.
@@ -94,6 +105,18 @@ class COrvaneViewBase : public CWndOb {
   bool DeliverKey(bool down, int32_t key, uint32_t flags);
   bool DeliverCharacter(int32_t key, uint32_t flags);
   void RunTimers();
+  // Tool tips: the pointer's rest is timed from its last move.
+  void WatchPointer(const WindowEvent& event);
+  void ShowToolTipWhenRested();
+  void HideToolTip();
+
+  struct ToolTipWatch {
+    bool resting = false;
+    Point at;
+    uint32_t since = 0;
+    bool shown = false;
+    Rect area;  // of the tool whose tip is shown, window coordinates
+  };
 
   EventState state_;
   std::unique_ptr<WindowPort> window_;
@@ -102,6 +125,9 @@ class COrvaneViewBase : public CWndOb {
   std::vector<Timer> timers_;
   ContextMenu menu_;
   CommandHandler command_handler_;
+  SkinSource* skins_ = nullptr;
+  PopupPresenter* popups_ = nullptr;
+  ToolTipWatch tip_;
   std::vector<std::unique_ptr<CVisualOb>> graveyard_;
 };
 

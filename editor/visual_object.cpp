@@ -249,6 +249,8 @@ void CVisualOb::ParentMoved(Point delta) {
   for (CVisualOb* child : children_) child->ParentMoved(delta);
 }
 
+Skin* CVisualOb::GetSkin() { return parent_ != nullptr ? parent_->GetSkin() : nullptr; }
+
 void CVisualOb::Open() {
   flags_ |= kVoOpen;
   if (module_ != nullptr && !listening_) {

@@ -24,6 +24,7 @@ class CDocOb;
 class CWndOb;
 class COrvaneViewBase;
 class ContextMenu;
+struct Skin;
 
 enum VisualFlag : uint32_t {
   kVoGridCentred = 0x4,
@@ -83,6 +84,9 @@ class CVisualOb : public Notifiable {
   virtual int32_t GridSize() const { return 1; }
   virtual int32_t ViewKind() const;
   virtual int32_t Layer() const { return 100; }
+  // The skin the object draws with: its parent's unless it says otherwise;
+  // null only outside a tree whose root has skins.
+  virtual Skin* GetSkin();
   virtual Point PreferredSize() const { return {10, 10}; }
 
   // Keys answer true when used. The defaults offer them to the key

@@ -10,6 +10,7 @@
 #include "engine/audio_master.h"
 #include "engine/midi_word.h"
 #include "host/chunks.h"
+#include "host/embedded_files.h"
 #include "host/host_wiring.h"
 #include "host/vendor_queries.h"
 #include "platform/clock.h"
@@ -90,8 +91,11 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   // No main container, no editor: there would be no panel to show.
   if (COrvaneDocBase* document = app_.Document()) {
     if (CContainer* main = document->FindMainContainer()) {
-      editor_ = std::make_unique<ov_vst_editor>(
-          this, *main, document->panel_size(), [this] { ApplicationIdle(); }, app_.Messages());
+      SkinSetup skins{&document->skins(), {}};
+      if (const EmbeddedFiles* files = app_.Files()) skins.folder = files->LibraryFolder() + "skins";
+      editor_ = std::make_unique<ov_vst_editor>(this, *main, document->panel_size(),
+                                                [this] { ApplicationIdle(); }, app_.Messages(),
+                                                std::move(skins));
       editor = editor_.get();
     }
   }

@@ -4,7 +4,10 @@
 #include <cstdint>
 
 #include "document/container.h"
+#include "editor/skins/default_skin/default_skin.h"
+#include "editor/skins/skin_records.h"
 #include "platform/clock.h"
+#include "platform/font_files.h"
 #include "platform/message_sink.h"
 #include "platform/x11_child_window.h"
 
@@ -52,21 +55,28 @@ std::unique_ptr<WindowPort> MakeX11Window(void* parent, int32_t width, int32_t h
 }
 
 ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_size,
-                             std::function<void()> app_idle, MessageSink& messages)
+                             std::function<void()> app_idle, MessageSink& messages,
+                             SkinSetup skins)
     : AEffEditor(effect),
       main_(main),
       app_idle_(std::move(app_idle)),
       messages_(messages),
+      skin_setup_(std::move(skins)),
       view_(MillisecondClock),
+      popups_(view_, &messages_),
       window_maker_(MakeX11Window),
       makers_(&NoMakers()) {
   view_.BindToModule(&main_);
+  view_.SetPopups(&popups_);
   // A size out of 1 ... 32767 would wrap in the host's 16-bit rectangle.
   rect_ = {0, 0, Side(panel_size.y), Side(panel_size.x)};
   view_.SetRect({0, 0, rect_.right, rect_.bottom});
 }
 
-ov_vst_editor::~ov_vst_editor() { close(); }
+ov_vst_editor::~ov_vst_editor() {
+  close();
+  view_.SetPopups(nullptr);  // the popups go before the view
+}
 
 bool ov_vst_editor::getRect(vst2::ERect** rect) {
   if (rect == nullptr) return false;
@@ -83,6 +93,7 @@ bool ov_vst_editor::open(void* window) {
     messages_.Post(error, MessageStyle::kWarning);
     return false;
   }
+  if (skins_ == nullptr) MakeSkins();
   PopulateView(main_, view_, *makers_);
   view_.AttachWindow(std::move(port));
   view_.SetRect({0, 0, rect_.right, rect_.bottom});
@@ -92,6 +103,17 @@ bool ov_vst_editor::open(void* window) {
 }
 
 void ov_vst_editor::close() { view_.Close(); }
+
+void ov_vst_editor::MakeSkins() {
+  skins_ = std::make_unique<SkinList>(skin_setup_.folder, BuiltInSkin(FamilyInstalled),
+                                      &messages_, FamilyInstalled);
+  if (skin_setup_.records != nullptr) {
+    for (Skin& skin : SkinsFromRecords(*skin_setup_.records, *skins_)) {
+      skins_->Add(std::move(skin));
+    }
+  }
+  view_.SetSkins(skins_.get());
+}
 
 void ov_vst_editor::idle() {
   if (app_idle_) app_idle_();

@@ -14,8 +14,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/panel_view.h"
+#include "editor/popup_windows.h"
+#include "editor/skins/skin_list.h"
 #include "editor/view_root.h"
 #include "host/aeff_editor.h"
 
@@ -23,6 +26,15 @@ namespace ov {
 
 class CContainer;
 class MessageSink;
+class SkinInfo;
+
+// What the panel's skins are made from: the project's skin records (read at
+// the first open) and the folder images missing from them are looked for in
+// ("<library folder>/skins"; empty: none).
+struct SkinSetup {
+  const std::vector<std::unique_ptr<SkinInfo>>* records = nullptr;
+  std::string folder;
+};
 
 class ov_vst_editor : public AEffEditor {
  public:
@@ -34,7 +46,7 @@ class ov_vst_editor : public AEffEditor {
   // `app_idle` is the application's idle work (draining the engine's
   // messages); `messages` hears why a window could not open.
   ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_size,
-                std::function<void()> app_idle, MessageSink& messages);
+                std::function<void()> app_idle, MessageSink& messages, SkinSetup skins = {});
   ~ov_vst_editor() override;
 
   bool getRect(vst2::ERect** rect) override;
@@ -53,15 +65,22 @@ class ov_vst_editor : public AEffEditor {
   // The makers of the panel's visual objects; none by default.
   void SetVisualMakers(const VisualMakers* makers) { makers_ = makers; }
   COrvaneViewVST& View() { return view_; }
+  // The skins, made at the first open.
+  SkinList* Skins() const { return skins_.get(); }
   void* SystemWindow() const { return system_window_; }
 
  private:
+  void MakeSkins();
+
   CContainer& main_;
   std::function<void()> app_idle_;
   MessageSink& messages_;
   void* system_window_ = nullptr;
   vst2::ERect rect_{};
+  SkinSetup skin_setup_;
+  std::unique_ptr<SkinList> skins_;  // outlives the view's use of it
   COrvaneViewVST view_;
+  PopupWindows popups_;
   WindowMaker window_maker_;
   const VisualMakers* makers_;
 };

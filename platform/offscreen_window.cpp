@@ -23,4 +23,12 @@ bool OffscreenWindow::NextEvent(WindowEvent* event) {
   return true;
 }
 
+std::unique_ptr<WindowPort> OffscreenWindow::OpenPopup(PixelPoint screen_at, int32_t width,
+                                                       int32_t height, bool grab, std::string*) {
+  auto popup = std::make_unique<OffscreenWindow>(width, height);
+  popup->SetScreenOrigin(screen_at);
+  popups_.push_back({popup.get(), screen_at, grab});
+  return popup;
+}
+
 }  // namespace ov

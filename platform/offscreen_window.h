@@ -4,6 +4,9 @@
 #pragma once
 
 #include <deque>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/window_port.h"
 
@@ -16,6 +19,18 @@ class OffscreenWindow final : public WindowPort {
   void Present(const PixelRect& area) override;
   bool NextEvent(WindowEvent* event) override;
   void TakeFocus() override { ++focus_requests_; }
+  // The window's top-left is taken to lie at `origin` on the screen.
+  void SetScreenOrigin(PixelPoint origin) { origin_ = origin; }
+  PixelPoint ScreenPoint(PixelPoint p) const override { return {p.x + origin_.x, p.y + origin_.y}; }
+  // Another offscreen window, remembered with its place and grab.
+  std::unique_ptr<WindowPort> OpenPopup(PixelPoint screen_at, int32_t width, int32_t height,
+                                        bool grab, std::string* error) override;
+  struct Popup {
+    OffscreenWindow* window;  // valid while its owner keeps it
+    PixelPoint at;
+    bool grab;
+  };
+  const std::vector<Popup>& Popups() const { return popups_; }
 
   void Queue(const WindowEvent& event) { events_.push_back(event); }
   // What a screen would show: the presented parts of the back buffer.
@@ -28,6 +43,8 @@ class OffscreenWindow final : public WindowPort {
   std::deque<WindowEvent> events_;
   int32_t present_count_ = 0;
   int32_t focus_requests_ = 0;
+  PixelPoint origin_;
+  std::vector<Popup> popups_;
 };
 
 }  // namespace ov

@@ -24,6 +24,13 @@ PixelRect Intersect(const PixelRect& a, const PixelRect& b);
 // The smallest rectangle holding both; an empty one holds nothing.
 PixelRect Union(const PixelRect& a, const PixelRect& b);
 
+// A point in pixels, of a window or the screen.
+struct PixelPoint {
+  int32_t x = 0;
+  int32_t y = 0;
+  bool operator==(const PixelPoint&) const = default;
+};
+
 class PixelImage {
  public:
   PixelImage() = default;

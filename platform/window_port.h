@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "platform/pixel_image.h"
 
@@ -54,6 +56,7 @@ enum class WindowEventKind {
   kKeyUp,
   kCharacter,  // key: the character (Tab 9, Enter 13)
   kFocusOut,
+  kLeave,      // the pointer left the window
   kExpose,     // the window's pixels were lost: present the back buffer again
   kDestroyed,  // the window is gone (its parent was destroyed)
 };
@@ -85,6 +88,15 @@ class WindowPort {
   virtual void TakeFocus() {}
   // False once the window has been destroyed from outside.
   virtual bool Alive() const { return true; }
+  // Where a point of this window lies on the screen.
+  virtual PixelPoint ScreenPoint(PixelPoint p) const { return p; }
+  // A borderless window of its own above all others, its top-left at
+  // `screen_at` (menus, tool tips). With `grab` it takes the pointer and
+  // the keyboard while it lives, so that clicks outside it reach it too (at
+  // points outside its area). Null, with `error` saying why, when none can
+  // be made.
+  virtual std::unique_ptr<WindowPort> OpenPopup(PixelPoint screen_at, int32_t width, int32_t height,
+                                                bool grab, std::string* error) = 0;
 
  protected:
   explicit WindowPort(int32_t width, int32_t height) : back_buffer_(width, height) {}

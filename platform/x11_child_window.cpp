@@ -16,6 +16,7 @@ namespace {
 constexpr long kEventMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             EnterWindowMask | LeaveWindowMask | ExposureMask | FocusChangeMask |
                             KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+constexpr unsigned kPointerGrabMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
 uint32_t FlagsOf(unsigned int state) {
   uint32_t flags = 0;
@@ -54,6 +55,34 @@ struct X11ChildWindow::Connection {
 
 std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int32_t width,
                                                        int32_t height, std::string* error) {
+  Placement placement;
+  placement.parent = parent;
+  return Make(placement, width, height, error);
+}
+
+std::unique_ptr<WindowPort> X11ChildWindow::OpenPopup(PixelPoint screen_at, int32_t width,
+                                                      int32_t height, bool grab,
+                                                      std::string* error) {
+  Placement placement;
+  placement.at = screen_at;
+  placement.grab = grab;
+  return Make(placement, width, height, error);
+}
+
+PixelPoint X11ChildWindow::ScreenPoint(PixelPoint p) const {
+  if (!alive_) return p;
+  X11ErrorTrap trap(x_->display);
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  XTranslateCoordinates(x_->display, window_, DefaultRootWindow(x_->display), p.x, p.y, &x, &y,
+                        &child);
+  if (trap.Finish() != 0) return p;
+  return {x, y};
+}
+
+std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(const Placement& placement, int32_t width,
+                                                     int32_t height, std::string* error) {
   auto x = std::make_unique<Connection>();
   x->display = XOpenDisplay(nullptr);
   if (x->display == nullptr) {
@@ -85,10 +114,16 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int
     attributes.background_pixmap = None;
     attributes.event_mask = kEventMask;
     attributes.cursor = c.cursor;
-    window->window_ = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width),
-                                    static_cast<unsigned>(height), 0, 24, InputOutput, c.visual,
+    // Popups are placed by us, never by a window manager.
+    const bool popup = placement.parent == 0;
+    attributes.override_redirect = popup ? True : False;
+    attributes.save_under = popup ? True : False;
+    const Window parent = popup ? RootWindow(display, screen) : placement.parent;
+    window->window_ = XCreateWindow(display, parent, placement.at.x, placement.at.y,
+                                    static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                    24, InputOutput, c.visual,
                                     CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask |
-                                        CWCursor,
+                                        CWCursor | CWOverrideRedirect | CWSaveUnder,
                                     &attributes);
     if (trap.Finish() != 0) {
       *error = "The editor cannot open: the host's window does not exist.";
@@ -96,8 +131,15 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int
       window->window_ = 0;
       return nullptr;
     }
-    XMapWindow(display, window->window_);
+    XMapRaised(display, window->window_);
     c.gc = XCreateGC(display, window->window_, 0, nullptr);
+  }
+  if (placement.grab) {
+    // A grab needs the window viewable: wait for it to be mapped.
+    XSync(display, False);
+    XGrabPointer(display, window->window_, True, kPointerGrabMask, GrabModeAsync, GrabModeAsync,
+                 None, None, CurrentTime);
+    XGrabKeyboard(display, window->window_, True, GrabModeAsync, GrabModeAsync, CurrentTime);
   }
   PixelImage& buffer = window->BackBuffer();
   c.image = XCreateImage(display, c.visual, 24, ZPixmap, 0,
@@ -213,6 +255,11 @@ bool X11ChildWindow::NextEvent(WindowEvent* out) {
       }
       case FocusOut:
         e.kind = WindowEventKind::kFocusOut;
+        break;
+      case LeaveNotify:
+        // Grabs and their release cross windows too; only real leaves count.
+        if (event.xcrossing.mode != NotifyNormal) continue;
+        e.kind = WindowEventKind::kLeave;
         break;
       case Expose:
         e.kind = WindowEventKind::kExpose;

@@ -23,6 +23,12 @@ class X11ChildWindow final : public WindowPort {
                                                 int32_t height, std::string* error);
   ~X11ChildWindow() override;
 
+  // An override-redirect window on the screen at `screen_at` (`grab`: with
+  // the pointer and keyboard grabbed while it lives).
+  std::unique_ptr<WindowPort> OpenPopup(PixelPoint screen_at, int32_t width, int32_t height,
+                                        bool grab, std::string* error) override;
+  PixelPoint ScreenPoint(PixelPoint p) const override;
+
   void Present(const PixelRect& area) override;
   bool NextEvent(WindowEvent* event) override;
   void TakeFocus() override;
@@ -31,7 +37,14 @@ class X11ChildWindow final : public WindowPort {
 
  private:
   struct Connection;
+  struct Placement {
+    unsigned long parent = 0;  // 0: the screen's root, as a popup
+    PixelPoint at;
+    bool grab = false;
+  };
   X11ChildWindow(std::unique_ptr<Connection> connection, int32_t width, int32_t height);
+  static std::unique_ptr<X11ChildWindow> Make(const Placement& placement, int32_t width,
+                                              int32_t height, std::string* error);
 
   std::unique_ptr<Connection> x_;
   unsigned long window_ = 0;

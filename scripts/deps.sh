@@ -15,6 +15,7 @@ packages=(
   dpkg-dev file          # the Debian package: dpkg-shlibdeps finds its dependencies
   libx11-dev libpng-dev  # the editor's window and pictures
   xvfb xdotool           # the editor's tests in a real X server
+  libfreetype-dev libfontconfig-dev fonts-liberation2 # skin text; fonts pinned for tests
 )
 if (($#)); then packages=("$@"); fi
 

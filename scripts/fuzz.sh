@@ -3,11 +3,12 @@
 # with AddressSanitizer and UndefinedBehaviorSanitizer): project streams
 # (whose documents also get their engine graph built), JSON projects, host
 # state chunks, bank and program files, the project appended to a plug-in
-# library, and WAVE files played.
+# library, WAVE files played, and skin images and text files.
 # Usage: scripts/fuzz.sh [SECONDS] [--fresh] [TARGET...]
 # Each target runs SECONDS (default 10); TARGET is archive, text, chunk,
-# fx_file, resource or wav_player, all by default. The corpora in build-fuzz/corpus grow
-# from run to run; --fresh starts from the seeds alone, in a temporary folder.
+# fx_file, resource, wav_player, image or skin_text, all by default. The
+# corpora in build-fuzz/corpus grow from run to run; --fresh starts from the
+# seeds alone, in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=10
@@ -20,7 +21,7 @@ for argument in "$@"; do
     *) targets+=("$argument") ;;
   esac
 done
-if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource wav_player); fi
+if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource wav_player image skin_text); fi
 dir=build-fuzz
 
 scripts/deps.sh clang libclang-rt-14-dev
@@ -37,6 +38,9 @@ if $fresh; then
   trap 'rm -rf "$corpus"' EXIT
 fi
 "$dir/make_fuzz_seeds" "$corpus" fuzz/seeds/*.json examples/*.json
+mkdir -p "$corpus/image" "$corpus/skin_text"
+cp fuzz/seeds/skins/*.png fuzz/seeds/skins/*.bmp "$corpus/image/"
+cp fuzz/seeds/skins/*.txt "$corpus/skin_text/"
 for target in "${targets[@]}"; do
   log=$dir/$target.log
   # The entropic schedule spends most of the time weighing features when the

@@ -6,8 +6,10 @@ namespace ov {
 namespace {
 
 constexpr std::array kCommands = {
-    CommandHelp{"info", "info LIB.so",
-                "Loads a VST 2 plug-in as a host does and prints what the host sees of it.", ""},
+    CommandHelp{"info", "info LIB.so [--skin NAME]",
+                "Loads a VST 2 plug-in as a host does and prints what the host sees of it.",
+                "  --skin NAME   instead, list the skin an Orvane plug-in's panel gets for NAME\n"
+                "                (its images with size and frames, its font categories)\n"},
     CommandHelp{"render",
                 "render LIB.so -o OUT.wav [OPTION]...",
                 "Plays a VST 2 plug-in offline and writes what it outputs to a WAV file.",

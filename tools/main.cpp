@@ -18,6 +18,7 @@
 #include "tools/install.h"
 #include "tools/project_commands.h"
 #include "tools/show.h"
+#include "tools/skin_info.h"
 #include "tools/snapshot.h"
 #include "tools/validate.h"
 
@@ -60,6 +61,12 @@ int Dispatch(const std::string& command, Arguments rest) {
   std::string error;
   if (command == "info") {
     if (rest.empty()) return Usage(command, "no library given");
+    if (rest.size() >= 2 && rest[1] == "--skin") {
+      if (rest.size() == 2) return Usage(command, "--skin needs a skin name");
+      if (rest.size() > 3) return Usage(command, "unexpected argument '" + rest[3] + "'");
+      if (rest[0].starts_with("-")) return Usage(command, "unexpected argument '" + rest[0] + "'");
+      return ov::RunSkinInfoCommand(rest[0], rest[2], std::cout, std::cerr);
+    }
     for (const std::string& argument : rest) {
       if (argument.starts_with("-") || &argument != &rest[0]) {
         return Usage(command, "unexpected argument '" + argument + "'");

@@ -9,6 +9,7 @@ _orvane() {
   local command=${COMP_WORDS[1]} options=""
   case $command in
     help) ((COMP_CWORD == 2)) && mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$current"); return ;;
+    info) options="--skin" ;;
     render) options="-o --midi --note --in --seconds --rate --block --program --param --midi-out --load-state --save-state" ;;
     dump | compile | graph) options="-o" ;;
     bake) options="-o --from" ;;
@@ -20,6 +21,7 @@ _orvane() {
   esac
   case $previous in
     --voices | --seconds | --rate | --block | --program | --param | --note | --scale | --quit-after) return ;;
+    --skin) mapfile -t COMPREPLY < <(compgen -W "default" -- "$current"); return ;;
   esac
   if [[ $current == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W "$options --help" -- "$current")

@@ -4,9 +4,11 @@
 
 #include "document/document.h"
 #include "document/project_text.h"
+#include "editor/skins/skin_folder.h"
 #include "host/project_resource.h"
 #include "platform/files.h"
 #include "platform/library_resource.h"
+#include "platform/font_files.h"
 #include "platform/message_sink.h"
 
 namespace ov {
@@ -45,6 +47,10 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     const std::filesystem::path directory = std::filesystem::path(path).parent_path();
     options.base_directory = (directory.empty() ? std::filesystem::path(".") : directory).string();
     options.messages = &messages;
+    options.skin_folder = [](const std::string& name, const std::string& folder,
+                             std::string* error) {
+      return ReadSkinFolder(name, folder, FamilyInstalled, error);
+    };
     const COrvaneDocBase document = CompileDocument(project, options);
     *stream = document.Write(document.version());
   } catch (const Json::exception& parse_error) {

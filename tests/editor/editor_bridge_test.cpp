@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "document/container.h"
+#include "editor/skins/default_skin/default_skin.h"
 #include "editor_test_support.h"
 #include "host/ov_vst.h"
 #include "patches/message_hub.h"
@@ -84,6 +85,17 @@ TEST(EditorBridge, RectangleComesFromTheProjectBeforeAnyOpenAndStays) {
   EXPECT_EQ(r.right, 300);
 }
 
+// The default skin's background, tiled from the panel's top-left corner.
+uint32_t DefaultBackgroundAt(int32_t x, int32_t y) {
+  const Skin skin = BuiltInSkin([](std::string_view) { return true; });
+  for (const auto& image : skin.images) {
+    if (image->name != "background") continue;
+    const SkinPixels& p = image->pixels;
+    return p.colour[static_cast<std::size_t>(y % p.height) * p.width + x % p.width] & 0xFFFFFF;
+  }
+  return 0;
+}
+
 TEST(EditorBridge, OpenWhileOpenReplacesTheWindowAndIdlePaintsThePanel) {
   EditorRig rig;
   ASSERT_EQ(rig.Dispatch(vst2::effEditOpen), 1);
@@ -91,10 +103,10 @@ TEST(EditorBridge, OpenWhileOpenReplacesTheWindowAndIdlePaintsThePanel) {
   ASSERT_EQ(rig.made.size(), 2u);
   EXPECT_EQ(rig.plugin->Editor()->View().children().size(), 1u);
   rig.Dispatch(vst2::effEditIdle);
-  // The panel without a background image shows the window colour.
+  // A project without skins shows the default skin's background.
   const PixelImage& screen = rig.made[1]->Screen();
-  EXPECT_EQ(screen.At(0, 0), 0xFFFFFFu);
-  EXPECT_EQ(screen.At(299, 199), 0xFFFFFFu);
+  EXPECT_EQ(screen.At(0, 0), DefaultBackgroundAt(0, 0));
+  EXPECT_EQ(screen.At(299, 199), DefaultBackgroundAt(299, 199));
   rig.Dispatch(vst2::effEditClose);
 }
 

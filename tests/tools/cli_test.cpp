@@ -125,6 +125,39 @@ TEST(CommandLine, DumpAndGraphWriteToStandardOutputForDash) {
   EXPECT_FALSE(fs::exists(scratch.path() / "-"));
 }
 
+TEST(CommandLine, InfoListsTheSkinAPanelGets) {
+  const std::string build = std::getenv("OV_BUILD_DIR");
+  const Ran generic = RunOrvane("info " + build + "/orvane-vst.so --skin default");
+  ASSERT_EQ(generic.exit_code, 0) << generic.err;
+  EXPECT_NE(generic.out.find("built into the library"), std::string::npos) << generic.out;
+  for (const char* line : {"knob_med: 40 x 2440, 61 frames of 40 x 40, knob, rotary",
+                           "bar_graph1: 12 x 128, 2 frames of 12 x 64, bar graph",
+                           "switch_rotary: 36 x 2304, 64 frames", "lines: 19 x 19",
+                           "tty: Courier New 12 px", "panel_group:", "user 3:"}) {
+    EXPECT_NE(generic.out.find(line), std::string::npos) << line << "\n" << generic.out;
+  }
+  EXPECT_EQ(generic.out.find("No skin is named"), std::string::npos);
+
+  // A baked project with one skin of its own, made from a folder.
+  ScratchFolder scratch;
+  const fs::path folder = scratch.path() / "blue";
+  fs::create_directories(folder);
+  fs::copy_file(build + "/default_skin/led.png", folder / "led.png");
+  Json project = Json::parse(ReadAll(std::string(OV_EXAMPLES_DIR) + "/demo-synth.json"));
+  project["skins"] = Json::array({{{"name", "Blue"}, {"folder", "blue"}}});
+  std::ofstream(scratch.path() / "blue.json") << project.dump();
+  const std::string baked = (scratch.path() / "blue.so").string();
+  const Ran bake = RunOrvane("bake " + (scratch.path() / "blue.json").string() + " -o " + baked);
+  ASSERT_EQ(bake.exit_code, 0) << bake.err;
+  const Ran own = RunOrvane("info " + baked + " --skin blue");
+  EXPECT_EQ(own.exit_code, 0) << own.err;
+  EXPECT_NE(own.out.find("Skin \"Blue\" (stored in the project"), std::string::npos) << own.out;
+  EXPECT_NE(own.out.find("led: 12 x 24, 1 frame of 12 x 24"), std::string::npos) << own.out;
+  const Ran other = RunOrvane("info " + baked + " --skin green");
+  EXPECT_NE(other.out.find("No skin is named \"green\""), std::string::npos) << other.out;
+  EXPECT_EQ(RunOrvane("info " + baked + " --skin").exit_code, 2);
+}
+
 TEST(CommandLine, InstallAndUninstallStayInTheUsersFolder) {
   ScratchFolder home;
   const std::string environment = "HOME=" + home.path().string();

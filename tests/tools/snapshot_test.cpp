@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "editor/skins/default_skin/default_skin.h"
 #include "platform/png_codec.h"
 #include "tools/show.h"
 #include "tools/snapshot.h"
@@ -41,6 +42,17 @@ TEST(SnapshotCommand, CommandLinesAreCheckedBeforeAnythingLoads) {
   EXPECT_EQ(show->quit_after_seconds, 2.0);
 }
 
+// The default skin's background, tiled from the panel's top-left corner.
+uint32_t DefaultBackgroundAt(int32_t x, int32_t y) {
+  const Skin skin = BuiltInSkin([](std::string_view) { return true; });
+  for (const auto& image : skin.images) {
+    if (image->name != "background") continue;
+    const SkinPixels& p = image->pixels;
+    return p.colour[static_cast<std::size_t>(y % p.height) * p.width + x % p.width] & 0xFFFFFF;
+  }
+  return 0;
+}
+
 TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
   const std::string project = std::string(OV_EXAMPLES_DIR) + "/demo-synth.json";
   for (const int32_t scale : {1, 3}) {
@@ -56,9 +68,10 @@ TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
     ASSERT_TRUE(image) << error;
     EXPECT_EQ(image->Width(), 400 * scale);
     EXPECT_EQ(image->Height(), 240 * scale);
-    // The panel without controls shows the window colour everywhere.
-    EXPECT_EQ(image->At(0, 0), 0xFFFFFFu);
-    EXPECT_EQ(image->At(image->Width() - 1, image->Height() - 1), 0xFFFFFFu);
+    // The panel without controls shows the default skin's background.
+    EXPECT_EQ(image->At(0, 0), DefaultBackgroundAt(0, 0));
+    EXPECT_EQ(image->At(image->Width() - 1, image->Height() - 1), DefaultBackgroundAt(399, 239));
+    EXPECT_EQ(image->At(scale * 130, 0), DefaultBackgroundAt(130, 0));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "editor/popup_windows.h"
 #include "host/ov_vst.h"
 #include "platform/x11_child_window.h"
 #include "platform/x11_top_window.h"
@@ -104,6 +105,42 @@ TEST(X11Editor, ClicksDragsKeysAndWheelsReachTheirObjects) {
   ASSERT_TRUE(wait_for("wheel", 2));
   EXPECT_THAT(Lines(log, "wheel"),
               ElementsAre("scroller wheel -120 50,50", "scroller wheel 120 50,50"));
+}
+
+TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
+  X11Rig rig;
+  ASSERT_TRUE(rig.Ready()) << "no Xvfb";
+  MessageSink messages;
+  PopupWindows popups(rig.tree.root, &messages);
+  rig.tree.root.SetPopups(&popups);
+  RecordingObject* knob = rig.tree.Object(*rig.tree.panel, "knob", MakeColour(200, 0, 0),
+                                          {20, 20, 80, 80});
+  knob->SetFlags(kVoToolTip);
+  knob->Open();
+  Log& log = rig.tree.log;
+  const auto pump_until = [&](const std::function<bool()>& done) {
+    return PumpUntil([&] { rig.Idle(); }, done);
+  };
+  // The menu opens under the pointer, so an item is a few pixels away; a
+  // click outside it cancels, which the grab lets the menu see.
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(30, 30) + "click 3")), 0);
+  ASSERT_TRUE(pump_until([&] { return popups.MenuShown(); }));
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(300, 190) + "click 1")), 0);
+  ASSERT_TRUE(pump_until([&] { return !popups.MenuShown(); }));
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(30, 30) + "click 3")), 0);
+  ASSERT_TRUE(pump_until([&] { return popups.MenuShown(); }));
+  ASSERT_EQ(RunCommand(rig.Xdotool("mousemove_relative 10 8 click 1")), 0);
+  ASSERT_TRUE(pump_until([&] { return !Lines(log, "command").empty(); }));
+  EXPECT_THAT(Lines(log, "command"), ElementsAre("knob command 34927 10,10"));
+
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(40, 40))), 0);
+  ASSERT_TRUE(pump_until([&] { return !Lines(log, "knob move 20,20").empty(); }));
+  rig.tree.now += kToolTipDelayMs;
+  rig.Idle();
+  ASSERT_NE(popups.ToolTipWindow(), nullptr);
+  EXPECT_TRUE(popups.ToolTipWindow()->Alive());
+  rig.tree.root.Close();
+  rig.tree.root.SetPopups(nullptr);
 }
 
 TEST(X11Editor, AHostWindowDestroyedBeforeCloseLeavesTheProcessAlive) {

@@ -1,0 +1,172 @@
+#include "editor/skins/skin_list.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace ov {
+namespace {
+
+constexpr std::size_t kMaxTextBytes = 1 << 20;
+
+std::string ReadText(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!IsRegularFile(path) || !ReadFileBytes(path, kMaxTextBytes, &bytes, &error)) return {};
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Stored names may use either separator. A name that climbs out of its
+// folder, is absolute, or names a drive is never looked for on disk.
+std::optional<std::string> RelativeName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+  if (out.empty() || out.front() == '/' || out.find(':') != std::string::npos) return std::nullopt;
+  std::size_t start = 0;
+  while (start <= out.size()) {
+    const std::size_t end = std::min(out.find('/', start), out.size());
+    const std::string_view part = std::string_view(out).substr(start, end - start);
+    if (part.empty() || part == "." || part == "..") return std::nullopt;
+    start = end + 1;
+  }
+  return out;
+}
+
+// The position of the extension's dot, or npos when the last component
+// has none.
+std::size_t ExtensionDot(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  const std::size_t slash = path.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    return std::string::npos;
+  }
+  return dot;
+}
+
+}  // namespace
+
+std::string_view FontCategoryName(int32_t number) {
+  static constexpr std::array<std::string_view, 7> kNames{
+      "normal", "heading 1", "heading 2", "heading 3", "user 1", "user 2", "user 3"};
+  return number >= 1 && number <= 6 ? kNames[number] : kNames[0];
+}
+
+SkinList::SkinList(std::string skins_root, Skin built_in, MessageSink* messages,
+                   FamilyCheck installed)
+    : root_(std::move(skins_root)),
+      built_in_(std::move(built_in)),
+      messages_(messages),
+      installed_(std::move(installed)) {}
+
+Skin SkinList::MakeSkin(std::string name) const {
+  Skin skin;
+  skin.name = std::move(name);
+  if (root_.empty()) return skin;
+  std::string text;
+  if (const auto folder = RelativeName(skin.name)) {
+    text = ReadText(root_ + "/" + *folder + "/global.txt");
+  }
+  if (text.empty()) text = ReadText(root_ + "/default/global.txt");
+  skin.categories = ParseGlobalText(text, installed_);
+  return skin;
+}
+
+Skin& SkinList::Add(Skin skin) {
+  for (auto& listed : skins_) {
+    if (EqualsIgnoringCase(listed->name, skin.name)) return *listed;
+  }
+  skins_.push_back(std::make_unique<Skin>(std::move(skin)));
+  return *skins_.back();
+}
+
+Skin& SkinList::ByName(std::string_view name) {
+  Skin* fallback = skins_.empty() ? &built_in_ : skins_.front().get();
+  bool default_seen = false;
+  for (auto& skin : skins_) {
+    if (EqualsIgnoringCase(skin->name, name)) return *skin;
+    if (!default_seen && EqualsIgnoringCase(skin->name, "default")) {
+      fallback = skin.get();
+      default_seen = true;
+    }
+  }
+  last_missing_ = std::string(name);
+  return *fallback;
+}
+
+Skin& SkinList::ByIndex(std::size_t index) {
+  return index < skins_.size() ? *skins_[index] : ByName("default");
+}
+
+bool SkinList::LoadFromFolder(const std::string& folder, const std::string& name,
+                              SkinImage* image) {
+  std::string path = folder + "/" + name;
+  if (ExtensionDot(path) == std::string::npos || !IsRegularFile(path)) {
+    path += IsRegularFile(path + ".png") ? ".png" : ".bmp";
+  }
+  const std::size_t dot = ExtensionDot(path);
+  const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
+  image->description = ImageDescription();
+  ParseImageDescription(ReadText(stem + ".txt"), &image->description);
+  std::string error;
+  const Point key = image->description.key_pixel;
+  auto pixels = LoadSkinPixels(path, stem + "_mask.bmp", key.x, key.y, image->mode, &error);
+  if (!pixels) {
+    // A file that is there but unreadable says why; a missing one is
+    // reported once the last folder has been tried.
+    if (IsRegularFile(path) && messages_ != nullptr) messages_->Post(error, MessageStyle::kError);
+    last_tried_ = path;
+    return false;
+  }
+  image->pixels = std::move(*pixels);
+  SetFrames(&image->description, image->pixels.width, image->pixels.height);
+  return true;
+}
+
+std::shared_ptr<const SkinImage> SkinList::Image(Skin& skin, const std::string& name,
+                                                 SkinMode mode) {
+  for (const auto& image : skin.images) {
+    if (image->name == name && image->mode == mode) {
+      return image->HasPixels() ? image : nullptr;
+    }
+  }
+  auto image = std::make_shared<SkinImage>();
+  image->name = name;
+  image->mode = mode;
+  const auto relative = RelativeName(name);
+  bool loaded = false;
+  last_tried_ = name;
+  if (!root_.empty() && relative) {
+    if (const auto folder = RelativeName(skin.name); folder && *folder != "default") {
+      loaded = LoadFromFolder(root_ + "/" + *folder, *relative, image.get());
+    }
+    if (!loaded) loaded = LoadFromFolder(root_ + "/default", *relative, image.get());
+  }
+  if (!loaded && &skin != &built_in_) {
+    for (const auto& carried : built_in_.images) {
+      if (carried->name == name && carried->mode == mode && carried->HasPixels()) {
+        skin.images.push_back(carried);
+        return carried;
+      }
+    }
+  }
+  if (!loaded && messages_ != nullptr) {
+    messages_->Post("Error Loading Image.  Check this file exists: " + last_tried_,
+                    MessageStyle::kError);
+  }
+  skin.images.push_back(image);
+  return loaded ? image : nullptr;
+}
+
+const FontCategory& SkinList::Category(const Skin& skin, std::string_view name) {
+  static const FontCategory kPlain;
+  for (const FontCategory& category : skin.categories) {
+    if (category.category == name) return category;
+  }
+  return kPlain;
+}
+
+}  // namespace ov

@@ -1,0 +1,88 @@
+// The skins a panel draws with: each skin's images (decoded, with their
+// descriptions) and font categories, looked up by name. Images a project
+// does not carry are looked for once on disk under
+// <library folder>/skins/<skin>/, then under .../skins/default/, then in
+// the built-in default skin; a miss is reported once and stays empty.
+// Thread: editor.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor/skins/skin_pixels.h"
+#include "editor/skin_source.h"
+#include "editor/skins/skin_text.h"
+#include "platform/message_sink.h"
+
+namespace ov {
+
+struct SkinImage {
+  std::string name;
+  SkinMode mode = SkinMode::kColour;
+  SkinPixels pixels;  // empty when loading failed
+  ImageDescription description;
+  bool HasPixels() const { return pixels.width > 0 && pixels.height > 0; }
+};
+
+struct Skin {
+  std::string name;
+  std::vector<std::shared_ptr<SkinImage>> images;  // in the order added
+  std::vector<FontCategory> categories;
+};
+
+// The names font categories are chosen by, as a choice list.
+constexpr std::string_view kFontCategoryChoices =
+    "Normal,Heading 1,Heading 2,Heading 3,User 1, User 2, User 3";
+// 1 "heading 1" ... 6 "user 3"; 0 and any other number "normal".
+std::string_view FontCategoryName(int32_t number);
+
+class SkinList : public SkinSource {
+ public:
+  // `skins_root` is "<library folder>/skins" (empty: no disk lookups at
+  // all); `built_in` is the default skin the plug-in carries.
+  SkinList(std::string skins_root, Skin built_in, MessageSink* messages, FamilyCheck installed);
+
+  // A new skin record named `name` with the categories of its global.txt
+  // (or of the default skin's folder when it has none).
+  Skin MakeSkin(std::string name) const;
+  // Appends `skin` unless one of the same name (any case) is listed, in
+  // which case the new one is dropped. Returns the listed one.
+  Skin& Add(Skin skin);
+
+  // The skin of that name (any case); else the listed "default", else the
+  // first skin, else the built-in default. A miss is remembered.
+  Skin& ByName(std::string_view name);
+  Skin& SkinNamed(std::string_view name) override { return ByName(name); }
+  // The i-th skin, or ByName("default") past the end.
+  Skin& ByIndex(std::size_t index);
+  const std::string& LastMissingName() const { return last_missing_; }
+  std::size_t Count() const { return skins_.size(); }
+
+  // The image `name` in `mode` for `skin`, or null when it has no pixels.
+  // Each (skin, name, mode) goes to disk at most once.
+  std::shared_ptr<const SkinImage> Image(Skin& skin, const std::string& name,
+                                         SkinMode mode) override;
+
+  // Exact name among the skin's categories; else the plain default one.
+  static const FontCategory& Category(const Skin& skin, std::string_view name);
+  static const FontCategory& Category(const Skin& skin, int32_t number) {
+    return Category(skin, FontCategoryName(number));
+  }
+
+ private:
+  bool LoadFromFolder(const std::string& folder, const std::string& name, SkinImage* image);
+
+  std::string root_;
+  Skin built_in_;
+  MessageSink* messages_;
+  FamilyCheck installed_;
+  std::vector<std::unique_ptr<Skin>> skins_;  // references stay valid as skins are added
+  std::string last_missing_;
+  std::string last_tried_;  // the path a missing image is reported by
+};
+
+}  // namespace ov

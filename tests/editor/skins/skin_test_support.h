@@ -1,0 +1,157 @@
+// What skin tests share: our own writers of PNG (through libpng's full
+// interface, so every colour type, depth, interlace and tRNS can be made)
+// and of Windows bitmaps (every header and layout the reader takes), and
+// files in the test's temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace ov::testing {
+
+inline std::string TempPath(const std::string& suffix) {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  return ::testing::TempDir() + "orvane_" + test->test_suite_name() + "_" + test->name() + suffix;
+}
+
+inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::string error;
+  ASSERT_TRUE(WriteFileBytes(path, bytes, &error)) << error;
+}
+
+struct TestPng {
+  TestPng(uint32_t w, uint32_t h, int type, int bit_depth, bool interlace = false)
+      : width(w), height(h), colour_type(type), depth(bit_depth), interlaced(interlace) {}
+  uint32_t width = 0;
+  uint32_t height = 0;
+  int colour_type = 0;
+  int depth = 8;
+  bool interlaced = false;
+  std::vector<std::vector<uint8_t>> rows;  // packed as the PNG stores them
+  std::vector<png_color> palette;
+  std::vector<uint8_t> trns_alpha;  // palette images: alpha per entry
+  bool has_trns_colour = false;
+  png_color_16 trns_colour{};  // grey and RGB images: the clear colour
+};
+
+inline void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + size);
+}
+
+// The PNG bytes of `spec`. No object with a destructor lives across the
+// setjmp, so libpng's error jump leaves nothing behind.
+inline std::vector<uint8_t> EncodeTestPng(const TestPng& spec) {
+  std::vector<uint8_t> out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<png_bytep> rows;
+  for (const auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    ADD_FAILURE() << "libpng could not write the test image";
+    return {};
+  }
+  png_set_write_fn(png, &out, AppendBytes, nullptr);
+  png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colour_type,
+               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (!spec.palette.empty()) {
+    png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+  }
+  if (!spec.trns_alpha.empty() || spec.has_trns_colour) {
+    png_set_tRNS(png, info, spec.trns_alpha.empty() ? nullptr : spec.trns_alpha.data(),
+                 static_cast<int>(spec.trns_alpha.size()),
+                 spec.has_trns_colour ? &spec.trns_colour : nullptr);
+  }
+  png_set_rows(png, info, rows.data());
+  png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+struct TestBmp {
+  TestBmp(int32_t w, int32_t h, int bits_per_pixel, uint32_t header_size = 40,
+          uint32_t compression_type = 0)
+      : width(w),
+        height(h),
+        bits(bits_per_pixel),
+        header(header_size),
+        compression(compression_type) {}
+  int32_t width = 0;
+  int32_t height = 0;  // negative: rows stored top first
+  int bits = 24;
+  uint32_t header = 40;  // 12, 40 or 124
+  uint32_t compression = 0;
+  std::vector<uint32_t> palette;  // 0x00RRGGBB
+  std::array<uint32_t, 3> masks{};
+  // Top row first; palette index, 0x00RRGGBB (24 bits) or the raw value.
+  std::vector<uint32_t> values;
+};
+
+inline void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+inline std::vector<uint8_t> EncodeTestBmp(const TestBmp& spec) {
+  const int32_t rows = spec.height < 0 ? -spec.height : spec.height;
+  const std::size_t stride = (static_cast<std::size_t>(spec.width) * spec.bits + 31) / 32 * 4;
+  const bool masks_after = spec.header == 40 && spec.compression == 3;
+  const std::size_t entry = spec.header == 12 ? 3 : 4;
+  const std::size_t offset =
+      14 + spec.header + (masks_after ? 12 : 0) + spec.palette.size() * entry;
+  std::vector<uint8_t> out{'B', 'M'};
+  Put(out, static_cast<uint32_t>(offset + stride * rows), 4);
+  Put(out, 0, 4);
+  Put(out, static_cast<uint32_t>(offset), 4);
+  Put(out, spec.header, 4);
+  if (spec.header == 12) {
+    Put(out, spec.width, 2);
+    Put(out, spec.height, 2);
+    Put(out, 1, 2);
+    Put(out, spec.bits, 2);
+  } else {
+    Put(out, spec.width, 4);
+    Put(out, static_cast<uint32_t>(spec.height), 4);
+    Put(out, 1, 2);
+    Put(out, spec.bits, 2);
+    Put(out, spec.compression, 4);
+    Put(out, static_cast<uint32_t>(stride * rows), 4);
+    Put(out, 2835, 4);
+    Put(out, 2835, 4);
+    Put(out, static_cast<uint32_t>(spec.palette.size()), 4);
+    Put(out, 0, 4);
+    for (uint32_t mask : spec.masks) Put(out, mask, 4);
+    out.resize(14 + spec.header, 0);  // the rest of larger headers stays zero
+    if (masks_after) {
+      out.resize(14 + 40);
+      for (uint32_t mask : spec.masks) Put(out, mask, 4);
+    }
+  }
+  for (uint32_t colour : spec.palette) Put(out, colour, static_cast<int>(entry));
+  for (int32_t r = 0; r < rows; ++r) {
+    const int32_t y = spec.height < 0 ? r : rows - 1 - r;
+    std::vector<uint8_t> row(stride, 0);
+    for (int32_t x = 0; x < spec.width; ++x) {
+      const uint32_t v = spec.values[static_cast<std::size_t>(y) * spec.width + x];
+      const std::size_t bit = static_cast<std::size_t>(x) * spec.bits;
+      if (spec.bits < 8) {
+        row[bit / 8] |= static_cast<uint8_t>(v << (8 - spec.bits - bit % 8));
+      } else {
+        for (int i = 0; i < spec.bits / 8; ++i) row[bit / 8 + i] = static_cast<uint8_t>(v >> 8 * i);
+      }
+    }
+    out.insert(out.end(), row.begin(), row.end());
+  }
+  return out;
+}
+
+}  // namespace ov::testing
