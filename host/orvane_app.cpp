@@ -104,6 +104,11 @@ uint32_t COrvaneAppBase::NewTargetId() { return next_target_id_.fetch_add(1); }
 
 const DataFiles* COrvaneAppBase::MediaFiles() const { return holdings_.files.get(); }
 
+std::string_view COrvaneAppBase::ModuleVendorText() const {
+  if (!facts_ || (facts_->plugin_options & kOptionProjectVendor) == 0) return {};
+  return facts_->vendor;
+}
+
 void COrvaneAppBase::PostUserMessage(std::string_view text) {
   messages_.Post(text, MessageStyle::kWarning);
 }
@@ -111,6 +116,11 @@ void COrvaneAppBase::PostUserMessage(std::string_view text) {
 bool COrvaneAppVST::RendersOffline() {
   constexpr intptr_t kProcessLevelOffline = 4;
   return plugin_.getCurrentProcessLevel() == kProcessLevelOffline;
+}
+
+intptr_t COrvaneAppVST::CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                   float opt) {
+  return plugin_.CallHost(opcode, index, value, ptr, opt);
 }
 
 const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {

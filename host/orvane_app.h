@@ -56,6 +56,7 @@ class COrvaneAppBase : public EngineHost {
   uint32_t NewTargetId() override;
   void PostUserMessage(std::string_view text) override;
   const DataFiles* MediaFiles() const override;
+  std::string_view ModuleVendorText() const override;
 
  private:
   // Makes and starts the engine; the reason when the graph cannot be built.
@@ -87,6 +88,8 @@ class COrvaneAppVST : public COrvaneAppBase {
   void SetHostOutputPort(HostOutputPort* port) override;
   bool HostReplaces() const override;
   bool RendersOffline() override;
+  intptr_t CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                       float opt) override;
 
  private:
   OvVst& plugin_;
