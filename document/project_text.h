@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "document/document.h"
@@ -23,6 +24,9 @@ struct CompileOptions {
   std::size_t max_file_bytes = std::size_t{1} << 30;
   MessageSink* messages = nullptr;
   const ModuleRegistry* modules = nullptr;  // the built-in registry when null
+  // Called with the full path of each file given by "path" once it is read,
+  // before the modules: module libraries among them register their types.
+  std::function<void(const std::string& path)> on_file_read = nullptr;
 };
 
 // Throws ArchiveError naming the JSON path and the reason.

@@ -1,6 +1,7 @@
 #include "extmodules/module_library.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "extmodules/module_info_plugin.h"
@@ -70,8 +71,12 @@ ModuleLibrary OpenModuleLibrary(const std::string& path, std::string* error) {
 }
 
 void RegisterModuleLibrary(ModuleRegistry& registry, std::string_view folder,
-                           std::string_view file_name, const std::string& path,
+                           std::string_view file_name, const std::string& given_path,
                            MessageSink* messages) {
+  // Libraries are opened by full path: the loader then searches nowhere.
+  std::error_code failed;
+  const std::filesystem::path full = std::filesystem::absolute(given_path, failed);
+  const std::string path = failed ? given_path : full.lexically_normal().string();
   const std::string extension = ExtensionOf(file_name);
   if (extension != "ovp" && extension != "ovm") {
     if (extension == "dll" || extension == "ov1" || extension == "so") registry.AddLibraryPath(path);

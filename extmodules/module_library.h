@@ -31,7 +31,8 @@ ModuleLibrary OpenModuleLibrary(const std::string& path, std::string* error);
 
 // Registers the modules of one library file into `registry`: "ovm" and "ovp"
 // files are loaded and each module becomes a type; "dll", "ov1" and "so"
-// files are only listed as hosted plug-in library paths. `folder` becomes
+// files are only listed as hosted plug-in library paths. A relative path is
+// taken from the working folder and stored in full. `folder` becomes
 // the types' category text. Messages go to the registry and to `messages`
 // when given.
 void RegisterModuleLibrary(ModuleRegistry& registry, std::string_view folder,

@@ -4,7 +4,9 @@
 
 #include "document/document.h"
 #include "document/project_text.h"
+#include "extmodules/module_library.h"
 #include "host/project_resource.h"
+#include "modules/module_registry.h"
 #include "platform/files.h"
 #include "platform/library_resource.h"
 #include "platform/message_sink.h"
@@ -45,6 +47,10 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     const std::filesystem::path directory = std::filesystem::path(path).parent_path();
     options.base_directory = (directory.empty() ? std::filesystem::path(".") : directory).string();
     options.messages = &messages;
+    // Module libraries the project carries give the types its modules name.
+    options.on_file_read = [&messages](const std::string& file) {
+      RegisterModuleLibrary(ProcessModules(), "", file, file, &messages);
+    };
     const COrvaneDocBase document = CompileDocument(project, options);
     *stream = document.Write(document.version());
   } catch (const Json::exception& parse_error) {
