@@ -11,7 +11,7 @@ namespace ov {
 namespace {
 
 // The name and identifier buffers the library fills hold 100 bytes; what it
-// writes is read up to the first zero within them, whatever it wrote.
+// writes is read up to the first zero within the first 99, whatever it wrote.
 constexpr std::size_t kNameBufferBytes = 100;
 // A text the library points at is read at most this far.
 constexpr std::size_t kMaxLibraryText = 1024;
@@ -21,7 +21,7 @@ std::string LibraryText(const char* text) {
 }
 
 std::string BufferText(const std::array<char, kNameBufferBytes>& buffer) {
-  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+  return std::string(buffer.data(), strnlen(buffer.data(), buffer.size() - 1));
 }
 
 }  // namespace
