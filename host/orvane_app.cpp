@@ -6,8 +6,10 @@
 #include "document/container.h"
 #include "document/document.h"
 #include "document/graph_build.h"
+#include "document/module_classes.h"
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
+#include "extmodules/module_info_plugin.h"
 #include "host/embedded_files.h"
 #include "host/ov_vst.h"
 
@@ -35,6 +37,7 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
 
 bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
   StopEngine();
+  host_block_size_ = host_block_size;
   std::string failure;
   // Whatever a module throws while the engine is made or opened ends here:
   // the user is told once and no engine is left.
@@ -76,6 +79,23 @@ std::string COrvaneAppBase::BuildAndStartEngine(int32_t host_block_size) {
   }
   master_->Start(graph_.get());
   return {};
+}
+
+bool COrvaneAppBase::ReloadModuleLibrary(CPlugin& module) {
+  const auto* type = dynamic_cast<const Module_Info_Plugin*>(module.module_type());
+  if (type == nullptr) return false;
+  const bool was_running = master_ != nullptr;
+  StopEngine();
+  std::string error;
+  // Types are registered for reading; reloading is the one change made to a
+  // registered type, and only while no engine of this instance runs it.
+  const bool reloaded = const_cast<Module_Info_Plugin*>(type)->Reload(&error);
+  if (!reloaded) messages_.Post(error, MessageStyle::kWarning);
+  if (was_running) StartEngine(host_block_size_);
+  if (reloaded && module.parent() != nullptr) {
+    module.parent()->Notify(Notification(kNotifyModuleChanged, &module));
+  }
+  return reloaded;
 }
 
 void COrvaneAppBase::DiscardEngine() {
