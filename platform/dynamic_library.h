@@ -23,11 +23,6 @@ class DynamicLibrary {
   const std::string& Path() const { return path_; }
   // How many copies share the handle (0 when not open).
   long UseCount() const { return handle_.use_count(); }
-  // Drops this copy's share.
-  void Close() {
-    handle_.reset();
-    path_.clear();
-  }
 
  private:
   std::shared_ptr<void> handle_;
