@@ -138,6 +138,10 @@ bool Module_Info_Plugin::Reload(std::string* error) {
     return false;
   }
   Unload();
+  if (!EnsureLoaded()) {
+    if (error) *error = "The module library " + path_ + " could not be loaded again.";
+    return false;
+  }
   DiscoverProperties();
   Unload();
   return true;

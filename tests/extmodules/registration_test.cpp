@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "extmodules/module_info_plugin.h"
+#include "host/embedded_files.h"
+#include "platform/message_sink.h"
 #include "tests/extmodules/extmodules_test_support.h"
 #include "tests/host/temp_folder.h"
 
@@ -135,6 +137,32 @@ TEST(ModuleLibraryRegistration, ALibraryOffersAtMost256ModulesAndNamesAreReadWit
   const Module_Info* type = brim.FindModule(std::string(99, 'I'));
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(type->GetName(), std::string(99, 'N'));
+}
+
+TEST(ModuleLibraryRegistration, APluginsEmbeddedFilesAreWrittenThenRegisteredProcessWide) {
+  TempFolder folder;
+  std::ifstream library(HostileLibrary(4), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(library)), {});
+  MessageSink messages;
+  messages.SetLogToStderr(false);
+  EmbeddedFiles files(folder / "Synth.so", messages);
+  files.Take({{"C:\\plugins\\filter.dll", {'M', 'Z'}},
+              {"kars.so", {'x'}},
+              {"caller.ovm", std::vector<uint8_t>(bytes.begin(), bytes.end())}});
+  const std::string written = folder / "Synth/caller.ovm";
+  const auto* type =
+      dynamic_cast<const Module_Info_Plugin*>(ProcessModules().FindModule("Hostile Caller"));
+  ASSERT_NE(type, nullptr);
+  // Registered from this file, unless a run before in this process
+  // registered its own copy; then the user was told.
+  if (type->LibraryPath() != written) {
+    EXPECT_TRUE(messages.Contains("Module FOUND TWICE!, only one loaded\n" + written + "\n" +
+                                  type->LibraryPath()));
+  }
+  const std::vector<std::string> listed = ProcessModules().LibraryPaths();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), folder / "Synth/filter.dll"), listed.end());
+  EXPECT_NE(std::find(listed.begin(), listed.end(), folder / "Synth/kars.so"), listed.end());
+  EXPECT_EQ(std::find(listed.begin(), listed.end(), written), listed.end());
 }
 
 }  // namespace
