@@ -313,8 +313,12 @@ typedef struct OvFontInfo {
   int32_t cellHeight;
 } OvFontInfo;
 
-/* ---- Exports. */
+/* ---- Exports: C linkage and default visibility. */
+#ifdef __cplusplus
+#define OV_EXPORT extern "C" __attribute__((visibility("default")))
+#else
 #define OV_EXPORT __attribute__((visibility("default")))
+#endif
 
 /* The three names the host looks for. A library with makeModule is of the
  * newer interface; otherwise main is called. main returns a pointer, which a
