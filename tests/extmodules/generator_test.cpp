@@ -160,6 +160,25 @@ TEST_F(LibraryModuleTest, TheHostCallbackAnswersForItsGeneratorOnly) {
   EXPECT_EQ(entries, nullptr);
 }
 
+TEST_F(LibraryModuleTest, VoiceCopiesHaveStructuresOfTheirOwnAndFindEachOther) {
+  ug_plugin& model = AddModule("Ov Example Gain");
+  auto& copy = static_cast<ug_plugin&>(top.AddChild(model.Clone()));
+  ASSERT_NE(copy.Structure(), nullptr);
+  EXPECT_NE(copy.Structure(), model.Structure());
+  EXPECT_EQ(copy.PlugCount(), 3);
+  Set(model, 1, "0.5");
+  Set(copy, 1, "0.25");
+  Start();
+  Step();
+  void* found = nullptr;
+  copy.Answer(OV_HOST_FIRST_CLONE, 0, 0, &found, 0.0f);
+  EXPECT_EQ(found, model.Structure());
+  model.Answer(OV_HOST_NEXT_CLONE, 0, 0, &found, 0.0f);
+  EXPECT_EQ(found, copy.Structure());
+  copy.Answer(OV_HOST_NEXT_CLONE, 0, 0, &found, 0.0f);
+  EXPECT_EQ(found, nullptr);
+}
+
 TEST_F(LibraryModuleTest, HostileCallsAreAnsweredWithNothingAndHarmNothing) {
   using Answers = const intptr_t* (*)();
   const auto answers = LibraryFunction<Answers>(HostileLibrary(4), "hostileAnswers");
