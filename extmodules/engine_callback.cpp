@@ -3,6 +3,8 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <functional>
+#include <thread>
 
 #include "engine/audio_master.h"
 #include "engine/data_files.h"
@@ -21,7 +23,18 @@ constexpr std::size_t kHandleSlots = 16384;
 std::array<std::atomic<ug_plugin*>, kHandleSlots> handle_slots{};
 std::atomic<std::size_t> next_slot{0};
 
-thread_local ug_plugin* creating_generator = nullptr;
+// The generators whose main() runs now, each with the thread running it.
+// Kept without thread-local storage: the plug-in library's thread-local
+// block is small and fixed, and growing it made LeakSanitizer's scan of
+// host threads crash in sanitized hosts.
+struct Creating {
+  std::atomic<std::size_t> thread{0};
+  std::atomic<ug_plugin*> generator{nullptr};
+};
+constexpr std::size_t kCreatingSlots = 16;
+std::array<Creating, kCreatingSlots> creating_slots{};
+
+std::size_t ThisThread() { return std::hash<std::thread::id>{}(std::this_thread::get_id()) | 1; }
 
 constexpr std::size_t kVendorBytes = 50;
 
@@ -96,9 +109,35 @@ ug_plugin* ug_plugin::Find(intptr_t handle, const void* structure) {
   return generator != nullptr && generator->structure_ == structure ? generator : nullptr;
 }
 
-CreatingGenerator::CreatingGenerator(ug_plugin* generator) { creating_generator = generator; }
-CreatingGenerator::~CreatingGenerator() { creating_generator = nullptr; }
-ug_plugin* CreatingGenerator::Current() { return creating_generator; }
+CreatingGenerator::CreatingGenerator(ug_plugin* generator) {
+  const std::size_t me = ThisThread();
+  for (Creating& slot : creating_slots) {
+    std::size_t expected = 0;
+    if (slot.thread.compare_exchange_strong(expected, me, std::memory_order_acq_rel)) {
+      slot.generator.store(generator, std::memory_order_release);
+      slot_ = &slot;
+      return;
+    }
+  }
+  // No slot free: the library's calls during main() find no generator.
+}
+
+CreatingGenerator::~CreatingGenerator() {
+  if (slot_ == nullptr) return;
+  auto& slot = *static_cast<Creating*>(slot_);
+  slot.generator.store(nullptr, std::memory_order_release);
+  slot.thread.store(0, std::memory_order_release);
+}
+
+ug_plugin* CreatingGenerator::Current() {
+  const std::size_t me = ThisThread();
+  for (Creating& slot : creating_slots) {
+    if (slot.thread.load(std::memory_order_acquire) == me) {
+      return slot.generator.load(std::memory_order_acquire);
+    }
+  }
+  return nullptr;
+}
 
 intptr_t EngineHostCallbackV1(void* structure, int32_t opcode, intptr_t index, intptr_t value,
                               void* ptr, float opt) {

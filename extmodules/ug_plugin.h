@@ -154,6 +154,9 @@ class CreatingGenerator {
   CreatingGenerator(const CreatingGenerator&) = delete;
   CreatingGenerator& operator=(const CreatingGenerator&) = delete;
   static ug_plugin* Current();
+
+ private:
+  void* slot_ = nullptr;  // its entry in the table of generators being made
 };
 
 }  // namespace ov
