@@ -79,6 +79,7 @@ void COrvaneDocBase::WalkSkins(FieldWalker& walker) {
 void COrvaneDocBase::Serialize(FieldWalker& walker) {
   const int32_t v = walker.LoadVersion();
   if (v > 82) OwnedList(walker, "files", files_);
+  if (walker.Loading() && on_files_) on_files_(*this);
   if (v > 15 && v < 49) walker.String("obsolete_text", header_.obsolete_text);
   if (v > 20 && v < 48) walker.Bytes("obsolete_blocks", header_.obsolete_blocks, 3 * 60);
   walker.String("file_name", header_.file_name);

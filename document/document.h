@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -17,6 +18,7 @@
 namespace ov {
 
 class CContainer;
+class COrvaneDocBase;
 class SkinInfo;
 class imbedded_file;
 
@@ -26,6 +28,9 @@ struct LoadOptions {
   // The initialisation pass (patch managers and patch parameters). Tools
   // that show a stream as stored leave it out.
   bool initialise = true;
+  // Called once the embedded files are read, before any module is: module
+  // libraries among them must be registered before modules name their types.
+  std::function<void(const COrvaneDocBase&)> on_files = nullptr;
 };
 
 struct LoadResult {
@@ -111,6 +116,7 @@ class COrvaneDocBase {
   };
 
   int32_t version_ = kCurrentLoadVersion;
+  std::function<void(const COrvaneDocBase&)> on_files_;  // while loading only
   Header header_;
   std::vector<std::unique_ptr<imbedded_file>> files_;
   std::vector<std::unique_ptr<SkinInfo>> skins_;

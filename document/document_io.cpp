@@ -36,7 +36,9 @@ LoadResult COrvaneDocBase::Load(std::span<const uint8_t> stream, const LoadOptio
     }
     archive.SetLoadVersion(version);
     loaded.set_version(version);
+    loaded.on_files_ = options.on_files;
     loaded.Serialize(archive);
+    loaded.on_files_ = nullptr;
     CheckLoadedDocument(loaded, options.messages);
   } catch (const ArchiveError& error) {
     result.kind = error.kind();

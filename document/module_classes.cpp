@@ -75,6 +75,11 @@ void CPlugin::Serialize(FieldWalker& walker) {
   }
 }
 
+void CPlugin::SetUpAsNew(const Module_Info& type) {
+  CUG::SetUpAsNew(type);
+  plugin_key_ = type.GetId();
+}
+
 void CPlugin2::Serialize(FieldWalker& walker) {
   CPlugin::Serialize(walker);
   walker.RectField("panel_rect", panel_rect_);

@@ -53,6 +53,8 @@ class CPlugin : public CUG {
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+  // A new module stores its type's key.
+  void SetUpAsNew(const Module_Info& type) override;
 
   const std::string& plugin_key() const { return plugin_key_; }
 

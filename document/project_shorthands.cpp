@@ -119,6 +119,7 @@ std::unique_ptr<Persistent> ProjectShorthands::ReadFile(TextReader& reader, cons
   if (!ReadFileBytes(full, options_.max_file_bytes, &bytes, &error)) {
     reader.FailAt(where, ArchiveErrorKind::kGeneric, error);
   }
+  if (options_.on_file_read) options_.on_file_read(full);
   // Only the last component of a stored name counts.
   return std::make_unique<imbedded_file>(given.substr(given.find_last_of('/') + 1),
                                          std::move(bytes));

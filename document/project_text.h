@@ -33,6 +33,9 @@ struct CompileOptions {
   std::function<std::unique_ptr<SkinInfo>(const std::string& name, const std::string& folder,
                                           std::string* error)>
       skin_folder;
+  // Called with the full path of each file given by "path" once it is read,
+  // before the modules: module libraries among them register their types.
+  std::function<void(const std::string& path)> on_file_read = nullptr;
 };
 
 // Throws ArchiveError naming the JSON path and the reason.

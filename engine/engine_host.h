@@ -47,6 +47,15 @@ class EngineHost {
   // (a bounce), so that the engine may wait for work it handed to another
   // thread rather than lose it. Asks the host: call it rarely.
   virtual bool RendersOffline() { return false; }
+  // Any thread: the vendor text that module libraries may show; empty
+  // unless the project allows it.
+  virtual std::string_view ModuleVendorText() const { return {}; }
+  // The thread the host calls from: one call of the VST host's callback on
+  // behalf of a module library; 0 without a host.
+  virtual intptr_t CallVstHost(int32_t /*opcode*/, int32_t /*index*/, intptr_t /*value*/,
+                               void* /*ptr*/, float /*opt*/) {
+    return 0;
+  }
 };
 
 }  // namespace ov

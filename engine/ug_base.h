@@ -256,6 +256,10 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   void ResetStaticCountdown();
   // Leaves the run list until woken.
   void Sleep();
+  // For generators that run their slices themselves (module libraries).
+  void SetClock(uint32_t time) { clock_ = time; }
+  // A status change's value reaches its input (once per event).
+  void ApplyStatusValue(ug_event& event);
 
   // Process functions every module can use.
   void DoNothing(int32_t position, int32_t count);
@@ -277,7 +281,6 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   bool Due(const ug_event& event) const {
     return static_cast<int32_t>(event.time_stamp - clock_) <= 0;
   }
-  void ApplyStatusValue(ug_event& event);
   // Kind 20: p1 plug number, p3 the value word, or for text p2 the text
   // (a std::string that outlives the event). Then a static from an output.
   void SetPlugValue(const ug_event& event);

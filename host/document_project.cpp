@@ -59,8 +59,19 @@ std::optional<ProjectFacts> DocumentProject::Load(MessageSink& messages) {
   const std::optional<std::vector<uint8_t>> stream = LoadProjectBytes(library_path_, messages);
   if (!stream) return std::nullopt;
 
+  holdings_.files = std::make_unique<EmbeddedFiles>(library_path_, messages);
+  LoadOptions options;
+  options.messages = &messages;
+  // The files are taken as soon as they are read: modules read after them
+  // may be of types from module libraries among them.
+  options.on_files = [this](const COrvaneDocBase& read) {
+    std::vector<EmbeddedFile> files;
+    files.reserve(read.files().size());
+    for (const auto& file : read.files()) files.push_back({file->name(), file->contents()});
+    holdings_.files->Take(std::move(files));
+  };
   auto document = std::make_unique<COrvaneDocBase>();
-  const LoadResult result = document->Load(*stream, {&messages, nullptr, true});
+  const LoadResult result = document->Load(*stream, options);
   const std::string stem = LibraryStem(library_path_);
   if (!result.ok) {
     // A refused newer stream has told the user already.
@@ -74,11 +85,6 @@ std::optional<ProjectFacts> DocumentProject::Load(MessageSink& messages) {
   }
   ProjectFacts facts = FactsOf(*document, *main);
 
-  std::vector<EmbeddedFile> files;
-  files.reserve(document->files().size());
-  for (const auto& file : document->files()) files.push_back({file->name(), file->contents()});
-  holdings_.files = std::make_unique<EmbeddedFiles>(library_path_, messages);
-  holdings_.files->Take(std::move(files));
   holdings_.document = std::move(document);
   return facts;
 }

@@ -1,5 +1,8 @@
 #include "host/embedded_files.h"
 
+#include "extmodules/module_library.h"
+#include "modules/module_registry.h"
+
 #include <algorithm>
 
 #include "host/file_names.h"
@@ -53,6 +56,10 @@ void EmbeddedFiles::Take(std::vector<EmbeddedFile> files) {
       folder_ready = true;
     }
     written_.push_back(WriteOut(file, library_time));
+    // Module libraries join the process's module types; other libraries
+    // are listed for the hosted plug-in module.
+    const std::string& path = written_.back();
+    if (!path.empty()) RegisterModuleLibrary(ProcessModules(), "", path, path, &messages_);
   }
 }
 

@@ -39,7 +39,8 @@ class EmbeddedFiles : public DataFiles {
   const std::string& LibraryFolder() const override { return library_folder_; }
 
   // Keeps the files of the first project that has any; later ones are
-  // dropped. Files other than media are written out and listed in Written().
+  // dropped. Files other than media are written out and listed in Written();
+  // module libraries among them are registered (RegisterModuleLibrary).
   void Take(std::vector<EmbeddedFile> files);
   // Paths of the files written out, in order; an empty path for a file that
   // could not be written.

@@ -6,8 +6,10 @@
 #include "document/container.h"
 #include "document/document.h"
 #include "document/graph_build.h"
+#include "document/module_classes.h"
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
+#include "extmodules/module_info_plugin.h"
 #include "host/embedded_files.h"
 #include "host/ov_vst.h"
 
@@ -35,6 +37,7 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
 
 bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
   StopEngine();
+  host_block_size_ = host_block_size;
   std::string failure;
   // Whatever a module throws while the engine is made or opened ends here:
   // the user is told once and no engine is left.
@@ -78,6 +81,23 @@ std::string COrvaneAppBase::BuildAndStartEngine(int32_t host_block_size) {
   return {};
 }
 
+bool COrvaneAppBase::ReloadModuleLibrary(CPlugin& module) {
+  const auto* type = dynamic_cast<const Module_Info_Plugin*>(module.module_type());
+  if (type == nullptr) return false;
+  const bool was_running = master_ != nullptr;
+  StopEngine();
+  std::string error;
+  // Types are registered for reading; reloading is the one change made to a
+  // registered type, and only while no engine of this instance runs it.
+  const bool reloaded = const_cast<Module_Info_Plugin*>(type)->Reload(&error);
+  if (!reloaded) messages_.Post(error, MessageStyle::kWarning);
+  if (was_running) StartEngine(host_block_size_);
+  if (reloaded && module.parent() != nullptr) {
+    module.parent()->Notify(Notification(kNotifyModuleChanged, &module));
+  }
+  return reloaded;
+}
+
 void COrvaneAppBase::DiscardEngine() {
   hub_.AttachEngine(nullptr);
   // Modules that opened before one failed may have registered host ports.
@@ -104,6 +124,11 @@ uint32_t COrvaneAppBase::NewTargetId() { return next_target_id_.fetch_add(1); }
 
 const DataFiles* COrvaneAppBase::MediaFiles() const { return holdings_.files.get(); }
 
+std::string_view COrvaneAppBase::ModuleVendorText() const {
+  if (!facts_ || (facts_->plugin_options & kOptionProjectVendor) == 0) return {};
+  return facts_->vendor;
+}
+
 void COrvaneAppBase::PostUserMessage(std::string_view text) {
   messages_.Post(text, MessageStyle::kWarning);
 }
@@ -111,6 +136,11 @@ void COrvaneAppBase::PostUserMessage(std::string_view text) {
 bool COrvaneAppVST::RendersOffline() {
   constexpr intptr_t kProcessLevelOffline = 4;
   return plugin_.getCurrentProcessLevel() == kProcessLevelOffline;
+}
+
+intptr_t COrvaneAppVST::CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                   float opt) {
+  return plugin_.CallHost(opcode, index, value, ptr, opt);
 }
 
 const vst2::VstTimeInfo* COrvaneAppVST::HostTimeInfo(int32_t filter) {

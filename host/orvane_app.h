@@ -17,6 +17,7 @@
 
 namespace ov {
 
+class CPlugin;
 class OvAudioMaster;
 class ug_container;
 class OvVst;
@@ -48,6 +49,12 @@ class COrvaneAppBase : public EngineHost {
   // Stops and deletes the engine; what it sent to the editor side before it
   // stopped is delivered first.
   void StopEngine();
+  // "Reload DLL" of a module from a module library: with this instance's
+  // engine stopped meanwhile, its type learns names and plugs again from the
+  // library file, and the module's container hears that the module changed.
+  // Refused, with a message, while another instance's engine runs the
+  // library. False when nothing was reloaded. Editor thread.
+  bool ReloadModuleLibrary(CPlugin& module);
   // The running engine, or null. Audio thread while active.
   OvAudioMaster* Engine() { return master_.get(); }
   // The editor side's end of the message queues. Editor thread.
@@ -56,6 +63,7 @@ class COrvaneAppBase : public EngineHost {
   uint32_t NewTargetId() override;
   void PostUserMessage(std::string_view text) override;
   const DataFiles* MediaFiles() const override;
+  std::string_view ModuleVendorText() const override;
 
  private:
   // Makes and starts the engine; the reason when the graph cannot be built.
@@ -71,6 +79,7 @@ class COrvaneAppBase : public EngineHost {
   // After messages_: the embedded files post to it.
   ProjectHoldings holdings_;
   float sample_rate_ = 44100.0f;
+  int32_t host_block_size_ = 0;  // of the last start, for restarts
   std::unique_ptr<OvAudioMaster> master_;
   // After master_: destroyed first, while the engine it belongs to exists.
   std::unique_ptr<ug_container> graph_;
@@ -87,6 +96,8 @@ class COrvaneAppVST : public COrvaneAppBase {
   void SetHostOutputPort(HostOutputPort* port) override;
   bool HostReplaces() const override;
   bool RendersOffline() override;
+  intptr_t CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                       float opt) override;
 
  private:
   OvVst& plugin_;

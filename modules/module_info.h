@@ -77,6 +77,15 @@ class Module_Info {
   uint32_t NameResource() const { return name_resource_; }
   uint32_t CategoryResource() const { return category_resource_; }
 
+ protected:
+  // For types that learn their names and plugs after construction (types
+  // from module libraries, again on reload). Editor thread, while no engine
+  // built from the type runs.
+  std::vector<InterfaceObject>& MutableDescriptors() { return descriptors_; }
+  void SetKey(std::string key) { key_ = std::move(key); }
+  void SetModuleFlags(int32_t flags) { module_flags_ = flags; }
+  void SetDocumentClass(std::string name) { document_class_ = std::move(name); }
+
  private:
   std::string document_class_;
   GeneratorFactory factory_;

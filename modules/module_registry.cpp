@@ -15,24 +15,41 @@ ModuleRegistry::~ModuleRegistry() = default;
 bool ModuleRegistry::RegisterModule(std::unique_ptr<Module_Info> info) {
   std::string key = info->GetId();
   if (key.empty()) return false;
-  const auto [where, inserted] = types_.try_emplace(key, nullptr);
-  if (!inserted) {
+  if (RegisterIfNew(info) != nullptr) {
     Report("RegisterModule Error. Module found twice. " + key);
-    return true;
   }
-  where->second = std::move(info);
   return true;
 }
 
+const Module_Info* ModuleRegistry::RegisterIfNew(std::unique_ptr<Module_Info>& info) {
+  std::string key = info->GetId();
+  std::lock_guard lock(mutex_);
+  const auto [where, inserted] = types_.try_emplace(std::move(key), nullptr);
+  if (!inserted) return where->second.get();
+  where->second = std::move(info);
+  return nullptr;
+}
+
+std::size_t ModuleRegistry::TypeCount() const {
+  std::lock_guard lock(mutex_);
+  return types_.size();
+}
+
 const Module_Info* ModuleRegistry::FindModule(std::string_view key) const {
+  std::lock_guard lock(mutex_);
   if (const auto found = types_.find(key); found != types_.end()) return found->second.get();
   if (key.substr(0, 2) != "BI") return nullptr;
-  const std::string legacy_key = LegacyKey(ParseLeadingInteger(key.substr(2)));
+  const std::string legacy_key = LegacyKeyLocked(ParseLeadingInteger(key.substr(2)));
   const auto found = types_.find(legacy_key);
   return found != types_.end() ? found->second.get() : nullptr;
 }
 
 std::string ModuleRegistry::LegacyKey(int32_t number) const {
+  std::lock_guard lock(mutex_);
+  return LegacyKeyLocked(number);
+}
+
+std::string ModuleRegistry::LegacyKeyLocked(int32_t number) const {
   if (number < 0) return {};
   for (const auto& [key, info] : types_) {
     if (info->LegacyNumber() == number) return info->GetId();
@@ -41,15 +58,28 @@ std::string ModuleRegistry::LegacyKey(int32_t number) const {
 }
 
 void ModuleRegistry::Report(std::string text) {
+  std::lock_guard lock(messages_mutex_);
   if (on_message_) on_message_(text);
   messages_.push_back(std::move(text));
 }
 
-const ModuleRegistry& BuiltInModules() {
+void ModuleRegistry::AddLibraryPath(std::string path) {
+  std::lock_guard lock(mutex_);
+  library_paths_.push_back(std::move(path));
+}
+
+std::vector<std::string> ModuleRegistry::LibraryPaths() const {
+  std::lock_guard lock(mutex_);
+  return library_paths_;
+}
+
+ModuleRegistry& ProcessModules() {
   static std::once_flag built;
   static std::optional<ModuleRegistry> registry;
   std::call_once(built, [] { RegisterBuiltInModules(registry.emplace()); });
   return *registry;
 }
+
+const ModuleRegistry& BuiltInModules() { return ProcessModules(); }
 
 }  // namespace ov

@@ -2,9 +2,11 @@
 // case-sensitively), with the legacy numbers that old documents name types
 // by, and the file-type table.
 //
-// Threads: a registry is not synchronised. It is filled on one thread and
-// only read afterwards; BuiltInModules() is filled once, under call_once,
-// and is then safe to read from any thread.
+// Threads: registering, finding and the library paths are guarded by the
+// registry's mutex, so module libraries may join the process-wide registry
+// (ProcessModules()) while other plug-in instances look types up; a type,
+// once registered, stays until the registry is destroyed. Types() is for
+// tools and tests that register nothing meanwhile.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,6 +42,10 @@ class ModuleRegistry {
   // dropped, the user is told "RegisterModule Error. Module found twice. <key>",
   // and true is returned.
   bool RegisterModule(std::unique_ptr<Module_Info> info);
+  // Registers `info` when its key is free and returns null; otherwise leaves
+  // `info` with the caller and returns the type registered under the key.
+  const Module_Info* RegisterIfNew(std::unique_ptr<Module_Info>& info);
+  std::size_t TypeCount() const;
 
   // The type registered under `key`; failing that, for a key "BI<number>",
   // the type whose legacy number is <number> (read like any stored number:
@@ -55,13 +62,23 @@ class ModuleRegistry {
     return ov::FileTypeIndex(extension);
   }
 
-  // Every message given to the user, oldest first.
+  // Every message given to the user, oldest first. Not while another thread
+  // may report.
   const std::vector<std::string>& Messages() const { return messages_; }
-
- private:
+  // Records a message for the user (and passes it on). Any thread.
   void Report(std::string text);
 
+  // Files of hosted plug-in libraries that projects carried, in order.
+  void AddLibraryPath(std::string path);
+  std::vector<std::string> LibraryPaths() const;
+
+ private:
+  std::string LegacyKeyLocked(int32_t number) const;
+
+  mutable std::mutex mutex_;
+  std::mutex messages_mutex_;  // apart: a message callback may look types up
   MessageCallback on_message_;
+  std::vector<std::string> library_paths_;
   std::vector<std::string> messages_;
   TypeMap types_;
 };
@@ -70,7 +87,10 @@ class ModuleRegistry {
 // its row order, then the others.
 void RegisterBuiltInModules(ModuleRegistry& registry);
 
-// The process-wide registry of the built-in types, built on first use.
+// The process-wide registry of the built-in types, built on first use; the
+// types of module libraries join it (ProcessModules()) for as long as the
+// process keeps it.
 const ModuleRegistry& BuiltInModules();
+ModuleRegistry& ProcessModules();
 
 }  // namespace ov

@@ -21,6 +21,8 @@ class DynamicLibrary {
   // The address of an exported symbol, or null when absent.
   void* Symbol(const char* name) const;
   const std::string& Path() const { return path_; }
+  // How many copies share the handle (0 when not open).
+  long UseCount() const { return handle_.use_count(); }
 
  private:
   std::shared_ptr<void> handle_;

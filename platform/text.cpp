@@ -73,7 +73,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 void CopyBounded(char* destination, std::size_t capacity, std::string_view text) {
   if (destination == nullptr || capacity == 0) return;
   const std::size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
-  std::memcpy(destination, text.data(), n);
+  // An empty view may carry no address at all, which memcpy must not get.
+  if (n > 0) std::memcpy(destination, text.data(), n);
   destination[n] = '\0';
 }
 

@@ -5,7 +5,9 @@
 #include "document/document.h"
 #include "document/project_text.h"
 #include "editor/skins/skin_folder.h"
+#include "extmodules/module_library.h"
 #include "host/project_resource.h"
+#include "modules/module_registry.h"
 #include "platform/files.h"
 #include "platform/library_resource.h"
 #include "platform/font_files.h"
@@ -50,6 +52,10 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     options.skin_folder = [](const std::string& name, const std::string& folder,
                              std::string* error) {
       return ReadSkinFolder(name, folder, FamilyInstalled, error);
+    };
+    // Module libraries the project carries give the types its modules name.
+    options.on_file_read = [&messages](const std::string& file) {
+      RegisterModuleLibrary(ProcessModules(), "", file, file, &messages);
     };
     const COrvaneDocBase document = CompileDocument(project, options);
     *stream = document.Write(document.version());

@@ -24,6 +24,9 @@ grep -q "OvSy" <<<"$info" || { echo "$info"; exit 1; }
 "$usr/bin/orvane" bake "$usr/share/doc/orvane/examples/demo.json" -o "$scratch/Demo.so" >/dev/null
 "$usr/bin/orvane" info "$scratch/Demo.so" >/dev/null
 test -f "$usr/share/doc/orvane/README.md"
+# Module libraries build against the installed interface alone.
+cc -std=c11 -fPIC -shared -I"$usr/include/orvane" -o "$scratch/gain.ovm" \
+  "$usr/share/doc/orvane/sdk/example_modules.c"
 test -f "$usr/share/bash-completion/completions/orvane"
 bash -n "$usr/share/bash-completion/completions/orvane"
 echo "package $(basename "$deb") installs and runs"
