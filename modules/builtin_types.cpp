@@ -8,6 +8,7 @@
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
+#include "media/midi_player.h"
 #include "media/wave_player.h"
 #include "media/wave_recorder.h"
 #include "modules/clipper.h"
@@ -104,7 +105,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Slider", 5, 0x180, &kSliderPlugs, "Ctl_Slider"},
     {"Text Entry", 6, 0x180, &kTextEntryPlugs, "Ctl_Text"},
     {"List Entry", 7, 0x180, &kComboboxPlugs, "Ctl_Combo"},
-    {"MIDI Player", 8, 0x100, &kMidiPlayerPlugs},
+    {"MIDI Player", 8, 0x100, nullptr, "", 0, 0, &Make<ug_midi_player>},
     {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
     {"Level Adj", 11, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
