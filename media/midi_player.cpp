@@ -1,6 +1,7 @@
 #include "media/midi_player.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 #include <utility>
 
@@ -35,7 +36,11 @@ void ug_midi_player::ListPlugs(std::vector<InterfaceObject>& descriptors) {
   AppendPlugs(kMidiPlayerPlugs, {file_name_, tempo_, {}, ignore_tempo_, loop_}, descriptors);
 }
 
-double ug_midi_player::InputBpm() const { return plug(kTempo)->ValueAtClock() * 100.0; }
+double ug_midi_player::InputBpm() const {
+  // To a ten-thousandth of a beat: 12 V arrives as 1.2000000477 and would
+  // otherwise not be 120 bpm.
+  return std::round(plug(kTempo)->ValueAtClock() * 1e6) * 1e-4;
+}
 
 void ug_midi_player::Open() {
   ug_base::Open();

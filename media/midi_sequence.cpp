@@ -84,7 +84,8 @@ void MidiSequence::Rewind() {
 
 std::optional<uint32_t> MidiSequence::Run(Output& out) {
   if (ended_) return std::nullopt;
-  if (current_tick_ == next_clock_tick_) {
+  const bool clock_now = current_tick_ == next_clock_tick_;
+  if (clock_now) {
     out.SendMidi(kClock);
     next_clock_tick_ += clock_interval_;
   }
@@ -102,6 +103,8 @@ std::optional<uint32_t> MidiSequence::Run(Output& out) {
       return std::nullopt;
     }
     Rewind();
+    // The restart's first clock is the one just sent: one clock, not two.
+    if (clock_now) next_clock_tick_ = clock_interval_;
   }
   const uint64_t next = std::min(next_clock_tick_, next_event_tick_);
   const double samples =
