@@ -1,6 +1,7 @@
 #include "media/media_file_thread.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace ov {
 
@@ -16,6 +17,17 @@ MediaFileThread::~MediaFileThread() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+}
+
+bool MediaFileThread::WaitForRoom(const ByteRing& ring, uint32_t size, bool offline) {
+  constexpr int kOfflineWaitMs = 10000;
+  if (ring.WritableSize() >= size) return true;
+  if (!offline) return false;
+  for (int waited = 0; waited < kOfflineWaitMs; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (ring.WritableSize() >= size) return true;
+  }
+  return false;
 }
 
 void MediaFileThread::Register(Client& client) {

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "engine/byte_ring.h"
+
 namespace ov {
 
 class MediaFileThread {
@@ -31,6 +33,12 @@ class MediaFileThread {
   static constexpr std::chrono::milliseconds kPollPeriod{5};
 
   static MediaFileThread& Instance();
+  // A recorder's hand-over when the ring to this thread is full: nothing
+  // waits on a real-time audio thread, but an offline bounce runs as fast
+  // as it can and may get ahead of the disk by any amount, so it waits (up
+  // to ten seconds) for `size` bytes of room. True when there is room.
+  // Audio thread (the ring's producer).
+  static bool WaitForRoom(const ByteRing& ring, uint32_t size, bool offline);
   ~MediaFileThread();
 
   // Starts the thread with the first client. Editor thread.

@@ -18,6 +18,19 @@ QuantityRead ReadQuantity(std::span<const uint8_t> data, std::size_t& position, 
   return QuantityRead::kTooLong;
 }
 
+int WriteQuantity(uint32_t value, uint8_t* out) {
+  uint8_t groups[kMaxQuantityBytes];
+  int count = 0;
+  do {
+    groups[count++] = value & 0x7F;
+    value >>= 7;
+  } while (value != 0 && count < kMaxQuantityBytes);
+  for (int i = 0; i < count; ++i) {
+    out[i] = groups[count - 1 - i] | (i + 1 < count ? 0x80 : 0x00);
+  }
+  return count;
+}
+
 std::optional<Chunk> ChunkAt(std::span<const uint8_t> file, std::size_t offset) {
   constexpr std::size_t kHeader = 8;
   if (offset > file.size() || file.size() - offset < kHeader) return std::nullopt;

@@ -1,5 +1,6 @@
-// Bounded reads of the Standard MIDI File structure, shared by the file
-// reader and the MIDI player: variable-length quantities and chunk bounds.
+// The Standard MIDI File structure shared by the file reader and writer,
+// the MIDI player and the recorder: variable-length quantities and chunk
+// bounds.
 // Nothing here reads outside the bytes it is given, whatever the file says.
 // Thread: any.
 #pragma once
@@ -17,6 +18,9 @@ enum class QuantityRead { kOk, kEndsEarly, kTooLong };
 // Reads the quantity at `position` (7 bits a byte, most significant first,
 // bit 7 set on all but the last) and moves `position` past the bytes read.
 QuantityRead ReadQuantity(std::span<const uint8_t> data, std::size_t& position, uint32_t& value);
+
+// Writes `value` (at most 28 bits) as a quantity into `out`; the byte count.
+int WriteQuantity(uint32_t value, uint8_t* out);
 
 struct Chunk {
   std::size_t offset = 0;  // of its 8-byte header

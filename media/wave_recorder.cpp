@@ -1,8 +1,6 @@
 #include "media/wave_recorder.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +22,6 @@ constexpr char kRestartSound[] = "For change to take effect, Restart sound";
 constexpr uint64_t kMaxDataBytes = (0xFFFFFFFFull - ug_wave_out::kHeaderBytes) /
                                    ug_wave_out::kBufferBytes * ug_wave_out::kBufferBytes;
 constexpr double kRingSeconds = 2.0;
-// How long an offline bounce waits for the disk before it drops a buffer.
-constexpr int kOfflineWaitMs = 10000;
 
 void StoreLe16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -173,23 +169,12 @@ void ug_wave_out::HandOver() {
     recording_ = false;
     return;
   }
-  if (ring_->WritableSize() < size && !WaitForRoom(size)) {
+  if (!MediaFileThread::WaitForRoom(*ring_, size, Master()->Host().RendersOffline())) {
     ++dropped_;  // the disk has fallen two seconds behind
     return;
   }
   ring_->Write(std::as_bytes(std::span(buffer_.data(), size)));
   bytes_handed_ += size;
-}
-
-bool ug_wave_out::WaitForRoom(uint32_t size) {
-  // Nothing waits on a real-time audio thread; an offline bounce, though,
-  // runs as fast as it can and may get ahead of the disk by any amount.
-  if (!Master()->Host().RendersOffline()) return false;
-  for (int waited = 0; waited < kOfflineWaitMs; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (ring_->WritableSize() >= size) return true;
-  }
-  return false;
 }
 
 template <bool kFloat, int kChannels>

@@ -9,6 +9,7 @@
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
 #include "media/midi_player.h"
+#include "media/midi_recorder.h"
 #include "media/wave_player.h"
 #include "media/wave_recorder.h"
 #include "modules/clipper.h"
@@ -208,7 +209,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"MIDI Filter", 92, 0x100, nullptr, "", 0, 0, &Make<ug_midi_filter>},
     {"KeyBoard", 64, 0x180, nullptr, "Ctl_Keyboard2", 0, 0, &Make<ug_midi_keyboard>},
     {"MIDI Monitor", 77, 0x180, nullptr, "Ctl_tty", 0, 0, &Make<ug_midi_monitor>},
-    {"MIDI Recorder", 81, 0x100, &kMidiRecorderPlugs},
+    {"MIDI Recorder", 81, 0x100, nullptr, "", 0, 0, &Make<ug_midi_recorder>},
     {"Monostable", 89, 0x100, nullptr, "", 0, 0, &Make<ug_monostable>},
     {"Ring Modulator", 61, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
     {"Soundfont Oscillator", 114, 0x180, &kOscSfPlugs, "Cosc_sf", 0, kWaveformCategory},
