@@ -6,7 +6,7 @@
 # library, and WAVE files played.
 # Usage: scripts/fuzz.sh [SECONDS] [--fresh] [TARGET...]
 # Each target runs SECONDS (default 10); TARGET is archive, text, chunk,
-# fx_file, resource or wav_player, all by default. The corpora in build-fuzz/corpus grow
+# fx_file, resource, wav_player or midi_player, all by default. The corpora in build-fuzz/corpus grow
 # from run to run; --fresh starts from the seeds alone, in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +20,7 @@ for argument in "$@"; do
     *) targets+=("$argument") ;;
   esac
 done
-if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource wav_player); fi
+if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource wav_player midi_player); fi
 dir=build-fuzz
 
 scripts/deps.sh clang libclang-rt-14-dev
