@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/byte_ring.h"
+#include "platform/new_file.h"
 
 namespace ov {
 
@@ -39,6 +40,11 @@ class MediaFileThread {
   // to ten seconds) for `size` bytes of room. True when there is room.
   // Audio thread (the ring's producer).
   static bool WaitForRoom(const ByteRing& ring, uint32_t size, bool offline);
+  // A recorder's writing: everything `ring` holds goes to `file`, from byte
+  // `start` + `written` on, and `written` grows by what was written. The
+  // ring's consumer, which owns the file just then.
+  enum class Drained { kNothing, kWrote, kFailed };
+  static Drained DrainToFile(ByteRing& ring, NewFile& file, uint64_t start, uint64_t& written);
   ~MediaFileThread();
 
   // Starts the thread with the first client. Editor thread.

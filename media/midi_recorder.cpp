@@ -48,17 +48,10 @@ void ug_midi_recorder::Open() {
   failure_reported_ = false;
   bytes_written_ = 0;
   write_failed_ = false;
-  std::string error;
-  std::optional<RecordingTake> take =
-      RecordingTarget(Master()->Host().MediaFiles()).Create(file_name_, "mid", &error);
-  if (!take) {
-    RequestMessageBox(error);
-    Master()->RequestStop();
-    return;
-  }
+  std::optional<RecordingTake> take = CreateTake(*this, file_name_, "mid");
+  if (!take) return;
   file_ = std::move(take->file);
   path_ = take->path;
-  if (!take->notice.empty()) RequestMessageBox(take->notice);
   // A valid empty take from the start.
   if (!WriteHeaderAndEnd()) {
     file_.Close();
@@ -113,19 +106,14 @@ bool ug_midi_recorder::ServeMedia() {
 }
 
 bool ug_midi_recorder::WriteQueued() {
-  std::array<uint8_t, 4096> chunk;
-  bool wrote = false;
-  while (const uint32_t size = std::min<uint32_t>(ring_->ReadableSize(), chunk.size())) {
-    ring_->Read(std::as_writable_bytes(std::span(chunk.data(), size)));
-    if (!file_.WriteAt(kHeaderBytes + bytes_written_, std::span(chunk.data(), size))) {
-      write_failed_ = true;
-      return false;
-    }
-    bytes_written_ += size;
-    wrote = true;
+  const MediaFileThread::Drained drained =
+      MediaFileThread::DrainToFile(*ring_, file_, kHeaderBytes, bytes_written_);
+  if (drained == MediaFileThread::Drained::kNothing) return false;
+  if (drained == MediaFileThread::Drained::kFailed || !WriteHeaderAndEnd()) {
+    write_failed_ = true;
+    return false;
   }
-  if (wrote && !WriteHeaderAndEnd()) write_failed_ = true;
-  return wrote;
+  return true;
 }
 
 bool ug_midi_recorder::WriteHeaderAndEnd() {

@@ -86,17 +86,10 @@ void ug_wave_out::Open() {
 }
 
 void ug_wave_out::OpenFile() {
-  std::string error;
-  std::optional<RecordingTake> take =
-      RecordingTarget(Master()->Host().MediaFiles()).Create(file_name_, "wav", &error);
-  if (!take) {
-    RequestMessageBox(error);
-    Master()->RequestStop();
-    return;
-  }
+  std::optional<RecordingTake> take = CreateTake(*this, file_name_, "wav");
+  if (!take) return;
   file_ = std::move(take->file);
   path_ = take->path;
-  if (!take->notice.empty()) RequestMessageBox(take->notice);
   if (!WriteHeader()) {
     RequestMessageBox("Error writing file header");
     Master()->RequestStop();
@@ -209,19 +202,14 @@ bool ug_wave_out::ServeMedia() {
 }
 
 bool ug_wave_out::WriteQueued() {
-  std::array<uint8_t, kBufferBytes> chunk;
-  bool wrote = false;
-  while (const uint32_t size = std::min<uint32_t>(ring_->ReadableSize(), kBufferBytes)) {
-    ring_->Read(std::as_writable_bytes(std::span(chunk.data(), size)));
-    if (!file_.WriteAt(kHeaderBytes + bytes_written_, std::span(chunk.data(), size))) {
-      write_failed_ = true;
-      return false;
-    }
-    bytes_written_ += size;
-    wrote = true;
+  const MediaFileThread::Drained drained =
+      MediaFileThread::DrainToFile(*ring_, file_, kHeaderBytes, bytes_written_);
+  if (drained == MediaFileThread::Drained::kNothing) return false;
+  if (drained == MediaFileThread::Drained::kFailed || !WriteHeader()) {
+    write_failed_ = true;
+    return false;
   }
-  if (wrote && !WriteHeader()) write_failed_ = true;
-  return wrote;
+  return true;
 }
 
 bool ug_wave_out::WriteHeader() {
