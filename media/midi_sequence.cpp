@@ -24,6 +24,7 @@ bool MidiSequence::Load(std::vector<uint8_t> file) {
   file_ = std::move(file);
   tracks_.clear();
   skipped_unknown_chunk_ = false;
+  ended_ = true;  // a file refused plays nothing
   if (file_.size() < kHeaderBytes || std::memcmp(file_.data(), "MThd", 4) != 0) return false;
   declared_tracks_ = LoadBe16(&file_[10]);
   // Taken as unsigned, so a time-code division is read as a tick count.
