@@ -8,7 +8,9 @@
 //   fx_file/   those chunks in bank and program files;
 //   resource/  a library with a project appended, and one without;
 //   wav_player/ small WAVE files of each kind the player reads, behind the
-//              two bytes that choose pitch and gate.
+//              two bytes that choose pitch and gate;
+//   midi_player/ small MIDI files with every kind of event the player meets,
+//              behind the byte that chooses tempo and tempo events.
 // Usage: make_fuzz_seeds CORPUS_ROOT PROJECT.json...
 #include <filesystem>
 #include <fstream>
@@ -116,6 +118,30 @@ void WriteWaveSeeds(const fs::path& corpus) {
   Write(folder / "float_mono_loop.wav", Wave(3, 1, 32, 32, true));
 }
 
+// Track chunks of a format-1 file at 24 ticks a quarter: tempo, notes in
+// running status, a program change, system exclusive and the end, in the
+// first; a foreign chunk; a second track that runs into the file's end.
+void WriteMidiSeeds(const fs::path& corpus) {
+  const std::vector<uint8_t> header = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0, 24};
+  const std::vector<uint8_t> first = {
+      0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  // 120 bpm
+      0x00, 0x90, 0x3C, 0x64, 0x06, 0x3E, 0x64,  // running status
+      0x06, 0xC0, 0x05, 0x00, 0xF0, 0x02, 0x7E, 0xF7,
+      0x0C, 0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F, 0x00};
+  const std::vector<uint8_t> second = {0x00, 0x91, 0x40, 0x64, 0x81, 0x00, 0x40, 0x00};
+  std::vector<uint8_t> file = {0x4E};  // 88 bpm, tempo events count
+  file.insert(file.end(), header.begin(), header.end());
+  const auto chunk = [&](const char* id, const std::vector<uint8_t>& body, uint32_t length) {
+    file.insert(file.end(), id, id + 4);
+    for (int shift = 24; shift >= 0; shift -= 8) file.push_back(static_cast<uint8_t>(length >> shift));
+    file.insert(file.end(), body.begin(), body.end());
+  };
+  chunk("MTrk", first, static_cast<uint32_t>(first.size()));
+  chunk("XFIH", {1, 2}, 2);
+  chunk("MTrk", second, 0x100);
+  Write(corpus / "midi_player" / "two_tracks.mid", file);
+}
+
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::cerr << "usage: make_fuzz_seeds CORPUS_ROOT PROJECT.json...\n";
@@ -126,6 +152,7 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) WriteProjectSeeds(corpus, argv[i]);
     WriteStateSeeds(corpus);
     WriteWaveSeeds(corpus);
+    WriteMidiSeeds(corpus);
   } catch (const std::exception& error) {
     std::cerr << "make_fuzz_seeds: " << error.what() << "\n";
     return 1;

@@ -1,6 +1,8 @@
 #include "media/media_file_thread.h"
 
 #include <algorithm>
+#include <array>
+#include <thread>
 
 namespace ov {
 
@@ -16,6 +18,30 @@ MediaFileThread::~MediaFileThread() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+}
+
+bool MediaFileThread::WaitForRoom(const ByteRing& ring, uint32_t size, bool offline) {
+  constexpr int kOfflineWaitMs = 10000;
+  if (ring.WritableSize() >= size) return true;
+  if (!offline) return false;
+  for (int waited = 0; waited < kOfflineWaitMs; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (ring.WritableSize() >= size) return true;
+  }
+  return false;
+}
+
+MediaFileThread::Drained MediaFileThread::DrainToFile(ByteRing& ring, NewFile& file,
+                                                      uint64_t start, uint64_t& written) {
+  std::array<uint8_t, 4096> chunk;
+  Drained drained = Drained::kNothing;
+  while (const uint32_t size = std::min<uint32_t>(ring.ReadableSize(), chunk.size())) {
+    ring.Read(std::as_writable_bytes(std::span(chunk.data(), size)));
+    if (!file.WriteAt(start + written, std::span(chunk.data(), size))) return Drained::kFailed;
+    written += size;
+    drained = Drained::kWrote;
+  }
+  return drained;
 }
 
 void MediaFileThread::Register(Client& client) {

@@ -15,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/byte_ring.h"
+#include "platform/new_file.h"
+
 namespace ov {
 
 class MediaFileThread {
@@ -31,6 +34,17 @@ class MediaFileThread {
   static constexpr std::chrono::milliseconds kPollPeriod{5};
 
   static MediaFileThread& Instance();
+  // A recorder's hand-over when the ring to this thread is full: nothing
+  // waits on a real-time audio thread, but an offline bounce runs as fast
+  // as it can and may get ahead of the disk by any amount, so it waits (up
+  // to ten seconds) for `size` bytes of room. True when there is room.
+  // Audio thread (the ring's producer).
+  static bool WaitForRoom(const ByteRing& ring, uint32_t size, bool offline);
+  // A recorder's writing: everything `ring` holds goes to `file`, from byte
+  // `start` + `written` on, and `written` grows by what was written. The
+  // ring's consumer, which owns the file just then.
+  enum class Drained { kNothing, kWrote, kFailed };
+  static Drained DrainToFile(ByteRing& ring, NewFile& file, uint64_t start, uint64_t& written);
   ~MediaFileThread();
 
   // Starts the thread with the first client. Editor thread.

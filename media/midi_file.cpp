@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "media/byte_order.h"
+#include "media/smf_chunks.h"
 #include "media/smf_format.h"
 #include "platform/files.h"
 
@@ -47,10 +48,13 @@ class TrackCursor {
   uint32_t Quantity() {
     const std::size_t start = FileOffset();
     uint32_t value = 0;
-    for (int i = 0; i < smf::kMaxQuantityBytes; ++i) {
-      const uint8_t byte = Byte();
-      value = (value << 7) | (byte & 0x7F);
-      if (!(byte & 0x80)) return value;
+    switch (smf::ReadQuantity(body_, position_, value)) {
+      case smf::QuantityRead::kOk:
+        return value;
+      case smf::QuantityRead::kEndsEarly:
+        throw ParseFailure{FileOffset(), "track ends inside an event"};
+      case smf::QuantityRead::kTooLong:
+        break;
     }
     throw ParseFailure{start, "variable-length quantity longer than 4 bytes"};
   }
@@ -202,23 +206,25 @@ MidiSong ParseSong(std::span<const uint8_t> file) {
   uint64_t end_tick = 0;
   uint16_t tracks_read = 0;
   while (tracks_read < song.track_count) {
-    if (file.size() - offset < kChunkHeaderSize) {
+    const std::optional<smf::Chunk> chunk = smf::ChunkAt(file, offset);
+    if (!chunk) {
       throw ParseFailure{offset, "file ends after " + std::to_string(tracks_read) + " of " +
                                      std::to_string(song.track_count) + " tracks"};
     }
-    const uint32_t size = LoadBe32(&file[offset + 4]);
-    if (size > file.size() - offset - kChunkHeaderSize) {
-      throw ParseFailure{offset + 4, "chunk length " + std::to_string(size) + " exceeds the " +
-                                         std::to_string(file.size() - offset - kChunkHeaderSize) +
+    if (chunk->Truncated()) {
+      throw ParseFailure{offset + 4, "chunk length " + std::to_string(chunk->declared_size) +
+                                         " exceeds the " +
+                                         std::to_string(chunk->body_end - chunk->body_begin) +
                                          " bytes left in the file"};
     }
     // Chunks of other types may appear between tracks and are skipped.
-    if (std::memcmp(&file[offset], "MTrk", 4) == 0) {
-      TrackCursor cursor(file.subspan(offset + kChunkHeaderSize, size), offset + kChunkHeaderSize);
+    if (chunk->Is("MTrk", file)) {
+      TrackCursor cursor(file.subspan(chunk->body_begin, chunk->declared_size),
+                         chunk->body_begin);
       end_tick = std::max(end_tick, ParseTrack(cursor, tracks_read, &song));
       ++tracks_read;
     }
-    offset += kChunkHeaderSize + size;
+    offset = chunk->Next();
   }
   std::stable_sort(
       song.events.begin(), song.events.end(),

@@ -3,6 +3,7 @@
 
 #include "media/byte_order.h"
 #include "media/midi_file.h"
+#include "media/smf_chunks.h"
 #include "media/smf_format.h"
 #include "platform/files.h"
 
@@ -12,14 +13,8 @@ namespace {
 constexpr uint16_t kWrittenTicksPerQuarter = 480;
 
 void AppendQuantity(std::vector<uint8_t>& out, uint32_t value) {
-  uint8_t groups[smf::kMaxQuantityBytes];
-  int count = 0;
-  do {
-    groups[count++] = value & 0x7F;
-    value >>= 7;
-  } while (value != 0);
-  while (count > 1) out.push_back(groups[--count] | 0x80);
-  out.push_back(groups[0]);
+  uint8_t bytes[smf::kMaxQuantityBytes];
+  out.insert(out.end(), bytes, bytes + smf::WriteQuantity(value, bytes));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <vector>
 
+#include "engine/audio_master.h"
 #include "engine/data_files.h"
+#include "engine/ug_base.h"
 #include "platform/files.h"
 
 namespace ov {
@@ -86,6 +88,20 @@ std::optional<RecordingTake> RecordingTarget::Create(std::string_view name,
     return take;
   }
   return std::nullopt;
+}
+
+std::optional<RecordingTake> CreateTake(ug_base& recorder, std::string_view name,
+                                        std::string_view extension) {
+  std::string error;
+  std::optional<RecordingTake> take =
+      RecordingTarget(recorder.Master()->Host().MediaFiles()).Create(name, extension, &error);
+  if (!take) {
+    recorder.RequestMessageBox(error);
+    recorder.Master()->RequestStop();
+  } else if (!take->notice.empty()) {
+    recorder.RequestMessageBox(take->notice);
+  }
+  return take;
 }
 
 }  // namespace ov

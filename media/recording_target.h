@@ -17,6 +17,7 @@
 namespace ov {
 
 class DataFiles;
+class ug_base;
 
 struct RecordingTake {
   NewFile file;
@@ -38,5 +39,12 @@ class RecordingTarget {
  private:
   const DataFiles* files_;
 };
+
+// The take of a recorder module, from its engine's files: the user is told
+// (through the module's message box) when the name was taken, and when no
+// take could be created, in which case the engine is also asked to stop.
+// Editor thread, while the engine opens.
+std::optional<RecordingTake> CreateTake(ug_base& recorder, std::string_view name,
+                                        std::string_view extension);
 
 }  // namespace ov

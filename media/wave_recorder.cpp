@@ -1,8 +1,6 @@
 #include "media/wave_recorder.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,8 +22,6 @@ constexpr char kRestartSound[] = "For change to take effect, Restart sound";
 constexpr uint64_t kMaxDataBytes = (0xFFFFFFFFull - ug_wave_out::kHeaderBytes) /
                                    ug_wave_out::kBufferBytes * ug_wave_out::kBufferBytes;
 constexpr double kRingSeconds = 2.0;
-// How long an offline bounce waits for the disk before it drops a buffer.
-constexpr int kOfflineWaitMs = 10000;
 
 void StoreLe16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -90,17 +86,10 @@ void ug_wave_out::Open() {
 }
 
 void ug_wave_out::OpenFile() {
-  std::string error;
-  std::optional<RecordingTake> take =
-      RecordingTarget(Master()->Host().MediaFiles()).Create(file_name_, "wav", &error);
-  if (!take) {
-    RequestMessageBox(error);
-    Master()->RequestStop();
-    return;
-  }
+  std::optional<RecordingTake> take = CreateTake(*this, file_name_, "wav");
+  if (!take) return;
   file_ = std::move(take->file);
   path_ = take->path;
-  if (!take->notice.empty()) RequestMessageBox(take->notice);
   if (!WriteHeader()) {
     RequestMessageBox("Error writing file header");
     Master()->RequestStop();
@@ -173,23 +162,12 @@ void ug_wave_out::HandOver() {
     recording_ = false;
     return;
   }
-  if (ring_->WritableSize() < size && !WaitForRoom(size)) {
+  if (!MediaFileThread::WaitForRoom(*ring_, size, Master()->Host().RendersOffline())) {
     ++dropped_;  // the disk has fallen two seconds behind
     return;
   }
   ring_->Write(std::as_bytes(std::span(buffer_.data(), size)));
   bytes_handed_ += size;
-}
-
-bool ug_wave_out::WaitForRoom(uint32_t size) {
-  // Nothing waits on a real-time audio thread; an offline bounce, though,
-  // runs as fast as it can and may get ahead of the disk by any amount.
-  if (!Master()->Host().RendersOffline()) return false;
-  for (int waited = 0; waited < kOfflineWaitMs; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (ring_->WritableSize() >= size) return true;
-  }
-  return false;
 }
 
 template <bool kFloat, int kChannels>
@@ -224,19 +202,14 @@ bool ug_wave_out::ServeMedia() {
 }
 
 bool ug_wave_out::WriteQueued() {
-  std::array<uint8_t, kBufferBytes> chunk;
-  bool wrote = false;
-  while (const uint32_t size = std::min<uint32_t>(ring_->ReadableSize(), kBufferBytes)) {
-    ring_->Read(std::as_writable_bytes(std::span(chunk.data(), size)));
-    if (!file_.WriteAt(kHeaderBytes + bytes_written_, std::span(chunk.data(), size))) {
-      write_failed_ = true;
-      return false;
-    }
-    bytes_written_ += size;
-    wrote = true;
+  const MediaFileThread::Drained drained =
+      MediaFileThread::DrainToFile(*ring_, file_, kHeaderBytes, bytes_written_);
+  if (drained == MediaFileThread::Drained::kNothing) return false;
+  if (drained == MediaFileThread::Drained::kFailed || !WriteHeader()) {
+    write_failed_ = true;
+    return false;
   }
-  if (wrote && !WriteHeader()) write_failed_ = true;
-  return wrote;
+  return true;
 }
 
 bool ug_wave_out::WriteHeader() {

@@ -83,7 +83,6 @@ class ug_wave_out : public ug_base, private MediaFileThread::Client {
   static void Flush(ug_base& generator);
   static void TimeIsUp(ug_base& generator);
   void HandOver();
-  bool WaitForRoom(uint32_t size);
   template <bool kFloat, int kChannels>
   void Write(int32_t position, int32_t count);
   void ScheduleStop();

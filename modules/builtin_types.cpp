@@ -8,6 +8,8 @@
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
+#include "media/midi_player.h"
+#include "media/midi_recorder.h"
 #include "media/wave_player.h"
 #include "media/wave_recorder.h"
 #include "modules/clipper.h"
@@ -104,7 +106,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Slider", 5, 0x180, &kSliderPlugs, "Ctl_Slider"},
     {"Text Entry", 6, 0x180, &kTextEntryPlugs, "Ctl_Text"},
     {"List Entry", 7, 0x180, &kComboboxPlugs, "Ctl_Combo"},
-    {"MIDI Player", 8, 0x100, &kMidiPlayerPlugs},
+    {"MIDI Player", 8, 0x100, nullptr, "", 0, 0, &Make<ug_midi_player>},
     {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
     {"Level Adj", 11, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
@@ -207,7 +209,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"MIDI Filter", 92, 0x100, nullptr, "", 0, 0, &Make<ug_midi_filter>},
     {"KeyBoard", 64, 0x180, nullptr, "Ctl_Keyboard2", 0, 0, &Make<ug_midi_keyboard>},
     {"MIDI Monitor", 77, 0x180, nullptr, "Ctl_tty", 0, 0, &Make<ug_midi_monitor>},
-    {"MIDI Recorder", 81, 0x100, &kMidiRecorderPlugs},
+    {"MIDI Recorder", 81, 0x100, nullptr, "", 0, 0, &Make<ug_midi_recorder>},
     {"Monostable", 89, 0x100, nullptr, "", 0, 0, &Make<ug_monostable>},
     {"Ring Modulator", 61, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
     {"Soundfont Oscillator", 114, 0x180, &kOscSfPlugs, "Cosc_sf", 0, kWaveformCategory},
