@@ -30,9 +30,14 @@ void DrawFrame(Canvas& canvas, int32_t width, int32_t height, Colour colour) {
 }  // namespace
 
 PopupWindows::PopupWindows(COrvaneViewBase& root, MessageSink* messages)
-    : root_(root), messages_(messages), font_(fonts_.Get("Arial", 12, 0)) {}
+    : root_(root), messages_(messages) {}
 
 PopupWindows::~PopupWindows() = default;
+
+SkinFont& PopupWindows::Font() {
+  if (font_ == nullptr) font_ = fonts_.Get("Arial", 12, 0);
+  return *font_;
+}
 
 std::unique_ptr<WindowPort> PopupWindows::Open(Point at, int32_t width, int32_t height,
                                                bool grab) {
@@ -49,11 +54,12 @@ void PopupWindows::ShowMenu(const ContextMenu& menu, Point at) {
   CloseAll();
   items_ = menu.Items();
   hover_ = -1;
-  const int32_t line = font_->raster != nullptr ? TextExtent(*font_, "M").y : 14;
+  SkinFont& font = Font();
+  const int32_t line = font.raster != nullptr ? TextExtent(font, "M").y : 14;
   row_height_ = line + 2 * kMenuRowPadding;
   int32_t widest = 0;
   for (const MenuItem& item : items_) {
-    widest = std::max(widest, TextExtent(*font_, item.text).x);
+    widest = std::max(widest, TextExtent(font, item.text).x);
   }
   const int32_t width = widest + 2 * kMenuTextInset;
   const int32_t height = static_cast<int32_t>(items_.size()) * row_height_ + 4;
@@ -159,7 +165,7 @@ void PopupWindows::Cancel() {
 
 void PopupWindows::ShowToolTip(std::string_view text, Point at) {
   HideToolTip();
-  if (font_->raster == nullptr) return;
+  if (Font().raster == nullptr) return;
   const int32_t inner = kToolTipMaxWidth - 2 * kTipPadding - 2;
   const std::vector<std::string_view> lines = BreakLines(*font_, text, inner, true);
   int32_t widest = 0;

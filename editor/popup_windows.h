@@ -40,6 +40,9 @@ class PopupWindows final : public PopupPresenter {
 
  private:
   std::unique_ptr<WindowPort> Open(Point at, int32_t width, int32_t height, bool grab);
+  // "Arial" 12, looked up at the first popup: opening the plug-in never
+  // waits for the font configuration.
+  SkinFont& Font();
   void HandleMenuEvent(const WindowEvent& event);
   // The item row under a point of the menu window, or -1.
   int32_t ItemAt(int32_t x, int32_t y) const;
@@ -51,7 +54,7 @@ class PopupWindows final : public PopupPresenter {
   COrvaneViewBase& root_;
   MessageSink* messages_;
   FontCache fonts_;
-  std::shared_ptr<SkinFont> font_;
+  std::shared_ptr<SkinFont> font_;  // null until the first popup
   std::unique_ptr<WindowPort> menu_window_;
   std::vector<MenuItem> items_;
   int32_t row_height_ = 0;

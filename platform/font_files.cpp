@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <array>
+#include <memory>
 #include <set>
 
 #include "platform/text.h"
@@ -10,10 +11,15 @@
 namespace ov {
 namespace {
 
-// fontconfig's configuration, loaded once (FONTCONFIG_FILE is honoured).
+// fontconfig's configuration, loaded once (FONTCONFIG_FILE is honoured) and
+// destroyed with the program or plug-in library, so that a host unloading
+// the plug-in keeps no orphaned font tables.
 FcConfig* Config() {
-  static FcConfig* const config = FcInitLoadConfigAndFonts();
-  return config;
+  struct Destroy {
+    void operator()(FcConfig* config) const { FcConfigDestroy(config); }
+  };
+  static const std::unique_ptr<FcConfig, Destroy> config(FcInitLoadConfigAndFonts());
+  return config.get();
 }
 
 std::string Lower(std::string_view text) {

@@ -4,21 +4,13 @@
 #include <filesystem>
 #include <map>
 
+#include "editor/skins/skin_list.h"
 #include "editor/skins/skin_pixels.h"
 #include "platform/files.h"
 #include "platform/png_codec.h"
 
 namespace ov {
 namespace {
-
-constexpr std::size_t kMaxTextBytes = 1 << 20;
-
-std::string ReadText(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  std::string error;
-  if (!IsRegularFile(path) || !ReadFileBytes(path, kMaxTextBytes, &bytes, &error)) return {};
-  return std::string(bytes.begin(), bytes.end());
-}
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -53,7 +45,7 @@ std::unique_ptr<SkinInfo> ReadSkinFolder(const std::string& name, const std::str
   for (const auto& [image_name, path] : images) {
     const std::string stem = (path.parent_path() / path.stem()).string();
     ImageDescription d;
-    ParseImageDescription(ReadText(stem + ".txt"), &d);
+    ParseImageDescription(ReadSkinText(stem + ".txt"), &d);
     std::string why;
     const std::optional<SkinPixels> pixels = LoadSkinPixels(
         path.string(), stem + "_mask.bmp", d.key_pixel.x, d.key_pixel.y, SkinMode::kColour, &why);
@@ -74,7 +66,7 @@ std::unique_ptr<SkinInfo> ReadSkinFolder(const std::string& name, const std::str
                           {d.padding_left, d.padding_right, d.padding_top, d.padding_bottom});
     skin->AddImage(std::move(image));
   }
-  for (FontCategory& category : ParseGlobalText(ReadText(folder + "/global.txt"), installed)) {
+  for (FontCategory& category : ParseGlobalText(ReadSkinText(folder + "/global.txt"), installed)) {
     auto font = std::make_unique<SkinFontInfo>();
     font->Set(std::move(category.category), std::move(category.face), category.size,
               category.colour, category.background, category.style);

@@ -9,15 +9,6 @@
 namespace ov {
 namespace {
 
-constexpr std::size_t kMaxTextBytes = 1 << 20;
-
-std::string ReadText(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  std::string error;
-  if (!IsRegularFile(path) || !ReadFileBytes(path, kMaxTextBytes, &bytes, &error)) return {};
-  return std::string(bytes.begin(), bytes.end());
-}
-
 // Stored names may use either separator. A name that climbs out of its
 // folder, is absolute, or names a drive is never looked for on disk.
 std::optional<std::string> RelativeName(std::string_view name) {
@@ -49,6 +40,14 @@ std::size_t ExtensionDot(const std::string& path) {
 
 }  // namespace
 
+std::string ReadSkinText(const std::string& path) {
+  constexpr std::size_t kMaxTextBytes = 1 << 20;
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!IsRegularFile(path) || !ReadFileBytes(path, kMaxTextBytes, &bytes, &error)) return {};
+  return std::string(bytes.begin(), bytes.end());
+}
+
 std::string_view FontCategoryName(int32_t number) {
   static constexpr std::array<std::string_view, 7> kNames{
       "normal", "heading 1", "heading 2", "heading 3", "user 1", "user 2", "user 3"};
@@ -68,9 +67,9 @@ Skin SkinList::MakeSkin(std::string name) const {
   if (root_.empty()) return skin;
   std::string text;
   if (const auto folder = RelativeName(skin.name)) {
-    text = ReadText(root_ + "/" + *folder + "/global.txt");
+    text = ReadSkinText(root_ + "/" + *folder + "/global.txt");
   }
-  if (text.empty()) text = ReadText(root_ + "/default/global.txt");
+  if (text.empty()) text = ReadSkinText(root_ + "/default/global.txt");
   skin.categories = ParseGlobalText(text, installed_);
   return skin;
 }
@@ -110,7 +109,7 @@ bool SkinList::LoadFromFolder(const std::string& folder, const std::string& name
   const std::size_t dot = ExtensionDot(path);
   const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
   image->description = ImageDescription();
-  ParseImageDescription(ReadText(stem + ".txt"), &image->description);
+  ParseImageDescription(ReadSkinText(stem + ".txt"), &image->description);
   std::string error;
   const Point key = image->description.key_pixel;
   auto pixels = LoadSkinPixels(path, stem + "_mask.bmp", key.x, key.y, image->mode, &error);

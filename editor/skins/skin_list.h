@@ -34,6 +34,10 @@ struct Skin {
   std::vector<FontCategory> categories;
 };
 
+// A skin's text file (description or global.txt), at most 1 MiB; empty
+// when it is missing or unreadable.
+std::string ReadSkinText(const std::string& path);
+
 // The names font categories are chosen by, as a choice list.
 constexpr std::string_view kFontCategoryChoices =
     "Normal,Heading 1,Heading 2,Heading 3,User 1, User 2, User 3";

@@ -65,9 +65,9 @@ struct SkinFolders {
     EXPECT_TRUE(CreateFolder(root + "/default"));
   }
   void Bmp(const std::string& path, int32_t width, int32_t height, uint32_t colour) {
-    TestBmp spec(width, height, 24);
-    spec.values.assign(static_cast<std::size_t>(width) * height, colour);
-    WriteFile(root + "/" + path, EncodeTestBmp(spec));
+    TestBmp layout(width, height, 24);
+    layout.values.assign(static_cast<std::size_t>(width) * height, colour);
+    WriteFile(root + "/" + path, EncodeTestBmp(layout));
   }
   void Text(const std::string& path, std::string_view text) {
     WriteFile(root + "/" + path, std::vector<uint8_t>(text.begin(), text.end()));

@@ -70,10 +70,10 @@ TEST(SkinPng, EveryColourTypeDepthAndInterlaceDecodesToTheSkinLayout) {
       for (bool interlaced : {false, true}) {
         SCOPED_TRACE("type " + std::to_string(c.type) + " depth " + std::to_string(depth) +
                      (interlaced ? " interlaced" : ""));
-        TestPng spec{kW, kH, c.type, depth, interlaced};
+        TestPng layout{kW, kH, c.type, depth, interlaced};
         const bool alpha = c.type == 4 || c.type == 6;
-        for (uint32_t y = 0; y < kH; ++y) spec.rows.push_back(Row(y, c.channels, depth, alpha));
-        const std::vector<uint8_t> bytes = EncodeTestPng(spec);
+        for (uint32_t y = 0; y < kH; ++y) layout.rows.push_back(Row(y, c.channels, depth, alpha));
+        const std::vector<uint8_t> bytes = EncodeTestPng(layout);
         auto colour = Decode(bytes, SkinMode::kColour);
         auto grey = Decode(bytes, SkinMode::kGrey);
         ASSERT_TRUE(colour && grey);
@@ -161,9 +161,9 @@ TEST(SkinPng, WrittenImagesReadBackUnchanged) {
 }
 
 TEST(SkinPng, DamagedOrOversizedStreamsAreRefused) {
-  TestPng spec{kW, kH, PNG_COLOR_TYPE_RGB, 8};
-  for (uint32_t y = 0; y < kH; ++y) spec.rows.push_back(Row(y, 3, 8, false));
-  const std::vector<uint8_t> good = EncodeTestPng(spec);
+  TestPng layout{kW, kH, PNG_COLOR_TYPE_RGB, 8};
+  for (uint32_t y = 0; y < kH; ++y) layout.rows.push_back(Row(y, 3, 8, false));
+  const std::vector<uint8_t> good = EncodeTestPng(layout);
   std::string error;
   for (std::size_t cut : {std::size_t{0}, std::size_t{8}, std::size_t{33}, good.size() - 20}) {
     EXPECT_FALSE(DecodeSkinPng(good.data(), cut, SkinMode::kColour, &error)) << cut;
@@ -210,23 +210,23 @@ TEST(Bmp, UncompressedDepthsHeadersAndRowOrders) {
         if (header == 12 && (top_down || bits == 32)) continue;
         SCOPED_TRACE(std::to_string(bits) + " bits, header " + std::to_string(header) +
                      (top_down ? ", top down" : ""));
-        TestBmp spec{w, top_down ? -h : h, bits, header};
+        TestBmp layout{w, top_down ? -h : h, bits, header};
         std::vector<uint32_t> expected;
         for (int32_t y = 0; y < h; ++y) {
           for (int32_t x = 0; x < w; ++x) {
             if (bits <= 8) {
               const uint32_t index = (x + y * w) % (bits == 1 ? 2 : 4);
-              spec.values.push_back(index);
+              layout.values.push_back(index);
               expected.push_back(palette[index]);
             } else {
-              spec.values.push_back(Rgb(x, y));
+              layout.values.push_back(Rgb(x, y));
               expected.push_back(Rgb(x, y));
             }
           }
         }
-        if (bits <= 8) spec.palette.assign(palette.begin(), palette.begin() + (bits == 1 ? 2 : 4));
+        if (bits <= 8) layout.palette.assign(palette.begin(), palette.begin() + (bits == 1 ? 2 : 4));
         std::string error;
-        auto image = Read(EncodeTestBmp(spec), &error);
+        auto image = Read(EncodeTestBmp(layout), &error);
         ASSERT_TRUE(image) << error;
         EXPECT_EQ(image->width, w);
         EXPECT_EQ(image->height, h);

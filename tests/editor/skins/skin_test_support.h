@@ -47,30 +47,30 @@ inline void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
   out->insert(out->end(), data, data + size);
 }
 
-// The PNG bytes of `spec`. No object with a destructor lives across the
+// The PNG bytes of `layout`. No object with a destructor lives across the
 // setjmp, so libpng's error jump leaves nothing behind.
-inline std::vector<uint8_t> EncodeTestPng(const TestPng& spec) {
+inline std::vector<uint8_t> EncodeTestPng(const TestPng& layout) {
   std::vector<uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   std::vector<png_bytep> rows;
-  for (const auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));
+  for (const auto& row : layout.rows) rows.push_back(const_cast<png_bytep>(row.data()));
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
     ADD_FAILURE() << "libpng could not write the test image";
     return {};
   }
   png_set_write_fn(png, &out, AppendBytes, nullptr);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colour_type,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, layout.width, layout.height, layout.depth, layout.colour_type,
+               layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty()) {
-    png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+  if (!layout.palette.empty()) {
+    png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
   }
-  if (!spec.trns_alpha.empty() || spec.has_trns_colour) {
-    png_set_tRNS(png, info, spec.trns_alpha.empty() ? nullptr : spec.trns_alpha.data(),
-                 static_cast<int>(spec.trns_alpha.size()),
-                 spec.has_trns_colour ? &spec.trns_colour : nullptr);
+  if (!layout.trns_alpha.empty() || layout.has_trns_colour) {
+    png_set_tRNS(png, info, layout.trns_alpha.empty() ? nullptr : layout.trns_alpha.data(),
+                 static_cast<int>(layout.trns_alpha.size()),
+                 layout.has_trns_colour ? &layout.trns_colour : nullptr);
   }
   png_set_rows(png, info, rows.data());
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
@@ -101,52 +101,52 @@ inline void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-inline std::vector<uint8_t> EncodeTestBmp(const TestBmp& spec) {
-  const int32_t rows = spec.height < 0 ? -spec.height : spec.height;
-  const std::size_t stride = (static_cast<std::size_t>(spec.width) * spec.bits + 31) / 32 * 4;
-  const bool masks_after = spec.header == 40 && spec.compression == 3;
-  const std::size_t entry = spec.header == 12 ? 3 : 4;
+inline std::vector<uint8_t> EncodeTestBmp(const TestBmp& layout) {
+  const int32_t rows = layout.height < 0 ? -layout.height : layout.height;
+  const std::size_t stride = (static_cast<std::size_t>(layout.width) * layout.bits + 31) / 32 * 4;
+  const bool masks_after = layout.header == 40 && layout.compression == 3;
+  const std::size_t entry = layout.header == 12 ? 3 : 4;
   const std::size_t offset =
-      14 + spec.header + (masks_after ? 12 : 0) + spec.palette.size() * entry;
+      14 + layout.header + (masks_after ? 12 : 0) + layout.palette.size() * entry;
   std::vector<uint8_t> out{'B', 'M'};
   Put(out, static_cast<uint32_t>(offset + stride * rows), 4);
   Put(out, 0, 4);
   Put(out, static_cast<uint32_t>(offset), 4);
-  Put(out, spec.header, 4);
-  if (spec.header == 12) {
-    Put(out, spec.width, 2);
-    Put(out, spec.height, 2);
+  Put(out, layout.header, 4);
+  if (layout.header == 12) {
+    Put(out, layout.width, 2);
+    Put(out, layout.height, 2);
     Put(out, 1, 2);
-    Put(out, spec.bits, 2);
+    Put(out, layout.bits, 2);
   } else {
-    Put(out, spec.width, 4);
-    Put(out, static_cast<uint32_t>(spec.height), 4);
+    Put(out, layout.width, 4);
+    Put(out, static_cast<uint32_t>(layout.height), 4);
     Put(out, 1, 2);
-    Put(out, spec.bits, 2);
-    Put(out, spec.compression, 4);
+    Put(out, layout.bits, 2);
+    Put(out, layout.compression, 4);
     Put(out, static_cast<uint32_t>(stride * rows), 4);
     Put(out, 2835, 4);
     Put(out, 2835, 4);
-    Put(out, static_cast<uint32_t>(spec.palette.size()), 4);
+    Put(out, static_cast<uint32_t>(layout.palette.size()), 4);
     Put(out, 0, 4);
-    for (uint32_t mask : spec.masks) Put(out, mask, 4);
-    out.resize(14 + spec.header, 0);  // the rest of larger headers stays zero
+    for (uint32_t mask : layout.masks) Put(out, mask, 4);
+    out.resize(14 + layout.header, 0);  // the rest of larger headers stays zero
     if (masks_after) {
       out.resize(14 + 40);
-      for (uint32_t mask : spec.masks) Put(out, mask, 4);
+      for (uint32_t mask : layout.masks) Put(out, mask, 4);
     }
   }
-  for (uint32_t colour : spec.palette) Put(out, colour, static_cast<int>(entry));
+  for (uint32_t colour : layout.palette) Put(out, colour, static_cast<int>(entry));
   for (int32_t r = 0; r < rows; ++r) {
-    const int32_t y = spec.height < 0 ? r : rows - 1 - r;
+    const int32_t y = layout.height < 0 ? r : rows - 1 - r;
     std::vector<uint8_t> row(stride, 0);
-    for (int32_t x = 0; x < spec.width; ++x) {
-      const uint32_t v = spec.values[static_cast<std::size_t>(y) * spec.width + x];
-      const std::size_t bit = static_cast<std::size_t>(x) * spec.bits;
-      if (spec.bits < 8) {
-        row[bit / 8] |= static_cast<uint8_t>(v << (8 - spec.bits - bit % 8));
+    for (int32_t x = 0; x < layout.width; ++x) {
+      const uint32_t v = layout.values[static_cast<std::size_t>(y) * layout.width + x];
+      const std::size_t bit = static_cast<std::size_t>(x) * layout.bits;
+      if (layout.bits < 8) {
+        row[bit / 8] |= static_cast<uint8_t>(v << (8 - layout.bits - bit % 8));
       } else {
-        for (int i = 0; i < spec.bits / 8; ++i) row[bit / 8 + i] = static_cast<uint8_t>(v >> 8 * i);
+        for (int i = 0; i < layout.bits / 8; ++i) row[bit / 8 + i] = static_cast<uint8_t>(v >> 8 * i);
       }
     }
     out.insert(out.end(), row.begin(), row.end());
