@@ -22,7 +22,8 @@ constexpr Colour kWhite = MakeColour(255, 255, 255);
 constexpr int32_t kTipBelowPointer = 20;
 
 void DrawFrame(Canvas& canvas, int32_t width, int32_t height, Colour colour) {
-  const Point corners[] = {{0, 0}, {width - 1, 0}, {width - 1, height - 1}, {0, height - 1}, {0, 0}};
+  const Point corners[] = {
+      {0, 0}, {width - 1, 0}, {width - 1, height - 1}, {0, height - 1}, {0, 0}};
   canvas.Polyline(corners, colour);
   canvas.FillRect({0, 0, 1, 1}, colour);  // the polyline leaves its last point out
 }
@@ -39,8 +40,7 @@ SkinFont& PopupWindows::Font() {
   return *font_;
 }
 
-std::unique_ptr<WindowPort> PopupWindows::Open(Point at, int32_t width, int32_t height,
-                                               bool grab) {
+std::unique_ptr<WindowPort> PopupWindows::Open(Point at, int32_t width, int32_t height, bool grab) {
   WindowPort* parent = root_.Port();
   if (parent == nullptr) return nullptr;
   const PixelPoint screen = parent->ScreenPoint({at.x, at.y});
@@ -76,7 +76,8 @@ void PopupWindows::DrawMenu() {
   PixelImage& buffer = menu_window_->BackBuffer();
   Canvas canvas(buffer);
   canvas.FillClip(kMenuFace);
-  DrawFrame(canvas, buffer.Width(), buffer.Height(), SystemColourValue(SystemColour::kButtonShadow));
+  DrawFrame(canvas, buffer.Width(), buffer.Height(),
+            SystemColourValue(SystemColour::kButtonShadow));
   canvas.Text().font = font_;
   canvas.Text().align = TextState::Align::kLeft;
   for (std::size_t i = 0; i < items_.size(); ++i) {
@@ -182,7 +183,8 @@ void PopupWindows::ShowToolTip(std::string_view text, Point at) {
   canvas.Text().font = font_;
   canvas.Text().colour = kBlack;
   canvas.Text().align = TextState::Align::kLeft;
-  DrawTextBox(canvas, {1 + kTipPadding, 1 + kTipPadding, width - 1 - kTipPadding, height - 1 - kTipPadding},
+  DrawTextBox(canvas,
+              {1 + kTipPadding, 1 + kTipPadding, width - 1 - kTipPadding, height - 1 - kTipPadding},
               text, {.wrap = true, .centre_vertically = false});
   tip_window_->Present(buffer.Bounds());
 }
