@@ -43,6 +43,15 @@ std::optional<NoteRequest> ParseNote(const std::string& text) {
 
 }  // namespace
 
+bool TakePositional(const std::string& argument, std::string* positional, std::string* error) {
+  if (argument.starts_with("-") || !positional->empty()) {
+    *error = "unexpected argument '" + argument + "'";
+    return false;
+  }
+  *positional = argument;
+  return true;
+}
+
 std::optional<ParameterSetting> ParseParameter(const std::string& text) {
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos) return std::nullopt;
@@ -111,11 +120,7 @@ std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::strin
     const std::string& argument = arguments[i];
     const auto option = options.find(argument);
     if (option == options.end()) {
-      if (argument.starts_with("-") || !settings.plugin_path.empty()) {
-        *error = "unexpected argument '" + argument + "'";
-        return std::nullopt;
-      }
-      settings.plugin_path = argument;
+      if (!TakePositional(argument, &settings.plugin_path, error)) return std::nullopt;
       continue;
     }
     if (i + 1 == arguments.size()) {
@@ -146,11 +151,8 @@ std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::str
         return std::nullopt;
       }
       line.output_path = arguments[++i];
-    } else if (argument.starts_with("-") || !line.input_path.empty()) {
-      *error = "unexpected argument '" + argument + "'";
+    } else if (!TakePositional(argument, &line.input_path, error)) {
       return std::nullopt;
-    } else {
-      line.input_path = argument;
     }
   }
   if (line.input_path.empty()) {
@@ -175,11 +177,8 @@ std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> a
         return std::nullopt;
       }
       (argument == "-o" ? line.output_path : line.from_path) = arguments[++i];
-    } else if (argument.starts_with("-") || !line.input_path.empty()) {
-      *error = "unexpected argument '" + argument + "'";
+    } else if (!TakePositional(argument, &line.input_path, error)) {
       return std::nullopt;
-    } else {
-      line.input_path = argument;
     }
   }
   if (line.input_path.empty()) {

@@ -17,6 +17,11 @@ struct RenderCommandLine {
   std::string midi_output_path;  // optional
 };
 
+// A word that is not a known option fills `*positional` when that is still
+// empty; an unknown option or a second such word is refused, `error` naming
+// it.
+bool TakePositional(const std::string& argument, std::string* positional, std::string* error);
+
 // INDEX=VALUE, the value normalised to 0..1; nothing when malformed.
 std::optional<ParameterSetting> ParseParameter(const std::string& text);
 

@@ -10,6 +10,7 @@
 #include "host/vendor_queries.h"
 #include "media/midi_file.h"
 #include "platform/text.h"
+#include "tools/arguments.h"
 #include "tools/project_commands.h"
 #include "tools/render.h"
 #include "tools/vst_plugin.h"
@@ -124,11 +125,8 @@ std::optional<BenchCommandLine> ParseBenchArguments(std::span<const std::string>
       } else {
         (argument == "--midi" ? line.midi_path : line.from_path) = value;
       }
-    } else if (argument.starts_with("-") || !line.target.empty()) {
-      *error = "unexpected argument '" + argument + "'";
+    } else if (!TakePositional(argument, &line.target, error)) {
       return std::nullopt;
-    } else {
-      line.target = argument;
     }
   }
   if (line.target.empty()) {

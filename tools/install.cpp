@@ -5,6 +5,7 @@
 
 #include "host/project_resource.h"
 #include "platform/library_resource.h"
+#include "tools/arguments.h"
 
 namespace ov {
 namespace {
@@ -23,11 +24,8 @@ std::optional<InstallCommandLine> ParseInstallArguments(std::span<const std::str
   for (const std::string& argument : arguments) {
     if (argument == "--system") {
       line.system = true;
-    } else if (argument.starts_with("-") || !line.target.empty()) {
-      *error = "unexpected argument '" + argument + "'";
+    } else if (!TakePositional(argument, &line.target, error)) {
       return std::nullopt;
-    } else {
-      line.target = argument;
     }
   }
   if (line.target.empty()) {

@@ -3,6 +3,7 @@
 #include <iomanip>
 
 #include "platform/child_process.h"
+#include "tools/arguments.h"
 
 namespace ov {
 namespace {
@@ -61,11 +62,8 @@ std::optional<ValidateOptions> ParseValidateArguments(std::span<const std::strin
   for (const std::string& argument : arguments) {
     if (argument == "--quick") {
       options.quick = true;
-    } else if (argument.starts_with("-") || !options.library_path.empty()) {
-      *error = "unexpected argument '" + argument + "'";
+    } else if (!TakePositional(argument, &options.library_path, error)) {
       return std::nullopt;
-    } else {
-      options.library_path = argument;
     }
   }
   if (options.library_path.empty()) {
