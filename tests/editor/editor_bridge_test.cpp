@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "document/container.h"
-#include "editor/skins/default_skin/default_skin.h"
+#include "tests/editor/skins/default_background.h"
 #include "editor_test_support.h"
 #include "host/ov_vst.h"
 #include "patches/message_hub.h"
@@ -83,17 +83,6 @@ TEST(EditorBridge, RectangleComesFromTheProjectBeforeAnyOpenAndStays) {
   r = rig.Rect();
   EXPECT_EQ(r.bottom, 200);
   EXPECT_EQ(r.right, 300);
-}
-
-// The default skin's background, tiled from the panel's top-left corner.
-uint32_t DefaultBackgroundAt(int32_t x, int32_t y) {
-  const Skin skin = BuiltInSkin([](std::string_view) { return true; });
-  for (const auto& image : skin.images) {
-    if (image->name != "background") continue;
-    const SkinPixels& p = image->pixels;
-    return p.colour[static_cast<std::size_t>(y % p.height) * p.width + x % p.width] & 0xFFFFFF;
-  }
-  return 0;
 }
 
 TEST(EditorBridge, OpenWhileOpenReplacesTheWindowAndIdlePaintsThePanel) {

@@ -4,13 +4,15 @@
 
 #include <sstream>
 
-#include "editor/skins/default_skin/default_skin.h"
+#include "tests/editor/skins/default_background.h"
 #include "platform/png_codec.h"
 #include "tools/show.h"
 #include "tools/snapshot.h"
 
 namespace ov {
 namespace {
+
+using testing::DefaultBackgroundAt;
 
 std::string BuildDir() {
   const char* dir = std::getenv("OV_BUILD_DIR");
@@ -40,17 +42,6 @@ TEST(SnapshotCommand, CommandLinesAreCheckedBeforeAnythingLoads) {
   ASSERT_TRUE(show) << error;
   EXPECT_TRUE(show->engine);
   EXPECT_EQ(show->quit_after_seconds, 2.0);
-}
-
-// The default skin's background, tiled from the panel's top-left corner.
-uint32_t DefaultBackgroundAt(int32_t x, int32_t y) {
-  const Skin skin = BuiltInSkin([](std::string_view) { return true; });
-  for (const auto& image : skin.images) {
-    if (image->name != "background") continue;
-    const SkinPixels& p = image->pixels;
-    return p.colour[static_cast<std::size_t>(y % p.height) * p.width + x % p.width] & 0xFFFFFF;
-  }
-  return 0;
 }
 
 TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
