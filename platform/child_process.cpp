@@ -53,7 +53,9 @@ ChildOutcome RunInChild(const std::function<std::string()>& work, unsigned timeo
     alarm(timeout_seconds);
     // The answer starts with a byte that says it is complete, so that a child
     // that dies while writing is not taken for one that finished.
-    WriteAll(pipe_ends[1], "+" + work());
+    std::string answer(1, '+');
+    answer += work();
+    WriteAll(pipe_ends[1], answer);
     close(pipe_ends[1]);
     // No destructors or exit handlers: they belong to the parent's state.
     _exit(0);
