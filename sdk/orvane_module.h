@@ -149,7 +149,7 @@ enum {
   OV_PANEL_OPEN = 0,          /* index 1 after loading from a project, else 0 */
   OV_PANEL_CLOSE = 1,
   OV_PANEL_PAINT = 2,         /* index = OvCanvas*, ptr = OvDrawing */
-  OV_PANEL_MOUSE_DOWN = 3,    /* index x, value y, ptr OvDrawing, opt = flags (bits) */
+  OV_PANEL_MOUSE_DOWN = 3,    /* index x, value y, ptr OvDrawing, opt = OV_MOUSE_ flags */
   OV_PANEL_MOUSE_UP = 4,
   OV_PANEL_MOUSE_MOVE = 5,
   OV_PANEL_SDK_MESSAGE = 6,   /* from the engine: index byte count, value, ptr bytes */
@@ -292,8 +292,18 @@ typedef struct OvDrawing {
 
 /* Where OV_PANEL_PAINT draws: 32-bit pixels, blue in the low byte, the top
  * byte unused. (0, 0) is the module's top left corner; only pixels inside
- * the clip rectangle (right and bottom exclusive) may be written. */
-typedef struct OvCanvas {
+ * the clip rectangle (right and bottom exclusive) may be written. The
+ * record, its pixels and its functions are valid during that call only. */
+typedef struct OvCanvas OvCanvas;
+/* Text with a font handle from OV_PANEL_HOST_FONT: UTF-8, at most 4096
+ * bytes read, its top left at (x, y) in the module's coordinates, in the
+ * font's colour, clipped. Answers the width in pixels; 0 for a handle the
+ * host does not know. */
+typedef int32_t (*OvDrawTextFunction)(const OvCanvas* canvas, intptr_t font, int32_t x,
+                                      int32_t y, const char* text);
+/* The width drawText would answer, drawing nothing. */
+typedef int32_t (*OvTextWidthFunction)(const OvCanvas* canvas, intptr_t font, const char* text);
+struct OvCanvas {
   uint32_t* pixels; /* the module's (0, 0) */
   int32_t stride;   /* pixels from one row to the next */
   int32_t width;
@@ -302,7 +312,21 @@ typedef struct OvCanvas {
   int32_t clipTop;
   int32_t clipRight;
   int32_t clipBottom;
-} OvCanvas;
+  OvDrawTextFunction drawText;
+  OvTextWidthFunction textWidth;
+  void* host; /* the host's own; leave it alone */
+};
+
+/* Mouse flags: the opt argument of the mouse opcodes holds these bits as a
+ * number, (float)(OV_MOUSE_LEFT | OV_MOUSE_SHIFT) for example. */
+enum {
+  OV_MOUSE_LEFT = 0x1,
+  OV_MOUSE_RIGHT = 0x2,
+  OV_MOUSE_SHIFT = 0x4,
+  OV_MOUSE_CONTROL = 0x8,
+  OV_MOUSE_MIDDLE = 0x10,
+  OV_MOUSE_ALT = 0x20
+};
 
 /* OV_PANEL_HOST_FONT fills it. Colours are 0x00RRGGBB. */
 typedef struct OvFontInfo {
@@ -385,7 +409,10 @@ OV_CHECK_OFFSET(OvHostCallRecord, ptr, 16);
 OV_CHECK_OFFSET(OvHostCallRecord, opt, 24);
 OV_STATIC_ASSERT(sizeof(OvDrawing) == 16, "OvDrawing size");
 OV_CHECK_OFFSET(OvDrawing, visualObject, 8);
-OV_STATIC_ASSERT(sizeof(OvCanvas) == 40, "OvCanvas size");
+OV_STATIC_ASSERT(sizeof(OvCanvas) == 64, "OvCanvas size");
+OV_CHECK_OFFSET(OvCanvas, clipBottom, 28);
+OV_CHECK_OFFSET(OvCanvas, drawText, 32);
+OV_CHECK_OFFSET(OvCanvas, host, 48);
 OV_STATIC_ASSERT(sizeof(OvFontInfo) == 20, "OvFontInfo size");
 #undef OV_CHECK_OFFSET
 
