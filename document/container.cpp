@@ -59,7 +59,23 @@ CLine2* CContainer::Connect(CPlug2* a, CPlug2* b) {
   AddChild(std::move(line));
   made->SetParent(this);
   Notify(Notification(kNotifyChildAdded, made));
+  for (CPlug2* end : {a, b}) {
+    if (end->owner() != nullptr) end->owner()->OnConnectionsChanged(*end, true);
+  }
   return made;
+}
+
+void CContainer::Disconnect(CLine2* line) {
+  std::unique_ptr<CDocOb> removed = RemoveChild(line);
+  if (removed == nullptr) return;
+  CPlug2* ends[] = {line->from(), line->to()};
+  for (CPlug2* end : ends) {
+    if (end != nullptr) end->DetachConnection(line);
+  }
+  removed.reset();
+  for (CPlug2* end : ends) {
+    if (end != nullptr && end->owner() != nullptr) end->owner()->OnConnectionsChanged(*end, false);
+  }
 }
 
 CUG* CContainer::IoModule() const {

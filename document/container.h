@@ -37,6 +37,10 @@ class CContainer : public CUG_with_patches {
   // Makes a connection between two plugs as the editor does (both plugs run
   // their first-connection steps), adds it and tells the listeners.
   CLine2* Connect(CPlug2* a, CPlug2* b);
+  // What the editor does to remove a connection: both ends forget it, the
+  // line is deleted and the ends' modules hear of it. A line that is not
+  // this container's is left alone.
+  void Disconnect(CLine2* line);
   // The same without the first-connection steps: restores a stored connection.
   CLine2* Join(CPlug2* a, CPlug2* b);
 

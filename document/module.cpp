@@ -123,6 +123,29 @@ void CUG::RegisterPatchPlugs(CPatchManager* manager) {
   }
 }
 
+void CUG::RemovePlug(CPlug2* plug) {
+  const auto held = [](CPlug2* wanted) {
+    return [wanted](const std::unique_ptr<CPlug2>& p) { return p.get() == wanted; };
+  };
+  if (plug == nullptr || std::none_of(plugs_.begin(), plugs_.end(), held(plug))) return;
+  CPlug2* partner = plug->Partner();
+  for (CPlug2* end : {plug, partner}) {
+    if (end == nullptr) continue;
+    while (!end->connections().empty()) {
+      CLine2* line = end->connections().front();
+      if (line->parent() != nullptr) line->parent()->Disconnect(line);
+      // A line its container did not hold is only forgotten.
+      if (!end->connections().empty() && end->connections().front() == line) {
+        end->DetachConnection(line);
+      }
+    }
+  }
+  std::erase_if(plugs_, held(plug));
+  if (partner != nullptr && partner->owner() != nullptr) {
+    std::erase_if(partner->owner()->plugs_, held(partner));
+  }
+}
+
 void CUG::InitialiseAfterLoad(bool) {
   RegisterPatchPlugs(parent() != nullptr ? parent()->GetPatchManager() : nullptr);
 }

@@ -36,6 +36,9 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   CPlug2* AddPlug(int16_t index);
   // Takes a plug made elsewhere, placed as AddPlug places it.
   CPlug2* InsertPlug(std::unique_ptr<CPlug2> plug);
+  // Removes and deletes `plug` and its partner, after their connections
+  // (through the container, as the editor removes them).
+  void RemovePlug(CPlug2* plug);
   // The first plug with that name, or null.
   CPlug2* FindPlug(std::string_view name) const;
   // The position of `plug` among this module's plugs that have engine plugs;
@@ -51,6 +54,11 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   bool exclusion_mark() const { return excluded_; }
   void SetExclusionMark(bool excluded);
   const Rect& structure_rect() const { return structure_rect_; }
+
+  // A plug's value was changed through its patch parameter or its panel.
+  virtual void OnPlugValueChanged(CPlug2& /*plug*/) {}
+  // The editor made or removed a connection of `plug`.
+  virtual void OnConnectionsChanged(CPlug2& /*plug*/, bool /*made*/) {}
 
  protected:
   bool ExclusionMark() const override { return excluded_; }

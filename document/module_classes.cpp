@@ -1,6 +1,14 @@
 #include "document/module_classes.h"
 
+#include <array>
+#include <cstddef>
+
+#include "engine/audio_master.h"
+#include "engine/message_queue.h"
+#include "engine/ug_base.h"
 #include "modules/module_registry.h"
+#include "patches/message_hub.h"
+#include "sdk/orvane_module.h"
 #include "platform/message_sink.h"
 
 namespace ov {
@@ -80,9 +88,93 @@ void CPlugin::SetUpAsNew(const Module_Info& type) {
   plugin_key_ = type.GetId();
 }
 
+CPlugin2::~CPlugin2() {
+  if (panel_ != nullptr) panel_->Send(OV_PANEL_CLOSE);
+}
+
 void CPlugin2::Serialize(FieldWalker& walker) {
   CPlugin::Serialize(walker);
   walker.RectField("panel_rect", panel_rect_);
+}
+
+void CPlugin2::InitialiseAfterLoad(bool loaded) {
+  CPlugin::InitialiseAfterLoad(loaded);
+  MakePanelPart(loaded);
+}
+
+void CPlugin2::MakePanelPart(bool loaded) {
+  if (panel_ != nullptr || module_type() == nullptr) return;
+  panel_ = module_type()->MakePanelPart(*this, loaded);
+  if (panel_ != nullptr) panel_->Send(OV_PANEL_OPEN, loaded ? 1 : 0);
+}
+
+void CPlugin2::DropPanelPart() {
+  // Taken out first: the panel part's last calls back find no panel part.
+  std::unique_ptr<ModulePanel> panel = std::move(panel_);
+  if (panel != nullptr) panel->Send(OV_PANEL_CLOSE);
+  drawing_size_ = {};
+  drawing_flags_ = 0;
+}
+
+bool CPlugin2::Query() const {
+  return panel_ != nullptr && panel_->Send(OV_PANEL_QUERY) == 1;
+}
+
+int32_t CPlugin2::PlugPosition(const CPlug2& plug) const {
+  for (std::size_t i = 0; i < plugs().size(); ++i) {
+    if (plugs()[i].get() == &plug) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+void CPlugin2::OnPlugValueChanged(CPlug2& plug) {
+  const int32_t position = PlugPosition(plug);
+  if (panel_ != nullptr && position >= 0) panel_->Send(OV_PANEL_PLUG_VALUE, position);
+}
+
+void CPlugin2::OnConnectionsChanged(CPlug2& plug, bool made) {
+  const int32_t position = PlugPosition(plug);
+  if (panel_ == nullptr || position < 0) return;
+  panel_->Send(made ? OV_PANEL_CONNECTED : OV_PANEL_DISCONNECTED, position);
+}
+
+void CPlugin2::OnMessage(uint32_t message_id, MessageReader& payload) {
+  if (message_id != MessageId("sdk")) {
+    CPlugin::OnMessage(message_id, payload);
+    return;
+  }
+  int32_t value = 0;
+  int32_t count = 0;
+  if (!payload.Read(value) || !payload.Read(count)) return;
+  std::array<std::byte, MessageWriter::kCapacity> bytes{};
+  if (count < 0 || static_cast<std::size_t>(count) > bytes.size()) return;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!payload.Read(bytes[static_cast<std::size_t>(i)])) return;
+  }
+  if (panel_ != nullptr) panel_->Send(OV_PANEL_SDK_MESSAGE, count, value, bytes.data());
+}
+
+EngineHost* CPlugin2::RunningHost() const {
+  MessageHub* hub = Hub();
+  if (hub == nullptr || hub->Engine() == nullptr) return nullptr;
+  return &hub->Engine()->Host();
+}
+
+bool CPlugin2::SendToEngine(int32_t value, const void* bytes, int32_t count) {
+  MessageHub* hub = Hub();
+  if (hub == nullptr || Generator() == nullptr || hub->Engine() == nullptr ||
+      hub->Engine()->StopRequested()) {
+    return false;
+  }
+  if (count < 0 || (count > 0 && bytes == nullptr) ||
+      static_cast<std::size_t>(count) > MessageWriter::kCapacity - 2 * sizeof(int32_t)) {
+    return false;
+  }
+  MessageWriter payload;
+  payload.Write(value).Write(count);
+  const auto* from = static_cast<const std::byte*>(bytes);
+  for (int32_t i = 0; i < count; ++i) payload.Write(from[i]);
+  return hub->PostToEngine(Generator()->TargetId(), MessageId("sdk"), payload);
 }
 
 void ui_bools_to_enum::Serialize(FieldWalker& walker) {

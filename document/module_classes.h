@@ -3,12 +3,16 @@
 // Threads: editor only.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "document/module.h"
 #include "document/same_fields.h"
+#include "modules/module_panel.h"
 
 namespace ov {
+
+class EngineHost;
 
 // `CUG2`, `Ctl_Keyboard2`, `Ctl_SelfDrawing2`: a module with a panel rectangle.
 class CUG2 : public CUG {
@@ -62,14 +66,55 @@ class CPlugin : public CUG {
   std::string plugin_key_;
 };
 
+// `CPlugin2`: a library module with a panel part, which draws the module in
+// its visual objects and follows its plugs, connections and "sdk" messages
+// from its engine part. The panel part exists from initialisation until the
+// object goes (or its library is reloaded).
 class CPlugin2 : public CPlugin {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
+  ~CPlugin2() override;
   void Serialize(FieldWalker& walker) override;
+  // Makes the panel part.
+  void InitialiseAfterLoad(bool loaded) override;
+  // "sdk" from the engine part goes to the panel part.
+  void OnMessage(uint32_t message_id, MessageReader& payload) override;
+  void OnPlugValueChanged(CPlug2& plug) override;
+  void OnConnectionsChanged(CPlug2& plug, bool made) override;
+
+  ModulePanel* panel() const { return panel_.get(); }
+  // Closes and drops the panel part (before its library is reloaded), and
+  // makes it anew afterwards.
+  void DropPanelPart();
+  void MakePanelPart(bool loaded);
+  // The panel part's answer to the yes/no query.
+  bool Query() const;
+
+  // What the panel part set: the size it draws at (width 0: it does not
+  // draw), its drawing flags and its yes/no setting.
+  Point drawing_size() const { return drawing_size_; }
+  void SetDrawingSize(Point size) { drawing_size_ = size; }
+  uint32_t drawing_flags() const { return drawing_flags_; }
+  void SetDrawingFlags(uint32_t flags) { drawing_flags_ = flags; }
+  bool setting() const { return setting_; }
+  void SetSetting(bool on) { setting_ = on; }
+  const Rect& panel_rect() const { return panel_rect_; }
+  // The position of `plug` in the plug list; -1 when it is not this module's.
+  int32_t PlugPosition(const CPlug2& plug) const;
+
+  // Sends "sdk" to the running engine part: false when there is none, its
+  // engine is stopping, or the bytes do not fit one message.
+  bool SendToEngine(int32_t value, const void* bytes, int32_t count);
+  // The plug-in side of the engine that runs this module, or null.
+  EngineHost* RunningHost() const;
 
  private:
+  bool setting_ = false;
   Rect panel_rect_;
+  uint32_t drawing_flags_ = 0;
+  Point drawing_size_;
+  std::unique_ptr<ModulePanel> panel_;
 };
 
 // `ui_bools_to_enum`: remembers that it was read, for its one-time fix-up.

@@ -44,18 +44,27 @@ PatchParameter::PatchParameter(int32_t value_type) : value_type_(value_type) {
   }
 }
 
+PatchValue PatchValueFromText(int32_t value_type, const std::string& text) {
+  PatchValue value;
+  if (value_type == kPatchText) {
+    value.text = text;
+  } else if (value_type == kPatchFloat) {
+    value.real = LeadingFloat(text);
+  } else {
+    value.number = ParseLeadingInteger(text);
+    if (value_type == kPatchEnum) value.number = static_cast<int16_t>(value.number);
+    if (value_type == kPatchBool) value.number = value.number != 0;
+  }
+  return value;
+}
+
+PatchValue PatchParameter::ValueFromText(const std::string& text) const {
+  return PatchValueFromText(value_type_, text);
+}
+
 void PatchParameter::SetSlotFromText(int32_t patch, const std::string& text) {
   if (patch < 0 || patch >= CPatchManager::kPatchCount) return;
-  if (value_type_ == kText) {
-    texts_[patch] = text;
-  } else if (value_type_ == kFloat) {
-    floats_[patch] = LeadingFloat(text);
-  } else {
-    int32_t value = ParseLeadingInteger(text);
-    if (value_type_ == kEnum) value = static_cast<int16_t>(value);
-    if (value_type_ == kBool) value = value != 0;
-    numbers_[patch] = value;
-  }
+  StoreSlot(patch, ValueFromText(text));
 }
 
 void PatchParameter::SetAllFromText(const std::string& text) {
@@ -167,6 +176,11 @@ void PatchParameter::SetValue(const PatchValue& value) {
   if (same) return;
   if (!echo_guard_) SendValue(0);
   if (on_value_changed) on_value_changed(*this, !busy_);
+  TellPlugOwner();
+}
+
+void PatchParameter::TellPlugOwner() {
+  if (plug_ != nullptr && plug_->owner() != nullptr) plug_->owner()->OnPlugValueChanged(*plug_);
 }
 
 void PatchParameter::SetNormalised(float normalised) {
@@ -208,6 +222,7 @@ void PatchParameter::ApplyPatch(int32_t patch) {
   busy_ = true;
   SendValue(1);
   if (on_value_changed) on_value_changed(*this, false);
+  TellPlugOwner();
   busy_ = false;
 }
 

@@ -124,6 +124,8 @@ class PatchParameter : public ui_msg_target {
   // Every slot takes the value that `text` gives for the value type (a
   // base-10 integer, a number, or the text itself).
   void SetAllFromText(const std::string& text);
+  // What `text` gives for the value type, as SetAllFromText reads it.
+  PatchValue ValueFromText(const std::string& text) const;
   void SetSlotFromText(int32_t patch, const std::string& text);
   // The value of one slot as text, in the C locale.
   std::string SlotText(int32_t patch) const;
@@ -132,6 +134,8 @@ class PatchParameter : public ui_msg_target {
   friend class CPatchManager;  // sets the manager when registering
 
   void WalkSlot(FieldWalker& walker, std::size_t slot);
+  // The plug's module hears that the value changed.
+  void TellPlugOwner();
   void StoreSlot(int32_t patch, const PatchValue& value);
   ListText Items() const;
   void SendToEngine(uint32_t message_id, const MessageWriter& payload) const;
@@ -157,6 +161,10 @@ class PatchParameter : public ui_msg_target {
   std::vector<float> floats_;
   std::vector<std::string> texts_;
 };
+
+// What `text` gives for a value type: a base-10 integer (an enum kept to 16
+// bits, a bool 0 or 1), a number, or the text itself.
+PatchValue PatchValueFromText(int32_t value_type, const std::string& text);
 
 // Where the engine build put a document plug: its generator's message
 // target id and its engine plug number.

@@ -80,6 +80,16 @@ void CPlugFeature::Serialize(FieldWalker& walker) {
   if (walker.LoadVersion() >= 95162) walker.Int32("feature_c", feature_c_);
 }
 
+void CPlugFeature::SetFeature(std::string name, int32_t index, int32_t value) {
+  feature_text_a_ = std::move(name);
+  feature_index_ = index;
+  feature_a_ = value;
+}
+
+std::string CPlugFeature4::Name() const {
+  return feature_name().empty() ? CPlugFeature::Name() : feature_name();
+}
+
 void CPlugFeature3::Serialize(FieldWalker& walker) {
   CPlugFeature::Serialize(walker);
   walker.Bool8("feature_flag", feature_flag_);

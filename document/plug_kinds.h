@@ -84,6 +84,10 @@ class CPlugFeature : public CPlug2 {
   void Serialize(FieldWalker& walker) override;
 
   int32_t feature_index() const { return feature_index_; }
+  const std::string& feature_name() const { return feature_text_a_; }
+  // A feature plug a module's panel part adds: its name, feature index and
+  // value.
+  void SetFeature(std::string name, int32_t index, int32_t value);
 
  private:
   int32_t feature_a_ = 0;
@@ -100,10 +104,13 @@ class CPlugFeature2 : public CPlugFeature {
   const SerialClass& GetClass() const override { return kClass; }
 };
 
+// Added by a library module's panel part, which names it: the name it was
+// given stands before its descriptor's.
 class CPlugFeature4 : public CPlugFeature {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
+  std::string Name() const override;
 };
 
 // `CPlugFeature3`: a feature plug with one more stored flag.

@@ -38,44 +38,6 @@ std::size_t ThisThread() { return std::hash<std::thread::id>{}(std::this_thread:
 
 constexpr std::size_t kVendorBytes = 50;
 
-// UTF-8 to UTF-16 into `room` units, always terminated.
-void CopyWide(uint16_t* destination, std::size_t room, std::string_view text) {
-  if (room == 0) return;
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < text.size() && out + 1 < room;) {
-    const auto byte = static_cast<uint8_t>(text[i]);
-    uint32_t code = byte;
-    std::size_t length = 1;
-    if (byte >= 0xF0 && i + 3 < text.size()) {
-      code = ((byte & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) |
-             (text[i + 3] & 0x3Fu);
-      length = 4;
-    } else if (byte >= 0xE0 && i + 2 < text.size()) {
-      code = ((byte & 0x0Fu) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
-      length = 3;
-    } else if (byte >= 0xC0 && i + 1 < text.size()) {
-      code = ((byte & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
-      length = 2;
-    }
-    i += length;
-    if (code >= 0x10000) {
-      if (out + 2 >= room) break;
-      code -= 0x10000;
-      destination[out++] = static_cast<uint16_t>(0xD800 + (code >> 10));
-      destination[out++] = static_cast<uint16_t>(0xDC00 + (code & 0x3FF));
-    } else {
-      destination[out++] = static_cast<uint16_t>(code);
-    }
-  }
-  destination[out] = 0;
-}
-
-std::string WideText(const uint16_t* text, std::size_t limit) {
-  std::size_t length = 0;
-  while (length < limit && text[length] != 0) ++length;
-  return Utf16ToUtf8(text, length);
-}
-
 }  // namespace
 
 bool ug_plugin::TakeHandle() {
@@ -277,9 +239,9 @@ intptr_t ug_plugin::ResolveFile(intptr_t index, intptr_t room, void* ptr, bool w
   if (wide) {
     // Its own extension is the default one: the name is used as given.
     if (index != 0 && files != nullptr) {
-      path = files->ResolveFilePath(WideText(reinterpret_cast<const uint16_t*>(index), 4096), "");
+      path = files->ResolveFilePath(ZeroTerminatedWide(reinterpret_cast<const uint16_t*>(index), 4096), "");
     }
-    CopyWide(static_cast<uint16_t*>(ptr), static_cast<std::size_t>(room), path);
+    CopyBoundedWide(static_cast<uint16_t*>(ptr), static_cast<std::size_t>(room), path);
     return 0;
   }
   const UPlug* target = PlugAt(index);

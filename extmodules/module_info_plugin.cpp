@@ -56,6 +56,8 @@ void Module_Info_Plugin::Unload() {
   library_ = {};
 }
 
+void Module_Info_Plugin::Report(std::string text) const { registry_.Report(std::move(text)); }
+
 bool Module_Info_Plugin::HasPanelPart() const { return DocumentClass() == "CPlugin2"; }
 
 void Module_Info_Plugin::DiscoverProperties() {
@@ -127,6 +129,12 @@ std::unique_ptr<ug_base> Module_Info_Plugin::CreateGenerator() const {
   }
   made->SetFlags(generator_flags_);
   return made;
+}
+
+std::unique_ptr<ModulePanel> Module_Info_Plugin::MakePanelPart(CDocOb& owner, bool loaded) const {
+  const ModulePanelMaker& maker = registry_.PanelMaker();
+  if (!maker) return nullptr;
+  return maker(*this, owner, loaded);
 }
 
 bool Module_Info_Plugin::Reload(std::string* error) {

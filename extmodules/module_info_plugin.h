@@ -29,6 +29,9 @@ class Module_Info_Plugin : public Module_Info {
   // A generator with its own module structure from the library, or null
   // (message) when the library cannot give one.
   std::unique_ptr<ug_base> CreateGenerator() const override;
+  // Through the registry's panel maker, for a library that exports
+  // makeModule.
+  std::unique_ptr<ModulePanel> MakePanelPart(CDocOb& owner, bool loaded) const override;
 
   int32_t ModuleIndex() const { return module_index_; }
   const std::string& LibraryPath() const { return path_; }
@@ -45,6 +48,8 @@ class Module_Info_Plugin : public Module_Info {
   // Loads the library when it is not loaded; false (message) on failure.
   bool EnsureLoaded() const;
   const ModuleLibrary& Library() const { return library_; }
+  // A message for the user, through the registry.
+  void Report(std::string text) const;
 
  private:
   void DiscoverProperties();

@@ -13,6 +13,11 @@
 #include "host/embedded_files.h"
 #include "host/ov_vst.h"
 
+#include <mutex>
+
+#include "extmodules/plugin_panel_view.h"
+#include "modules/module_registry.h"
+
 namespace ov {
 
 ProjectHoldings::ProjectHoldings() = default;
@@ -27,6 +32,9 @@ COrvaneAppBase::COrvaneAppBase() { hub_.SetUserMessages(&messages_); }
 COrvaneAppBase::~COrvaneAppBase() { StopEngine(); }
 
 bool COrvaneAppBase::Initialise(ProjectSource& source) {
+  // Library modules get their panel parts from the first project on.
+  static std::once_flag panels_installed;
+  std::call_once(panels_installed, [] { InstallModulePanels(ProcessModules()); });
   facts_ = source.Load(messages_);
   if (!facts_) return false;
   holdings_ = source.TakeHoldings();

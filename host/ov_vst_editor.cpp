@@ -6,6 +6,7 @@
 #include "document/container.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
+#include "extmodules/plugin_panel_view.h"
 #include "platform/clock.h"
 #include "platform/font_files.h"
 #include "platform/message_sink.h"
@@ -16,9 +17,14 @@ namespace {
 
 constexpr int32_t kLargestSide = 32767;
 
-const VisualMakers& NoMakers() {
-  static const VisualMakers none;
-  return none;
+// The faces the plug-in's panel shows modules with.
+const VisualMakers& ProductMakers() {
+  static const VisualMakers makers = [] {
+    VisualMakers made;
+    AddModulePanelViews(made);
+    return made;
+  }();
+  return makers;
 }
 
 // The host interface's own key numbers (1 back space ... 22 delete).
@@ -65,7 +71,7 @@ ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_
       view_(MillisecondClock),
       popups_(view_, &messages_),
       window_maker_(MakeX11Window),
-      makers_(&NoMakers()) {
+      makers_(&ProductMakers()) {
   view_.BindToModule(&main_);
   view_.SetPopups(&popups_);
   // A size out of 1 ... 32767 would wrap in the host's 16-bit rectangle.

@@ -62,7 +62,7 @@ class ov_vst_editor : public AEffEditor {
   bool isOpen() const override { return view_.IsOpen(); }
 
   void SetWindowMaker(WindowMaker maker) { window_maker_ = std::move(maker); }
-  // The makers of the panel's visual objects; none by default.
+  // The makers of the panel's visual objects; the product's by default.
   void SetVisualMakers(const VisualMakers* makers) { makers_ = makers; }
   COrvaneViewVST& View() { return view_; }
   // The skins, made at the first open.

@@ -14,6 +14,7 @@
 
 #include "engine/interface_object.h"
 #include "engine/ug_base.h"
+#include "modules/module_panel.h"
 #include "modules/static_plug_table.h"
 
 namespace ov {
@@ -60,6 +61,10 @@ class Module_Info {
   virtual std::string GetId() const;
   // A new generator, or null for a type without one.
   virtual std::unique_ptr<ug_base> CreateGenerator() const;
+  // The panel part of a document object of this type; none by default.
+  virtual std::unique_ptr<ModulePanel> MakePanelPart(CDocOb& /*owner*/, bool /*loaded*/) const {
+    return nullptr;
+  }
 
   // The display name: the name resource's text when there is a name
   // resource (empty when the library holds no such string), else the key.

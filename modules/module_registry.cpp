@@ -73,6 +73,11 @@ std::vector<std::string> ModuleRegistry::LibraryPaths() const {
   return library_paths_;
 }
 
+void ModuleRegistry::SetPanelMaker(ModulePanelMaker maker) {
+  std::lock_guard lock(mutex_);
+  panel_maker_ = std::move(maker);
+}
+
 ModuleRegistry& ProcessModules() {
   static std::once_flag built;
   static std::optional<ModuleRegistry> registry;

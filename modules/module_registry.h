@@ -22,6 +22,7 @@
 
 #include "modules/file_types.h"
 #include "modules/module_info.h"
+#include "modules/module_panel.h"
 
 namespace ov {
 
@@ -72,6 +73,11 @@ class ModuleRegistry {
   void AddLibraryPath(std::string path);
   std::vector<std::string> LibraryPaths() const;
 
+  // Who makes the panel parts of module-library types: the editor side sets
+  // it once before projects load; without one no panel part is made.
+  void SetPanelMaker(ModulePanelMaker maker);
+  const ModulePanelMaker& PanelMaker() const { return panel_maker_; }
+
  private:
   std::string LegacyKeyLocked(int32_t number) const;
 
@@ -81,6 +87,7 @@ class ModuleRegistry {
   std::vector<std::string> library_paths_;
   std::vector<std::string> messages_;
   TypeMap types_;
+  ModulePanelMaker panel_maker_;
 };
 
 // Registers every built-in type into `registry`: first the legacy table, in

@@ -32,6 +32,8 @@ class ModuleMessageTarget : public ui_msg_target {
   void OnMessage(uint32_t message_id, MessageReader& payload) override;
 
  protected:
+  // The hub this module is attached through while an engine runs, or null.
+  MessageHub* Hub() const { return hub_; }
   // The panel part shows what the generator now holds.
   virtual void OnRefresh(ug_base& /*generator*/) {}
   virtual void OnPrint(std::string_view /*line*/) {}

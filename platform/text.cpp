@@ -63,6 +63,43 @@ std::string Utf16LeBytesToUtf8(const uint8_t* bytes, std::size_t byte_count) {
   return Utf16ToUtf8(reinterpret_cast<const uint16_t*>(units.data()), units.size());
 }
 
+void CopyBoundedWide(uint16_t* destination, std::size_t room, std::string_view text) {
+  if (room == 0) return;
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < text.size() && out + 1 < room;) {
+    const auto byte = static_cast<uint8_t>(text[i]);
+    uint32_t code = byte;
+    std::size_t length = 1;
+    if (byte >= 0xF0 && i + 3 < text.size()) {
+      code = ((byte & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) |
+             (text[i + 3] & 0x3Fu);
+      length = 4;
+    } else if (byte >= 0xE0 && i + 2 < text.size()) {
+      code = ((byte & 0x0Fu) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
+      length = 3;
+    } else if (byte >= 0xC0 && i + 1 < text.size()) {
+      code = ((byte & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
+      length = 2;
+    }
+    i += length;
+    if (code >= 0x10000) {
+      if (out + 2 >= room) break;
+      code -= 0x10000;
+      destination[out++] = static_cast<uint16_t>(0xD800 + (code >> 10));
+      destination[out++] = static_cast<uint16_t>(0xDC00 + (code & 0x3FF));
+    } else {
+      destination[out++] = static_cast<uint16_t>(code);
+    }
+  }
+  destination[out] = 0;
+}
+
+std::string ZeroTerminatedWide(const uint16_t* text, std::size_t limit) {
+  std::size_t length = 0;
+  while (length < limit && text[length] != 0) ++length;
+  return Utf16ToUtf8(text, length);
+}
+
 char ToLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {

@@ -19,6 +19,13 @@ std::string Utf16LeBytesToUtf8(const uint8_t* bytes, std::size_t byte_count);
 // capacity - 1 bytes, always terminated. Nothing is written when capacity is 0.
 void CopyBounded(char* destination, std::size_t capacity, std::string_view text);
 
+// Copies UTF-8 text as UTF-16 into a host buffer of `room` units: at most
+// room - 1 units, always terminated, a pair never split. Nothing is written
+// when room is 0.
+void CopyBoundedWide(uint16_t* destination, std::size_t room, std::string_view text);
+// A zero-terminated UTF-16 text from a library, read up to `limit` units.
+std::string ZeroTerminatedWide(const uint16_t* text, std::size_t limit);
+
 // ASCII letters only, whatever locale the host process has set.
 char ToLowerAscii(char c);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);

@@ -88,6 +88,9 @@ class WindowPort {
   virtual void TakeFocus() {}
   // False once the window has been destroyed from outside.
   virtual bool Alive() const { return true; }
+  // The platform's own handle of the window (an X11 Window id); 0 for
+  // windows that have none, such as off-screen ones.
+  virtual uintptr_t NativeHandle() const { return 0; }
   // Where a point of this window lies on the screen.
   virtual PixelPoint ScreenPoint(PixelPoint p) const { return p; }
   // A borderless window of its own above all others, its top-left at

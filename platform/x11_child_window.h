@@ -34,6 +34,7 @@ class X11ChildWindow final : public WindowPort {
   void TakeFocus() override;
   bool Alive() const override { return alive_; }
   unsigned long Handle() const { return window_; }
+  uintptr_t NativeHandle() const override { return window_; }
 
  private:
   struct Connection;
