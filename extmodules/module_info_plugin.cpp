@@ -142,7 +142,10 @@ bool Module_Info_Plugin::Reload(std::string* error) {
   // Generators hold shares of the library: unloading it under them would
   // pull their code away.
   if (library_.library.UseCount() > 1) {
-    if (error) *error = "The module library " + path_ + " is in use by a running engine; it was not reloaded.";
+    if (error) {
+      *error = "The module library " + path_ +
+               " is in use by a running engine or another panel; it was not reloaded.";
+    }
     return false;
   }
   Unload();

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "document/container.h"
 #include "document/document.h"
@@ -89,16 +90,40 @@ std::string COrvaneAppBase::BuildAndStartEngine(int32_t host_block_size) {
   return {};
 }
 
+namespace {
+
+// This document's modules with panel parts from `type`.
+void CollectPanelModules(const CContainer& container, const Module_Info* type,
+                         std::vector<CPlugin2*>& found) {
+  for (const auto& child : container.children()) {
+    if (auto* module = dynamic_cast<CPlugin2*>(child.get()); module && module->module_type() == type) {
+      found.push_back(module);
+    } else if (const auto* inner = dynamic_cast<const CContainer*>(child.get())) {
+      CollectPanelModules(*inner, type, found);
+    }
+  }
+}
+
+}  // namespace
+
 bool COrvaneAppBase::ReloadModuleLibrary(CPlugin& module) {
   const auto* type = dynamic_cast<const Module_Info_Plugin*>(module.module_type());
   if (type == nullptr) return false;
   const bool was_running = master_ != nullptr;
   StopEngine();
+  // Panel parts run the library's code too: this document's are closed for
+  // the while and made again from what the library now is.
+  std::vector<CPlugin2*> panels;
+  if (Document() != nullptr && Document()->root() != nullptr) {
+    CollectPanelModules(*Document()->root(), type, panels);
+  }
+  for (CPlugin2* with_panel : panels) with_panel->DropPanelPart();
   std::string error;
   // Types are registered for reading; reloading is the one change made to a
   // registered type, and only while no engine of this instance runs it.
   const bool reloaded = const_cast<Module_Info_Plugin*>(type)->Reload(&error);
   if (!reloaded) messages_.Post(error, MessageStyle::kWarning);
+  for (CPlugin2* with_panel : panels) with_panel->MakePanelPart(false);
   if (was_running) StartEngine(host_block_size_);
   if (reloaded && module.parent() != nullptr) {
     module.parent()->Notify(Notification(kNotifyModuleChanged, &module));
