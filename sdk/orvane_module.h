@@ -410,9 +410,9 @@ OV_CHECK_OFFSET(OvHostCallRecord, opt, 24);
 OV_STATIC_ASSERT(sizeof(OvDrawing) == 16, "OvDrawing size");
 OV_CHECK_OFFSET(OvDrawing, visualObject, 8);
 OV_STATIC_ASSERT(sizeof(OvCanvas) == 64, "OvCanvas size");
-OV_CHECK_OFFSET(OvCanvas, clipBottom, 28);
-OV_CHECK_OFFSET(OvCanvas, drawText, 32);
-OV_CHECK_OFFSET(OvCanvas, host, 48);
+OV_CHECK_OFFSET(OvCanvas, clipBottom, 32);
+OV_CHECK_OFFSET(OvCanvas, drawText, 40);
+OV_CHECK_OFFSET(OvCanvas, host, 56);
 OV_STATIC_ASSERT(sizeof(OvFontInfo) == 20, "OvFontInfo size");
 #undef OV_CHECK_OFFSET
 
