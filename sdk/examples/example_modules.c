@@ -1,4 +1,5 @@
-/* Two modules of the newer interface in one library:
+/* Two modules of the newer interface in one library (their engine parts;
+ * example_panels.c has their panel parts):
  *   "Ov Example Gain": Input x Gain -> Output, asleep while its input is
  *   silent and still;
  *   "Ov MIDI to Text": each MIDI message received becomes its text output
@@ -10,9 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "sdk/orvane_module.h"
-
-enum { kGainIndex = 0, kMidiTextIndex = 1, kModuleCount = 2 };
+#include "example_library.h"
 
 /* ---- Call log: {kind (0 process, 1 event), offset or time, count or kind}. */
 enum { kLogSize = 64 };
@@ -205,7 +204,9 @@ OV_EXPORT intptr_t getModuleProperties(int32_t index, OvModuleProperties* proper
 
 OV_EXPORT void* makeModule(int32_t index, int32_t mode, OvHostCallback callback,
                            void* hostHandle) {
-  if (mode != OV_MAKE_ENGINE || index < 0 || index >= kModuleCount) return NULL;
+  if (index < 0 || index >= kModuleCount) return NULL;
+  if (mode == OV_MAKE_PANEL) return MakeExamplePanel(index, callback, hostHandle);
+  if (mode != OV_MAKE_ENGINE) return NULL;
   if (index == kGainIndex) {
     Gain* gain = (Gain*)calloc(1, sizeof(Gain));
     if (gain == NULL) return NULL;
