@@ -5,8 +5,8 @@
  * "Ov Example Gain", 120 x 44 pixels:
  *   - a 1-pixel frame (0x586068) around a background (0x262A2E);
  *   - the track, x 8..111 and y 6..19 (0x101316), and in it the bar, from
- *     x = 10 and y 8..17, 100 * g / 100 pixels long (0x48A8E8), g being Gain
- *     in hundredths (rounded half away from zero) kept within 0..100;
+ *     x = 10 and y 8..17, g pixels long (0x48A8E8), g being Gain in
+ *     hundredths (rounded half away from zero) kept within 0..100;
  *   - the text "Gain 0.50" (Gain to two decimals) in the skin's "normal"
  *     font, centred horizontally: x = (120 - its width) / 2, top at
  *     y = 22 + (20 - cell height) / 2 (24 when the cell height is not within
@@ -21,9 +21,9 @@
  * "Ov MIDI to Text", 120 x 24 pixels: a frame (0x586068) around a
  * background (0x202428) and the last text the engine part sent (its first
  * 63 bytes), in the "normal" font, left at x = 4, top at
- * y = (24 - cell height) / 2 (2 when the cell height is not within 1..24). Each
- * text is answered with "panel saw " and the text, which the engine part
- * makes its output. */
+ * y = (24 - cell height) / 2 (2 when the cell height is not within 1..24).
+ * Each text is answered with "panel saw " and the text, which the engine
+ * part makes its output. */
 #include <math.h>
 #include <stddef.h>
 #include <stdio.h>
@@ -56,8 +56,7 @@ static void FillRect(const OvCanvas* canvas, int32_t left, int32_t top, int32_t 
 }
 
 /* A frame one pixel wide around the module, filled with `background`. */
-static void FillPanel(const OvCanvas* canvas, int32_t width, int32_t height,
-                      uint32_t background) {
+static void FillPanel(const OvCanvas* canvas, int32_t width, int32_t height, uint32_t background) {
   FillRect(canvas, 0, 0, width, height, kFrameColour);
   FillRect(canvas, 1, 1, width - 1, height - 1, background);
 }

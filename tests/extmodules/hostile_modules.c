@@ -317,7 +317,10 @@ static void HostileOpen(HostilePanel* self) {
   for (int p = 0; p < 3; ++p) {
     for (int k = 0; k < 8; ++k) {
       const int32_t op = kPlugOpcodes[k];
-      void* ptr = op == 6 || op == 16 ? (void*)"x" : op == 14 ? (void*)&value : op == 17 ? (void*)wide : NULL;
+      void* ptr = op == 6 || op == 16 ? (void*)"x"
+                  : op == 14          ? (void*)&value
+                  : op == 17          ? (void*)wide
+                                      : NULL;
       Record(host(self, op, plugs[p], op == 17 ? 8 : 1, ptr, 1.0f));
     }
   }

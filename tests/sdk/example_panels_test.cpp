@@ -37,8 +37,10 @@ class PanelHost {
       return;
     }
     panel_ = static_cast<OvPanel*>(make(module, OV_MAKE_PANEL, &PanelHost::Answer, this));
-    if (panel_ == nullptr || panel_->magic != OV_PANEL_MAGIC) ADD_FAILURE() << "no panel part";
-    else Call(OV_PANEL_OPEN, 0, 0, nullptr, 0.0f);
+    if (panel_ == nullptr || panel_->magic != OV_PANEL_MAGIC)
+      ADD_FAILURE() << "no panel part";
+    else
+      Call(OV_PANEL_OPEN, 0, 0, nullptr, 0.0f);
   }
   ~PanelHost() {
     if (panel_ != nullptr) Call(OV_PANEL_CLOSE, 0, 0, nullptr, 0.0f);
@@ -54,8 +56,16 @@ class PanelHost {
   // `origin`, clipped to [left, right) x [top, bottom) in module coordinates.
   void Paint(std::vector<uint32_t>& image, int32_t stride, std::size_t origin, int32_t left,
              int32_t top, int32_t right, int32_t bottom) {
-    OvCanvas canvas{image.data() + origin, stride, static_cast<int32_t>(width),
-                    static_cast<int32_t>(height), left, top, right, bottom, &DrawText, &TextWidth,
+    OvCanvas canvas{image.data() + origin,
+                    stride,
+                    static_cast<int32_t>(width),
+                    static_cast<int32_t>(height),
+                    left,
+                    top,
+                    right,
+                    bottom,
+                    &DrawText,
+                    &TextWidth,
                     this};
     texts.clear();
     Call(OV_PANEL_PAINT, reinterpret_cast<intptr_t>(&canvas), 0, &drawing, 0.0f);
@@ -129,7 +139,8 @@ class PanelHost {
     const int32_t width = TextWidth(canvas, font, text);
     if (width == 0) return 0;
     self->texts.push_back({x, y, text});
-    for (int32_t row = std::max(y, canvas->clipTop); row < std::min(y + 10, canvas->clipBottom); ++row)
+    for (int32_t row = std::max(y, canvas->clipTop); row < std::min(y + 10, canvas->clipBottom);
+         ++row)
       for (int32_t column = std::max(x, canvas->clipLeft);
            column < std::min(x + width, canvas->clipRight); ++column)
         canvas->pixels[row * canvas->stride + column] = kInk;
