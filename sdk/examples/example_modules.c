@@ -167,8 +167,11 @@ static intptr_t MidiTextDispatch(void* structure, int32_t opcode, intptr_t index
     case OV_SDK_MESSAGE: {
       /* Text from the panel part: not terminated, so copied bounded. */
       char text[64];
-      const size_t length = index < 0 ? 0 : (size_t)index < sizeof text ? (size_t)index : sizeof text - 1;
-      memcpy(text, ptr, length);
+      size_t length = 0;
+      if (ptr != NULL && index > 0) {
+        length = (size_t)index < sizeof text ? (size_t)index : sizeof text - 1;
+        memcpy(text, ptr, length);
+      }
       text[length] = '\0';
       (void)value;
       self->host(self, OV_HOST_SET_TEXT_STATIC, 1, 0, text, 0.0f);

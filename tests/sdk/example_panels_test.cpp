@@ -269,5 +269,29 @@ TEST(ExampleMidiTextPanel, ShowsAndAnswersWhatItReceivesUpTo63Bytes) {
   EXPECT_TRUE(host.texts.empty());
 }
 
+// The engine part's side of the answer: what the panel sends becomes the
+// text output, at most 63 bytes, and a message without bytes empties it.
+std::string engine_text;
+intptr_t EngineHost(void*, int32_t opcode, intptr_t, intptr_t, void* ptr, float) {
+  if (opcode == OV_HOST_SET_TEXT_STATIC) engine_text = static_cast<const char*>(ptr);
+  return 0;
+}
+
+TEST(ExampleMidiTextEngine, TakesThePanelsTextBounded) {
+  std::string error;
+  auto library =
+      DynamicLibrary::Open(std::string(OV_SDK_LIBRARIES) + "/example_modules.ovm", &error);
+  const auto make = reinterpret_cast<OvMakeModuleFunction>(library.Symbol("makeModule"));
+  ASSERT_NE(make, nullptr) << error;
+  auto* module = static_cast<OvModule*>(make(1, OV_MAKE_ENGINE, &EngineHost, nullptr));
+  ASSERT_NE(module, nullptr);
+  std::string text = "panel saw " + std::string(90, 'B');
+  module->dispatcher(module, OV_SDK_MESSAGE, 100, 0, text.data(), 0.0f);
+  EXPECT_EQ(engine_text, text.substr(0, 63));
+  module->dispatcher(module, OV_SDK_MESSAGE, 12, 0, nullptr, 0.0f);
+  EXPECT_EQ(engine_text, "");
+  module->dispatcher(module, OV_CLOSE, 0, 0, nullptr, 0.0f);
+}
+
 }  // namespace
 }  // namespace ov::test
