@@ -29,7 +29,8 @@ install(FILES examples/demo-synth.json examples/demo.json examples/demo.mid
 # The module library interface: sources include it as "sdk/orvane_module.h",
 # so the include folder to give is <prefix>/include/orvane.
 install(FILES sdk/orvane_module.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvane/sdk)
-install(FILES sdk/README.md sdk/examples/example_modules.c sdk/examples/example_legacy.c
+install(FILES sdk/README.md sdk/examples/example_modules.c sdk/examples/example_panels.c
+              sdk/examples/example_library.h sdk/examples/example_legacy.c
         DESTINATION ${OV_DOC_DIR}/sdk)
 install(FILES tools/orvane-completion.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME orvane)

@@ -1,4 +1,5 @@
-/* Two modules of the newer interface in one library:
+/* Two modules of the newer interface in one library (their engine parts;
+ * example_panels.c has their panel parts):
  *   "Ov Example Gain": Input x Gain -> Output, asleep while its input is
  *   silent and still;
  *   "Ov MIDI to Text": each MIDI message received becomes its text output
@@ -10,9 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "sdk/orvane_module.h"
-
-enum { kGainIndex = 0, kMidiTextIndex = 1, kModuleCount = 2 };
+#include "example_library.h"
 
 /* ---- Call log: {kind (0 process, 1 event), offset or time, count or kind}. */
 enum { kLogSize = 64 };
@@ -168,8 +167,11 @@ static intptr_t MidiTextDispatch(void* structure, int32_t opcode, intptr_t index
     case OV_SDK_MESSAGE: {
       /* Text from the panel part: not terminated, so copied bounded. */
       char text[64];
-      const size_t length = index < 0 ? 0 : (size_t)index < sizeof text ? (size_t)index : sizeof text - 1;
-      memcpy(text, ptr, length);
+      size_t length = 0;
+      if (ptr != NULL && index > 0) {
+        length = (size_t)index < sizeof text ? (size_t)index : sizeof text - 1;
+        memcpy(text, ptr, length);
+      }
       text[length] = '\0';
       (void)value;
       self->host(self, OV_HOST_SET_TEXT_STATIC, 1, 0, text, 0.0f);
@@ -205,7 +207,9 @@ OV_EXPORT intptr_t getModuleProperties(int32_t index, OvModuleProperties* proper
 
 OV_EXPORT void* makeModule(int32_t index, int32_t mode, OvHostCallback callback,
                            void* hostHandle) {
-  if (mode != OV_MAKE_ENGINE || index < 0 || index >= kModuleCount) return NULL;
+  if (index < 0 || index >= kModuleCount) return NULL;
+  if (mode == OV_MAKE_PANEL) return MakeExamplePanel(index, callback, hostHandle);
+  if (mode != OV_MAKE_ENGINE) return NULL;
   if (index == kGainIndex) {
     Gain* gain = (Gain*)calloc(1, sizeof(Gain));
     if (gain == NULL) return NULL;

@@ -25,8 +25,8 @@ grep -q "OvSy" <<<"$info" || { echo "$info"; exit 1; }
 "$usr/bin/orvane" info "$scratch/Demo.so" >/dev/null
 test -f "$usr/share/doc/orvane/README.md"
 # Module libraries build against the installed interface alone.
-cc -std=c11 -fPIC -shared -I"$usr/include/orvane" -o "$scratch/gain.ovm" \
-  "$usr/share/doc/orvane/sdk/example_modules.c"
+cc -std=c11 -fPIC -shared -Wl,--no-undefined -I"$usr/include/orvane" -o "$scratch/gain.ovm" \
+  "$usr/share/doc/orvane/sdk/example_modules.c" "$usr/share/doc/orvane/sdk/example_panels.c" -lm
 test -f "$usr/share/bash-completion/completions/orvane"
 bash -n "$usr/share/bash-completion/completions/orvane"
 echo "package $(basename "$deb") installs and runs"
