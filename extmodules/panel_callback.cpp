@@ -221,7 +221,10 @@ void PluginPanel::MakeParameter(CPlug2& plug) {
   if (owner_.parent() == nullptr) return;
   CPatchManager* manager = owner_.parent()->GetPatchManager();
   if (manager == nullptr) manager = &owner_.parent()->EnsurePatchManager();
-  manager->CreateParameterForPlug(plug);
+  if (manager->FindParameter(plug) != nullptr) return;
+  // The value the module was given stays its value in every patch.
+  PatchParameter* made = manager->CreateParameterForPlug(plug);
+  if (made != nullptr && !plug.value_text().empty()) made->SetAllFromText(plug.value_text());
 }
 
 intptr_t PluginPanel::WindowOf(const void* address) const {
