@@ -186,7 +186,9 @@ void PluginPanel::Paint(CVisualOb& view, Canvas& canvas, Point size) {
 }
 
 intptr_t PluginPanel::FontFor(CVisualOb* view, const char* category, void* info) {
-  if (view == nullptr || category == nullptr) return 0;
+  // The five values are what a library asks for: without room for them it
+  // gets no font either.
+  if (view == nullptr || category == nullptr || info == nullptr) return 0;
   Skin* skin = view->GetSkin();
   if (skin == nullptr) return 0;
   std::string name(BoundedText(category).substr(0, 100));
@@ -195,7 +197,7 @@ intptr_t PluginPanel::FontFor(CVisualOb* view, const char* category, void* info)
   std::shared_ptr<SkinFont> font = font_cache_.Get(found.face, found.size, found.style);
   if (font == nullptr || font->raster == nullptr) return 0;
   const uint32_t pixel = PixelOf(static_cast<Colour>(found.colour) & 0xFFFFFF);
-  if (info != nullptr) {
+  {
     OvFontInfo described{};
     described.size = found.size;
     described.colour = static_cast<int32_t>(pixel);

@@ -48,6 +48,8 @@ class PluginPanel : public ModulePanel {
   static PluginPanel* Find(const void* structure);
 
   CPlugin2& Owner() const { return owner_; }
+  // The library's structure, which it passes back to the callback.
+  void* Structure() const { return structure_; }
   // A visual object drawing for this panel, from its opening to its closing.
   bool AddView(CVisualOb& view);
   void RemoveView(CVisualOb& view);
