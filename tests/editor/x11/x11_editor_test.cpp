@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "editor/popup_windows.h"
+#include "extmodules/module_library.h"
+#include "modules/module_registry.h"
 #include "host/ov_vst.h"
 #include "platform/x11_child_window.h"
 #include "platform/x11_top_window.h"
@@ -186,6 +188,45 @@ TEST(X11Editor, AScreenWithoutTrueColourIsRefused) {
   ASSERT_NE(parent, nullptr) << error;
   EXPECT_EQ(X11ChildWindow::Create(parent->Handle(), 10, 10, &error), nullptr);
   EXPECT_THAT(error, ::testing::HasSubstr("24-bit TrueColor"));
+}
+
+// A library module's panel part in the plug-in's own editor window: a drag
+// with the real pointer sets its "Gain", which the host hears of.
+TEST(X11Editor, ADragOnALibraryPanelChangesItsParameter) {
+  XvfbServer server;
+  ASSERT_TRUE(server.Running()) << "no Xvfb";
+  const std::string library = BuildDir() + "/example_modules.ovm";
+  RegisterModuleLibrary(ProcessModules(), "", library, library);
+  StreamProject source(Json::parse(R"({
+    "version": 95960, "plugin_id": "OvXd", "plugin_flags": 2, "panel_size": [136, 60],
+    "root": {"type": "Container", "modules": [{
+      "type": "Container", "name": "effect",
+      "io": [{"name": "In", "direction": "in", "datatype": "audio"},
+             {"name": "Out", "direction": "out", "datatype": "audio"}],
+      "modules": [{"type": "Ov Example Gain", "name": "gain", "plug_values": {"Gain": 0.5},
+                   "panel_rect": [8, 8, 128, 52]}],
+      "connections": ["io.In -> gain.Input", "gain.Output -> io.Out"]}]}})"));
+  FakeHost host;
+  OvVst plugin(&FakeHost::Callback, source);
+  ASSERT_EQ(plugin.getAeffect()->numParams, 1);
+  std::string error;
+  std::unique_ptr<X11TopWindow> parent = X11TopWindow::Create(136, 60, "host", &error);
+  ASSERT_NE(parent, nullptr) << error;
+  ASSERT_EQ(plugin.dispatcher(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent->Handle()), 0),
+            1);
+  const auto idle = [&] { plugin.dispatcher(vst2::effEditIdle, 0, 0, nullptr, 0); };
+  idle();
+  // The track starts at x 10 of the panel, which stands at (8, 8): 0.25
+  // where the press lands, 0.75 where the drag ends, off the track.
+  const std::string window = "--window " + std::to_string(parent->Handle()) + " ";
+  ASSERT_EQ(RunCommand("xdotool mousemove " + window + "43 18 mousedown 1 mousemove " + window +
+                       "68 30 mousemove " + window + "93 38 mouseup 1"),
+            0);
+  ASSERT_TRUE(PumpUntil(idle, [&] { return plugin.getParameter(0) > 0.07f; }));
+  EXPECT_NEAR(plugin.getParameter(0), 0.075f, 1e-6);
+  ASSERT_FALSE(host.automated.empty());
+  EXPECT_NEAR(host.automated.back().value, 0.075f, 1e-6);
+  plugin.dispatcher(vst2::effEditClose, 0, 0, nullptr, 0);
 }
 
 TEST(X11Editor, ShowDisplaysWhatSnapshotDraws) {
