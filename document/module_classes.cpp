@@ -105,7 +105,9 @@ void CPlugin2::InitialiseAfterLoad(bool loaded) {
 void CPlugin2::MakePanelPart(bool loaded) {
   if (panel_ != nullptr || module_type() == nullptr) return;
   panel_ = module_type()->MakePanelPart(*this, loaded);
-  if (panel_ != nullptr) panel_->Send(OV_PANEL_OPEN, loaded ? 1 : 0);
+  if (panel_ == nullptr) return;
+  ++panel_generation_;
+  panel_->Send(OV_PANEL_OPEN, loaded ? 1 : 0);
 }
 
 void CPlugin2::DropPanelPart() {

@@ -84,6 +84,9 @@ class CPlugin2 : public CPlugin {
   void OnConnectionsChanged(CPlug2& plug, bool made) override;
 
   ModulePanel* panel() const { return panel_.get(); }
+  // Counts the panel parts made, so that visual objects tell a remade one
+  // from the one they opened with.
+  uint32_t panel_generation() const { return panel_generation_; }
   // Closes and drops the panel part (before its library is reloaded), and
   // makes it anew afterwards.
   void DropPanelPart();
@@ -115,6 +118,7 @@ class CPlugin2 : public CPlugin {
   uint32_t drawing_flags_ = 0;
   Point drawing_size_;
   std::unique_ptr<ModulePanel> panel_;
+  uint32_t panel_generation_ = 0;
 };
 
 // `ui_bools_to_enum`: remembers that it was read, for its one-time fix-up.

@@ -72,7 +72,11 @@ int32_t DrawTextForLibrary(const OvCanvas* canvas, intptr_t font, int32_t x, int
   state.colour = PixelOf(handle->pixel);  // the swap is its own inverse
   state.opaque = false;
   const std::string_view utf8 = BoundedText(text);
-  DrawTextLine(*call->canvas, {x, y}, utf8);
+  // Far outside any canvas nothing shows; kept there, the painter's sums
+  // of position and glyph offsets stay within range.
+  constexpr int32_t kFarAway = 1 << 24;
+  DrawTextLine(*call->canvas, {std::clamp(x, -kFarAway, kFarAway), std::clamp(y, -kFarAway, kFarAway)},
+               utf8);
   state = saved;
   return TextExtent(*handle->font, utf8).x;
 }

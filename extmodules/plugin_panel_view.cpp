@@ -27,24 +27,25 @@ Point PluginPanelView::PreferredSize() const { return module_.drawing_size(); }
 PluginPanel* PluginPanelView::Panel() {
   auto* panel = dynamic_cast<PluginPanel*>(module_.panel());
   if (panel == nullptr || !IsOpen()) return panel;
-  if (panel != registered_ && panel->AddView(*this)) {
-    registered_ = panel;
+  const uint32_t generation = module_.panel_generation();
+  if (registered_ != generation && panel->AddView(*this)) {
+    registered_ = generation;
     const Point size = module_.drawing_size();
     OvDrawing drawing{size.x, size.y, this};
     panel->Send(OV_PANEL_VIEW_OPEN, 0, 0, &drawing);
   }
-  return panel == registered_ ? panel : nullptr;
+  return registered_ == generation ? panel : nullptr;
 }
 
 void PluginPanelView::Unregister() {
   auto* panel = dynamic_cast<PluginPanel*>(module_.panel());
-  if (panel != nullptr && panel == registered_) {
+  if (panel != nullptr && registered_ == module_.panel_generation()) {
     const Point size = module_.drawing_size();
     OvDrawing drawing{size.x, size.y, this};
     panel->Send(OV_PANEL_VIEW_CLOSE, 0, 0, &drawing);
     panel->RemoveView(*this);
   }
-  registered_ = nullptr;
+  registered_ = 0;
 }
 
 void PluginPanelView::Open() {

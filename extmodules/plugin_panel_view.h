@@ -41,7 +41,7 @@ class PluginPanelView : public CPaintObject {
   void FollowDrawingSize();
 
   CPlugin2& module_;
-  PluginPanel* registered_ = nullptr;
+  uint32_t registered_ = 0;  // the generation of the panel part told of the opening; 0: none
 };
 
 // Adds the maker of CPlugin2 modules' visual objects: made when the panel

@@ -18,24 +18,13 @@
 #include "platform/text.h"
 #include "tests/editor/editor_test_support.h"
 #include "tests/extmodules/extmodules_test_support.h"
+#include "tests/extmodules/gain_panel_project.h"
 #include "tests/host/compiled_project.h"
 #include "tests/host/fake_host.h"
 #include "tools/snapshot.h"
 
 namespace ov::test {
 namespace {
-
-Json GainPanelProject() {
-  return Json::parse(R"({
-    "version": 95960, "plugin_id": "OvXp", "plugin_flags": 2, "panel_size": [136, 60],
-    "root": {"type": "Container", "modules": [{
-      "type": "Container", "name": "effect",
-      "io": [{"name": "In", "direction": "in", "datatype": "audio"},
-             {"name": "Out", "direction": "out", "datatype": "audio"}],
-      "modules": [{"type": "Ov Example Gain", "name": "gain", "plug_values": {"Gain": 0.5},
-                   "panel_rect": [8, 8, 128, 52]}],
-      "connections": ["io.In -> gain.Input", "gain.Output -> io.Out"]}]}})");
-}
 
 Json OneModuleProject(const std::string& type, const std::string& connection) {
   Json project = Json::parse(R"({
@@ -140,7 +129,7 @@ TEST(LibraryPanels, TheGainPanelIsDrawnIntoTheSnapshot) {
 }
 
 TEST(LibraryPanels, ADragSetsGainWhichTheHostAndTheRunningEngineFollow) {
-  PanelPlugin rig(GainPanelProject());
+  PanelPlugin rig(testing::GainPanelProject());
   CPlugin2& module = rig.Module();
   EXPECT_EQ(module.drawing_size().x, 120);
   EXPECT_EQ(module.drawing_size().y, 44);
@@ -197,7 +186,7 @@ TEST(LibraryPanels, SdkMessagesGoFromEngineToPanelAndBack) {
 }
 
 TEST(LibraryPanels, TheCallbackAnswersForItsPanelsPlugsAndViews) {
-  PanelPlugin rig(GainPanelProject());
+  PanelPlugin rig(testing::GainPanelProject());
   CPlugin2& module = rig.Module();
   auto* panel = dynamic_cast<PluginPanel*>(module.panel());
   ASSERT_NE(panel, nullptr);
@@ -273,6 +262,26 @@ TEST(LibraryPanels, TheCallbackAnswersForItsPanelsPlugsAndViews) {
   EXPECT_EQ(call(OV_PANEL_HOST_FONT, reinterpret_cast<intptr_t>(view),
                  reinterpret_cast<intptr_t>("normal"), &font),
             0);  // closed: no longer one of its views
+}
+
+TEST(LibraryPanels, AReloadHandsTheOpenViewsToTheNewPanelPart) {
+  PanelPlugin rig(testing::GainPanelProject());
+  CPlugin2& module = rig.Module();
+  rig.OpenEditor();
+  PluginPanelView* view = ViewOf(*rig.plugin->Editor());
+  ASSERT_NE(view, nullptr);
+  const uint32_t before = module.panel_generation();
+  ASSERT_TRUE(rig.plugin->App().ReloadModuleLibrary(module));
+  auto* panel = dynamic_cast<PluginPanel*>(module.panel());
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(module.panel_generation(), before + 1);
+  EXPECT_EQ(module.drawing_size().x, 120);  // set again by the new panel part
+  view->InvalidateAll();
+  rig.Dispatch(vst2::effEditIdle);
+  EXPECT_EQ(panel->FindView(view), view);
+  const PixelImage after = rig.Screen();
+  EXPECT_NE(after.At(8 + 20, 8 + 10), after.At(2, 2));  // its bar is drawn again
+  rig.Dispatch(vst2::effEditClose);
 }
 
 TEST(LibraryPanels, AHostilePanelPartGetsNothingFromBadArguments) {

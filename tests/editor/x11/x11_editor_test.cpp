@@ -13,6 +13,7 @@
 #include "platform/x11_child_window.h"
 #include "platform/x11_top_window.h"
 #include "tests/editor/editor_test_support.h"
+#include "tests/extmodules/gain_panel_project.h"
 #include "tests/host/compiled_project.h"
 #include "tests/host/fake_host.h"
 #include "xvfb_server.h"
@@ -197,15 +198,7 @@ TEST(X11Editor, ADragOnALibraryPanelChangesItsParameter) {
   ASSERT_TRUE(server.Running()) << "no Xvfb";
   const std::string library = BuildDir() + "/example_modules.ovm";
   RegisterModuleLibrary(ProcessModules(), "", library, library);
-  StreamProject source(Json::parse(R"({
-    "version": 95960, "plugin_id": "OvXd", "plugin_flags": 2, "panel_size": [136, 60],
-    "root": {"type": "Container", "modules": [{
-      "type": "Container", "name": "effect",
-      "io": [{"name": "In", "direction": "in", "datatype": "audio"},
-             {"name": "Out", "direction": "out", "datatype": "audio"}],
-      "modules": [{"type": "Ov Example Gain", "name": "gain", "plug_values": {"Gain": 0.5},
-                   "panel_rect": [8, 8, 128, 52]}],
-      "connections": ["io.In -> gain.Input", "gain.Output -> io.Out"]}]}})"));
+  StreamProject source(GainPanelProject());
   FakeHost host;
   OvVst plugin(&FakeHost::Callback, source);
   ASSERT_EQ(plugin.getAeffect()->numParams, 1);
