@@ -59,8 +59,9 @@ intptr_t PluginPanel::Answer(int32_t opcode, intptr_t index, intptr_t value, voi
       }
       return 0;
     case OV_PANEL_HOST_SET_SIZE:
-      owner_.SetDrawingSize({static_cast<int32_t>(std::clamp<intptr_t>(index, 0, kLargestDrawing)),
-                             static_cast<int32_t>(std::clamp<intptr_t>(value, 0, kLargestDrawing))});
+      owner_.SetDrawingSize(
+          {static_cast<int32_t>(std::clamp<intptr_t>(index, 0, kLargestDrawing)),
+           static_cast<int32_t>(std::clamp<intptr_t>(value, 0, kLargestDrawing))});
       return 0;
     case OV_PANEL_HOST_SET_FLAG0:
       owner_.SetDrawingFlags((owner_.drawing_flags() & ~1u) | (index >= 1 ? 1u : 0u));
@@ -146,8 +147,8 @@ CPlug2* PluginPanel::PlugAt(intptr_t index) const {
 intptr_t PluginPanel::PlugValue(CPlug2& plug, void* ptr) {
   const PatchParameter* parameter = ParameterOf(plug);
   const PatchValue current = parameter != nullptr
-                                ? parameter->CurrentValue()
-                                : PatchValueFromText(plug.Datatype(), plug.value_text());
+                                 ? parameter->CurrentValue()
+                                 : PatchValueFromText(plug.Datatype(), plug.value_text());
   if (plug.Datatype() == DT_FLOAT) {
     std::memcpy(ptr, &current.real, sizeof current.real);
   } else if (plug.Datatype() != DT_TEXT) {
@@ -166,8 +167,8 @@ void PluginPanel::SetPlugValue(CPlug2& plug, intptr_t value, float opt) {
     parameter->SetValue(given);  // tells the owner when the value changed
     return;
   }
-  SetPlugText(plug, plug.Datatype() == DT_FLOAT ? FormatDouble(given.real)
-                                                : std::to_string(given.number));
+  SetPlugText(
+      plug, plug.Datatype() == DT_FLOAT ? FormatDouble(given.real) : std::to_string(given.number));
 }
 
 void PluginPanel::SetPlugText(CPlug2& plug, const std::string& text) {
@@ -203,7 +204,8 @@ std::string PluginPanel::PlugExtension(CPlug2& plug) const {
 
 void PluginPanel::AddFeaturePlug(const char* text, intptr_t index, intptr_t value) {
   auto plug = std::make_unique<CPlugFeature4>();
-  plug->SetFeature(TextAt(text), static_cast<int32_t>(std::clamp<intptr_t>(index, INT32_MIN, INT32_MAX)),
+  plug->SetFeature(TextAt(text),
+                   static_cast<int32_t>(std::clamp<intptr_t>(index, INT32_MIN, INT32_MAX)),
                    static_cast<int32_t>(std::clamp<intptr_t>(value, INT32_MIN, INT32_MAX)));
   // After every plug the type describes: no descriptor of its own.
   plug->set_index(static_cast<int16_t>(std::min<std::size_t>(owner_.plugs().size(), INT16_MAX)));

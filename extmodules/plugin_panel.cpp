@@ -75,8 +75,8 @@ int32_t DrawTextForLibrary(const OvCanvas* canvas, intptr_t font, int32_t x, int
   // Far outside any canvas nothing shows; kept there, the painter's sums
   // of position and glyph offsets stay within range.
   constexpr int32_t kFarAway = 1 << 24;
-  DrawTextLine(*call->canvas, {std::clamp(x, -kFarAway, kFarAway), std::clamp(y, -kFarAway, kFarAway)},
-               utf8);
+  DrawTextLine(*call->canvas,
+               {std::clamp(x, -kFarAway, kFarAway), std::clamp(y, -kFarAway, kFarAway)}, utf8);
   state = saved;
   return TextExtent(*handle->font, utf8).x;
 }
@@ -95,10 +95,11 @@ std::unique_ptr<PluginPanel> PluginPanel::Make(const Module_Info_Plugin& type, C
   std::unique_ptr<PluginPanel> panel(new PluginPanel(owner, type, library));
   // The handle the library keeps is the panel's own address: the callback
   // never follows it, it finds panels by their structures.
-  void* made = library.make_module(type.ModuleIndex(), OV_MAKE_PANEL, &PanelHostCallback,
-                                   panel.get());
+  void* made =
+      library.make_module(type.ModuleIndex(), OV_MAKE_PANEL, &PanelHostCallback, panel.get());
   auto* structure = static_cast<OvPanel*>(made);
-  if (structure == nullptr || structure->magic != OV_PANEL_MAGIC || structure->dispatcher == nullptr) {
+  if (structure == nullptr || structure->magic != OV_PANEL_MAGIC ||
+      structure->dispatcher == nullptr) {
     return nullptr;
   }
   panel->structure_ = structure;
@@ -166,7 +167,8 @@ void PluginPanel::Paint(CVisualOb& view, Canvas& canvas, Point size) {
     // are ever reached through it.
     const auto base = reinterpret_cast<uintptr_t>(target.Pixels().data());
     const intptr_t offset = static_cast<intptr_t>(origin.y) * target.Width() + origin.x;
-    record.pixels = reinterpret_cast<uint32_t*>(base + static_cast<uintptr_t>(offset) * sizeof(uint32_t));
+    record.pixels =
+        reinterpret_cast<uint32_t*>(base + static_cast<uintptr_t>(offset) * sizeof(uint32_t));
     record.stride = target.Width();
     record.width = size.x;
     record.height = size.y;
@@ -206,7 +208,9 @@ intptr_t PluginPanel::FontFor(CVisualOb* view, const char* category, void* info)
     described.size = found.size;
     described.colour = static_cast<int32_t>(pixel);
     described.background =
-        found.background < 0 ? -1 : static_cast<int32_t>(PixelOf(static_cast<Colour>(found.background) & 0xFFFFFF));
+        found.background < 0
+            ? -1
+            : static_cast<int32_t>(PixelOf(static_cast<Colour>(found.background) & 0xFFFFFF));
     described.style = static_cast<int32_t>(found.style);
     described.cellHeight = font->cell.y;
     std::memcpy(info, &described, sizeof described);

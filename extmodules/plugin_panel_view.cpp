@@ -96,7 +96,9 @@ void PluginPanelView::MouseUp(uint32_t flags, Point p) {
   CPaintObject::MouseUp(flags, p);
 }
 
-void PluginPanelView::MouseMove(uint32_t flags, Point p) { SendMouse(OV_PANEL_MOUSE_MOVE, flags, p); }
+void PluginPanelView::MouseMove(uint32_t flags, Point p) {
+  SendMouse(OV_PANEL_MOUSE_MOVE, flags, p);
+}
 
 void AddModulePanelViews(VisualMakers& makers) {
   makers.Add([](CDocOb& object, int32_t view_kind) -> std::unique_ptr<CVisualOb> {

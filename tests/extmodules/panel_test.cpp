@@ -190,8 +190,8 @@ TEST(LibraryPanels, TheCallbackAnswersForItsPanelsPlugsAndViews) {
   CPlugin2& module = rig.Module();
   auto* panel = dynamic_cast<PluginPanel*>(module.panel());
   ASSERT_NE(panel, nullptr);
-  const auto call = [&](int32_t opcode, intptr_t index = 0, intptr_t value = 0,
-                        void* ptr = nullptr, float opt = 0.0f) {
+  const auto call = [&](int32_t opcode, intptr_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                        float opt = 0.0f) {
     return PanelHostCallback(panel->Structure(), opcode, index, value, ptr, opt);
   };
   EXPECT_EQ(call(OV_PANEL_HOST_VERSION), 2);
