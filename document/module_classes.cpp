@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 #include "engine/audio_master.h"
 #include "engine/message_queue.h"
@@ -147,11 +148,11 @@ void CPlugin2::OnMessage(uint32_t message_id, MessageReader& payload) {
   }
   int32_t value = 0;
   int32_t count = 0;
-  if (!payload.Read(value) || !payload.Read(count)) return;
   std::array<std::byte, MessageWriter::kCapacity> bytes{};
-  if (count < 0 || static_cast<std::size_t>(count) > bytes.size()) return;
-  for (int32_t i = 0; i < count; ++i) {
-    if (!payload.Read(bytes[static_cast<std::size_t>(i)])) return;
+  if (!payload.Read(value) || !payload.Read(count) || count < 0 ||
+      static_cast<std::size_t>(count) > bytes.size() ||
+      !payload.ReadBytes(std::span(bytes).first(static_cast<std::size_t>(count)))) {
+    return;
   }
   if (panel_ != nullptr) panel_->Send(OV_PANEL_SDK_MESSAGE, count, value, bytes.data());
 }
@@ -165,17 +166,13 @@ EngineHost* CPlugin2::RunningHost() const {
 bool CPlugin2::SendToEngine(int32_t value, const void* bytes, int32_t count) {
   MessageHub* hub = Hub();
   if (hub == nullptr || Generator() == nullptr || hub->Engine() == nullptr ||
-      hub->Engine()->StopRequested()) {
-    return false;
-  }
-  if (count < 0 || (count > 0 && bytes == nullptr) ||
-      static_cast<std::size_t>(count) > MessageWriter::kCapacity - 2 * sizeof(int32_t)) {
+      hub->Engine()->StopRequested() || count < 0 || (count > 0 && bytes == nullptr)) {
     return false;
   }
   MessageWriter payload;
-  payload.Write(value).Write(count);
-  const auto* from = static_cast<const std::byte*>(bytes);
-  for (int32_t i = 0; i < count; ++i) payload.Write(from[i]);
+  payload.Write(value).Write(count).WriteBytes(
+      {static_cast<const std::byte*>(bytes), static_cast<std::size_t>(count)});
+  // A payload too long for one message failed, and the hub refuses it.
   return hub->PostToEngine(Generator()->TargetId(), MessageId("sdk"), payload);
 }
 

@@ -54,6 +54,13 @@ class MessageReader {
   // reserved beforehand never allocates. False, reading nothing more, when
   // the count overruns the payload.
   bool ReadString(std::string& text);
+  // Fills `out` whole, or reads nothing and answers false when the payload
+  // holds fewer bytes.
+  bool ReadBytes(std::span<std::byte> out) {
+    if (out.size() > remaining_ || !ring_.Read(out)) return false;
+    remaining_ -= static_cast<uint32_t>(out.size());
+    return true;
+  }
   uint32_t Remaining() const { return remaining_; }
   // Drops whatever the handler left unread.
   void SkipRest();
@@ -78,6 +85,10 @@ class MessageWriter {
   }
   // A queue string (see MessageReader::ReadString) from UTF-8 text, or from
   // pieces of it joined, so callers need no buffer of their own.
+  MessageWriter& WriteBytes(std::span<const std::byte> bytes) {
+    Append(bytes);
+    return *this;
+  }
   MessageWriter& WriteString(std::string_view text) { return WriteString({text}); }
   MessageWriter& WriteString(std::initializer_list<std::string_view> pieces);
   bool Failed() const { return failed_; }

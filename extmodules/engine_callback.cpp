@@ -239,7 +239,8 @@ intptr_t ug_plugin::ResolveFile(intptr_t index, intptr_t room, void* ptr, bool w
   if (wide) {
     // Its own extension is the default one: the name is used as given.
     if (index != 0 && files != nullptr) {
-      path = files->ResolveFilePath(ZeroTerminatedWide(reinterpret_cast<const uint16_t*>(index), 4096), "");
+      const auto* name = reinterpret_cast<const uint16_t*>(index);
+      path = files->ResolveFilePath(ZeroTerminatedWide(name, 4096), "");
     }
     CopyBoundedWide(static_cast<uint16_t*>(ptr), static_cast<std::size_t>(room), path);
     return 0;
@@ -254,15 +255,13 @@ intptr_t ug_plugin::ResolveFile(intptr_t index, intptr_t room, void* ptr, bool w
 
 intptr_t ug_plugin::SendSdk(intptr_t count, intptr_t value, const void* bytes) {
   OvAudioMaster* master = Master();
-  if (master == nullptr || count < 0 || (count > 0 && bytes == nullptr) ||
-      static_cast<std::size_t>(count) > MessageWriter::kCapacity - 2 * sizeof(int32_t)) {
-    return 0;
-  }
+  if (master == nullptr || count < 0 || (count > 0 && bytes == nullptr)) return 0;
   MessageWriter writer;
   writer.Write(static_cast<int32_t>(value)).Write(static_cast<int32_t>(count));
-  const auto* from = static_cast<const std::byte*>(bytes);
-  for (intptr_t i = 0; i < count; ++i) writer.Write(from[i]);
-  master->PostToEditor(TargetId(), MessageId("sdk"), writer);
+  writer.WriteBytes({static_cast<const std::byte*>(bytes), static_cast<std::size_t>(count)});
+  // A payload too long for one message failed: dropped, not counted as a
+  // full ring.
+  if (!writer.Failed()) master->PostToEditor(TargetId(), MessageId("sdk"), writer);
   return 0;
 }
 

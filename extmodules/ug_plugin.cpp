@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "engine/audio_master.h"
 #include "extmodules/module_info_plugin.h"
@@ -340,10 +341,10 @@ void ug_plugin::OnMessage(uint32_t message_id, MessageReader& payload) {
   if (message_id != MessageId("sdk") || dispatcher_ == nullptr) return;
   int32_t value = 0;
   int32_t count = 0;
-  if (!payload.Read(value) || !payload.Read(count)) return;
-  if (count < 0 || static_cast<std::size_t>(count) > message_bytes_.size()) return;
-  for (int32_t i = 0; i < count; ++i) {
-    if (!payload.Read(message_bytes_[static_cast<std::size_t>(i)])) return;
+  if (!payload.Read(value) || !payload.Read(count) || count < 0 ||
+      static_cast<std::size_t>(count) > message_bytes_.size() ||
+      !payload.ReadBytes(std::span(message_bytes_).first(static_cast<std::size_t>(count)))) {
+    return;
   }
   Dispatch(OV_SDK_MESSAGE, count, value, message_bytes_.data());
 }
