@@ -58,13 +58,9 @@ PatchValue PatchValueFromText(int32_t value_type, const std::string& text) {
   return value;
 }
 
-PatchValue PatchParameter::ValueFromText(const std::string& text) const {
-  return PatchValueFromText(value_type_, text);
-}
-
 void PatchParameter::SetSlotFromText(int32_t patch, const std::string& text) {
   if (patch < 0 || patch >= CPatchManager::kPatchCount) return;
-  StoreSlot(patch, ValueFromText(text));
+  StoreSlot(patch, PatchValueFromText(value_type_, text));
 }
 
 void PatchParameter::SetAllFromText(const std::string& text) {
@@ -175,11 +171,11 @@ void PatchParameter::SetValue(const PatchValue& value) {
                                             : after.number == before.number;
   if (same) return;
   if (!echo_guard_) SendValue(0);
-  if (on_value_changed) on_value_changed(*this, !busy_);
-  TellPlugOwner();
+  ReportChange(!busy_);
 }
 
-void PatchParameter::TellPlugOwner() {
+void PatchParameter::ReportChange(bool report_to_host) {
+  if (on_value_changed) on_value_changed(*this, report_to_host);
   if (plug_ != nullptr && plug_->owner() != nullptr) plug_->owner()->OnPlugValueChanged(*plug_);
 }
 
@@ -221,8 +217,7 @@ void PatchParameter::ApplyPatch(int32_t patch) {
   if (patch < 0 || patch >= CPatchManager::kPatchCount) return;
   busy_ = true;
   SendValue(1);
-  if (on_value_changed) on_value_changed(*this, false);
-  TellPlugOwner();
+  ReportChange(false);
   busy_ = false;
 }
 

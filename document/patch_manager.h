@@ -124,8 +124,6 @@ class PatchParameter : public ui_msg_target {
   // Every slot takes the value that `text` gives for the value type (a
   // base-10 integer, a number, or the text itself).
   void SetAllFromText(const std::string& text);
-  // What `text` gives for the value type, as SetAllFromText reads it.
-  PatchValue ValueFromText(const std::string& text) const;
   void SetSlotFromText(int32_t patch, const std::string& text);
   // The value of one slot as text, in the C locale.
   std::string SlotText(int32_t patch) const;
@@ -134,8 +132,8 @@ class PatchParameter : public ui_msg_target {
   friend class CPatchManager;  // sets the manager when registering
 
   void WalkSlot(FieldWalker& walker, std::size_t slot);
-  // The plug's module hears that the value changed.
-  void TellPlugOwner();
+  // The value changed: on_value_changed, then the plug's module, hear it.
+  void ReportChange(bool report_to_host);
   void StoreSlot(int32_t patch, const PatchValue& value);
   ListText Items() const;
   void SendToEngine(uint32_t message_id, const MessageWriter& payload) const;
