@@ -152,6 +152,23 @@ CPatchManager* CContainer::GetPatchManager() const {
   return nullptr;
 }
 
+CPatchManager* PatchManagerFor(CUG& module) {
+  CContainer* holder =
+      module.parent() != nullptr ? module.parent() : dynamic_cast<CContainer*>(&module);
+  if (holder == nullptr) return nullptr;
+  if (CPatchManager* manager = holder->GetPatchManager()) return manager;
+  CContainer* main = holder;
+  while (main->parent() != nullptr && main->parent()->parent() != nullptr) main = main->parent();
+  return &main->EnsurePatchManager();
+}
+
+PatchParameter* ParameterOf(const CPlug2& plug) {
+  const CUG* module = plug.owner();
+  if (module == nullptr || module->parent() == nullptr) return nullptr;
+  const CPatchManager* manager = module->parent()->GetPatchManager();
+  return manager != nullptr ? manager->FindParameter(plug) : nullptr;
+}
+
 CPatchManager& CContainer::EnsurePatchManager() {
   if (!patch_manager_) {
     patch_manager_ = std::make_unique<CPatchManager>();

@@ -16,6 +16,7 @@ namespace ov {
 
 class CLine2;
 class CPlugIO2;
+class PatchParameter;
 class COrvaneDocBase;
 
 class CContainer : public CUG_with_patches {
@@ -97,5 +98,14 @@ class CContainer : public CUG_with_patches {
   bool initialising_ = false;
   COrvaneDocBase* document_ = nullptr;
 };
+
+// The patch manager that keeps the patch parameters of `module`'s plugs: the
+// nearest container's around it that has one, else a new one of the main
+// container (the outermost below the root), whose patches the plug-in shows
+// the host. Null for a module outside any container.
+CPatchManager* PatchManagerFor(CUG& module);
+// The patch parameter that keeps `plug`'s value, found where its module
+// registers its plugs; null when it has none.
+PatchParameter* ParameterOf(const CPlug2& plug);
 
 }  // namespace ov

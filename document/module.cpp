@@ -123,12 +123,15 @@ void CUG::RegisterPatchPlugs(CPatchManager* manager) {
   }
 }
 
-void CUG::RemovePlug(CPlug2* plug) {
+bool CUG::RemovePlug(CPlug2* plug) {
   const auto held = [](CPlug2* wanted) {
     return [wanted](const std::unique_ptr<CPlug2>& p) { return p.get() == wanted; };
   };
-  if (plug == nullptr || std::none_of(plugs_.begin(), plugs_.end(), held(plug))) return;
+  if (plug == nullptr || std::none_of(plugs_.begin(), plugs_.end(), held(plug))) return false;
   CPlug2* partner = plug->Partner();
+  for (const CPlug2* end : {plug, partner}) {
+    if (end != nullptr && ParameterOf(*end) != nullptr) return false;
+  }
   for (CPlug2* end : {plug, partner}) {
     if (end == nullptr) continue;
     while (!end->connections().empty()) {
@@ -144,6 +147,7 @@ void CUG::RemovePlug(CPlug2* plug) {
   if (partner != nullptr && partner->owner() != nullptr) {
     std::erase_if(partner->owner()->plugs_, held(partner));
   }
+  return true;
 }
 
 void CUG::InitialiseAfterLoad(bool) {

@@ -37,8 +37,9 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   // Takes a plug made elsewhere, placed as AddPlug places it.
   CPlug2* InsertPlug(std::unique_ptr<CPlug2> plug);
   // Removes and deletes `plug` and its partner, after their connections
-  // (through the container, as the editor removes them).
-  void RemovePlug(CPlug2* plug);
+  // (through the container, as the editor removes them). A plug that a patch
+  // parameter holds stays, since the parameter keeps it for life: false.
+  bool RemovePlug(CPlug2* plug);
   // The first plug with that name, or null.
   CPlug2* FindPlug(std::string_view name) const;
   // The position of `plug` among this module's plugs that have engine plugs;

@@ -316,25 +316,10 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
 
 namespace {
 
-// The patch manager that keeps the patch parameters of `module`'s plugs: the
-// nearest container's above it that has one, else the main container's (the
-// outermost below the root), whose patches the plug-in shows the host.
-CPatchManager* ManagerFor(CUG& module) {
-  CContainer* holder =
-      module.parent() != nullptr ? module.parent() : dynamic_cast<CContainer*>(&module);
-  if (holder == nullptr) return nullptr;
-  for (CContainer* above = holder; above != nullptr; above = above->parent()) {
-    if (CPatchManager* manager = above->GetPatchManager()) return manager;
-  }
-  CContainer* main = holder;
-  while (main->parent() != nullptr && main->parent()->parent() != nullptr) main = main->parent();
-  return &main->EnsurePatchManager();
-}
-
 // Calls `visit` with the patch parameter of each named plug of `given`.
 template <class Visit>
 void ForEachParameter(CUG& module, const Json& plugs, const std::string& path, Visit visit) {
-  CPatchManager* manager = ManagerFor(module);
+  CPatchManager* manager = PatchManagerFor(module);
   if (!plugs.is_object()) {
     throw ArchiveError(ArchiveErrorKind::kGeneric, path, "expected an object of plug names");
   }

@@ -30,13 +30,6 @@ std::string TextAt(const void* ptr) {
   return std::string(text, strnlen(text, kMaxPlugText));
 }
 
-PatchParameter* ParameterOf(const CPlug2& plug) {
-  const CUG* module = plug.owner();
-  if (module == nullptr || module->parent() == nullptr) return nullptr;
-  CPatchManager* manager = module->parent()->GetPatchManager();
-  return manager != nullptr ? manager->FindParameter(plug) : nullptr;
-}
-
 }  // namespace
 
 intptr_t PanelHostCallback(void* structure, int32_t opcode, intptr_t index, intptr_t value,
@@ -173,7 +166,7 @@ void PluginPanel::SetPlugValue(CPlug2& plug, intptr_t value, float opt) {
 
 void PluginPanel::SetPlugText(CPlug2& plug, const std::string& text) {
   if (PatchParameter* parameter = ParameterOf(plug)) {
-    parameter->SetValue(parameter->ValueFromText(text));
+    parameter->SetValue(PatchValueFromText(parameter->value_type(), text));
     return;
   }
   if (plug.value_text() == text) return;
@@ -213,17 +206,12 @@ void PluginPanel::AddFeaturePlug(const char* text, intptr_t index, intptr_t valu
 }
 
 void PluginPanel::RemovePlug(CPlug2& plug) {
-  // A patch parameter keeps its plug for life: such a plug stays.
-  if (ParameterOf(plug) != nullptr) return;
-  plug_extras_.erase(&plug);
-  owner_.RemovePlug(&plug);
+  if (owner_.RemovePlug(&plug)) plug_extras_.erase(&plug);
 }
 
 void PluginPanel::MakeParameter(CPlug2& plug) {
-  if (owner_.parent() == nullptr) return;
-  CPatchManager* manager = owner_.parent()->GetPatchManager();
-  if (manager == nullptr) manager = &owner_.parent()->EnsurePatchManager();
-  if (manager->FindParameter(plug) != nullptr) return;
+  CPatchManager* manager = PatchManagerFor(owner_);
+  if (manager == nullptr || manager->FindParameter(plug) != nullptr) return;
   // The value the module was given stays its value in every patch.
   PatchParameter* made = manager->CreateParameterForPlug(plug);
   if (made != nullptr && !plug.value_text().empty()) made->SetAllFromText(plug.value_text());
