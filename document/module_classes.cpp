@@ -9,8 +9,8 @@
 #include "engine/ug_base.h"
 #include "modules/module_registry.h"
 #include "patches/message_hub.h"
-#include "sdk/orvane_module.h"
 #include "platform/message_sink.h"
+#include "sdk/orvane_module.h"
 
 namespace ov {
 
@@ -119,9 +119,7 @@ void CPlugin2::DropPanelPart() {
   drawing_flags_ = 0;
 }
 
-bool CPlugin2::Query() const {
-  return panel_ != nullptr && panel_->Send(OV_PANEL_QUERY) == 1;
-}
+bool CPlugin2::Query() const { return panel_ != nullptr && panel_->Send(OV_PANEL_QUERY) == 1; }
 
 int32_t CPlugin2::PlugPosition(const CPlug2& plug) const {
   for (std::size_t i = 0; i < plugs().size(); ++i) {

@@ -189,7 +189,8 @@ intptr_t ug_plugin::Answer(int32_t opcode, intptr_t index, intptr_t value, void*
       }
       return 1;
     case OV_HOST_FIRST_CLONE:
-      if (ptr != nullptr) *static_cast<void**>(ptr) = (model_ != nullptr ? model_ : this)->structure_;
+      if (ptr != nullptr)
+        *static_cast<void**>(ptr) = (model_ != nullptr ? model_ : this)->structure_;
       return 1;
     case OV_HOST_NEXT_CLONE:
       if (ptr != nullptr) {

@@ -5,7 +5,6 @@
 #include <mutex>
 
 #include "document/module_classes.h"
-#include "editor/canvas.h"
 #include "editor/skins/skin_list.h"
 #include "editor/skins/text_painter.h"
 #include "editor/visual_object.h"
@@ -40,8 +39,9 @@ constexpr std::size_t kMaxTextBytes = 4096;
 const PaintCall* CallOf(const OvCanvas* canvas) {
   if (canvas == nullptr) return nullptr;
   std::lock_guard lock(panels_mutex);
+  // Only the record itself: a copy (with a clip of its own) is refused.
   for (const PaintCall* call : PaintCalls()) {
-    if (call == canvas->host && &call->record == canvas) return call;
+    if (&call->record == canvas) return call;
   }
   return nullptr;
 }
@@ -69,7 +69,7 @@ int32_t DrawTextForLibrary(const OvCanvas* canvas, intptr_t font, int32_t x, int
   const TextState saved = state;
   state.font = handle->font;
   state.align = TextState::Align::kLeft;
-  state.colour = PixelOf(handle->pixel);  // the swap is its own inverse
+  state.colour = handle->colour;
   state.opaque = false;
   const std::string_view utf8 = BoundedText(text);
   // Far outside any canvas nothing shows; kept there, the painter's sums
@@ -87,7 +87,6 @@ std::unique_ptr<PluginPanel> PluginPanel::Make(const Module_Info_Plugin& type, C
   if (!type.EnsureLoaded()) return nullptr;
   const ModuleLibrary& library = type.Library();
   if (library.make_module == nullptr) {
-    // EnsureLoaded reported a library that cannot load; this one loaded.
     type.Report("Can't load OV Plugin. (doesn't export 'makeModule()' function). (" +
                 type.LibraryPath() + ").");
     return nullptr;
@@ -202,24 +201,22 @@ intptr_t PluginPanel::FontFor(CVisualOb* view, const char* category, void* info)
   const FontCategory& found = SkinList::Category(*skin, name);
   std::shared_ptr<SkinFont> font = font_cache_.Get(found.face, found.size, found.style);
   if (font == nullptr || font->raster == nullptr) return 0;
-  const uint32_t pixel = PixelOf(static_cast<Colour>(found.colour) & 0xFFFFFF);
-  {
-    OvFontInfo described{};
-    described.size = found.size;
-    described.colour = static_cast<int32_t>(pixel);
-    described.background =
-        found.background < 0
-            ? -1
-            : static_cast<int32_t>(PixelOf(static_cast<Colour>(found.background) & 0xFFFFFF));
-    described.style = static_cast<int32_t>(found.style);
-    described.cellHeight = font->cell.y;
-    std::memcpy(info, &described, sizeof described);
-  }
+  const Colour colour = static_cast<Colour>(found.colour) & 0xFFFFFF;
+  OvFontInfo described{};
+  described.size = found.size;
+  described.colour = static_cast<int32_t>(PixelOf(colour));
+  described.background =
+      found.background < 0
+          ? -1
+          : static_cast<int32_t>(PixelOf(static_cast<Colour>(found.background) & 0xFFFFFF));
+  described.style = static_cast<int32_t>(found.style);
+  described.cellHeight = font->cell.y;
+  std::memcpy(info, &described, sizeof described);
   for (std::size_t i = 0; i < fonts_.size(); ++i) {
-    if (fonts_[i].font == font && fonts_[i].pixel == pixel) return static_cast<intptr_t>(i + 1);
+    if (fonts_[i].font == font && fonts_[i].colour == colour) return static_cast<intptr_t>(i + 1);
   }
   if (fonts_.size() >= kMaxFonts) return 0;
-  fonts_.push_back({std::move(font), pixel});
+  fonts_.push_back({std::move(font), colour});
   return static_cast<intptr_t>(fonts_.size());
 }
 

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "document/geometry.h"
+#include "editor/canvas.h"
 #include "editor/skins/font_cache.h"
 #include "extmodules/module_library.h"
 #include "modules/module_panel.h"
 
 namespace ov {
 
-class Canvas;
 class CPlug2;
 class CPlugin2;
 class CVisualOb;
@@ -64,7 +64,7 @@ class PluginPanel : public ModulePanel {
   // The font of a handle this panel gave, or null.
   struct FontHandle {
     std::shared_ptr<SkinFont> font;
-    uint32_t pixel;  // its colour as a pixel word
+    Colour colour;
   };
   const FontHandle* FontOf(intptr_t handle) const;
 

@@ -20,8 +20,8 @@ bool KnownDatatype(int32_t datatype) {
 
 // Datatypes whose plug value lives in the module's variable.
 bool ValueInModule(int32_t datatype) {
-  return datatype == DT_ENUM || datatype == DT_BOOL || datatype == DT_FLOAT ||
-         datatype == DT_INT || datatype == DT_DOUBLE;
+  return datatype == DT_ENUM || datatype == DT_BOOL || datatype == DT_FLOAT || datatype == DT_INT ||
+         datatype == DT_DOUBLE;
 }
 
 const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
@@ -60,8 +60,7 @@ bool ug_plugin2::AdoptStructure(OvModule* structure, const ModuleLibrary& librar
   return true;
 }
 
-intptr_t ug_plugin::Dispatch(int32_t opcode, intptr_t index, intptr_t value, void* ptr,
-                             float opt) {
+intptr_t ug_plugin::Dispatch(int32_t opcode, intptr_t index, intptr_t value, void* ptr, float opt) {
   if (dispatcher_ == nullptr) return 0;
   return dispatcher_(structure_, opcode, index, value, ptr, opt);
 }
@@ -111,12 +110,12 @@ void ug_plugin::ListPlugs(std::vector<InterfaceObject>& descriptors) {
       break;
     }
     int32_t flags = plug.flags;
-    if (plug.datatype == DT_FSAMPLE && (flags & kPlugLinearInput) == 0) flags |= kPlugNonLinearAudioIn;
+    if (plug.datatype == DT_FSAMPLE && (flags & kPlugLinearInput) == 0)
+      flags |= kPlugNonLinearAudioIn;
     descriptors.emplace_back(
-        plug.datatype == DT_FSAMPLE ? static_cast<float**>(plug.variable) : nullptr,
-        plug.direction, "", TextOrEmpty(plug.name), TextOrEmpty(plug.defaultText),
-        TextOrEmpty(plug.listText), flags, plug.datatype,
-        ValueInModule(plug.datatype) ? plug.variable : nullptr);
+        plug.datatype == DT_FSAMPLE ? static_cast<float**>(plug.variable) : nullptr, plug.direction,
+        "", TextOrEmpty(plug.name), TextOrEmpty(plug.defaultText), TextOrEmpty(plug.listText),
+        flags, plug.datatype, ValueInModule(plug.datatype) ? plug.variable : nullptr);
     const bool engine_side = (flags & kPlugPatchStored) != 0 || (flags & kPlugPanelSide) == 0;
     if (!engine_side) continue;
     if (plug.datatype == DT_TEXT && plug.variable != nullptr) {
@@ -231,7 +230,8 @@ OvEventRecord ug_plugin::RecordOf(ug_event& event) {
     record.parm2 = input.Number();
   } else if (event.kind == UET_MIDI) {
     const auto found = std::find(midi_inputs_.begin(), midi_inputs_.end(), event.parm2);
-    record.parm3 = found != midi_inputs_.end() ? static_cast<int32_t>(found - midi_inputs_.begin()) : -1;
+    record.parm3 =
+        found != midi_inputs_.end() ? static_cast<int32_t>(found - midi_inputs_.begin()) : -1;
   }
   return record;
 }

@@ -1,6 +1,7 @@
 #include "host/orvane_app.h"
 
 #include <exception>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,9 @@
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
 #include "extmodules/module_info_plugin.h"
+#include "extmodules/plugin_panel_view.h"
 #include "host/embedded_files.h"
 #include "host/ov_vst.h"
-
-#include <mutex>
-
-#include "extmodules/plugin_panel_view.h"
 #include "modules/module_registry.h"
 
 namespace ov {
@@ -96,7 +94,8 @@ namespace {
 void CollectPanelModules(const CContainer& container, const Module_Info* type,
                          std::vector<CPlugin2*>& found) {
   for (const auto& child : container.children()) {
-    if (auto* module = dynamic_cast<CPlugin2*>(child.get()); module && module->module_type() == type) {
+    if (auto* module = dynamic_cast<CPlugin2*>(child.get());
+        module && module->module_type() == type) {
       found.push_back(module);
     } else if (const auto* inner = dynamic_cast<const CContainer*>(child.get())) {
       CollectPanelModules(*inner, type, found);
@@ -172,7 +171,7 @@ bool COrvaneAppVST::RendersOffline() {
 }
 
 intptr_t COrvaneAppVST::CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                                   float opt) {
+                                    float opt) {
   return plugin_.CallHost(opcode, index, value, ptr, opt);
 }
 
