@@ -24,14 +24,18 @@ PluginPanelView::~PluginPanelView() { Unregister(); }
 
 Point PluginPanelView::PreferredSize() const { return module_.drawing_size(); }
 
+OvDrawing PluginPanelView::Drawing() {
+  const Point size = module_.drawing_size();
+  return {size.x, size.y, this};
+}
+
 PluginPanel* PluginPanelView::Panel() {
   auto* panel = dynamic_cast<PluginPanel*>(module_.panel());
   if (panel == nullptr || !IsOpen()) return panel;
   const uint32_t generation = module_.panel_generation();
   if (registered_ != generation && panel->AddView(*this)) {
     registered_ = generation;
-    const Point size = module_.drawing_size();
-    OvDrawing drawing{size.x, size.y, this};
+    OvDrawing drawing = Drawing();
     panel->Send(OV_PANEL_VIEW_OPEN, 0, 0, &drawing);
   }
   return registered_ == generation ? panel : nullptr;
@@ -40,8 +44,7 @@ PluginPanel* PluginPanelView::Panel() {
 void PluginPanelView::Unregister() {
   auto* panel = dynamic_cast<PluginPanel*>(module_.panel());
   if (panel != nullptr && registered_ == module_.panel_generation()) {
-    const Point size = module_.drawing_size();
-    OvDrawing drawing{size.x, size.y, this};
+    OvDrawing drawing = Drawing();
     panel->Send(OV_PANEL_VIEW_CLOSE, 0, 0, &drawing);
     panel->RemoveView(*this);
   }
@@ -81,8 +84,7 @@ void PluginPanelView::Draw(Canvas& canvas) {
 void PluginPanelView::SendMouse(int32_t opcode, uint32_t flags, Point p) {
   PluginPanel* panel = Panel();
   if (panel == nullptr) return;
-  const Point size = module_.drawing_size();
-  OvDrawing drawing{size.x, size.y, this};
+  OvDrawing drawing = Drawing();
   panel->Send(opcode, p.x, p.y, &drawing, static_cast<float>(flags));
 }
 

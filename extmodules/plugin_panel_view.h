@@ -6,6 +6,7 @@
 
 #include "editor/panel_view.h"
 #include "editor/visual_object.h"
+#include "sdk/orvane_module.h"
 
 namespace ov {
 
@@ -36,6 +37,8 @@ class PluginPanelView : public CPaintObject {
   // heard of it yet; null when the module has none.
   PluginPanel* Panel();
   void Unregister();
+  // The drawing record of this object, as the panel part receives it.
+  OvDrawing Drawing();
   void SendMouse(int32_t opcode, uint32_t flags, Point p);
   // Takes the size the panel part draws at, when it changed.
   void FollowDrawingSize();
