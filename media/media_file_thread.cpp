@@ -31,17 +31,26 @@ bool MediaFileThread::WaitForRoom(const ByteRing& ring, uint32_t size, bool offl
   return false;
 }
 
-MediaFileThread::Drained MediaFileThread::DrainToFile(ByteRing& ring, NewFile& file,
-                                                      uint64_t start, uint64_t& written) {
+bool MediaFileThread::DrainToFile(ByteRing& ring, NewFile& file, uint64_t start,
+                                  uint64_t& written, std::atomic<bool>& failed,
+                                  const std::function<bool()>& rewrite_header) {
+  if (failed.load(std::memory_order_relaxed)) return false;
   std::array<uint8_t, 4096> chunk;
-  Drained drained = Drained::kNothing;
+  bool wrote = false;
   while (const uint32_t size = std::min<uint32_t>(ring.ReadableSize(), chunk.size())) {
     ring.Read(std::as_writable_bytes(std::span(chunk.data(), size)));
-    if (!file.WriteAt(start + written, std::span(chunk.data(), size))) return Drained::kFailed;
+    if (!file.WriteAt(start + written, std::span(chunk.data(), size))) {
+      failed = true;
+      return false;
+    }
     written += size;
-    drained = Drained::kWrote;
+    wrote = true;
   }
-  return drained;
+  if (wrote && !rewrite_header()) {
+    failed = true;
+    return false;
+  }
+  return wrote;
 }
 
 void MediaFileThread::Register(Client& client) {

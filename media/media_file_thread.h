@@ -9,8 +9,10 @@
 // Unregister on the editor thread; ServeMedia on the media thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -40,11 +42,14 @@ class MediaFileThread {
   // to ten seconds) for `size` bytes of room. True when there is room.
   // Audio thread (the ring's producer).
   static bool WaitForRoom(const ByteRing& ring, uint32_t size, bool offline);
-  // A recorder's writing: everything `ring` holds goes to `file`, from byte
-  // `start` + `written` on, and `written` grows by what was written. The
-  // ring's consumer, which owns the file just then.
-  enum class Drained { kNothing, kWrote, kFailed };
-  static Drained DrainToFile(ByteRing& ring, NewFile& file, uint64_t start, uint64_t& written);
+  // A recorder's writing: unless an earlier write failed, everything `ring`
+  // holds goes to `file` from byte `start` + `written` on (`written` grows by
+  // what was written), then `rewrite_header` brings the file's header up to
+  // date. True when anything was written. A failed write or header sets
+  // `failed`, and nothing is written after it. The ring's consumer, which
+  // owns the file just then.
+  static bool DrainToFile(ByteRing& ring, NewFile& file, uint64_t start, uint64_t& written,
+                          std::atomic<bool>& failed, const std::function<bool()>& rewrite_header);
   ~MediaFileThread();
 
   // Starts the thread with the first client. Editor thread.

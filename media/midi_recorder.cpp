@@ -101,19 +101,11 @@ void ug_midi_recorder::OnMidi(uint32_t time, uint32_t word) {
   last_ms_ = ms;
 }
 
-bool ug_midi_recorder::ServeMedia() {
-  return !write_failed_.load(std::memory_order_relaxed) && WriteQueued();
-}
+bool ug_midi_recorder::ServeMedia() { return WriteQueued(); }
 
 bool ug_midi_recorder::WriteQueued() {
-  const MediaFileThread::Drained drained =
-      MediaFileThread::DrainToFile(*ring_, file_, kHeaderBytes, bytes_written_);
-  if (drained == MediaFileThread::Drained::kNothing) return false;
-  if (drained == MediaFileThread::Drained::kFailed || !WriteHeaderAndEnd()) {
-    write_failed_ = true;
-    return false;
-  }
-  return true;
+  return MediaFileThread::DrainToFile(*ring_, file_, kHeaderBytes, bytes_written_, write_failed_,
+                                      [this] { return WriteHeaderAndEnd(); });
 }
 
 bool ug_midi_recorder::WriteHeaderAndEnd() {
@@ -138,7 +130,7 @@ void ug_midi_recorder::Close() {
   if (file_.IsOpen()) {
     // Audio has stopped and the media thread let go: this thread owns both
     // ends of the ring and the file now.
-    if (!write_failed_) WriteQueued();
+    WriteQueued();
     if (write_failed_ || !WriteHeaderAndEnd() || !file_.Close()) Fail();
   }
   recording_ = false;

@@ -197,19 +197,11 @@ void ug_wave_out::Write(int32_t position, int32_t count) {
   fill_ += frames * kFrameBytes;
 }
 
-bool ug_wave_out::ServeMedia() {
-  return !write_failed_.load(std::memory_order_relaxed) && WriteQueued();
-}
+bool ug_wave_out::ServeMedia() { return WriteQueued(); }
 
 bool ug_wave_out::WriteQueued() {
-  const MediaFileThread::Drained drained =
-      MediaFileThread::DrainToFile(*ring_, file_, kHeaderBytes, bytes_written_);
-  if (drained == MediaFileThread::Drained::kNothing) return false;
-  if (drained == MediaFileThread::Drained::kFailed || !WriteHeader()) {
-    write_failed_ = true;
-    return false;
-  }
-  return true;
+  return MediaFileThread::DrainToFile(*ring_, file_, kHeaderBytes, bytes_written_, write_failed_,
+                                      [this] { return WriteHeader(); });
 }
 
 bool ug_wave_out::WriteHeader() {
@@ -234,7 +226,7 @@ bool ug_wave_out::WriteHeader() {
 void ug_wave_out::FinishTake() {
   // Audio has stopped and the media thread let go: this thread owns both
   // ends of the ring and the file now.
-  if (!write_failed_) WriteQueued();
+  WriteQueued();
   if (!write_failed_ && recording_ && fill_ > 0 && bytes_handed_ + fill_ <= kMaxDataBytes) {
     const std::span<const uint8_t> rest(buffer_.data(), static_cast<std::size_t>(fill_));
     if (file_.WriteAt(kHeaderBytes + bytes_written_, rest)) {
