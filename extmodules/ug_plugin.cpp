@@ -222,9 +222,7 @@ OvEventRecord ug_plugin::RecordOf(ug_event& event) {
   record.parm3 = event.parm3;
   record.parm2 = reinterpret_cast<intptr_t>(event.parm2);
   if (event.kind == UET_STAT_CHANGE && event.parm2 != nullptr) {
-    ApplyStatusValue(event);
-    UPlug& input = *static_cast<connector*>(event.parm2)->Destination();
-    if (input.Datatype() == DT_TEXT) RenewTextCopy(input.Number());
+    UPlug& input = TakeStatusValue(event);
     record.parm1 = std::max<int32_t>(event.parm1, ST_STATIC);
     input.SetState(record.parm1);
     record.parm2 = input.Number();
@@ -234,6 +232,13 @@ OvEventRecord ug_plugin::RecordOf(ug_event& event) {
         found != midi_inputs_.end() ? static_cast<int32_t>(found - midi_inputs_.begin()) : -1;
   }
   return record;
+}
+
+UPlug& ug_plugin::TakeStatusValue(ug_event& event) {
+  ApplyStatusValue(event);
+  UPlug& input = *static_cast<connector*>(event.parm2)->Destination();
+  if (input.Datatype() == DT_TEXT) RenewTextCopy(input.Number());
+  return input;
 }
 
 void ug_plugin::ProcessSilence(int32_t frames) {
@@ -304,10 +309,7 @@ void ug_plugin2::Process(int32_t frames) {
     // Every value that changes now is visible before the module hears of
     // any of them; text plugs renew the module's copy.
     for (ug_event* event = Head(); due(event); event = event->next) {
-      if (event->kind != UET_STAT_CHANGE) continue;
-      ApplyStatusValue(*event);
-      const UPlug& input = *static_cast<connector*>(event->parm2)->Destination();
-      if (input.Datatype() == DT_TEXT) RenewTextCopy(input.Number());
+      if (event->kind == UET_STAT_CHANGE && event->parm2 != nullptr) TakeStatusValue(*event);
     }
     while (due(FirstEvent())) {
       ug_event* event = TakeFirstEvent();

@@ -68,6 +68,9 @@ class ug_plugin : public ug_base {
   // Events the host itself runs (plug values from the editor side and
   // function calls) rather than handing them to the library.
   static bool HostRunsEvent(const ug_event& event);
+  // A status change's value reaches its input (and the module's copy of a
+  // text); the input is answered.
+  UPlug& TakeStatusValue(ug_event& event);
   // Renews the module's copy of text plug `plug_number` from the plug.
   void RenewTextCopy(int32_t plug_number);
   // No module structure: silence on the outputs, then sleep.
