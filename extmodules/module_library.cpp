@@ -1,27 +1,15 @@
 #include "extmodules/module_library.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 
 #include "extmodules/module_info_plugin.h"
 #include "modules/module_registry.h"
+#include "platform/file_names.h"
 #include "platform/message_sink.h"
-#include "platform/text.h"
 
 namespace ov {
 namespace {
-
-// The text after the last "." of the name's last component, in lower case.
-std::string ExtensionOf(std::string_view name) {
-  const std::size_t separator = name.find_last_of("/\\");
-  const std::string_view last = separator == std::string_view::npos ? name : name.substr(separator + 1);
-  const std::size_t dot = last.find_last_of('.');
-  if (dot == std::string_view::npos) return {};
-  std::string extension(last.substr(dot + 1));
-  std::transform(extension.begin(), extension.end(), extension.begin(), ToLowerAscii);
-  return extension;
-}
 
 // A library may offer at most this many modules: a getModuleProperties that
 // never answers 0 must not register types for ever.
@@ -77,7 +65,7 @@ void RegisterModuleLibrary(ModuleRegistry& registry, std::string_view folder,
   std::error_code failed;
   const std::filesystem::path full = std::filesystem::absolute(given_path, failed);
   const std::string path = failed ? given_path : full.lexically_normal().string();
-  const std::string extension = ExtensionOf(file_name);
+  const std::string extension = FileExtension(file_name);
   if (extension != "ovp" && extension != "ovm") {
     if (extension == "dll" || extension == "ov1" || extension == "so") registry.AddLibraryPath(path);
     return;

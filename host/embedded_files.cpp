@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "host/file_names.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/message_sink.h"
 #include "platform/text.h"

@@ -1,6 +1,6 @@
 #include "host/project_resource.h"
 
-#include "host/file_names.h"
+#include "platform/file_names.h"
 #include "platform/library_resource.h"
 #include "platform/message_sink.h"
 #include "platform/files.h"

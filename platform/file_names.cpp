@@ -1,4 +1,4 @@
-#include "host/file_names.h"
+#include "platform/file_names.h"
 
 #include <algorithm>
 
