@@ -5,6 +5,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/text.h"
+
 namespace ov {
 namespace {
 
@@ -43,23 +45,6 @@ void AppendUtf8(std::string& text, uint32_t code) {
     count = 4;
   }
   if (text.size() + count <= text.capacity()) text.append(bytes, count);
-}
-
-// The next code point of UTF-8 text; malformed bytes give U+FFFD.
-uint32_t NextCodePoint(std::string_view text, std::size_t& at) {
-  const auto byte = [&](std::size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = byte(at++);
-  if (lead < 0x80) return lead;
-  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-  if (extra < 0 || lead > 0xF4 || at + static_cast<std::size_t>(extra) > text.size()) {
-    return 0xFFFD;
-  }
-  uint32_t code = lead & (0x3F >> extra);
-  for (int i = 0; i < extra; ++i) {
-    if ((byte(at) & 0xC0) != 0x80) return 0xFFFD;
-    code = (code << 6) | (byte(at++) & 0x3F);
-  }
-  return code;
 }
 
 }  // namespace
@@ -114,7 +99,7 @@ MessageWriter& MessageWriter::WriteString(std::initializer_list<std::string_view
   Write(count);
   for (const std::string_view text : pieces) {
     for (std::size_t at = 0; at < text.size();) {
-      const uint32_t code = NextCodePoint(text, at);
+      const char32_t code = NextCodePoint(text, &at);
       if (code >= 0x10000) {
         Write(static_cast<uint16_t>(0xD800 + ((code - 0x10000) >> 10)));
         Write(static_cast<uint16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));

@@ -63,27 +63,38 @@ std::string Utf16LeBytesToUtf8(const uint8_t* bytes, std::size_t byte_count) {
   return Utf16ToUtf8(reinterpret_cast<const uint16_t*>(units.data()), units.size());
 }
 
+char32_t NextCodePoint(std::string_view s, std::size_t* at) {
+  constexpr char32_t kReplacement = 0xFFFD;
+  const auto byte = [&](std::size_t i) { return static_cast<uint8_t>(s[i]); };
+  const uint8_t lead = byte((*at)++);
+  if (lead < 0x80) return lead;
+  int extra = 0;
+  char32_t code = 0;
+  char32_t least = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, code = lead & 0x1F, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, code = lead & 0x0F, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, code = lead & 0x07, least = 0x10000;
+  } else {
+    return kReplacement;
+  }
+  for (int i = 0; i < extra; ++i) {
+    if (*at >= s.size() || (byte(*at) & 0xC0) != 0x80) return kReplacement;
+    code = (code << 6) | (byte((*at)++) & 0x3F);
+  }
+  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return kReplacement;
+  return code;
+}
+
 void CopyBoundedWide(uint16_t* destination, std::size_t room, std::string_view text) {
   if (room == 0) return;
   std::size_t out = 0;
-  for (std::size_t i = 0; i < text.size() && out + 1 < room;) {
-    const auto byte = static_cast<uint8_t>(text[i]);
-    uint32_t code = byte;
-    std::size_t length = 1;
-    if (byte >= 0xF0 && i + 3 < text.size()) {
-      code = ((byte & 0x07u) << 18) | ((text[i + 1] & 0x3Fu) << 12) | ((text[i + 2] & 0x3Fu) << 6) |
-             (text[i + 3] & 0x3Fu);
-      length = 4;
-    } else if (byte >= 0xE0 && i + 2 < text.size()) {
-      code = ((byte & 0x0Fu) << 12) | ((text[i + 1] & 0x3Fu) << 6) | (text[i + 2] & 0x3Fu);
-      length = 3;
-    } else if (byte >= 0xC0 && i + 1 < text.size()) {
-      code = ((byte & 0x1Fu) << 6) | (text[i + 1] & 0x3Fu);
-      length = 2;
-    }
-    i += length;
+  for (std::size_t at = 0; at < text.size() && out + 1 < room;) {
+    char32_t code = NextCodePoint(text, &at);
     if (code >= 0x10000) {
-      if (out + 2 >= room) break;
+      if (out + 2 >= room) break;  // a pair is never split
       code -= 0x10000;
       destination[out++] = static_cast<uint16_t>(0xD800 + (code >> 10));
       destination[out++] = static_cast<uint16_t>(0xDC00 + (code & 0x3FF));

@@ -19,6 +19,11 @@ std::string Utf16LeBytesToUtf8(const uint8_t* bytes, std::size_t byte_count);
 // capacity - 1 bytes, always terminated. Nothing is written when capacity is 0.
 void CopyBounded(char* destination, std::size_t capacity, std::string_view text);
 
+// Decodes the code point of UTF-8 text at `*at` and moves past it. A
+// malformed, cut or overlong sequence, or a surrogate, gives U+FFFD.
+// Allocates nothing (the audio thread writes queue strings with it).
+char32_t NextCodePoint(std::string_view utf8, std::size_t* at);
+
 // Copies UTF-8 text as UTF-16 into a host buffer of `room` units: at most
 // room - 1 units, always terminated, a pair never split. Nothing is written
 // when room is 0.

@@ -46,31 +46,6 @@ std::string_view FamilyOfFace(std::string_view face) {
   return face;
 }
 
-char32_t NextCodePoint(std::string_view s, std::size_t* at) {
-  constexpr char32_t kReplacement = 0xFFFD;
-  const auto byte = [&](std::size_t i) { return static_cast<uint8_t>(s[i]); };
-  const uint8_t lead = byte((*at)++);
-  if (lead < 0x80) return lead;
-  int extra = 0;
-  char32_t code = 0;
-  char32_t least = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, code = lead & 0x1F, least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, code = lead & 0x0F, least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, code = lead & 0x07, least = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  for (int i = 0; i < extra; ++i) {
-    if (*at >= s.size() || (byte(*at) & 0xC0) != 0x80) return kReplacement;
-    code = (code << 6) | (byte((*at)++) & 0x3F);
-  }
-  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return kReplacement;
-  return code;
-}
-
 int32_t TextWidth(RasterFont& font, std::string_view utf8) {
   int32_t width = 0;
   for (std::size_t at = 0; at < utf8.size();)

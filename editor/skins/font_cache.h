@@ -15,6 +15,7 @@
 
 #include "document/geometry.h"
 #include "platform/glyph_raster.h"
+#include "platform/text.h"
 
 namespace ov {
 
@@ -35,8 +36,6 @@ std::string_view FamilyOfFace(std::string_view face);
 // malformed bytes measure as U+FFFD.
 int32_t TextWidth(RasterFont& font, std::string_view utf8);
 
-// Decodes one code point at `*at` and moves past it.
-char32_t NextCodePoint(std::string_view utf8, std::size_t* at);
 
 class FontCache {
  public:
