@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/midi_sequence.h"
 
 namespace ov {

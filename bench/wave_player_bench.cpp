@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/data_files.h"
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/wave_player.h"
 #include "tests/engine/graph_fixture.h"
 

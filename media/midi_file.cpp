@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/smf_chunks.h"
 #include "media/smf_format.h"
 #include "platform/files.h"

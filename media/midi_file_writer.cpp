@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/midi_file.h"
 #include "media/smf_chunks.h"
 #include "media/smf_format.h"

@@ -9,7 +9,7 @@
 
 #include "engine/audio_master.h"
 #include "engine/midi_word.h"
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/recording_target.h"
 #include "media/smf_chunks.h"
 #include "media/smf_format.h"

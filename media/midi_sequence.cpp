@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/smf_chunks.h"
 #include "media/smf_format.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace ov {
 namespace {

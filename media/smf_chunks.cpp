@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/smf_format.h"
 
 namespace ov::smf {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <span>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/riff_reader.h"
 #include "platform/files.h"
 

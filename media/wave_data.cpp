@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "engine/data_files.h"
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "media/riff_reader.h"
 #include "platform/files.h"
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <bit>
 
+#include "platform/byte_order.h"
+
 namespace ov {
 namespace {
 
@@ -14,10 +16,6 @@ constexpr uint32_t kRle4 = 2;
 constexpr uint32_t kBitFields = 3;
 constexpr uint32_t kAlphaBitFields = 6;
 
-uint32_t U16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t U32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // One colour channel of a bit-field pixel, widened to 8 bits.
 struct Channel {
@@ -48,8 +46,8 @@ std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::str
   if (size < 14 + 12 || bytes[0] != 'B' || bytes[1] != 'M') {
     return Fail(error, "not a Windows bitmap");
   }
-  const uint32_t data_offset = U32(bytes + 10);
-  const uint32_t header_size = U32(bytes + 14);
+  const uint32_t data_offset = LoadLe32(bytes + 10);
+  const uint32_t header_size = LoadLe32(bytes + 14);
   const uint8_t* h = bytes + 14;
   if (header_size != 12 && header_size < 40) {
     return Fail(error, "unknown bitmap header");
@@ -64,16 +62,16 @@ std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::str
   uint32_t colours_used = 0;
   std::size_t palette_entry = 4;
   if (header_size == 12) {
-    width = U16(h + 4);
-    height = U16(h + 6);
-    bits = U16(h + 10);
+    width = LoadLe16(h + 4);
+    height = LoadLe16(h + 6);
+    bits = LoadLe16(h + 10);
     palette_entry = 3;
   } else {
-    width = static_cast<int32_t>(U32(h + 4));
-    height = static_cast<int32_t>(U32(h + 8));
-    bits = U16(h + 14);
-    compression = U32(h + 16);
-    colours_used = U32(h + 32);
+    width = static_cast<int32_t>(LoadLe32(h + 4));
+    height = static_cast<int32_t>(LoadLe32(h + 8));
+    bits = LoadLe16(h + 14);
+    compression = LoadLe32(h + 16);
+    colours_used = LoadLe32(h + 32);
   }
   if (compression == kRle8 || compression == kRle4) {
     return Fail(error,
@@ -110,7 +108,7 @@ std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::str
     } else if (header_size < 52) {
       return Fail(error, "the bitmap header has no colour masks");
     }
-    for (int i = 0; i < 3; ++i) masks[i] = U32(bytes + at + 4 * i);
+    for (int i = 0; i < 3; ++i) masks[i] = LoadLe32(bytes + at + 4 * i);
   }
 
   std::array<uint32_t, 256> palette{};  // indexes past the stored entries read black
@@ -162,7 +160,7 @@ std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::str
           pixel = row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
           break;
         default: {
-          const uint32_t v = bits == 16 ? U16(row + 2 * x) : U32(row + 4 * x);
+          const uint32_t v = bits == 16 ? LoadLe16(row + 2 * x) : LoadLe32(row + 4 * x);
           pixel = blue.Of(v) | (green.Of(v) << 8) | (red.Of(v) << 16);
         }
       }

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tests/media/media_test_support.h"
 
 namespace ov {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace ov::testing {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tests/media/media_test_support.h"
 
 namespace ov {

@@ -15,7 +15,7 @@
 #include "engine/audio_master.h"
 #include "engine/data_files.h"
 #include "engine/message_queue.h"
-#include "media/byte_order.h"
+#include "platform/byte_order.h"
 #include "tests/media/media_test_support.h"
 
 namespace ov::testing {

@@ -1,4 +1,4 @@
-// Fixed-width integers in a stated byte order. Loads take pointers that the
+// Fixed-width integers in a stated byte order, as files store them. Loads take pointers that the
 // caller has already checked against the end of its data.
 #pragma once
 
