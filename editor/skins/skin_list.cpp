@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -13,29 +14,14 @@ namespace {
 // folder, is absolute, or names a drive is never looked for on disk.
 std::optional<std::string> RelativeName(std::string_view name) {
   std::string out(name);
-  for (char& c : out) {
-    if (c == '\\') c = '/';
-  }
-  if (out.empty() || out.front() == '/' || out.find(':') != std::string::npos) return std::nullopt;
-  std::size_t start = 0;
-  while (start <= out.size()) {
+  std::replace(out.begin(), out.end(), '\\', '/');
+  if (IsAbsoluteName(out)) return std::nullopt;
+  for (std::size_t start = 0; start <= out.size();) {
     const std::size_t end = std::min(out.find('/', start), out.size());
-    const std::string_view part = std::string_view(out).substr(start, end - start);
-    if (part.empty() || part == "." || part == "..") return std::nullopt;
+    if (!IsWritableComponent(std::string_view(out).substr(start, end - start))) return std::nullopt;
     start = end + 1;
   }
   return out;
-}
-
-// The position of the extension's dot, or npos when the last component
-// has none.
-std::size_t ExtensionDot(const std::string& path) {
-  const std::size_t dot = path.rfind('.');
-  const std::size_t slash = path.rfind('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return std::string::npos;
-  }
-  return dot;
 }
 
 }  // namespace
@@ -103,11 +89,10 @@ Skin& SkinList::ByIndex(std::size_t index) {
 bool SkinList::LoadFromFolder(const std::string& folder, const std::string& name,
                               SkinImage* image) {
   std::string path = folder + "/" + name;
-  if (ExtensionDot(path) == std::string::npos || !IsRegularFile(path)) {
+  if (WithoutExtension(path).size() == path.size() || !IsRegularFile(path)) {
     path += IsRegularFile(path + ".png") ? ".png" : ".bmp";
   }
-  const std::size_t dot = ExtensionDot(path);
-  const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
+  const std::string stem(WithoutExtension(path));
   image->description = ImageDescription();
   ParseImageDescription(ReadSkinText(stem + ".txt"), &image->description);
   std::string error;
