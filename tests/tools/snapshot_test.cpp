@@ -19,6 +19,10 @@ std::string BuildDir() {
   return dir ? dir : ".";
 }
 
+// The picture goes beside this test's binary, wherever the test is started
+// from, so a run by hand never leaves it in the source tree.
+std::string OutputDir() { return OV_TEST_OUTPUT_DIR; }
+
 TEST(SnapshotCommand, CommandLinesAreCheckedBeforeAnythingLoads) {
   std::string error;
   using Args = std::vector<std::string>;
@@ -49,7 +53,7 @@ TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
   for (const int32_t scale : {1, 3}) {
     SnapshotCommandLine line;
     line.input_path = project;
-    line.output_path = BuildDir() + "/snapshot_test.png";
+    line.output_path = OutputDir() + "/snapshot_test.png";
     line.scale = scale;
     std::ostringstream out;
     std::ostringstream err;
@@ -69,7 +73,7 @@ TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
 TEST(SnapshotCommand, AMissingProjectFailsWithItsName) {
   SnapshotCommandLine line;
   line.input_path = BuildDir() + "/no-such-project.json";
-  line.output_path = BuildDir() + "/never.png";
+  line.output_path = OutputDir() + "/never.png";
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(RunSnapshotCommand(line, out, err), 1);
