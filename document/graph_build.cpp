@@ -201,72 +201,40 @@ CUG* GraphBuild::ModuleOf(const ug_base& generator) const {
   return found != modules_.end() ? found->second : nullptr;
 }
 
+namespace {
+
+bool RepeatedPlug(int32_t flags) {
+  return (flags & (kPlugSkippedByClones | kPlugAutoDuplicate)) != 0;
+}
+
+std::string PlugLabel(const std::string& name, int32_t index) {
+  const std::string number = "index " + std::to_string(index);
+  return name.empty() ? "the plug with " + number : "plug \"" + name + "\" (" + number + ")";
+}
+
+}  // namespace
+
 ug_base* GraphBuild::MakeGenerator(CUG& module) {
   const Module_Info* type = module.module_type();
   if (type == nullptr || module.IsExcluded()) return nullptr;
-  std::unique_ptr<ug_base> generator = type->CreateGenerator();
-  if (generator == nullptr) return nullptr;
-  generator->SetMaster(&master_);
-
-  const bool own_descriptors = (type->ModuleFlags() & kModuleProbed) != 0;
-  std::vector<InterfaceObject> listed;
-  if (own_descriptors) generator->ListPlugs(listed);
-  const auto descriptor_count =
-      static_cast<int32_t>(own_descriptors ? listed.size() : type->Descriptors().size());
-
-  // One pass numbers the engine plugs; consecutive descriptor plugs are made
-  // together so the generator lists its plugs once per run, not per plug.
-  std::vector<int32_t> run;
-  std::vector<const CPlug2*> run_plugs;
-  bool told = false;
-  const auto flush = [&] {
-    if (run.empty()) return;
-    const int32_t first = generator->PlugCount();
-    generator->CreatePlugs(run);
-    for (std::size_t i = 0; i < run_plugs.size(); ++i) {
-      engine_plugs_[run_plugs[i]] = generator->plug(first + static_cast<int32_t>(i));
+  std::unique_ptr<ug_base> generator;
+  try {
+    generator = type->CreateGenerator();
+    if (generator == nullptr) return nullptr;
+    generator->SetMaster(&master_);
+    MakePlugs(module, *generator);
+    if (module.engine_selection_mark()) {
+      generator->SetFlags(generator->Flags() | UGF_FROM_DOCUMENT);
     }
-    run.clear();
-    run_plugs.clear();
-  };
-  for (const auto& plug : module.plugs()) {
-    const int32_t flags = plug->Flags();
-    if (PanelSideOnly(flags)) continue;
-    if (flags & (kPlugSkippedByClones | kPlugAutoDuplicate)) {
-      if (plug->IsUnusedSpare()) continue;
-      flush();
-      engine_plugs_[plug.get()] = generator->AddPlug(plug->Direction(), plug->Datatype());
-      continue;
-    }
-    if (plug->index() < 0 || plug->index() >= descriptor_count) {
-      // A plug its type does not know gets no engine plug, so its
-      // connections are left out too; the rest of the graph still runs.
-      if (!told) {
-        master_.Host().PostUserMessage("The module \"" + module.title() + "\" (" +
-                                       module.type_key() +
-                                       ") has plugs its type does not know; they and their "
-                                       "connections were left out.");
-        told = true;
-      }
-      continue;
-    }
-    run.push_back(plug->index());
-    run_plugs.push_back(plug.get());
+    generator->SetUpBuffers();
+  } catch (const std::exception& error) {
+    // One module that cannot be made leaves a gap, not a silent engine.
+    for (const auto& plug : module.plugs()) engine_plugs_.erase(plug.get());
+    defaults_.erase(&module);
+    master_.Host().PostUserMessage("The module \"" + module.title() + "\" (" + module.type_key() +
+                                   ") could not be built (" + error.what() + "); it was left out.");
+    return nullptr;
   }
-  flush();
-  for (const auto& plug : module.plugs()) {
-    const auto made = engine_plugs_.find(plug.get());
-    if (made == engine_plugs_.end() || plug->Datatype() != DT_ENUM || plug->Direction() != DR_OUT) {
-      continue;
-    }
-    std::string items = plug->Descriptor().list_text;
-    if (const CPlug2* other = plug->FirstConnectedPlug(); items.empty() && other != nullptr) {
-      items = other->Descriptor().list_text;
-    }
-    generator->OnItemList(made->second->Number(), items);
-  }
-  if (module.engine_selection_mark()) generator->SetFlags(generator->Flags() | UGF_FROM_DOCUMENT);
-  generator->SetUpBuffers();
 
   generator->SetTitle(module.title());
   ug_base* made = generator.release();
@@ -277,6 +245,81 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
   master_.RegisterTarget(*made, master_.Host().NewTargetId());
   if (hub_ != nullptr) hub_->AttachModule(module, *made);
   return made;
+}
+
+void GraphBuild::MakePlugs(CUG& module, ug_base& generator) {
+  std::vector<InterfaceObject> descriptors;
+  generator.ListPlugs(descriptors);
+  const auto count = static_cast<int32_t>(descriptors.size());
+
+  // Document plugs find their descriptor by index. Generators address their
+  // plugs by descriptor position, so every descriptor gets its plug even when
+  // the document lost it or numbered it wrong; nothing is renumbered.
+  std::vector<const CPlug2*> by_index(descriptors.size(), nullptr);
+  std::vector<const CPlug2*> repeated;
+  std::vector<std::string> problems;
+  for (const auto& plug : module.plugs()) {
+    const int32_t flags = plug->Flags();
+    if (PanelSideOnly(flags)) continue;
+    if (RepeatedPlug(flags)) {
+      if (!plug->IsUnusedSpare()) repeated.push_back(plug.get());
+      continue;
+    }
+    const int32_t index = plug->index();
+    if (index < 0 || index >= count) {
+      problems.push_back(PlugLabel(plug->Name(), index) + " is not one of its type's: left out");
+    } else if (by_index[index] != nullptr) {
+      problems.push_back(PlugLabel(plug->Name(), index) + " repeats the index of " +
+                         PlugLabel(by_index[index]->Name(), index) + ": left out");
+    } else {
+      by_index[index] = plug.get();
+    }
+  }
+
+  std::vector<int32_t> made;
+  for (int32_t i = 0; i < count; ++i) {
+    const InterfaceObject& descriptor = descriptors[i];
+    if (PanelSideOnly(descriptor.flags) || RepeatedPlug(descriptor.flags)) continue;
+    made.push_back(i);
+  }
+  const int32_t first = generator.PlugCount();
+  generator.CreatePlugs(made);
+  for (std::size_t n = 0; n < made.size(); ++n) {
+    UPlug* engine_plug = generator.plug(first + static_cast<int32_t>(n));
+    const InterfaceObject& descriptor = descriptors[made[n]];
+    if (const CPlug2* plug = by_index[made[n]]) {
+      engine_plugs_[plug] = engine_plug;
+      continue;
+    }
+    problems.push_back(PlugLabel(descriptor.name, made[n]) + " is missing: it takes its default");
+    const bool settable = descriptor.direction == DR_OUT
+                              ? (descriptor.flags & kPlugSettableOutput) != 0
+                              : descriptor.direction != DR_CONTAINER_IO;
+    if (settable) defaults_[&module].emplace_back(engine_plug, descriptor.default_text);
+  }
+  for (const CPlug2* plug : repeated) {
+    engine_plugs_[plug] = generator.AddPlug(plug->Direction(), plug->Datatype());
+  }
+
+  for (const auto& plug : module.plugs()) {
+    const auto engine_plug = engine_plugs_.find(plug.get());
+    if (engine_plug == engine_plugs_.end() || plug->Datatype() != DT_ENUM ||
+        plug->Direction() != DR_OUT) {
+      continue;
+    }
+    std::string items = plug->Descriptor().list_text;
+    if (const CPlug2* other = plug->FirstConnectedPlug(); items.empty() && other != nullptr) {
+      items = other->Descriptor().list_text;
+    }
+    generator.OnItemList(engine_plug->second->Number(), items);
+  }
+
+  if (problems.empty()) return;
+  std::string message = "The module \"" + module.title() + "\" (" + module.type_key() + "): ";
+  for (std::size_t i = 0; i < problems.size(); ++i) {
+    message += (i == 0 ? "" : "; ") + problems[i];
+  }
+  master_.Host().PostUserMessage(message + ".");
 }
 
 void GraphBuild::StartPatchManager(const CContainer& container) {
@@ -330,7 +373,8 @@ void GraphBuild::PlaceFeedbackDelayOutput(ug_feedback_delay& delay, CUG& module,
   // Connections drawn from the module's outputs start at the output half.
   for (const auto& plug : module.plugs()) {
     const int32_t index = plug->index();
-    if (index != ug_feedback_delay::kAudioOut && index != ug_feedback_delay::kDelayTimeOut) continue;
+    if (index != ug_feedback_delay::kAudioOut && index != ug_feedback_delay::kDelayTimeOut)
+      continue;
     if (UPlug* drawn = EnginePlugOf(*plug)) drawn->SetRedirect(placed.plug(index));
   }
 }
@@ -351,6 +395,9 @@ void GraphBuild::PlaceAutomatorOutput(ug_midi_automator& automator, const CUG& m
 }
 
 void GraphBuild::ApplyDocumentValues(CUG& module) {
+  if (const auto missing = defaults_.find(&module); missing != defaults_.end()) {
+    for (const auto& [engine_plug, text] : missing->second) engine_plug->SetValueFromText(text);
+  }
   for (const auto& plug : module.plugs()) {
     UPlug* engine_plug = EnginePlugOf(*plug);
     if (engine_plug == nullptr || dynamic_cast<const CPlugIO2*>(plug.get()) != nullptr) continue;

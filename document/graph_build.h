@@ -52,9 +52,12 @@ class GraphBuild {
   // at the graph) no patch manager is started.
   void SetMessageHub(MessageHub* hub) { hub_ = hub; }
   // Builds the tree under `root` (the root container), then collapses
-  // container plugs and sorts. Raises OvException as above. A plug whose
-  // index lies outside its type's descriptors is left out, with its
-  // connections, and the user is told once per module.
+  // container plugs and sorts. Raises OvException as above. Every generator
+  // gets one plug per descriptor: a document plug whose index its type does
+  // not have, or another plug of the module has, is left out with its
+  // connections, and a descriptor no plug names takes its default; the user
+  // is told once per module. A module whose generator cannot be made is left
+  // out with a message, and the rest builds.
   // What was made stays here until this object goes, so a failure can be
   // reported; destroy it before the master.
   void Build(CContainer& root);
@@ -95,6 +98,7 @@ class GraphBuild {
  private:
   struct Frame;
   ug_base* MakeGenerator(CUG& module);
+  void MakePlugs(CUG& module, ug_base& generator);
   void PlaceModule(CUG& module, ug_container& holder, ug_container* context);
   // Beside every "MIDI Automator": its output, which also becomes the patch
   // context's way out for parameter values.
@@ -122,6 +126,8 @@ class GraphBuild {
   // The container each module was found in; parent links may be unset.
   std::unordered_map<const CUG*, const CContainer*> containers_;
   std::unordered_map<const CPlug2*, UPlug*> engine_plugs_;
+  // Engine plugs no document plug named, with the default they take.
+  std::unordered_map<const CUG*, std::vector<std::pair<UPlug*, std::string>>> defaults_;
   // The inner and outer engine plugs of each container plug, both ways.
   std::unordered_map<const UPlug*, UPlug*> twins_;
 };

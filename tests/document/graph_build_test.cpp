@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "document/patch_manager.h"
+#include "document/project_text.h"
 #include "engine/audio_master.h"
 #include "tests/document/document_test_support.h"
 #include "tests/engine/engine_test_support.h"
@@ -81,7 +83,8 @@ TEST(GraphPlacement, EngineSelectionMarkReachesTheGenerator) {
 }
 
 // A stream may give a plug an index its type does not have: that plug and
-// its connections go, with one message, and the rest still builds.
+// its connections go, with one message, and the rest still builds; the
+// plugs it lost are made with their defaults.
 TEST(GraphPlacement, PlugsOutsideTheTypesDescriptorsAreLeftOut) {
   TestProject project;
   CUG* a = Inverter(*project.main, "A");
@@ -97,9 +100,113 @@ TEST(GraphPlacement, PlugsOutsideTheTypesDescriptorsAreLeftOut) {
   ASSERT_EQ(built.host.messages.size(), 1u);
   EXPECT_NE(built.host.messages[0].find("\"Converter\" (FloatToVolts)"), std::string::npos);
   ASSERT_NE(built.build.GeneratorOf(*converter), nullptr);
-  EXPECT_EQ(built.build.GeneratorOf(*converter)->PlugCount(), 1);
+  EXPECT_EQ(built.build.GeneratorOf(*converter)->PlugCount(), 3);
   EXPECT_TRUE(built.build.EnginePlugOf(*Plug(*a, "Signal in"))->Connectors().empty());
   EXPECT_EQ(built.build.EnginePlugOf(*Plug(*b, "Signal in"))->Connectors().size(), 1u);
+}
+
+// Plugs are found by descriptor, whatever a stream did to their numbers: a
+// renumbered, unknown, negative or lost index costs that plug alone (one
+// message naming module and plug), every other plug keeps its engine plug,
+// and the engine runs with a sample block behind every plug.
+TEST(GraphPlacement, BadPlugIndexesCostOnlyThemselves) {
+  constexpr int32_t kRemove = INT32_MIN;
+  struct Case {
+    const char* module;  // its type key, also its title
+    int32_t index;       // of the plug to change
+    int32_t now;         // its new index, or kRemove
+    const char* named;   // in the message, besides the title
+  };
+  const Case cases[] = {
+      {"Midi to CV", 4, 5, "index 5"},  // a neighbour's index...
+      {"Oscillator", 3, 4, "index 4"},
+      {"Oscillator", 0, 999, "index 999"},                     // ...one the type lacks...
+      {"VCA", 1, -1, "index -1"},                              // ...a negative one...
+      {"VCA", 0, kRemove, "\"Signal\" (index 0) is missing"},  // ...or none
+  };
+  const Json text = Json::parse(R"({"root": {"modules": [{"type": "Container", "modules": [
+      {"type": "Midi to CV", "name": "cv"}, {"type": "Oscillator", "name": "osc"},
+      {"type": "VCA", "name": "vca"}],
+    "connections": ["cv.Pitch -> osc.Pitch", "cv.Gate -> vca.Volume",
+                    "cv.Velocity -> osc.Pulse Width", "osc.Audio Out -> vca.Signal"]}]}})");
+  const auto module_of = [](const COrvaneDocBase& document, const std::string& key) {
+    for (const auto& child : document.FindMainContainer()->children()) {
+      auto* module = dynamic_cast<CUG*>(child.get());
+      if (module != nullptr && module->type_key() == key) return module;
+    }
+    return static_cast<CUG*>(nullptr);
+  };
+  const auto engine_numbers = [](const GraphBuild& build, const CUG& module) {
+    std::map<const CPlug2*, int32_t> numbers;
+    for (const auto& plug : module.plugs()) {
+      if (const UPlug* made = build.EnginePlugOf(*plug)) numbers[plug.get()] = made->Number();
+    }
+    return numbers;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.module) + " " + std::to_string(c.index) + " to " +
+                 std::to_string(c.now));
+    COrvaneDocBase document = CompileDocument(text, {});
+    CUG* module = module_of(document, c.module);
+    ASSERT_NE(module, nullptr);
+    std::map<const CPlug2*, int32_t> before;
+    {
+      Built intact;
+      intact.build.Build(*document.root());
+      ASSERT_TRUE(intact.host.messages.empty()) << intact.host.messages[0];
+      before = engine_numbers(intact.build, *module);
+    }
+    CPlug2* changed = nullptr;
+    for (const auto& plug : module->plugs()) {
+      if (plug->index() == c.index) changed = plug.get();
+    }
+    ASSERT_NE(changed, nullptr);
+    before.erase(changed);
+    if (c.now == kRemove) {
+      ASSERT_TRUE(module->RemovePlug(changed));
+    } else {
+      changed->set_index(static_cast<int16_t>(c.now));
+    }
+
+    test::FakeEngineHost host;
+    OvAudioMaster master(host);
+    master.SetSampleRate(44100.0f);
+    master.SetEngineBlockSize(OvAudioMaster::ChooseEngineBlockSize(256));
+    GraphBuild build(master);
+    ASSERT_NO_THROW(build.Build(*document.root()));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("\"" + module->title() + "\""), std::string::npos)
+        << host.messages[0];
+    EXPECT_NE(host.messages[0].find(c.named), std::string::npos) << host.messages[0];
+    // Nothing renumbered: every other plug keeps its engine plug, but for
+    // the one whose index the changed plug took over.
+    const std::map<const CPlug2*, int32_t> after = engine_numbers(build, *module);
+    for (const auto& [plug, number] : before) {
+      const auto kept = after.find(plug);
+      if (kept != after.end()) {
+        EXPECT_EQ(kept->second, number) << plug->Name();
+      } else {
+        EXPECT_EQ(plug->index(), c.now) << plug->Name();
+      }
+    }
+
+    std::unique_ptr<ug_container> root = build.TakeRoot();
+    master.Start(root.get());
+    root->VisitTree([](ug_base& generator) {
+      for (int32_t i = 0; i < generator.PlugCount(); ++i) {
+        const UPlug& plug = *generator.plug(i);
+        // Inputs that collect their connections (adders) read each source.
+        const bool collects = (plug.Flags() & kPlugFlagCollects) != 0;
+        if (plug.IsAudio() && plug.Direction() != DR_CONTAINER_IO && !collects) {
+          EXPECT_NE(plug.Samples(), nullptr) << generator.Title() << " plug " << i;
+        }
+      }
+    });
+    ug_base* cv = build.GeneratorOf(*module_of(document, "Midi to CV"));
+    cv->QueueEvent(10, UET_MIDI, 0x643C90, cv->plug(0), 0, true);
+    for (int block = 0; block < 4; ++block) master.Process(256);
+    master.Stop();
+  }
 }
 
 TEST(GraphSort, IndependentSinksBothGetZero) {
