@@ -36,6 +36,7 @@
 #include "modules/oscillator.h"
 #include "modules/oscillator_pd.h"
 #include "modules/pan.h"
+#include "modules/patch_memory.h"
 #include "modules/signal_utilities.h"
 #include "modules/system_command.h"
 #include "modules/ug_unavailable.h"
@@ -71,6 +72,10 @@ std::unique_ptr<ug_base> Make() {
 template <typename Generator, const PlugTable& kPlugs>
 std::unique_ptr<ug_base> MakeListed() {
   return std::make_unique<ug_listed<Generator>>(kPlugs);
+}
+template <const StaticPlugTable& kTable>
+std::unique_ptr<ug_base> MakeFloatOut() {
+  return std::make_unique<ug_param_float_out2>(kTable);
 }
 
 struct BuiltInType {
@@ -216,7 +221,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Oscillator", 0, 0x100, nullptr, "", 32819, kWaveformCategory, &Make<ug_oscillator2>},
     {"Phase Dist Osc", 87, 0x100, nullptr, "", 32822, kWaveformCategory,
      &Make<ug_oscillator_pd>},
-    {"Patch Mem - Text in", -1, 0x100, &kParamTextInPlugs, "ui_param_text_in"},
+    {"Patch Mem - Text in", -1, 0x100, nullptr, "ui_param_text_in", 0, 0, &Make<ug_param_text_in>},
     // The generator of modules from external libraries that are not loaded.
     {"Plugin", 113, 0x100, &kPlaceholderPlugs},
     {"Quantiser", 103, 0x100, nullptr, "", 0, 0, &Make<ug_quantiser>},
@@ -258,7 +263,6 @@ struct StaticTableType {
   uint32_t name_resource;
   uint32_t category_resource;
   const char* document_class;
-  bool has_generator;
   const StaticPlugTable* plugs;
   MakeGenerator make = nullptr;  // the engine's generator, where it is built
 };
@@ -266,15 +270,19 @@ struct StaticTableType {
 constexpr int32_t kStaticTableFlags = 0x100;
 
 constexpr StaticTableType kStaticTableTypes[] = {
-    {"FloatToVolts", 141, 299, "", true, &kFloatToVoltsTable, &Make<ug_float_to_volts>},
-    {"VoltsToFloat", 142, 299, "", true, &kVoltsToFloatTable, &Make<ug_volts_to_float>},
-    {"PatchMemListIn2", 139, 131, "ui_param_enum_in2", true, &kPatchMemListIn2Table},
-    {"PatchMemFloatIn", 140, 131, "ui_param_float_in2", true, &kPatchMemFloatInTable},
-    {"PatchMemListIn_B", 196, 131, "ui_param_enum_in_B", false, &kPatchMemListInBTable},
-    {"PatchMemFloatOut", 143, 131, "ui_param_float_out2", true, &kPatchMemFloatOutTable},
-    {"PatchMemFloatOutB", 146, 131, "ui_param_float_out_b", true, &kPatchMemFloatOutBTable},
-    {"UiAnimationScaleDb", 147, 131, "ui_animation_scaler_db", false, &kAnimationScaleDbTable},
-    {"UiFloatScaler", 145, 131, "ui_float_scaler", false, &kFloatScalerTable},
+    {"FloatToVolts", 141, 299, "", &kFloatToVoltsTable, &Make<ug_float_to_volts>},
+    {"VoltsToFloat", 142, 299, "", &kVoltsToFloatTable, &Make<ug_volts_to_float>},
+    {"PatchMemListIn2", 139, 131, "ui_param_enum_in2", &kPatchMemListIn2Table,
+     &Make<ug_param_enum_in2>},
+    {"PatchMemFloatIn", 140, 131, "ui_param_float_in2", &kPatchMemFloatInTable,
+     &Make<ug_param_float_in2>},
+    {"PatchMemListIn_B", 196, 131, "ui_param_enum_in_B", &kPatchMemListInBTable},
+    {"PatchMemFloatOut", 143, 131, "ui_param_float_out2", &kPatchMemFloatOutTable,
+     &MakeFloatOut<kPatchMemFloatOutTable>},
+    {"PatchMemFloatOutB", 146, 131, "ui_param_float_out_b", &kPatchMemFloatOutBTable,
+     &MakeFloatOut<kPatchMemFloatOutBTable>},
+    {"UiAnimationScaleDb", 147, 131, "ui_animation_scaler_db", &kAnimationScaleDbTable},
+    {"UiFloatScaler", 145, 131, "ui_float_scaler", &kFloatScalerTable},
 };
 
 std::unique_ptr<Module_Info> Probed(const BuiltInType& type, int32_t legacy_number) {
@@ -301,11 +309,7 @@ void RegisterBuiltInModules(ModuleRegistry& registry) {
   }
   for (const StaticTableType& type : kStaticTableTypes) {
     GeneratorFactory factory;
-    if (type.make != nullptr) {
-      factory = type.make;
-    } else if (type.has_generator) {
-      factory = UnavailableGeneratorFactory(type.key, *type.plugs);
-    }
+    if (type.make != nullptr) factory = type.make;
     registry.RegisterModule(std::make_unique<Module_Info>(
         type.key, type.name_resource, type.category_resource, type.document_class,
         std::move(factory), kStaticTableFlags, *type.plugs));

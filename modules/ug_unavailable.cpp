@@ -38,20 +38,19 @@ Announcements& TheAnnouncements() {
 
 }  // namespace
 
-ug_unavailable::ug_unavailable(std::string key, PlugTable plugs, StaticPlugTable static_plugs)
-    : key_(std::move(key)), plugs_(plugs), static_plugs_(static_plugs) {}
+ug_unavailable::ug_unavailable(std::string key, PlugTable plugs)
+    : key_(std::move(key)), plugs_(plugs) {}
 
 ug_unavailable::~ug_unavailable() {
   if (announced_to_ != nullptr) TheAnnouncements().Drop(announced_to_, key_);
 }
 
 std::unique_ptr<ug_base> ug_unavailable::CreateInstance() const {
-  return std::make_unique<ug_unavailable>(key_, plugs_, static_plugs_);
+  return std::make_unique<ug_unavailable>(key_, plugs_);
 }
 
 void ug_unavailable::ListPlugs(std::vector<InterfaceObject>& descriptors) {
   AppendPlugs(plugs_, descriptors);
-  AppendStaticEnginePlugs(static_plugs_, descriptors);
 }
 
 void ug_unavailable::Open() {
@@ -69,12 +68,6 @@ std::string ug_unavailable::MessageFor(std::string_view key) {
 
 GeneratorFactory UnavailableGeneratorFactory(std::string_view key, PlugTable plugs) {
   return [key = std::string(key), plugs] { return std::make_unique<ug_unavailable>(key, plugs); };
-}
-
-GeneratorFactory UnavailableGeneratorFactory(std::string_view key, StaticPlugTable plugs) {
-  return [key = std::string(key), plugs] {
-    return std::make_unique<ug_unavailable>(key, PlugTable{}, plugs);
-  };
 }
 
 }  // namespace ov

@@ -14,15 +14,12 @@
 #include "engine/ug_base.h"
 #include "modules/module_info.h"
 #include "modules/plug_table.h"
-#include "modules/static_plug_table.h"
 
 namespace ov {
 
 class ug_unavailable : public ug_base {
  public:
-  // The type's plugs come from `plugs`, or, for a type registered from a
-  // static plug table, from the table's plugs that have an engine side.
-  ug_unavailable(std::string key, PlugTable plugs, StaticPlugTable static_plugs = {});
+  ug_unavailable(std::string key, PlugTable plugs);
   ~ug_unavailable() override;
 
   std::unique_ptr<ug_base> CreateInstance() const override;
@@ -34,11 +31,9 @@ class ug_unavailable : public ug_base {
  private:
   std::string key_;
   PlugTable plugs_;
-  StaticPlugTable static_plugs_;
   const OvAudioMaster* announced_to_ = nullptr;  // the engine this one told, if any
 };
 
 GeneratorFactory UnavailableGeneratorFactory(std::string_view key, PlugTable plugs);
-GeneratorFactory UnavailableGeneratorFactory(std::string_view key, StaticPlugTable plugs);
 
 }  // namespace ov

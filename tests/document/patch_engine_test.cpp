@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -184,6 +186,105 @@ class PatchEngineTest : public ::testing::Test {
   MidiFeeder* feeder_ = nullptr;
   MidiSink* sink_ = nullptr;
 };
+
+// Plain inputs of each kind that keep what reaches them, as text.
+class Listener : public ug_base {
+ public:
+  std::unique_ptr<ug_base> CreateInstance() const override { return std::make_unique<Listener>(); }
+  void ListPlugs(std::vector<InterfaceObject>& d) override {
+    d.emplace_back(nullptr, DR_IN, "", "Float", "0", "", 0, DT_FLOAT, &number);
+    d.emplace_back(nullptr, DR_IN, "", "List", "0", "", 0, DT_ENUM, &item);
+    d.emplace_back(nullptr, DR_IN, "", "Text", "", "", 0, DT_TEXT, &text);
+  }
+  void OnStatusChange(uint32_t, connector* link, int32_t) override {
+    const int32_t input = link->Destination()->Number();
+    heard[input] = input == 0 ? FloatText(number) : input == 1 ? std::to_string(item) : text;
+  }
+  static std::string FloatText(float value) {
+    char printed[32];
+    std::snprintf(printed, sizeof printed, "%g", value);
+    return printed;
+  }
+
+  float number = 0;
+  int16_t item = 0;
+  std::string text;
+  std::string heard[3];
+};
+
+const Module_Info& ListenerType() {
+  static const Module_Info type(
+      "Test Listener", "", 0, 0, "", [] { return std::make_unique<Listener>(); }, 0, -1);
+  return type;
+}
+
+// The engine halves of the patch-memory modules hand the value on their
+// input (the patch parameter's, or the graph's for the "Out" kind) to the
+// output that shares it, and downstream hears of every change.
+TEST(PatchMemory, EachKindPassesItsValueOnAndFollowsPatchChanges) {
+  struct Case {
+    const char* type;
+    const char* in;
+    const char* out;
+    int listener_input;
+    const char* patch0;
+    const char* patch3;  // null: the input is not kept per patch
+  };
+  const Case cases[] = {
+      {"PatchMemFloatIn", "Value", "Value Out", 0, "1.5", "7"},
+      {"PatchMemListIn2", "Value", "List Out", 1, "2", "5"},
+      {"Patch Mem - Text in", "Value", "Text Out", 2, "first", "third"},
+      {"PatchMemFloatOut", "Value In", "P", 0, "2.5", nullptr},
+      {"PatchMemFloatOutB", "Value In", "P", 0, "-4", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    TestProject project;
+    CUG* memory = Add(*project.main, c.type);
+    auto listener_module = std::make_unique<CUG>();
+    listener_module->SetUpAsNew(ListenerType());
+    CUG* listener = static_cast<CUG*>(project.main->AddChild(std::move(listener_module)));
+    const char* inputs[] = {"Float", "List", "Text"};
+    project.main->Connect(Plug(*memory, c.out), Plug(*listener, inputs[c.listener_input]));
+    project.document.RunPasses(true);
+    CPatchManager* manager = project.document.root()->patch_manager();
+    PatchParameter* parameter = manager->FindParameter(*Plug(*memory, c.in));
+    if (c.patch3 != nullptr) {
+      ASSERT_NE(parameter, nullptr);
+      parameter->SetSlotFromText(0, c.patch0);
+      parameter->SetSlotFromText(3, c.patch3);
+    } else {
+      EXPECT_EQ(parameter, nullptr);
+      Plug(*memory, c.in)->SetValueText(c.patch0);
+    }
+
+    test::FakeEngineHost host;
+    MessageHub hub{host};
+    OvAudioMaster master{host};
+    master.SetEngineBlockSize(32);
+    hub.AttachEngine(&master);
+    std::unique_ptr<ug_container> graph;
+    Listener* heard = nullptr;
+    {
+      GraphBuild build(master);
+      build.SetMessageHub(&hub);
+      build.Build(*project.document.root());
+      heard = static_cast<Listener*>(build.GeneratorOf(*listener));
+      graph = build.TakeRoot();
+    }
+    ASSERT_TRUE(host.messages.empty()) << host.messages[0];
+    master.Start(graph.get());
+    master.Process(32);
+    EXPECT_EQ(heard->heard[c.listener_input], c.patch0);
+    if (c.patch3 != nullptr) {
+      manager->SetCurrentPatch(3);
+      master.Process(32);
+      EXPECT_EQ(heard->heard[c.listener_input], c.patch3);
+    }
+    master.Stop();
+    hub.AttachEngine(nullptr);
+  }
+}
 
 TEST_F(PatchEngineTest, TheEngineStartsWithTheCurrentPatchAndFollowsPatchChanges) {
   ASSERT_EQ(manager_->parameters().size(), 4u);

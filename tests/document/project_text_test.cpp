@@ -4,14 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "document/control.h"
 #include "document/panel_objects.h"
 #include "document/patch_manager.h"
 #include "document/skins.h"
 #include "tests/document/document_test_support.h"
+#include "tests/document/format_example.h"
 
 namespace ov {
 namespace {
@@ -213,13 +211,10 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
 }
 
 TEST(ProjectText, TheDocumentedExampleCompiles) {
-  std::ifstream in(std::string(OV_DOCUMENT_SOURCE_DIR) + "/docs/project-format.md");
-  const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t begin = page.find("```json\n");
-  ASSERT_NE(begin, std::string::npos);
-  const std::size_t end = page.find("```", begin + 8);
-  const COrvaneDocBase document =
-      CompileDocument(Json::parse(page.substr(begin + 8, end - begin - 8)), {});
+  const std::string example =
+      testing::FormatExample(std::string(OV_DOCUMENT_SOURCE_DIR) + "/docs/project-format.md");
+  ASSERT_FALSE(example.empty());
+  const COrvaneDocBase document = CompileDocument(Json::parse(example), {});
   const CContainer* synth = document.FindMainContainer();
   ASSERT_NE(synth, nullptr);
   EXPECT_EQ(synth->children().size(), 6u + 6u);  // five modules, the IO module, six connections

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "engine/audio_master.h"
 #include "media/midi_file.h"
 #include "media/wav_file.h"
+#include "tests/document/format_example.h"
 #include "tests/host/plugin_test_support.h"
 #include "tests/host/temp_folder.h"
 #include "tests/modules/dsp_measure.h"
@@ -204,6 +206,33 @@ TEST(RenderProjects, TheDemoSynthPlaysTheDemoPhraseAtTheRightPitchesAndTimes) {
     ++windows;
   }
   EXPECT_GE(windows, 12);
+}
+
+// The complete example of the project format's documentation bakes and
+// plays a note, its patch memory module among the rest.
+TEST(RenderProjects, TheFormatDocumentationsExamplePlaysANote) {
+  const std::string example =
+      testing::FormatExample(std::string(OV_EXAMPLES_DIR) + "/../docs/project-format.md");
+  ASSERT_FALSE(example.empty());
+  TempFolder folder;
+  const std::string project = folder / "synth.json";
+  std::ofstream(project) << example;
+  const std::string baked = folder / "synth.so";
+  std::ostringstream out, err;
+  ASSERT_EQ(RunBakeCommand({project, baked, BuildDir() + "/orvane-vst.so"}, out, err), 0)
+      << err.str();
+  const AudioClip clip =
+      Render(baked, folder / "synth.wav", "--note 57:100:0.1:0.5 --seconds 1 --rate 44100");
+  ASSERT_FALSE(clip.channels.empty());
+  const std::vector<float>& left = clip.channels[0];
+  ASSERT_EQ(left.size(), 44100u);
+  const auto peak = [&](size_t from, size_t to) {
+    float most = 0;
+    for (size_t i = from; i < to; ++i) most = std::max(most, std::fabs(left[i]));
+    return most;
+  };
+  EXPECT_EQ(peak(0, 4000), 0.0f);  // before the note
+  EXPECT_GT(peak(4410, 26460), 0.05f);
 }
 
 // The logic sequencer plays by itself: a 2 Hz clock steps a four-output
