@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "document/patch_manager.h"
 #include "document/project_text.h"
 #include "engine/audio_master.h"
+#include "modules/module_info.h"
 #include "tests/document/document_test_support.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -207,6 +210,45 @@ TEST(GraphPlacement, BadPlugIndexesCostOnlyThemselves) {
     for (int block = 0; block < 4; ++block) master.Process(256);
     master.Stop();
   }
+}
+
+// A generator that cannot be made (here its buffers) costs its module
+// alone: one message, no generator, and the rest builds and runs.
+TEST(GraphPlacement, AModuleWhoseGeneratorFailsIsLeftOutAndTheRestRuns) {
+  class Unbuildable : public ug_base {
+   public:
+    std::unique_ptr<ug_base> CreateInstance() const override {
+      return std::make_unique<Unbuildable>();
+    }
+    void ListPlugs(std::vector<InterfaceObject>& d) override {
+      d.emplace_back(nullptr, DR_OUT, "", "Out", "", "", 0, DT_FSAMPLE, nullptr);
+    }
+    void SetUpBuffers() override { throw std::runtime_error("no room for its table"); }
+  };
+  static const Module_Info type(
+      "Test Unbuildable", "", 0, 0, "", [] { return std::make_unique<Unbuildable>(); }, 0, -1);
+  TestProject project;
+  CUG* a = Inverter(*project.main, "A");
+  CUG* b = Inverter(*project.main, "B");
+  Wire(*project.main, *a, *b);
+  auto made = std::make_unique<CUG>();
+  made->SetUpAsNew(type);
+  made->SetTitle("Broken");
+  CUG* broken = static_cast<CUG*>(project.main->AddChild(std::move(made)));
+  project.main->Connect(Plug(*broken, "Out"), Plug(*a, "Signal in"));
+  Built built;
+  built.master.SetEngineBlockSize(32);
+  ASSERT_NO_THROW(built.build.Build(*project.document.root()));
+  ASSERT_EQ(built.host.messages.size(), 1u);
+  EXPECT_NE(built.host.messages[0].find("\"Broken\""), std::string::npos);
+  EXPECT_NE(built.host.messages[0].find("no room for its table"), std::string::npos);
+  EXPECT_EQ(built.build.GeneratorOf(*broken), nullptr);
+  EXPECT_EQ(built.Order(*b), 0);
+  EXPECT_EQ(built.Order(*a), 4);
+  std::unique_ptr<ug_container> root = built.build.TakeRoot();
+  built.master.Start(root.get());
+  built.master.Process(64);
+  built.master.Stop();
 }
 
 TEST(GraphSort, IndependentSinksBothGetZero) {
