@@ -68,6 +68,22 @@ Json DumpDocument(const COrvaneDocBase& document) {
   return text;
 }
 
+std::optional<Json> ParseProjectText(std::string_view text, std::string* error) {
+  // Thrown from the parser's callback, so nesting stops growing at once.
+  struct TooDeep {};
+  try {
+    return Json::parse(text.begin(), text.end(), [](int depth, Json::parse_event_t, const Json&) {
+      if (depth > kMaxProjectTextDepth) throw TooDeep{};
+      return true;
+    });
+  } catch (const TooDeep&) {
+    *error = "nested more than " + std::to_string(kMaxProjectTextDepth) + " levels deep";
+  } catch (const Json::exception& parse_error) {
+    *error = parse_error.what();
+  }
+  return std::nullopt;
+}
+
 COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options) {
   if (!text.is_object()) {
     throw ArchiveError(ArchiveErrorKind::kGeneric, "(top)", "expected an object");

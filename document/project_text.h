@@ -9,9 +9,12 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "document/document.h"
+#include "document/object_pool.h"
 #include "document/text_writer.h"
 
 namespace ov {
@@ -37,6 +40,15 @@ struct CompileOptions {
   // before the modules: module libraries among them register their types.
   std::function<void(const std::string& path)> on_file_read = nullptr;
 };
+
+// Deeper JSON than any project needs: each object of the stream takes a few
+// levels (an object, its list of children or plugs), and streams nest objects
+// at most ObjectPool::kMaxDepth deep.
+constexpr int kMaxProjectTextDepth = 4 * ObjectPool::kMaxDepth;
+
+// The JSON of a project's text, or null with the reason. Nesting is checked
+// while parsing, so hostile text never builds a tree too deep to walk.
+std::optional<Json> ParseProjectText(std::string_view text, std::string* error);
 
 // Throws ArchiveError naming the JSON path and the reason.
 COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options);

@@ -3,6 +3,8 @@
 // overrun is a fault. A document that compiles writes a stream that loads.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "document/archive_error.h"
 #include "document/project_text.h"
@@ -10,15 +12,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   ov::fuzz::QuietMessages().Clear();
-  const ov::Json text = ov::Json::parse(data, data + size, nullptr, false);
-  if (text.is_discarded()) return 0;
+  // Read as `orvane compile` reads a project, nesting bounded.
+  std::string error;
+  const std::optional<ov::Json> text =
+      ov::ParseProjectText({reinterpret_cast<const char*>(data), size}, &error);
+  if (!text) return 0;
   ov::CompileOptions options;
   options.base_directory = OV_FUZZ_SEEDS;
   options.max_file_bytes = std::size_t{1} << 20;
   options.messages = &ov::fuzz::QuietMessages();
   ov::COrvaneDocBase document;
   try {
-    document = ov::CompileDocument(text, options);
+    document = ov::CompileDocument(*text, options);
   } catch (const ov::ArchiveError&) {
     return 0;
   }

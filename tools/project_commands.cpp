@@ -41,10 +41,15 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     err << command_name << ": " << error << "\n";
     return false;
   }
+  const std::optional<Json> project = ParseProjectText(
+      std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), &error);
+  if (!project) {
+    err << command_name << ": " << path << ": " << error << "\n";
+    return false;
+  }
   MessageSink messages;
   messages.SetLogToStderr(false);
   try {
-    const Json project = Json::parse(text.begin(), text.end());
     CompileOptions options;
     const std::filesystem::path directory = std::filesystem::path(path).parent_path();
     options.base_directory = (directory.empty() ? std::filesystem::path(".") : directory).string();
@@ -57,7 +62,7 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     options.on_file_read = [&messages](const std::string& file) {
       RegisterModuleLibrary(ProcessModules(), "", file, file, &messages);
     };
-    const COrvaneDocBase document = CompileDocument(project, options);
+    const COrvaneDocBase document = CompileDocument(*project, options);
     *stream = document.Write(document.version());
   } catch (const Json::exception& parse_error) {
     err << command_name << ": " << path << ": " << parse_error.what() << "\n";

@@ -94,6 +94,14 @@ TEST(ProjectCommands, FailuresSayWhereAndWhy) {
             std::string::npos)
       << compile.err;
 
+  // Nesting is bounded while parsing, long before the stack is.
+  const std::string deep =
+      WriteText("deep.json", std::string(100000, '[') + std::string(100000, ']'));
+  const CommandRun nested = Compile(deep, ::testing::TempDir() + "/deep.ov1");
+  EXPECT_EQ(nested.code, 1);
+  EXPECT_NE(nested.err.find("deep.json: nested more than 2048 levels deep"), std::string::npos)
+      << nested.err;
+
   const std::string garbage = WriteText("garbage.ov1", std::string("\x10\x00\x00\x00", 4));
   const CommandRun dump = Dump(garbage, "");
   EXPECT_EQ(dump.code, 1);
