@@ -114,13 +114,15 @@ void CUG::SetExclusionMark(bool excluded) {
 void CUG::RegisterPatchPlugs(CPatchManager* manager) {
   if (manager == nullptr) return;
   for (const auto& plug : plugs_) {
-    const int32_t flags = plug->Flags();
-    const bool patch_stored =
-        (flags & (kPlugPatchStored | kPlugPanelSide)) == (kPlugPatchStored | kPlugPanelSide);
-    if (patch_stored || (plug->Direction() == DR_IN && (flags & kPlugPatchParameter))) {
-      manager->CreateParameterForPlug(*plug);
-    }
+    if (KeepsPatchValues(*plug)) manager->CreateParameterForPlug(*plug);
   }
+}
+
+bool KeepsPatchValues(const CPlug2& plug) {
+  const int32_t flags = plug.Flags();
+  const bool patch_stored =
+      (flags & (kPlugPatchStored | kPlugPanelSide)) == (kPlugPatchStored | kPlugPanelSide);
+  return patch_stored || (plug.Direction() == DR_IN && (flags & kPlugPatchParameter));
 }
 
 bool CUG::RemovePlug(CPlug2* plug) {

@@ -77,6 +77,9 @@ class CUG : public CDocOb, public ModuleMessageTarget {
 // A plug that stands for an engine plug: neither an unused spare nor a
 // panel-side plug that is not stored per patch.
 bool HasEnginePlug(const CPlug2& plug);
+// A plug whose value a patch parameter keeps, one per patch: patch-stored,
+// or an input registered as a patch parameter.
+bool KeepsPatchValues(const CPlug2& plug);
 
 // `CUG_with_patches`: a module whose panel control keeps per-patch values.
 class CUG_with_patches : public CUG {

@@ -149,6 +149,9 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
         reader.FailAt(path + "." + plug_name, ArchiveErrorKind::kGeneric,
                       "expected text or a number");
       plug->SetValueText(*text);
+      if (KeepsPatchValues(*plug)) {
+        stored_plug_values_.push_back({&module, Json{{plug_name, *text}}, path});
+      }
     }
   }
   if (const Json* values = reader.Take("patch_values")) {
@@ -358,6 +361,13 @@ int32_t ControllerId(const Json& given, const std::string& where) {
 }  // namespace
 
 void ProjectShorthands::ApplyPatchValues() {
+  // First, so that "patch_values" given for the same plug override them.
+  for (const PatchValues& given : stored_plug_values_) {
+    ForEachParameter(*given.module, given.values, given.path,
+                     [](PatchParameter& parameter, const Json& text, const std::string&) {
+                       parameter.SetAllFromText(text.get<std::string>());
+                     });
+  }
   for (const PatchValues& given : patch_values_) {
     ForEachParameter(
         *given.module, given.values, given.path,

@@ -44,6 +44,9 @@ class ProjectShorthands final : public TextShorthands {
 
   const CompileOptions& options_;
   std::unordered_map<const CUG*, std::string> names_;
+  // "plug_values" of plugs whose values patch parameters keep: every patch
+  // takes the value.
+  std::vector<PatchValues> stored_plug_values_;
   std::vector<PatchValues> patch_values_;
   std::vector<PatchValues> patch_controllers_;
 };

@@ -210,6 +210,40 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
   EXPECT_NE(loaded.FindMainContainer(), nullptr);
 }
 
+// A "plug_values" entry for a plug whose value a patch parameter keeps
+// holds in every patch; "patch_values" given as well override it.
+TEST(ProjectText, PlugValuesOfPatchStoredPlugsHoldInEveryPatch) {
+  struct Case {
+    const char* type;
+    const char* plug;
+    const char* value;
+    const char* patch_two;  // from "patch_values", or null
+  };
+  const Case cases[] = {
+      {"WaveShaper2", "shape", "x*x/5", nullptr},
+      {"PatchMemFloatIn", "Value", "3", "4"},
+      {"Patch Mem - Text in", "Value", "kick.wav", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    Json module = {{"type", c.type}, {"plug_values", {{c.plug, c.value}}}};
+    if (c.patch_two != nullptr) module["patch_values"] = {{c.plug, {{"2", c.patch_two}}}};
+    const COrvaneDocBase document = CompileDocument(
+        {{"root", {{"modules", {{{"type", "Container"}, {"modules", {module}}}}}}}}, {});
+    const CContainer* main = document.FindMainContainer();
+    ASSERT_NE(main, nullptr);
+    const auto* compiled = dynamic_cast<const CUG*>(main->children().front().get());
+    ASSERT_NE(compiled, nullptr);
+    const PatchParameter* parameter =
+        main->patch_manager()->FindParameter(*Plug(*compiled, c.plug));
+    ASSERT_NE(parameter, nullptr);
+    for (const int32_t patch : {0, 1, 2, 127}) {
+      const bool overridden = patch == 2 && c.patch_two != nullptr;
+      EXPECT_EQ(parameter->SlotText(patch), overridden ? c.patch_two : c.value) << patch;
+    }
+  }
+}
+
 TEST(ProjectText, TheDocumentedExampleCompiles) {
   const std::string example =
       testing::FormatExample(std::string(OV_DOCUMENT_SOURCE_DIR) + "/docs/project-format.md");
