@@ -53,6 +53,23 @@ uint32_t FlagsFromHost(int32_t modifiers) {
 
 int16_t Side(int32_t size) { return static_cast<int16_t>(std::clamp(size, 1, kLargestSide)); }
 
+// A project that gives no panel size shows what its main container's panel
+// holds: the extent of the faces the makers give its modules, and never less
+// than a window one can find and grab.
+constexpr Point kSmallestContentPanel{160, 80};
+
+Point PanelSizeFor(const CContainer& main, Point stored, const VisualMakers& makers) {
+  if (stored.x > 0 && stored.y > 0) return stored;
+  Point size = kSmallestContentPanel;
+  for (const auto& child : main.children()) {
+    const std::unique_ptr<CVisualOb> face = makers.Make(*child, kViewControlPanel);
+    if (face == nullptr) continue;
+    const Rect r = face->GetRect();
+    size = {std::max(size.x, r.right), std::max(size.y, r.bottom)};
+  }
+  return size;
+}
+
 }  // namespace
 
 std::unique_ptr<WindowPort> MakeX11Window(void* parent, int32_t width, int32_t height,
@@ -74,8 +91,9 @@ ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_
       makers_(&ProductMakers()) {
   view_.BindToModule(&main_);
   view_.SetPopups(&popups_);
+  const Point size = PanelSizeFor(main_, panel_size, *makers_);
   // A size out of 1 ... 32767 would wrap in the host's 16-bit rectangle.
-  rect_ = {0, 0, Side(panel_size.y), Side(panel_size.x)};
+  rect_ = {0, 0, Side(size.y), Side(size.x)};
   view_.SetRect({0, 0, rect_.right, rect_.bottom});
 }
 

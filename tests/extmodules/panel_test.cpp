@@ -4,6 +4,8 @@
 // panel host callback's answers, and a hostile panel part refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #include "document/container.h"
@@ -21,6 +23,7 @@
 #include "tests/extmodules/gain_panel_project.h"
 #include "tests/host/compiled_project.h"
 #include "tests/host/fake_host.h"
+#include "tests/host/temp_folder.h"
 #include "tools/snapshot.h"
 
 namespace ov::test {
@@ -282,6 +285,53 @@ TEST(LibraryPanels, AReloadHandsTheOpenViewsToTheNewPanelPart) {
   const PixelImage after = rig.Screen();
   EXPECT_NE(after.At(8 + 20, 8 + 10), after.At(2, 2));  // its bar is drawn again
   rig.Dispatch(vst2::effEditClose);
+}
+
+// A project that gives no panel size gets the size its panel's contents
+// need, and at least 160 x 80, in a host's editor and in a snapshot alike.
+TEST(LibraryPanels, WithoutAPanelSizeThePanelFitsItsContents) {
+  struct Case {
+    bool with_gain;
+    int32_t left, top;  // of the gain's panel part
+  };
+  const Case cases[] = {{false, 0, 0}, {true, 8, 8}, {true, 300, 150}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.left) + ", " + std::to_string(c.top));
+    Json project = testing::GainPanelProject();
+    project.erase("panel_size");
+    Json& main = project["root"]["modules"][0];
+    if (c.with_gain) {
+      main["modules"][0]["panel_rect"] = {c.left, c.top, c.left + 120, c.top + 44};
+    } else {
+      main["modules"] = Json::array();
+      main["connections"] = Json::array();
+    }
+    PanelPlugin rig(project);
+    vst2::ERect* rect = nullptr;
+    ASSERT_EQ(rig.Dispatch(vst2::effEditGetRect, 0, 0, &rect), 1);
+    int32_t width = 160, height = 80;
+    if (c.with_gain) {
+      const Point drawn = rig.Module().drawing_size();
+      width = std::max(width, c.left + drawn.x);
+      height = std::max(height, c.top + drawn.y);
+    }
+    EXPECT_EQ(rect->right - rect->left, width);
+    EXPECT_EQ(rect->bottom - rect->top, height);
+
+    testing::TempFolder folder;
+    project["files"] = {{{"path", ExampleModules()}}};
+    std::ofstream(folder / "panel.json") << project.dump();
+    SnapshotCommandLine line;
+    line.input_path = folder / "panel.json";
+    line.output_path = folder / "panel.png";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
+    std::string error;
+    const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
+    ASSERT_TRUE(image) << error;
+    EXPECT_EQ(image->Width(), width);
+    EXPECT_EQ(image->Height(), height);
+  }
 }
 
 TEST(LibraryPanels, AHostilePanelPartGetsNothingFromBadArguments) {
