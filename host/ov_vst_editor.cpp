@@ -53,13 +53,14 @@ uint32_t FlagsFromHost(int32_t modifiers) {
 
 int16_t Side(int32_t size) { return static_cast<int16_t>(std::clamp(size, 1, kLargestSide)); }
 
-// A project that gives no panel size shows what its main container's panel
-// holds: the extent of the faces the makers give its modules, and never less
-// than a window one can find and grab.
+// A project that gives no panel size (it reads as 0 x 0) shows what its main
+// container's panel holds: the extent of the faces the makers give its
+// modules, and never less than a window one can find and grab. A size given
+// with one side out of range is the project's, clamped below.
 constexpr Point kSmallestContentPanel{160, 80};
 
 Point PanelSizeFor(const CContainer& main, Point stored, const VisualMakers& makers) {
-  if (stored.x > 0 && stored.y > 0) return stored;
+  if (stored.x > 0 || stored.y > 0) return stored;
   Point size = kSmallestContentPanel;
   for (const auto& child : main.children()) {
     const std::unique_ptr<CVisualOb> face = makers.Make(*child, kViewControlPanel);
