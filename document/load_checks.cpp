@@ -126,6 +126,20 @@ void CheckLoadedDocument(COrvaneDocBase& document, MessageSink* messages) {
   for (const CLine2* line : broken) {
     if (CContainer* container = line->parent()) container->RemoveChild(line);
   }
+  // Streams from before container plugs stored their data type read every
+  // one as audio, a MIDI one too, which the engine cannot join to its far
+  // end: such a plug carries what the plug it mirrors carries.
+  // (The last such version, as CPlugIO2 reads its fields.)
+  if (document.version() <= 94961) {
+    for (CPlug2* plug : plugs) {
+      auto* io = dynamic_cast<CPlugIO2*>(plug);
+      if (io == nullptr) continue;
+      const CPlug2* far_end = io->FarEnd();
+      if (far_end != io && dynamic_cast<const CPlugIO2*>(far_end) == nullptr) {
+        io->SetDatatype(static_cast<uint16_t>(far_end->Datatype()));
+      }
+    }
+  }
 }
 
 }  // namespace ov

@@ -68,6 +68,10 @@ void ug_container::connect(UPlug* source, UPlug* destination) {
 }
 
 void ug_container::Link(UPlug& source, UPlug& destination) {
+  // Each end's storage is read as its own kind below.
+  if (source.Datatype() != destination.Datatype()) {
+    throw std::invalid_argument("plugs of different data types cannot be joined");
+  }
   if (destination.IsAudio() && source.Data() == nullptr) {
     throw std::invalid_argument("an audio input is joined to a source that carries no audio");
   }

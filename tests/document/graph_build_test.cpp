@@ -508,6 +508,31 @@ TEST(GraphContainerPlugs, InnerSourceFeedsOuterModulesDirectly) {
   EXPECT_GT(built.Order(*x), built.Order(*p));
 }
 
+// Streams from before container plugs stored their data type: a container's
+// MIDI plug still carries MIDI, so the note source behind it is reached and
+// the graph builds, at the old version as at the current one.
+TEST(GraphContainerPlugs, OldStreamsContainerPlugsCarryWhatTheyMirror) {
+  for (const int32_t version : {94000, 95960}) {
+    SCOPED_TRACE(version);
+    const COrvaneDocBase compiled = CompileDocument(Json::parse(R"({"root": {"modules": [
+        {"type": "Container", "name": "synth",
+         "io": [{"name": "Notes", "direction": "in", "datatype": "midi"},
+                {"name": "Level", "direction": "out", "datatype": "audio"}],
+         "modules": [{"type": "Midi to CV", "name": "cv"}],
+         "connections": ["io.Notes -> cv.MIDI In", "cv.Gate -> io.Level"]},
+        {"type": "MIDI Filter", "name": "source"}, {"type": "Inverter", "name": "sink"}],
+      "connections": ["source.MIDI Out -> synth.Notes", "synth.Level -> sink.Signal in"]}})"),
+                                                    {});
+    const COrvaneDocBase document = LoadOrFail(compiled.Write(version), nullptr, true);
+    const CContainer* synth = document.FindMainContainer();
+    ASSERT_NE(synth, nullptr);
+    EXPECT_EQ(Plug(*synth, "Notes")->Datatype(), DT_MIDI);
+    EXPECT_EQ(Plug(*synth, "Notes")->Partner()->Datatype(), DT_MIDI);
+    Built built;
+    EXPECT_NO_THROW(built.build.Build(*document.root()));
+  }
+}
+
 TEST(GraphPlacement, ExcludedContainerBuildsNothingInside) {
   TestProject project;
   auto* inner = Add<CContainer>(*project.main, "Container");
