@@ -1,10 +1,11 @@
 // Any bytes given to the project-stream reader give a document or an error
 // kind: never a crash, an overrun, a leak or a hang. A document that loads
-// must then be safe to use: to build the engine's graph from (without
-// starting audio), to write to a stream that loads again, and to convert to
-// text and back.
+// must then be safe to use: to build the engine's graph from and run a few
+// blocks of audio with, to write to a stream that loads again, and to convert
+// to text and back.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 
 #include "document/container.h"
@@ -28,19 +29,31 @@ class SilentHost final : public ov::EngineHost {
   uint32_t next_id_ = 1;
 };
 
-// What a failed build may raise; anything else is a fault.
-void BuildGraph(ov::CContainer& root) {
+// What a failed build may raise; anything else is a fault. A graph that
+// builds is opened and processed, as a host would after resume: what a
+// stream did to plugs and values shows on the audio path.
+void BuildAndRun(ov::CContainer& root) {
   static SilentHost host;
   ov::OvAudioMaster master(host);
   master.SetSampleRate(44100);
   master.SetEngineBlockSize(64);
-  ov::GraphBuild build(master);
-  try {
-    build.Build(root);
-  } catch (const ov::OvException&) {
-  } catch (const ov::VoiceConflict&) {
-  } catch (const std::invalid_argument&) {
+  std::unique_ptr<ov::ug_container> graph;
+  {
+    ov::GraphBuild build(master);
+    try {
+      build.Build(root);
+    } catch (const ov::OvException&) {
+      return;
+    } catch (const ov::VoiceConflict&) {
+      return;
+    } catch (const std::invalid_argument&) {
+      return;
+    }
+    graph = build.TakeRoot();
   }
+  master.Start(graph.get());
+  for (int block = 0; block < 4; ++block) master.Process(64);
+  master.Stop();
 }
 
 // A cheap, fixed choice of one input in eight, so that a run stays
@@ -59,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   ov::COrvaneDocBase document;
   if (!document.Load({data, size}, options).ok) return 0;
   static_cast<void>(document.FindMainContainer());
-  if (document.root() != nullptr) BuildGraph(*document.root());
+  if (document.root() != nullptr) BuildAndRun(*document.root());
   // What loads, writes a stream that loads.
   ov::COrvaneDocBase again;
   if (!again.Load(document.Write(document.version()), options).ok) __builtin_trap();
