@@ -269,8 +269,8 @@ void GraphBuild::MakePlugs(CUG& module, ug_base& generator) {
     if (index < 0 || index >= count) {
       problems.push_back(PlugLabel(plug->Name(), index) + " is not one of its type's: left out");
     } else if (by_index[index] != nullptr) {
-      problems.push_back(PlugLabel(plug->Name(), index) + " repeats the index of " +
-                         PlugLabel(by_index[index]->Name(), index) + ": left out");
+      problems.push_back(PlugLabel(plug->Name(), index) +
+                         " is there twice: the second is left out");
     } else {
       by_index[index] = plug.get();
     }
