@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -139,32 +138,13 @@ TEST(GraphPlacement, BadPlugIndexesCostOnlyThemselves) {
     }
     return static_cast<CUG*>(nullptr);
   };
-  const auto engine_numbers = [](const GraphBuild& build, const CUG& module) {
-    std::map<const CPlug2*, int32_t> numbers;
-    for (const auto& plug : module.plugs()) {
-      if (const UPlug* made = build.EnginePlugOf(*plug)) numbers[plug.get()] = made->Number();
-    }
-    return numbers;
-  };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.module) + " " + std::to_string(c.index) + " to " +
                  std::to_string(c.now));
     COrvaneDocBase document = CompileDocument(text, {});
     CUG* module = module_of(document, c.module);
     ASSERT_NE(module, nullptr);
-    std::map<const CPlug2*, int32_t> before;
-    {
-      Built intact;
-      intact.build.Build(*document.root());
-      ASSERT_TRUE(intact.host.messages.empty()) << intact.host.messages[0];
-      before = engine_numbers(intact.build, *module);
-    }
-    CPlug2* changed = nullptr;
-    for (const auto& plug : module->plugs()) {
-      if (plug->index() == c.index) changed = plug.get();
-    }
-    ASSERT_NE(changed, nullptr);
-    before.erase(changed);
+    CPlug2* changed = module->plugs()[c.index].get();
     if (c.now == kRemove) {
       ASSERT_TRUE(module->RemovePlug(changed));
     } else {
@@ -181,14 +161,14 @@ TEST(GraphPlacement, BadPlugIndexesCostOnlyThemselves) {
     EXPECT_NE(host.messages[0].find("\"" + module->title() + "\""), std::string::npos)
         << host.messages[0];
     EXPECT_NE(host.messages[0].find(c.named), std::string::npos) << host.messages[0];
-    // Nothing renumbered: every other plug keeps its engine plug, but for
-    // the one whose index the changed plug took over.
-    const std::map<const CPlug2*, int32_t> after = engine_numbers(build, *module);
-    for (const auto& [plug, number] : before) {
-      const auto kept = after.find(plug);
-      if (kept != after.end()) {
-        EXPECT_EQ(kept->second, number) << plug->Name();
-      } else {
+    // Nothing renumbered: these types' engine plugs are their descriptors,
+    // so every plug kept is at its index; only the one whose index the
+    // changed plug took over has none.
+    for (const auto& plug : module->plugs()) {
+      const UPlug* made = build.EnginePlugOf(*plug);
+      if (made != nullptr) {
+        EXPECT_EQ(made->Number(), plug.get() == changed ? c.now : plug->index()) << plug->Name();
+      } else if (plug.get() != changed) {
         EXPECT_EQ(plug->index(), c.now) << plug->Name();
       }
     }
