@@ -187,7 +187,7 @@ class PatchEngineTest : public ::testing::Test {
   MidiSink* sink_ = nullptr;
 };
 
-// Plain inputs of each kind that keep what reaches them, as text.
+// Plain inputs of each kind that keep what reaches them.
 class Listener : public ug_base {
  public:
   std::unique_ptr<ug_base> CreateInstance() const override { return std::make_unique<Listener>(); }
@@ -196,20 +196,15 @@ class Listener : public ug_base {
     d.emplace_back(nullptr, DR_IN, "", "List", "0", "", 0, DT_ENUM, &item);
     d.emplace_back(nullptr, DR_IN, "", "Text", "", "", 0, DT_TEXT, &text);
   }
-  void OnStatusChange(uint32_t, connector* link, int32_t) override {
-    const int32_t input = link->Destination()->Number();
-    heard[input] = input == 0 ? FloatText(number) : input == 1 ? std::to_string(item) : text;
-  }
-  static std::string FloatText(float value) {
+  std::string Heard(int input) const {
     char printed[32];
-    std::snprintf(printed, sizeof printed, "%g", value);
-    return printed;
+    std::snprintf(printed, sizeof printed, "%g", number);
+    return input == 0 ? printed : input == 1 ? std::to_string(item) : text;
   }
 
   float number = 0;
   int16_t item = 0;
   std::string text;
-  std::string heard[3];
 };
 
 const Module_Info& ListenerType() {
@@ -275,11 +270,11 @@ TEST(PatchMemory, EachKindPassesItsValueOnAndFollowsPatchChanges) {
     ASSERT_TRUE(host.messages.empty()) << host.messages[0];
     master.Start(graph.get());
     master.Process(32);
-    EXPECT_EQ(heard->heard[c.listener_input], c.patch0);
+    EXPECT_EQ(heard->Heard(c.listener_input), c.patch0);
     if (c.patch3 != nullptr) {
       manager->SetCurrentPatch(3);
       master.Process(32);
-      EXPECT_EQ(heard->heard[c.listener_input], c.patch3);
+      EXPECT_EQ(heard->Heard(c.listener_input), c.patch3);
     }
     master.Stop();
     hub.AttachEngine(nullptr);
