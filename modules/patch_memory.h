@@ -2,8 +2,8 @@
 // "PatchMemListIn2", "PatchMemFloatOut", "PatchMemFloatOutB" and "Patch Mem -
 // Text in"). Each passes one value from an input to an output that share it,
 // and tells the output's connections with a one-shot status whenever the
-// input changes. The value arrives from the module's patch parameter (or, for
-// the "Out" modules, from the graph; the parameter then watches the output).
+// input changes. The value arrives from the module's patch parameter, or for
+// the "Out" modules from the graph on "Value In", passed on to "P".
 //
 // Threads: made and opened on the editor thread while audio is stopped;
 // status changes on the audio thread, where nothing allocates (a text plug's
