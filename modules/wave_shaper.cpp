@@ -135,6 +135,7 @@ void ug_wave_shaper::BuildFromPoints(std::string_view points, Curve& curve) {
 void ug_wave_shaper2::BuildFromFormula(std::string_view formula, Evaluator& evaluator,
                                        Curve& curve) {
   formula = formula.substr(0, kFormulaLength);
+  evaluator.ReadEnvironment(formula);
   for (int32_t i = 0; i <= kSteps; ++i) {
     evaluator.SetVariable("x", (static_cast<double>(i) / kSteps - 0.5) * 10.0);
     double result = 0.0;
