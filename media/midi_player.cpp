@@ -48,7 +48,10 @@ void ug_midi_player::Open() {
   if (sequence_.SkippedUnknownChunk()) RequestMessageBox(kUnknownChunk);
   sequence_.SetSampleRate(Master()->SampleRate());
   sequence_.SetTempo(InputBpm());
-  QueueRunFunction(Clock(), &ug_midi_player::Scheduled);
+  retry_ = nullptr;
+  told_late_ = false;
+  due_ = Clock();
+  Schedule(Clock(), &ug_midi_player::Scheduled);
 }
 
 bool ug_midi_player::LoadFile() {
@@ -80,13 +83,31 @@ void ug_midi_player::Scheduled(ug_base& generator) {
   auto& self = static_cast<ug_midi_player&>(generator);
   self.sequence_.SetIgnoreFileTempo(self.ignore_tempo_);
   self.sequence_.SetLoop(self.loop_);
-  if (const std::optional<uint32_t> wait = self.sequence_.Run(self)) {
-    self.QueueRunFunction(self.Clock() + *wait, &ug_midi_player::Scheduled);
-  } else {
+  const std::optional<uint32_t> wait = self.sequence_.Run(self);
+  if (!wait) {
     // The song is over: the standalone engine stops half a second later.
     const auto half_second = static_cast<uint32_t>(self.Master()->SampleRate() * 0.5);
-    self.QueueRunFunction(self.Clock() + half_second, &RequestEngineStop);
+    self.Schedule(self.Clock() + half_second, &RequestEngineStop);
+    return;
   }
+  // From the tick's own time, so a tick that came late does not delay the
+  // ones after it; one already past comes at once.
+  self.due_ += *wait;
+  const bool past = static_cast<int32_t>(self.due_ - self.Clock()) < 0;
+  self.Schedule(past ? self.Clock() : self.due_, &ug_midi_player::Scheduled);
+}
+
+void ug_midi_player::Schedule(uint32_t time, RunFunction function) {
+  if (QueueRunFunction(time, function)) return;
+  if (!told_late_) told_late_ = RequestMessageBox(kRanLate);
+  retry_ = function;
+  SetProcessFunction(&ug_midi_player::RetrySchedule);
+}
+
+void ug_midi_player::RetrySchedule(int32_t, int32_t) {
+  if (!QueueRunFunction(Clock(), retry_)) return;
+  retry_ = nullptr;
+  SetProcessFunction(&ug_midi_player::SleepWhenIdle);
 }
 
 void ug_midi_player::SendMidi(uint32_t word) { ug_base::SendMidi(*plug(kMidiOut), Clock(), word); }
