@@ -48,6 +48,8 @@ void ug_midi_player::Open() {
   if (sequence_.SkippedUnknownChunk()) RequestMessageBox(kUnknownChunk);
   sequence_.SetSampleRate(Master()->SampleRate());
   sequence_.SetTempo(InputBpm());
+  receivers_ = static_cast<int32_t>(plug(kMidiOut)->Connectors().size());
+  admitted_ = 0;
   retry_ = nullptr;
   told_late_ = false;
   due_ = Clock();
@@ -90,11 +92,33 @@ void ug_midi_player::Scheduled(ug_base& generator) {
     self.Schedule(self.Clock() + half_second, &RequestEngineStop);
     return;
   }
+  if (self.sequence_.Carrying()) {
+    self.Schedule(self.NextBlockStart(), &ug_midi_player::Scheduled);
+    return;
+  }
   // From the tick's own time, so a tick that came late does not delay the
   // ones after it; one already past comes at once.
   self.due_ += *wait;
   const bool past = static_cast<int32_t>(self.due_ - self.Clock()) < 0;
   self.Schedule(past ? self.Clock() : self.due_, &ug_midi_player::Scheduled);
+}
+
+bool ug_midi_player::Admit() {
+  const uint32_t block = NextBlockStart();
+  if (block != budget_block_) {
+    budget_block_ = block;
+    admitted_ = 0;
+  }
+  // A message takes a record at each receiver until it is handled.
+  const EventPool& pool = Master()->Events();
+  const std::size_t keep = pool.Capacity() / 2 + static_cast<std::size_t>(receivers_);
+  if (admitted_ >= kEventsPerBlock || pool.Available() <= keep) return false;
+  ++admitted_;
+  return true;
+}
+
+uint32_t ug_midi_player::NextBlockStart() const {
+  return Master()->CellStart() + static_cast<uint32_t>(Master()->EngineBlockSize());
 }
 
 void ug_midi_player::Schedule(uint32_t time, RunFunction function) {
