@@ -16,8 +16,8 @@
 #include "engine/data_files.h"
 #include "media/midi_player.h"
 #include "modules/wave_shaper.h"
-#include "platform/byte_order.h"
 #include "tests/engine/graph_fixture.h"
+#include "tests/media/same_tick_song.h"
 
 namespace ov {
 namespace {
@@ -102,55 +102,23 @@ class MemoryFile final : public DataFiles {
   std::vector<uint8_t> bytes_;
 };
 
-// One track of `events` note-ons, all at tick 0, in running status.
-std::vector<uint8_t> SameTickSong(int events) {
-  std::vector<uint8_t> body = {0x00, 0x90, 60, 100};
-  for (int e = 1; e < events; ++e) body.insert(body.end(), {0x00, 61, 1});
-  body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
-  std::vector<uint8_t> file = {'M', 'T', 'h', 'd'};
-  AppendBe32(file, 6);
-  AppendBe16(file, 0);
-  AppendBe16(file, 1);
-  AppendBe16(file, 96);
-  file.insert(file.end(), {'M', 'T', 'r', 'k'});
-  AppendBe32(file, static_cast<uint32_t>(body.size()));
-  file.insert(file.end(), body.begin(), body.end());
-  return file;
-}
-
-// Counts the note-ons that reach its MIDI input.
-class NoteCounter final : public ug_base {
- public:
-  std::unique_ptr<ug_base> CreateInstance() const override {
-    return std::make_unique<NoteCounter>();
-  }
-  void ListPlugs(std::vector<InterfaceObject>& descriptors) override {
-    descriptors.emplace_back(nullptr, DR_IN, "", "MIDI In", "", "", 0, DT_MIDI, nullptr);
-  }
-  void HandleEvent(ug_event& event) override {
-    if (event.kind == UET_MIDI && (event.parm1 & 0xF0) == 0x90) ++notes;
-    ug_base::HandleEvent(event);
-  }
-  long notes = 0;
-};
-
 void SameTickFile() {
   constexpr int kEvents = 699'000;  // 2 MB of three-byte events
-  MemoryFile file(SameTickSong(kEvents));
+  MemoryFile file(testing::SameTickSong(kEvents));
   test::GraphRig rig;
   rig.master.SetSampleRate(44100.0f);
   rig.host.files = &file;
   auto& player = rig.Add(std::make_unique<ug_midi_player>(), 10);
   player.plug(ug_midi_player::kFileName)->SetValueFromText("tick");
   player.plug(ug_midi_player::kTempo)->SetValueFromText("12");
-  auto& counter = rig.Add(std::make_unique<NoteCounter>(), 0);
+  auto& counter = rig.Add(std::make_unique<testing::NoteCounter>(), 0);
   rig.top.connect(player.plug(ug_midi_player::kMidiOut), counter.plug(0));
   rig.Start();
   const Calls calls = LongestCall(rig.master, 4000, [](int) {});
   std::printf(
       "MIDI Player, %d events on one tick: longest call %.3f ms, %d calls longer than a block, "
-      "%ld events arrived, %u lost to the full pool\n",
-      kEvents, Milliseconds(calls.longest), calls.over_block, counter.notes,
+      "%lld events arrived, %u lost to the full pool\n",
+      kEvents, Milliseconds(calls.longest), calls.over_block, static_cast<long long>(counter.notes),
       rig.master.Events().Dropped());
 }
 

@@ -25,6 +25,7 @@
 #include "modules/meters.h"
 #include "modules/wave_shaper.h"
 #include "tests/engine/counted_allocations.h"
+#include "tests/media/same_tick_song.h"
 #include "tests/media/smf_builder.h"
 #include "tests/media/wave_test_support.h"
 #include "tests/modules/module_rig.h"
@@ -32,25 +33,11 @@
 namespace ov {
 namespace {
 
+using testing::NoteCounter;
+using testing::SameTickSong;
 using testing::SmfBuilder;
 using testing::TrackBuilder;
 using namespace std::chrono_literals;
-
-// Counts the note-ons that reach its MIDI input; allocates nothing.
-class NoteCounter : public ug_base {
- public:
-  std::unique_ptr<ug_base> CreateInstance() const override {
-    return std::make_unique<NoteCounter>();
-  }
-  void ListPlugs(std::vector<InterfaceObject>& descriptors) override {
-    descriptors.emplace_back(nullptr, DR_IN, "", "MIDI In", "", "", 0, DT_MIDI, nullptr);
-  }
-  void HandleEvent(ug_event& event) override {
-    if (event.kind == UET_MIDI && (event.parm1 & 0xF0) == 0x90) ++notes;
-    ug_base::HandleEvent(event);
-  }
-  int64_t notes = 0;
-};
 
 // Keeps the media file thread busy in its own call until let go, so a test
 // can tell work done there from work done in a process call.
@@ -119,15 +106,6 @@ struct Case {
   std::function<void(CaseRig&)> build;  // before the engine starts
   std::function<void(CaseRig&)> check;
 };
-
-// One track of `events` note-ons, all at tick 0, in running status.
-std::vector<uint8_t> SameTickSong(int64_t events) {
-  std::vector<uint8_t> body = {0x00, 0x90, 60, 100};
-  body.reserve(static_cast<std::size_t>(events) * 3 + 8);
-  for (int64_t e = 1; e < events; ++e) body.insert(body.end(), {0x00, 61, 1});
-  body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
-  return SmfBuilder{}.Track(body).Bytes();
-}
 
 // A 200-character formula that gives -x.
 std::string LongFormula() {
