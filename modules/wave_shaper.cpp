@@ -1,14 +1,18 @@
 #include "modules/wave_shaper.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "engine/audio_master.h"
 #include "engine/lookup_table.h"
 #include "engine/saturating_cast.h"
+#include "media/media_file_thread.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/evaluator.h"
 #include "modules/plug_table.h"
@@ -209,6 +213,7 @@ void ug_wave_shaper2::Open() {
     shared.built = true;
   }
   builder_->wanted.assign(shape);
+  opened_at_ = Clock();
 }
 
 void ug_wave_shaper2::Close() {
@@ -228,9 +233,21 @@ bool ug_wave_shaper2::AwaitingTable() const { return RunsFunction(&ug_wave_shape
 bool ug_wave_shaper2::ShapeChanged(std::string_view shape) {
   shape = shape.substr(0, kFormulaLength);
   Builder& builder = *builder_;
+  Shared& shared = SharedTables();
+  // A value arriving as the engine starts (a patch's shape) comes before any
+  // sound, with no table yet to play meanwhile: it is built at once, unless
+  // a build elsewhere holds the evaluator.
+  if (Clock() == opened_at_ && builder.Idle() && shape != shared.built_from) {
+    std::unique_lock held(FormulaLock(), std::try_to_lock);
+    if (held.owns_lock()) {
+      BuildFromFormula(shape, *evaluator_, shared.curves[shared.playing]);
+      shared.built_from.assign(shape);
+      builder.wanted.assign(shape);
+      return true;
+    }
+  }
   if (shape != builder.wanted) {
     builder.wanted.assign(shape);
-    Shared& shared = SharedTables();
     if (builder.Idle()) builder.Ask(shape, shared.curves[1 - shared.playing]);
   }
   if (!Building()) return true;
@@ -241,6 +258,14 @@ bool ug_wave_shaper2::ShapeChanged(std::string_view shape) {
 void ug_wave_shaper2::AwaitTable(int32_t position, int32_t count) {
   Builder& builder = *builder_;
   Shared& shared = SharedTables();
+  // Rendering offline, nobody listens in real time: the slice waits for the
+  // table (up to ten seconds), so a render does not depend on the thread's
+  // timing.
+  if (!builder.Idle() && Master()->Host().RendersOffline()) {
+    for (int waited = 0; waited < 10000 && !builder.Done(); ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
   if (builder.Done()) {
     // The first copy to see it takes it over for all.
     shared.playing = 1 - shared.playing;

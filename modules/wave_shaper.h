@@ -19,7 +19,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,7 +26,6 @@
 #include <vector>
 
 #include "engine/ug_base.h"
-#include "media/media_file_thread.h"
 
 namespace ov {
 
@@ -106,7 +104,8 @@ class ug_wave_shaper2 : public ug_wave_shaper {
   // thread at a time per evaluator.
   static void BuildFromFormula(std::string_view formula, Evaluator& evaluator, Curve& curve);
 
-  // A formula is being built in the background. Audio thread.
+  // The table played is not yet the one for the latest shape: a build runs
+  // or waits in the background. Audio thread.
   bool Building() const;
 
  protected:
@@ -120,6 +119,7 @@ class ug_wave_shaper2 : public ug_wave_shaper {
 
   std::shared_ptr<Evaluator> evaluator_;
   std::shared_ptr<Builder> builder_;  // one per module and its voice copies
+  uint32_t opened_at_ = 0;  // the values the inputs start with arrive then
 };
 
 }  // namespace ov
