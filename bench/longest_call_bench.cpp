@@ -67,6 +67,9 @@ void FormulaEdits() {
   }
   shape.plug(0)->SetValueFromText(formulas[1]);
   rig.Start();
+  // The first block builds the shape the engine starts with, before any
+  // sound; the edits come after it.
+  rig.master.Process(kBlock);
   constexpr int kEdits = 100;
   constexpr int kBlocksPerEdit = 8;
   const Calls calls = LongestCall(rig.master, kEdits * kBlocksPerEdit, [&](int block) {

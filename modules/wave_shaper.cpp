@@ -134,8 +134,8 @@ class ug_wave_shaper2::Builder final : private MediaFileThread::Client {
   Builder& operator=(const Builder&) = delete;
 
   void Attach(std::shared_ptr<Evaluator> evaluator) {
+    if (registered_) return;  // the media thread may read evaluator_ now
     evaluator_ = std::move(evaluator);
-    if (registered_) return;
     MediaFileThread::Instance().Register(*this);
     registered_ = true;
   }
