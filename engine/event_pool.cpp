@@ -12,6 +12,7 @@ ug_event* EventPool::Acquire() {
     return nullptr;
   }
   free_ = event->next;
+  --available_;
   *event = ug_event{};
   return event;
 }
@@ -19,6 +20,7 @@ ug_event* EventPool::Acquire() {
 void EventPool::Release(ug_event* event) {
   event->next = free_;
   free_ = event;
+  ++available_;
 }
 
 void EventPool::Reserve(std::size_t capacity) {

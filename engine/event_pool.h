@@ -27,6 +27,9 @@ class EventPool {
   // Grows the pool to hold at least `capacity` records.
   void Reserve(std::size_t capacity);
   std::size_t Capacity() const { return capacity_; }
+  // Records free just now. Modules that queue many events for others keep
+  // the rest of the pool for everyone else by looking here first.
+  std::size_t Available() const { return available_; }
   // While growable (only ever while audio is stopped) an empty pool doubles.
   void SetGrowable(bool growable) { growable_ = growable; }
   // Events lost to an exhausted pool since construction.
@@ -36,6 +39,7 @@ class EventPool {
   std::vector<std::unique_ptr<ug_event[]>> chunks_;
   ug_event* free_ = nullptr;  // linked through `next`
   std::size_t capacity_ = 0;
+  std::size_t available_ = 0;
   bool growable_ = true;
   std::atomic<uint32_t> dropped_{0};
 };

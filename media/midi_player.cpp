@@ -48,7 +48,12 @@ void ug_midi_player::Open() {
   if (sequence_.SkippedUnknownChunk()) RequestMessageBox(kUnknownChunk);
   sequence_.SetSampleRate(Master()->SampleRate());
   sequence_.SetTempo(InputBpm());
-  QueueRunFunction(Clock(), &ug_midi_player::Scheduled);
+  receivers_ = static_cast<int32_t>(plug(kMidiOut)->Connectors().size());
+  admitted_ = 0;
+  retry_ = nullptr;
+  told_late_ = false;
+  due_ = Clock();
+  Schedule(Clock(), &ug_midi_player::Scheduled);
 }
 
 bool ug_midi_player::LoadFile() {
@@ -80,13 +85,53 @@ void ug_midi_player::Scheduled(ug_base& generator) {
   auto& self = static_cast<ug_midi_player&>(generator);
   self.sequence_.SetIgnoreFileTempo(self.ignore_tempo_);
   self.sequence_.SetLoop(self.loop_);
-  if (const std::optional<uint32_t> wait = self.sequence_.Run(self)) {
-    self.QueueRunFunction(self.Clock() + *wait, &ug_midi_player::Scheduled);
-  } else {
+  const std::optional<uint32_t> wait = self.sequence_.Run(self);
+  if (!wait) {
     // The song is over: the standalone engine stops half a second later.
     const auto half_second = static_cast<uint32_t>(self.Master()->SampleRate() * 0.5);
-    self.QueueRunFunction(self.Clock() + half_second, &RequestEngineStop);
+    self.Schedule(self.Clock() + half_second, &RequestEngineStop);
+    return;
   }
+  if (self.sequence_.Carrying()) {
+    self.Schedule(self.NextBlockStart(), &ug_midi_player::Scheduled);
+    return;
+  }
+  // From the tick's own time, so a tick that came late does not delay the
+  // ones after it; one already past comes at once.
+  self.due_ += *wait;
+  const bool past = static_cast<int32_t>(self.due_ - self.Clock()) < 0;
+  self.Schedule(past ? self.Clock() : self.due_, &ug_midi_player::Scheduled);
+}
+
+bool ug_midi_player::Admit() {
+  const uint32_t block = NextBlockStart();
+  if (block != budget_block_) {
+    budget_block_ = block;
+    admitted_ = 0;
+  }
+  // A message takes a record at each receiver until it is handled.
+  const EventPool& pool = Master()->Events();
+  const std::size_t keep = pool.Capacity() / 2 + static_cast<std::size_t>(receivers_);
+  if (admitted_ >= kEventsPerBlock || pool.Available() <= keep) return false;
+  ++admitted_;
+  return true;
+}
+
+uint32_t ug_midi_player::NextBlockStart() const {
+  return Master()->CellStart() + static_cast<uint32_t>(Master()->EngineBlockSize());
+}
+
+void ug_midi_player::Schedule(uint32_t time, RunFunction function) {
+  if (QueueRunFunction(time, function)) return;
+  if (!told_late_) told_late_ = RequestMessageBox(kRanLate);
+  retry_ = function;
+  SetProcessFunction(&ug_midi_player::RetrySchedule);
+}
+
+void ug_midi_player::RetrySchedule(int32_t, int32_t) {
+  if (!QueueRunFunction(Clock(), retry_)) return;
+  retry_ = nullptr;
+  SetProcessFunction(&ug_midi_player::SleepWhenIdle);
 }
 
 void ug_midi_player::SendMidi(uint32_t word) { ug_base::SendMidi(*plug(kMidiOut), Clock(), word); }

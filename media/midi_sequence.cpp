@@ -85,12 +85,17 @@ void MidiSequence::Rewind() {
 
 std::optional<uint32_t> MidiSequence::Run(Output& out) {
   if (ended_) return std::nullopt;
+  carrying_ = !out.Admit();
+  if (carrying_) return 0;
   const bool clock_now = current_tick_ == next_clock_tick_;
   if (clock_now) {
     out.SendMidi(kClock);
     next_clock_tick_ += clock_interval_;
   }
-  if (current_tick_ == next_event_tick_) PlayDue(out);
+  if (current_tick_ == next_event_tick_) {
+    PlayDue(out);
+    if (carrying_) return 0;  // the clock went; the tick's rest follows
+  }
   if (!started_) {
     out.SendMidi(kStart);
     started_ = true;
@@ -120,6 +125,11 @@ void MidiSequence::PlayDue(Output& out) {
   next_event_tick_ = kNoEvent;
   for (Track& track : tracks_) {
     while (track.playing && track.next_tick <= current_tick_) {
+      if (!out.Admit()) {
+        carrying_ = true;
+        next_event_tick_ = current_tick_;  // the next call plays on here
+        return;
+      }
       HandleEvent(track, out);
       ReadDelta(track);
     }

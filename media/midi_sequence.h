@@ -8,6 +8,9 @@
 //
 // The file may be hostile: every read is bounded by its track, a track that
 // runs out or breaks ends, and the song always ends or moves forward in time.
+// However many events fall on one tick, a call sends only what its output
+// admits (Output::Admit) and carries the rest.
+//
 // Thread: Load on the editor thread; the rest on the thread running the
 // engine (audio), or whichever thread owns the object in tools.
 #pragma once
@@ -27,6 +30,9 @@ class MidiSequence {
    public:
     virtual ~Output() = default;
     virtual void SendMidi(uint32_t word) = 0;
+    // Asked once for the call and before each event it handles: false
+    // stops the call, which carries what is left of the tick to the next.
+    virtual bool Admit() { return true; }
   };
 
   static constexpr uint8_t kClock = 0xF8;
@@ -50,7 +56,10 @@ class MidiSequence {
 
   // One scheduler call. Returns the samples until the next call, or nothing
   // once the song has ended and Stop was sent: the sequencer then rests.
+  // A call the output stopped returns 0 with Carrying() set: the next call
+  // goes on where it stopped, at the same tick.
   std::optional<uint32_t> Run(Output& out);
+  bool Carrying() const { return carrying_; }
 
   uint16_t DeclaredTracks() const { return declared_tracks_; }
   // Track chunks found (at most the declared count).
@@ -108,6 +117,7 @@ class MidiSequence {
   uint64_t next_clock_tick_ = 0;
   bool started_ = false;
   bool ended_ = false;
+  bool carrying_ = false;
 };
 
 }  // namespace ov

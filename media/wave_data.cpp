@@ -12,6 +12,15 @@
 namespace ov {
 namespace {
 
+// A float sample that is not a number or infinite would stay in the
+// players' filter history and every mix after it: it plays as 0.
+void SilenceNonFinite(std::vector<uint8_t>& samples) {
+  for (std::size_t at = 0; at + 4 <= samples.size(); at += 4) {
+    const uint32_t bits = LoadLe32(&samples[at]);
+    if ((bits & 0x7F800000u) == 0x7F800000u) std::memset(&samples[at], 0, 4);
+  }
+}
+
 constexpr char kMultichannel[] = "Multichannel WAVE file format is not supported";
 constexpr char kNotSixteenBit[] =
     "This WAVE file format is not supported.  Convert it to 16 bit uncompressed mono or stereo.";
@@ -117,6 +126,7 @@ std::unique_ptr<WaveData> ParseWave(std::span<const uint8_t> file, std::string* 
   const std::size_t whole = data.size() - data.size() % wave->FrameBytes();
   if (whole == 0) return nullptr;
   wave->samples.assign(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(whole));
+  if (wave->format_tag == WaveData::kFloat) SilenceNonFinite(wave->samples);
   wave->loop_start = 0;
   wave->loop_end = wave->samples.size() + 20;
   if (found.smpl) ReadLoop(*found.smpl, wave.get());

@@ -37,8 +37,8 @@ void Convert(const WaveData& wave, const uint8_t* bytes, int32_t count, float* o
   }
 }
 
-// Every player of one file in an engine (voices above all) shares one copy.
-// Editor thread.
+// Every player of one file in an engine (voices above all) shares one copy,
+// whether loaded at engine start or while it runs. Editor or media thread.
 std::shared_ptr<const WaveData> SharedWave(const DataFiles* files, const std::string& name,
                                            std::string* message) {
   static std::mutex mutex;
@@ -168,7 +168,7 @@ bool ug_wave_in::ServeMedia() {
     requests_.Read(std::as_writable_bytes(std::span(name.data(), name.size())));
     auto load = std::make_unique<Load>();
     if (!name.empty()) {
-      load->wave = LoadWave(files_, name, &load->message);
+      load->wave = SharedWave(files_, name, &load->message);
       load->cant_open = !load->wave && load->message.starts_with("Can't open: ");
     }
     worked = true;

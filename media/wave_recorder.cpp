@@ -109,7 +109,6 @@ void ug_wave_out::OpenFile() {
   } else {
     SetProcessFunction(floats ? &ug_wave_out::Write<true, 1> : &ug_wave_out::Write<false, 1>);
   }
-  QueueRunFunction(Clock() + static_cast<uint32_t>(FlushPeriod()), &ug_wave_out::Flush);
 }
 
 void ug_wave_out::ScheduleStop() {
@@ -121,28 +120,7 @@ void ug_wave_out::ScheduleStop() {
   QueueRunFunction(stop_time_, &ug_wave_out::TimeIsUp);
 }
 
-void ug_wave_out::TimeIsUp(ug_base& generator) {
-  auto& self = static_cast<ug_wave_out&>(generator);
-  self.Master()->RequestStop();
-  // The request is stamped on the last sample of the take, which still
-  // goes into it: the take ends after this slice's first sample.
-  self.QueueRunFunction(self.Clock() + 1, [](ug_base& g) {
-    auto& out = static_cast<ug_wave_out&>(g);
-    if (!out.recording_) return;
-    out.HandOver();
-    out.recording_ = false;
-  });
-}
-
-void ug_wave_out::Flush(ug_base& generator) {
-  auto& self = static_cast<ug_wave_out&>(generator);
-  if (!self.recording_) return;
-  self.HandOver();
-  if (self.recording_) {
-    self.QueueRunFunction(self.Clock() + static_cast<uint32_t>(self.FlushPeriod()),
-                          &ug_wave_out::Flush);
-  }
-}
+void ug_wave_out::TimeIsUp(ug_base& generator) { generator.Master()->RequestStop(); }
 
 void ug_wave_out::HandOver() {
   if (write_failed_.load(std::memory_order_relaxed)) {
@@ -174,10 +152,12 @@ template <bool kFloat, int kChannels>
 void ug_wave_out::Write(int32_t position, int32_t count) {
   if (!recording_) return;
   constexpr int32_t kFrameBytes = kChannels * (kFloat ? 4 : 2);
-  // Flushes come every buffer's worth of samples; the check only guards.
-  const int32_t frames = std::min(count, (kBufferBytes - fill_) / kFrameBytes);
-  uint8_t* out = buffer_.data() + fill_;
-  for (int32_t i = position; i < position + frames; ++i) {
+  // The take ends with the sample the stop request is stamped on, and the
+  // slice's own samples decide it: no scheduled event has to come for it.
+  const int32_t left = static_cast<int32_t>(stop_time_ - Clock()) + 1;
+  const int32_t frames = std::clamp(left, 0, count);
+  for (int32_t i = position; i < position + frames && recording_; ++i) {
+    uint8_t* out = buffer_.data() + fill_;
     for (int32_t c = 0; c < kChannels; ++c) {
       float x = c == 0 ? left_[i] : right_[i];
       if (std::isnan(x)) x = 0.0f;
@@ -193,8 +173,15 @@ void ug_wave_out::Write(int32_t position, int32_t count) {
         out += 2;
       }
     }
+    fill_ += kFrameBytes;
+    // A full buffer goes to the media thread at once: every buffer's worth
+    // of samples.
+    if (fill_ + kFrameBytes > kBufferBytes) HandOver();
   }
-  fill_ += frames * kFrameBytes;
+  if (recording_ && left <= count) {
+    HandOver();
+    recording_ = false;
+  }
 }
 
 bool ug_wave_out::ServeMedia() { return WriteQueued(); }

@@ -50,7 +50,7 @@ class ug_wave_out : public ug_base, private MediaFileThread::Client {
   int32_t Bits() const { return bits_; }
   // The path of the take, once created. Editor thread.
   const std::string& Path() const { return path_; }
-  // Samples between flushes: one buffer's worth.
+  // Samples between hand-overs to the media thread: one buffer's worth.
   int32_t FlushPeriod() const { return kBufferBytes * 8 / (channels_ * bits_); }
   // The sample time the stop request is scheduled for. Audio thread.
   uint32_t StopTime() const { return stop_time_; }
@@ -80,7 +80,6 @@ class ug_wave_out : public ug_base, private MediaFileThread::Client {
   bool WriteHeader();
   void FinishTake();
   void ReportStats();
-  static void Flush(ug_base& generator);
   static void TimeIsUp(ug_base& generator);
   void HandOver();
   template <bool kFloat, int kChannels>

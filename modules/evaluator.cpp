@@ -73,6 +73,15 @@ class Evaluator::Parser {
  public:
   Parser(Evaluator& owner, std::string_view text) : owner_(owner), text_(text) {}
 
+  // Calls `take` with each name of the text, up to the first character no
+  // token begins with (evaluation never reads past it).
+  template <typename Take>
+  void EachName(Take take) {
+    for (Next(); kind_ != kEnd && kind_ != kBad; Next()) {
+      if (kind_ == kName) take(Name());
+    }
+  }
+
   int32_t Run(double& result, bool& assigned) {
     Next();
     if (kind_ == kEnd) return kEmpty;
@@ -241,17 +250,9 @@ class Evaluator::Parser {
 
   int32_t Value(std::string_view name, double& r) {
     if (name.front() == '_') {
-      // The process environment, by the rest of the name.
-      std::array<char, kNameLength + 1> key{};
-      std::copy(name.begin() + 1, name.end(), key.begin());
-      const char* value = std::getenv(key.data());
+      const Variable* value = owner_.FindEnvironment(name.substr(1));
       if (value == nullptr) return kUnknownVariable;
-      std::string_view text(value);
-      text = text.substr(std::min(text.find_first_not_of(" \t"), text.size()));
-      const bool negative = !text.empty() && text.front() == '-';
-      if (negative || (!text.empty() && text.front() == '+')) text.remove_prefix(1);
-      const std::size_t run = std::min(text.find_first_not_of("0123456789."), text.size());
-      r = ReadDecimal(text.substr(0, run)) * (negative ? -1.0 : 1.0);
+      r = value->value;
       return kOk;
     }
     if (const Variable* variable = owner_.Find(name)) {
@@ -279,13 +280,55 @@ class Evaluator::Parser {
   int32_t depth_ = 0;
 };
 
-const Evaluator::Variable* Evaluator::Find(std::string_view name) const {
-  for (const Variable& variable : variables_) {
+namespace {
+
+// The value as a formula reads it: leading blanks and a sign allowed, then
+// as far as it is a number.
+double EnvironmentNumber(std::string_view text) {
+  text = text.substr(std::min(text.find_first_not_of(" \t"), text.size()));
+  const bool negative = !text.empty() && text.front() == '-';
+  if (negative || (!text.empty() && text.front() == '+')) text.remove_prefix(1);
+  const std::size_t run = std::min(text.find_first_not_of("0123456789."), text.size());
+  return ReadDecimal(text.substr(0, run)) * (negative ? -1.0 : 1.0);
+}
+
+}  // namespace
+
+void Evaluator::ReadEnvironment(std::string_view text) {
+  for (Variable& slot : environment_) slot.length = 0;
+  Parser(*this, text).EachName([this](std::string_view name) {
+    if (name.size() < 2 || name.front() != '_') return;
+    name.remove_prefix(1);
+    if (FindEnvironment(name) != nullptr) return;
+    const auto free = std::find_if(environment_.begin(), environment_.end(),
+                                   [](const Variable& slot) { return slot.length == 0; });
+    if (free == environment_.end()) return;
+    std::array<char, kNameLength + 1> key{};
+    std::copy(name.begin(), name.end(), key.begin());
+    const char* value = std::getenv(key.data());
+    if (value == nullptr) return;
+    std::copy(name.begin(), name.end(), free->name.begin());
+    free->length = static_cast<uint8_t>(name.size());
+    free->value = EnvironmentNumber(value);
+  });
+}
+
+const Evaluator::Variable* Evaluator::FindIn(std::span<const Variable> table,
+                                             std::string_view name) {
+  for (const Variable& variable : table) {
     if (variable.length != 0 && std::string_view(variable.name.data(), variable.length) == name) {
       return &variable;
     }
   }
   return nullptr;
+}
+
+const Evaluator::Variable* Evaluator::FindEnvironment(std::string_view name) const {
+  return FindIn(environment_, name);
+}
+
+const Evaluator::Variable* Evaluator::Find(std::string_view name) const {
+  return FindIn(variables_, name);
 }
 
 bool Evaluator::SetVariable(std::string_view name, double value) {

@@ -110,6 +110,7 @@ void ug_monostable::ListPlugs(std::vector<InterfaceObject>& descriptors) {
 
 void ug_monostable::Open() {
   pulsing_ = false;
+  end_queued_ = false;
   level_ = false;
   output_value_ = 0.0f;
   countdown_ = Master()->EngineBlockSize();
@@ -127,7 +128,10 @@ void ug_monostable::Trigger(uint32_t time, int32_t index) {
   const int32_t duration = std::clamp(SaturatingCast<int32_t>(samples), 1, kLongestPulse);
   pulsing_ = true;
   pulse_end_ = time + static_cast<uint32_t>(duration);
-  if (duration > block) QueueRunFunction(pulse_end_, &ug_monostable::EndPulseEvent);
+  // A long pulse ends through an event, so the module may sleep meanwhile;
+  // without one (a short pulse, or an exhausted event pool) it runs and
+  // watches for the end itself.
+  end_queued_ = duration > block && QueueRunFunction(pulse_end_, &ug_monostable::EndPulseEvent);
 }
 
 void ug_monostable::EndPulseEvent(ug_base& module) {
@@ -138,6 +142,7 @@ void ug_monostable::EndPulseEvent(ug_base& module) {
 void ug_monostable::EndPulse(uint32_t time) {
   output_value_ = 0.0f;
   pulsing_ = false;
+  end_queued_ = false;
   countdown_ = Master()->EngineBlockSize();
   SetProcessFunction(&ug_monostable::Run);  // it may have slept through the pulse
   plug(kSignalOut)->Transmit(time, ST_STATIC);
@@ -156,13 +161,16 @@ void ug_monostable::Run(int32_t position, int32_t count) {
   for (int32_t s = 0; s < count; ++s) {
     const int32_t index = position + s;
     const uint32_t time = Clock() + static_cast<uint32_t>(s);
-    if (pulsing_ && time == pulse_end_) EndPulse(time);
+    // Compared as a signed distance, so a pulse ending past the clock's wrap
+    // still ends.
+    if (pulsing_ && static_cast<int32_t>(time - pulse_end_) >= 0) EndPulse(time);
     if (LogicRises(in_[index], level_)) Trigger(time, index);
     out_[index] = output_value_;
   }
   if (input_state_ == ST_RUN) return;
   countdown_ -= count;
-  if (countdown_ <= 0) SetProcessFunction(&ug_monostable::SleepWhenIdle);
+  const bool watching_end = pulsing_ && !end_queued_;
+  if (countdown_ <= 0 && !watching_end) SetProcessFunction(&ug_monostable::SleepWhenIdle);
 }
 
 ug_random::ug_random() { output_.init(smart_output::kLinear, 4); }

@@ -84,6 +84,7 @@ class ug_monostable final : public ug_base {
   float* length_ = nullptr;
   float* out_ = nullptr;
   bool pulsing_ = false;
+  bool end_queued_ = false;  // an event ends the pulse
   uint32_t pulse_end_ = 0;
   bool level_ = false;
   float output_value_ = 0.0f;

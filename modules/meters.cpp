@@ -10,9 +10,6 @@
 namespace ov {
 namespace {
 
-// The running mean spans about 1000 samples.
-constexpr float kMeanWeight = 0.001f;
-
 int32_t SamplesPer(float sample_rate, int32_t per_second) {
   return std::max(static_cast<int32_t>(sample_rate) / per_second, 1);
 }
@@ -186,11 +183,18 @@ int32_t ug_volt_meter::ChooseInterval() const {
 // m becomes (sum + (1000 - n) m) / 1000, written as m + (sum of (x - m)) /
 // 1000 so that a constant input reaches a value the next slice leaves as it
 // is, whatever the slices' lengths; otherwise rounding keeps it moving and
-// the meter never settles.
+// the meter never settles. A slice of 1000 samples or more closes the whole
+// distance (the slice's own mean): a larger step would overshoot, and from
+// 2000 samples on (an engine block as long as a prime host block) every
+// slice would swing the mean further out.
+float ug_volt_meter::MeanWeight(int32_t count) {
+  return count > kMeanLength ? 1.0f / static_cast<float>(count) : 1.0f / kMeanLength;
+}
+
 void ug_volt_meter::MeasureDc(int32_t position, int32_t count) {
   float distance = 0.0f;
   for (int32_t i = position; i < position + count; ++i) distance += signal_[i] - measured_;
-  measured_ += distance * kMeanWeight;
+  measured_ += distance * MeanWeight(count);
 }
 
 void ug_volt_meter::MeasureRms(int32_t position, int32_t count) {
@@ -198,7 +202,7 @@ void ug_volt_meter::MeasureRms(int32_t position, int32_t count) {
   for (int32_t i = position; i < position + count; ++i) {
     distance += signal_[i] * signal_[i] - measured_;
   }
-  measured_ += distance * kMeanWeight;
+  measured_ += distance * MeanWeight(count);
 }
 
 bool ug_volt_meter::UpdateStep() {

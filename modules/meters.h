@@ -129,6 +129,10 @@ class ug_volt_meter : public ug_meter {
   bool UpdateStep() override;
 
  private:
+  // The running mean spans about 1000 samples.
+  static constexpr int32_t kMeanLength = 1000;
+  // The share of a slice's summed distance that moves the mean.
+  static float MeanWeight(int32_t count);
   void MeasureDc(int32_t position, int32_t count);
   void MeasureRms(int32_t position, int32_t count);
 

@@ -1,5 +1,8 @@
 #include "modules/system_command.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "engine/audio_master.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/plug_table.h"
@@ -15,6 +18,10 @@ void ug_system_command::ListPlugs(std::vector<InterfaceObject>& descriptors) {
 }
 
 void ug_system_command::Open() {
+  // Read here, on the editor thread: the audio thread reads no environment.
+  const char* allow = std::getenv(kAllowVariable);
+  allowed_ = allow != nullptr && std::strcmp(allow, "1") == 0;
+  refusal_told_ = false;
   SetProcessFunction(&ug_system_command::SleepWhenIdle);
   ug_base::Open();
 }
@@ -40,6 +47,10 @@ void ug_system_command::Follow(float value) {
   }
   if (!(value > kHighAbove)) return;
   high_ = true;
+  if (!allowed_) {
+    if (!refusal_told_) refusal_told_ = RequestMessageBox(kNotAllowed);
+    return;
+  }
   MessageWriter request;
   request.WriteString(plug(kCommand)->TextValue());
   if (!Master()->PostToApplication(kMsgRunCommand, request)) ++lost_requests_;

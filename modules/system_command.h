@@ -4,6 +4,11 @@
 // arguments as Windows programs split theirs, in the library folder, without
 // a shell, and reaps it in its idle.
 //
+// A project may come from anyone, so the command starts only when the user
+// allowed it: ORVANE_ALLOW_COMMANDS=1 in the environment at engine start.
+// Otherwise the first rise tells the user once how to allow it, and no
+// command is asked for.
+//
 // Threads: opened on the editor thread while audio is stopped; status
 // changes and processing on the audio thread, which posts a message and
 // nothing more.
@@ -11,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "engine/ug_base.h"
@@ -22,6 +28,10 @@ class ug_system_command : public ug_base {
   enum Plug : int32_t { kTrigger, kCommand };
   static constexpr float kHighAbove = 0.33333334f;
   static constexpr float kLowBelow = 0.16666667f;
+  static constexpr const char* kAllowVariable = "ORVANE_ALLOW_COMMANDS";
+  static constexpr std::string_view kNotAllowed =
+      "did not start its command: starting programs a project names needs "
+      "ORVANE_ALLOW_COMMANDS=1 in the environment";
 
   std::unique_ptr<ug_base> CreateInstance() const override;
   void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
@@ -30,6 +40,8 @@ class ug_system_command : public ug_base {
 
   // Requests that could not be posted (the ring to the editor was full).
   uint32_t LostRequests() const { return lost_requests_; }
+  // Whether commands may start, as read at open.
+  bool Allowed() const { return allowed_; }
 
  private:
   void Scan(int32_t position, int32_t count);
@@ -38,6 +50,8 @@ class ug_system_command : public ug_base {
 
   float* trigger_ = nullptr;
   bool high_ = false;
+  bool allowed_ = false;
+  bool refusal_told_ = false;
   uint32_t lost_requests_ = 0;
 };
 

@@ -96,7 +96,10 @@ void PrintOverview(std::ostream& out) {
   out << "usage: orvane COMMAND [ARGUMENT]...\n"
       << "       orvane --version\n\ncommands:\n";
   for (const CommandHelp& help : kCommands) out << "  orvane " << help.usage << "\n";
-  out << "\n'orvane help COMMAND' or 'orvane COMMAND --help' tells more.\n";
+  out << "\nenvironment:\n"
+      << "  ORVANE_ALLOW_COMMANDS=1   let a project's \"OS Command\" modules start programs\n"
+      << "                            (without it they start nothing and say so)\n"
+      << "\n'orvane help COMMAND' or 'orvane COMMAND --help' tells more.\n";
 }
 
 }  // namespace ov

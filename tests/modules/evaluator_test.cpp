@@ -115,11 +115,27 @@ TEST(Evaluator, VariablesAreAssignedClearedAndLimitedToFiftySlots) {
   EXPECT_EQ(Evaluate(evaluator, "w = 5").error, 0);
 }
 
-TEST(Evaluator, EnvironmentValuesAreReadByName) {
+TEST(Evaluator, EnvironmentValuesAreReadOnceBeforeEvaluating) {
   Evaluator evaluator;
   ::setenv("ovevaltest", "  -2.5", 1);
-  EXPECT_EQ(Evaluate(evaluator, "_OvEvalTest * 2").result, -5.0);
+  ::setenv("ovevalother", "4", 1);
+  evaluator.ReadEnvironment("_OvEvalTest * 2");
+  // Evaluating reads no environment: a later change, or a name the text
+  // read did not name, is not seen until the next reading.
+  ::setenv("ovevaltest", "7", 1);
+  counting_allocations = true;
+  const Outcome read = Evaluate(evaluator, "_OvEvalTest * 2");
+  const Outcome other = Evaluate(evaluator, "_ovevalother");
+  counting_allocations = false;
+  EXPECT_EQ(counted_allocations.load(), 0);
+  EXPECT_EQ(read.error, 0);
+  EXPECT_EQ(read.result, -5.0);
+  EXPECT_EQ(other.error, Evaluator::kUnknownVariable);
+  evaluator.ReadEnvironment("_ovevalother + _ovevaltest");
+  EXPECT_EQ(Evaluate(evaluator, "_ovevalother + _ovevaltest").result, 11.0);
   ::unsetenv("ovevaltest");
+  ::unsetenv("ovevalother");
+  evaluator.ReadEnvironment("_ovevaltest");
   EXPECT_EQ(Evaluate(evaluator, "_ovevaltest").error, Evaluator::kUnknownVariable);
 }
 
