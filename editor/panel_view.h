@@ -26,6 +26,8 @@ class CContainer;
 class CMyView_base : public CPaintObject {
  public:
   void OnNotify(const Notification& notification) override;
+  // The view shows its container's inside, not where the container lies.
+  void ModuleMoved(const Rect&) override {}
 
  protected:
   // Runs first when the skin changed.
@@ -44,6 +46,9 @@ class CMyView : public CMyView_base {
   void Open() override;
   void Close() override;
   void Draw(Canvas& canvas) override;
+  // The container's entries, then "About..." when the project has an about
+  // text.
+  void BuildContextMenu(ContextMenu& menu, Point p) override;
 
  protected:
   void SkinChanged() override;

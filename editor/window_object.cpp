@@ -41,12 +41,4 @@ void CWndOb::Close() {
   CVisualOb::Close();
 }
 
-void CWndOb::TakeFocus() {
-  CVisualOb::TakeFocus();
-  if (parent() != nullptr) return;
-  if (COrvaneViewBase* root = Root(); root != nullptr && root->Port() != nullptr) {
-    root->Port()->TakeFocus();
-  }
-}
-
 }  // namespace ov

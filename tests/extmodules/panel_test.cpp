@@ -143,11 +143,11 @@ TEST(LibraryPanels, ADragSetsGainWhichTheHostAndTheRunningEngineFollow) {
   // The panel stands at its rectangle (8, 8); its track starts at x 10.
   rig.Mouse(WindowEventKind::kPress, 8 + 35, 8 + 10);
   EXPECT_FLOAT_EQ(GainOf(module), 0.25f);
-  EXPECT_NE(rig.plugin->Editor()->View().State().capture, nullptr);
+  EXPECT_NE(rig.plugin->Editor()->View().State().capture(), nullptr);
   rig.Mouse(WindowEventKind::kMotion, 8 + 85, 8 + 30);  // off the track, but captured
   rig.Mouse(WindowEventKind::kRelease, 8 + 300, 8 + 30);
   EXPECT_FLOAT_EQ(GainOf(module), 0.75f);
-  EXPECT_EQ(rig.plugin->Editor()->View().State().capture, nullptr);
+  EXPECT_EQ(rig.plugin->Editor()->View().State().capture(), nullptr);
   ASSERT_FALSE(rig.host.automated.empty());
   EXPECT_EQ(rig.host.automated.back().index, 0);
   EXPECT_NEAR(rig.host.automated.back().value, 0.075f, 1e-6);

@@ -2,6 +2,7 @@
 // theirs, input sent by xdotool to recording objects in the panel, a host
 // that destroys its window first, no display at all, and `orvane show`
 // showing what `orvane snapshot` draws, pixel for pixel.
+#include <X11/XKBlib.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -69,6 +70,7 @@ TEST(X11Editor, ClicksDragsKeysAndWheelsReachTheirObjects) {
                                                         MakeColour(0, 150, 0), Rect{200, 100, 300, 180});
   rig.tree.panel->AdoptChild(std::move(wheel_window), false);
   knob->captures = true;
+  knob->takes_keys = true;
   knob->SetFlags(kVoFocusable);
   edit->SetFlags(kVoFocusable);
   knob->set_tab_order(0);
@@ -144,6 +146,64 @@ TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
   EXPECT_TRUE(popups.ToolTipWindow()->Alive());
   rig.tree.root.Close();
   rig.tree.root.SetPopups(nullptr);
+}
+
+// Another program's grab (a host's shortcut, a window manager's switcher)
+// ends a drag at once; a held key repeats as presses that count up; text
+// beyond Latin-1 arrives as its code points.
+TEST(X11Editor, AGrabEndsADragAndKeysRepeatAndTypeAnyCharacter) {
+  X11Rig rig;
+  ASSERT_TRUE(rig.Ready()) << "no Xvfb";
+  RecordingObject* edit = rig.tree.Object(*rig.tree.panel, "edit", MakeColour(0, 0, 200),
+                                          {20, 20, 80, 80});
+  edit->captures = true;
+  edit->takes_keys = true;
+  edit->log_characters = true;
+  edit->SetFlags(kVoFocusable);
+  edit->Open();
+  Log& log = rig.tree.log;
+  const auto pump_until = [&](const std::function<bool()>& done) {
+    return PumpUntil([&] { rig.Idle(); }, done);
+  };
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(30, 30) + "mousedown 1")), 0);
+  ASSERT_TRUE(pump_until([&] { return rig.tree.root.State().capture() == edit; }));
+  // The press gave the window the keyboard; wait until the server says so.
+  ASSERT_TRUE(pump_until([&] {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(other, &focus, &revert);
+    return focus == rig.child->Handle();
+  }));
+  ASSERT_EQ(XGrabKeyboard(other, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync,
+                          CurrentTime),
+            GrabSuccess);
+  XSync(other, False);
+  ASSERT_TRUE(pump_until([&] { return edit->captures_lost > 0; }));
+  EXPECT_EQ(rig.tree.root.State().capture(), nullptr);
+  log.clear();
+  // The pointer goes on moving with the button down: nothing reaches the
+  // object whose drag ended, nor does the release.
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(150, 60) + rig.At(160, 70) + "mouseup 1")), 0);
+  XUngrabKeyboard(other, CurrentTime);
+  XSync(other, False);
+  for (int i = 0; i < 20; ++i) rig.Idle();
+  EXPECT_TRUE(Lines(log, "edit").empty()) << log.size();
+
+  // Held for a while at a quick rate: presses alone, counting.
+  XkbSetAutoRepeatRate(other, XkbUseCoreKbd, 100, 20);
+  XSync(other, False);
+  ASSERT_EQ(RunCommand(rig.Xdotool("keydown a sleep 0.4 keyup a")), 0);
+  ASSERT_TRUE(pump_until([&] { return Lines(log, "edit key 65 repeat 3").size() == 1; }));
+  const std::vector<std::string> presses = Lines(log, "edit key 65");
+  EXPECT_EQ(presses.front(), "edit key 65");
+  EXPECT_EQ(Lines(log, "edit key 65 repeat 1").size(), 1u) << "a repeat is no new press";
+  log.clear();
+  ASSERT_EQ(RunCommand(rig.Xdotool("type \"\xD0\xB6\xE2\x82\xAC\"")), 0);
+  ASSERT_TRUE(pump_until([&] { return Lines(log, "char").size() >= 2; }));
+  EXPECT_THAT(Lines(log, "char"), ElementsAre("edit char 1078", "edit char 8364"));
+  XCloseDisplay(other);
 }
 
 TEST(X11Editor, AHostWindowDestroyedBeforeCloseLeavesTheProcessAlive) {
