@@ -265,13 +265,15 @@ bool X11ChildWindow::Grab(std::string* error) {
   XSync(display, False);
   int pointer = GrabNotViewable;
   int keyboard = GrabNotViewable;
+  // Every event goes to the popup, also those over the editor's own window
+  // on this connection: a click there closes the menu.
   for (int attempt = 0; attempt < kGrabAttempts; ++attempt) {
     if (pointer != GrabSuccess) {
-      pointer = XGrabPointer(display, window_, True, kPointerGrabMask, GrabModeAsync,
+      pointer = XGrabPointer(display, window_, False, kPointerGrabMask, GrabModeAsync,
                              GrabModeAsync, None, None, CurrentTime);
     }
     if (keyboard != GrabSuccess) {
-      keyboard = XGrabKeyboard(display, window_, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+      keyboard = XGrabKeyboard(display, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     }
     if (pointer == GrabSuccess && keyboard == GrabSuccess) {
       grabbed_ = true;
