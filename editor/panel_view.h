@@ -41,6 +41,8 @@ class CMyView : public CMyView_base {
  public:
   explicit CMyView(CContainer& container);
   Point PreferredSize() const override { return {6000, 6000}; }
+  // The background is clicked too: it has a context menu of its own.
+  bool AcceptsMouse() const override { return true; }
   // The control panel shows its container's own skin.
   Skin* GetSkin() override;
   void Open() override;

@@ -1,7 +1,6 @@
 #include "editor/window_object.h"
 
 #include "editor/canvas.h"
-#include "editor/view_root.h"
 
 namespace ov {
 

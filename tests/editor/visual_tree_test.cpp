@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "document/panel_objects.h"
 #include "editor/damage.h"
 #include "editor_test_support.h"
 
@@ -240,6 +241,39 @@ TEST(VisualTree, ToolTipsAndContextMenusFindTheirObject) {
   rig.root.ChooseMenuCommand(33000);
   EXPECT_TRUE(rig.log.empty());
   EXPECT_EQ(ChoiceItemText(2, "Saw"), "3:Saw");
+}
+
+// A module with a place on the panel and a menu entry of its own.
+class PanelModule : public CPanelBox2 {
+ public:
+  void AddMenuEntries(ContextMenu& menu) override { menu.Add(34915, "Entry"); }
+  bool OnMenuCommand(int32_t id) override {
+    commands.push_back(id);
+    return true;
+  }
+  std::vector<int32_t> commands;
+};
+
+class Face : public CPaintObject {
+ public:
+  bool AcceptsMouse() const override { return true; }
+};
+
+TEST(VisualTree, ABoundObjectFollowsItsModulesPlaceAndOffersItsMenu) {
+  PanelModule module;  // outlives the tree that listens to it
+  TreeRig rig;
+  CVisualOb* face = rig.panel->AdoptChild(std::make_unique<Face>(), false);
+  face->BindToModule(&module);
+  face->SetRect({10, 10, 30, 30});
+  rig.root.Open();
+  EXPECT_TRUE(module.SetViewRect(kViewControlPanel, {40, 50, 60, 70}));
+  EXPECT_EQ(face->GetRect(), (Rect{40, 50, 60, 70}));
+  EXPECT_FALSE(module.SetViewRect(512, {0, 0, 1, 1})) << "no place in that view";
+  ASSERT_TRUE(rig.root.RequestContextMenu({45, 55}));
+  ASSERT_EQ(rig.root.Menu().Items().size(), 1u);
+  rig.root.ChooseMenuCommand(34915);
+  EXPECT_THAT(module.commands, ElementsAre(34915));
+  rig.root.Close();
 }
 
 TEST(VisualTree, TwoRootsKeepTheirOwnFocusAndClicks) {

@@ -284,6 +284,38 @@ TEST(LibraryPanels, AReloadHandsTheOpenViewsToTheNewPanelPart) {
   rig.Dispatch(vst2::effEditClose);
 }
 
+// Right-clicks in the plug-in's panel: on the gain, its module's "Reload
+// DLL", which reloads with the host's processing suspended and resumed; on
+// the background, the project's "About...", which shows its text.
+TEST(LibraryPanels, ContextMenusReloadTheLibraryAndShowTheAboutText) {
+  Json project = testing::GainPanelProject();
+  project["option_flag"] = true;
+  project["option_text"] = "Gain, for the tests";
+  PanelPlugin rig(project);
+  rig.plugin->App().Messages().SetLogToStderr(false);
+  rig.Resume();
+  rig.OpenEditor();
+  COrvaneViewBase& root = rig.plugin->Editor()->View();
+  const auto texts = [&] {
+    std::vector<std::string> shown;
+    for (const MenuItem& item : root.Menu().Items()) shown.push_back(item.text);
+    return shown;
+  };
+  const uint32_t before = rig.Module().panel_generation();
+  ASSERT_TRUE(root.RequestContextMenu({30, 20}));
+  EXPECT_EQ(texts(), std::vector<std::string>{"Reload DLL"});
+  root.ChooseMenuCommand(kCommandReloadLibrary);
+  EXPECT_EQ(rig.Module().panel_generation(), before + 1);
+  ASSERT_NE(rig.plugin->App().Engine(), nullptr) << "resumed as it was";
+  EXPECT_FLOAT_EQ(rig.Process(1.0f), 0.5f);
+
+  ASSERT_TRUE(root.RequestContextMenu({132, 56}));
+  EXPECT_EQ(texts(), std::vector<std::string>{"About..."});
+  root.ChooseMenuCommand(kCommandAbout);
+  EXPECT_TRUE(rig.plugin->App().Messages().Contains("Gain, for the tests"));
+  rig.Dispatch(vst2::effEditClose);
+}
+
 TEST(LibraryPanels, AHostilePanelPartGetsNothingFromBadArguments) {
   PanelPlugin rig(OneModuleProject("Hostile Panel", ""));
   ASSERT_NE(rig.Module().panel(), nullptr);
