@@ -22,7 +22,11 @@ namespace {
 
 constexpr long kEventMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             EnterWindowMask | LeaveWindowMask | ExposureMask | FocusChangeMask |
-                            KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+                            StructureNotifyMask;
+// The editor's window asks for keys only while something on it types: the
+// others then go on to the host's window, as if the editor were not there,
+// also while the pointer is over it.
+constexpr long kKeyMask = KeyPressMask | KeyReleaseMask;
 constexpr unsigned kPointerGrabMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 // Events made but not yet taken by their window; beyond this the oldest go.
 constexpr std::size_t kMaxQueuedEvents = 4096;
@@ -108,6 +112,7 @@ struct X11ChildWindow::Parts {
   GC gc = nullptr;
   XImage* image = nullptr;
   XIC input_context = nullptr;
+  long filter_mask = 0;  // the events the input method wants besides ours
   // Keys held down, and how often each has repeated.
   std::array<uint16_t, 256> repeats{};
   std::array<bool, 256> held{};
@@ -212,7 +217,7 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(std::shared_ptr<Connection>
     attributes.colormap = c.colormap;
     attributes.border_pixel = 0;
     attributes.background_pixmap = None;
-    attributes.event_mask = kEventMask;
+    attributes.event_mask = popup ? kEventMask | kKeyMask : kEventMask;
     attributes.cursor = c.cursor;
     // Popups are placed by us, never by a window manager.
     attributes.override_redirect = popup ? True : False;
@@ -239,10 +244,8 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(std::shared_ptr<Connection>
     parts.input_context = XCreateIC(c.input_method, XNInputStyle,
                                     XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
                                     window->window_, XNFocusWindow, window->window_, nullptr);
-    long filter_mask = 0;
-    if (parts.input_context != nullptr &&
-        XGetICValues(parts.input_context, XNFilterEvents, &filter_mask, nullptr) == nullptr) {
-      XSelectInput(display, window->window_, kEventMask | filter_mask);
+    if (parts.input_context != nullptr) {
+      XGetICValues(parts.input_context, XNFilterEvents, &parts.filter_mask, nullptr);
     }
   }
   if (placement.grab && !window->Grab(error)) return nullptr;
@@ -327,14 +330,24 @@ void X11ChildWindow::Present(const PixelRect& area) {
   if (trap.Finish() != 0) alive_ = false;
 }
 
+void X11ChildWindow::SelectKeys(bool on) {
+  if (!alive_ || parent_ == 0) return;
+  X11ErrorTrap trap(x_->display);
+  XSelectInput(x_->display, window_, on ? kEventMask | kKeyMask | parts_->filter_mask : kEventMask);
+}
+
 void X11ChildWindow::TakeFocus() {
-  if (!alive_ || !viewable_) return;
+  if (!alive_) return;
+  SelectKeys(true);
+  if (!viewable_) return;
   X11ErrorTrap trap(x_->display);
   XSetInputFocus(x_->display, window_, RevertToParent, CurrentTime);
 }
 
 void X11ChildWindow::ReturnFocus() {
-  if (!alive_ || !focused_ || parent_ == 0) return;
+  if (!alive_) return;
+  SelectKeys(false);
+  if (!focused_ || parent_ == 0) return;
   X11ErrorTrap trap(x_->display);
   XSetInputFocus(x_->display, parent_, RevertToParent, CurrentTime);
 }
@@ -433,6 +446,8 @@ bool X11ChildWindow::Translate(const void* x_event, WindowEvent* out) {
       }
       focused_ = false;
       if (parts_->input_context != nullptr) XUnsetICFocus(parts_->input_context);
+      // Gone for good, not just under a grab: keys are the host's again.
+      if (event.xfocus.mode != NotifyGrab) SelectKeys(false);
       // No release will come for keys held now.
       parts_->held = {};
       e.kind = event.xfocus.mode == NotifyGrab ? WindowEventKind::kGrabbed

@@ -6,10 +6,11 @@
 // Damage is presented with XPutImage from the back buffer, in bands below
 // the server's maximum request size.
 //
-// Keys arrive through the connection's input method when the locale has
-// one (UTF-8 text, compose sequences), auto-repeat is detectable (presses
-// without releases, counted), and grabs or a lost focus end what the
-// pointer was doing.
+// Keys arrive only while something on the panel types (the rest reach the
+// host's window directly), through the connection's input method when the
+// locale has one (UTF-8 text, compose sequences); auto-repeat is detectable
+// (presses without releases, counted), and grabs or a lost focus end what
+// the pointer was doing.
 //
 // Thread: editor (the thread that opened it, for every call).
 #pragma once
@@ -59,6 +60,8 @@ class X11ChildWindow final : public WindowPort {
                                               const Placement& placement, int32_t width,
                                               int32_t height, std::string* error);
   bool Grab(std::string* error);
+  // Whether the window (not a popup) receives keys.
+  void SelectKeys(bool on);
   // Turns one X event of this window into the events of ours it makes.
   void Receive(const void* x_event);
   // False for events that make no event of ours.

@@ -75,6 +75,7 @@ TEST(X11Editor, ClicksDragsKeysAndWheelsReachTheirObjects) {
   knob->captures = true;
   knob->takes_keys = true;
   knob->SetFlags(kVoFocusable);
+  edit->takes_keys = true;
   edit->SetFlags(kVoFocusable);
   knob->set_tab_order(0);
   edit->set_tab_order(1);
@@ -153,7 +154,8 @@ TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
 
 // Another program's grab (a host's shortcut, a window manager's switcher)
 // ends a drag at once; a held key repeats as presses that count up; text
-// beyond Latin-1 arrives as its code points.
+// beyond Latin-1 arrives as its code points; keys nothing types are the
+// host's.
 TEST(X11Editor, AGrabEndsADragAndKeysRepeatAndTypeAnyCharacter) {
   X11Rig rig;
   ASSERT_TRUE(rig.Ready()) << "no Xvfb";
@@ -214,6 +216,27 @@ TEST(X11Editor, AGrabEndsADragAndKeysRepeatAndTypeAnyCharacter) {
   ASSERT_EQ(typed, 0);
   ASSERT_TRUE(arrived) << ::testing::PrintToString(log);
   EXPECT_THAT(Lines(log, "char"), ElementsAre("edit char 1078", "edit char 8364"));
+
+  // Once it no longer types, a click on it hands the keyboard back: the
+  // host's shortcut reaches the host, also with the pointer over the panel.
+  edit->takes_keys = false;
+  rig.tree.now += kDoubleClickMs;  // a click of its own, not the second of a pair
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(30, 30) + "click 1")), 0);
+  ASSERT_TRUE(pump_until([&] { return !Lines(log, "edit up").empty(); }));
+  XSelectInput(other, rig.parent->Handle(), KeyPressMask);
+  XSync(other, False);
+  log.clear();
+  ASSERT_EQ(RunCommand(rig.Xdotool("key space")), 0);
+  bool host_heard = false;
+  ASSERT_TRUE(pump_until([&] {
+    while (XPending(other) > 0) {
+      XEvent event;
+      XNextEvent(other, &event);
+      host_heard = host_heard || event.type == KeyPress;
+    }
+    return host_heard;
+  }));
+  EXPECT_TRUE(Lines(log, "edit key").empty()) << ::testing::PrintToString(log);
   XCloseDisplay(other);
 }
 
