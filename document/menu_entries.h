@@ -13,7 +13,7 @@ namespace ov {
 
 enum MenuItemFlag : uint32_t {
   kMenuChecked = 0x1,
-  kMenuDisabled = 0x2,  // shown greyed, never chosen
+  kMenuDisabled = 0x2,   // shown greyed, never chosen
   kMenuSeparator = 0x4,  // a line between groups; no text, no command
 };
 
