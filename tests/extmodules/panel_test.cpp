@@ -281,6 +281,9 @@ TEST(LibraryPanels, AReloadHandsTheOpenViewsToTheNewPanelPart) {
   EXPECT_EQ(panel->FindView(view), view);
   const PixelImage after = rig.Screen();
   EXPECT_NE(after.At(8 + 20, 8 + 10), after.At(2, 2));  // its bar is drawn again
+  // Moved on the panel, the module takes its view along at the size it draws.
+  ASSERT_TRUE(module.SetViewRect(kViewControlPanel, {4, 6, 10, 10}));
+  EXPECT_EQ(view->GetRect(), (ov::Rect{4, 6, 124, 50}));
   rig.Dispatch(vst2::effEditClose);
 }
 
