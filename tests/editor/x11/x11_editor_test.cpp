@@ -141,6 +141,21 @@ TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
   ASSERT_EQ(RunCommand(rig.Xdotool("mousemove_relative 10 8 click 1")), 0);
   ASSERT_TRUE(pump_until([&] { return !Lines(log, "command").empty(); }));
   EXPECT_THAT(Lines(log, "command"), ElementsAre("knob command 34927 10,10"));
+  // While another program holds the pointer no menu opens: it could not see
+  // the click that closes it.
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync,
+                         GrabModeAsync, None, None, CurrentTime),
+            GrabSuccess);
+  XSync(other, False);
+  messages.SetLogToStderr(false);
+  ContextMenu refused;
+  refused.Add(34927, "refused");
+  popups.ShowMenu(refused, {30, 30});
+  EXPECT_FALSE(popups.MenuShown());
+  EXPECT_TRUE(messages.Contains("another program holds the pointer"));
+  XCloseDisplay(other);
 
   ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(40, 40))), 0);
   ASSERT_TRUE(pump_until([&] { return !Lines(log, "knob move 20,20").empty(); }));
