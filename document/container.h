@@ -78,6 +78,11 @@ class CContainer : public CUG_with_patches {
   const Rect& panel_rect() const { return panel_rect_; }
   bool spare_hidden() const { return spare_hidden_; }
 
+ protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CUG::ViewRectField(view_kind);
+  }
+
  private:
   // The children in stream order: reading the stream back with AddChild
   // gives the same order in memory.

@@ -30,6 +30,11 @@ class CControl : public CUG {
   const std::string& hint() const { return hint_; }
   const Rect& panel_rect() const { return panel_rect_; }
 
+ protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CUG::ViewRectField(view_kind);
+  }
+
  private:
   void WalkValue(FieldWalker& walker, std::size_t patch);
   // All patches hold the value of patch 0.

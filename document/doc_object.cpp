@@ -65,4 +65,20 @@ void CDocOb::SetSelected(bool selected) {
   Notify(Notification(kNotifySelected, this, selected ? 1 : 0));
 }
 
+std::optional<Rect> CDocOb::ViewRect(int32_t view_kind) const {
+  // The field is only read here.
+  const Rect* field = const_cast<CDocOb*>(this)->ViewRectField(view_kind);
+  if (field == nullptr) return std::nullopt;
+  return *field;
+}
+
+bool CDocOb::SetViewRect(int32_t view_kind, const Rect& rect) {
+  Rect* field = ViewRectField(view_kind);
+  if (field == nullptr) return false;
+  if (*field == rect) return true;
+  *field = rect;
+  Notify(Notification(kNotifyRectChanged, this, view_kind));
+  return true;
+}
+
 }  // namespace ov

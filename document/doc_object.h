@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "document/field_walker.h"
+#include "document/geometry.h"
+#include "document/menu_entries.h"
 #include "document/notifier.h"
 #include "document/persistent.h"
 
@@ -16,6 +19,9 @@ namespace ov {
 class CContainer;
 class COrvaneDocBase;
 class Module_Info;
+
+// The view kind of the control panel, the only one the plug-in shows.
+constexpr int32_t kViewControlPanel = 128;
 
 class CDocOb : public Persistent, public Notifier {
  public:
@@ -52,7 +58,21 @@ class CDocOb : public Persistent, public Notifier {
   bool engine_selection_mark() const { return engine_selection_mark_; }
   void TakeEngineSelectionMark() { engine_selection_mark_ = selected_; }
 
+  // Where the object lies in the views of `view_kind` (128 the control
+  // panel); none for kinds it has no place in.
+  std::optional<Rect> ViewRect(int32_t view_kind) const;
+  // Moves it there; listeners hear code 35 with the view kind when that
+  // changed anything. False for kinds it has no place in.
+  bool SetViewRect(int32_t view_kind, const Rect& rect);
+
+  // The entries the object adds to the context menu of what shows it, and
+  // the commands of those entries (true when taken).
+  virtual void AddMenuEntries(ContextMenu& /*menu*/) {}
+  virtual bool OnMenuCommand(int32_t /*id*/) { return false; }
+
  protected:
+  // The stored rectangle of a view kind, or null.
+  virtual Rect* ViewRectField(int32_t /*view_kind*/) { return nullptr; }
   virtual bool ExclusionMark() const { return false; }
   // The int32 legacy type number of old streams.
   void LegacyTypeNumber(FieldWalker& walker);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/archive_error.h"
@@ -81,6 +82,11 @@ class COrvaneDocBase {
   const std::string& vendor() const { return header_.vendor; }
   bool option_flag() const { return header_.option_flag; }
   const std::string& option_text() const { return header_.option_text; }
+  // The text "About..." on the panel shows: the option text, when the
+  // option flag says it is shown.
+  std::string_view about_text() const {
+    return header_.option_flag ? std::string_view(header_.option_text) : std::string_view();
+  }
   bool mono_capable() const { return header_.mono_capable; }
   const Point& panel_size() const { return header_.panel_size; }
   uint32_t plugin_flags() const { return header_.plugin_flags; }

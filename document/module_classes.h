@@ -22,6 +22,9 @@ class CUG2 : public CUG {
   void Serialize(FieldWalker& walker) override;
 
  protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CUG::ViewRectField(view_kind);
+  }
   Rect panel_rect_;
 };
 
@@ -61,6 +64,10 @@ class CPlugin : public CUG {
   void SetUpAsNew(const Module_Info& type) override;
 
   const std::string& plugin_key() const { return plugin_key_; }
+  // "Reload DLL", which the application carries out.
+  void AddMenuEntries(ContextMenu& menu) override {
+    menu.Add(kCommandReloadLibrary, "Reload DLL");
+  }
 
  private:
   std::string plugin_key_;
@@ -111,6 +118,11 @@ class CPlugin2 : public CPlugin {
   bool SendToEngine(int32_t value, const void* bytes, int32_t count);
   // The plug-in side of the engine that runs this module, or null.
   EngineHost* RunningHost() const;
+
+ protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CPlugin::ViewRectField(view_kind);
+  }
 
  private:
   bool setting_ = false;

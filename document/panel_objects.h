@@ -27,6 +27,11 @@ class CPanelBox2 : public CDocOb {
   const Rect& panel_rect() const { return panel_rect_; }
   void SetPanelRect(const Rect& rect) { panel_rect_ = rect; }
 
+ protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CDocOb::ViewRectField(view_kind);
+  }
+
  private:
   std::string title_;
   Rect panel_rect_;
@@ -38,6 +43,11 @@ class CPortal : public CDocOb {
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+
+ protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CDocOb::ViewRectField(view_kind);
+  }
 
  private:
   std::string sub_panel_;
@@ -53,6 +63,11 @@ class control_ob_base : public CUG {
   void Serialize(FieldWalker& walker) override;
 
   CDocOb* shown_module() const { return shown_module_; }
+
+ protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CUG::ViewRectField(view_kind);
+  }
 
  private:
   CDocOb* shown_module_ = nullptr;

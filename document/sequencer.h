@@ -89,6 +89,11 @@ class CStepSeq : public CUG {
   const std::vector<std::vector<SequencerStep>>& patterns() const { return patterns_; }
   const std::vector<int32_t>& song() const { return song_; }
 
+ protected:
+  Rect* ViewRectField(int32_t view_kind) override {
+    return view_kind == kViewControlPanel ? &panel_rect_ : CUG::ViewRectField(view_kind);
+  }
+
  private:
   Rect panel_rect_;
   int32_t setting_ = 0;

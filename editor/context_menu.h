@@ -1,28 +1,14 @@
-// A context menu as the tree builds it: items with command ids. The window
-// that shows it belongs to the skins and widgets; the tree needs only the
-// model.
+// The commands of context menus that reach the application, and the text
+// of choice items.
 // Thread: editor.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "document/menu_entries.h"
 
 namespace ov {
-
-struct MenuItem {
-  int32_t id = 0;
-  std::string text;
-};
-
-class ContextMenu {
- public:
-  void Add(int32_t id, std::string text) { items_.push_back({id, std::move(text)}); }
-  const std::vector<MenuItem>& Items() const { return items_; }
-
- private:
-  std::vector<MenuItem> items_;
-};
 
 // Commands the root view hands to the application; others are ignored.
 bool IsApplicationCommand(int32_t id);

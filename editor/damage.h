@@ -7,6 +7,8 @@
 #pragma once
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/pixel_image.h"
 
@@ -21,20 +23,21 @@ PixelRect RoundPaintArea(const PixelRect& area);
 // Calls `paint` with each tile of `area` (already rounded).
 void ForEachTile(const PixelRect& area, const std::function<void(const PixelRect&)>& paint);
 
-// Damage accumulated between idle calls: one bounding rectangle.
+// Damage accumulated between idle calls: a few rectangles, so that two
+// small changes at opposite corners repaint two small areas, not the whole
+// window between them. Areas that overlap, or whose union is no larger than
+// the two apart, are joined; past the limit the pair that wastes least is.
 class Damage {
  public:
-  void Add(const PixelRect& area) { area_ = Union(area_, area); }
-  bool Empty() const { return area_.Empty(); }
-  // The accumulated area, and no damage left.
-  PixelRect Take() {
-    const PixelRect taken = area_;
-    area_ = {};
-    return taken;
-  }
+  static constexpr std::size_t kMaxAreas = 8;
+  void Add(const PixelRect& area);
+  bool Empty() const { return areas_.empty(); }
+  const std::vector<PixelRect>& Areas() const { return areas_; }
+  // The accumulated areas, and no damage left.
+  std::vector<PixelRect> Take() { return std::exchange(areas_, {}); }
 
  private:
-  PixelRect area_;
+  std::vector<PixelRect> areas_;
 };
 
 }  // namespace ov

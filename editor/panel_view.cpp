@@ -1,6 +1,8 @@
 #include "editor/panel_view.h"
 
 #include "document/container.h"
+#include "document/document.h"
+#include "editor/context_menu.h"
 #include "editor/canvas.h"
 #include "editor/skins/skin_drawing.h"
 #include "editor/skins/skin_list.h"
@@ -69,6 +71,15 @@ void CMyView::LoadBackground() {
   if (image == nullptr) return;
   background_ = OpaqueCopy(image->pixels);
   mode_letter_ = image->description.mode_letter;
+}
+
+void CMyView::BuildContextMenu(ContextMenu& menu, Point p) {
+  CMyView_base::BuildContextMenu(menu, p);
+  const COrvaneDocBase* document = container_.GetDocument();
+  if (document != nullptr && !document->about_text().empty()) {
+    menu.AddSeparator();
+    menu.Add(kCommandAbout, "About...");
+  }
 }
 
 void CMyView::Draw(Canvas& canvas) {

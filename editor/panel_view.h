@@ -26,6 +26,8 @@ class CContainer;
 class CMyView_base : public CPaintObject {
  public:
   void OnNotify(const Notification& notification) override;
+  // The view shows its container's inside, not where the container lies.
+  void ModuleMoved(const Rect&) override {}
 
  protected:
   // Runs first when the skin changed.
@@ -39,11 +41,16 @@ class CMyView : public CMyView_base {
  public:
   explicit CMyView(CContainer& container);
   Point PreferredSize() const override { return {6000, 6000}; }
+  // The background is clicked too: it has a context menu of its own.
+  bool AcceptsMouse() const override { return true; }
   // The control panel shows its container's own skin.
   Skin* GetSkin() override;
   void Open() override;
   void Close() override;
   void Draw(Canvas& canvas) override;
+  // The container's entries, then "About..." when the project has an about
+  // text.
+  void BuildContextMenu(ContextMenu& menu, Point p) override;
 
  protected:
   void SkinChanged() override;

@@ -42,7 +42,10 @@ void COrvaneViewBase::Idle() {
   if (window_ == nullptr) return;
   WindowEvent event;
   while (window_ != nullptr && window_->NextEvent(&event)) {
-    HandleEvent(event);
+    const bool key = event.kind == WindowEventKind::kKeyDown ||
+                     event.kind == WindowEventKind::kKeyUp;
+    // What the panel leaves of the keys it has the focus for is the host's.
+    if (!HandleEvent(event) && key && window_ != nullptr) window_->ReturnKey();
     graveyard_.clear();
   }
   if (popups_ != nullptr) popups_->Idle();
@@ -50,10 +53,13 @@ void COrvaneViewBase::Idle() {
   graveyard_.clear();
   ShowToolTipWhenRested();
   if (window_ == nullptr) return;
-  const PixelRect painted = damage_.Empty() ? PixelRect{} : Repaint(damage_.Take());
-  const PixelRect shown = Union(painted, exposed_);
+  // Each area is painted and shown on its own; what the server lost is
+  // shown again from the back buffer, painted or not.
+  Damage shown;
+  for (const PixelRect& area : damage_.Take()) shown.Add(Repaint(area));
+  shown.Add(exposed_);
   exposed_ = {};
-  if (!shown.Empty()) window_->Present(shown);
+  for (const PixelRect& area : shown.Areas()) window_->Present(area);
 }
 
 PixelRect COrvaneViewBase::Repaint(const PixelRect& area) {
@@ -76,8 +82,6 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
   switch (event.kind) {
     case WindowEventKind::kPress: {
       if (event.button != 1) return false;
-      // Hosts that forward no keys leave them to the window with focus.
-      if (window_ != nullptr) window_->TakeFocus();
       CVisualOb* hit = HitTest(p, &opaque);
       if (hit != nullptr) hit->MouseDown(event.flags | kFlagLeftButton, hit->FromRoot(p));
       return false;
@@ -94,12 +98,12 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
         return false;
       }
       if (event.button != 1) return false;
-      CVisualOb* target = state_.capture != nullptr ? state_.capture : HitTest(p, &opaque);
+      CVisualOb* target = state_.capture() != nullptr ? state_.capture() : HitTest(p, &opaque);
       if (target != nullptr) target->MouseUp(event.flags, target->FromRoot(p));
       return false;
     }
     case WindowEventKind::kMotion: {
-      CVisualOb* target = state_.capture != nullptr ? state_.capture : HitTest(p, &opaque);
+      CVisualOb* target = state_.capture() != nullptr ? state_.capture() : HitTest(p, &opaque);
       if (target != nullptr) target->MouseMove(event.flags, target->FromRoot(p));
       return false;
     }
@@ -107,16 +111,29 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
       CVisualOb* window = WindowAt(p);
       return window != nullptr && window->MouseWheel(event.delta, event.flags, window->FromRoot(p));
     }
-    case WindowEventKind::kKeyDown:
-      return DeliverKey(true, event.key, event.flags);
+    case WindowEventKind::kKeyDown: {
+      bool used = event.key != 0 && DeliverKey(true, event.key, event.repeat, event.flags);
+      for (const char32_t c : event.text) {
+        used = DeliverCharacter(static_cast<int32_t>(c), event.repeat, event.flags) || used;
+      }
+      return used;
+    }
     case WindowEventKind::kKeyUp:
-      return DeliverKey(false, event.key, event.flags);
+      return event.key != 0 && DeliverKey(false, event.key, 0, event.flags);
     case WindowEventKind::kCharacter:
-      return DeliverCharacter(event.key, event.flags);
+      return DeliverCharacter(event.key, event.repeat, event.flags);
     case WindowEventKind::kExpose:
       exposed_ = Union(exposed_, event.area);
       return false;
     case WindowEventKind::kFocusOut:
+      // Typing ends where the keyboard went; the panel's other focus stays.
+      if (state_.focus() != nullptr && state_.focus()->TakesKeys()) state_.SetFocus(nullptr);
+      state_.SetCapture(nullptr);
+      return false;
+    case WindowEventKind::kGrabbed:
+      // Whoever grabbed has the pointer now: no drag goes on behind it.
+      state_.SetCapture(nullptr);
+      return false;
     case WindowEventKind::kLeave:
     case WindowEventKind::kDestroyed:
       return false;
@@ -124,25 +141,46 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
   return false;
 }
 
-bool COrvaneViewBase::DeliverKey(bool down, int32_t key, uint32_t flags) {
+bool COrvaneViewBase::DeliverKey(bool down, int32_t key, int32_t repeat, uint32_t flags) {
   // The interceptor sees every key first; then the focused object and its
   // ancestors, until one uses it. Nothing uses a key by its position.
-  CVisualOb* interceptor = state_.key_interceptor;
+  CVisualOb* interceptor = state_.key_interceptor();
   const auto offer = [&](CVisualOb* o) {
-    return down ? o->KeyDown(key, 0, flags) : o->KeyUp(key, 0, flags);
+    return down ? o->KeyDown(key, repeat, flags) : o->KeyUp(key, repeat, flags);
   };
   if (interceptor != nullptr && offer(interceptor)) return true;
-  for (CVisualOb* o = state_.focus != nullptr ? state_.focus : this; o != nullptr;
+  for (CVisualOb* o = state_.focus() != nullptr ? state_.focus() : this; o != nullptr;
        o = o->parent()) {
     if (o != interceptor && offer(o)) return true;
   }
   return false;
 }
 
-bool COrvaneViewBase::DeliverCharacter(int32_t key, uint32_t flags) {
-  CVisualOb* focus = state_.focus;
+bool COrvaneViewBase::DeliverCharacter(int32_t key, int32_t repeat, uint32_t flags) {
+  CVisualOb* focus = state_.focus();
   if (focus == nullptr || focus == this) return false;
-  return focus->Character(key, 0, flags);
+  return focus->Character(key, repeat, flags);
+}
+
+void COrvaneViewBase::KeyboardWanted(bool wanted) {
+  if (window_ == nullptr) return;
+  if (wanted) {
+    window_->TakeFocus();
+  } else {
+    window_->ReturnFocus();
+  }
+}
+
+bool COrvaneViewBase::KeysRequired() {
+  bool wanted = false;
+  const std::function<void(CVisualOb&)> look = [&](CVisualOb& o) {
+    wanted = wanted || o.TakesKeys();
+    for (CVisualOb* child : o.children()) {
+      if (!wanted) look(*child);
+    }
+  };
+  look(*this);
+  return wanted;
 }
 
 void COrvaneViewBase::SetTimer(CVisualOb* object, int32_t id, uint32_t interval_ms) {
@@ -194,15 +232,14 @@ std::string COrvaneViewBase::ToolTipTextAt(Point p) {
 }
 
 bool COrvaneViewBase::RequestContextMenu(Point p) {
-  if (state_.capture != nullptr) return false;
+  if (state_.capture() != nullptr) return false;
   bool opaque = false;
   CVisualOb* target = HitTest(p, &opaque);
   if (target == nullptr) return false;
-  state_.context_point = p;
-  state_.menu_target = target;
+  state_.SetMenuTarget(target, p);
   if (target->parent() != nullptr) target->parent()->ChildClicked(target, true);
   // The click may have closed the target.
-  if (state_.menu_target == nullptr) return false;
+  if (state_.menu_target() == nullptr) return false;
   menu_ = {};
   CVisualOb* builder = target;
   while ((builder->flags() & kVoParentBuildsMenu) && builder->parent() != nullptr) {
@@ -213,7 +250,7 @@ bool COrvaneViewBase::RequestContextMenu(Point p) {
 }
 
 void COrvaneViewBase::CancelMenu() {
-  state_.menu_target = nullptr;
+  state_.SetMenuTarget(nullptr);
   menu_ = {};
 }
 
@@ -235,6 +272,7 @@ void COrvaneViewBase::WatchPointer(const WindowEvent& event) {
     case WindowEventKind::kKeyDown:
     case WindowEventKind::kLeave:
     case WindowEventKind::kFocusOut:
+    case WindowEventKind::kGrabbed:
     case WindowEventKind::kDestroyed:
       HideToolTip();
       tip_.resting = false;
@@ -263,11 +301,11 @@ void COrvaneViewBase::HideToolTip() {
 }
 
 void COrvaneViewBase::ChooseMenuCommand(int32_t id) {
-  CVisualOb* target = state_.menu_target;
-  state_.menu_target = nullptr;
+  CVisualOb* target = state_.menu_target();
+  state_.SetMenuTarget(nullptr);
   menu_ = {};
   if (target == nullptr || !IsApplicationCommand(id)) return;
-  const Point p = target->FromRoot(state_.context_point);
+  const Point p = target->FromRoot(state_.context_point());
   if (command_handler_) {
     command_handler_(*target, id, p);
   } else {

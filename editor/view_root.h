@@ -40,6 +40,8 @@ class COrvaneViewBase : public CWndOb {
   ~COrvaneViewBase() override;
 
   int32_t ViewKind() const override { return view_kind_; }
+  // The view shows its container's inside, not where the container lies.
+  void ModuleMoved(const Rect&) override {}
   EventState& State() { return state_; }
   // The one child, the container's panel (null before it is added).
   CVisualOb* Panel() const { return children().empty() ? nullptr : children().front(); }
@@ -68,6 +70,12 @@ class COrvaneViewBase : public CWndOb {
   // Paints `area` (rounded) into the back buffer, tile by tile; answers
   // the area painted.
   PixelRect Repaint(const PixelRect& area);
+
+  // The focus went to an object that types (`wanted`) or to one that does
+  // not: the window takes the keyboard focus, or hands it back.
+  void KeyboardWanted(bool wanted);
+  // True when some object of the tree types, so the host should send keys.
+  bool KeysRequired();
 
   // Timers: `object` gets OnTimer(id) every `interval_ms`, checked in Idle.
   void SetTimer(CVisualOb* object, int32_t id, uint32_t interval_ms);
@@ -102,8 +110,8 @@ class COrvaneViewBase : public CWndOb {
     uint32_t interval;
     uint32_t started;
   };
-  bool DeliverKey(bool down, int32_t key, uint32_t flags);
-  bool DeliverCharacter(int32_t key, uint32_t flags);
+  bool DeliverKey(bool down, int32_t key, int32_t repeat, uint32_t flags);
+  bool DeliverCharacter(int32_t key, int32_t repeat, uint32_t flags);
   void RunTimers();
   // Tool tips: the pointer's rest is timed from its last move.
   void WatchPointer(const WindowEvent& event);

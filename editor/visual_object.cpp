@@ -71,6 +71,14 @@ void CVisualOb::OnNotify(const Notification& notification) {
         parent_->DestroyChild(this);
       }
       break;
+    case kNotifyRectChanged:
+      if (notification.subject == module_ && module_ != nullptr &&
+          notification.number == ViewKind()) {
+        if (const std::optional<Rect> rect = module_->ViewRect(notification.number)) {
+          ModuleMoved(*rect);
+        }
+      }
+      break;
     case kNotifyBringToFront:
     case kNotifySendToBack: {
       const std::vector<CVisualOb*> children = children_;
@@ -107,17 +115,12 @@ Point CVisualOb::FromRoot(Point p) const {
 }
 
 void CVisualOb::CaptureMouse() {
-  if (COrvaneViewBase* root = Root()) root->State().capture = this;
+  if (COrvaneViewBase* root = Root()) root->State().SetCapture(this);
 }
 
 void CVisualOb::ReleaseCapture() {
   COrvaneViewBase* root = Root();
-  if (root != nullptr && root->State().capture == this) root->State().capture = nullptr;
-}
-
-void CVisualOb::FocusLost() {
-  COrvaneViewBase* root = Root();
-  if (root != nullptr && root->State().focus == this) root->State().focus = nullptr;
+  if (root != nullptr && root->State().capture() == this) root->State().SetCapture(nullptr);
 }
 
 void CVisualOb::KeepChildReachable(CVisualOb& child) {
@@ -231,14 +234,18 @@ void CVisualOb::OnSentToBack() {
 void CVisualOb::TakeFocus() {
   COrvaneViewBase* root = Root();
   if (root == nullptr) return;
-  CVisualOb* previous = root->State().focus;
-  if (previous != nullptr && previous != this) previous->FocusLost();
-  root->State().focus = this;
+  root->State().SetFocus(this);
+  root->KeyboardWanted(TakesKeys());
 }
 
-void CVisualOb::BuildContextMenu(ContextMenu&, Point) {}
+void CVisualOb::BuildContextMenu(ContextMenu& menu, Point) {
+  if (module_ != nullptr) module_->AddMenuEntries(menu);
+}
 
 bool CVisualOb::Command(int32_t id, Point p) {
+  // The range below is the panel's own and never the module's.
+  const bool panel_command = id >= 32908 && id <= 33908;
+  if (module_ != nullptr && !panel_command && module_->OnMenuCommand(id)) return true;
   if (parent_ == nullptr) return false;
   const Rect r = GetRect();
   const Point scroll = parent_->ScrollOffset();
@@ -464,7 +471,7 @@ void MoveFocus(CVisualOb& from, bool forward) {
     return;
   }
   COrvaneViewBase* root = from.Root();
-  if (root != nullptr && root->State().focus == wrapped) {
+  if (root != nullptr && root->State().focus() == wrapped) {
     if (CWndOb* window = parent->Window()) window->TakeFocus();
   }
   wrapped->TakeFocus();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "document/doc_object.h"
 #include "document/geometry.h"
 #include "document/notifier.h"
 
@@ -44,9 +45,6 @@ enum VisualFlag : uint32_t {
   kVoAutoSize = 0x200000,
 };
 
-// The control panel, the only view kind the plug-in builds.
-constexpr int32_t kViewControlPanel = 128;
-
 Rect Offset(const Rect& r, int32_t dx, int32_t dy);
 bool RectContains(const Rect& r, Point p);
 
@@ -57,8 +55,8 @@ class CVisualOb : public Notifiable {
   CVisualOb(const CVisualOb&) = delete;
   CVisualOb& operator=(const CVisualOb&) = delete;
 
-  // Codes 8 and 16 (its module went), 51 and 55 (bring a module's object
-  // to the front or the back).
+  // Codes 8 and 16 (its module went), 35 (its module moved in this view
+  // kind), 51 and 55 (bring a module's object to the front or the back).
   void OnNotify(const Notification& notification) override;
 
   uint32_t flags() const { return flags_; }
@@ -103,9 +101,18 @@ class CVisualOb : public Notifiable {
   // This object receives the following moves and the release.
   virtual void CaptureMouse();
   void ReleaseCapture();
+  // The capture went, by a release or because the window lost the pointer
+  // (a grab, the focus leaving): a drag in progress ends here.
+  virtual void CaptureLost() {}
   virtual bool CanTakeFocus() const { return (flags_ & kVoFocusable) != 0; }
+  // True for objects that use the keyboard themselves (text entry): only
+  // they take the platform's keyboard focus, so that the host's shortcuts
+  // keep working after a click on a knob.
+  virtual bool TakesKeys() const { return false; }
   virtual bool AcceptsMouse() const { return false; }
-  virtual void FocusLost();
+  // The focus left this object or came to it (each heard once per change).
+  virtual void FocusLost() {}
+  virtual void FocusGot() {}
   // Moves `child` back until at least 8 pixels of it lie inside this
   // object's client area on each axis.
   virtual void KeepChildReachable(CVisualOb& child);
@@ -141,9 +148,13 @@ class CVisualOb : public Notifiable {
   CDocOb* Module() const { return module_; }
   virtual void BindToModule(CDocOb* module) { module_ = module; }
 
+  // The module's entries by default.
   virtual void BuildContextMenu(ContextMenu& menu, Point p);
-  // A menu command travels up the tree until an object takes it.
+  // A menu command goes to the module, then travels up the tree until an
+  // object takes it.
   virtual bool Command(int32_t id, Point p);
+  // The module's rectangle in this view kind changed to `rect`.
+  virtual void ModuleMoved(const Rect& rect) { SetRect(rect); }
 
   virtual void ParentMoved(Point delta);
   virtual void Open();

@@ -1,7 +1,6 @@
 #include "editor/window_object.h"
 
 #include "editor/canvas.h"
-#include "editor/view_root.h"
 
 namespace ov {
 
@@ -39,14 +38,6 @@ void CWndOb::Close() {
   if (!IsOpen()) return;
   InvalidateAll();
   CVisualOb::Close();
-}
-
-void CWndOb::TakeFocus() {
-  CVisualOb::TakeFocus();
-  if (parent() != nullptr) return;
-  if (COrvaneViewBase* root = Root(); root != nullptr && root->Port() != nullptr) {
-    root->Port()->TakeFocus();
-  }
 }
 
 }  // namespace ov

@@ -23,7 +23,6 @@ class CWndOb : public CVisualOb {
   // Moves the window: the area it left and the one it takes are repainted.
   void SetRect(const Rect& rect) override;
   void Close() override;
-  void TakeFocus() override;
 
  private:
   Point scroll_;

@@ -233,7 +233,7 @@ intptr_t PluginPanel::CaptureOf(const void* drawing, int32_t opcode) {
   if (root == nullptr) return 0;
   if (opcode == OV_PANEL_HOST_CAPTURE) view->CaptureMouse();
   if (opcode == OV_PANEL_HOST_RELEASE) view->ReleaseCapture();
-  return opcode == OV_PANEL_HOST_HAS_CAPTURE && root->State().capture == view ? 1 : 0;
+  return opcode == OV_PANEL_HOST_HAS_CAPTURE && root->State().capture() == view ? 1 : 0;
 }
 
 intptr_t PluginPanel::ResolveFile(intptr_t room, void* ptr) const {

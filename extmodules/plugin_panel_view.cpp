@@ -70,6 +70,11 @@ void PluginPanelView::OnNotify(const Notification& notification) {
   CPaintObject::OnNotify(notification);
 }
 
+void PluginPanelView::ModuleMoved(const Rect& rect) {
+  const Point size = module_.drawing_size();
+  SetRect({rect.left, rect.top, rect.left + size.x, rect.top + size.y});
+}
+
 void PluginPanelView::FollowDrawingSize() {
   const Point size = module_.drawing_size();
   const Rect rect = GetRect();

@@ -25,6 +25,8 @@ class PluginPanelView : public CPaintObject {
   Point PreferredSize() const override;
   bool AcceptsMouse() const override { return true; }
   void OnNotify(const Notification& notification) override;
+  // Moves to the module's new place, keeping the size it draws at.
+  void ModuleMoved(const Rect& rect) override;
   void Open() override;
   void Close() override;
   void Draw(Canvas& canvas) override;

@@ -55,7 +55,7 @@ intptr_t AudioEffectX::dispatcher(int32_t opcode, int32_t index, intptr_t value,
     case vst2::effIdle:
       return fxIdle();
     case vst2::effKeysRequired:
-      return 1;  // keys not required
+      return keysRequired() ? 0 : 1;
     case vst2::effGetVstVersion:
       return getVstVersion();
     case vst2::effEditKeyDown:

@@ -44,6 +44,9 @@ class AudioEffectX : public AudioEffect {
   virtual int32_t canDo(const char* text) { return (void)text, 0; }
   virtual int32_t getGetTailSize() { return 0; }
   virtual int32_t fxIdle() { return 0; }
+  // True when the editor wants the host's keys (the host interface then
+  // hears 0, "keys required").
+  virtual bool keysRequired() { return false; }
   virtual int32_t getVstVersion() { return 2300; }
   virtual int32_t getCurrentMidiProgram(int32_t channel, void* program) {
     return (void)channel, (void)program, -1;

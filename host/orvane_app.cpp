@@ -11,6 +11,8 @@
 #include "document/module_classes.h"
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
+#include "editor/context_menu.h"
+#include "editor/visual_object.h"
 #include "extmodules/module_info_plugin.h"
 #include "extmodules/plugin_panel_view.h"
 #include "host/embedded_files.h"
@@ -130,6 +132,26 @@ bool COrvaneAppBase::ReloadModuleLibrary(CPlugin& module) {
   return reloaded;
 }
 
+void COrvaneAppBase::MenuCommand(CVisualOb& target, int32_t id, Point p) {
+  if (id == kCommandAbout) {
+    if (Document() != nullptr && !Document()->about_text().empty()) {
+      messages_.Post(Document()->about_text(), MessageStyle::kInformation);
+    }
+    return;
+  }
+  if (id == kCommandReloadLibrary) {
+    // The entry came from the nearest module above the target that is one.
+    for (CVisualOb* o = &target; o != nullptr; o = o->parent()) {
+      if (auto* module = dynamic_cast<CPlugin*>(o->Module())) {
+        ReloadWhileStopped(*module);
+        return;
+      }
+    }
+    return;
+  }
+  target.Command(id, p);
+}
+
 void COrvaneAppBase::DiscardEngine() {
   hub_.AttachEngine(nullptr);
   // Modules that opened before one failed may have registered host ports.
@@ -184,5 +206,13 @@ void COrvaneAppVST::SetHostInputPort(HostInputPort* port) { plugin_.SetHostInput
 void COrvaneAppVST::SetHostOutputPort(HostOutputPort* port) { plugin_.SetHostOutputPort(port); }
 
 bool COrvaneAppVST::HostReplaces() const { return plugin_.IsReplacing(); }
+
+bool COrvaneAppVST::ReloadWhileStopped(CPlugin& module) {
+  const bool running = Engine() != nullptr;
+  if (running) plugin_.suspend();
+  const bool reloaded = ReloadModuleLibrary(module);
+  if (running) plugin_.resume();
+  return reloaded;
+}
 
 }  // namespace ov

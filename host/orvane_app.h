@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "document/geometry.h"
 #include "engine/engine_host.h"
 #include "host/project_facts.h"
 #include "patches/message_hub.h"
@@ -18,6 +19,7 @@
 namespace ov {
 
 class CPlugin;
+class CVisualOb;
 class OvAudioMaster;
 class ug_container;
 class OvVst;
@@ -55,6 +57,11 @@ class COrvaneAppBase : public EngineHost {
   // Refused, with a message, while another instance's engine runs the
   // library. False when nothing was reloaded. Editor thread.
   bool ReloadModuleLibrary(CPlugin& module);
+  // A context-menu command the panel's root hands over, for `target` at
+  // `p` (its coordinates): "About..." shows the project's about text and
+  // "Reload DLL" reloads the library of the module the menu was built for;
+  // every other command goes to the target. Editor thread.
+  void MenuCommand(CVisualOb& target, int32_t id, Point p);
   // The running engine, or null. Audio thread while active.
   OvAudioMaster* Engine() { return master_.get(); }
   // The editor side's end of the message queues. Editor thread.
@@ -64,6 +71,10 @@ class COrvaneAppBase : public EngineHost {
   void PostUserMessage(std::string_view text) override;
   const DataFiles* MediaFiles() const override;
   std::string_view ModuleVendorText() const override;
+
+  // Reloads with the host's processing stopped meanwhile; the base has no
+  // host to stop.
+  virtual bool ReloadWhileStopped(CPlugin& module) { return ReloadModuleLibrary(module); }
 
  private:
   // Makes and starts the engine; the reason when the graph cannot be built.
@@ -98,6 +109,11 @@ class COrvaneAppVST : public COrvaneAppBase {
   bool RendersOffline() override;
   intptr_t CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
                        float opt) override;
+
+ protected:
+  // The plug-in suspends around the reload, so no process call meets the
+  // engine going, and resumes as it was.
+  bool ReloadWhileStopped(CPlugin& module) override;
 
  private:
   OvVst& plugin_;

@@ -61,6 +61,8 @@ class OvVst : public AudioEffectX {
   // Answers the questions of host/vendor_queries.h. Any thread.
   intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   int32_t fxIdle() override;
+  // While the editor shows something that types. Editor thread.
+  bool keysRequired() override { return editor_ != nullptr && editor_->KeysRequired(); }
 
   // Every opcode but effProcessEvents (which hosts send from their audio
   // thread) runs under the editor mutex. Any thread but the audio thread.

@@ -151,16 +151,10 @@ int32_t ov_vst_editor::onKeyDown(int32_t character, int32_t virtual_key, int32_t
   key.kind = WindowEventKind::kKeyDown;
   key.key = KeyFromHost(virtual_key, character);
   key.flags = FlagsFromHost(modifiers);
-  bool used = key.key != 0 && view_.HandleEvent(key);
   const int32_t typed = virtual_key == 2 ? '\t' : (virtual_key == 4 || virtual_key == 19) ? '\r'
                                                                                          : character;
-  if (typed != 0) {
-    WindowEvent text = key;
-    text.kind = WindowEventKind::kCharacter;
-    text.key = typed;
-    used = view_.HandleEvent(text) || used;
-  }
-  return used ? 1 : 0;
+  if (typed > 0) key.text.push_back(static_cast<char32_t>(typed));
+  return view_.HandleEvent(key) ? 1 : 0;
 }
 
 int32_t ov_vst_editor::onKeyUp(int32_t character, int32_t virtual_key, int32_t modifiers) {

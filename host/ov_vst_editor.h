@@ -60,6 +60,8 @@ class ov_vst_editor : public AEffEditor {
   int32_t onKeyUp(int32_t character, int32_t virtual_key, int32_t modifiers) override;
   bool setKnobMode(int32_t) override { return false; }
   bool isOpen() const override { return view_.IsOpen(); }
+  // True while the open panel holds an object that types.
+  bool KeysRequired() { return isOpen() && view_.KeysRequired(); }
 
   void SetWindowMaker(WindowMaker maker) { window_maker_ = std::move(maker); }
   // The makers of the panel's visual objects; the product's by default.

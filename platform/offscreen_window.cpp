@@ -27,6 +27,7 @@ std::unique_ptr<WindowPort> OffscreenWindow::OpenPopup(PixelPoint screen_at, int
                                                        int32_t height, bool grab, std::string*) {
   auto popup = std::make_unique<OffscreenWindow>(width, height);
   popup->SetScreenOrigin(screen_at);
+  popup->SetScreenArea(screen_area_);
   popups_.push_back({popup.get(), screen_at, grab});
   return popup;
 }

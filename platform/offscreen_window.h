@@ -19,6 +19,11 @@ class OffscreenWindow final : public WindowPort {
   void Present(const PixelRect& area) override;
   bool NextEvent(WindowEvent* event) override;
   void TakeFocus() override { ++focus_requests_; }
+  void ReturnFocus() override { ++focus_returns_; }
+  void ReturnKey() override { ++keys_returned_; }
+  // The screen popups are kept on (empty: none).
+  void SetScreenArea(PixelRect area) { screen_area_ = area; }
+  PixelRect ScreenArea() const override { return screen_area_; }
   // The window's top-left is taken to lie at `origin` on the screen.
   void SetScreenOrigin(PixelPoint origin) { origin_ = origin; }
   PixelPoint ScreenPoint(PixelPoint p) const override { return {p.x + origin_.x, p.y + origin_.y}; }
@@ -37,12 +42,17 @@ class OffscreenWindow final : public WindowPort {
   const PixelImage& Screen() const { return screen_; }
   int32_t PresentCount() const { return present_count_; }
   int32_t FocusRequests() const { return focus_requests_; }
+  int32_t FocusReturns() const { return focus_returns_; }
+  int32_t KeysReturned() const { return keys_returned_; }
 
  private:
   PixelImage screen_;
   std::deque<WindowEvent> events_;
   int32_t present_count_ = 0;
   int32_t focus_requests_ = 0;
+  int32_t focus_returns_ = 0;
+  int32_t keys_returned_ = 0;
+  PixelRect screen_area_;
   PixelPoint origin_;
   std::vector<Popup> popups_;
 };

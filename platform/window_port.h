@@ -52,10 +52,13 @@ enum class WindowEventKind {
   kRelease,
   kMotion,
   kWheel,      // delta: -120 away from the user, +120 towards
-  kKeyDown,    // key: a VirtualKey or an upper-case letter or digit
+  kKeyDown,    // key: a VirtualKey or an upper-case letter or digit; text:
+               // the characters it types; repeat: its auto-repeat count
   kKeyUp,
-  kCharacter,  // key: the character (Tab 9, Enter 13)
-  kFocusOut,
+  kCharacter,  // key: the character's code point (Tab 9, Enter 13)
+  kFocusOut,   // the keyboard focus went elsewhere
+  kGrabbed,    // another window took or gave up a grab of the pointer or the
+               // keyboard: whatever the pointer was doing here has ended
   kLeave,      // the pointer left the window
   kExpose,     // the window's pixels were lost: present the back buffer again
   kDestroyed,  // the window is gone (its parent was destroyed)
@@ -68,8 +71,12 @@ struct WindowEvent {
   int32_t button = 0;
   int32_t key = 0;
   int32_t delta = 0;
-  uint32_t flags = 0;  // InputFlag bits held at the event
-  PixelRect area;      // kExpose
+  int32_t repeat = 0;  // kKeyDown: 0 for the press, then 1, 2, ... while held
+  // InputFlag bits held at the event: a press includes its button, a
+  // release no longer does.
+  uint32_t flags = 0;
+  std::u32string text;  // kKeyDown
+  PixelRect area;       // kExpose
 };
 
 class WindowPort {
@@ -84,8 +91,16 @@ class WindowPort {
   virtual void Present(const PixelRect& area) = 0;
   // The next waiting event, without blocking; false when none waits.
   virtual bool NextEvent(WindowEvent* event) = 0;
-  // Asks for the keyboard focus (after a click, for hosts that forward no keys).
+  // Asks for the keyboard focus, for an object that types (hosts that
+  // forward no keys leave them to the window with the focus).
   virtual void TakeFocus() {}
+  // Gives the keyboard focus back to the parent window, if this one has it.
+  virtual void ReturnFocus() {}
+  // Hands the key event last read, which the panel did not use, to the
+  // parent window, so that the host's shortcuts work while we have focus.
+  virtual void ReturnKey() {}
+  // The screen's area, for keeping popups on it (empty: unknown).
+  virtual PixelRect ScreenArea() const { return {}; }
   // False once the window has been destroyed from outside.
   virtual bool Alive() const { return true; }
   // The platform's own handle of the window (an X11 Window id); 0 for
@@ -94,10 +109,10 @@ class WindowPort {
   // Where a point of this window lies on the screen.
   virtual PixelPoint ScreenPoint(PixelPoint p) const { return p; }
   // A borderless window of its own above all others, its top-left at
-  // `screen_at` (menus, tool tips). With `grab` it takes the pointer and
-  // the keyboard while it lives, so that clicks outside it reach it too (at
-  // points outside its area). Null, with `error` saying why, when none can
-  // be made.
+  // `screen_at` (menus, tool tips), on this window's connection. With
+  // `grab` it takes the pointer and the keyboard while it lives, so that
+  // clicks outside it reach it too (at points outside its area). Null, with
+  // `error` saying why, when none can be made or the grab is refused.
   virtual std::unique_ptr<WindowPort> OpenPopup(PixelPoint screen_at, int32_t width, int32_t height,
                                                 bool grab, std::string* error) = 0;
 

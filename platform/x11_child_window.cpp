@@ -1,12 +1,19 @@
 #include "platform/x11_child_window.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
+#include <deque>
+#include <thread>
+#include <vector>
 
+#include "platform/text.h"
 #include "platform/x11_error_trap.h"
 #include "platform/x11_keys.h"
 
@@ -15,8 +22,18 @@ namespace {
 
 constexpr long kEventMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             EnterWindowMask | LeaveWindowMask | ExposureMask | FocusChangeMask |
-                            KeyPressMask | KeyReleaseMask | StructureNotifyMask;
+                            StructureNotifyMask;
+// The editor's window asks for keys only while something on it types: the
+// others then go on to the host's window, as if the editor were not there,
+// also while the pointer is over it.
+constexpr long kKeyMask = KeyPressMask | KeyReleaseMask;
 constexpr unsigned kPointerGrabMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+// Events made but not yet taken by their window; beyond this the oldest go.
+constexpr std::size_t kMaxQueuedEvents = 4096;
+// A grab another client still holds (a host's menu closing) is usually let
+// go within a few milliseconds.
+constexpr int kGrabAttempts = 10;
+constexpr auto kGrabRetryPause = std::chrono::milliseconds(5);
 
 uint32_t FlagsOf(unsigned int state) {
   uint32_t flags = 0;
@@ -29,6 +46,27 @@ uint32_t FlagsOf(unsigned int state) {
   return flags;
 }
 
+uint32_t ButtonFlag(unsigned button) {
+  switch (button) {
+    case Button1:
+      return kFlagLeftButton;
+    case Button2:
+      return kFlagMiddleButton;
+    case Button3:
+      return kFlagRightButton;
+    default:
+      return 0;
+  }
+}
+
+// The character of a key symbol when no input method gives text: Latin-1
+// symbols are their code points, and symbols in the Unicode range carry one.
+char32_t CharacterOfKeysym(KeySym keysym) {
+  if (keysym >= 0x20 && keysym <= 0xFF) return static_cast<char32_t>(keysym);
+  if ((keysym & 0xFF000000) == 0x01000000) return static_cast<char32_t>(keysym & 0xFFFFFF);
+  return 0;
+}
+
 }  // namespace
 
 struct X11ChildWindow::Connection {
@@ -36,54 +74,69 @@ struct X11ChildWindow::Connection {
   Visual* visual = nullptr;
   Colormap colormap = 0;
   Cursor cursor = 0;
-  GC gc = nullptr;
-  XImage* image = nullptr;
+  XIM input_method = nullptr;
+  bool detectable_repeat = false;
   std::size_t max_request_bytes = 0;
+  std::vector<X11ChildWindow*> owners;  // ours, alive
 
   ~Connection() {
     if (display == nullptr) return;
+    if (input_method != nullptr) XCloseIM(input_method);
+    if (cursor != 0) XFreeCursor(display, cursor);
+    if (colormap != 0) XFreeColormap(display, colormap);
+    XCloseDisplay(display);
+  }
+
+  // Reads every waiting event and hands it to its window, in the order they
+  // came: a key is looked up with the key map of its moment (programs that
+  // type change the map around each key). The input method takes the keys
+  // of a compose sequence; events of windows gone are dropped.
+  void Pump() {
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      if (XFilterEvent(&event, None)) continue;
+      if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping);
+        continue;
+      }
+      for (X11ChildWindow* owner : owners) {
+        if (owner->window_ == event.xany.window) owner->Receive(&event);
+      }
+    }
+  }
+};
+
+struct X11ChildWindow::Parts {
+  Display* display = nullptr;
+  GC gc = nullptr;
+  XImage* image = nullptr;
+  XIC input_context = nullptr;
+  long filter_mask = 0;  // the events the input method wants besides ours
+  // Keys held down, and how often each has repeated.
+  std::array<uint16_t, 256> repeats{};
+  std::array<bool, 256> held{};
+  // Events made and not yet taken, with the X key event each key came as.
+  struct Queued {
+    WindowEvent event;
+    XKeyEvent key;
+  };
+  std::deque<Queued> queue;
+  XKeyEvent last_key{};
+
+  ~Parts() {
+    if (input_context != nullptr) XDestroyIC(input_context);
     if (image != nullptr) {
       image->data = nullptr;  // the back buffer is not Xlib's to free
       XDestroyImage(image);
     }
     if (gc != nullptr) XFreeGC(display, gc);
-    if (cursor != 0) XFreeCursor(display, cursor);
-    if (colormap != 0) XFreeColormap(display, colormap);
-    XCloseDisplay(display);
   }
 };
 
 std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int32_t width,
                                                        int32_t height, std::string* error) {
-  Placement placement;
-  placement.parent = parent;
-  return Make(placement, width, height, error);
-}
-
-std::unique_ptr<WindowPort> X11ChildWindow::OpenPopup(PixelPoint screen_at, int32_t width,
-                                                      int32_t height, bool grab,
-                                                      std::string* error) {
-  Placement placement;
-  placement.at = screen_at;
-  placement.grab = grab;
-  return Make(placement, width, height, error);
-}
-
-PixelPoint X11ChildWindow::ScreenPoint(PixelPoint p) const {
-  if (!alive_) return p;
-  X11ErrorTrap trap(x_->display);
-  int x = 0;
-  int y = 0;
-  Window child = 0;
-  XTranslateCoordinates(x_->display, window_, DefaultRootWindow(x_->display), p.x, p.y, &x, &y,
-                        &child);
-  if (trap.Finish() != 0) return p;
-  return {x, y};
-}
-
-std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(const Placement& placement, int32_t width,
-                                                     int32_t height, std::string* error) {
-  auto x = std::make_unique<Connection>();
+  auto x = std::make_shared<Connection>();
   x->display = XOpenDisplay(nullptr);
   if (x->display == nullptr) {
     *error = "The editor cannot open: no X display (is DISPLAY set?).";
@@ -99,26 +152,78 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(const Placement& placement,
     return nullptr;
   }
   x->visual = info.visual;
+  x->colormap = XCreateColormap(display, RootWindow(display, screen), x->visual, AllocNone);
+  x->cursor = XCreateFontCursor(display, XC_left_ptr);
+  // Held keys then repeat as presses alone: a release means the key is up.
+  Bool supported = False;
+  x->detectable_repeat = XkbSetDetectableAutoRepeat(display, True, &supported) && supported;
+  // Without an input method of the locale, keys still type what their
+  // symbols say.
+  if (XSupportsLocale()) x->input_method = XOpenIM(display, nullptr, nullptr, nullptr);
+  const long max_request = XExtendedMaxRequestSize(display) > 0 ? XExtendedMaxRequestSize(display)
+                                                                : XMaxRequestSize(display);
+  x->max_request_bytes = static_cast<std::size_t>(max_request) * 4;
+  Placement placement;
+  placement.parent = parent;
+  return Make(std::move(x), placement, width, height, error);
+}
+
+std::unique_ptr<WindowPort> X11ChildWindow::OpenPopup(PixelPoint screen_at, int32_t width,
+                                                      int32_t height, bool grab,
+                                                      std::string* error) {
+  if (!alive_) {
+    *error = "The popup cannot open: the editor's window is gone.";
+    return nullptr;
+  }
+  Placement placement;
+  placement.at = screen_at;
+  placement.grab = grab;
+  return Make(x_, placement, width, height, error);
+}
+
+PixelPoint X11ChildWindow::ScreenPoint(PixelPoint p) const {
+  if (!alive_) return p;
+  X11ErrorTrap trap(x_->display);
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  XTranslateCoordinates(x_->display, window_, DefaultRootWindow(x_->display), p.x, p.y, &x, &y,
+                        &child);
+  if (trap.Finish() != 0) return p;
+  return {x, y};
+}
+
+PixelRect X11ChildWindow::ScreenArea() const {
+  const int screen = DefaultScreen(x_->display);
+  return {0, 0, DisplayWidth(x_->display, screen), DisplayHeight(x_->display, screen)};
+}
+
+std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(std::shared_ptr<Connection> connection,
+                                                     const Placement& placement, int32_t width,
+                                                     int32_t height, std::string* error) {
+  Connection& c = *connection;
+  Display* display = c.display;
+  const int screen = DefaultScreen(display);
   width = std::clamp(width, 1, 32767);
   height = std::clamp(height, 1, 32767);
-  std::unique_ptr<X11ChildWindow> window(new X11ChildWindow(std::move(x), width, height));
-  Connection& c = *window->x_;
+  std::unique_ptr<X11ChildWindow> window(new X11ChildWindow(std::move(connection), width, height));
+  window->parts_ = std::make_unique<Parts>();
+  Parts& parts = *window->parts_;
+  parts.display = display;
+  const bool popup = placement.parent == 0;
   {
     X11ErrorTrap trap(display);
-    // The colormap is made for the screen, so a missing parent cannot spoil it.
-    c.colormap = XCreateColormap(display, RootWindow(display, screen), c.visual, AllocNone);
-    c.cursor = XCreateFontCursor(display, XC_left_ptr);
     XSetWindowAttributes attributes{};
     attributes.colormap = c.colormap;
     attributes.border_pixel = 0;
     attributes.background_pixmap = None;
-    attributes.event_mask = kEventMask;
+    attributes.event_mask = popup ? kEventMask | kKeyMask : kEventMask;
     attributes.cursor = c.cursor;
     // Popups are placed by us, never by a window manager.
-    const bool popup = placement.parent == 0;
     attributes.override_redirect = popup ? True : False;
     attributes.save_under = popup ? True : False;
     const Window parent = popup ? RootWindow(display, screen) : placement.parent;
+    window->parent_ = popup ? 0 : placement.parent;
     window->window_ = XCreateWindow(display, parent, placement.at.x, placement.at.y,
                                     static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
                                     24, InputOutput, c.visual,
@@ -131,43 +236,81 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(const Placement& placement,
       window->window_ = 0;
       return nullptr;
     }
+    c.owners.push_back(window.get());
     XMapRaised(display, window->window_);
-    c.gc = XCreateGC(display, window->window_, 0, nullptr);
+    parts.gc = XCreateGC(display, window->window_, 0, nullptr);
   }
-  if (placement.grab) {
-    // A grab needs the window viewable: wait for it to be mapped.
-    XSync(display, False);
-    XGrabPointer(display, window->window_, True, kPointerGrabMask, GrabModeAsync, GrabModeAsync,
-                 None, None, CurrentTime);
-    XGrabKeyboard(display, window->window_, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+  if (!popup && c.input_method != nullptr) {
+    parts.input_context = XCreateIC(c.input_method, XNInputStyle,
+                                    XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                                    window->window_, XNFocusWindow, window->window_, nullptr);
+    if (parts.input_context != nullptr) {
+      XGetICValues(parts.input_context, XNFilterEvents, &parts.filter_mask, nullptr);
+    }
   }
+  if (placement.grab && !window->Grab(error)) return nullptr;
   PixelImage& buffer = window->BackBuffer();
-  c.image = XCreateImage(display, c.visual, 24, ZPixmap, 0,
-                         reinterpret_cast<char*>(buffer.Pixels().data()),
-                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
-                         width * 4);
-  if (c.image == nullptr) {
+  parts.image = XCreateImage(display, c.visual, 24, ZPixmap, 0,
+                             reinterpret_cast<char*>(buffer.Pixels().data()),
+                             static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
+                             width * 4);
+  if (parts.image == nullptr) {
     *error = "The editor cannot open: no image of the window's size could be made.";
     return nullptr;
   }
-  const long max_request = XExtendedMaxRequestSize(display) > 0 ? XExtendedMaxRequestSize(display)
-                                                                : XMaxRequestSize(display);
-  c.max_request_bytes = static_cast<std::size_t>(max_request) * 4;
   XFlush(display);
   return window;
 }
 
-X11ChildWindow::X11ChildWindow(std::unique_ptr<Connection> connection, int32_t width,
+bool X11ChildWindow::Grab(std::string* error) {
+  Display* display = x_->display;
+  // A grab needs the window viewable: wait for it to be mapped.
+  XSync(display, False);
+  int pointer = GrabNotViewable;
+  int keyboard = GrabNotViewable;
+  // Every event goes to the popup, also those over the editor's own window
+  // on this connection: a click there closes the menu.
+  for (int attempt = 0; attempt < kGrabAttempts; ++attempt) {
+    if (pointer != GrabSuccess) {
+      pointer = XGrabPointer(display, window_, False, kPointerGrabMask, GrabModeAsync,
+                             GrabModeAsync, None, None, CurrentTime);
+    }
+    if (keyboard != GrabSuccess) {
+      keyboard = XGrabKeyboard(display, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    }
+    if (pointer == GrabSuccess && keyboard == GrabSuccess) {
+      grabbed_ = true;
+      return true;
+    }
+    std::this_thread::sleep_for(kGrabRetryPause);
+  }
+  // Half a grab would leave the menu unable to see the click that closes it.
+  if (pointer == GrabSuccess) XUngrabPointer(display, CurrentTime);
+  if (keyboard == GrabSuccess) XUngrabKeyboard(display, CurrentTime);
+  *error = "The menu cannot open: another program holds the pointer or the keyboard.";
+  return false;
+}
+
+X11ChildWindow::X11ChildWindow(std::shared_ptr<Connection> connection, int32_t width,
                                int32_t height)
     : WindowPort(width, height), x_(std::move(connection)) {}
 
 X11ChildWindow::~X11ChildWindow() {
+  Display* display = x_->display;
+  std::erase(x_->owners, this);
+  parts_.reset();
   // After the window was destroyed from outside it is not touched again; a
   // parent destroyed without our hearing of it yet is caught by the trap.
   if (alive_ && window_ != 0) {
-    X11ErrorTrap trap(x_->display);
-    XDestroyWindow(x_->display, window_);
+    X11ErrorTrap trap(display);
+    if (grabbed_) {
+      XUngrabPointer(display, CurrentTime);
+      XUngrabKeyboard(display, CurrentTime);
+    }
+    XDestroyWindow(display, window_);
   }
+  // Popups go while the editor stays: the server hears of it now.
+  XFlush(display);
 }
 
 void X11ChildWindow::Present(const PixelRect& area) {
@@ -181,108 +324,231 @@ void X11ChildWindow::Present(const PixelRect& area) {
   X11ErrorTrap trap(x_->display);
   for (int32_t top = r.top; top < r.bottom; top += band) {
     const int32_t rows = std::min(band, r.bottom - top);
-    XPutImage(x_->display, window_, x_->gc, x_->image, r.left, top, r.left, top,
+    XPutImage(x_->display, window_, parts_->gc, parts_->image, r.left, top, r.left, top,
               static_cast<unsigned>(r.Width()), static_cast<unsigned>(rows));
   }
   if (trap.Finish() != 0) alive_ = false;
 }
 
+void X11ChildWindow::SelectKeys(bool on) {
+  if (!alive_ || parent_ == 0) return;
+  X11ErrorTrap trap(x_->display);
+  XSelectInput(x_->display, window_, on ? kEventMask | kKeyMask | parts_->filter_mask : kEventMask);
+}
+
 void X11ChildWindow::TakeFocus() {
-  if (!alive_ || !viewable_) return;
+  if (!alive_) return;
+  SelectKeys(true);
+  if (!viewable_) return;
   X11ErrorTrap trap(x_->display);
   XSetInputFocus(x_->display, window_, RevertToParent, CurrentTime);
 }
 
+void X11ChildWindow::ReturnFocus() {
+  if (!alive_) return;
+  SelectKeys(false);
+  if (!focused_ || parent_ == 0) return;
+  X11ErrorTrap trap(x_->display);
+  XSetInputFocus(x_->display, parent_, RevertToParent, CurrentTime);
+}
+
+void X11ChildWindow::ReturnKey() {
+  if (!alive_ || parent_ == 0 || parts_->last_key.type == 0) return;
+  // The host's toolkit reads it as a key of its own window.
+  XEvent event{};
+  event.xkey = parts_->last_key;
+  event.xkey.window = parent_;
+  event.xkey.subwindow = None;
+  parts_->last_key.type = 0;
+  X11ErrorTrap trap(x_->display);
+  const long mask = event.type == KeyPress ? KeyPressMask : KeyReleaseMask;
+  XSendEvent(x_->display, parent_, True, mask, &event);
+}
+
 bool X11ChildWindow::NextEvent(WindowEvent* out) {
-  if (pending_character_) {
-    *out = *pending_character_;
-    pending_character_.reset();
-    return true;
+  if (alive_) x_->Pump();
+  if (parts_->queue.empty()) return false;
+  Parts::Queued& next = parts_->queue.front();
+  *out = std::move(next.event);
+  parts_->last_key = next.key;
+  parts_->queue.pop_front();
+  return true;
+}
+
+void X11ChildWindow::Receive(const void* x_event) {
+  const XEvent& event = *static_cast<const XEvent*>(x_event);
+  WindowEvent e;
+  const bool key = event.type == KeyPress || event.type == KeyRelease;
+  if (!(key ? TranslateKey(&event, &e) : Translate(&event, &e))) return;
+  // A window nobody pumps must not grow its queue without end.
+  if (parts_->queue.size() >= kMaxQueuedEvents) parts_->queue.pop_front();
+  Parts::Queued queued{std::move(e), {}};
+  if (key) queued.key = event.xkey;
+  // An input method may commit a long text with one key: the rest follows
+  // as characters.
+  constexpr std::size_t kTextInEvent = 8;
+  std::u32string rest;
+  if (queued.event.text.size() > kTextInEvent) {
+    rest = queued.event.text.substr(kTextInEvent);
+    queued.event.text.resize(kTextInEvent);
   }
-  Display* display = x_->display;
-  while (alive_ && XPending(display) > 0) {
-    XEvent event;
-    XNextEvent(display, &event);
-    if (event.xany.window != window_) continue;
-    WindowEvent e;
-    switch (event.type) {
-      case ButtonPress:
-      case ButtonRelease: {
-        const unsigned button = event.xbutton.button;
-        e.x = event.xbutton.x;
-        e.y = event.xbutton.y;
-        e.flags = FlagsOf(event.xbutton.state);
-        if (button == Button4 || button == Button5) {
-          if (event.type == ButtonRelease) continue;
-          e.kind = WindowEventKind::kWheel;
-          e.delta = button == Button4 ? -120 : 120;
-        } else {
-          e.kind = event.type == ButtonPress ? WindowEventKind::kPress : WindowEventKind::kRelease;
-          e.button = static_cast<int32_t>(button);
-        }
-        break;
+  parts_->queue.push_back(std::move(queued));
+  for (const char32_t c : rest) {
+    Parts::Queued character{};
+    character.event.kind = WindowEventKind::kCharacter;
+    character.event.key = static_cast<int32_t>(c);
+    parts_->queue.push_back(std::move(character));
+  }
+}
+
+bool X11ChildWindow::Translate(const void* x_event, WindowEvent* out) {
+  const XEvent& event = *static_cast<const XEvent*>(x_event);
+  WindowEvent e;
+  switch (event.type) {
+    case ButtonPress:
+    case ButtonRelease: {
+      const unsigned button = event.xbutton.button;
+      e.x = event.xbutton.x;
+      e.y = event.xbutton.y;
+      // The state is the one before the event: a press adds its button, a
+      // release takes it away.
+      e.flags = FlagsOf(event.xbutton.state);
+      if (event.type == ButtonPress) {
+        e.flags |= ButtonFlag(button);
+      } else {
+        e.flags &= ~ButtonFlag(button);
       }
-      case MotionNotify:
-        e.kind = WindowEventKind::kMotion;
-        e.x = event.xmotion.x;
-        e.y = event.xmotion.y;
-        e.flags = FlagsOf(event.xmotion.state);
-        break;
-      case KeyPress:
-      case KeyRelease: {
-        char text[8] = {};
-        KeySym keysym = 0;
-        const int length = XLookupString(&event.xkey, text, sizeof text, &keysym, nullptr);
-        e.kind = event.type == KeyPress ? WindowEventKind::kKeyDown : WindowEventKind::kKeyUp;
-        e.key = VirtualKeyFromKeysym(keysym);
-        e.flags = FlagsOf(event.xkey.state);
-        // A press that makes a character also sends it, as a translated
-        // key message does; Shift+Tab arrives as ISO_Left_Tab with no text.
-        if (event.type == KeyPress) {
-          int32_t character = length == 1 ? static_cast<unsigned char>(text[0]) : 0;
-          if (keysym == XK_ISO_Left_Tab) character = '\t';
-          if (character != 0) {
-            *out = e;
-            WindowEvent c = e;
-            c.kind = WindowEventKind::kCharacter;
-            c.key = character == '\n' ? '\r' : character;
-            pending_character_ = c;
-            return true;
-          }
-        }
-        if (e.key == 0) continue;
-        break;
+      if (button == Button4 || button == Button5) {
+        if (event.type == ButtonRelease) return false;
+        e.kind = WindowEventKind::kWheel;
+        e.delta = button == Button4 ? -120 : 120;
+      } else {
+        e.kind = event.type == ButtonPress ? WindowEventKind::kPress : WindowEventKind::kRelease;
+        e.button = static_cast<int32_t>(button);
       }
-      case FocusOut:
-        e.kind = WindowEventKind::kFocusOut;
-        break;
-      case LeaveNotify:
-        // Grabs and their release cross windows too; only real leaves count.
-        if (event.xcrossing.mode != NotifyNormal) continue;
-        e.kind = WindowEventKind::kLeave;
-        break;
-      case Expose:
-        e.kind = WindowEventKind::kExpose;
-        e.area = {event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
-                  event.xexpose.y + event.xexpose.height};
-        break;
-      case MapNotify:
-        viewable_ = true;
-        continue;
-      case UnmapNotify:
-        viewable_ = false;
-        continue;
-      case DestroyNotify:
-        alive_ = false;
-        e.kind = WindowEventKind::kDestroyed;
-        break;
-      default:
-        continue;
+      break;
     }
+    case MotionNotify:
+      e.kind = WindowEventKind::kMotion;
+      e.x = event.xmotion.x;
+      e.y = event.xmotion.y;
+      e.flags = FlagsOf(event.xmotion.state);
+      break;
+    case FocusIn:
+      if (event.xfocus.detail == NotifyPointer) return false;
+      focused_ = true;
+      if (parts_->input_context != nullptr) XSetICFocus(parts_->input_context);
+      return false;
+    case FocusOut:
+      // Focus moving inside our window, or the pointer's own, is no loss.
+      if (event.xfocus.detail == NotifyInferior || event.xfocus.detail == NotifyPointer) {
+        return false;
+      }
+      focused_ = false;
+      if (parts_->input_context != nullptr) XUnsetICFocus(parts_->input_context);
+      // Gone for good, not just under a grab: keys are the host's again.
+      if (event.xfocus.mode != NotifyGrab) SelectKeys(false);
+      // No release will come for keys held now.
+      parts_->held = {};
+      e.kind = event.xfocus.mode == NotifyGrab ? WindowEventKind::kGrabbed
+                                               : WindowEventKind::kFocusOut;
+      break;
+    case EnterNotify:
+    case LeaveNotify:
+      // A grab taken or given up crosses windows as if the pointer jumped.
+      if (event.xcrossing.mode == NotifyGrab || event.xcrossing.mode == NotifyUngrab) {
+        e.kind = WindowEventKind::kGrabbed;
+        break;
+      }
+      if (event.type == EnterNotify) return false;
+      e.kind = WindowEventKind::kLeave;
+      break;
+    case Expose:
+      e.kind = WindowEventKind::kExpose;
+      e.area = {event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                event.xexpose.y + event.xexpose.height};
+      break;
+    case MapNotify:
+      viewable_ = true;
+      return false;
+    case UnmapNotify:
+      viewable_ = false;
+      return false;
+    case DestroyNotify:
+      alive_ = false;
+      e.kind = WindowEventKind::kDestroyed;
+      break;
+    default:
+      return false;
+  }
+  *out = e;
+  return true;
+}
+
+bool X11ChildWindow::TranslateKey(const void* x_event, WindowEvent* out) {
+  const XEvent& event = *static_cast<const XEvent*>(x_event);
+  XKeyEvent key = event.xkey;
+  const unsigned code = key.keycode & 0xFF;
+  WindowEvent e;
+  e.flags = FlagsOf(key.state);
+  if (event.type == KeyRelease) {
+    // Without detectable repeat the server sends a release just before each
+    // repeated press, at the same time: that pair is one repeat.
+    if (!x_->detectable_repeat && XEventsQueued(x_->display, QueuedAfterReading) > 0) {
+      XEvent next;
+      XPeekEvent(x_->display, &next);
+      if (next.type == KeyPress && next.xkey.window == key.window &&
+          next.xkey.keycode == key.keycode && next.xkey.time == key.time) {
+        return false;
+      }
+    }
+    parts_->held[code] = false;
+    e.kind = WindowEventKind::kKeyUp;
+    e.key = VirtualKeyFromKeysym(XLookupKeysym(&key, 0));
+    if (e.key == 0) return false;
     *out = e;
     return true;
   }
-  return false;
+  e.kind = WindowEventKind::kKeyDown;
+  e.repeat = parts_->held[code] ? ++parts_->repeats[code] : 0;
+  if (!parts_->held[code]) parts_->repeats[code] = 0;
+  parts_->held[code] = true;
+  KeySym keysym = NoSymbol;
+  std::string text;
+  if (parts_->input_context != nullptr) {
+    std::vector<char> buffer(64);
+    Status status = 0;
+    int length = Xutf8LookupString(parts_->input_context, &key, buffer.data(),
+                                   static_cast<int>(buffer.size()), &keysym, &status);
+    if (status == XBufferOverflow) {
+      buffer.resize(static_cast<std::size_t>(length) + 1);
+      length = Xutf8LookupString(parts_->input_context, &key, buffer.data(),
+                                 static_cast<int>(buffer.size()), &keysym, &status);
+    }
+    if (status == XLookupChars || status == XLookupBoth) text.assign(buffer.data(), length);
+    if (status != XLookupKeySym && status != XLookupBoth) keysym = NoSymbol;
+  } else {
+    char latin1[8] = {};
+    const int length = XLookupString(&key, latin1, sizeof latin1, &keysym, nullptr);
+    const char32_t c = CharacterOfKeysym(keysym);
+    if (c != 0) {
+      e.text.push_back(c);
+    } else if (length == 1) {
+      e.text.push_back(static_cast<unsigned char>(latin1[0]));
+    }
+  }
+  for (std::size_t at = 0; at < text.size();) e.text.push_back(NextCodePoint(text, &at));
+  // Keys' characters as a translated key message has them: Enter is 13,
+  // Shift+Tab still a Tab, Delete none.
+  for (char32_t& c : e.text) {
+    if (c == '\n') c = '\r';
+  }
+  if (keysym == XK_ISO_Left_Tab && e.text.empty()) e.text.push_back('\t');
+  std::erase(e.text, U'\x7F');
+  e.key = VirtualKeyFromKeysym(keysym);
+  if (e.key == 0 && e.text.empty()) return false;
+  *out = e;
+  return true;
 }
 
 }  // namespace ov

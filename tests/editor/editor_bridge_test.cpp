@@ -143,6 +143,10 @@ TEST(EditorBridge, HostKeysAreUsedOnlyWhenThePanelTakesThem) {
       std::make_unique<RecordingObject>("b", log, 0, ov::Rect{20, 0, 30, 10}), false));
   a->set_tab_order(0);
   b->set_tab_order(1);
+  // The host hears that keys are needed (0) once something on the panel types.
+  EXPECT_EQ(rig.Dispatch(vst2::effKeysRequired), 1);
+  b->takes_keys = true;
+  EXPECT_EQ(rig.Dispatch(vst2::effKeysRequired), 0);
   a->TakeFocus();
   EXPECT_EQ(rig.Dispatch(vst2::effEditKeyDown, 0, 2 /* tab */, nullptr, 0), 1);
   EXPECT_EQ(log.back(), "b focus");

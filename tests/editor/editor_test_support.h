@@ -33,9 +33,13 @@ class RecordingObject : public CPaintObject {
   bool accepts_mouse = true;
   bool captures = false;       // captures the mouse on a press
   bool uses_keys = false;
+  bool takes_keys = false;     // types, so takes the platform focus
+  int32_t captures_lost = 0;
   std::vector<Rect> drawn_clips;  // the clip box of each draw
 
   bool AcceptsMouse() const override { return accepts_mouse; }
+  bool TakesKeys() const override { return takes_keys; }
+  void CaptureLost() override { ++captures_lost; }
   void Draw(Canvas& canvas) override {
     drawn_clips.push_back(canvas.ClipBox());
     canvas.FillRect(ClientRect(), colour_);
@@ -54,10 +58,16 @@ class RecordingObject : public CPaintObject {
     CPaintObject::MouseMove(flags, p);
   }
   void DoubleClick(uint32_t, Point p) override { log_.push_back(Describe(name_, "double", p)); }
-  bool KeyDown(int32_t key, int32_t, uint32_t) override {
-    log_.push_back(name_ + " key " + std::to_string(key));
+  bool KeyDown(int32_t key, int32_t repeat, uint32_t) override {
+    log_.push_back(name_ + " key " + std::to_string(key) +
+                   (repeat > 0 ? " repeat " + std::to_string(repeat) : ""));
     return uses_keys;
   }
+  bool Character(int32_t c, int32_t repeat, uint32_t flags) override {
+    if (log_characters) log_.push_back(name_ + " char " + std::to_string(c));
+    return CPaintObject::Character(c, repeat, flags);
+  }
+  bool log_characters = false;
   void TakeFocus() override {
     CPaintObject::TakeFocus();
     log_.push_back(name_ + " focus");

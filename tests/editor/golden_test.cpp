@@ -82,6 +82,12 @@ TEST(GoldenPanels, OnlyTheDamageIsPresented) {
   rig.root.InvalidateRect({10, 10, 20, 20});
   rig.root.Idle();
   EXPECT_EQ(rig.screen->PresentCount(), presents + 1);
+  // Changes at opposite corners are two small areas, not the window between.
+  rig.root.InvalidateRect({0, 0, 8, 8});
+  rig.root.InvalidateRect({290, 190, 300, 200});
+  rig.root.InvalidateRect({4, 4, 12, 12});
+  rig.root.Idle();
+  EXPECT_EQ(rig.screen->PresentCount(), presents + 3);
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ TEST(PopupMenus, AClickOnAnItemChoosesItAndEscapeOrAClickOutsideCancels) {
   rig.MenuEvent(rig.OpenMenu(), WindowEventKind::kPress, -5, 100);
   EXPECT_EQ(rig.popups.MenuWindow(), nullptr);
   EXPECT_FALSE(rig.Chosen());
-  EXPECT_EQ(rig.root.State().menu_target, nullptr);
+  EXPECT_EQ(rig.root.State().menu_target(), nullptr);
   // A release outside (the end of a drag) neither chooses nor cancels.
   menu = rig.OpenMenu();
   rig.MenuEvent(menu, WindowEventKind::kRelease, 500, 8);
@@ -86,12 +86,65 @@ TEST(PopupMenus, AClickOnAnItemChoosesItAndEscapeOrAClickOutsideCancels) {
   EXPECT_TRUE(rig.Chosen());
 }
 
+// A patch list as a patch selector builds it, taller than the screen: a
+// greyed entry, a separator, 128 patches and the current one checked.
+class PatchList : public RecordingObject {
+ public:
+  using RecordingObject::RecordingObject;
+  void BuildContextMenu(ContextMenu& menu, Point) override {
+    menu.Add(34922, "Panel Edit...", kMenuDisabled);
+    menu.AddSeparator();
+    for (int32_t i = 0; i < 128; ++i) {
+      menu.Add(kFirstChoiceCommand + i, ChoiceItemText(i, "Patch " + std::to_string(i)),
+               i == 2 ? uint32_t{kMenuChecked} : 0u);
+    }
+  }
+};
+
+TEST(PopupMenus, ALongListAtTheScreensCornerStaysOnItAndScrolls) {
+  PopupRig rig;
+  rig.screen->SetScreenArea({0, 0, 400, 300});
+  rig.panel->AdoptChild(std::make_unique<PatchList>("patches", rig.log, MakeColour(0, 0, 200),
+                                                    Rect{280, 150, 320, 200}),
+                        true);
+  rig.panel->children().front()->Open();
+  // At (400, 240) on the screen: no room right or below, so it opens to the
+  // left of the click and as tall as the screen, from its top.
+  rig.Send(WindowEventKind::kPress, 300, 190, 3);
+  rig.Send(WindowEventKind::kRelease, 300, 190, 3);
+  auto* menu = static_cast<OffscreenWindow*>(rig.popups.MenuWindow());
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(rig.screen->Popups().back().at, (PixelPoint{400 - menu->Width(), 0}));
+  EXPECT_EQ(menu->Height(), 300);
+  WindowEvent wheel;
+  wheel.kind = WindowEventKind::kWheel;
+  wheel.x = 10;
+  wheel.y = 100;
+  wheel.delta = 120;
+  menu->Queue(wheel);
+  rig.root.Idle();
+  ExpectMatchesGolden("long_menu", menu->Screen());
+  // Resting on the upper arrow scrolls back to the top, where the greyed
+  // entry chooses nothing.
+  rig.MenuEvent(menu, WindowEventKind::kMotion, 10, 5);
+  for (int i = 0; i < 5; ++i) {
+    rig.now += kMenuScrollMs;
+    rig.root.Idle();
+  }
+  rig.MenuEvent(menu, WindowEventKind::kRelease, 10, 20);
+  ASSERT_EQ(rig.popups.MenuWindow(), menu);
+  // Up from nothing wraps to the last patch, scrolled into view.
+  rig.MenuEvent(menu, WindowEventKind::kKeyDown, 0, 0, kKeyUp);
+  rig.MenuEvent(menu, WindowEventKind::kKeyDown, 0, 0, kKeyReturn);
+  EXPECT_EQ(rig.log.back(), "patches command 35054 20,40");
+}
+
 TEST(PopupMenus, ClosingThePanelClosesAnOpenMenu) {
   PopupRig rig;
   ASSERT_NE(rig.OpenMenu(), nullptr);
   rig.root.Close();
   EXPECT_EQ(rig.popups.MenuWindow(), nullptr);
-  EXPECT_EQ(rig.root.State().menu_target, nullptr);
+  EXPECT_EQ(rig.root.State().menu_target(), nullptr);
 }
 
 TEST(ToolTips, ShowAfterHalfASecondAtRestAndGoWhenThePointerLeavesTheTool) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "document/panel_objects.h"
 #include "editor/damage.h"
 #include "editor_test_support.h"
 
@@ -84,7 +85,7 @@ TEST(VisualTree, CaptureKeepsMovesAndReleaseWithTheCaptor) {
   rig.Send(WindowEventKind::kMotion, 120, 30);   // capture over: "other" again
   EXPECT_THAT(rig.log, ElementsAre("knob ctrl-down 10,10", "knob move 110,20",
                                    "knob move 390,-30", "knob up 390,-30", "other move 20,20"));
-  EXPECT_EQ(rig.root.State().capture, nullptr);
+  EXPECT_EQ(rig.root.State().capture(), nullptr);
 }
 
 TEST(VisualTree, DoubleClicksAreDecidedOnTheWrappingClock) {
@@ -110,10 +111,11 @@ TEST(VisualTree, KeysGoToTheFocusThenItsAncestorsAndTheInterceptorFirst) {
   RecordingObject* group = rig.Object(*rig.panel, "group", kGreen, {0, 0, 100, 100});
   RecordingObject* edit = rig.Object(*group, "edit", kRed, {10, 10, 50, 50});
   edit->SetFlags(kVoFocusable);
+  edit->takes_keys = true;
   group->uses_keys = true;
   rig.root.Open();
   rig.Click(20, 20);  // a click gives the focusable object the focus
-  EXPECT_EQ(rig.root.State().focus, edit);
+  EXPECT_EQ(rig.root.State().focus(), edit);
   EXPECT_EQ(rig.screen->FocusRequests(), 1);
   rig.log.clear();
   EXPECT_TRUE(rig.Key(WindowEventKind::kKeyDown, 'A'));
@@ -121,14 +123,14 @@ TEST(VisualTree, KeysGoToTheFocusThenItsAncestorsAndTheInterceptorFirst) {
   rig.log.clear();
   RecordingObject* spy = rig.Object(*rig.panel, "spy", kBlue, {200, 0, 210, 10});
   spy->uses_keys = true;
-  rig.root.State().key_interceptor = spy;
+  rig.root.State().SetKeyInterceptor(spy);
   EXPECT_TRUE(rig.Key(WindowEventKind::kKeyDown, 'B'));
   EXPECT_THAT(rig.log, ElementsAre("spy key 66"));
   // Nobody uses it: the host gets its shortcut.
   group->uses_keys = spy->uses_keys = false;
   EXPECT_FALSE(rig.Key(WindowEventKind::kKeyDown, 'C'));
   // Characters never reach the root itself.
-  rig.root.State().focus = &rig.root;
+  rig.root.State().SetFocus(&rig.root);
   EXPECT_FALSE(rig.Key(WindowEventKind::kCharacter, '\t'));
 }
 
@@ -186,12 +188,12 @@ TEST(VisualTree, RemovedObjectsLeaveNoFocusCaptureOrTimerBehind) {
   rig.root.Open();
   rig.Send(WindowEventKind::kPress, 10, 10);
   rig.root.SetTimer(knob, 1, 30);
-  rig.root.State().key_interceptor = knob;
-  ASSERT_EQ(rig.root.State().focus, knob);
+  rig.root.State().SetKeyInterceptor(knob);
+  ASSERT_EQ(rig.root.State().focus(), knob);
   rig.panel->DestroyChild(knob);
-  EXPECT_EQ(rig.root.State().focus, nullptr);
-  EXPECT_EQ(rig.root.State().capture, nullptr);
-  EXPECT_EQ(rig.root.State().key_interceptor, nullptr);
+  EXPECT_EQ(rig.root.State().focus(), nullptr);
+  EXPECT_EQ(rig.root.State().capture(), nullptr);
+  EXPECT_EQ(rig.root.State().key_interceptor(), nullptr);
   rig.now += 100;
   rig.log.clear();
   rig.root.Idle();  // no timer fires for the object gone
@@ -225,20 +227,53 @@ TEST(VisualTree, ToolTipsAndContextMenusFindTheirObject) {
   EXPECT_EQ(rig.root.ToolTipTextAt({190, 190}), "");  // the group has no tip
   // The knob's parent builds the menu; the command reaches the target.
   ASSERT_TRUE(rig.root.RequestContextMenu({120, 125}));
-  EXPECT_EQ(rig.root.State().menu_target, knob);
+  EXPECT_EQ(rig.root.State().menu_target(), knob);
   EXPECT_THAT(rig.log, ElementsAre("group menu 20,25"));
   rig.root.ChooseMenuCommand(34927);
   EXPECT_EQ(rig.log.back(), "knob command 34927 10,15");
-  EXPECT_EQ(rig.root.State().menu_target, nullptr);
+  EXPECT_EQ(rig.root.State().menu_target(), nullptr);
   // No menu while something holds the capture; unknown commands go nowhere.
-  rig.root.State().capture = knob;
+  rig.root.State().SetCapture(knob);
   EXPECT_FALSE(rig.root.RequestContextMenu({120, 125}));
-  rig.root.State().capture = nullptr;
+  rig.root.State().SetCapture(nullptr);
   rig.root.RequestContextMenu({120, 125});
   rig.log.clear();
   rig.root.ChooseMenuCommand(33000);
   EXPECT_TRUE(rig.log.empty());
   EXPECT_EQ(ChoiceItemText(2, "Saw"), "3:Saw");
+}
+
+// A module with a place on the panel and a menu entry of its own.
+class PanelModule : public CPanelBox2 {
+ public:
+  void AddMenuEntries(ContextMenu& menu) override { menu.Add(34915, "Entry"); }
+  bool OnMenuCommand(int32_t id) override {
+    commands.push_back(id);
+    return true;
+  }
+  std::vector<int32_t> commands;
+};
+
+class Face : public CPaintObject {
+ public:
+  bool AcceptsMouse() const override { return true; }
+};
+
+TEST(VisualTree, ABoundObjectFollowsItsModulesPlaceAndOffersItsMenu) {
+  PanelModule module;  // outlives the tree that listens to it
+  TreeRig rig;
+  CVisualOb* face = rig.panel->AdoptChild(std::make_unique<Face>(), false);
+  face->BindToModule(&module);
+  face->SetRect({10, 10, 30, 30});
+  rig.root.Open();
+  EXPECT_TRUE(module.SetViewRect(kViewControlPanel, {40, 50, 60, 70}));
+  EXPECT_EQ(face->GetRect(), (Rect{40, 50, 60, 70}));
+  EXPECT_FALSE(module.SetViewRect(512, {0, 0, 1, 1})) << "no place in that view";
+  ASSERT_TRUE(rig.root.RequestContextMenu({45, 55}));
+  ASSERT_EQ(rig.root.Menu().Items().size(), 1u);
+  rig.root.ChooseMenuCommand(34915);
+  EXPECT_THAT(module.commands, ElementsAre(34915));
+  rig.root.Close();
 }
 
 TEST(VisualTree, TwoRootsKeepTheirOwnFocusAndClicks) {
@@ -252,8 +287,8 @@ TEST(VisualTree, TwoRootsKeepTheirOwnFocusAndClicks) {
   second.root.Open();
   first.Send(WindowEventKind::kPress, 10, 10);
   second.Send(WindowEventKind::kPress, 10, 10);  // same instant: not a double click here
-  EXPECT_EQ(first.root.State().focus, a);
-  EXPECT_EQ(second.root.State().focus, b);
+  EXPECT_EQ(first.root.State().focus(), a);
+  EXPECT_EQ(second.root.State().focus(), b);
   EXPECT_EQ(second.log.front(), "b down 10,10");
 }
 

@@ -146,11 +146,11 @@ TEST(LibraryPanels, ADragSetsGainWhichTheHostAndTheRunningEngineFollow) {
   // The panel stands at its rectangle (8, 8); its track starts at x 10.
   rig.Mouse(WindowEventKind::kPress, 8 + 35, 8 + 10);
   EXPECT_FLOAT_EQ(GainOf(module), 0.25f);
-  EXPECT_NE(rig.plugin->Editor()->View().State().capture, nullptr);
+  EXPECT_NE(rig.plugin->Editor()->View().State().capture(), nullptr);
   rig.Mouse(WindowEventKind::kMotion, 8 + 85, 8 + 30);  // off the track, but captured
   rig.Mouse(WindowEventKind::kRelease, 8 + 300, 8 + 30);
   EXPECT_FLOAT_EQ(GainOf(module), 0.75f);
-  EXPECT_EQ(rig.plugin->Editor()->View().State().capture, nullptr);
+  EXPECT_EQ(rig.plugin->Editor()->View().State().capture(), nullptr);
   ASSERT_FALSE(rig.host.automated.empty());
   EXPECT_EQ(rig.host.automated.back().index, 0);
   EXPECT_NEAR(rig.host.automated.back().value, 0.075f, 1e-6);
@@ -284,6 +284,41 @@ TEST(LibraryPanels, AReloadHandsTheOpenViewsToTheNewPanelPart) {
   EXPECT_EQ(panel->FindView(view), view);
   const PixelImage after = rig.Screen();
   EXPECT_NE(after.At(8 + 20, 8 + 10), after.At(2, 2));  // its bar is drawn again
+  // Moved on the panel, the module takes its view along at the size it draws.
+  ASSERT_TRUE(module.SetViewRect(kViewControlPanel, {4, 6, 10, 10}));
+  EXPECT_EQ(view->GetRect(), (ov::Rect{4, 6, 124, 50}));
+  rig.Dispatch(vst2::effEditClose);
+}
+
+// Right-clicks in the plug-in's panel: on the gain, its module's "Reload
+// DLL", which reloads with the host's processing suspended and resumed; on
+// the background, the project's "About...", which shows its text.
+TEST(LibraryPanels, ContextMenusReloadTheLibraryAndShowTheAboutText) {
+  Json project = testing::GainPanelProject();
+  project["option_flag"] = true;
+  project["option_text"] = "Gain, for the tests";
+  PanelPlugin rig(project);
+  rig.plugin->App().Messages().SetLogToStderr(false);
+  rig.Resume();
+  rig.OpenEditor();
+  COrvaneViewBase& root = rig.plugin->Editor()->View();
+  const auto texts = [&] {
+    std::vector<std::string> shown;
+    for (const MenuItem& item : root.Menu().Items()) shown.push_back(item.text);
+    return shown;
+  };
+  const uint32_t before = rig.Module().panel_generation();
+  ASSERT_TRUE(root.RequestContextMenu({30, 20}));
+  EXPECT_EQ(texts(), std::vector<std::string>{"Reload DLL"});
+  root.ChooseMenuCommand(kCommandReloadLibrary);
+  EXPECT_EQ(rig.Module().panel_generation(), before + 1);
+  ASSERT_NE(rig.plugin->App().Engine(), nullptr) << "resumed as it was";
+  EXPECT_FLOAT_EQ(rig.Process(1.0f), 0.5f);
+
+  ASSERT_TRUE(root.RequestContextMenu({132, 56}));
+  EXPECT_EQ(texts(), std::vector<std::string>{"About..."});
+  root.ChooseMenuCommand(kCommandAbout);
+  EXPECT_TRUE(rig.plugin->App().Messages().Contains("Gain, for the tests"));
   rig.Dispatch(vst2::effEditClose);
 }
 

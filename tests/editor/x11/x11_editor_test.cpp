@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "editor/popup_windows.h"
 #include "extmodules/module_library.h"
 #include "modules/module_registry.h"
@@ -17,6 +19,8 @@
 #include "tests/host/compiled_project.h"
 #include "tests/host/fake_host.h"
 #include "xvfb_server.h"
+// Last: Xlib's macros would spoil the test framework's headers.
+#include <X11/XKBlib.h>
 
 namespace ov::testing {
 namespace {
@@ -69,7 +73,9 @@ TEST(X11Editor, ClicksDragsKeysAndWheelsReachTheirObjects) {
                                                         MakeColour(0, 150, 0), Rect{200, 100, 300, 180});
   rig.tree.panel->AdoptChild(std::move(wheel_window), false);
   knob->captures = true;
+  knob->takes_keys = true;
   knob->SetFlags(kVoFocusable);
+  edit->takes_keys = true;
   edit->SetFlags(kVoFocusable);
   knob->set_tab_order(0);
   edit->set_tab_order(1);
@@ -135,6 +141,21 @@ TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
   ASSERT_EQ(RunCommand(rig.Xdotool("mousemove_relative 10 8 click 1")), 0);
   ASSERT_TRUE(pump_until([&] { return !Lines(log, "command").empty(); }));
   EXPECT_THAT(Lines(log, "command"), ElementsAre("knob command 34927 10,10"));
+  // While another program holds the pointer no menu opens: it could not see
+  // the click that closes it.
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(XGrabPointer(other, DefaultRootWindow(other), False, ButtonPressMask, GrabModeAsync,
+                         GrabModeAsync, None, None, CurrentTime),
+            GrabSuccess);
+  XSync(other, False);
+  messages.SetLogToStderr(false);
+  ContextMenu refused;
+  refused.Add(34927, "refused");
+  popups.ShowMenu(refused, {30, 30});
+  EXPECT_FALSE(popups.MenuShown());
+  EXPECT_TRUE(messages.Contains("another program holds the pointer"));
+  XCloseDisplay(other);
 
   ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(40, 40))), 0);
   ASSERT_TRUE(pump_until([&] { return !Lines(log, "knob move 20,20").empty(); }));
@@ -144,6 +165,94 @@ TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
   EXPECT_TRUE(popups.ToolTipWindow()->Alive());
   rig.tree.root.Close();
   rig.tree.root.SetPopups(nullptr);
+}
+
+// Another program's grab (a host's shortcut, a window manager's switcher)
+// ends a drag at once; a held key repeats as presses that count up; text
+// beyond Latin-1 arrives as its code points; keys nothing types are the
+// host's.
+TEST(X11Editor, AGrabEndsADragAndKeysRepeatAndTypeAnyCharacter) {
+  X11Rig rig;
+  ASSERT_TRUE(rig.Ready()) << "no Xvfb";
+  RecordingObject* edit = rig.tree.Object(*rig.tree.panel, "edit", MakeColour(0, 0, 200),
+                                          {20, 20, 80, 80});
+  edit->captures = true;
+  edit->takes_keys = true;
+  edit->log_characters = true;
+  edit->SetFlags(kVoFocusable);
+  edit->Open();
+  Log& log = rig.tree.log;
+  const auto pump_until = [&](const std::function<bool()>& done) {
+    return PumpUntil([&] { rig.Idle(); }, done);
+  };
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(30, 30) + "mousedown 1")), 0);
+  ASSERT_TRUE(pump_until([&] { return rig.tree.root.State().capture() == edit; }));
+  // The press gave the window the keyboard; wait until the server says so.
+  ASSERT_TRUE(pump_until([&] {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(other, &focus, &revert);
+    return focus == rig.child->Handle();
+  }));
+  ASSERT_EQ(XGrabKeyboard(other, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync,
+                          CurrentTime),
+            GrabSuccess);
+  XSync(other, False);
+  ASSERT_TRUE(pump_until([&] { return edit->captures_lost > 0; }));
+  EXPECT_EQ(rig.tree.root.State().capture(), nullptr);
+  log.clear();
+  // The pointer goes on moving with the button down: nothing reaches the
+  // object whose drag ended, nor does the release.
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(150, 60) + rig.At(160, 70) + "mouseup 1")), 0);
+  XUngrabKeyboard(other, CurrentTime);
+  XSync(other, False);
+  for (int i = 0; i < 20; ++i) rig.Idle();
+  EXPECT_TRUE(Lines(log, "edit").empty()) << log.size();
+
+  // Held for a while at a quick rate: presses alone, counting.
+  XkbSetAutoRepeatRate(other, XkbUseCoreKbd, 100, 20);
+  XSync(other, False);
+  ASSERT_EQ(RunCommand(rig.Xdotool("keydown a sleep 0.4 keyup a")), 0);
+  const auto count = [&](const std::string& line) { return std::count(log.begin(), log.end(), line); };
+  ASSERT_TRUE(pump_until([&] { return count("edit key 65 repeat 3") == 1; }));
+  EXPECT_EQ(Lines(log, "edit key 65").front(), "edit key 65");
+  EXPECT_EQ(count("edit key 65"), 1) << "a repeat is no new press";
+  EXPECT_EQ(count("edit key 65 repeat 1"), 1);
+  log.clear();
+  // xdotool types such characters by binding them to a spare key for a
+  // moment: it runs beside the pump, so that each key is read while bound.
+  int typed = -1;
+  std::thread typist(
+      [&] { typed = RunCommand(rig.Xdotool("type --delay 250 \"\xD0\xB6\xE2\x82\xAC\"")); });
+  const bool arrived = pump_until([&] { return Lines(log, "char").size() >= 2; });
+  typist.join();
+  ASSERT_EQ(typed, 0);
+  ASSERT_TRUE(arrived) << ::testing::PrintToString(log);
+  EXPECT_THAT(Lines(log, "char"), ElementsAre("edit char 1078", "edit char 8364"));
+
+  // Once it no longer types, a click on it hands the keyboard back: the
+  // host's shortcut reaches the host, also with the pointer over the panel.
+  edit->takes_keys = false;
+  rig.tree.now += kDoubleClickMs;  // a click of its own, not the second of a pair
+  ASSERT_EQ(RunCommand(rig.Xdotool(rig.At(30, 30) + "click 1")), 0);
+  ASSERT_TRUE(pump_until([&] { return !Lines(log, "edit up").empty(); }));
+  XSelectInput(other, rig.parent->Handle(), KeyPressMask);
+  XSync(other, False);
+  log.clear();
+  ASSERT_EQ(RunCommand(rig.Xdotool("key space")), 0);
+  bool host_heard = false;
+  ASSERT_TRUE(pump_until([&] {
+    while (XPending(other) > 0) {
+      XEvent event;
+      XNextEvent(other, &event);
+      host_heard = host_heard || event.type == KeyPress;
+    }
+    return host_heard;
+  }));
+  EXPECT_TRUE(Lines(log, "edit key").empty()) << ::testing::PrintToString(log);
+  XCloseDisplay(other);
 }
 
 TEST(X11Editor, AHostWindowDestroyedBeforeCloseLeavesTheProcessAlive) {
