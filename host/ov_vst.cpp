@@ -127,14 +127,19 @@ void OvVst::resume() {
   WithdrawEngineFromAutomation();
   engine_fault_.store(false);
   engine_fault_told_ = false;
-  // A start that fails leaves no engine: the plug-in then renders silence.
+  // A start that fails leaves no engine: the plug-in then renders silence,
+  // and hosts that ask hear why.
   if (app_.StartEngine(blockSize)) {
+    engine_problem_.clear();
     try {
       for (const auto& parameter : parameters_) parameter->on_engine_started();
     } catch (...) {
       app_.StopEngine();
+      engine_problem_ = kEngineFailed;
       app_.Messages().Post(kEngineFailed, MessageStyle::kWarning);
     }
+  } else {
+    engine_problem_ = app_.EngineFailure();
   }
   if (OvAudioMaster* engine = app_.Engine()) automation_engine_.store(engine);
   needIdle();
@@ -300,6 +305,11 @@ intptr_t OvVst::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) 
   if (index != kOrvaneQuery || ptr == nullptr) return 0;
   if (value == kQuerySoundingVoices) {
     *static_cast<int32_t*>(ptr) = sounding_voices_.load(std::memory_order_relaxed);
+    return 1;
+  }
+  if (value == kQueryEngineProblem) {
+    CopyBounded(static_cast<char*>(ptr), kQueryTextBytes,
+                engine_fault_.load() ? kEngineStopped : engine_problem_);
     return 1;
   }
   return 0;

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "engine/host_ports.h"
@@ -58,7 +59,8 @@ class OvVst : public AudioEffectX {
   // The build's version; projects carry none of their own.
   int32_t getVendorVersion() override;
   int32_t canDo(const char* text) override;
-  // Answers the questions of host/vendor_queries.h. Any thread.
+  // Answers the questions of host/vendor_queries.h: the sounding voices on
+  // any thread, the engine's problem on the editor thread.
   intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   int32_t fxIdle() override;
 
@@ -133,6 +135,8 @@ class OvVst : public AudioEffectX {
   // Set by the audio thread when rendering threw; cleared at resume.
   std::atomic<bool> engine_fault_{false};
   bool engine_fault_told_ = false;  // editor thread
+  // Why the last resume left no engine; empty when one runs. Editor thread.
+  std::string engine_problem_;
   // Written by each process call for hosts that ask how many voices sound.
   std::atomic<int32_t> sounding_voices_{0};
   bool replacing_ = true;
