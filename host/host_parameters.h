@@ -49,7 +49,7 @@ class vst_parameter {
 // changes, are not.
 class param_info_new final : public vst_parameter {
  public:
-  explicit param_info_new(PatchParameter& parameter) : parameter_(parameter) {}
+  explicit param_info_new(PatchParameter& parameter);
   ~param_info_new() override;
 
   std::string name() const override;
@@ -67,6 +67,8 @@ class param_info_new final : public vst_parameter {
   void OnValueChanged();
 
   PatchParameter& parameter_;
+  // Int and text parameters ignore what the host sets.
+  const bool takes_values_;
   AudioEffect* plugin_ = nullptr;
   int32_t index_ = -1;
   std::atomic<float> cached_{0};
