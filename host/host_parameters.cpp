@@ -12,6 +12,22 @@
 
 namespace ov {
 
+void vst_parameter::set_pending(float value) {
+  if (!takes_host_values()) return;
+  pending_value_.store(value, std::memory_order_relaxed);
+  pending_.store(true, std::memory_order_release);
+}
+
+std::optional<float> vst_parameter::take_pending() {
+  if (!pending_.exchange(false, std::memory_order_acquire)) return std::nullopt;
+  return pending_value_.load(std::memory_order_relaxed);
+}
+
+float vst_parameter::host_value() const {
+  if (pending_.load(std::memory_order_acquire)) return pending_value_.load(std::memory_order_relaxed);
+  return get();
+}
+
 param_info_new::param_info_new(PatchParameter& parameter)
     : parameter_(parameter), takes_values_(parameter.TakesNormalised()) {}
 

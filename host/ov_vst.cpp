@@ -142,6 +142,8 @@ void OvVst::resume() {
     engine_problem_ = app_.EngineFailure();
   }
   if (OvAudioMaster* engine = app_.Engine()) automation_engine_.store(engine);
+  // Sets that waited while no engine ran reach the new one.
+  ApplyPendingSets();
   needIdle();
   replacing_ = true;
   active_.store(true);
@@ -316,6 +318,7 @@ intptr_t OvVst::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) 
 }
 
 void OvVst::ApplicationIdle() {
+  ApplyPendingSets();
   if (engine_fault_.load() && !engine_fault_told_) {
     engine_fault_told_ = true;
     app_.Messages().Post(kEngineStopped, MessageStyle::kWarning);
@@ -333,33 +336,80 @@ bool OvVst::IsParameter(int32_t index) const {
   return index >= 0 && static_cast<std::size_t>(index) < parameters_.size();
 }
 
-intptr_t OvVst::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-  if (opcode == vst2::effProcessEvents) {
-    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+bool OvVst::TakesNoLock(int32_t opcode, intptr_t value) {
+  switch (opcode) {
+    // Answers from what the project fixed at construction, or atomics.
+    case vst2::effProcessEvents:
+    case vst2::effGetVu:
+    case vst2::effIdentify:
+    case vst2::effGetNumProgramCategories:
+    case vst2::effConnectInput:
+    case vst2::effConnectOutput:
+    case vst2::effGetInputProperties:
+    case vst2::effGetOutputProperties:
+    case vst2::effGetPlugCategory:
+    case vst2::effGetEffectName:
+    case vst2::effGetVendorString:
+    case vst2::effGetProductString:
+    case vst2::effGetVendorVersion:
+    case vst2::effCanDo:
+    case vst2::effGetTailSize:
+    case vst2::effKeysRequired:
+    case vst2::effGetVstVersion:
+    case vst2::effGetCurrentMidiProgram:
+    case vst2::effStartProcess:
+    case vst2::effStopProcess:
+    case vst2::effSetTotalSampleToProcess:
+    case vst2::effSetPanLaw:
+      return true;
+    case vst2::effVendorSpecific:
+      return value == kQuerySoundingVoices;
+    default:
+      return false;
   }
+}
+
+intptr_t OvVst::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+  // Hosts send these from their audio thread, which must never wait.
+  if (TakesNoLock(opcode, value)) return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
   std::lock_guard lock(editor_mutex_);
+  ApplyPendingSets();
   return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+}
+
+void OvVst::ApplyPendingSets() {
+  if (!pending_sets_.exchange(false)) return;
+  for (const auto& parameter : parameters_) {
+    if (const std::optional<float> value = parameter->take_pending()) parameter->set(*value);
+  }
 }
 
 void OvVst::setParameter(int32_t index, float value) {
   if (!IsParameter(index)) return;
   vst_parameter& parameter = *parameters_[static_cast<std::size_t>(index)];
-  if (value == parameter.get()) return;
-  if (!app_.OnUserInterfaceThread()) {
-    automating_.fetch_add(1);
-    OvAudioMaster* engine = automation_engine_.load();
-    if (engine != nullptr) parameter.set_queued(value, *engine);
-    automating_.fetch_sub(1);
-    if (engine != nullptr) return;
+  if (value == parameter.host_value()) return;
+  if (app_.OnUserInterfaceThread()) {
+    std::lock_guard lock(editor_mutex_);
+    parameter.take_pending();  // older than this set
+    parameter.set(value);
+    return;
   }
-  // No engine to queue for: the set acts on the editor side, whichever
-  // thread the host called from.
-  std::lock_guard lock(editor_mutex_);
-  parameter.set(value);
+  automating_.fetch_add(1);
+  OvAudioMaster* engine = automation_engine_.load();
+  if (engine != nullptr) {
+    parameter.take_pending();  // older than this set
+    parameter.set_queued(value, *engine);
+  }
+  automating_.fetch_sub(1);
+  if (engine != nullptr) return;
+  // No engine to queue for, and the editor side may be busy for as long as
+  // a resume takes: the set waits for the editor thread's next call.
+  parameter.set_pending(value);
+  pending_sets_.store(true);
 }
 
 float OvVst::getParameter(int32_t index) {
-  return IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->get() : 0.0f;
+  return IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->host_value() : 0.0f;
 }
 
 void OvVst::getParameterName(int32_t index, char* text) {

@@ -12,9 +12,10 @@
 // such a set to finish before the engine goes.
 //
 // Hosts also call the dispatcher from worker threads (saving and restoring
-// state, asking for display texts), and set parameters there while no engine
-// runs. Everything that reaches the editor-side objects is therefore
-// serialised by one editor mutex; the audio thread never takes it.
+// state, asking for display texts). Everything that reaches the editor-side
+// objects is therefore serialised by one editor mutex; the audio thread
+// never takes it: a set from any thread but the editor's, made while no
+// engine runs, waits in its parameter's pending slot for the editor thread.
 #pragma once
 
 #include <atomic>
@@ -64,8 +65,10 @@ class OvVst : public AudioEffectX {
   intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   int32_t fxIdle() override;
 
-  // Every opcode but effProcessEvents (which hosts send from their audio
-  // thread) runs under the editor mutex. Any thread but the audio thread.
+  // Opcodes that hosts send from their audio thread (events, capabilities,
+  // fixed texts, start and stop of processing) take no lock; every other one
+  // runs under the editor mutex, after any sets that waited for it. The
+  // locking ones: any thread but the audio thread.
   intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
                       float opt) override;
 
@@ -102,6 +105,10 @@ class OvVst : public AudioEffectX {
   static int32_t PackUniqueId(const std::string& identifier);
 
  private:
+  // Opcodes that need nothing of the editor side.
+  static bool TakesNoLock(int32_t opcode, intptr_t value);
+  // Sets of foreign threads that waited for the editor thread. Editor mutex held.
+  void ApplyPendingSets();
   void WaitForProcessCallToEnd();
   // The editor side's periodic work: engine messages and fault notices.
   void ApplicationIdle();
@@ -150,6 +157,8 @@ class OvVst : public AudioEffectX {
   // are using it: suspend clears the one and waits for the other.
   std::atomic<OvAudioMaster*> automation_engine_{nullptr};
   std::atomic<int32_t> automating_{0};
+  // Raised after a host parameter's set went to its pending slot.
+  std::atomic<bool> pending_sets_{false};
 };
 
 // Creates the plug-in for a host, or answers null when the host gives no

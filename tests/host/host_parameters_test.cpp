@@ -85,9 +85,12 @@ TEST(HostParameters, AForeignThreadQueuesForTheEngineAndHearsNoEcho) {
   EXPECT_EQ(made.host.Count(audioMasterAutomate), 0);
   plugin.suspend();
 
-  // With no engine, the set reaches the editor side at once.
+  // With no engine, the host reads its set at once, and the editor side
+  // takes it at the editor thread's next call.
   std::thread stopped([&] { plugin.setParameter(0, 1.0f); });
   stopped.join();
+  EXPECT_EQ(plugin.getParameter(0), 1.0f);
+  plugin.dispatcher(vst2::effIdle, 0, 0, nullptr, 0);
   EXPECT_EQ(wave.CurrentValue().number, 6);
 }
 
