@@ -50,6 +50,7 @@ int32_t OvVst::PackUniqueId(const std::string& identifier) {
 
 OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
     : AudioEffectX(host, kInitialPrograms, 0), app_(*this) {
+  held_midi_.reserve(kHeldMidiEvents);
   setFlag(vst2::effFlagsProgramChunks, true);
   if (!app_.Initialise(source)) {
     load_failed_ = true;
@@ -122,6 +123,7 @@ void OvVst::resume() {
   WaitForProcessCallToEnd();
   app_.SetSampleRate(sampleRate);
   pending_events_.store(nullptr);
+  held_midi_.clear();
   if (app_.Facts().has_midi_input) wantEvents();
   // Starting replaces any running engine.
   WithdrawEngineFromAutomation();
@@ -215,11 +217,18 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (output_port_ != nullptr) output_port_->SetHostOutputs(outputs, cEffect.numOutputs);
   if (input_port_ != nullptr) input_port_->SetHostInputs(inputs, cEffect.numInputs);
 
-  if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events, frames);
+  if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) HoldHostMidi(events, frames);
 
   if (OvAudioMaster* engine = app_.Engine()) {
-    engine->Process(frames);
+    // The generators take host MIDI only while the engine is held for the
+    // block: a drain on another thread may be using their event pool.
+    if (!engine->Process(frames, [this] { DeliverHeldMidi(); })) {
+      // Skipped: what came plays at the start of the next block.
+      for (HeldMidi& held : held_midi_) held.delta = 0;
+    }
     sounding_voices_.store(engine->SoundingVoices(), std::memory_order_relaxed);
+  } else {
+    DeliverHeldMidi();
   }
 
   if (output_port_ != nullptr) SendMidiToHost(frames);
@@ -233,9 +242,8 @@ void OvVst::SilenceOutputs(float** outputs, int32_t frames) {
   }
 }
 
-void OvVst::DeliverHostMidi(vst2::VstEvents* events, int32_t frames) {
+void OvVst::HoldHostMidi(vst2::VstEvents* events, int32_t frames) {
   if (input_port_ == nullptr || events->numEvents <= 0) return;
-  const uint32_t block_start = input_port_->SampleTime();
   vst2::VstEvent* const* list = EventPointers(events);
   for (int32_t i = 0; i < events->numEvents; ++i) {
     vst2::VstEvent* event = list[i];
@@ -246,9 +254,20 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events, int32_t frames) {
     const auto byte = [&](int n) {
       return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n]));
     };
-    input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(midi->deltaFrames),
-                                 midi::Word(byte(0), byte(1), byte(2)));
+    // Beyond what the generators' events could take in one block anyway.
+    if (held_midi_.size() == held_midi_.capacity()) break;
+    held_midi_.push_back({midi->deltaFrames, midi::Word(byte(0), byte(1), byte(2))});
   }
+}
+
+void OvVst::DeliverHeldMidi() {
+  if (input_port_ != nullptr) {
+    const uint32_t block_start = input_port_->SampleTime();
+    for (const HeldMidi& held : held_midi_) {
+      input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(held.delta), held.word);
+    }
+  }
+  held_midi_.clear();
 }
 
 void OvVst::SendMidiToHost(int32_t frames) {

@@ -122,8 +122,10 @@ class OvVst : public AudioEffectX {
   void Render(float** inputs, float** outputs, int32_t frames);
   // A replacing call's outputs become silence; an accumulating call's stay.
   void SilenceOutputs(float** outputs, int32_t frames);
-  // `frames` > 0: the length of the block the events belong to.
-  void DeliverHostMidi(vst2::VstEvents* events, int32_t frames);
+  // Keeps the host's MIDI of a block of `frames` (> 0) frames for the
+  // engine; then hands what is kept to the generators. Audio thread.
+  void HoldHostMidi(vst2::VstEvents* events, int32_t frames);
+  void DeliverHeldMidi();
   void SendMidiToHost(int32_t frames);
 
   // Held by whichever thread works on the editor-side objects (document,
@@ -148,6 +150,15 @@ class OvVst : public AudioEffectX {
   std::atomic<int32_t> sounding_voices_{0};
   bool replacing_ = true;
   HostMidiOut midi_out_;
+  // Host MIDI waiting for the engine: the current block's, and that of
+  // blocks skipped while another thread held the engine. Audio thread;
+  // room made at construction.
+  struct HeldMidi {
+    int32_t delta;  // frames after the block start
+    uint32_t word;
+  };
+  static constexpr std::size_t kHeldMidiEvents = 4096;
+  std::vector<HeldMidi> held_midi_;
   uint32_t midi_out_read_count_ = 0;  // entries of the output ring read
 
   CPatchManager* patches_ = nullptr;  // the main container's
