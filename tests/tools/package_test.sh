@@ -24,6 +24,15 @@ grep -q "OvSy" <<<"$info" || { echo "$info"; exit 1; }
 "$usr/bin/orvane" bake "$usr/share/doc/orvane/examples/demo.json" -o "$scratch/Demo.so" >/dev/null
 "$usr/bin/orvane" info "$scratch/Demo.so" >/dev/null
 test -f "$usr/share/doc/orvane/README.md"
+# Every example bakes and plays with the installed program alone, the one
+# whose module library comes with the package included.
+for example in "$usr"/share/doc/orvane/examples/*.json; do
+  name=$(basename "$example" .json)
+  "$usr/bin/orvane" bake "$example" -o "$scratch/$name.so" >/dev/null
+  "$usr/bin/orvane" render "$scratch/$name.so" -o "$scratch/$name.wav" --seconds 0.2 \
+    >/dev/null 2>"$scratch/render.log" || { echo "$name:"; cat "$scratch/render.log"; exit 1; }
+done
+test -f "$usr/share/doc/orvane/examples/external-gain.json"
 # Module libraries build against the installed interface alone.
 cc -std=c11 -fPIC -shared -Wl,--no-undefined -I"$usr/include/orvane" -o "$scratch/gain.ovm" \
   "$usr/share/doc/orvane/sdk/example_modules.c" "$usr/share/doc/orvane/sdk/example_panels.c" -lm
