@@ -33,6 +33,10 @@ for example in "$usr"/share/doc/orvane/examples/*.json; do
     >/dev/null 2>"$scratch/render.log" || { echo "$name:"; cat "$scratch/render.log"; exit 1; }
 done
 test -f "$usr/share/doc/orvane/examples/external-gain.json"
+# Installed without debug information, which stays in the build tree.
+for binary in "$usr/bin/orvane" "$usr/lib/lxvst/orvane-vst.so"; do
+  if readelf -S "$binary" | grep -q '\.debug_info'; then echo "$binary is not stripped"; exit 1; fi
+done
 # Module libraries build against the installed interface alone.
 cc -std=c11 -fPIC -shared -Wl,--no-undefined -I"$usr/include/orvane" -o "$scratch/gain.ovm" \
   "$usr/share/doc/orvane/sdk/example_modules.c" "$usr/share/doc/orvane/sdk/example_panels.c" -lm
