@@ -24,33 +24,16 @@ namespace {
 // set, the user-interface thread's want-MIDI call during a resume (made
 // with the editor side held) waits until `pause` is fulfilled.
 struct ThreadSafeHost {
-  static intptr_t Callback(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
-    switch (opcode) {
-      case vst2::audioMasterVersion:
-        return 2400;
-      case vst2::audioMasterGetTime:
-        return reinterpret_cast<intptr_t>(&Time());
-      case vst2::audioMasterWantMidi:
-        if (std::promise<void>* waiting = pause.exchange(nullptr)) {
-          inside_resume.set_value();
-          // Longer than any lock-free call takes, even under a sanitiser.
-          resumed_in_time = waiting->get_future().wait_for(std::chrono::seconds(20)) ==
-                            std::future_status::ready;
-        }
-        return 1;
-      default:
-        static_cast<void>(ptr);
-        return 0;
+  static intptr_t Callback(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
+    if (opcode == vst2::audioMasterVersion) return 2400;
+    if (opcode != vst2::audioMasterWantMidi) return 0;
+    if (std::promise<void>* waiting = pause.exchange(nullptr)) {
+      inside_resume.set_value();
+      // Longer than any lock-free call takes, even under a sanitiser.
+      resumed_in_time = waiting->get_future().wait_for(std::chrono::seconds(20)) ==
+                        std::future_status::ready;
     }
-  }
-  static const vst2::VstTimeInfo& Time() {
-    static const vst2::VstTimeInfo time = [] {
-      vst2::VstTimeInfo info{};
-      info.sampleRate = 48000;
-      info.tempo = 120;
-      return info;
-    }();
-    return time;
+    return 1;
   }
   static inline std::atomic<std::promise<void>*> pause{nullptr};
   static inline std::promise<void> inside_resume;
@@ -69,29 +52,22 @@ Json BoundaryProject() {
   return project;
 }
 
-struct Block {
-  explicit Block(int32_t frames) : left(frames), right(frames) {}
-  std::vector<float> left, right;
-  float* outputs[2] = {left.data(), right.data()};
-};
-
-struct NoteEvents {
+// One 64-frame block with a note-on, as the audio thread processes it.
+void ProcessANote(vst2::AEffect& effect) {
+  vst2::VstMidiEvent note{};
+  note.type = vst2::kVstMidiType;
+  note.byteSize = sizeof note;
+  note.midiData[0] = static_cast<char>(0x90);
+  note.midiData[1] = 60;
+  note.midiData[2] = 100;
   vst2::VstEvents events{};
-  vst2::VstMidiEvent notes[2]{};
-  NoteEvents() {
-    events.numEvents = 2;
-    for (int i = 0; i < 2; ++i) {
-      notes[i].type = vst2::kVstMidiType;
-      notes[i].byteSize = sizeof notes[i];
-      notes[i].deltaFrames = 8 * i;
-      notes[i].midiData[0] = static_cast<char>(i == 0 ? 0x90 : 0x80);
-      notes[i].midiData[1] = 60;
-      notes[i].midiData[2] = 100;
-    }
-    events.events[0] = reinterpret_cast<vst2::VstEvent*>(&notes[0]);
-    events.events[1] = reinterpret_cast<vst2::VstEvent*>(&notes[1]);
-  }
-};
+  events.numEvents = 1;
+  events.events[0] = reinterpret_cast<vst2::VstEvent*>(&note);
+  float left[64], right[64];
+  float* outputs[] = {left, right};
+  effect.dispatcher(&effect, vst2::effProcessEvents, 0, 0, &events, 0);
+  effect.processReplacing(&effect, nullptr, outputs, 64);
+}
 
 // What hosts ask from their audio thread, none of which may wait for the
 // editor side.
@@ -121,11 +97,8 @@ TEST(HostBoundary, ThreeThreadsDriveThePluginAtOnce) {
   std::atomic<bool> stop{false};
   std::atomic<int> out_of_range{0};
   std::thread audio([&] {
-    Block block(64);
-    NoteEvents notes;
     while (!stop.load()) {
-      effect.dispatcher(&effect, vst2::effProcessEvents, 0, 0, &notes.events, 0);
-      effect.processReplacing(&effect, nullptr, block.outputs, 64);
+      ProcessANote(effect);
       AskAsTheAudioThreadDoes(effect);
       effect.setParameter(&effect, 0, 0.25f);
     }
@@ -172,8 +145,7 @@ TEST(HostBoundary, TheAudioThreadNeverWaitsForTheEditorSide) {
   ThreadSafeHost::pause.store(&release);
   std::thread audio([&] {
     ThreadSafeHost::inside_resume.get_future().wait();
-    Block block(64);
-    effect.processReplacing(&effect, nullptr, block.outputs, 64);
+    ProcessANote(effect);
     AskAsTheAudioThreadDoes(effect);
     effect.setParameter(&effect, 0, 0.75f);
     // The host reads what it set at once.
