@@ -24,8 +24,11 @@ install(FILES ${OV_DEMO_PLUGIN} DESTINATION ${CMAKE_INSTALL_LIBDIR}/lxvst
                     WORLD_READ WORLD_EXECUTE)
 install(FILES README.md DESTINATION ${OV_DOC_DIR})
 install(DIRECTORY docs/ DESTINATION ${OV_DOC_DIR} FILES_MATCHING PATTERN "*.md")
-install(FILES examples/demo-synth.json examples/demo.json examples/demo.mid
-        DESTINATION ${OV_DOC_DIR}/examples)
+# Every example, and the module library that external-gain.json carries:
+# `orvane compile` finds it in lib/orvane beside the installed program.
+install(DIRECTORY examples/ DESTINATION ${OV_DOC_DIR}/examples
+        FILES_MATCHING PATTERN "*.json" PATTERN "*.mid")
+install(TARGETS example_modules LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/orvane)
 # The module library interface: sources include it as "sdk/orvane_module.h",
 # so the include folder to give is <prefix>/include/orvane.
 install(FILES sdk/orvane_module.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/orvane/sdk)

@@ -10,6 +10,13 @@
 #include "platform/text.h"
 
 namespace ov {
+namespace {
+
+// Versions have grown by a few hundred a year; a first word far beyond the
+// current one, or below zero, is no version at all but some other file.
+constexpr int32_t kHighestPlausibleVersion = 10 * kCurrentLoadVersion;
+
+}  // namespace
 
 LoadResult COrvaneDocBase::Load(std::span<const uint8_t> stream, const LoadOptions& options) {
   *this = COrvaneDocBase();
@@ -22,6 +29,10 @@ LoadResult COrvaneDocBase::Load(std::span<const uint8_t> stream, const LoadOptio
   COrvaneDocBase loaded;
   try {
     const int32_t version = archive.ReadInt32();
+    if (version < 0 || version > kHighestPlausibleVersion) {
+      result.message = "not an Orvane project: the file does not start with a stream version";
+      return result;
+    }
     if (version > kCurrentLoadVersion) {
       result.refused_newer = true;
       // The number is shown as the stream version times 0.01 in single

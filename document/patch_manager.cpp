@@ -185,7 +185,13 @@ void PatchParameter::SetNormalised(float normalised) {
 }
 
 float PatchParameter::GetNormalised() const {
+  // The engine side's -1 for text only tells its MIDI output to stay quiet.
+  if (!TakesNormalised()) return 0.0f;
   return ToNormalised(value_type_, CurrentValue(), range_, Items());
+}
+
+bool PatchParameter::TakesNormalised() const {
+  return value_type_ == kFloat || value_type_ == kEnum || value_type_ == kBool;
 }
 
 std::string PatchParameter::ValueText() const {

@@ -76,9 +76,11 @@ class PatchParameter : public ui_msg_target {
   void SetValue(const PatchValue& value);
   // The host's normalised view. Setting converts and edits as above (int and
   // text ignore it); getting gives enum and float normalised, bool 0 or 1,
-  // int 0, text -1.
+  // int and text 0: hosts keep whatever it answers, so it stays within 0..1.
   void SetNormalised(float normalised);
   float GetNormalised() const;
+  // False for int and text, which have no normalised form.
+  bool TakesNormalised() const;
   // The current value as shown to the user.
   std::string ValueText() const;
   // The float range the normalised view maps onto (a panel control sets it).

@@ -113,16 +113,24 @@ std::unique_ptr<Persistent> ProjectShorthands::ReadFile(TextReader& reader, cons
     reader.FailAt(where, ArchiveErrorKind::kGeneric, "expected a file path");
   }
   const std::string given = path.get<std::string>();
-  const std::string full = given.front() == '/' ? given : options_.base_directory + "/" + given;
+  // Only the last component of a stored name counts.
+  const std::string name = given.substr(given.find_last_of('/') + 1);
+  std::string full = given.front() == '/' ? given : options_.base_directory + "/" + given;
+  if (!IsRegularFile(full) && !name.empty()) {
+    for (const std::string& folder : options_.fallback_folders) {
+      if (IsRegularFile(folder + "/" + name)) {
+        full = folder + "/" + name;
+        break;
+      }
+    }
+  }
   std::vector<uint8_t> bytes;
   std::string error;
   if (!ReadFileBytes(full, options_.max_file_bytes, &bytes, &error)) {
     reader.FailAt(where, ArchiveErrorKind::kGeneric, error);
   }
   if (options_.on_file_read) options_.on_file_read(full);
-  // Only the last component of a stored name counts.
-  return std::make_unique<imbedded_file>(given.substr(given.find_last_of('/') + 1),
-                                         std::move(bytes));
+  return std::make_unique<imbedded_file>(name, std::move(bytes));
 }
 
 void ProjectShorthands::Complete(TextReader& reader, Persistent& object) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/document.h"
 #include "document/object_pool.h"
@@ -27,6 +28,9 @@ Json DumpDocument(const COrvaneDocBase& document);
 struct CompileOptions {
   // Where the paths of embedded files given by "path" are found.
   std::string base_directory = ".";
+  // Where such a file is looked for by its name alone when it is not where
+  // its path says: the folders of the module libraries a program ships.
+  std::vector<std::string> fallback_folders;
   std::size_t max_file_bytes = std::size_t{1} << 30;
   MessageSink* messages = nullptr;
   const ModuleRegistry* modules = nullptr;  // the built-in registry when null

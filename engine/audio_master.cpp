@@ -142,11 +142,13 @@ void OvAudioMaster::ReleaseGate() {
 
 bool OvAudioMaster::HoldsGate() const { return gate_holder == this; }
 
-bool OvAudioMaster::Process(int32_t frames) {
-  if (!ClaimGate(kGateAudio)) {
-    skipped_blocks_.fetch_add(1, std::memory_order_relaxed);
-    return false;
-  }
+bool OvAudioMaster::BeginBlock() {
+  if (ClaimGate(kGateAudio)) return true;
+  skipped_blocks_.fetch_add(1, std::memory_order_relaxed);
+  return false;
+}
+
+void OvAudioMaster::RunBlock(int32_t frames) {
   host_processing_ = true;
   ServiceQueues();
   block_start_ = sample_clock_;
@@ -171,7 +173,6 @@ bool OvAudioMaster::Process(int32_t frames) {
   for (const VoiceList* voices : note_voices_) sounding += voices->SoundingVoiceCount();
   sounding_voices_.store(sounding, std::memory_order_relaxed);
   ReleaseGate();
-  return true;
 }
 
 void OvAudioMaster::RunSlice(int32_t frames) {

@@ -93,7 +93,19 @@ class OvAudioMaster {
 
   // One host block of `frames` samples. Audio thread. False, rendering
   // nothing, when another thread is draining the engine's queues just then.
-  bool Process(int32_t frames);
+  // `at_block_start` runs first, holding the engine as the block does: what
+  // the host hands in (its MIDI) may go into the generators there, and
+  // nowhere else.
+  template <typename AtBlockStart>
+  bool Process(int32_t frames, AtBlockStart&& at_block_start) {
+    if (!BeginBlock()) return false;
+    at_block_start();
+    RunBlock(frames);
+    return true;
+  }
+  bool Process(int32_t frames) {
+    return Process(frames, [] {});
+  }
   // Drains pending queue messages and the engine's own notifications; the
   // first step of Process. The thread holding the engine gate.
   void ServiceQueues();
@@ -225,6 +237,10 @@ class OvAudioMaster {
   enum GateState : uint32_t { kGateFree, kGateAudio, kGateOther };
 
   void StartAt(ug_base* top, uint32_t sample_time);
+  // Claims the gate for the audio thread; false (counted) when it is taken.
+  bool BeginBlock();
+  // The block itself; releases the gate.
+  void RunBlock(int32_t frames);
   bool ClaimGate(GateState holder);
   void ReleaseGate();
   bool HoldsGate() const;

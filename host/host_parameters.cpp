@@ -12,6 +12,25 @@
 
 namespace ov {
 
+void vst_parameter::set_pending(float value) {
+  if (!takes_host_values()) return;
+  pending_value_.store(value, std::memory_order_relaxed);
+  pending_.store(true, std::memory_order_release);
+}
+
+std::optional<float> vst_parameter::take_pending() {
+  if (!pending_.exchange(false, std::memory_order_acquire)) return std::nullopt;
+  return pending_value_.load(std::memory_order_relaxed);
+}
+
+float vst_parameter::host_value() const {
+  if (pending_.load(std::memory_order_acquire)) return pending_value_.load(std::memory_order_relaxed);
+  return get();
+}
+
+param_info_new::param_info_new(PatchParameter& parameter)
+    : parameter_(parameter), takes_values_(parameter.TakesNormalised()) {}
+
 param_info_new::~param_info_new() {
   if (plugin_ != nullptr) parameter_.on_value_changed = nullptr;
 }
@@ -21,13 +40,16 @@ std::string param_info_new::name() const { return parameter_.name(); }
 std::string param_info_new::value_text() const { return parameter_.ValueText(); }
 
 void param_info_new::set(float value) {
-  cached_.store(value, std::memory_order_relaxed);
   from_host_ = true;
   parameter_.SetNormalised(value);
   from_host_ = false;
+  // What the parameter now holds: a set that changed nothing (an item
+  // already chosen, a text) leaves the value the host reads as it was.
+  cached_.store(parameter_.GetNormalised(), std::memory_order_relaxed);
 }
 
 void param_info_new::set_queued(float value, OvAudioMaster& master) {
+  if (!takes_values_) return;
   cached_.store(value, std::memory_order_relaxed);
   const uint32_t handle = handle_.load(std::memory_order_acquire);
   if (handle == 0) return;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ class vst_parameter {
   virtual void set(float value) = 0;
   // Any other thread: only caches the value and queues it for the engine.
   virtual void set_queued(float value, OvAudioMaster& master) = 0;
+  // Whether sets from the host change anything. Any thread.
+  virtual bool takes_host_values() const { return true; }
+
+  // A set from a thread that may not touch the editor side, made while no
+  // engine takes it: it waits here, the newest winning, until the editor
+  // thread takes it and sets it. Any thread; never waits.
+  void set_pending(float value);
+  // The waiting set, now no longer waiting; none when nothing waits. Any
+  // thread.
+  std::optional<float> take_pending();
+  // What the host reads: a waiting set's value, else get(). Any thread.
+  float host_value() const;
   virtual bool automatable() const = 0;
   virtual bool display_only() const = 0;
   // Remembers the plug-in and its own index, starts listening for changes
@@ -42,6 +55,11 @@ class vst_parameter {
   // The engine has (re)started: the wrapper publishes what a foreign thread
   // needs to address the engine. Editor thread, audio stopped.
   virtual void on_engine_started() = 0;
+
+ private:
+  // Written value first, then the flag; taken flag first, then the value.
+  std::atomic<float> pending_value_{0};
+  std::atomic<bool> pending_{false};
 };
 
 // A patch parameter as a host parameter. Changes made on the panel or by
@@ -49,7 +67,7 @@ class vst_parameter {
 // changes, are not.
 class param_info_new final : public vst_parameter {
  public:
-  explicit param_info_new(PatchParameter& parameter) : parameter_(parameter) {}
+  explicit param_info_new(PatchParameter& parameter);
   ~param_info_new() override;
 
   std::string name() const override;
@@ -58,6 +76,7 @@ class param_info_new final : public vst_parameter {
   float get() const override { return cached_.load(std::memory_order_relaxed); }
   void set(float value) override;
   void set_queued(float value, OvAudioMaster& master) override;
+  bool takes_host_values() const override { return takes_values_; }
   bool automatable() const override { return true; }
   bool display_only() const override { return false; }
   void attach(AudioEffect& plugin, int32_t index) override;
@@ -67,6 +86,8 @@ class param_info_new final : public vst_parameter {
   void OnValueChanged();
 
   PatchParameter& parameter_;
+  // Int and text parameters ignore what the host sets.
+  const bool takes_values_;
   AudioEffect* plugin_ = nullptr;
   int32_t index_ = -1;
   std::atomic<float> cached_{0};

@@ -57,6 +57,7 @@ bool COrvaneAppBase::StartEngine(int32_t host_block_size) {
   } catch (...) {
     failure = "The engine could not be started.";
   }
+  engine_failure_ = failure;
   if (failure.empty()) return true;
   messages_.Post(failure, MessageStyle::kWarning);
   DiscardEngine();

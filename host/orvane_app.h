@@ -48,6 +48,8 @@ class COrvaneAppBase : public EngineHost {
   // (none without a document) and starts it. False, with the reason posted
   // to Messages(), when the graph cannot be built; no engine exists then.
   bool StartEngine(int32_t host_block_size);
+  // Why the last start left no engine; empty after one that succeeded.
+  const std::string& EngineFailure() const { return engine_failure_; }
   // Stops and deletes the engine; what it sent to the editor side before it
   // stopped is delivered first.
   void StopEngine();
@@ -91,6 +93,7 @@ class COrvaneAppBase : public EngineHost {
   ProjectHoldings holdings_;
   float sample_rate_ = 44100.0f;
   int32_t host_block_size_ = 0;  // of the last start, for restarts
+  std::string engine_failure_;
   std::unique_ptr<OvAudioMaster> master_;
   // After master_: destroyed first, while the engine it belongs to exists.
   std::unique_ptr<ug_container> graph_;

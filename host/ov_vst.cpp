@@ -50,6 +50,7 @@ int32_t OvVst::PackUniqueId(const std::string& identifier) {
 
 OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
     : AudioEffectX(host, kInitialPrograms, 0), app_(*this) {
+  held_midi_.reserve(kHeldMidiEvents);
   setFlag(vst2::effFlagsProgramChunks, true);
   if (!app_.Initialise(source)) {
     load_failed_ = true;
@@ -124,21 +125,29 @@ void OvVst::resume() {
   WaitForProcessCallToEnd();
   app_.SetSampleRate(sampleRate);
   pending_events_.store(nullptr);
+  held_midi_.clear();
   if (app_.Facts().has_midi_input) wantEvents();
   // Starting replaces any running engine.
   WithdrawEngineFromAutomation();
   engine_fault_.store(false);
   engine_fault_told_ = false;
-  // A start that fails leaves no engine: the plug-in then renders silence.
+  // A start that fails leaves no engine: the plug-in then renders silence,
+  // and hosts that ask hear why.
   if (app_.StartEngine(blockSize)) {
+    engine_problem_.clear();
     try {
       for (const auto& parameter : parameters_) parameter->on_engine_started();
     } catch (...) {
       app_.StopEngine();
+      engine_problem_ = kEngineFailed;
       app_.Messages().Post(kEngineFailed, MessageStyle::kWarning);
     }
+  } else {
+    engine_problem_ = app_.EngineFailure();
   }
   if (OvAudioMaster* engine = app_.Engine()) automation_engine_.store(engine);
+  // Sets that waited while no engine ran reach the new one.
+  ApplyPendingSets();
   needIdle();
   replacing_ = true;
   active_.store(true);
@@ -210,11 +219,18 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (output_port_ != nullptr) output_port_->SetHostOutputs(outputs, cEffect.numOutputs);
   if (input_port_ != nullptr) input_port_->SetHostInputs(inputs, cEffect.numInputs);
 
-  if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) DeliverHostMidi(events, frames);
+  if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) HoldHostMidi(events, frames);
 
   if (OvAudioMaster* engine = app_.Engine()) {
-    engine->Process(frames);
+    // The generators take host MIDI only while the engine is held for the
+    // block: a drain on another thread may be using their event pool.
+    if (!engine->Process(frames, [this] { DeliverHeldMidi(); })) {
+      // Skipped: what came plays at the start of the next block.
+      for (HeldMidi& held : held_midi_) held.delta = 0;
+    }
     sounding_voices_.store(engine->SoundingVoices(), std::memory_order_relaxed);
+  } else {
+    DeliverHeldMidi();
   }
 
   if (output_port_ != nullptr) SendMidiToHost(frames);
@@ -228,9 +244,8 @@ void OvVst::SilenceOutputs(float** outputs, int32_t frames) {
   }
 }
 
-void OvVst::DeliverHostMidi(vst2::VstEvents* events, int32_t frames) {
+void OvVst::HoldHostMidi(vst2::VstEvents* events, int32_t frames) {
   if (input_port_ == nullptr || events->numEvents <= 0) return;
-  const uint32_t block_start = input_port_->SampleTime();
   vst2::VstEvent* const* list = EventPointers(events);
   for (int32_t i = 0; i < events->numEvents; ++i) {
     vst2::VstEvent* event = list[i];
@@ -241,9 +256,20 @@ void OvVst::DeliverHostMidi(vst2::VstEvents* events, int32_t frames) {
     const auto byte = [&](int n) {
       return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n]));
     };
-    input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(midi->deltaFrames),
-                                 midi::Word(byte(0), byte(1), byte(2)));
+    // Beyond what the generators' events could take in one block anyway.
+    if (held_midi_.size() == held_midi_.capacity()) break;
+    held_midi_.push_back({midi->deltaFrames, midi::Word(byte(0), byte(1), byte(2))});
   }
+}
+
+void OvVst::DeliverHeldMidi() {
+  if (input_port_ != nullptr) {
+    const uint32_t block_start = input_port_->SampleTime();
+    for (const HeldMidi& held : held_midi_) {
+      input_port_->DeliverHostMidi(block_start + static_cast<uint32_t>(held.delta), held.word);
+    }
+  }
+  held_midi_.clear();
 }
 
 void OvVst::SendMidiToHost(int32_t frames) {
@@ -304,10 +330,16 @@ intptr_t OvVst::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) 
     *static_cast<int32_t*>(ptr) = sounding_voices_.load(std::memory_order_relaxed);
     return 1;
   }
+  if (value == kQueryEngineProblem) {
+    CopyBounded(static_cast<char*>(ptr), kQueryTextBytes,
+                engine_fault_.load() ? kEngineStopped : engine_problem_);
+    return 1;
+  }
   return 0;
 }
 
 void OvVst::ApplicationIdle() {
+  ApplyPendingSets();
   if (engine_fault_.load() && !engine_fault_told_) {
     engine_fault_told_ = true;
     app_.Messages().Post(kEngineStopped, MessageStyle::kWarning);
@@ -325,33 +357,80 @@ bool OvVst::IsParameter(int32_t index) const {
   return index >= 0 && static_cast<std::size_t>(index) < parameters_.size();
 }
 
-intptr_t OvVst::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-  if (opcode == vst2::effProcessEvents) {
-    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+bool OvVst::TakesNoLock(int32_t opcode, intptr_t value) {
+  switch (opcode) {
+    // Answers from what the project fixed at construction, or atomics.
+    case vst2::effProcessEvents:
+    case vst2::effGetVu:
+    case vst2::effIdentify:
+    case vst2::effGetNumProgramCategories:
+    case vst2::effConnectInput:
+    case vst2::effConnectOutput:
+    case vst2::effGetInputProperties:
+    case vst2::effGetOutputProperties:
+    case vst2::effGetPlugCategory:
+    case vst2::effGetEffectName:
+    case vst2::effGetVendorString:
+    case vst2::effGetProductString:
+    case vst2::effGetVendorVersion:
+    case vst2::effCanDo:
+    case vst2::effGetTailSize:
+    case vst2::effKeysRequired:
+    case vst2::effGetVstVersion:
+    case vst2::effGetCurrentMidiProgram:
+    case vst2::effStartProcess:
+    case vst2::effStopProcess:
+    case vst2::effSetTotalSampleToProcess:
+    case vst2::effSetPanLaw:
+      return true;
+    case vst2::effVendorSpecific:
+      return value == kQuerySoundingVoices;
+    default:
+      return false;
   }
+}
+
+intptr_t OvVst::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+  // Hosts send these from their audio thread, which must never wait.
+  if (TakesNoLock(opcode, value)) return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
   std::lock_guard lock(editor_mutex_);
+  ApplyPendingSets();
   return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+}
+
+void OvVst::ApplyPendingSets() {
+  if (!pending_sets_.exchange(false)) return;
+  for (const auto& parameter : parameters_) {
+    if (const std::optional<float> value = parameter->take_pending()) parameter->set(*value);
+  }
 }
 
 void OvVst::setParameter(int32_t index, float value) {
   if (!IsParameter(index)) return;
   vst_parameter& parameter = *parameters_[static_cast<std::size_t>(index)];
-  if (value == parameter.get()) return;
-  if (!app_.OnUserInterfaceThread()) {
-    automating_.fetch_add(1);
-    OvAudioMaster* engine = automation_engine_.load();
-    if (engine != nullptr) parameter.set_queued(value, *engine);
-    automating_.fetch_sub(1);
-    if (engine != nullptr) return;
+  if (value == parameter.host_value()) return;
+  if (app_.OnUserInterfaceThread()) {
+    std::lock_guard lock(editor_mutex_);
+    parameter.take_pending();  // older than this set
+    parameter.set(value);
+    return;
   }
-  // No engine to queue for: the set acts on the editor side, whichever
-  // thread the host called from.
-  std::lock_guard lock(editor_mutex_);
-  parameter.set(value);
+  automating_.fetch_add(1);
+  OvAudioMaster* engine = automation_engine_.load();
+  if (engine != nullptr) {
+    parameter.take_pending();  // older than this set
+    parameter.set_queued(value, *engine);
+  }
+  automating_.fetch_sub(1);
+  if (engine != nullptr) return;
+  // No engine to queue for, and the editor side may be busy for as long as
+  // a resume takes: the set waits for the editor thread's next call.
+  parameter.set_pending(value);
+  pending_sets_.store(true);
 }
 
 float OvVst::getParameter(int32_t index) {
-  return IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->get() : 0.0f;
+  return IsParameter(index) ? parameters_[static_cast<std::size_t>(index)]->host_value() : 0.0f;
 }
 
 void OvVst::getParameterName(int32_t index, char* text) {

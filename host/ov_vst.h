@@ -12,15 +12,17 @@
 // such a set to finish before the engine goes.
 //
 // Hosts also call the dispatcher from worker threads (saving and restoring
-// state, asking for display texts), and set parameters there while no engine
-// runs. Everything that reaches the editor-side objects is therefore
-// serialised by one editor mutex; the audio thread never takes it.
+// state, asking for display texts). Everything that reaches the editor-side
+// objects is therefore serialised by one editor mutex; the audio thread
+// never takes it: a set from any thread but the editor's, made while no
+// engine runs, waits in its parameter's pending slot for the editor thread.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "engine/host_ports.h"
@@ -58,14 +60,17 @@ class OvVst : public AudioEffectX {
   // The build's version; projects carry none of their own.
   int32_t getVendorVersion() override;
   int32_t canDo(const char* text) override;
-  // Answers the questions of host/vendor_queries.h. Any thread.
+  // Answers the questions of host/vendor_queries.h: the sounding voices on
+  // any thread, the engine's problem on the editor thread.
   intptr_t vendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   int32_t fxIdle() override;
   // While the editor shows something that types. Editor thread.
   bool keysRequired() override { return editor_ != nullptr && editor_->KeysRequired(); }
 
-  // Every opcode but effProcessEvents (which hosts send from their audio
-  // thread) runs under the editor mutex. Any thread but the audio thread.
+  // Opcodes that hosts send from their audio thread (events, capabilities,
+  // fixed texts, start and stop of processing) take no lock; every other one
+  // runs under the editor mutex, after any sets that waited for it. The
+  // locking ones: any thread but the audio thread.
   intptr_t dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr,
                       float opt) override;
 
@@ -102,6 +107,10 @@ class OvVst : public AudioEffectX {
   static int32_t PackUniqueId(const std::string& identifier);
 
  private:
+  // Opcodes that need nothing of the editor side.
+  static bool TakesNoLock(int32_t opcode, intptr_t value);
+  // Sets of foreign threads that waited for the editor thread. Editor mutex held.
+  void ApplyPendingSets();
   void WaitForProcessCallToEnd();
   // The editor side's periodic work: engine messages and fault notices.
   void ApplicationIdle();
@@ -115,8 +124,10 @@ class OvVst : public AudioEffectX {
   void Render(float** inputs, float** outputs, int32_t frames);
   // A replacing call's outputs become silence; an accumulating call's stay.
   void SilenceOutputs(float** outputs, int32_t frames);
-  // `frames` > 0: the length of the block the events belong to.
-  void DeliverHostMidi(vst2::VstEvents* events, int32_t frames);
+  // Keeps the host's MIDI of a block of `frames` (> 0) frames for the
+  // engine; then hands what is kept to the generators. Audio thread.
+  void HoldHostMidi(vst2::VstEvents* events, int32_t frames);
+  void DeliverHeldMidi();
   void SendMidiToHost(int32_t frames);
 
   // Held by whichever thread works on the editor-side objects (document,
@@ -135,10 +146,21 @@ class OvVst : public AudioEffectX {
   // Set by the audio thread when rendering threw; cleared at resume.
   std::atomic<bool> engine_fault_{false};
   bool engine_fault_told_ = false;  // editor thread
+  // Why the last resume left no engine; empty when one runs. Editor thread.
+  std::string engine_problem_;
   // Written by each process call for hosts that ask how many voices sound.
   std::atomic<int32_t> sounding_voices_{0};
   bool replacing_ = true;
   HostMidiOut midi_out_;
+  // Host MIDI waiting for the engine: the current block's, and that of
+  // blocks skipped while another thread held the engine. Audio thread;
+  // room made at construction.
+  struct HeldMidi {
+    int32_t delta;  // frames after the block start
+    uint32_t word;
+  };
+  static constexpr std::size_t kHeldMidiEvents = 4096;
+  std::vector<HeldMidi> held_midi_;
   uint32_t midi_out_read_count_ = 0;  // entries of the output ring read
 
   CPatchManager* patches_ = nullptr;  // the main container's
@@ -148,6 +170,8 @@ class OvVst : public AudioEffectX {
   // are using it: suspend clears the one and waits for the other.
   std::atomic<OvAudioMaster*> automation_engine_{nullptr};
   std::atomic<int32_t> automating_{0};
+  // Raised after a host parameter's set went to its pending slot.
+  std::atomic<bool> pending_sets_{false};
 };
 
 // Creates the plug-in for a host, or answers null when the host gives no

@@ -4,6 +4,7 @@
 // returns 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ov {
@@ -13,5 +14,11 @@ constexpr int32_t kOrvaneQuery = 0x4F76516E;  // "OvQn"
 // How many voices sounded at the end of the last process call, summed over
 // every container that plays notes: written to an int32_t.
 constexpr intptr_t kQuerySoundingVoices = 0x566F6963;  // "Voic"
+
+// Why no engine plays: the reason the last resume could not build or start
+// it, or that it stopped after an error; empty while it plays and before the
+// first resume. Written as terminated text into kQueryTextBytes bytes.
+constexpr intptr_t kQueryEngineProblem = 0x456E6750;  // "EngP"
+constexpr std::size_t kQueryTextBytes = 1024;
 
 }  // namespace ov

@@ -156,4 +156,10 @@ bool CreateFolder(const std::string& path) {
   return std::filesystem::is_directory(path, error);
 }
 
+std::string ProgramFolder() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : program.parent_path().string();
+}
+
 }  // namespace ov

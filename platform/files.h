@@ -46,4 +46,7 @@ std::string UserDataFolder();
 // Creates the folder (and missing parents). True when it exists afterwards.
 bool CreateFolder(const std::string& path);
 
+// The folder of the running program's file; empty when it cannot be told.
+std::string ProgramFolder();
+
 }  // namespace ov

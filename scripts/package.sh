@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build-release -j "$(nproc)" --target orvane orvane-vst orvane_demo_plugin
+cmake --build build-release -j "$(nproc)" --target orvane orvane-vst orvane_demo_plugin \
+  example_modules
 mkdir -p build
 cpack --config build-release/CPackConfig.cmake -B build
 rm -rf build/_CPack_Packages

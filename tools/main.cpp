@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "tools/arguments.h"
 #include "tools/bench.h"
 #include "tools/command_help.h"
@@ -43,10 +44,10 @@ int Usage(const std::string& command, const std::string& complaint) {
 std::string DefaultGenericLibrary() {
   namespace fs = std::filesystem;
   std::error_code error;
-  const fs::path program = fs::read_symlink("/proc/self/exe", error);
-  if (error) return "orvane-vst.so";
-  const fs::path beside = program.parent_path() / "orvane-vst.so";
-  const fs::path installed = program.parent_path().parent_path() / "lib" / "lxvst" / "orvane-vst.so";
+  const fs::path program_folder = ov::ProgramFolder();
+  if (program_folder.empty()) return "orvane-vst.so";
+  const fs::path beside = program_folder / "orvane-vst.so";
+  const fs::path installed = program_folder.parent_path() / "lib" / "lxvst" / "orvane-vst.so";
   return (fs::exists(beside, error) || !fs::exists(installed, error) ? beside : installed).string();
 }
 

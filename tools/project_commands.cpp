@@ -53,6 +53,11 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     CompileOptions options;
     const std::filesystem::path directory = std::filesystem::path(path).parent_path();
     options.base_directory = (directory.empty() ? std::filesystem::path(".") : directory).string();
+    // The example module library lies beside the program in a build tree,
+    // and in lib/orvane once installed.
+    if (const std::string program = ProgramFolder(); !program.empty()) {
+      options.fallback_folders = {program, program + "/../lib/orvane"};
+    }
     options.messages = &messages;
     options.skin_folder = [](const std::string& name, const std::string& folder,
                              std::string* error) {

@@ -249,6 +249,11 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   }
   const SteadyClock::time_point start = SteadyClock::now();
   plugin->Dispatch(vst2::effMainsChanged, 0, 1);
+  // Silence from an engine that was never built is no render.
+  if (std::string problem = plugin->EngineProblem(); !problem.empty()) {
+    *error = plugin->Path() + ": " + problem;
+    return std::nullopt;
+  }
   plugin->Dispatch(vst2::effStartProcess);
   session.SetRendering(true);
 
@@ -262,6 +267,10 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
 
   session.SetRendering(false);
   plugin->Dispatch(vst2::effStopProcess);
+  if (std::string problem = plugin->EngineProblem(); !problem.empty()) {
+    *error = plugin->Path() + ": " + problem;
+    return std::nullopt;
+  }
   plugin->Dispatch(vst2::effMainsChanged, 0, 0);
   if (!settings.save_state_path.empty() &&
       !SaveStateFile(*plugin, settings.save_state_path, error)) {

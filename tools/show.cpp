@@ -18,6 +18,7 @@
 #include "platform/x11_top_window.h"
 #include "tools/block_events.h"
 #include "tools/snapshot.h"
+#include "tools/vst_plugin.h"
 
 namespace ov {
 namespace {
@@ -230,6 +231,16 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
   dispatch(vst2::effOpen);
   dispatch(vst2::effSetSampleRate, 0, nullptr, static_cast<float>(kSampleRate));
   dispatch(vst2::effSetBlockSize, kBlockSize);
+  // The engine starts before the window opens, so that one which cannot be
+  // built is told without a window shown for nothing.
+  if (command.engine) {
+    dispatch(vst2::effMainsChanged, 1);
+    if (const std::string problem = EngineProblem(*effect); !problem.empty()) {
+      err << kName << ": " << problem << "\n";
+      close_plugin();
+      return 1;
+    }
+  }
 
   vst2::ERect* rect = nullptr;
   if (!(effect->flags & vst2::effFlagsHasEditor) || dispatch(vst2::effEditGetRect, 0, &rect) == 0 ||
@@ -259,7 +270,6 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
   recording.channels.resize(static_cast<std::size_t>(std::max(effect->numOutputs, 0)));
   std::thread audio;
   if (command.engine) {
-    dispatch(vst2::effMainsChanged, 1);
     audio = std::thread(PlayInRealTime, effect, std::cref(midi),
                         command.output_path.empty() ? nullptr : &recording, std::cref(running));
   }

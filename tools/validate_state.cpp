@@ -69,6 +69,19 @@ std::vector<float> ReadParameters(vst2::AEffect& effect) {
   return values;
 }
 
+// Hosts draw and store what getParameter answers: it stays within 0..1
+// whatever set the values.
+void CheckRanges(vst2::AEffect& effect, const std::string& when, Faults& faults) {
+  if (!HasParameterCalls(effect)) return;
+  const std::vector<float> values = ReadParameters(effect);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (!(values[i] >= 0.0f && values[i] <= 1.0f)) {
+      faults.Add("parameter " + std::to_string(i) + " reads " + FormatDouble(values[i]) + " " +
+                 when);
+    }
+  }
+}
+
 void RandomiseParameters(ValidateRig& rig) {
   vst2::AEffect& effect = rig.Effect();
   std::uniform_real_distribution<float> value(0.0f, 1.0f);
@@ -107,6 +120,7 @@ CheckResult Parameters(ValidateRig& rig, const ValidateOptions& options) {
   std::uniform_real_distribution<float> random(0.0f, 1.0f);
   const int randoms = options.quick ? 1 : 3;
   Faults faults;
+  CheckRanges(effect, "at load", faults);
   for (int32_t p = 0; p < effect.numParams; ++p) {
     std::vector<float> values = {0.0f, 1.0f};
     for (int i = 0; i < randoms; ++i) values.push_back(random(rig.Random()));
@@ -213,6 +227,7 @@ CheckResult Programs(ValidateRig& rig, const ValidateOptions& options) {
   VstPlugin& plugin = rig.Plugin();
   for (int32_t i = 0; i < tried; ++i) {
     plugin.Dispatch(vst2::effSetProgram, 0, i);
+    CheckRanges(rig.Effect(), "in program " + std::to_string(i), faults);
     const intptr_t current = plugin.Dispatch(vst2::effGetProgram);
     if (current != i) {
       faults.Add("program " + std::to_string(i) + " chosen, " + std::to_string(current) +
@@ -257,6 +272,7 @@ CheckResult ChunkRoundTrip(ValidateRig& rig, const ValidateOptions&, bool progra
                         saved.data());
   rig.Process(kBlock);
   Faults faults;
+  CheckRanges(effect, "after the chunk was loaded", faults);
   const std::string bytes = CompareBytes(saved, GetChunk(rig.Plugin(), program));
   if (!bytes.empty()) faults.Add("saved again: " + bytes);
   if (HasParameterCalls(effect)) {

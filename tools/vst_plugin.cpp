@@ -1,6 +1,9 @@
 #include "tools/vst_plugin.h"
 
 #include <utility>
+#include <vector>
+
+#include "host/vendor_queries.h"
 
 namespace ov {
 namespace {
@@ -14,6 +17,16 @@ std::string LoadablePath(const std::string& path) {
 }
 
 }  // namespace
+
+std::string EngineProblem(vst2::AEffect& effect) {
+  std::vector<char> text(kQueryTextBytes, '\0');
+  if (effect.dispatcher(&effect, vst2::effVendorSpecific, kOrvaneQuery, kQueryEngineProblem,
+                        text.data(), 0.0f) != 1) {
+    return {};
+  }
+  text.back() = '\0';
+  return text.data();
+}
 
 std::unique_ptr<VstPlugin> VstPlugin::Load(const std::string& path, std::ostream& log,
                                            std::string* error) {

@@ -14,6 +14,11 @@
 
 namespace ov {
 
+// Why an Orvane plug-in's engine could not be built or stopped after an
+// error, as it answers after a resume; "" while it plays, and from plug-ins
+// that do not answer the question.
+std::string EngineProblem(vst2::AEffect& effect);
+
 class VstPlugin {
  public:
   // Loads the library (a bare file name is one in the current folder), calls
@@ -37,6 +42,8 @@ class VstPlugin {
   // nominal sizes, which plug-ins overrun, and is terminated before reading.
   // The call's own result goes to `result` when given.
   std::string DispatchText(int32_t opcode, int32_t index = 0, intptr_t* result = nullptr) const;
+  // Why an Orvane plug-in plays no engine (see EngineProblem).
+  std::string EngineProblem() const { return ov::EngineProblem(*effect_); }
 
  private:
   VstPlugin(DynamicLibrary library, std::unique_ptr<HostSession> session, vst2::AEffect* effect);

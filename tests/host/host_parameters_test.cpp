@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "engine/audio_master.h"
 #include "host/ov_vst.h"
@@ -84,10 +85,51 @@ TEST(HostParameters, AForeignThreadQueuesForTheEngineAndHearsNoEcho) {
   EXPECT_EQ(made.host.Count(audioMasterAutomate), 0);
   plugin.suspend();
 
-  // With no engine, the set reaches the editor side at once.
+  // With no engine, the host reads its set at once, and the editor side
+  // takes it at the editor thread's next call.
   std::thread stopped([&] { plugin.setParameter(0, 1.0f); });
   stopped.join();
+  EXPECT_EQ(plugin.getParameter(0), 1.0f);
+  plugin.dispatcher(vst2::effIdle, 0, 0, nullptr, 0);
   EXPECT_EQ(wave.CurrentValue().number, 6);
+}
+
+// What the host reads stays within 0..1 and is what the parameter holds: at
+// load, after a set that changed nothing, after a program change and after
+// a chunk load; hosts store it in their sessions.
+TEST(HostParameters, WhatTheHostReadsIsTheHeldValueWithinZeroToOne) {
+  const struct {
+    const char* key;
+    const char* plug;
+    float set;
+  } cases[] = {
+      {"WaveShaper2", "shape", 0.7f},     // a text: no normalised form
+      {"Oscillator", "Waveform", 0.2f},   // the item already chosen, Saw
+      {"PatchMemFloatIn", "Value", 0.3f}, // a float that follows
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    PatchPlugin made({"P"}, 16, c.key, c.plug);
+    OvVst& plugin = made.plugin;
+    PatchParameter& held = made.Parameter("P");
+    const auto expect_held = [&](const char* when) {
+      const float read = plugin.getParameter(0);
+      EXPECT_TRUE(read >= 0.0f && read <= 1.0f) << when << ": " << read;
+      EXPECT_EQ(read, held.GetNormalised()) << when;
+    };
+    expect_held("at load");
+    plugin.setParameter(0, c.set);
+    expect_held("after a set");
+    held.SetSlotFromText(3, held.SlotText(0));
+    plugin.setProgram(3);
+    expect_held("after a program change");
+    void* data = nullptr;
+    const int32_t size = plugin.getChunk(&data, false);
+    std::vector<uint8_t> bank(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+    plugin.setParameter(0, 0.9f);
+    plugin.setChunk(bank.data(), size, false);
+    expect_held("after a chunk load");
+  }
 }
 
 TEST(HostPrograms, NamesCopiesAndNumbersOutOfRange) {

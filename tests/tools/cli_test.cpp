@@ -190,6 +190,45 @@ TEST(CommandLine, InstallAndUninstallStayInTheUsersFolder) {
   EXPECT_EQ(RunOrvane("uninstall Synth", environment).exit_code, 1);  // already gone
 }
 
+// A command that could not do its job says why and exits 1, also when the
+// plug-in loads but its engine cannot be built.
+TEST(CommandLine, FailuresExitNonZeroNamingTheirCause) {
+  ScratchFolder scratch;
+  Json project = Json::parse(ReadAll(std::string(OV_EXAMPLES_DIR) + "/passthrough.json"));
+  Json& effect = project["root"]["modules"][0];
+  effect["modules"] = Json::array({{{"type", "VCA"}, {"name", "a"}}, {{"type", "VCA"}, {"name", "b"}}});
+  effect["connections"] = Json::array({"io.Left In -> a.Signal", "a.Output -> b.Signal",
+                                       "b.Output -> a.Signal", "a.Output -> io.Left Out"});
+  const std::string loop = (scratch.path() / "loop.json").string();
+  std::ofstream(loop) << project.dump();
+  const std::string baked = (scratch.path() / "loop.so").string();
+  ASSERT_EQ(RunOrvane("bake " + loop + " -o " + baked).exit_code, 0);
+  const std::string wav = (scratch.path() / "out.wav").string();
+  const std::string example = std::string(OV_EXAMPLES_DIR) + "/passthrough.json";
+  const std::string passthrough = (scratch.path() / "pass.so").string();
+  ASSERT_EQ(RunOrvane("bake " + example + " -o " + passthrough).exit_code, 0);
+
+  const struct {
+    std::string arguments;
+    std::string cause;
+  } cases[] = {
+      {"render " + baked + " -o " + wav + " --seconds 0.1", "FEEDBACK path"},
+      {"bench " + baked + " --seconds 0.1", "FEEDBACK path"},
+      {"bench " + loop + " --seconds 0.1", "FEEDBACK path"},
+      {"validate " + baked + " --quick", "FAIL  This patch contains a FEEDBACK path"},
+      {"show " + baked + " --quit-after 0.1", "FEEDBACK path"},
+      {"render " + passthrough + " -o /proc/x.wav --seconds 0.1", "/proc/x.wav: No such file"},
+      {"dump " + example, "not an Orvane project"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const Ran ran = RunOrvane(c.arguments);
+    EXPECT_EQ(ran.exit_code, 1);
+    EXPECT_NE((ran.out + ran.err).find(c.cause), std::string::npos) << ran.out << ran.err;
+  }
+  EXPECT_FALSE(fs::exists(wav));
+}
+
 // What Graphviz read of a DOT graph (as JSON): the type of every module
 // node, and every edge as its two ends "type:plug", in either direction.
 struct ReadBack {

@@ -24,6 +24,19 @@ grep -q "OvSy" <<<"$info" || { echo "$info"; exit 1; }
 "$usr/bin/orvane" bake "$usr/share/doc/orvane/examples/demo.json" -o "$scratch/Demo.so" >/dev/null
 "$usr/bin/orvane" info "$scratch/Demo.so" >/dev/null
 test -f "$usr/share/doc/orvane/README.md"
+# Every example bakes and plays with the installed program alone, the one
+# whose module library comes with the package included.
+for example in "$usr"/share/doc/orvane/examples/*.json; do
+  name=$(basename "$example" .json)
+  "$usr/bin/orvane" bake "$example" -o "$scratch/$name.so" >/dev/null
+  "$usr/bin/orvane" render "$scratch/$name.so" -o "$scratch/$name.wav" --seconds 0.2 \
+    >/dev/null 2>"$scratch/render.log" || { echo "$name:"; cat "$scratch/render.log"; exit 1; }
+done
+test -f "$usr/share/doc/orvane/examples/external-gain.json"
+# Installed without debug information, which stays in the build tree.
+for binary in "$usr/bin/orvane" "$usr/lib/lxvst/orvane-vst.so"; do
+  if readelf -S "$binary" | grep -q '\.debug_info'; then echo "$binary is not stripped"; exit 1; fi
+done
 # Module libraries build against the installed interface alone.
 cc -std=c11 -fPIC -shared -Wl,--no-undefined -I"$usr/include/orvane" -o "$scratch/gain.ovm" \
   "$usr/share/doc/orvane/sdk/example_modules.c" "$usr/share/doc/orvane/sdk/example_panels.c" -lm
