@@ -41,7 +41,6 @@ class CMyView : public CMyView_base {
   Point PreferredSize() const override { return {6000, 6000}; }
   // The control panel shows its container's own skin.
   Skin* GetSkin() override;
-  void Open() override;
   void Close() override;
   void Draw(Canvas& canvas) override;
 
@@ -54,6 +53,7 @@ class CMyView : public CMyView_base {
   CContainer& container_;
   PixelImage background_;  // transparent pixels black, for plain copies
   int32_t mode_letter_ = -1;
+  bool background_looked_up_ = false;
 };
 
 class VisualMakers {
