@@ -1,5 +1,5 @@
 // The editor the host opens in its window: the rectangle decided once from
-// the project's panel size, the panel built into a child of the host's
+// the project's panel size (at most kLargestWindowSide on a side), the panel built into a child of the host's
 // window at open and torn down at close, and the host's idle calls turned
 // into the editor side's periodic work (the engine-to-editor queue, events,
 // timers, repaint).
@@ -60,6 +60,12 @@ class ov_vst_editor : public AEffEditor {
   int32_t onKeyUp(int32_t character, int32_t virtual_key, int32_t modifiers) override;
   bool setKnobMode(int32_t) override { return false; }
   bool isOpen() const override { return view_.IsOpen(); }
+  // Whether the editor is still open, having looked (without reading its
+  // other events) whether its window was destroyed from outside or its
+  // connection lost: either closes it for every purpose, and the host's
+  // effEditClose that may follow finds it closed. For the plug-in's idle,
+  // which must drain the engine's messages once no editor idle will.
+  bool CheckOpen();
 
   void SetWindowMaker(WindowMaker maker) { window_maker_ = std::move(maker); }
   // The makers of the panel's visual objects; the product's by default.
@@ -71,6 +77,7 @@ class ov_vst_editor : public AEffEditor {
 
  private:
   void MakeSkins();
+  void CloseDeadWindow();
 
   CContainer& main_;
   std::function<void()> app_idle_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/x11_error_trap.h"
+#include "platform/x11_io_guard.h"
 #include "platform/x11_keys.h"
 
 namespace ov {
@@ -39,6 +40,9 @@ struct X11ChildWindow::Connection {
   GC gc = nullptr;
   XImage* image = nullptr;
   std::size_t max_request_bytes = 0;
+  // Destroyed after the display is closed, so that a close meeting a
+  // broken connection does not end the process either.
+  std::unique_ptr<X11IoGuard> io_guard;
 
   ~Connection() {
     if (display == nullptr) return;
@@ -70,7 +74,7 @@ std::unique_ptr<WindowPort> X11ChildWindow::OpenPopup(PixelPoint screen_at, int3
 }
 
 PixelPoint X11ChildWindow::ScreenPoint(PixelPoint p) const {
-  if (!alive_) return p;
+  if (!Alive()) return p;
   X11ErrorTrap trap(x_->display);
   int x = 0;
   int y = 0;
@@ -90,6 +94,7 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(const Placement& placement,
     return nullptr;
   }
   Display* display = x->display;
+  x->io_guard = std::make_unique<X11IoGuard>(display);
   XVisualInfo info;
   const int screen = DefaultScreen(display);
   // Pixels are written as 0x00RRGGBB words: only that TrueColor layout works.
@@ -99,8 +104,8 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(const Placement& placement,
     return nullptr;
   }
   x->visual = info.visual;
-  width = std::clamp(width, 1, 32767);
-  height = std::clamp(height, 1, 32767);
+  width = std::clamp(width, 1, kLargestWindowSide);
+  height = std::clamp(height, 1, kLargestWindowSide);
   std::unique_ptr<X11ChildWindow> window(new X11ChildWindow(std::move(x), width, height));
   Connection& c = *window->x_;
   {
@@ -164,14 +169,26 @@ X11ChildWindow::X11ChildWindow(std::unique_ptr<Connection> connection, int32_t w
 X11ChildWindow::~X11ChildWindow() {
   // After the window was destroyed from outside it is not touched again; a
   // parent destroyed without our hearing of it yet is caught by the trap.
-  if (alive_ && window_ != 0) {
+  if (Alive() && window_ != 0) {
     X11ErrorTrap trap(x_->display);
     XDestroyWindow(x_->display, window_);
   }
 }
 
+bool X11ChildWindow::Alive() const { return alive_ && !x_->io_guard->Lost(); }
+
+bool X11ChildWindow::ConnectionLost() const { return x_->io_guard->Lost(); }
+
+bool X11ChildWindow::CheckAlive() {
+  XEvent event;
+  if (Alive() && XCheckTypedWindowEvent(x_->display, window_, DestroyNotify, &event)) {
+    alive_ = false;
+  }
+  return Alive();
+}
+
 void X11ChildWindow::Present(const PixelRect& area) {
-  if (!alive_) return;
+  if (!Alive()) return;
   const PixelRect r = Intersect(area, BackBuffer().Bounds());
   if (r.Empty()) return;
   // Room for the request's own header besides the pixels.
@@ -188,7 +205,7 @@ void X11ChildWindow::Present(const PixelRect& area) {
 }
 
 void X11ChildWindow::TakeFocus() {
-  if (!alive_ || !viewable_) return;
+  if (!Alive() || !viewable_) return;
   X11ErrorTrap trap(x_->display);
   XSetInputFocus(x_->display, window_, RevertToParent, CurrentTime);
 }
@@ -200,7 +217,7 @@ bool X11ChildWindow::NextEvent(WindowEvent* out) {
     return true;
   }
   Display* display = x_->display;
-  while (alive_ && XPending(display) > 0) {
+  while (Alive() && XPending(display) > 0) {
     XEvent event;
     XNextEvent(display, &event);
     if (event.xany.window != window_) continue;

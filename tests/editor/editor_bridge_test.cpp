@@ -156,13 +156,19 @@ TEST(EditorBridge, PanelSizesOutOfRangeAreClampedInRectangleAndWindow) {
     Json size;
     int32_t width;
     int32_t height;
+    bool told;  // a panel larger than the editor is reported
   };
-  for (const Case& c : {Case{Json::array({40000, 0}), 32767, 1},
-                        Case{Json::array({-5, 70000}), 1, 32767}}) {
+  // 32767 x 16400 pixels at four bytes each would pass 2^31 bytes.
+  for (const Case& c : {Case{Json::array({40000, 0}), 8192, 1, true},
+                        Case{Json::array({-5, 70000}), 1, 8192, true},
+                        Case{Json::array({32767, 16400}), 8192, 8192, true},
+                        Case{Json::array({8192, 8192}), 8192, 8192, false}}) {
     EditorRig rig(c.size);
     const vst2::ERect r = rig.Rect();
     EXPECT_EQ(r.right, c.width);
     EXPECT_EQ(r.bottom, c.height);
+    EXPECT_EQ(rig.plugin->App().Messages().Contains("the editor shows its top-left"), c.told)
+        << c.size;
     // The window is made at the clamped size, never at a wrapped one.
     rig.plugin->Editor()->SetWindowMaker([&](void*, int32_t w, int32_t h, std::string*) {
       EXPECT_EQ(w, c.width);
