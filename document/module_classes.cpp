@@ -161,6 +161,11 @@ EngineHost* CPlugin2::RunningHost() const {
   return &hub->Engine()->Host();
 }
 
+IdleList* CPlugin2::ApplicationIdleList() const {
+  MessageHub* hub = Hub();
+  return hub != nullptr ? &hub->IdleClients() : nullptr;
+}
+
 bool CPlugin2::SendToEngine(int32_t value, const void* bytes, int32_t count) {
   MessageHub* hub = Hub();
   if (hub == nullptr || Generator() == nullptr || hub->Engine() == nullptr ||

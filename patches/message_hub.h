@@ -13,6 +13,7 @@
 
 #include "engine/engine_host.h"
 #include "engine/message_queue.h"
+#include "patches/idle_list.h"
 #include "patches/module_target.h"
 #include "patches/ui_msg_target.h"
 #include "platform/message_sink.h"
@@ -62,9 +63,11 @@ class MessageHub {
 
   // Hands every message from the engine to its receiver ("mbox" to the
   // user, "exec" to the command starter); messages for handles nobody has
-  // are skipped whole. Then clears the overflow flag and reaps the started
-  // programs that have ended.
+  // are skipped whole. Then clears the overflow flag, gives the idle list
+  // its turns and reaps the started programs that have ended.
   void Idle();
+  // The application's idle list, run by Idle.
+  IdleList& IdleClients() { return idle_clients_; }
 
   // Command lines the engine asks to run start in `folder` (the library
   // folder); without one they are dropped.
@@ -97,6 +100,7 @@ class MessageHub {
   OvAudioMaster* engine_ = nullptr;
   std::vector<ModuleMessageTarget*> modules_;  // attached to the engine's generators
   bool overflow_seen_ = false;
+  IdleList idle_clients_;
 };
 
 }  // namespace ov
