@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <span>
 
+#include "document/document.h"
 #include "engine/audio_master.h"
 #include "engine/message_queue.h"
 #include "engine/ug_base.h"
@@ -161,9 +162,9 @@ EngineHost* CPlugin2::RunningHost() const {
   return &hub->Engine()->Host();
 }
 
-IdleList* CPlugin2::ApplicationIdleList() const {
-  MessageHub* hub = Hub();
-  return hub != nullptr ? &hub->IdleClients() : nullptr;
+std::shared_ptr<IdleList> CPlugin2::ApplicationIdleList() const {
+  const COrvaneDocBase* document = GetDocument();
+  return document != nullptr ? document->IdleClients() : nullptr;
 }
 
 bool CPlugin2::SendToEngine(int32_t value, const void* bytes, int32_t count) {

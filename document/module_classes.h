@@ -112,8 +112,8 @@ class CPlugin2 : public CPlugin {
   bool SendToEngine(int32_t value, const void* bytes, int32_t count);
   // The plug-in side of the engine that runs this module, or null.
   EngineHost* RunningHost() const;
-  // The application's idle list, or null for a module outside one.
-  IdleList* ApplicationIdleList() const;
+  // The application's idle list, or null for a module outside a document.
+  std::shared_ptr<IdleList> ApplicationIdleList() const;
 
  private:
   bool setting_ = false;

@@ -133,7 +133,7 @@ intptr_t PluginPanel::Answer(int32_t opcode, intptr_t index, intptr_t value, voi
 }
 
 void PluginPanel::SetIdleTurns(bool wanted) {
-  IdleList* list = owner_.ApplicationIdleList();
+  const std::shared_ptr<IdleList> list = owner_.ApplicationIdleList();
   if (list == nullptr) return;
   if (!wanted) {
     list->Remove(*this);

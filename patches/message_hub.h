@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,8 +67,8 @@ class MessageHub {
   // are skipped whole. Then clears the overflow flag, gives the idle list
   // its turns and reaps the started programs that have ended.
   void Idle();
-  // The application's idle list, run by Idle.
-  IdleList& IdleClients() { return idle_clients_; }
+  // The application's idle list (its document's), run by Idle.
+  void SetIdleList(std::shared_ptr<IdleList> list) { idle_list_ = std::move(list); }
 
   // Command lines the engine asks to run start in `folder` (the library
   // folder); without one they are dropped.
@@ -100,7 +101,7 @@ class MessageHub {
   OvAudioMaster* engine_ = nullptr;
   std::vector<ModuleMessageTarget*> modules_;  // attached to the engine's generators
   bool overflow_seen_ = false;
-  IdleList idle_clients_;
+  std::shared_ptr<IdleList> idle_list_;
 };
 
 }  // namespace ov
