@@ -103,14 +103,15 @@ bool ov_vst_editor::getRect(vst2::ERect** rect) {
 }
 
 bool ov_vst_editor::open(void* window) {
-  close();
-  system_window_ = window;
+  // A window that cannot be made leaves an open editor as it was.
   std::string error;
   std::unique_ptr<WindowPort> port = window_maker_(window, rect_.right, rect_.bottom, &error);
   if (port == nullptr) {
     messages_.Post(error, MessageStyle::kWarning);
     return false;
   }
+  close();
+  system_window_ = window;
   if (skins_ == nullptr) MakeSkins();
   PopulateView(main_, view_, *makers_);
   view_.AttachWindow(std::move(port));

@@ -51,6 +51,8 @@ class ov_vst_editor : public AEffEditor {
 
   bool getRect(vst2::ERect** rect) override;
   // Closes a window still open first (hosts do not always pair the calls).
+  // False, with a message, when no window can be made (no display, no
+  // parent window given, a parent that does not exist).
   bool open(void* window) override;
   void close() override;
   void idle() override;
