@@ -101,7 +101,7 @@ class PluginPanel : public ModulePanel, public IdleClient {
   std::vector<FontHandle> fonts_;
   std::map<const CPlug2*, std::string> plug_extras_;  // callback 16, for plugs without parameter
   std::string plug_text_;                             // callback 7's answer
-  std::weak_ptr<IdleList> idle_list_;  // the list this panel was put in
+  std::weak_ptr<IdleList> idle_list_;                 // the list this panel was put in
 };
 
 // The panel host callback given to libraries. Editor thread.

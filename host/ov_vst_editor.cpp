@@ -15,7 +15,6 @@
 namespace ov {
 namespace {
 
-
 // The faces the plug-in's panel shows modules with.
 const VisualMakers& ProductMakers() {
   static const VisualMakers makers = [] {
@@ -133,9 +132,10 @@ bool ov_vst_editor::CheckOpen() {
 
 void ov_vst_editor::CloseDeadWindow() {
   if (view_.Port() != nullptr && view_.Port()->ConnectionLost()) {
-    messages_.Post("The editor lost its connection to the X server and was closed; the plug-in "
-                   "goes on without it.",
-                   MessageStyle::kWarning);
+    messages_.Post(
+        "The editor lost its connection to the X server and was closed; the plug-in "
+        "goes on without it.",
+        MessageStyle::kWarning);
   }
   // The window is gone: the panel goes as at effEditClose, which may still
   // come and then finds nothing open.

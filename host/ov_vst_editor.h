@@ -1,8 +1,8 @@
 // The editor the host opens in its window: the rectangle decided once from
-// the project's panel size (at most kLargestWindowSide on a side), the panel built into a child of the host's
-// window at open and torn down at close, and the host's idle calls turned
-// into the editor side's periodic work (the engine-to-editor queue, events,
-// timers, repaint).
+// the project's panel size (at most kLargestWindowSide on a side), the
+// panel built into a child of the host's window at open and torn down at
+// close, and the host's idle calls turned into the editor side's periodic
+// work (the engine-to-editor queue, events, timers, repaint).
 //
 // The editor takes no lock the engine could wait on: it reaches the engine
 // only through the message rings, and it assumes no engine exists (there

@@ -19,8 +19,9 @@ bool WritePngFile(const std::string& path, const PixelImage& image, std::string*
 std::optional<PixelImage> ReadPngFile(const std::string& path, std::string* error);
 
 // A PNG decoded for skins: every colour type, depth, interlace and tRNS
-// arrives as 0xTTRRGGBB (16-bit channels scaled to 8), where TT is transparency (0 opaque, 255 clear), the
-// PNG's alpha inverted. Rows top first, exactly width pixels each.
+// arrives as 0xTTRRGGBB (16-bit channels scaled to 8), where TT is
+// transparency (0 opaque, 255 clear), the PNG's alpha inverted. Rows top
+// first, exactly width pixels each.
 struct DecodedPng {
   int32_t width = 0;
   int32_t height = 0;

@@ -25,8 +25,8 @@ int OnIoError(Display* display) {
   {
     Guards& guards = TheGuards();
     std::lock_guard lock(guards.mutex);
-    const bool ours = std::find(guards.displays.begin(), guards.displays.end(), display) !=
-                      guards.displays.end();
+    const bool ours =
+        std::find(guards.displays.begin(), guards.displays.end(), display) != guards.displays.end();
     // Returning lets Xlib go on to the display's exit handler.
     if (ours) return 0;
     previous = guards.previous;
@@ -58,6 +58,8 @@ X11IoGuard::~X11IoGuard() {
   guards.previous = nullptr;
 }
 
-void X11IoGuard::OnLost(Display*, void* guard) { static_cast<X11IoGuard*>(guard)->lost_.store(true); }
+void X11IoGuard::OnLost(Display*, void* guard) {
+  static_cast<X11IoGuard*>(guard)->lost_.store(true);
+}
 
 }  // namespace ov

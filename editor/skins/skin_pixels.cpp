@@ -21,7 +21,7 @@ bool HasPngExtension(const std::string& path) {
 }
 
 std::optional<BmpImage> ReadBmpFile(const std::string& path, std::string* error,
-                                   const SizeCheck& admit, std::size_t most_bytes) {
+                                    const SizeCheck& admit, std::size_t most_bytes) {
   std::vector<uint8_t> bytes;
   if (!ReadFileBytes(path, std::min(kMaxFileBytes, most_bytes), &bytes, error)) return std::nullopt;
   std::optional<BmpImage> image = ReadBmp(bytes.data(), bytes.size(), error, admit);
@@ -34,8 +34,8 @@ uint32_t Red(uint32_t pixel) { return (pixel >> 16) & 0xFF; }
 }  // namespace
 
 std::size_t DecodedBytes(int32_t width, int32_t height, SkinMode mode) {
-  const std::size_t pixels = static_cast<std::size_t>(std::max(width, 0)) *
-                             static_cast<std::size_t>(std::max(height, 0));
+  const std::size_t pixels =
+      static_cast<std::size_t>(std::max(width, 0)) * static_cast<std::size_t>(std::max(height, 0));
   return mode == SkinMode::kGrey ? pixels : pixels * sizeof(uint32_t);
 }
 

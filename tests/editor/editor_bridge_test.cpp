@@ -9,13 +9,13 @@
 
 #include "document/base64.h"
 #include "document/container.h"
-#include "tests/editor/skins/default_background.h"
 #include "editor_test_support.h"
 #include "host/ov_vst.h"
 #include "patches/message_hub.h"
 #include "patches/ui_msg_target.h"
-#include "tests/host/compiled_project.h"
+#include "tests/editor/skins/default_background.h"
 #include "tests/editor/skins/skin_test_support.h"
+#include "tests/host/compiled_project.h"
 #include "tests/host/fake_host.h"
 
 namespace ov::testing {
@@ -168,10 +168,10 @@ TEST(EditorBridge, PanelSizesOutOfRangeAreClampedInRectangleAndWindow) {
     bool told;  // a panel larger than the editor is reported
   };
   // 32767 x 16400 pixels at four bytes each would pass 2^31 bytes.
-  for (const Case& c : {Case{Json::array({40000, 0}), 8192, 1, true},
-                        Case{Json::array({-5, 70000}), 1, 8192, true},
-                        Case{Json::array({32767, 16400}), 8192, 8192, true},
-                        Case{Json::array({8192, 8192}), 8192, 8192, false}}) {
+  for (const Case& c :
+       {Case{Json::array({40000, 0}), 8192, 1, true}, Case{Json::array({-5, 70000}), 1, 8192, true},
+        Case{Json::array({32767, 16400}), 8192, 8192, true},
+        Case{Json::array({8192, 8192}), 8192, 8192, false}}) {
     EditorRig rig(c.size);
     const vst2::ERect r = rig.Rect();
     EXPECT_EQ(r.right, c.width);
@@ -206,12 +206,11 @@ std::vector<uint8_t> HugeBackgroundPng() {
 }
 
 TEST(EditorBridge, ASkinImagePastTheBudgetIsRefusedOnceAndTheBuiltInOneDrawn) {
-  const Json skins = Json::array(
-      {{{"name", "default"},
-        {"images",
-         Json::array({{{"class", "CSkinBitmap"},
-                       {"name", "background"},
-                       {"png", EncodeBase64(HugeBackgroundPng())}}})}}});
+  const Json skins =
+      Json::array({{{"name", "default"},
+                    {"images", Json::array({{{"class", "CSkinBitmap"},
+                                             {"name", "background"},
+                                             {"png", EncodeBase64(HugeBackgroundPng())}}})}}});
   EditorRig rig(Json::array({300, 200}), skins);
   MessageSink& messages = rig.plugin->App().Messages();
   messages.SetLogToStderr(false);

@@ -144,9 +144,12 @@ TEST(SkinPng, ColourSpaceChunksLeaveThePixelsAsStored) {
     bool trns;
   };
   const Chunks kChunkSets[] = {
-      {"none", 0, false, false, false},        {"sRGB", 0, true, false, false},
-      {"gAMA 1/2.2", 45455, false, false, false}, {"gAMA 1", 100000, false, false, false},
-      {"iCCP", 0, false, true, false},         {"tRNS", 0, false, false, true},
+      {"none", 0, false, false, false},
+      {"sRGB", 0, true, false, false},
+      {"gAMA 1/2.2", 45455, false, false, false},
+      {"gAMA 1", 100000, false, false, false},
+      {"iCCP", 0, false, true, false},
+      {"tRNS", 0, false, false, true},
       {"all", 45455, true, true, true},
   };
   // Two pixels: a mid colour, then the one tRNS marks clear.
@@ -171,7 +174,9 @@ TEST(SkinPng, ColourSpaceChunksLeaveThePixelsAsStored) {
         layout.srgb = chunks.srgb;
         layout.iccp = chunks.iccp;
         layout.has_trns_colour = chunks.trns;
-        const auto wide = [&](uint8_t v) { return static_cast<png_uint_16>(depth == 16 ? v * 257 : v); };
+        const auto wide = [&](uint8_t v) {
+          return static_cast<png_uint_16>(depth == 16 ? v * 257 : v);
+        };
         layout.trns_colour.gray = wide(kKey[0]);
         layout.trns_colour.red = wide(kKey[0]);
         layout.trns_colour.green = wide(kKey[1]);

@@ -100,8 +100,7 @@ inline std::vector<uint8_t> EncodeTestPng(const TestPng& layout) {
   }
   if (layout.gamma != 0) png_set_gAMA_fixed(png, info, layout.gamma);
   if (layout.srgb) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
-  const std::vector<uint8_t> icc =
-      MinimalIccProfile(!(layout.colour_type & PNG_COLOR_MASK_COLOR));
+  const std::vector<uint8_t> icc = MinimalIccProfile(!(layout.colour_type & PNG_COLOR_MASK_COLOR));
   if (layout.iccp) {
     png_set_iCCP(png, info, "test", PNG_COMPRESSION_TYPE_BASE, icc.data(),
                  static_cast<png_uint_32>(icc.size()));

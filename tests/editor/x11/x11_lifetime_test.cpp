@@ -49,9 +49,10 @@ struct OpenEditor {
 
   XvfbServer server;
   FakeHost host;
-  CompiledProject source{{{"version", 95960},
-                          {"panel_size", {200, 100}},
-                          {"root", {{"type", "Container"}, {"modules", {{{"type", "Container"}}}}}}}};
+  CompiledProject source{
+      {{"version", 95960},
+       {"panel_size", {200, 100}},
+       {"root", {{"type", "Container"}, {"modules", {{{"type", "Container"}}}}}}}};
   std::unique_ptr<OvVst> plugin;
   CountingTarget target;
   std::unique_ptr<X11TopWindow> frame;
