@@ -15,6 +15,7 @@
 
 #include "document/archive_error.h"
 #include "document/field_walker.h"
+#include "patches/idle_list.h"
 
 namespace ov {
 
@@ -74,6 +75,10 @@ class COrvaneDocBase {
   const std::vector<std::unique_ptr<imbedded_file>>& files() const { return files_; }
   void AddFile(std::unique_ptr<imbedded_file> file);
   const std::vector<std::unique_ptr<SkinInfo>>& skins() const { return skins_; }
+  // The idle list of the application that holds this document: objects of
+  // the document that asked for turns in the host's idle calls. Shared, so
+  // that a client going after the document finds it gone.
+  const std::shared_ptr<IdleList>& IdleClients() const { return idle_clients_; }
 
   // The plug-in identifier text; its first four characters, padded with
   // blanks and read as signed bytes, make the 32-bit identifier.
@@ -126,6 +131,7 @@ class COrvaneDocBase {
   Header header_;
   std::vector<std::unique_ptr<imbedded_file>> files_;
   std::vector<std::unique_ptr<SkinInfo>> skins_;
+  std::shared_ptr<IdleList> idle_clients_ = std::make_shared<IdleList>();
   std::unique_ptr<CContainer> root_;
 };
 

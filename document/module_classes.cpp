@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <span>
 
+#include "document/document.h"
 #include "engine/audio_master.h"
 #include "engine/message_queue.h"
 #include "engine/ug_base.h"
@@ -159,6 +160,11 @@ EngineHost* CPlugin2::RunningHost() const {
   MessageHub* hub = Hub();
   if (hub == nullptr || hub->Engine() == nullptr) return nullptr;
   return &hub->Engine()->Host();
+}
+
+std::shared_ptr<IdleList> CPlugin2::ApplicationIdleList() const {
+  const COrvaneDocBase* document = GetDocument();
+  return document != nullptr ? document->IdleClients() : nullptr;
 }
 
 bool CPlugin2::SendToEngine(int32_t value, const void* bytes, int32_t count) {

@@ -13,6 +13,7 @@
 namespace ov {
 
 class EngineHost;
+class IdleList;
 
 // `CUG2`, `Ctl_Keyboard2`, `Ctl_SelfDrawing2`: a module with a panel rectangle.
 class CUG2 : public CUG {
@@ -118,6 +119,8 @@ class CPlugin2 : public CPlugin {
   bool SendToEngine(int32_t value, const void* bytes, int32_t count);
   // The plug-in side of the engine that runs this module, or null.
   EngineHost* RunningHost() const;
+  // The application's idle list, or null for a module outside a document.
+  std::shared_ptr<IdleList> ApplicationIdleList() const;
 
  protected:
   Rect* ViewRectField(int32_t view_kind) override {

@@ -46,23 +46,22 @@ Skin* CMyView::GetSkin() {
   return CMyView_base::GetSkin();
 }
 
-void CMyView::Open() {
-  if (ViewKind() == kViewControlPanel) LoadBackground();
-  CMyView_base::Open();
-}
-
 void CMyView::Close() {
   CMyView_base::Close();
   background_ = PixelImage();
+  background_looked_up_ = false;
 }
 
 void CMyView::SkinChanged() {
-  if (IsOpen() && ViewKind() == kViewControlPanel) LoadBackground();
+  background_ = PixelImage();
+  background_looked_up_ = false;
 }
 
 void CMyView::LoadBackground() {
+  background_looked_up_ = true;
   background_ = PixelImage();
   mode_letter_ = -1;
+  if (ViewKind() != kViewControlPanel) return;
   COrvaneViewBase* root = Root();
   Skin* skin = GetSkin();
   if (root == nullptr || root->Skins() == nullptr || skin == nullptr) return;
@@ -83,6 +82,8 @@ void CMyView::BuildContextMenu(ContextMenu& menu, Point p) {
 }
 
 void CMyView::Draw(Canvas& canvas) {
+  // Looked up when first drawn, so that opening the editor decodes nothing.
+  if (!background_looked_up_) LoadBackground();
   DrawPanelBackground(canvas, background_, mode_letter_, SystemColourValue(SystemColour::kWindow));
 }
 

@@ -45,7 +45,6 @@ class CMyView : public CMyView_base {
   bool AcceptsMouse() const override { return true; }
   // The control panel shows its container's own skin.
   Skin* GetSkin() override;
-  void Open() override;
   void Close() override;
   void Draw(Canvas& canvas) override;
   // The container's entries, then "About..." when the project has an about
@@ -61,6 +60,7 @@ class CMyView : public CMyView_base {
   CContainer& container_;
   PixelImage background_;  // transparent pixels black, for plain copies
   int32_t mode_letter_ = -1;
+  bool background_looked_up_ = false;
 };
 
 class VisualMakers {

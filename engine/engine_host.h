@@ -11,6 +11,7 @@ namespace ov {
 class DataFiles;
 class HostInputPort;
 class HostOutputPort;
+class ModuleTables;
 
 class EngineHost {
  public:
@@ -47,6 +48,9 @@ class EngineHost {
   // (a bounce), so that the engine may wait for work it handed to another
   // thread rather than lose it. Asks the host: call it rarely.
   virtual bool RendersOffline() { return false; }
+  // Editor thread (engine build and start): the shared tables of module
+  // libraries, the application's own; null when it keeps none.
+  virtual ModuleTables* LibraryTables() { return nullptr; }
   // Any thread: the vendor text that module libraries may show; empty
   // unless the project allows it.
   virtual std::string_view ModuleVendorText() const { return {}; }

@@ -306,7 +306,11 @@ intptr_t ug_plugin::SharedTable(intptr_t address, intptr_t entries, const char* 
     }
     return 0;
   }
-  std::shared_ptr<ModuleTable> table = ModuleTableFor(table_name, key, entries);
+  // Tables belong to the application that runs the engine; a generator
+  // outside any engine gets one of its own.
+  ModuleTables* tables = master != nullptr ? master->Host().LibraryTables() : nullptr;
+  std::shared_ptr<ModuleTable> table =
+      tables != nullptr ? tables->For(table_name, key, entries) : NewModuleTable(entries);
   if (!table) return 0;
   *reinterpret_cast<int32_t**>(address) = table->entries.get();
   tables_.push_back({std::string(table_name), key, std::move(table)});

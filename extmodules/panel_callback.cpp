@@ -124,11 +124,23 @@ intptr_t PluginPanel::Answer(int32_t opcode, intptr_t index, intptr_t value, voi
     case OV_PANEL_HOST_REMOVE_PLUG:
       if (CPlug2* plug = PlugAt(index)) RemovePlug(*plug);
       return 0;
+    case OV_PANEL_HOST_IDLE:
+      SetIdleTurns(index != 0);
+      return 0;
     default:
-      // Idle registration (22) among them: the application keeps no idle
-      // list of modules, so there is nothing to register with.
       return 0;
   }
+}
+
+void PluginPanel::SetIdleTurns(bool wanted) {
+  const std::shared_ptr<IdleList> list = owner_.ApplicationIdleList();
+  if (list == nullptr) return;
+  if (!wanted) {
+    list->Remove(*this);
+    return;
+  }
+  idle_list_ = list;
+  list->Add(*this);
 }
 
 CPlug2* PluginPanel::PlugAt(intptr_t index) const {

@@ -112,6 +112,7 @@ PluginPanel::PluginPanel(CPlugin2& owner, const Module_Info_Plugin& type, Module
     : owner_(owner), type_(type), library_(std::move(library)) {}
 
 PluginPanel::~PluginPanel() {
+  if (const std::shared_ptr<IdleList> list = idle_list_.lock()) list->Remove(*this);
   std::lock_guard lock(panels_mutex);
   if (structure_ != nullptr) LivePanels().erase(structure_);
 }

@@ -17,6 +17,7 @@
 #include "editor/skins/font_cache.h"
 #include "extmodules/module_library.h"
 #include "modules/module_panel.h"
+#include "patches/idle_list.h"
 
 namespace ov {
 
@@ -25,7 +26,7 @@ class CPlugin2;
 class CVisualOb;
 class Module_Info_Plugin;
 
-class PluginPanel : public ModulePanel {
+class PluginPanel : public ModulePanel, public IdleClient {
  public:
   // Visual objects a library learns of are named by address; a panel
   // remembers at most this many open ones, and at most this many fonts.
@@ -43,6 +44,8 @@ class PluginPanel : public ModulePanel {
                 float opt = 0.0f) override;
   // The library's call of the panel host callback.
   intptr_t Answer(int32_t opcode, intptr_t index, intptr_t value, void* ptr, float opt);
+  // A turn of the application's idle list, which the library asked for.
+  bool OnIdle() override { return Send(OV_PANEL_IDLE) != 0; }
   // The live panel whose structure is at `structure`, or null: a library's
   // first argument is compared, never read through.
   static PluginPanel* Find(const void* structure);
@@ -85,6 +88,8 @@ class PluginPanel : public ModulePanel {
   intptr_t CaptureOf(const void* drawing, int32_t opcode);
   intptr_t ResolveFile(intptr_t room, void* ptr) const;
   intptr_t CallVstHost(const void* record) const;
+  // Panel host callback 22: into the application's idle list, or out.
+  void SetIdleTurns(bool wanted);
 
   CPlugin2& owner_;
   const Module_Info_Plugin& type_;
@@ -96,6 +101,7 @@ class PluginPanel : public ModulePanel {
   std::vector<FontHandle> fonts_;
   std::map<const CPlug2*, std::string> plug_extras_;  // callback 16, for plugs without parameter
   std::string plug_text_;                             // callback 7's answer
+  std::weak_ptr<IdleList> idle_list_;                 // the list this panel was put in
 };
 
 // The panel host callback given to libraries. Editor thread.

@@ -39,6 +39,7 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
   facts_ = source.Load(messages_);
   if (!facts_) return false;
   holdings_ = source.TakeHoldings();
+  if (Document() != nullptr) hub_.SetIdleList(Document()->IdleClients());
   // "OS Command" modules run their programs in the library folder.
   if (Files() != nullptr) hub_.SetCommandFolder(Files()->LibraryFolder());
   return true;

@@ -11,6 +11,7 @@
 
 #include "document/geometry.h"
 #include "engine/engine_host.h"
+#include "extmodules/module_tables.h"
 #include "host/project_facts.h"
 #include "patches/message_hub.h"
 #include "platform/message_sink.h"
@@ -72,6 +73,7 @@ class COrvaneAppBase : public EngineHost {
   uint32_t NewTargetId() override;
   void PostUserMessage(std::string_view text) override;
   const DataFiles* MediaFiles() const override;
+  ModuleTables* LibraryTables() override { return &library_tables_; }
   std::string_view ModuleVendorText() const override;
 
   // Reloads with the host's processing stopped meanwhile; the base has no
@@ -85,6 +87,8 @@ class COrvaneAppBase : public EngineHost {
   void DiscardEngine();
 
   ThreadIdentity ui_thread_;
+  // Before the engine, whose library modules hold its tables.
+  ModuleTables library_tables_;
   // Before the document and the engine, which both use it.
   MessageHub hub_{*this};
   MessageSink messages_;

@@ -348,8 +348,9 @@ void OvVst::ApplicationIdle() {
 }
 
 int32_t OvVst::fxIdle() {
-  // While the editor is open its own idle calls do the application's work.
-  if (editor_ == nullptr || !editor_->isOpen()) ApplicationIdle();
+  // While the editor is open its own idle calls do the application's work;
+  // a window the host destroyed without closing the editor leaves it to this.
+  if (editor_ == nullptr || !editor_->CheckOpen()) ApplicationIdle();
   return 1;
 }
 

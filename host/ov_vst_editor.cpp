@@ -15,8 +15,6 @@
 namespace ov {
 namespace {
 
-constexpr int32_t kLargestSide = 32767;
-
 // The faces the plug-in's panel shows modules with.
 const VisualMakers& ProductMakers() {
   static const VisualMakers makers = [] {
@@ -51,7 +49,7 @@ uint32_t FlagsFromHost(int32_t modifiers) {
   return flags;
 }
 
-int16_t Side(int32_t size) { return static_cast<int16_t>(std::clamp(size, 1, kLargestSide)); }
+int16_t Side(int32_t size) { return static_cast<int16_t>(std::clamp(size, 1, kLargestWindowSide)); }
 
 // A project that gives no panel size (it reads as 0 x 0) shows what its main
 // container's panel holds: the extent of the faces the makers give its
@@ -75,6 +73,11 @@ Point PanelSizeFor(const CContainer& main, Point stored, const VisualMakers& mak
 
 std::unique_ptr<WindowPort> MakeX11Window(void* parent, int32_t width, int32_t height,
                                          std::string* error) {
+  // Without a parent the window would be made on the screen itself.
+  if (parent == nullptr) {
+    *error = "The editor cannot open: the host gave no parent window.";
+    return nullptr;
+  }
   return X11ChildWindow::Create(reinterpret_cast<uintptr_t>(parent), width, height, error);
 }
 
@@ -93,8 +96,16 @@ ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_
   view_.BindToModule(&main_);
   view_.SetPopups(&popups_);
   const Point size = PanelSizeFor(main_, panel_size, *makers_);
-  // A size out of 1 ... 32767 would wrap in the host's 16-bit rectangle.
+  // The back buffer holds the whole panel, so its sides are kept within
+  // kLargestWindowSide (which also keeps the host's 16-bit rectangle from
+  // wrapping); a larger panel shows its top-left part.
   rect_ = {0, 0, Side(size.y), Side(size.x)};
+  if (size.x > kLargestWindowSide || size.y > kLargestWindowSide) {
+    messages_.Post("The panel is " + std::to_string(size.x) + " x " + std::to_string(size.y) +
+                       " pixels; the editor shows its top-left " + std::to_string(rect_.right) +
+                       " x " + std::to_string(rect_.bottom) + ".",
+                   MessageStyle::kWarning);
+  }
   view_.SetRect({0, 0, rect_.right, rect_.bottom});
 }
 
@@ -110,14 +121,15 @@ bool ov_vst_editor::getRect(vst2::ERect** rect) {
 }
 
 bool ov_vst_editor::open(void* window) {
-  close();
-  system_window_ = window;
+  // A window that cannot be made leaves an open editor as it was.
   std::string error;
   std::unique_ptr<WindowPort> port = window_maker_(window, rect_.right, rect_.bottom, &error);
   if (port == nullptr) {
     messages_.Post(error, MessageStyle::kWarning);
     return false;
   }
+  close();
+  system_window_ = window;
   if (skins_ == nullptr) MakeSkins();
   PopulateView(main_, view_, *makers_);
   view_.AttachWindow(std::move(port));
@@ -128,6 +140,26 @@ bool ov_vst_editor::open(void* window) {
 }
 
 void ov_vst_editor::close() { view_.Close(); }
+
+bool ov_vst_editor::CheckOpen() {
+  if (!isOpen()) return false;
+  WindowPort* port = view_.Port();
+  if (port == nullptr || port->CheckAlive()) return true;
+  CloseDeadWindow();
+  return false;
+}
+
+void ov_vst_editor::CloseDeadWindow() {
+  if (view_.Port() != nullptr && view_.Port()->ConnectionLost()) {
+    messages_.Post(
+        "The editor lost its connection to the X server and was closed; the plug-in "
+        "goes on without it.",
+        MessageStyle::kWarning);
+  }
+  // The window is gone: the panel goes as at effEditClose, which may still
+  // come and then finds nothing open.
+  close();
+}
 
 void ov_vst_editor::MakeSkins() {
   skins_ = std::make_unique<SkinList>(skin_setup_.folder, BuiltInSkin(FamilyInstalled),
@@ -143,6 +175,7 @@ void ov_vst_editor::MakeSkins() {
 void ov_vst_editor::idle() {
   if (app_idle_) app_idle_();
   view_.Idle();
+  if (isOpen() && (view_.Port() == nullptr || !view_.Port()->Alive())) CloseDeadWindow();
 }
 
 int32_t ov_vst_editor::onKeyDown(int32_t character, int32_t virtual_key, int32_t modifiers) {

@@ -1,8 +1,8 @@
 // The editor the host opens in its window: the rectangle decided once from
-// the project's panel size, the panel built into a child of the host's
-// window at open and torn down at close, and the host's idle calls turned
-// into the editor side's periodic work (the engine-to-editor queue, events,
-// timers, repaint).
+// the project's panel size (at most kLargestWindowSide on a side), the
+// panel built into a child of the host's window at open and torn down at
+// close, and the host's idle calls turned into the editor side's periodic
+// work (the engine-to-editor queue, events, timers, repaint).
 //
 // The editor takes no lock the engine could wait on: it reaches the engine
 // only through the message rings, and it assumes no engine exists (there
@@ -51,6 +51,8 @@ class ov_vst_editor : public AEffEditor {
 
   bool getRect(vst2::ERect** rect) override;
   // Closes a window still open first (hosts do not always pair the calls).
+  // False, with a message, when no window can be made (no display, no
+  // parent window given, a parent that does not exist).
   bool open(void* window) override;
   void close() override;
   void idle() override;
@@ -62,6 +64,12 @@ class ov_vst_editor : public AEffEditor {
   bool isOpen() const override { return view_.IsOpen(); }
   // True while the open panel holds an object that types.
   bool KeysRequired() { return isOpen() && view_.KeysRequired(); }
+  // Whether the editor is still open, having looked (without reading its
+  // other events) whether its window was destroyed from outside or its
+  // connection lost: either closes it for every purpose, and the host's
+  // effEditClose that may follow finds it closed. For the plug-in's idle,
+  // which must drain the engine's messages once no editor idle will.
+  bool CheckOpen();
 
   void SetWindowMaker(WindowMaker maker) { window_maker_ = std::move(maker); }
   // The makers of the panel's visual objects; the product's by default.
@@ -73,6 +81,7 @@ class ov_vst_editor : public AEffEditor {
 
  private:
   void MakeSkins();
+  void CloseDeadWindow();
 
   CContainer& main_;
   std::function<void()> app_idle_;

@@ -77,6 +77,7 @@ bool MessageHub::PostToEngine(uint32_t target_id, uint32_t message_id,
 void MessageHub::Idle() {
   to_editor_.Drain([this](uint32_t handle) { return targets_.Find(handle); });
   overflow_seen_ = to_editor_.TakeOverflow();
+  if (idle_list_ != nullptr) idle_list_->Run();
   processes_.Reap();
 }
 

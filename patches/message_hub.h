@@ -7,12 +7,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/engine_host.h"
 #include "engine/message_queue.h"
+#include "patches/idle_list.h"
 #include "patches/module_target.h"
 #include "patches/ui_msg_target.h"
 #include "platform/message_sink.h"
@@ -62,9 +64,11 @@ class MessageHub {
 
   // Hands every message from the engine to its receiver ("mbox" to the
   // user, "exec" to the command starter); messages for handles nobody has
-  // are skipped whole. Then clears the overflow flag and reaps the started
-  // programs that have ended.
+  // are skipped whole. Then clears the overflow flag, gives the idle list
+  // its turns and reaps the started programs that have ended.
   void Idle();
+  // The application's idle list (its document's), run by Idle.
+  void SetIdleList(std::shared_ptr<IdleList> list) { idle_list_ = std::move(list); }
 
   // Command lines the engine asks to run start in `folder` (the library
   // folder); without one they are dropped.
@@ -97,6 +101,7 @@ class MessageHub {
   OvAudioMaster* engine_ = nullptr;
   std::vector<ModuleMessageTarget*> modules_;  // attached to the engine's generators
   bool overflow_seen_ = false;
+  std::shared_ptr<IdleList> idle_list_;
 };
 
 }  // namespace ov

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace ov {
@@ -30,6 +31,10 @@ struct PixelPoint {
   int32_t y = 0;
   bool operator==(const PixelPoint&) const = default;
 };
+
+// Asked by image decoders once a file's size is known and before its pixels
+// are decoded: false refuses the image.
+using SizeCheck = std::function<bool(int32_t width, int32_t height)>;
 
 class PixelImage {
  public:

@@ -19,8 +19,9 @@ bool WritePngFile(const std::string& path, const PixelImage& image, std::string*
 std::optional<PixelImage> ReadPngFile(const std::string& path, std::string* error);
 
 // A PNG decoded for skins: every colour type, depth, interlace and tRNS
-// arrives as 0xTTRRGGBB, where TT is transparency (0 opaque, 255 clear), the
-// PNG's alpha inverted. Rows top first, exactly width pixels each.
+// arrives as 0xTTRRGGBB (16-bit channels scaled to 8), where TT is
+// transparency (0 opaque, 255 clear), the PNG's alpha inverted. Rows top
+// first, exactly width pixels each.
 struct DecodedPng {
   int32_t width = 0;
   int32_t height = 0;
@@ -31,9 +32,12 @@ struct DecodedPng {
 // Skin images are at most this many pixels on a side.
 constexpr int32_t kMaxSkinImageSide = 16384;
 
-// Nothing, with `error` set, when the bytes are no PNG, are damaged or the
-// image is empty or larger than kMaxSkinImageSide on a side.
-std::optional<DecodedPng> DecodePng(const uint8_t* bytes, std::size_t size, std::string* error);
+// Nothing, with `error` set, when the bytes are no PNG, are damaged, the
+// image is empty or larger than kMaxSkinImageSide on a side, or `admit`
+// (asked before any pixel buffer is made) refuses its size. Pixels come as
+// stored: no gamma or colour-space chunk changes them.
+std::optional<DecodedPng> DecodePng(const uint8_t* bytes, std::size_t size, std::string* error,
+                                    const SizeCheck& admit = {});
 
 // PNG bytes of a skin image: 8-bit RGBA with the transparency turned back
 // into alpha, or 8-bit grey from one byte per pixel. `pixels` / `grey` must

@@ -15,6 +15,10 @@
 
 namespace ov {
 
+// The largest window side: its back buffer of 8192 x 8192 pixels at four
+// bytes each takes 256 MB.
+constexpr int32_t kLargestWindowSide = 8192;
+
 // Key codes are the Windows virtual-key numbers the panel's controls know.
 enum VirtualKey : int32_t {
   kKeyBack = 0x08,
@@ -101,8 +105,14 @@ class WindowPort {
   virtual void ReturnKey() {}
   // The screen's area, for keeping popups on it (empty: unknown).
   virtual PixelRect ScreenArea() const { return {}; }
-  // False once the window has been destroyed from outside.
+  // False once the window has been destroyed from outside or its
+  // connection was lost.
   virtual bool Alive() const { return true; }
+  // Alive(), after looking for the window's destruction without reading
+  // any other event.
+  virtual bool CheckAlive() { return Alive(); }
+  // True once the window's connection to its display was lost.
+  virtual bool ConnectionLost() const { return false; }
   // The platform's own handle of the window (an X11 Window id); 0 for
   // windows that have none, such as off-screen ones.
   virtual uintptr_t NativeHandle() const { return 0; }

@@ -15,6 +15,7 @@
 
 #include "platform/text.h"
 #include "platform/x11_error_trap.h"
+#include "platform/x11_io_guard.h"
 #include "platform/x11_keys.h"
 
 namespace ov {
@@ -78,6 +79,9 @@ struct X11ChildWindow::Connection {
   bool detectable_repeat = false;
   std::size_t max_request_bytes = 0;
   std::vector<X11ChildWindow*> owners;  // ours, alive
+  // Destroyed after the display is closed, so that a close meeting a
+  // broken connection does not end the process either.
+  std::unique_ptr<X11IoGuard> io_guard;
 
   ~Connection() {
     if (display == nullptr) return;
@@ -143,6 +147,7 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int
     return nullptr;
   }
   Display* display = x->display;
+  x->io_guard = std::make_unique<X11IoGuard>(display);
   XVisualInfo info;
   const int screen = DefaultScreen(display);
   // Pixels are written as 0x00RRGGBB words: only that TrueColor layout works.
@@ -171,7 +176,7 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int
 std::unique_ptr<WindowPort> X11ChildWindow::OpenPopup(PixelPoint screen_at, int32_t width,
                                                       int32_t height, bool grab,
                                                       std::string* error) {
-  if (!alive_) {
+  if (!Alive()) {
     *error = "The popup cannot open: the editor's window is gone.";
     return nullptr;
   }
@@ -182,7 +187,7 @@ std::unique_ptr<WindowPort> X11ChildWindow::OpenPopup(PixelPoint screen_at, int3
 }
 
 PixelPoint X11ChildWindow::ScreenPoint(PixelPoint p) const {
-  if (!alive_) return p;
+  if (!Alive()) return p;
   X11ErrorTrap trap(x_->display);
   int x = 0;
   int y = 0;
@@ -204,8 +209,8 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Make(std::shared_ptr<Connection>
   Connection& c = *connection;
   Display* display = c.display;
   const int screen = DefaultScreen(display);
-  width = std::clamp(width, 1, 32767);
-  height = std::clamp(height, 1, 32767);
+  width = std::clamp(width, 1, kLargestWindowSide);
+  height = std::clamp(height, 1, kLargestWindowSide);
   std::unique_ptr<X11ChildWindow> window(new X11ChildWindow(std::move(connection), width, height));
   window->parts_ = std::make_unique<Parts>();
   Parts& parts = *window->parts_;
@@ -301,7 +306,7 @@ X11ChildWindow::~X11ChildWindow() {
   parts_.reset();
   // After the window was destroyed from outside it is not touched again; a
   // parent destroyed without our hearing of it yet is caught by the trap.
-  if (alive_ && window_ != 0) {
+  if (Alive() && window_ != 0) {
     X11ErrorTrap trap(display);
     if (grabbed_) {
       XUngrabPointer(display, CurrentTime);
@@ -313,8 +318,20 @@ X11ChildWindow::~X11ChildWindow() {
   XFlush(display);
 }
 
+bool X11ChildWindow::Alive() const { return alive_ && !x_->io_guard->Lost(); }
+
+bool X11ChildWindow::ConnectionLost() const { return x_->io_guard->Lost(); }
+
+bool X11ChildWindow::CheckAlive() {
+  XEvent event;
+  if (Alive() && XCheckTypedWindowEvent(x_->display, window_, DestroyNotify, &event)) {
+    alive_ = false;
+  }
+  return Alive();
+}
+
 void X11ChildWindow::Present(const PixelRect& area) {
-  if (!alive_) return;
+  if (!Alive()) return;
   const PixelRect r = Intersect(area, BackBuffer().Bounds());
   if (r.Empty()) return;
   // Room for the request's own header besides the pixels.
@@ -331,13 +348,13 @@ void X11ChildWindow::Present(const PixelRect& area) {
 }
 
 void X11ChildWindow::SelectKeys(bool on) {
-  if (!alive_ || parent_ == 0) return;
+  if (!Alive() || parent_ == 0) return;
   X11ErrorTrap trap(x_->display);
   XSelectInput(x_->display, window_, on ? kEventMask | kKeyMask | parts_->filter_mask : kEventMask);
 }
 
 void X11ChildWindow::TakeFocus() {
-  if (!alive_) return;
+  if (!Alive()) return;
   SelectKeys(true);
   if (!viewable_) return;
   X11ErrorTrap trap(x_->display);
@@ -345,7 +362,7 @@ void X11ChildWindow::TakeFocus() {
 }
 
 void X11ChildWindow::ReturnFocus() {
-  if (!alive_) return;
+  if (!Alive()) return;
   SelectKeys(false);
   if (!focused_ || parent_ == 0) return;
   X11ErrorTrap trap(x_->display);
@@ -353,7 +370,7 @@ void X11ChildWindow::ReturnFocus() {
 }
 
 void X11ChildWindow::ReturnKey() {
-  if (!alive_ || parent_ == 0 || parts_->last_key.type == 0) return;
+  if (!Alive() || parent_ == 0 || parts_->last_key.type == 0) return;
   // The host's toolkit reads it as a key of its own window.
   XEvent event{};
   event.xkey = parts_->last_key;
@@ -366,7 +383,7 @@ void X11ChildWindow::ReturnKey() {
 }
 
 bool X11ChildWindow::NextEvent(WindowEvent* out) {
-  if (alive_) x_->Pump();
+  if (Alive()) x_->Pump();
   if (parts_->queue.empty()) return false;
   Parts::Queued& next = parts_->queue.front();
   *out = std::move(next.event);

@@ -43,7 +43,11 @@ class X11ChildWindow final : public WindowPort {
   void TakeFocus() override;
   void ReturnFocus() override;
   void ReturnKey() override;
-  bool Alive() const override { return alive_; }
+  // False after a DestroyNotify of the window, and once the connection
+  // is lost (which never ends the process: see X11IoGuard).
+  bool Alive() const override;
+  bool CheckAlive() override;
+  bool ConnectionLost() const override;
   unsigned long Handle() const { return window_; }
   uintptr_t NativeHandle() const override { return window_; }
 

@@ -6,12 +6,15 @@
 #include <algorithm>
 
 #include "platform/x11_error_trap.h"
+#include "platform/x11_io_guard.h"
 
 namespace ov {
 
 struct X11TopWindow::Connection {
   Display* display = nullptr;
   Atom delete_window = 0;
+  // A lost connection closes the window rather than the program.
+  std::unique_ptr<X11IoGuard> io_guard;
   ~Connection() {
     if (display != nullptr) XCloseDisplay(display);
   }
@@ -28,6 +31,7 @@ std::unique_ptr<X11TopWindow> X11TopWindow::Create(int32_t width, int32_t height
     return nullptr;
   }
   Display* display = x->display;
+  x->io_guard = std::make_unique<X11IoGuard>(display);
   std::unique_ptr<X11TopWindow> window(new X11TopWindow(std::move(x)));
   window->width_ = std::clamp(width, 1, 32767);
   window->height_ = std::clamp(height, 1, 32767);
@@ -64,7 +68,7 @@ X11TopWindow::~X11TopWindow() {
 
 bool X11TopWindow::Pump() {
   Display* display = x_->display;
-  while (open_ && XPending(display) > 0) {
+  while (open_ && !x_->io_guard->Lost() && XPending(display) > 0) {
     XEvent event;
     XNextEvent(display, &event);
     if (event.type == ClientMessage &&
@@ -75,6 +79,7 @@ bool X11TopWindow::Pump() {
       window_ = 0;
     }
   }
+  if (x_->io_guard->Lost()) open_ = false;
   if (!open_ && window_ != 0) {
     XDestroyWindow(display, window_);
     XFlush(display);

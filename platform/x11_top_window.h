@@ -21,7 +21,8 @@ class X11TopWindow {
 
   // The window id, for the plug-in's editor-open call.
   unsigned long Handle() const { return window_; }
-  // Reads the events waiting; false once the window was closed or destroyed.
+  // Reads the events waiting; false once the window was closed or
+  // destroyed, or its connection lost.
   bool Pump();
   // What the window shows now, its children included.
   std::optional<PixelImage> Capture();

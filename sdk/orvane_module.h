@@ -158,7 +158,9 @@ enum {
   OV_PANEL_VIEW_CLOSE = 9,
   OV_PANEL_QUERY = 10,        /* 1 = yes */
   OV_PANEL_CONNECTED = 11,    /* index plug */
-  OV_PANEL_DISCONNECTED = 12  /* index plug */
+  OV_PANEL_DISCONNECTED = 12, /* index plug */
+  OV_PANEL_IDLE = 13          /* a turn of the host's idle calls, after OV_PANEL_HOST_IDLE
+                                 with index 1: answer 1 for more turns */
 };
 
 /* ---- Panel part: host callback opcodes. */
@@ -186,7 +188,7 @@ enum {
   OV_PANEL_HOST_RELEASE = 19,
   OV_PANEL_HOST_HAS_CAPTURE = 20,
   OV_PANEL_HOST_VST_CALLBACK = 21,   /* ptr = OvHostCallRecord */
-  OV_PANEL_HOST_IDLE = 22,
+  OV_PANEL_HOST_IDLE = 22,           /* index 1: turns of OV_PANEL_IDLE; 0: no more */
   OV_PANEL_HOST_LIBRARY_PATH_W = 23,
   OV_PANEL_HOST_RESOLVE_FILE_W = 24,
   OV_PANEL_HOST_VERSION = 25,        /* 2 */

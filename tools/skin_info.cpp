@@ -54,11 +54,17 @@ std::string Styles(uint32_t style) {
   return out;
 }
 
-void PrintSkin(const Skin& skin, std::ostream& out) {
+void PrintSkin(SkinList& list, Skin& skin, std::ostream& out) {
   out << "Images (" << skin.images.size() << "):\n";
-  for (const auto& image : skin.images) {
+  const std::vector<std::shared_ptr<SkinImage>> images = skin.images;
+  for (const auto& image : images) {
+    list.Image(skin, image->name, image->mode);  // decodes it as a panel would
     const ImageDescription& d = image->description;
     out << "  " << image->name << ": " << image->pixels.width << " x " << image->pixels.height;
+    if (image->refused) {
+      out << ", too large for the editor to decode\n";
+      continue;
+    }
     if (!image->HasPixels()) {
       out << ", not readable\n";
       continue;
@@ -94,7 +100,7 @@ int RunSkinInfoCommand(const std::string& library_path, const std::string& skin_
     }
     for (Skin& skin : SkinsFromRecords(document.skins(), list)) list.Add(std::move(skin));
   }
-  const Skin& skin = list.ByName(skin_name);
+  Skin& skin = list.ByName(skin_name);
   out << "Skin \"" << skin.name << "\" ";
   if (list.Count() == 0) {
     out << "(the default skin built into the library; the project stores no skins)\n";
@@ -105,7 +111,7 @@ int RunSkinInfoCommand(const std::string& library_path, const std::string& skin_
   if (!EqualsIgnoringCase(skin.name, skin_name)) {
     out << "No skin is named \"" << skin_name << "\"; panels asking for it get this one.\n";
   }
-  PrintSkin(skin, out);
+  PrintSkin(list, skin, out);
   return 0;
 }
 

@@ -42,7 +42,8 @@ std::nullopt_t Fail(std::string* error, const char* why) {
 
 }  // namespace
 
-std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::string* error) {
+std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::string* error,
+                                const SizeCheck& admit) {
   if (size < 14 + 12 || bytes[0] != 'B' || bytes[1] != 'M') {
     return Fail(error, "not a Windows bitmap");
   }
@@ -84,6 +85,9 @@ std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::str
   if (top_down) height = -height;
   if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
     return Fail(error, "the bitmap is empty or larger than 16384 pixels on a side");
+  }
+  if (admit && !admit(static_cast<int32_t>(width), static_cast<int32_t>(height))) {
+    return Fail(error, "the bitmap's size was not admitted");
   }
   const bool fields = compression != kRgb;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {

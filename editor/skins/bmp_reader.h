@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/pixel_image.h"
+
 namespace ov {
 
 struct BmpImage {
@@ -20,7 +22,9 @@ struct BmpImage {
 };
 
 // Nothing, with `error` saying why, when the bytes are not a bitmap this
-// reader takes, are cut short, or exceed 16384 pixels on a side.
-std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::string* error);
+// reader takes, are cut short, exceed 16384 pixels on a side, or have a size
+// that `admit` refuses (asked before any pixel is decoded).
+std::optional<BmpImage> ReadBmp(const uint8_t* bytes, std::size_t size, std::string* error,
+                                const SizeCheck& admit = {});
 
 }  // namespace ov

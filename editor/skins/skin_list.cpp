@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "editor/skins/skin_records.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -86,8 +87,38 @@ Skin& SkinList::ByIndex(std::size_t index) {
   return index < skins_.size() ? *skins_[index] : ByName("default");
 }
 
-bool SkinList::LoadFromFolder(const std::string& folder, const std::string& name,
-                              SkinImage* image) {
+SizeCheck SkinList::Admission(SkinMode mode, Refusal* refusal) const {
+  const std::size_t left = kDecodedBudget - decoded_bytes_;
+  return [left, mode, refusal](int32_t width, int32_t height) {
+    if (DecodedBytes(width, height, mode) <= left) return true;
+    *refusal = {true, {width, height}};
+    return false;
+  };
+}
+
+void SkinList::CountDecoded(const SkinImage& image) {
+  decoded_bytes_ += DecodedBytes(image.pixels.width, image.pixels.height, image.mode);
+}
+
+void SkinList::ReportRefused(const std::string& name, Point size) {
+  if (messages_ == nullptr) return;
+  messages_->Post("The skin image \"" + name + "\" (" + std::to_string(size.x) + " x " +
+                      std::to_string(size.y) + " pixels) would pass the " +
+                      std::to_string(kDecodedBudget >> 20) +
+                      " MB the editor decodes for skins: the built-in skin's image is drawn "
+                      "in its place.",
+                  MessageStyle::kWarning);
+}
+
+std::shared_ptr<SkinImage> SkinList::BuiltInImage(const std::string& name, SkinMode mode) const {
+  for (const auto& carried : built_in_.images) {
+    if (carried->name == name && carried->mode == mode && carried->HasPixels()) return carried;
+  }
+  return nullptr;
+}
+
+SkinList::Load SkinList::LoadFromFolder(const std::string& folder, const std::string& name,
+                                        SkinImage* image) {
   std::string path = folder + "/" + name;
   if (WithoutExtension(path).size() == path.size() || !IsRegularFile(path)) {
     path += IsRegularFile(path + ".png") ? ".png" : ".bmp";
@@ -97,52 +128,72 @@ bool SkinList::LoadFromFolder(const std::string& folder, const std::string& name
   ParseImageDescription(ReadSkinText(stem + ".txt"), &image->description);
   std::string error;
   const Point key = image->description.key_pixel;
-  auto pixels = LoadSkinPixels(path, stem + "_mask.bmp", key.x, key.y, image->mode, &error);
+  Refusal refusal;
+  // A file is read only as far as an image within the budget could need.
+  const std::size_t most_file_bytes = kDecodedBudget - decoded_bytes_ + (std::size_t{1} << 20);
+  auto pixels = LoadSkinPixels(path, stem + "_mask.bmp", key.x, key.y, image->mode, &error,
+                               Admission(image->mode, &refusal), most_file_bytes);
+  if (refusal.refused) {
+    ReportRefused(name, refusal.size);
+    return Load::kRefused;
+  }
   if (!pixels) {
     // A file that is there but unreadable says why; a missing one is
     // reported once the last folder has been tried.
     if (IsRegularFile(path) && messages_ != nullptr) messages_->Post(error, MessageStyle::kError);
     last_tried_ = path;
-    return false;
+    return Load::kMissing;
   }
   image->pixels = std::move(*pixels);
   SetFrames(&image->description, image->pixels.width, image->pixels.height);
-  return true;
+  CountDecoded(*image);
+  return Load::kLoaded;
+}
+
+void SkinList::DecodeStored(SkinImage& image) {
+  Refusal refusal;
+  std::string error;
+  // A damaged image stays empty without a message, as when it was read.
+  if (DecodeStoredPixels(&image, Admission(image.mode, &refusal), &error)) {
+    CountDecoded(image);
+  } else if (refusal.refused) {
+    image.refused = true;
+    ReportRefused(image.name, refusal.size);
+  }
 }
 
 std::shared_ptr<const SkinImage> SkinList::Image(Skin& skin, const std::string& name,
                                                  SkinMode mode) {
   for (const auto& image : skin.images) {
-    if (image->name == name && image->mode == mode) {
-      return image->HasPixels() ? image : nullptr;
-    }
+    if (image->name != name || image->mode != mode) continue;
+    if (image->stored != nullptr) DecodeStored(*image);
+    if (image->refused) return BuiltInImage(name, mode);
+    return image->HasPixels() ? image : nullptr;
   }
   auto image = std::make_shared<SkinImage>();
   image->name = name;
   image->mode = mode;
   const auto relative = RelativeName(name);
-  bool loaded = false;
+  Load load = Load::kMissing;
   last_tried_ = name;
   if (!root_.empty() && relative) {
     if (const auto folder = RelativeName(skin.name); folder && *folder != "default") {
-      loaded = LoadFromFolder(root_ + "/" + *folder, *relative, image.get());
+      load = LoadFromFolder(root_ + "/" + *folder, *relative, image.get());
     }
-    if (!loaded) loaded = LoadFromFolder(root_ + "/default", *relative, image.get());
+    if (load == Load::kMissing) load = LoadFromFolder(root_ + "/default", *relative, image.get());
   }
-  if (!loaded && &skin != &built_in_) {
-    for (const auto& carried : built_in_.images) {
-      if (carried->name == name && carried->mode == mode && carried->HasPixels()) {
-        skin.images.push_back(carried);
-        return carried;
-      }
+  if (load != Load::kLoaded && &skin != &built_in_) {
+    if (std::shared_ptr<SkinImage> carried = BuiltInImage(name, mode)) {
+      skin.images.push_back(carried);
+      return carried;
     }
   }
-  if (!loaded && messages_ != nullptr) {
+  if (load == Load::kMissing && messages_ != nullptr) {
     messages_->Post("Error Loading Image.  Check this file exists: " + last_tried_,
                     MessageStyle::kError);
   }
   skin.images.push_back(image);
-  return loaded ? image : nullptr;
+  return load == Load::kLoaded ? image : nullptr;
 }
 
 const FontCategory& SkinList::Category(const Skin& skin, std::string_view name) {

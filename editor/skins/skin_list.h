@@ -1,8 +1,11 @@
-// The skins a panel draws with: each skin's images (decoded, with their
-// descriptions) and font categories, looked up by name. Images a project
-// does not carry are looked for once on disk under
+// The skins a panel draws with: each skin's images (with their
+// descriptions) and font categories, looked up by name. A project's images
+// are decoded when first asked for, not when the editor opens. Images a
+// project does not carry are looked for once on disk under
 // <library folder>/skins/<skin>/, then under .../skins/default/, then in
 // the built-in default skin; a miss is reported once and stays empty.
+// Decoded images of one list share a budget: an image that would pass it
+// is reported once and the built-in skin's image of that name is drawn.
 // Thread: editor.
 #pragma once
 
@@ -20,11 +23,26 @@
 
 namespace ov {
 
+// A project's image as the project stores it, kept until the image is first
+// asked for: PNG bytes, or the raw 32-bit pixels of old streams with their
+// stored size.
+struct StoredPixels {
+  std::vector<uint8_t> png;
+  std::vector<uint8_t> raw;
+  int32_t width = 0;
+  int32_t height = 0;
+  // The description came with the image: its last frame is kept within
+  // the frames the pixels hold rather than computed from them.
+  bool described = false;
+};
+
 struct SkinImage {
   std::string name;
   SkinMode mode = SkinMode::kColour;
-  SkinPixels pixels;  // empty when loading failed
+  SkinPixels pixels;  // empty until decoded, and when loading failed or was refused
   ImageDescription description;
+  std::unique_ptr<StoredPixels> stored;  // until first asked for
+  bool refused = false;  // its size would pass the editor's budget for decoded images
   bool HasPixels() const { return pixels.width > 0 && pixels.height > 0; }
 };
 
@@ -46,6 +64,10 @@ std::string_view FontCategoryName(int32_t number);
 
 class SkinList : public SkinSource {
  public:
+  // Decoded bytes the images of one list may hold (8192 x 8192 colour
+  // pixels); the built-in skin's are not counted.
+  static constexpr std::size_t kDecodedBudget = std::size_t{256} << 20;
+
   // `skins_root` is "<library folder>/skins" (empty: no disk lookups at
   // all); `built_in` is the default skin the plug-in carries.
   SkinList(std::string skins_root, Skin built_in, MessageSink* messages, FamilyCheck installed);
@@ -65,9 +87,12 @@ class SkinList : public SkinSource {
   Skin& ByIndex(std::size_t index);
   const std::string& LastMissingName() const { return last_missing_; }
   std::size_t Count() const { return skins_.size(); }
+  // Bytes of decoded images counted against the budget.
+  std::size_t DecodedBytesHeld() const { return decoded_bytes_; }
 
   // The image `name` in `mode` for `skin`, or null when it has no pixels.
-  // Each (skin, name, mode) goes to disk at most once.
+  // Each (skin, name, mode) goes to disk at most once; a stored image is
+  // decoded at its first lookup.
   std::shared_ptr<const SkinImage> Image(Skin& skin, const std::string& name,
                                          SkinMode mode) override;
 
@@ -78,7 +103,19 @@ class SkinList : public SkinSource {
   }
 
  private:
-  bool LoadFromFolder(const std::string& folder, const std::string& name, SkinImage* image);
+  enum class Load { kLoaded, kMissing, kRefused };
+  Load LoadFromFolder(const std::string& folder, const std::string& name, SkinImage* image);
+  void DecodeStored(SkinImage& image);
+  // Whether an image of that size fits what is left of the budget; a
+  // refusal and its size are remembered in `refusal`.
+  struct Refusal {
+    bool refused = false;
+    Point size;
+  };
+  SizeCheck Admission(SkinMode mode, Refusal* refusal) const;
+  void CountDecoded(const SkinImage& image);
+  void ReportRefused(const std::string& name, Point size);
+  std::shared_ptr<SkinImage> BuiltInImage(const std::string& name, SkinMode mode) const;
 
   std::string root_;
   Skin built_in_;
@@ -87,6 +124,7 @@ class SkinList : public SkinSource {
   std::vector<std::unique_ptr<Skin>> skins_;  // references stay valid as skins are added
   std::string last_missing_;
   std::string last_tried_;  // the path a missing image is reported by
+  std::size_t decoded_bytes_ = 0;
 };
 
 }  // namespace ov

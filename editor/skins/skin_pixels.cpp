@@ -20,10 +20,11 @@ bool HasPngExtension(const std::string& path) {
   return EqualsIgnoringCase(std::string_view(path).substr(dot + 1), "png");
 }
 
-std::optional<BmpImage> ReadBmpFile(const std::string& path, std::string* error) {
+std::optional<BmpImage> ReadBmpFile(const std::string& path, std::string* error,
+                                    const SizeCheck& admit, std::size_t most_bytes) {
   std::vector<uint8_t> bytes;
-  if (!ReadFileBytes(path, kMaxFileBytes, &bytes, error)) return std::nullopt;
-  std::optional<BmpImage> image = ReadBmp(bytes.data(), bytes.size(), error);
+  if (!ReadFileBytes(path, std::min(kMaxFileBytes, most_bytes), &bytes, error)) return std::nullopt;
+  std::optional<BmpImage> image = ReadBmp(bytes.data(), bytes.size(), error, admit);
   if (!image) *error = path + ": " + *error;
   return image;
 }
@@ -32,9 +33,15 @@ uint32_t Red(uint32_t pixel) { return (pixel >> 16) & 0xFF; }
 
 }  // namespace
 
+std::size_t DecodedBytes(int32_t width, int32_t height, SkinMode mode) {
+  const std::size_t pixels =
+      static_cast<std::size_t>(std::max(width, 0)) * static_cast<std::size_t>(std::max(height, 0));
+  return mode == SkinMode::kGrey ? pixels : pixels * sizeof(uint32_t);
+}
+
 std::optional<SkinPixels> DecodeSkinPng(const uint8_t* bytes, std::size_t size, SkinMode mode,
-                                        std::string* error) {
-  std::optional<DecodedPng> png = DecodePng(bytes, size, error);
+                                        std::string* error, const SizeCheck& admit) {
+  std::optional<DecodedPng> png = DecodePng(bytes, size, error, admit);
   if (!png) return std::nullopt;
   SkinPixels out;
   out.width = png->width;
@@ -52,19 +59,23 @@ std::optional<SkinPixels> DecodeSkinPng(const uint8_t* bytes, std::size_t size, 
 
 std::optional<SkinPixels> LoadSkinPixels(const std::string& path, const std::string& mask_path,
                                          int32_t key_x, int32_t key_y, SkinMode mode,
-                                         std::string* error) {
+                                         std::string* error, const SizeCheck& admit,
+                                         std::size_t most_file_bytes) {
   if (!IsRegularFile(path)) {
     *error = path + ": no such file";
     return std::nullopt;
   }
   if (HasPngExtension(path)) {
     std::vector<uint8_t> bytes;
-    if (!ReadFileBytes(path, kMaxFileBytes, &bytes, error)) return std::nullopt;
-    std::optional<SkinPixels> pixels = DecodeSkinPng(bytes.data(), bytes.size(), mode, error);
+    if (!ReadFileBytes(path, std::min(kMaxFileBytes, most_file_bytes), &bytes, error)) {
+      return std::nullopt;
+    }
+    std::optional<SkinPixels> pixels =
+        DecodeSkinPng(bytes.data(), bytes.size(), mode, error, admit);
     if (!pixels) *error = path + ": " + *error;
     return pixels;
   }
-  std::optional<BmpImage> image = ReadBmpFile(path, error);
+  std::optional<BmpImage> image = ReadBmpFile(path, error, admit, most_file_bytes);
   if (!image) return std::nullopt;
   SkinPixels out;
   out.width = image->width;
@@ -80,7 +91,7 @@ std::optional<SkinPixels> LoadSkinPixels(const std::string& path, const std::str
   out.colour = std::move(image->pixels);
   std::optional<BmpImage> mask;
   if (IsRegularFile(mask_path)) {
-    mask = ReadBmpFile(mask_path, error);
+    mask = ReadBmpFile(mask_path, error, admit, most_file_bytes);
     if (!mask) return std::nullopt;
   }
   if (mask) {

@@ -27,17 +27,18 @@ ImageDescription DescriptionOf(const CAnimBitmap& anim) {
 }
 
 // Raw pixels of old streams, when their count is the stored size's.
-std::optional<SkinPixels> RawPixels(const CSkinBitmap& record) {
-  const std::vector<uint8_t>& raw = record.raw_pixels();
-  const int64_t width = record.width();
-  const int64_t height = record.height();
+std::optional<SkinPixels> RawPixels(const StoredPixels& stored, const SizeCheck& admit) {
+  const std::vector<uint8_t>& raw = stored.raw;
+  const int64_t width = stored.width;
+  const int64_t height = stored.height;
   if (width <= 0 || height <= 0 || width > kMaxSkinImageSide || height > kMaxSkinImageSide ||
-      raw.size() != static_cast<std::size_t>(width * height) * 4) {
+      raw.size() != static_cast<std::size_t>(width * height) * 4 ||
+      (admit && !admit(stored.width, stored.height))) {
     return std::nullopt;
   }
   SkinPixels pixels;
-  pixels.width = static_cast<int32_t>(width);
-  pixels.height = static_cast<int32_t>(height);
+  pixels.width = stored.width;
+  pixels.height = stored.height;
   pixels.colour.resize(raw.size() / 4);
   for (std::size_t i = 0; i < pixels.colour.size(); ++i) {
     pixels.colour[i] = raw[4 * i] | (raw[4 * i + 1] << 8) | (raw[4 * i + 2] << 16) |
@@ -52,16 +53,32 @@ std::shared_ptr<SkinImage> ImageFromRecord(const CSkinBitmap& record) {
   auto image = std::make_shared<SkinImage>();
   image->name = record.name();
   image->mode = record.mode() == 1 ? SkinMode::kGrey : SkinMode::kColour;
-  std::optional<SkinPixels> pixels;
-  if (!record.png().empty()) {
-    std::string error;
-    pixels = DecodeSkinPng(record.png().data(), record.png().size(), image->mode, &error);
-  } else if (image->mode == SkinMode::kColour) {
-    pixels = RawPixels(record);
-  }
-  if (pixels) image->pixels = std::move(*pixels);
+  // A copy of the stored form: decoding later needs nothing of the document.
+  auto stored = std::make_unique<StoredPixels>();
+  stored->png = record.png();
+  if (stored->png.empty() && image->mode == SkinMode::kColour) stored->raw = record.raw_pixels();
+  stored->width = record.width();
+  stored->height = record.height();
   if (const auto* anim = dynamic_cast<const CAnimBitmap*>(&record)) {
     image->description = DescriptionOf(*anim);
+    stored->described = true;
+  }
+  image->stored = std::move(stored);
+  return image;
+}
+
+bool DecodeStoredPixels(SkinImage* image, const SizeCheck& admit, std::string* error) {
+  const std::unique_ptr<StoredPixels> stored = std::move(image->stored);
+  if (stored == nullptr) return image->HasPixels();
+  std::optional<SkinPixels> pixels;
+  if (!stored->png.empty()) {
+    pixels = DecodeSkinPng(stored->png.data(), stored->png.size(), image->mode, error, admit);
+  } else {
+    pixels = RawPixels(*stored, admit);
+    if (!pixels) *error = "the stored pixels do not match the stored size, or were not admitted";
+  }
+  if (pixels) image->pixels = std::move(*pixels);
+  if (stored->described) {
     // The stored last frame never reaches past the frames the image holds.
     const int32_t frame_height = image->description.frame_size.y;
     const int32_t most =
@@ -70,7 +87,7 @@ std::shared_ptr<SkinImage> ImageFromRecord(const CSkinBitmap& record) {
   } else {
     SetFrames(&image->description, image->pixels.width, image->pixels.height);
   }
-  return image;
+  return pixels.has_value();
 }
 
 std::vector<Skin> SkinsFromRecords(const std::vector<std::unique_ptr<SkinInfo>>& records,
@@ -84,7 +101,7 @@ std::vector<Skin> SkinsFromRecords(const std::vector<std::unique_ptr<SkinInfo>>&
     for (const auto& image : record->images()) {
       if (!image) continue;
       std::shared_ptr<SkinImage>& made = decoded[image.get()];
-      if (!made) made = ImageFromRecord(*image);
+      if (!made) made = ImageFromRecord(*image);  // decoded when first asked for
       skin.images.push_back(made);
     }
     for (const auto& font : record->fonts()) {

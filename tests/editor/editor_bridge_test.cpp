@@ -1,22 +1,27 @@
 // The editor as hosts drive it through the dispatcher, on offscreen
 // windows: the rectangle before open, open/close pairs in any order, the
 // plug-in idle while open and closed, keys from the host, sizes out of
-// range, projects without a main container, and panels made by makers.
+// range, a skin image too large to decode, projects without a main
+// container, and panels made by makers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "document/base64.h"
 #include "document/container.h"
-#include "tests/editor/skins/default_background.h"
 #include "editor_test_support.h"
 #include "host/ov_vst.h"
 #include "patches/message_hub.h"
 #include "patches/ui_msg_target.h"
+#include "tests/editor/skins/default_background.h"
+#include "tests/editor/skins/skin_test_support.h"
 #include "tests/host/compiled_project.h"
 #include "tests/host/fake_host.h"
 
 namespace ov::testing {
 namespace {
 
-Json PanelProject(Json panel_size) {
+Json PanelProject(Json panel_size, Json skins) {
   Json project = {{"version", 95960},
                   {"plugin_id", "OvEd"},
                   {"panel_size", panel_size},
@@ -26,14 +31,18 @@ Json PanelProject(Json panel_size) {
                      {{{"type", "Container"},
                        {"name", "main"},
                        {"modules", {{{"type", "VCA"}, {"name", "a"}}, {{"type", "VCA"}, {"name", "b"}}}}}}}}}};
+  if (!skins.is_null()) {
+    project["skins_present"] = true;
+    project["skins"] = std::move(skins);
+  }
   return project;
 }
 
 // A plug-in object on a compiled project whose editor opens offscreen
 // windows; `made` records every window made.
 struct EditorRig {
-  explicit EditorRig(Json panel_size = Json::array({300, 200})) {
-    CompiledProject source(PanelProject(panel_size));
+  explicit EditorRig(Json panel_size = Json::array({300, 200}), Json skins = nullptr) {
+    CompiledProject source(PanelProject(panel_size, std::move(skins)));
     plugin = std::make_unique<OvVst>(&FakeHost::Callback, source);
     effect = plugin->getAeffect();
     if (ov_vst_editor* editor = plugin->Editor()) {
@@ -160,13 +169,19 @@ TEST(EditorBridge, PanelSizesOutOfRangeAreClampedInRectangleAndWindow) {
     Json size;
     int32_t width;
     int32_t height;
+    bool told;  // a panel larger than the editor is reported
   };
-  for (const Case& c : {Case{Json::array({40000, 0}), 32767, 1},
-                        Case{Json::array({-5, 70000}), 1, 32767}}) {
+  // 32767 x 16400 pixels at four bytes each would pass 2^31 bytes.
+  for (const Case& c :
+       {Case{Json::array({40000, 0}), 8192, 1, true}, Case{Json::array({-5, 70000}), 1, 8192, true},
+        Case{Json::array({32767, 16400}), 8192, 8192, true},
+        Case{Json::array({8192, 8192}), 8192, 8192, false}}) {
     EditorRig rig(c.size);
     const vst2::ERect r = rig.Rect();
     EXPECT_EQ(r.right, c.width);
     EXPECT_EQ(r.bottom, c.height);
+    EXPECT_EQ(rig.plugin->App().Messages().Contains("the editor shows its top-left"), c.told)
+        << c.size;
     // The window is made at the clamped size, never at a wrapped one.
     rig.plugin->Editor()->SetWindowMaker([&](void*, int32_t w, int32_t h, std::string*) {
       EXPECT_EQ(w, c.width);
@@ -175,6 +190,49 @@ TEST(EditorBridge, PanelSizesOutOfRangeAreClampedInRectangleAndWindow) {
     });
     EXPECT_EQ(rig.Dispatch(vst2::effEditOpen), 1);
   }
+}
+
+// A background of 16384 x 16384 pixels would take 1 GB decoded, four times
+// the editor's budget; its PNG holds one bit a pixel (rows mostly blank, a
+// few bytes varied so that it compresses as pictures do).
+std::vector<uint8_t> HugeBackgroundPng() {
+  constexpr uint32_t kSide = 16384;
+  testing::TestPng layout{kSide, kSide, PNG_COLOR_TYPE_GRAY, 1};
+  uint32_t seed = 12345;
+  layout.rows.assign(kSide, std::vector<uint8_t>(kSide / 8, 0));
+  for (auto& row : layout.rows) {
+    for (int i = 0; i < 8; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      row[(seed >> 8) % row.size()] = static_cast<uint8_t>(seed >> 24);
+    }
+  }
+  return testing::EncodeTestPng(layout);
+}
+
+TEST(EditorBridge, ASkinImagePastTheBudgetIsRefusedOnceAndTheBuiltInOneDrawn) {
+  const Json skins =
+      Json::array({{{"name", "default"},
+                    {"images", Json::array({{{"class", "CSkinBitmap"},
+                                             {"name", "background"},
+                                             {"png", EncodeBase64(HugeBackgroundPng())}}})}}});
+  EditorRig rig(Json::array({300, 200}), skins);
+  MessageSink& messages = rig.plugin->App().Messages();
+  messages.SetLogToStderr(false);
+  const auto refusals = [&] {
+    return std::count_if(messages.Messages().begin(), messages.Messages().end(),
+                         [](const Message& m) { return m.text.find("would pass") != m.text.npos; });
+  };
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(rig.Dispatch(vst2::effEditOpen), 1);
+    EXPECT_EQ(refusals(), round) << "opening decodes nothing";
+    rig.Dispatch(vst2::effEditIdle);
+    const PixelImage& screen = rig.made.back()->Screen();
+    EXPECT_EQ(screen.At(0, 0), DefaultBackgroundAt(0, 0));
+    EXPECT_EQ(screen.At(299, 199), DefaultBackgroundAt(299, 199));
+    EXPECT_EQ(rig.plugin->Editor()->Skins()->DecodedBytesHeld(), 0u);
+    rig.Dispatch(vst2::effEditClose);
+  }
+  EXPECT_EQ(refusals(), 1) << "reported once";
 }
 
 TEST(EditorBridge, AFailedWindowAnswersZeroWithAMessage) {

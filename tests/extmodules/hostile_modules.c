@@ -11,7 +11,11 @@
  *   6 a working module "Hostile Panel" whose panel part hands the panel host
  *     callback and the canvas bad plug indexes, visual objects, sizes,
  *     pointers and font handles when it opens and paints, and records the
- *     answers (hostilePanelAnswers()). */
+ *     answers (hostilePanelAnswers()).
+ *   7 a working module "Table Keeper": at open it writes a number of its own
+ *     into the shared table "keeper" and then plays 1 while the table holds
+ *     it, -1 once another module wrote over it; its panel part asks for idle
+ *     turns and counts them (keeperIdleTurns()), leaving after the third. */
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -446,6 +450,88 @@ OV_EXPORT void* makeModule(int32_t index, int32_t mode, OvHostCallback callback,
   if (panel == NULL) return NULL;
   panel->header.magic = OV_PANEL_MAGIC;
   panel->header.dispatcher = HostilePanelDispatch;
+  panel->header.hostHandle = (intptr_t)handle;
+  panel->host = callback;
+  return panel;
+}
+
+#elif HOSTILE_KIND == 7
+
+typedef struct Keeper {
+  OvModule header;
+  OvHostCallback host;
+  float* output;
+  int32_t* table;
+  int32_t mark;
+} Keeper;
+
+typedef struct KeeperPanel {
+  OvPanel header;
+  OvHostCallback host;
+} KeeperPanel;
+
+static int32_t marks; /* one number for each module opened in the process */
+static int idle_turns;
+
+OV_EXPORT int keeperIdleTurns(void) { return idle_turns; }
+
+static void KeeperProcess(void* instance, int32_t offset, int32_t count) {
+  Keeper* self = (Keeper*)instance;
+  const float kept = self->table != NULL && self->table[0] == self->mark ? 1.0f : -1.0f;
+  for (int32_t i = offset; i < offset + count; ++i) self->output[i] = kept;
+}
+
+static intptr_t KeeperDispatch(void* s, int32_t op, intptr_t i, intptr_t v, void* p, float o) {
+  Keeper* self = (Keeper*)s;
+  (void)v, (void)o;
+  if (op == OV_GET_PLUG && i == 0) {
+    OvPlugProperties* plug = (OvPlugProperties*)p;
+    plug->variable = &self->output;
+    plug->direction = OV_DIR_OUT;
+    plug->datatype = OV_DT_AUDIO;
+    plug->name = "Out";
+    return 1;
+  }
+  if (op == OV_OPEN) {
+    self->mark = __atomic_add_fetch(&marks, 1, __ATOMIC_RELAXED);
+    if (self->host(self, OV_HOST_SHARED_TABLE, (intptr_t)&self->table, 1, "keeper", 1.0f) &&
+        self->table != NULL) {
+      self->table[0] = self->mark;
+    }
+  }
+  if (op == OV_CLOSE) free(s);
+  return 0;
+}
+
+static intptr_t KeeperPanelDispatch(void* s, int32_t op, intptr_t i, intptr_t v, void* p,
+                                    float o) {
+  KeeperPanel* self = (KeeperPanel*)s;
+  (void)i, (void)v, (void)p, (void)o;
+  if (op == OV_PANEL_OPEN) self->host(self, OV_PANEL_HOST_IDLE, 1, 0, NULL, 0.0f);
+  if (op == OV_PANEL_IDLE) return ++idle_turns < 3;
+  if (op == OV_PANEL_CLOSE) free(self);
+  return 0;
+}
+
+OV_EXPORT intptr_t getModuleProperties(int32_t index, OvModuleProperties* properties) {
+  if (index > 0) return 0;
+  properties->name = properties->identifier = "Table Keeper";
+  return 1;
+}
+
+OV_EXPORT void* makeModule(int32_t index, int32_t mode, OvHostCallback callback, void* handle) {
+  if (index != 0) return NULL;
+  if (mode == OV_MAKE_ENGINE) {
+    Keeper* keeper =
+        (Keeper*)NewModule(handle, KeeperDispatch, KeeperProcess, NoEvent, sizeof(Keeper));
+    if (keeper != NULL) keeper->host = callback;
+    return keeper;
+  }
+  if (mode != OV_MAKE_PANEL) return NULL;
+  KeeperPanel* panel = (KeeperPanel*)calloc(1, sizeof(KeeperPanel));
+  if (panel == NULL) return NULL;
+  panel->header.magic = OV_PANEL_MAGIC;
+  panel->header.dispatcher = KeeperPanelDispatch;
   panel->header.hostHandle = (intptr_t)handle;
   panel->host = callback;
   return panel;

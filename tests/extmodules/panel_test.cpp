@@ -1,12 +1,16 @@
 // Library panel parts inside the plug-in: the gain's panel in the snapshot,
 // a drag on it setting "Gain" (which the host and the running engine
 // follow), "sdk" messages from engine part to panel part and back, the
-// panel host callback's answers, and a hostile panel part refused.
+// panel host callback's answers, a hostile panel part refused, idle turns,
+// and two instances in one process keeping their own shared tables.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "document/container.h"
 #include "document/module_classes.h"
@@ -49,6 +53,7 @@ struct PanelPlugin {
   explicit PanelPlugin(const Json& project) {
     RegisterModuleLibrary(ProcessModules(), "", "example_modules.ovm", ExampleModules());
     RegisterModuleLibrary(ProcessModules(), "", "hostile_6.ovm", HostileLibrary(6));
+    RegisterModuleLibrary(ProcessModules(), "", "hostile_7.ovm", HostileLibrary(7));
     testing::StreamProject source(project);
     plugin = std::make_unique<OvVst>(&testing::FakeHost::Callback, source);
     effect = plugin->getAeffect();
@@ -383,6 +388,62 @@ TEST(LibraryPanels, AHostilePanelPartGetsNothingFromBadArguments) {
   EXPECT_EQ(count, 77);
   for (int32_t i = 0; i < count; ++i) EXPECT_EQ(recorded[i], 0) << "answer " << i;
   rig.Dispatch(vst2::effEditClose);
+}
+
+// The keeper's module writes a number of its own into its shared table when
+// its engine starts, and plays -1 once another wrote over it.
+TEST(LibraryPanels, TwoInstancesKeepTheirOwnSharedTablesWhileOneProcesses) {
+  const Json project = OneModuleProject("Table Keeper", "m.Out -> io.Out");
+  PanelPlugin first(project);
+  first.Resume();
+  first.OpenEditor();
+  ASSERT_EQ(first.Process(0.0f), 1.0f);
+  // Blocks the engine skips while an editor call holds the plug-in read
+  // silence; every other block must say the table is still the first's.
+  std::atomic<bool> running{true};
+  std::atomic<int> kept{0};
+  std::atomic<int> lost{0};
+  std::thread audio([&] {
+    while (running.load()) {
+      const float heard = first.Process(0.0f);
+      if (heard == 1.0f) ++kept;
+      if (heard < 0.0f) ++lost;
+    }
+  });
+  // The second starts while the first plays on its own thread, both editors
+  // open and idling.
+  PanelPlugin second(project);
+  second.OpenEditor();
+  second.Resume();
+  kept.store(0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (kept.load() < 50 && std::chrono::steady_clock::now() < deadline) {
+    first.Dispatch(vst2::effEditIdle);
+    second.Dispatch(vst2::effEditIdle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_GE(kept.load(), 50);
+  running.store(false);
+  audio.join();
+  EXPECT_EQ(lost.load(), 0);
+  EXPECT_EQ(first.Process(0.0f), 1.0f);
+  EXPECT_EQ(second.Process(0.0f), 1.0f);
+  first.Dispatch(vst2::effEditClose);
+  second.Dispatch(vst2::effEditClose);
+}
+
+// The keeper's panel part asks for idle turns as it opens and leaves after
+// its third; the turns come from the plug-in's idle while no editor is open.
+TEST(LibraryPanels, APanelPartGetsIdleTurnsUntilItLeaves) {
+  std::string error;
+  DynamicLibrary library = DynamicLibrary::Open(HostileLibrary(7), &error);
+  const auto turns = reinterpret_cast<int (*)()>(library.Symbol("keeperIdleTurns"));
+  ASSERT_NE(turns, nullptr) << error;
+  const int before = turns();
+  PanelPlugin rig(OneModuleProject("Table Keeper", ""));
+  EXPECT_EQ(turns(), before + 1) << "the first turn comes when asked for";
+  for (int i = 0; i < 5; ++i) rig.Dispatch(vst2::effIdle);
+  EXPECT_EQ(turns(), before + 3);
 }
 
 }  // namespace

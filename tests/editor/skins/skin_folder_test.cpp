@@ -92,6 +92,7 @@ TEST(SkinFolders, ImagesAndCategoriesAreStoredAsTheEditorReadsThem) {
         LoadSkinPixels(path, stem + "_mask.bmp", key, key, SkinMode::kColour, &error);
     ASSERT_TRUE(on_disk.has_value()) << error;
     const std::shared_ptr<SkinImage> stored = ImageFromRecord(*record);
+    ASSERT_TRUE(DecodeStoredPixels(stored.get(), {}, &error)) << error;
     EXPECT_EQ(stored->pixels.colour, on_disk->colour) << record->name();
     EXPECT_EQ(record->width(), on_disk->width);
     EXPECT_EQ(record->height(), on_disk->height);

@@ -1,8 +1,7 @@
 // Skin images from PNG bytes and Windows bitmaps. Every expectation comes
 // from the values the test wrote into the file, compared exactly: decoding
 // is lossless for 8-bit data, and 16-bit test values are v * 257 so any
-// honest reduction to 8 bits gives v (16-bit alpha images come premultiplied
-// from libpng; their test alphas are at least 7, where undoing it is exact).
+// honest reduction to 8 bits gives v.
 #include "editor/skins/skin_pixels.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +33,7 @@ uint8_t Sample(uint32_t x, uint32_t y, int channel) {
   return static_cast<uint8_t>(x * 47 + y * 91 + channel * 61 + 13);
 }
 
-// Alphas stay clear of 0 and 1 (see above).
+// Alphas stay clear of 0 and 1.
 uint8_t AlphaSample(uint32_t x, uint32_t y) {
   return static_cast<uint8_t>(7 + Sample(x, y, 3) % 240);
 }
@@ -131,6 +130,70 @@ TEST(SkinPng, PaletteLowDepthGreyAndTransparentColoursExpand) {
   auto clear = Decode(EncodeTestPng(keyed), SkinMode::kColour);
   ASSERT_TRUE(clear);
   EXPECT_EQ(clear->colour, (std::vector<uint32_t>{0xFF010203u, 0x00040506u, 0xFF010203u}));
+}
+
+// Skin pixels are used as stored: gamma and colour-space chunks, which
+// painting programs write (16-bit images with sRGB from GIMP and Krita),
+// change nothing, at either depth, beside tRNS or not.
+TEST(SkinPng, ColourSpaceChunksLeaveThePixelsAsStored) {
+  struct Chunks {
+    const char* name;
+    png_fixed_point gamma;
+    bool srgb;
+    bool iccp;
+    bool trns;
+  };
+  const Chunks kChunkSets[] = {
+      {"none", 0, false, false, false},
+      {"sRGB", 0, true, false, false},
+      {"gAMA 1/2.2", 45455, false, false, false},
+      {"gAMA 1", 100000, false, false, false},
+      {"iCCP", 0, false, true, false},
+      {"tRNS", 0, false, false, true},
+      {"all", 45455, true, true, true},
+  };
+  // Two pixels: a mid colour, then the one tRNS marks clear.
+  constexpr std::array<uint8_t, 3> kMid{128, 64, 200};
+  constexpr std::array<uint8_t, 3> kKey{7, 8, 9};
+  for (const Chunks& chunks : kChunkSets) {
+    for (int type : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_RGB}) {
+      for (int depth : {8, 16}) {
+        SCOPED_TRACE(std::string(chunks.name) + " type " + std::to_string(type) + " depth " +
+                     std::to_string(depth));
+        const int channels = type == PNG_COLOR_TYPE_RGB ? 3 : 1;
+        TestPng layout{2, 1, type, depth};
+        std::vector<uint8_t> row;
+        for (const auto& pixel : {kMid, kKey}) {
+          for (int c = 0; c < channels; ++c) {
+            row.push_back(pixel[c]);
+            if (depth == 16) row.push_back(pixel[c]);  // v * 257
+          }
+        }
+        layout.rows = {row};
+        layout.gamma = chunks.gamma;
+        layout.srgb = chunks.srgb;
+        layout.iccp = chunks.iccp;
+        layout.has_trns_colour = chunks.trns;
+        const auto wide = [&](uint8_t v) {
+          return static_cast<png_uint_16>(depth == 16 ? v * 257 : v);
+        };
+        layout.trns_colour.gray = wide(kKey[0]);
+        layout.trns_colour.red = wide(kKey[0]);
+        layout.trns_colour.green = wide(kKey[1]);
+        layout.trns_colour.blue = wide(kKey[2]);
+        auto decoded = Decode(EncodeTestPng(layout), SkinMode::kColour);
+        ASSERT_TRUE(decoded);
+        const auto expect = [&](const std::array<uint8_t, 3>& p, bool clear) {
+          const uint32_t r = p[0];
+          const uint32_t g = channels == 3 ? p[1] : r;
+          const uint32_t b = channels == 3 ? p[2] : r;
+          return (clear ? 0xFF000000u : 0u) | (r << 16) | (g << 8) | b;
+        };
+        EXPECT_EQ(decoded->colour,
+                  (std::vector<uint32_t>{expect(kMid, false), expect(kKey, chunks.trns)}));
+      }
+    }
+  }
 }
 
 TEST(SkinPng, WrittenImagesReadBackUnchanged) {

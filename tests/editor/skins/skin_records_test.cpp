@@ -1,7 +1,7 @@
 // Skins read from a project: images decoded from their archived PNG bytes or
-// raw pixels, descriptions taken from the archived fields (padding stored
-// left, right, top, bottom), sizes that disagree with the pixels distrusted,
-// images shared between skins decoded once.
+// raw pixels at their first lookup, descriptions taken from the archived
+// fields (padding stored left, right, top, bottom), sizes that disagree with
+// the pixels distrusted, images shared between skins decoded once.
 #include "editor/skins/skin_records.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +22,14 @@ std::string PngText(int32_t width, int32_t height, uint32_t pixel) {
       width, height, std::vector<uint32_t>(static_cast<std::size_t>(width) * height, pixel),
       &error);
   return EncodeBase64(bytes);
+}
+
+// Looks every image up once, which decodes it.
+void LookUpAll(SkinList& list, std::vector<Skin>& skins) {
+  for (Skin& skin : skins) {
+    const auto images = skin.images;
+    for (const auto& image : images) list.Image(skin, image->name, image->mode);
+  }
 }
 
 TEST(SkinRecords, ProjectImagesDescriptionsAndCategories) {
@@ -46,7 +54,9 @@ TEST(SkinRecords, ProjectImagesDescriptionsAndCategories) {
   })json";
   const COrvaneDocBase document = CompileDocument(Json::parse(text), {});
   SkinList list("", Skin(), nullptr, [](std::string_view) { return true; });
-  const std::vector<Skin> skins = SkinsFromRecords(document.skins(), list);
+  std::vector<Skin> skins = SkinsFromRecords(document.skins(), list);
+  EXPECT_FALSE(skins[0].images[0]->HasPixels()) << "nothing is decoded before it is asked for";
+  LookUpAll(list, skins);
   ASSERT_EQ(skins.size(), 2u);
   ASSERT_EQ(skins[0].images.size(), 3u);
   const SkinImage& knob = *skins[0].images[0];
@@ -92,7 +102,8 @@ TEST(SkinRecords, OldStreamsRawPixelsOnlyWhenTheirCountFits) {
   };
   SkinList list("", Skin(), nullptr, [](std::string_view) { return true; });
   const COrvaneDocBase fits = CompileDocument(project(2, 3, 6), {});
-  const auto good = SkinsFromRecords(fits.skins(), list);
+  auto good = SkinsFromRecords(fits.skins(), list);
+  LookUpAll(list, good);
   ASSERT_EQ(good.size(), 1u);
   ASSERT_EQ(good[0].images.size(), 1u);
   EXPECT_EQ(good[0].images[0]->pixels.colour, std::vector<uint32_t>(6, 0x7F7F7F7F));
@@ -100,7 +111,8 @@ TEST(SkinRecords, OldStreamsRawPixelsOnlyWhenTheirCountFits) {
   for (const auto& [width, height, count] :
        {std::tuple{2, 3, 5}, std::tuple{3, 3, 6}, std::tuple{-2, -3, 6}, std::tuple{0, 0, 1}}) {
     const COrvaneDocBase bad = CompileDocument(project(width, height, count), {});
-    const auto skins = SkinsFromRecords(bad.skins(), list);
+    auto skins = SkinsFromRecords(bad.skins(), list);
+    LookUpAll(list, skins);
     ASSERT_EQ(skins.size(), 1u);
     ASSERT_EQ(skins[0].images.size(), 1u);
     EXPECT_FALSE(skins[0].images[0]->HasPixels()) << width << " x " << height << ", " << count;

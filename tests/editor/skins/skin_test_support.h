@@ -1,5 +1,6 @@
 // What skin tests share: our own writers of PNG (through libpng's full
-// interface, so every colour type, depth, interlace and tRNS can be made)
+// interface, so every colour type, depth, interlace, tRNS and colour-space
+// chunk can be made)
 // and of Windows bitmaps (every header and layout the reader takes), and
 // files in the test's temporary folder.
 #pragma once
@@ -40,7 +41,30 @@ struct TestPng {
   std::vector<uint8_t> trns_alpha;  // palette images: alpha per entry
   bool has_trns_colour = false;
   png_color_16 trns_colour{};  // grey and RGB images: the clear colour
+  // Colour-space chunks, which readers must not apply to skin pixels.
+  png_fixed_point gamma = 0;  // gAMA in 1/100000 units; 0: none
+  bool srgb = false;
+  bool iccp = false;  // a minimal ICC profile of the image's colour space
 };
+
+// The smallest profile libpng takes: a 132-byte header with no tags.
+inline std::vector<uint8_t> MinimalIccProfile(bool grey) {
+  std::vector<uint8_t> icc(132, 0);
+  const auto put = [&](std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) icc[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+  };
+  const auto tag = [&](std::size_t at, const char* four) { std::memcpy(&icc[at], four, 4); };
+  put(0, 132);
+  put(8, 0x02100000);
+  tag(12, "mntr");
+  tag(16, grey ? "GRAY" : "RGB ");
+  tag(20, "XYZ ");
+  tag(36, "acsp");
+  put(68, 0x0000F6D6);  // the D50 white point the header must name
+  put(72, 0x00010000);
+  put(76, 0x0000D32D);
+  return icc;
+}
 
 inline void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
   auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
@@ -51,7 +75,9 @@ inline void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
 // setjmp, so libpng's error jump leaves nothing behind.
 inline std::vector<uint8_t> EncodeTestPng(const TestPng& layout) {
   std::vector<uint8_t> out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  // libpng's remarks on the test's own profiles are not the test's output.
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr,
+                                            [](png_structp, png_const_charp) {});
   png_infop info = png_create_info_struct(png);
   std::vector<png_bytep> rows;
   for (const auto& row : layout.rows) rows.push_back(const_cast<png_bytep>(row.data()));
@@ -71,6 +97,13 @@ inline std::vector<uint8_t> EncodeTestPng(const TestPng& layout) {
     png_set_tRNS(png, info, layout.trns_alpha.empty() ? nullptr : layout.trns_alpha.data(),
                  static_cast<int>(layout.trns_alpha.size()),
                  layout.has_trns_colour ? &layout.trns_colour : nullptr);
+  }
+  if (layout.gamma != 0) png_set_gAMA_fixed(png, info, layout.gamma);
+  if (layout.srgb) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+  const std::vector<uint8_t> icc = MinimalIccProfile(!(layout.colour_type & PNG_COLOR_MASK_COLOR));
+  if (layout.iccp) {
+    png_set_iCCP(png, info, "test", PNG_COMPRESSION_TYPE_BASE, icc.data(),
+                 static_cast<png_uint_32>(icc.size()));
   }
   png_set_rows(png, info, rows.data());
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);

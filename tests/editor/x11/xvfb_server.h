@@ -56,15 +56,23 @@ class XvfbServer {
     setenv("DISPLAY", display_.c_str(), 1);
   }
   ~XvfbServer() {
-    if (pid_ == 0) return;
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
+    if (display_.empty()) return;
+    Stop(SIGTERM);
     unsetenv("DISPLAY");
   }
   bool Running() const { return pid_ != 0; }
+  // Ends the server at once, as a crash would, under its clients.
+  void Kill() { Stop(SIGKILL); }
   const std::string& Display() const { return display_; }
 
  private:
+  void Stop(int signal) {
+    if (pid_ == 0) return;
+    kill(pid_, signal);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+  }
+
   pid_t pid_ = 0;
   std::string display_;
 };
