@@ -22,6 +22,19 @@ void CMyView_base::OnNotify(const Notification& notification) {
     CPaintObject::OnNotify(notification);
     return;
   }
+  LookUpImagesAgain();
+}
+
+void CMyView_base::LookUpImagesAgainUnder(CVisualOb& object) {
+  if (auto* list = dynamic_cast<CMyView_base*>(&object)) {
+    list->LookUpImagesAgain();
+    return;  // the reopened children looked theirs up anew
+  }
+  const std::vector<CVisualOb*> children = object.children();
+  for (CVisualOb* child : children) LookUpImagesAgainUnder(*child);
+}
+
+void CMyView_base::LookUpImagesAgain() {
   SkinChanged();
   const std::vector<CVisualOb*> children = this->children();
   for (CVisualOb* child : children) {

@@ -28,6 +28,11 @@ class CMyView_base : public CPaintObject {
   void OnNotify(const Notification& notification) override;
   // The view shows its container's inside, not where the container lies.
   void ModuleMoved(const Rect&) override {}
+  // Drops the images looked up and reopens the children, so that the skin
+  // is asked for them anew (its images changed or arrived).
+  void LookUpImagesAgain();
+  // LookUpImagesAgain() on every list of children at or under `object`.
+  static void LookUpImagesAgainUnder(CVisualOb& object);
 
  protected:
   // Runs first when the skin changed.

@@ -92,7 +92,7 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   // No main container, no editor: there would be no panel to show.
   if (COrvaneDocBase* document = app_.Document()) {
     if (CContainer* main = document->FindMainContainer()) {
-      SkinSetup skins{&document->skins(), {}};
+      SkinSetup skins{&document->skins(), {}, image_decodes_};
       if (const EmbeddedFiles* files = app_.Files()) skins.folder = files->LibraryFolder() + "skins";
       editor_ = std::make_unique<ov_vst_editor>(this, *main, document->panel_size(),
                                                 [this] { ApplicationIdle(); }, app_.Messages(),
@@ -394,6 +394,9 @@ bool OvVst::TakesNoLock(int32_t opcode, intptr_t value) {
 intptr_t OvVst::dispatcher(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
   // Hosts send these from their audio thread, which must never wait.
   if (TakesNoLock(opcode, value)) return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+  // Skin images the editor asked for are decoded before the lock is taken,
+  // so that a host thread calling meanwhile waits for a drawing at most.
+  if (opcode == vst2::effEditIdle) image_decodes_->Decode();
   std::lock_guard lock(editor_mutex_);
   ApplyPendingSets();
   return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);

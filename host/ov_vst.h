@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/skins/image_decodes.h"
 #include "engine/host_ports.h"
 #include "host/audio_effectx.h"
 #include "host/host_parameters.h"
@@ -135,6 +136,8 @@ class OvVst : public AudioEffectX {
   // dispatcher's operations call one another.
   std::recursive_mutex editor_mutex_;
   COrvaneAppVST app_;
+  // Skin images the editor hands over to be decoded outside the lock.
+  std::shared_ptr<ImageDecodes> image_decodes_ = std::make_shared<ImageDecodes>();
   // After app_: the editor goes first, while the document it shows exists.
   std::unique_ptr<ov_vst_editor> editor_;
   bool load_failed_ = false;

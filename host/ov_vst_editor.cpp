@@ -169,11 +169,13 @@ void ov_vst_editor::MakeSkins() {
       skins_->Add(std::move(skin));
     }
   }
+  if (skin_setup_.decodes != nullptr) skins_->DecodeElsewhere(skin_setup_.decodes);
   view_.SetSkins(skins_.get());
 }
 
 void ov_vst_editor::idle() {
   if (app_idle_) app_idle_();
+  if (skins_ != nullptr && skins_->TakeDecoded()) CMyView_base::LookUpImagesAgainUnder(view_);
   view_.Idle();
   if (isOpen() && (view_.Port() == nullptr || !view_.Port()->Alive())) CloseDeadWindow();
 }

@@ -34,6 +34,8 @@ class SkinInfo;
 struct SkinSetup {
   const std::vector<std::unique_ptr<SkinInfo>>* records = nullptr;
   std::string folder;
+  // Where the project's images are decoded; null: at their first lookup.
+  std::shared_ptr<ImageDecodes> decodes;
 };
 
 class ov_vst_editor : public AEffEditor {

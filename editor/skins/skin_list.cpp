@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "editor/skins/image_decodes.h"
 #include "editor/skins/skin_records.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
@@ -162,10 +163,31 @@ void SkinList::DecodeStored(SkinImage& image) {
   }
 }
 
+bool SkinList::TakeDecoded() {
+  if (decodes_ == nullptr) return false;
+  std::vector<ImageDecodes::Result> results = decodes_->TakeDecoded(this);
+  for (ImageDecodes::Result& result : results) {
+    SkinImage& image = *result.image;
+    if (result.ok) {
+      image.pixels = std::move(result.decoded.pixels);
+      image.description = result.decoded.description;
+      CountDecoded(image);
+    } else if (result.refused) {
+      image.refused = true;
+      ReportRefused(image.name, result.refused_size);
+    }
+  }
+  return !results.empty();
+}
+
 std::shared_ptr<const SkinImage> SkinList::Image(Skin& skin, const std::string& name,
                                                  SkinMode mode) {
   for (const auto& image : skin.images) {
     if (image->name != name || image->mode != mode) continue;
+    if (image->stored != nullptr && decodes_ != nullptr) {
+      decodes_->Ask(this, image, kDecodedBudget - decoded_bytes_);
+      return nullptr;
+    }
     if (image->stored != nullptr) DecodeStored(*image);
     if (image->refused) return BuiltInImage(name, mode);
     return image->HasPixels() ? image : nullptr;

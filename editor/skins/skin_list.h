@@ -6,6 +6,9 @@
 // the built-in default skin; a miss is reported once and stays empty.
 // Decoded images of one list share a budget: an image that would pass it
 // is reported once and the built-in skin's image of that name is drawn.
+// A list given an ImageDecodes hands a stored image to it instead of
+// decoding it at the lookup; the lookup answers null until TakeDecoded()
+// has brought the pixels in.
 // Thread: editor.
 #pragma once
 
@@ -22,6 +25,8 @@
 #include "platform/message_sink.h"
 
 namespace ov {
+
+class ImageDecodes;
 
 // A project's image as the project stores it, kept until the image is first
 // asked for: PNG bytes, or the raw 32-bit pixels of old streams with their
@@ -96,6 +101,12 @@ class SkinList : public SkinSource {
   std::shared_ptr<const SkinImage> Image(Skin& skin, const std::string& name,
                                          SkinMode mode) override;
 
+  // Stored images are decoded by `decodes` rather than at their lookup.
+  void DecodeElsewhere(std::shared_ptr<ImageDecodes> decodes) { decodes_ = std::move(decodes); }
+  // Brings in the images decoded elsewhere since the last call; true when
+  // any arrived (their lookups then answer with them).
+  bool TakeDecoded();
+
   // Exact name among the skin's categories; else the plain default one.
   static const FontCategory& Category(const Skin& skin, std::string_view name);
   static const FontCategory& Category(const Skin& skin, int32_t number) {
@@ -125,6 +136,7 @@ class SkinList : public SkinSource {
   std::string last_missing_;
   std::string last_tried_;  // the path a missing image is reported by
   std::size_t decoded_bytes_ = 0;
+  std::shared_ptr<ImageDecodes> decodes_;
 };
 
 }  // namespace ov

@@ -226,6 +226,8 @@ TEST(EditorBridge, ASkinImagePastTheBudgetIsRefusedOnceAndTheBuiltInOneDrawn) {
     ASSERT_EQ(rig.Dispatch(vst2::effEditOpen), 1);
     EXPECT_EQ(refusals(), round) << "opening decodes nothing";
     rig.Dispatch(vst2::effEditIdle);
+    EXPECT_EQ(refusals(), round) << "the drawing under the lock only asks for the image";
+    rig.Dispatch(vst2::effEditIdle);  // decodes before taking the lock, then draws
     const PixelImage& screen = rig.made.back()->Screen();
     EXPECT_EQ(screen.At(0, 0), DefaultBackgroundAt(0, 0));
     EXPECT_EQ(screen.At(299, 199), DefaultBackgroundAt(299, 199));
