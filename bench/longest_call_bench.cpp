@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/data_files.h"
+#include "bench/memory_file.h"
 #include "media/midi_player.h"
 #include "modules/wave_shaper.h"
 #include "tests/engine/graph_fixture.h"
@@ -88,26 +88,9 @@ void FormulaEdits() {
       kEdits, formulas[0].size(), Milliseconds(calls.longest), calls.over_block);
 }
 
-// One file served from memory.
-class MemoryFile final : public DataFiles {
- public:
-  explicit MemoryFile(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  const std::string& LibraryFolder() const override { return folder_; }
-  std::string ResolveFilePath(std::string_view name, std::string_view) const override {
-    return std::string(name);
-  }
-  std::optional<DataFile> OpenDataFile(std::string_view, std::string_view) const override {
-    return DataFile{{}, bytes_};
-  }
-
- private:
-  std::string folder_ = "/tmp/";
-  std::vector<uint8_t> bytes_;
-};
-
 void SameTickFile() {
   constexpr int kEvents = 699'000;  // 2 MB of three-byte events
-  MemoryFile file(testing::SameTickSong(kEvents));
+  MemoryFile file(testing::SameTickSong(kEvents), "/tmp/");
   test::GraphRig rig;
   rig.master.SetSampleRate(44100.0f);
   rig.host.files = &file;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/data_files.h"
+#include "bench/memory_file.h"
 #include "platform/byte_order.h"
 #include "media/wave_player.h"
 #include "tests/engine/graph_fixture.h"
@@ -22,10 +22,10 @@ constexpr int32_t kSlice = 64;
 constexpr int kInstances = 16;
 constexpr uint32_t kFrames = 44100;
 
-// One looped WAVE file of 16-bit noise, served from memory.
-class LoopedFile : public DataFiles {
+// One looped WAVE file of 16-bit noise.
+class LoopedWave {
  public:
-  explicit LoopedFile(uint16_t channels) {
+  explicit LoopedWave(uint16_t channels) {
     std::vector<uint8_t> body;
     AppendLe16(body, 1);
     AppendLe16(body, channels);
@@ -51,13 +51,7 @@ class LoopedFile : public DataFiles {
     bytes_.insert(bytes_.end(), {'W', 'A', 'V', 'E'});
     bytes_.insert(bytes_.end(), chunks.begin(), chunks.end());
   }
-  const std::string& LibraryFolder() const override { return folder_; }
-  std::string ResolveFilePath(std::string_view name, std::string_view) const override {
-    return std::string(name);
-  }
-  std::optional<DataFile> OpenDataFile(std::string_view, std::string_view) const override {
-    return DataFile{{}, bytes_};
-  }
+  std::vector<uint8_t> Bytes() && { return std::move(bytes_); }
 
  private:
   void Chunk(const char* id, const std::vector<uint8_t>& body) {
@@ -67,7 +61,6 @@ class LoopedFile : public DataFiles {
   }
 
   std::vector<uint8_t> bytes_;
-  std::string folder_ = "/nonexistent/";
 };
 
 void BM_WavePlayer(benchmark::State& state) {
@@ -75,7 +68,7 @@ void BM_WavePlayer(benchmark::State& state) {
   const bool moving = state.range(1) != 0;
   state.SetLabel(std::string(channels == 1 ? "mono" : "stereo") +
                  (moving ? ", moving pitch" : ", fixed pitch"));
-  LoopedFile file(channels);
+  MemoryFile file(LoopedWave(channels).Bytes());
   test::BasicGraphRig<test::FakeEngineHost, kSlice> rig;
   rig.host.files = &file;
   rig.master.SetSampleRate(44100.0f);
