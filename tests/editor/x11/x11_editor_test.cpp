@@ -122,6 +122,14 @@ TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
   MessageSink messages;
   PopupWindows popups(rig.tree.root, &messages);
   rig.tree.root.SetPopups(&popups);
+  // However the test ends, the tree lets go of the popups before they go.
+  struct Detach {
+    COrvaneViewVST& root;
+    ~Detach() {
+      root.Close();
+      root.SetPopups(nullptr);
+    }
+  } detach{rig.tree.root};
   RecordingObject* knob = rig.tree.Object(*rig.tree.panel, "knob", MakeColour(200, 0, 0),
                                           {20, 20, 80, 80});
   knob->SetFlags(kVoToolTip);
@@ -163,8 +171,6 @@ TEST(X11Editor, MenusAndToolTipsOpenAsWindowsOfTheirOwn) {
   rig.Idle();
   ASSERT_NE(popups.ToolTipWindow(), nullptr);
   EXPECT_TRUE(popups.ToolTipWindow()->Alive());
-  rig.tree.root.Close();
-  rig.tree.root.SetPopups(nullptr);
 }
 
 // Another program's grab (a host's shortcut, a window manager's switcher)
