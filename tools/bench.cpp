@@ -52,16 +52,16 @@ class TemporaryFolder {
 // Raises the first container's "Polyphony" to `voices` when it is lower.
 bool WriteWithPolyphony(const std::string& input, const std::string& output, int voices,
                         std::ostream& out, std::ostream& err) {
-  std::ifstream in(input);
-  Json project = Json::parse(in, nullptr, false);
-  if (project.is_discarded()) {
-    err << kName << ": " << input << " is not valid JSON\n";
-    return false;
-  }
-  Json* modules = project.contains("root") ? &project["root"]["modules"] : nullptr;
+  std::optional<Json> text = ReadProjectJson(input, kName, err);
+  if (!text) return false;
+  Json& project = *text;
+  Json* root = project.is_object() && project.contains("root") ? &project["root"] : nullptr;
+  Json* modules = root != nullptr && root->is_object() && root->contains("modules")
+                      ? &(*root)["modules"]
+                      : nullptr;
   if (modules != nullptr && modules->is_array()) {
     for (Json& module : *modules) {
-      if (!module.is_object() || module.value("type", "") != "Container") continue;
+      if (!module.is_object() || module.value("type", Json()) != "Container") continue;
       Json& values = module["plug_values"];
       if (!values.is_object()) values = Json::object();
       const Json current = values.value("Polyphony", Json(kDefaultPolyphony));

@@ -33,20 +33,24 @@ bool ReadProjectStream(const std::string& path, std::vector<uint8_t>* stream, st
 
 }  // namespace
 
-bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
-                        std::vector<uint8_t>* stream) {
+std::optional<Json> ReadProjectJson(const std::string& path, const char* command_name,
+                                    std::ostream& err) {
   std::vector<uint8_t> text;
   std::string error;
   if (!ReadFileBytes(path, kMaxProjectBytes, &text, &error)) {
     err << command_name << ": " << error << "\n";
-    return false;
+    return std::nullopt;
   }
-  const std::optional<Json> project = ParseProjectText(
+  std::optional<Json> project = ParseProjectText(
       std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), &error);
-  if (!project) {
-    err << command_name << ": " << path << ": " << error << "\n";
-    return false;
-  }
+  if (!project) err << command_name << ": " << path << ": " << error << "\n";
+  return project;
+}
+
+bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
+                        std::vector<uint8_t>* stream) {
+  const std::optional<Json> project = ReadProjectJson(path, command_name, err);
+  if (!project) return false;
   MessageSink messages;
   messages.SetLogToStderr(false);
   try {

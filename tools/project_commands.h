@@ -5,11 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "document/document.h"
+#include "document/text_writer.h"
 #include "tools/arguments.h"
 
 namespace ov {
@@ -31,6 +33,10 @@ int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std:
 // `command.from_path` with the scrambled stream appended as its project
 // resource. A project that the plug-in could not load is refused with the
 // reader's error.
+// The JSON text of the project at `path`, its nesting checked while read;
+// null after telling `err` why not (the line starts with `command_name`).
+std::optional<Json> ReadProjectJson(const std::string& path, const char* command_name,
+                                    std::ostream& err);
 // The stream that the JSON project at `path` describes; false after telling
 // `err` why there is none (each line starts with `command_name`).
 bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,

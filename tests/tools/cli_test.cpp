@@ -207,6 +207,8 @@ TEST(CommandLine, FailuresExitNonZeroNamingTheirCause) {
   const std::string example = std::string(OV_EXAMPLES_DIR) + "/passthrough.json";
   const std::string passthrough = (scratch.path() / "pass.so").string();
   ASSERT_EQ(RunOrvane("bake " + example + " -o " + passthrough).exit_code, 0);
+  const std::string deep = (scratch.path() / "deep.json").string();
+  std::ofstream(deep) << std::string(100000, '[') << std::string(100000, ']');
 
   const struct {
     std::string arguments;
@@ -219,6 +221,7 @@ TEST(CommandLine, FailuresExitNonZeroNamingTheirCause) {
       {"show " + baked + " --quit-after 0.1", "FEEDBACK path"},
       {"render " + passthrough + " -o /proc/x.wav --seconds 0.1", "/proc/x.wav: No such file"},
       {"dump " + example, "not an Orvane project"},
+      {"bench " + deep + " --seconds 0.1", "nested more than 2048 levels deep"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
