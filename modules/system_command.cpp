@@ -1,11 +1,9 @@
 #include "modules/system_command.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include "engine/audio_master.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/plug_table.h"
+#include "platform/process_starter.h"
 
 namespace ov {
 
@@ -19,8 +17,7 @@ void ug_system_command::ListPlugs(std::vector<InterfaceObject>& descriptors) {
 
 void ug_system_command::Open() {
   // Read here, on the editor thread: the audio thread reads no environment.
-  const char* allow = std::getenv(kAllowVariable);
-  allowed_ = allow != nullptr && std::strcmp(allow, "1") == 0;
+  allowed_ = ProjectsMayStartPrograms();
   refusal_told_ = false;
   SetProcessFunction(&ug_system_command::SleepWhenIdle);
   ug_base::Open();

@@ -28,7 +28,6 @@ class ug_system_command : public ug_base {
   enum Plug : int32_t { kTrigger, kCommand };
   static constexpr float kHighAbove = 0.33333334f;
   static constexpr float kLowBelow = 0.16666667f;
-  static constexpr const char* kAllowVariable = "ORVANE_ALLOW_COMMANDS";
   static constexpr std::string_view kNotAllowed =
       "did not start its command: starting programs a project names needs "
       "ORVANE_ALLOW_COMMANDS=1 in the environment";

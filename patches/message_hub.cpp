@@ -16,6 +16,8 @@ constexpr std::size_t kUserTextCapacity = 4 * MessageWriter::kCapacity;
 }  // namespace
 
 void MessageHub::AttachEngine(OvAudioMaster* master) {
+  // As the modules asking, the hub takes the user's word at engine start.
+  programs_allowed_ = master != nullptr && ProjectsMayStartPrograms();
   if (engine_ != nullptr) engine_->SetEditorBoundQueue(nullptr);
   to_editor_.Ring().DiscardAll();
   for (ModuleMessageTarget* module : modules_) {
@@ -82,6 +84,8 @@ void MessageHub::Idle() {
 }
 
 void MessageHub::RunCommand(std::string_view line) {
+  // The module asking has told the user already when it may not.
+  if (!programs_allowed_) return;
   if (command_folder_.empty() || !CreateFolder(command_folder_)) return;
   // As the command's own module does not look at the outcome, neither is it
   // reported here.

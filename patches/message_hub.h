@@ -96,6 +96,7 @@ class MessageHub {
 
   MessageSink* user_messages_ = nullptr;
   std::string command_folder_;
+  bool programs_allowed_ = false;  // read when an engine is attached
   ProcessStarter processes_;
   MessageQueue to_editor_{kToEditorBytes};
   OvAudioMaster* engine_ = nullptr;

@@ -7,11 +7,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 extern char** environ;
 
 namespace ov {
+
+bool ProjectsMayStartPrograms() {
+  const char* allow = std::getenv(kAllowProgramsVariable);
+  return allow != nullptr && std::strcmp(allow, "1") == 0;
+}
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
   std::vector<std::string> arguments;

@@ -21,6 +21,12 @@ namespace ov {
 // acts), 2n + 1 give n and a literal quote; other backslashes are literal.
 std::vector<std::string> SplitCommandLine(std::string_view line);
 
+// Whether the user lets projects start the programs they name: a project
+// from someone else must not, unless ORVANE_ALLOW_COMMANDS=1 is set.
+// Reads the environment: never on the audio thread.
+inline constexpr const char* kAllowProgramsVariable = "ORVANE_ALLOW_COMMANDS";
+bool ProjectsMayStartPrograms();
+
 class ProcessStarter {
  public:
   ProcessStarter() = default;

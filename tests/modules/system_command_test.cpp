@@ -52,9 +52,9 @@ TEST(OsCommand, EachRiseRunsTheCommandOnceWhenTheUserAllowedIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.allow == nullptr ? "unset" : c.allow);
     if (c.allow != nullptr) {
-      ::setenv(ug_system_command::kAllowVariable, c.allow, 1);
+      ::setenv(kAllowProgramsVariable, c.allow, 1);
     } else {
-      ::unsetenv(ug_system_command::kAllowVariable);
+      ::unsetenv(kAllowProgramsVariable);
     }
     testing::TempFolder folder;
     ModuleRig rig;
@@ -75,7 +75,7 @@ TEST(OsCommand, EachRiseRunsTheCommandOnceWhenTheUserAllowedIt) {
       }
     });
     rig.Start();
-    ::unsetenv(ug_system_command::kAllowVariable);  // read at engine start only
+    ::unsetenv(kAllowProgramsVariable);  // read at engine start only
     for (int cell = 0; cell < 8; ++cell) rig.Step();
     ReapAll(hub);
     EXPECT_EQ(Log(folder), c.log);
@@ -93,13 +93,13 @@ TEST(OsCommand, AStaticTriggerIsTestedOnceAtItsChange) {
   ModuleRig rig;
   MessageHub hub(rig.host);
   hub.SetCommandFolder(folder.Path());
+  ::setenv(kAllowProgramsVariable, "1", 1);
   hub.AttachEngine(&rig.master);
   auto& command = rig.Add(std::make_unique<ug_system_command>());
   rig.Set(command, ug_system_command::kCommand, "touch started");
   rig.Set(command, ug_system_command::kTrigger, "5");
-  ::setenv(ug_system_command::kAllowVariable, "1", 1);
   rig.Start();
-  ::unsetenv(ug_system_command::kAllowVariable);
+  ::unsetenv(kAllowProgramsVariable);
   rig.Step();
   rig.Step();
   EXPECT_TRUE(command.IsSleeping());
