@@ -1,21 +1,17 @@
 #include "editor/skins/image_decodes.h"
 
-#include <string>
 #include <utility>
-
-#include "editor/skins/skin_records.h"
 
 namespace ov {
 
-void ImageDecodes::Ask(const void* owner, const std::shared_ptr<SkinImage>& image,
+void ImageDecodes::Ask(const void* owner, Skin* skin, std::shared_ptr<SkinImage> image, Work work,
                        std::size_t bytes_left) {
   Result job;
   job.owner = owner;
-  job.image = image;
-  job.decoded.name = image->name;
-  job.decoded.mode = image->mode;
-  job.decoded.description = image->description;
-  job.decoded.stored = std::move(image->stored);
+  job.skin = skin;
+  job.mode = image->mode;
+  job.image = std::move(image);
+  job.work = std::move(work);
   const std::lock_guard lock(mutex_);
   if (waiting_.empty() && decoded_.empty() && decoding_ == 0) bytes_left_ = bytes_left;
   waiting_.push_back(std::move(job));
@@ -34,20 +30,16 @@ bool ImageDecodes::Decode() {
     // Admission takes its bytes from the batch's budget at once, so that
     // images decoded one after another cannot pass it together.
     const SizeCheck admit = [&](int32_t width, int32_t height) {
-      const std::size_t bytes = DecodedBytes(width, height, job.decoded.mode);
+      const std::size_t bytes = DecodedBytes(width, height, job.mode);
       const std::lock_guard lock(mutex_);
-      if (bytes > bytes_left_) {
-        job.refused = true;
-        job.refused_size = {width, height};
-        return false;
-      }
+      if (bytes > bytes_left_) return false;
       bytes_left_ -= bytes;
-      admitted = bytes;
+      admitted += bytes;
       return true;
     };
-    std::string error;
-    job.ok = DecodeStoredPixels(&job.decoded, admit, &error);
-    if (!job.ok && admitted > 0) {
+    job.load = job.work(admit);
+    job.work = nullptr;
+    if (job.load.kind != ImageLoad::Kind::kLoaded && admitted > 0) {
       const std::lock_guard lock(mutex_);
       bytes_left_ += admitted;
     }
@@ -66,11 +58,6 @@ std::vector<ImageDecodes::Result> ImageDecodes::TakeDecoded(const void* owner) {
   }
   decoded_.clear();
   return taken;
-}
-
-bool ImageDecodes::Busy() const {
-  const std::lock_guard lock(mutex_);
-  return !waiting_.empty() || !decoded_.empty() || decoding_ > 0;
 }
 
 }  // namespace ov

@@ -26,6 +26,69 @@ std::optional<std::string> RelativeName(std::string_view name) {
   return out;
 }
 
+// The pixels stored in `image`, decoded; `admit` is asked for their size.
+ImageLoad DecodeStoredImage(SkinImage& image, const SizeCheck& admit) {
+  ImageLoad load;
+  const SizeCheck checked = [&](int32_t width, int32_t height) {
+    if (admit(width, height)) return true;
+    load.refused_size = {width, height};
+    load.kind = ImageLoad::Kind::kRefused;
+    return false;
+  };
+  std::string error;
+  if (DecodeStoredPixels(&image, checked, &error)) {
+    load.kind = ImageLoad::Kind::kLoaded;
+    load.pixels = std::move(image.pixels);
+    load.description = image.description;
+  } else if (load.kind != ImageLoad::Kind::kRefused) {
+    load.kind = ImageLoad::Kind::kDamaged;
+  }
+  return load;
+}
+
+// `relative` read from the first of `folders` that has it, as a PNG or a
+// bitmap (with its mask) and its description; `name` is what a miss is
+// reported by when no folder was tried.
+ImageLoad LoadFromFolders(const std::vector<std::string>& folders, const std::string& relative,
+                          const std::string& name, SkinMode mode, const SizeCheck& admit,
+                          std::size_t most_file_bytes) {
+  ImageLoad load;
+  load.last_tried = name;
+  for (const std::string& folder : folders) {
+    std::string path = folder + "/" + relative;
+    if (WithoutExtension(path).size() == path.size() || !IsRegularFile(path)) {
+      path += IsRegularFile(path + ".png") ? ".png" : ".bmp";
+    }
+    const std::string stem(WithoutExtension(path));
+    ImageDescription description;
+    ParseImageDescription(ReadSkinText(stem + ".txt"), &description);
+    const SizeCheck checked = [&](int32_t width, int32_t height) {
+      if (admit(width, height)) return true;
+      load.refused_size = {width, height};
+      load.kind = ImageLoad::Kind::kRefused;
+      return false;
+    };
+    std::string error;
+    const Point key = description.key_pixel;
+    auto pixels = LoadSkinPixels(path, stem + "_mask.bmp", key.x, key.y, mode, &error, checked,
+                                 most_file_bytes);
+    if (load.kind == ImageLoad::Kind::kRefused) return load;
+    if (!pixels) {
+      // A file that is there but unreadable says why; a missing one is
+      // reported by the last path tried.
+      if (IsRegularFile(path)) load.errors.push_back(error);
+      load.last_tried = path;
+      continue;
+    }
+    load.kind = ImageLoad::Kind::kLoaded;
+    load.pixels = std::move(*pixels);
+    SetFrames(&description, load.pixels.width, load.pixels.height);
+    load.description = description;
+    return load;
+  }
+  return load;
+}
+
 }  // namespace
 
 std::string ReadSkinText(const std::string& path) {
@@ -88,12 +151,10 @@ Skin& SkinList::ByIndex(std::size_t index) {
   return index < skins_.size() ? *skins_[index] : ByName("default");
 }
 
-SizeCheck SkinList::Admission(SkinMode mode, Refusal* refusal) const {
+SizeCheck SkinList::BudgetCheck(SkinMode mode) const {
   const std::size_t left = kDecodedBudget - decoded_bytes_;
-  return [left, mode, refusal](int32_t width, int32_t height) {
-    if (DecodedBytes(width, height, mode) <= left) return true;
-    *refusal = {true, {width, height}};
-    return false;
+  return [left, mode](int32_t width, int32_t height) {
+    return DecodedBytes(width, height, mode) <= left;
   };
 }
 
@@ -118,48 +179,34 @@ std::shared_ptr<SkinImage> SkinList::BuiltInImage(const std::string& name, SkinM
   return nullptr;
 }
 
-SkinList::Load SkinList::LoadFromFolder(const std::string& folder, const std::string& name,
-                                        SkinImage* image) {
-  std::string path = folder + "/" + name;
-  if (WithoutExtension(path).size() == path.size() || !IsRegularFile(path)) {
-    path += IsRegularFile(path + ".png") ? ".png" : ".bmp";
+void SkinList::Install(Skin& skin, std::shared_ptr<SkinImage> image, ImageLoad load) {
+  for (const std::string& error : load.errors) {
+    if (messages_ != nullptr) messages_->Post(error, MessageStyle::kError);
   }
-  const std::string stem(WithoutExtension(path));
-  image->description = ImageDescription();
-  ParseImageDescription(ReadSkinText(stem + ".txt"), &image->description);
-  std::string error;
-  const Point key = image->description.key_pixel;
-  Refusal refusal;
-  // A file is read only as far as an image within the budget could need.
-  const std::size_t most_file_bytes = kDecodedBudget - decoded_bytes_ + (std::size_t{1} << 20);
-  auto pixels = LoadSkinPixels(path, stem + "_mask.bmp", key.x, key.y, image->mode, &error,
-                               Admission(image->mode, &refusal), most_file_bytes);
-  if (refusal.refused) {
-    ReportRefused(name, refusal.size);
-    return Load::kRefused;
+  switch (load.kind) {
+    case ImageLoad::Kind::kLoaded:
+      image->pixels = std::move(load.pixels);
+      image->description = std::move(load.description);
+      CountDecoded(*image);
+      return;
+    case ImageLoad::Kind::kRefused:
+      image->refused = true;
+      ReportRefused(image->name, load.refused_size);
+      return;
+    case ImageLoad::Kind::kDamaged:  // stays empty without a message, as when it was read
+      return;
+    case ImageLoad::Kind::kMissing:
+      break;
   }
-  if (!pixels) {
-    // A file that is there but unreadable says why; a missing one is
-    // reported once the last folder has been tried.
-    if (IsRegularFile(path) && messages_ != nullptr) messages_->Post(error, MessageStyle::kError);
-    last_tried_ = path;
-    return Load::kMissing;
+  if (&skin != &built_in_) {
+    if (std::shared_ptr<SkinImage> carried = BuiltInImage(image->name, image->mode)) {
+      std::replace(skin.images.begin(), skin.images.end(), image, carried);
+      return;
+    }
   }
-  image->pixels = std::move(*pixels);
-  SetFrames(&image->description, image->pixels.width, image->pixels.height);
-  CountDecoded(*image);
-  return Load::kLoaded;
-}
-
-void SkinList::DecodeStored(SkinImage& image) {
-  Refusal refusal;
-  std::string error;
-  // A damaged image stays empty without a message, as when it was read.
-  if (DecodeStoredPixels(&image, Admission(image.mode, &refusal), &error)) {
-    CountDecoded(image);
-  } else if (refusal.refused) {
-    image.refused = true;
-    ReportRefused(image.name, refusal.size);
+  if (messages_ != nullptr) {
+    messages_->Post("Error Loading Image.  Check this file exists: " + load.last_tried,
+                    MessageStyle::kError);
   }
 }
 
@@ -167,55 +214,64 @@ bool SkinList::TakeDecoded() {
   if (decodes_ == nullptr) return false;
   std::vector<ImageDecodes::Result> results = decodes_->TakeDecoded(this);
   for (ImageDecodes::Result& result : results) {
-    SkinImage& image = *result.image;
-    if (result.ok) {
-      image.pixels = std::move(result.decoded.pixels);
-      image.description = result.decoded.description;
-      CountDecoded(image);
-    } else if (result.refused) {
-      image.refused = true;
-      ReportRefused(image.name, result.refused_size);
-    }
+    Install(*result.skin, std::move(result.image), std::move(result.load));
   }
   return !results.empty();
+}
+
+std::shared_ptr<const SkinImage> SkinList::Listed(Skin& skin, std::shared_ptr<SkinImage> image) {
+  if (image->stored != nullptr) {
+    if (decodes_ != nullptr) {
+      // The decoding thread works on a copy of its own.
+      auto copy = std::make_shared<SkinImage>();
+      copy->name = image->name;
+      copy->mode = image->mode;
+      copy->description = image->description;
+      copy->stored = std::move(image->stored);
+      decodes_->Ask(
+          this, &skin, image,
+          [copy](const SizeCheck& admit) { return DecodeStoredImage(*copy, admit); },
+          kDecodedBudget - decoded_bytes_);
+      return nullptr;
+    }
+    Install(skin, image, DecodeStoredImage(*image, BudgetCheck(image->mode)));
+  }
+  if (image->refused) return BuiltInImage(image->name, image->mode);
+  return image->HasPixels() ? image : nullptr;
 }
 
 std::shared_ptr<const SkinImage> SkinList::Image(Skin& skin, const std::string& name,
                                                  SkinMode mode) {
   for (const auto& image : skin.images) {
-    if (image->name != name || image->mode != mode) continue;
-    if (image->stored != nullptr && decodes_ != nullptr) {
-      decodes_->Ask(this, image, kDecodedBudget - decoded_bytes_);
-      return nullptr;
-    }
-    if (image->stored != nullptr) DecodeStored(*image);
-    if (image->refused) return BuiltInImage(name, mode);
-    return image->HasPixels() ? image : nullptr;
+    if (image->name == name && image->mode == mode) return Listed(skin, image);
   }
   auto image = std::make_shared<SkinImage>();
   image->name = name;
   image->mode = mode;
+  skin.images.push_back(image);
+  std::vector<std::string> folders;
   const auto relative = RelativeName(name);
-  Load load = Load::kMissing;
-  last_tried_ = name;
   if (!root_.empty() && relative) {
     if (const auto folder = RelativeName(skin.name); folder && *folder != "default") {
-      load = LoadFromFolder(root_ + "/" + *folder, *relative, image.get());
+      folders.push_back(root_ + "/" + *folder);
     }
-    if (load == Load::kMissing) load = LoadFromFolder(root_ + "/default", *relative, image.get());
+    folders.push_back(root_ + "/default");
   }
-  if (load != Load::kLoaded && &skin != &built_in_) {
-    if (std::shared_ptr<SkinImage> carried = BuiltInImage(name, mode)) {
-      skin.images.push_back(carried);
-      return carried;
-    }
+  // A file is read only as far as an image within the budget could need.
+  const std::size_t most_file_bytes = kDecodedBudget - decoded_bytes_ + (std::size_t{1} << 20);
+  if (decodes_ != nullptr && !folders.empty()) {
+    decodes_->Ask(
+        this, &skin, image,
+        [folders, relative = *relative, name, mode, most_file_bytes](const SizeCheck& admit) {
+          return LoadFromFolders(folders, relative, name, mode, admit, most_file_bytes);
+        },
+        kDecodedBudget - decoded_bytes_);
+    return nullptr;
   }
-  if (load == Load::kMissing && messages_ != nullptr) {
-    messages_->Post("Error Loading Image.  Check this file exists: " + last_tried_,
-                    MessageStyle::kError);
-  }
-  skin.images.push_back(image);
-  return load == Load::kLoaded ? image : nullptr;
+  Install(skin, image,
+          LoadFromFolders(folders, relative.value_or(name), name, mode, BudgetCheck(mode),
+                          most_file_bytes));
+  return Listed(skin, skin.images.back());
 }
 
 const FontCategory& SkinList::Category(const Skin& skin, std::string_view name) {

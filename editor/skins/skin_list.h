@@ -27,6 +27,7 @@
 namespace ov {
 
 class ImageDecodes;
+struct ImageLoad;
 
 // A project's image as the project stores it, kept until the image is first
 // asked for: PNG bytes, or the raw 32-bit pixels of old streams with their
@@ -114,16 +115,14 @@ class SkinList : public SkinSource {
   }
 
  private:
-  enum class Load { kLoaded, kMissing, kRefused };
-  Load LoadFromFolder(const std::string& folder, const std::string& name, SkinImage* image);
-  void DecodeStored(SkinImage& image);
-  // Whether an image of that size fits what is left of the budget; a
-  // refusal and its size are remembered in `refusal`.
-  struct Refusal {
-    bool refused = false;
-    Point size;
-  };
-  SizeCheck Admission(SkinMode mode, Refusal* refusal) const;
+  // What `image`, listed in `skin`, answers a lookup with (asking for its
+  // decoding first when it still holds stored bytes).
+  std::shared_ptr<const SkinImage> Listed(Skin& skin, std::shared_ptr<SkinImage> image);
+  // Brings what reading `image` gave into it, with the messages it calls
+  // for; a missing image is replaced in `skin` by the built-in one.
+  void Install(Skin& skin, std::shared_ptr<SkinImage> image, ImageLoad load);
+  // Whether an image of that size fits what is left of the budget.
+  SizeCheck BudgetCheck(SkinMode mode) const;
   void CountDecoded(const SkinImage& image);
   void ReportRefused(const std::string& name, Point size);
   std::shared_ptr<SkinImage> BuiltInImage(const std::string& name, SkinMode mode) const;
@@ -134,7 +133,6 @@ class SkinList : public SkinSource {
   FamilyCheck installed_;
   std::vector<std::unique_ptr<Skin>> skins_;  // references stay valid as skins are added
   std::string last_missing_;
-  std::string last_tried_;  // the path a missing image is reported by
   std::size_t decoded_bytes_ = 0;
   std::shared_ptr<ImageDecodes> decodes_;
 };

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
+#include "editor/skins/image_decodes.h"
 #include "platform/png_codec.h"
 #include "tests/editor/skins/skin_test_support.h"
 
@@ -88,65 +90,79 @@ TEST(SkinListLookup, GlobalTextComesFromTheSkinOrTheDefaultFolder) {
 }
 
 TEST(SkinImageLookup, DiskOnceWithDescriptionsAndFallbacks) {
-  SkinFolders folders;
-  folders.Bmp("mine/knob.bmp", 4, 40, 0x112233);
-  folders.Text("mine/knob.txt", "frame_size 4 10\ntype slider\n");
-  folders.Bmp("default/led.bmp", 2, 2, 0x00FF00);
-  std::string error;
-  WriteFile(folders.root + "/default/led.png", EncodePngGrey(3, 1, {1, 2, 3}, &error));
-  MessageSink messages;
-  messages.SetLogToStderr(false);
-  Skin built_in = Named("default");
-  auto carried = std::make_shared<SkinImage>();
-  carried->name = "arrow";
-  carried->pixels.width = carried->pixels.height = 1;
-  carried->pixels.colour = {0x123456};
-  built_in.images.push_back(carried);
-  SkinList list(folders.root, built_in, &messages, AnyFamily);
-  Skin& mine = list.Add(list.MakeSkin("mine"));
+  for (const bool elsewhere : {false, true}) {
+    SCOPED_TRACE(elsewhere ? "decoded elsewhere" : "decoded at the lookup");
+    SkinFolders folders;
+    folders.Bmp("mine/knob.bmp", 4, 40, 0x112233);
+    folders.Text("mine/knob.txt", "frame_size 4 10\ntype slider\n");
+    folders.Bmp("default/led.bmp", 2, 2, 0x00FF00);
+    std::string error;
+    WriteFile(folders.root + "/default/led.png", EncodePngGrey(3, 1, {1, 2, 3}, &error));
+    MessageSink messages;
+    messages.SetLogToStderr(false);
+    Skin built_in = Named("default");
+    auto carried = std::make_shared<SkinImage>();
+    carried->name = "arrow";
+    carried->pixels.width = carried->pixels.height = 1;
+    carried->pixels.colour = {0x123456};
+    built_in.images.push_back(carried);
+    SkinList list(folders.root, built_in, &messages, AnyFamily);
+    // Decoded elsewhere, a lookup only asks; the images arrive once another
+    // thread has decoded them and the list has taken them in.
+    auto decodes = std::make_shared<ImageDecodes>();
+    if (elsewhere) list.DecodeElsewhere(decodes);
+    const auto look = [&](Skin& skin, const std::string& name, SkinMode mode) {
+      std::shared_ptr<const SkinImage> found = list.Image(skin, name, mode);
+      if (found != nullptr || !elsewhere) return found;
+      std::thread([&] { decodes->Decode(); }).join();
+      list.TakeDecoded();
+      return list.Image(skin, name, mode);
+    };
+    Skin& mine = list.Add(list.MakeSkin("mine"));
 
-  const auto knob = list.Image(mine, "knob", SkinMode::kColour);
-  ASSERT_NE(knob, nullptr);
-  EXPECT_EQ(knob->pixels.width, 4);
-  EXPECT_EQ(knob->description.type, kSkinSlider);
-  EXPECT_EQ(knob->description.last_frame, 3);
-  EXPECT_EQ(list.Image(mine, "knob", SkinMode::kColour), knob) << "found in the skin again";
+    const auto knob = look(mine, "knob", SkinMode::kColour);
+    ASSERT_NE(knob, nullptr);
+    EXPECT_EQ(knob->pixels.width, 4);
+    EXPECT_EQ(knob->description.type, kSkinSlider);
+    EXPECT_EQ(knob->description.last_frame, 3);
+    EXPECT_EQ(look(mine, "knob", SkinMode::kColour), knob) << "found in the skin again";
 
-  // Not in "mine": the default folder, where .png wins over .bmp.
-  const auto led = list.Image(mine, "led", SkinMode::kGrey);
-  ASSERT_NE(led, nullptr);
-  EXPECT_EQ(led->pixels.grey, (std::vector<uint8_t>{1, 2, 3}));
-  const auto led_bmp = list.Image(mine, "led.bmp", SkinMode::kColour);
-  ASSERT_NE(led_bmp, nullptr);
-  EXPECT_EQ(led_bmp->pixels.width, 2);
-  EXPECT_EQ(led_bmp->description.last_frame, 0);
+    // Not in "mine": the default folder, where .png wins over .bmp.
+    const auto led = look(mine, "led", SkinMode::kGrey);
+    ASSERT_NE(led, nullptr);
+    EXPECT_EQ(led->pixels.grey, (std::vector<uint8_t>{1, 2, 3}));
+    const auto led_bmp = look(mine, "led.bmp", SkinMode::kColour);
+    ASSERT_NE(led_bmp, nullptr);
+    EXPECT_EQ(led_bmp->pixels.width, 2);
+    EXPECT_EQ(led_bmp->description.last_frame, 0);
 
-  // Nowhere on disk: the built-in default skin's image.
-  EXPECT_EQ(list.Image(mine, "arrow", SkinMode::kColour), carried);
-  EXPECT_TRUE(messages.Messages().empty());
+    // Nowhere on disk: the built-in default skin's image.
+    EXPECT_EQ(look(mine, "arrow", SkinMode::kColour), carried);
+    EXPECT_TRUE(messages.Messages().empty());
 
-  // Missing everywhere: reported once with the last path tried, and not
-  // looked for again even when the file appears later.
-  EXPECT_EQ(list.Image(mine, "absent", SkinMode::kColour), nullptr);
-  EXPECT_EQ(list.Image(mine, "absent", SkinMode::kColour), nullptr);
-  ASSERT_EQ(messages.Messages().size(), 1u);
-  EXPECT_EQ(messages.Messages()[0].text, "Error Loading Image.  Check this file exists: " +
-                                             folders.root + "/default/absent.bmp");
-  folders.Bmp("mine/absent.bmp", 1, 1, 0);
-  EXPECT_EQ(list.Image(mine, "absent", SkinMode::kColour), nullptr);
+    // Missing everywhere: reported once with the last path tried, and not
+    // looked for again even when the file appears later.
+    EXPECT_EQ(look(mine, "absent", SkinMode::kColour), nullptr);
+    EXPECT_EQ(look(mine, "absent", SkinMode::kColour), nullptr);
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text, "Error Loading Image.  Check this file exists: " +
+                                               folders.root + "/default/absent.bmp");
+    folders.Bmp("mine/absent.bmp", 1, 1, 0);
+    EXPECT_EQ(look(mine, "absent", SkinMode::kColour), nullptr);
 
-  // Names that leave the skins folder are never opened.
-  folders.Bmp("outside.bmp", 1, 1, 0);
-  for (const char* name : {"../outside.bmp", "..\\outside.bmp", "/etc/passwd", "c:\\x.bmp",
-                           "mine/../../outside.bmp"}) {
-    EXPECT_EQ(list.Image(mine, name, SkinMode::kColour), nullptr) << name;
+    // Names that leave the skins folder are never opened.
+    folders.Bmp("outside.bmp", 1, 1, 0);
+    for (const char* name : {"../outside.bmp", "..\\outside.bmp", "/etc/passwd", "c:\\x.bmp",
+                             "mine/../../outside.bmp"}) {
+      EXPECT_EQ(look(mine, name, SkinMode::kColour), nullptr) << name;
+    }
+    // A damaged file says why, besides the missing-file line.
+    folders.Text("mine/broken.bmp", "BM not really");
+    messages.Clear();
+    EXPECT_EQ(look(mine, "broken", SkinMode::kColour), nullptr);
+    ASSERT_EQ(messages.Messages().size(), 2u);
+    EXPECT_NE(messages.Messages()[0].text.find("broken.bmp"), std::string::npos);
   }
-  // A damaged file says why, besides the missing-file line.
-  folders.Text("mine/broken.bmp", "BM not really");
-  messages.Clear();
-  EXPECT_EQ(list.Image(mine, "broken", SkinMode::kColour), nullptr);
-  ASSERT_EQ(messages.Messages().size(), 2u);
-  EXPECT_NE(messages.Messages()[0].text.find("broken.bmp"), std::string::npos);
 }
 
 TEST(SkinImageLookup, WithoutASkinsFolderOnlyCarriedImagesCount) {
