@@ -158,8 +158,9 @@ struct TreeRig {
 
 inline std::string SourceDir() { return OV_SOURCE_DIR; }
 inline std::string BuildDir() {
+  // Run by hand from anywhere, a test still writes into its own tree.
   const char* dir = std::getenv("OV_BUILD_DIR");
-  return dir ? dir : ".";
+  return dir ? dir : OV_BINARY_DIR;
 }
 
 // Compares `image` with tests/editor/golden/NAME.png exactly (the unused

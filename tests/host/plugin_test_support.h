@@ -15,8 +15,9 @@
 namespace ov::testing {
 
 inline std::string BuildDir() {
+  // Run by hand from anywhere, a test still writes into its own tree.
   const char* dir = std::getenv("OV_BUILD_DIR");
-  return dir ? dir : ".";
+  return dir ? dir : OV_BINARY_DIR;
 }
 
 inline intptr_t ModernHost(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
