@@ -26,15 +26,20 @@ std::optional<std::string> RelativeName(std::string_view name) {
   return out;
 }
 
-// The pixels stored in `image`, decoded; `admit` is asked for their size.
-ImageLoad DecodeStoredImage(SkinImage& image, const SizeCheck& admit) {
-  ImageLoad load;
-  const SizeCheck checked = [&](int32_t width, int32_t height) {
+// `admit`, noting in `load` a size it refused.
+SizeCheck NotingRefusal(const SizeCheck& admit, ImageLoad& load) {
+  return [&admit, &load](int32_t width, int32_t height) {
     if (admit(width, height)) return true;
     load.refused_size = {width, height};
     load.kind = ImageLoad::Kind::kRefused;
     return false;
   };
+}
+
+// The pixels stored in `image`, decoded; `admit` is asked for their size.
+ImageLoad DecodeStoredImage(SkinImage& image, const SizeCheck& admit) {
+  ImageLoad load;
+  const SizeCheck checked = NotingRefusal(admit, load);
   std::string error;
   if (DecodeStoredPixels(&image, checked, &error)) {
     load.kind = ImageLoad::Kind::kLoaded;
@@ -62,12 +67,7 @@ ImageLoad LoadFromFolders(const std::vector<std::string>& folders, const std::st
     const std::string stem(WithoutExtension(path));
     ImageDescription description;
     ParseImageDescription(ReadSkinText(stem + ".txt"), &description);
-    const SizeCheck checked = [&](int32_t width, int32_t height) {
-      if (admit(width, height)) return true;
-      load.refused_size = {width, height};
-      load.kind = ImageLoad::Kind::kRefused;
-      return false;
-    };
+    const SizeCheck checked = NotingRefusal(admit, load);
     std::string error;
     const Point key = description.key_pixel;
     auto pixels = LoadSkinPixels(path, stem + "_mask.bmp", key.x, key.y, mode, &error, checked,
