@@ -213,7 +213,6 @@ void ug_wave_shaper2::Open() {
     shared.built = true;
   }
   builder_->wanted.assign(shape);
-  opened_at_ = Clock();
 }
 
 void ug_wave_shaper2::Close() {
@@ -234,18 +233,6 @@ bool ug_wave_shaper2::ShapeChanged(std::string_view shape) {
   shape = shape.substr(0, kFormulaLength);
   Builder& builder = *builder_;
   Shared& shared = SharedTables();
-  // A value arriving as the engine starts (a patch's shape) comes before any
-  // sound, with no table yet to play meanwhile: it is built at once, unless
-  // a build elsewhere holds the evaluator.
-  if (Clock() == opened_at_ && builder.Idle() && shape != shared.built_from) {
-    std::unique_lock held(FormulaLock(), std::try_to_lock);
-    if (held.owns_lock()) {
-      BuildFromFormula(shape, *evaluator_, shared.curves[shared.playing]);
-      shared.built_from.assign(shape);
-      builder.wanted.assign(shape);
-      return true;
-    }
-  }
   if (shape != builder.wanted) {
     builder.wanted.assign(shape);
     if (builder.Idle()) builder.Ask(shape, shared.curves[1 - shared.playing]);

@@ -119,7 +119,6 @@ class ug_wave_shaper2 : public ug_wave_shaper {
 
   std::shared_ptr<Evaluator> evaluator_;
   std::shared_ptr<Builder> builder_;  // one per module and its voice copies
-  uint32_t opened_at_ = 0;            // the values the inputs start with arrive then
 };
 
 }  // namespace ov
