@@ -38,6 +38,8 @@ class ProjectShorthands final : public TextShorthands {
 
   std::unique_ptr<Persistent> ReadFile(TextReader& reader, const Json& path);
   void CompleteModule(TextReader& reader, CUG& module);
+  // "panel_pos": the module's panel rectangle moved, and sized when given.
+  void PlaceOnPanel(TextReader& reader, CUG& module, const Json& pos);
   void CompleteContainer(TextReader& reader, CContainer& container);
   void DeclarePlugs(TextReader& reader, CContainer& container, const Json& plugs);
   void Connect(TextReader& reader, CContainer& container, const Json& connections);
