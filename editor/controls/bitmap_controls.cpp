@@ -127,18 +127,11 @@ void BitmapControl::MouseDown(uint32_t flags, Point p) {
   if (image_ == nullptr || (this->flags() & kVoReadOnly)) return;
   CaptureMouse();
   dragging_ = true;
-  switch (Response()) {
-    case kResponseClick:
-      ClickPressed();
-      break;
-    case kResponseStep:
-      StepToNextFrame();
-      break;
-    default:
-      last_point_ = p;
-      drag_vote_ = 0.0f;
-      break;
-  }
+  // Remembered whatever the response: a pad moves its point on any image.
+  last_point_ = p;
+  drag_vote_ = 0.0f;
+  if (Response() == kResponseClick) ClickPressed();
+  if (Response() == kResponseStep) StepToNextFrame();
   CPaintObject::MouseDown(flags, p);
   MouseHeld(true);
 }
