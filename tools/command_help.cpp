@@ -31,11 +31,13 @@ constexpr std::array kCommands = {
     CommandHelp{"compile", "compile PROJECT.json -o PROJECT.ov1",
                 "Writes the project stream that a JSON project describes.",
                 "  -o PROJECT.ov1   the stream to write (needed)\n"},
-    CommandHelp{"bake", "bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]",
-                "Writes a plug-in library that carries the project.",
+    CommandHelp{"bake", "bake PROJECT.json|PROJECT.ov1 [--lv2] -o NAME.so|NAME.lv2 [--from LIB.so]",
+                "Writes a plug-in library that carries the project, or an LV2 bundle of it.",
                 "  -o NAME.so               the plug-in to write (needed)\n"
-                "  --from orvane-vst.so     the generic library to bake into (default: the\n"
-                "                           one installed with this program)\n"},
+                "  --lv2 -o NAME.lv2        write an LV2 bundle folder instead\n"
+                "  --from LIB.so            the generic library to bake into (default: the\n"
+                "                           orvane-vst.so or orvane-lv2.so installed with\n"
+                "                           this program)\n"},
     CommandHelp{"graph", "graph PROJECT.json|PROJECT.ov1|LIB.so [-o PATCH.svg|.png|.dot|-]",
                 "Draws the project's patch: containers, modules, plugs and connections.",
                 "  -o PATCH.svg|.png   draw with Graphviz's dot\n"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "document/document.h"
 #include "document/text_writer.h"
+#include "host/project_facts.h"
 #include "tools/arguments.h"
 
 namespace ov {
@@ -42,6 +44,24 @@ std::optional<Json> ReadProjectJson(const std::string& path, const char* command
 bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
                         std::vector<uint8_t>* stream);
 
+// A project stream in memory, read as the library reads its own.
+class StreamSource final : public ProjectSource {
+ public:
+  explicit StreamSource(std::vector<uint8_t> stream) : stream_(std::move(stream)) {}
+  std::optional<ProjectFacts> Load(MessageSink& messages) override;
+  ProjectHoldings TakeHoldings() override;
+
+ private:
+  std::vector<uint8_t> stream_;
+  std::unique_ptr<COrvaneDocBase> document_;
+};
+
 int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err);
+
+// Writes `output_path`: the library `from_path` with the plain project
+// `stream` appended as its project resource, executable, its debug
+// information beside it. False after telling `err` why not.
+bool WriteBakedLibrary(std::vector<uint8_t> stream, const std::string& from_path,
+                       const std::string& output_path, std::ostream& err);
 
 }  // namespace ov
