@@ -101,7 +101,8 @@ std::string ManifestTurtle(const Lv2BundleDescription& bundle) {
   out << kPrefixes << Iri(bundle.uri) << "\n  a lv2:Plugin ;\n  lv2:binary " << Iri(bundle.binary)
       << " ;\n  rdfs:seeAlso " << Iri(bundle.description) << " .\n";
   for (std::size_t i = 0; i < bundle.presets.size(); ++i) {
-    out << "\n" << Iri(PresetUri(bundle.uri, static_cast<int>(i))) << "\n  a pset:Preset ;\n"
+    out << "\n"
+        << Iri(PresetUri(bundle.uri, static_cast<int>(i))) << "\n  a pset:Preset ;\n"
         << "  lv2:appliesTo " << Iri(bundle.uri) << " ;\n  rdfs:seeAlso <presets.ttl> .\n";
   }
   return out.str();
@@ -127,7 +128,8 @@ std::string PluginTurtle(const Lv2BundleDescription& bundle) {
       << " ;\n    lv2:symbol " << Quoted(kEventInputSymbol) << " ;\n    lv2:name \"Events In\"\n"
       << "  ] ;\n";
   if (layout.midi_output) {
-    out << "  lv2:port [\n    a lv2:OutputPort, atom:AtomPort ;\n    atom:bufferType atom:Sequence ;\n"
+    out << "  lv2:port [\n    a lv2:OutputPort, atom:AtomPort ;\n    atom:bufferType atom:Sequence "
+           ";\n"
         << "    atom:supports midi:MidiEvent ;\n    lv2:index " << layout.MidiOutputIndex()
         << " ;\n    lv2:symbol " << Quoted(kMidiOutputSymbol) << " ;\n    lv2:name \"MIDI Out\"\n"
         << "  ] ;\n";
@@ -149,7 +151,9 @@ std::string PluginTurtle(const Lv2BundleDescription& bundle) {
 
 std::string PresetsTurtle(const Lv2BundleDescription& bundle) {
   std::ostringstream out;
-  out << kPrefixes;
+  out << kPrefixes << Iri(kLv2ProgramProperty)
+      << "\n  a rdf:Property ;\n  rdfs:label \"program\" ;\n"
+      << "  rdfs:comment \"The program (patch) that a preset selects, counted from 0.\" .\n\n";
   for (std::size_t i = 0; i < bundle.presets.size(); ++i) {
     const Lv2Preset& preset = bundle.presets[i];
     out << Iri(PresetUri(bundle.uri, static_cast<int>(i))) << "\n  a pset:Preset ;\n"

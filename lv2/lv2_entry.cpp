@@ -27,17 +27,26 @@ void Guarded(Call call) {
 LV2_Handle Instantiate(const LV2_Descriptor*, double rate, const char*,
                        const LV2_Feature* const* features) {
   try {
-    return ov::OvLv2::Create(rate, features).release();
+    ov::DocumentProject source(ov::OwnLibraryPath());
+    return ov::OvLv2::Create(rate, features, source).release();
   } catch (...) {
     return nullptr;
   }
 }
 
-void ConnectPort(LV2_Handle handle, uint32_t port, void* data) { Self(handle)->Connect(port, data); }
-void Activate(LV2_Handle handle) { Guarded([&] { Self(handle)->Activate(); }); }
+void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
+  Self(handle)->Connect(port, data);
+}
+void Activate(LV2_Handle handle) {
+  Guarded([&] { Self(handle)->Activate(); });
+}
 void Run(LV2_Handle handle, uint32_t frames) { Self(handle)->Run(frames); }
-void Deactivate(LV2_Handle handle) { Guarded([&] { Self(handle)->Deactivate(); }); }
-void Cleanup(LV2_Handle handle) { Guarded([&] { delete Self(handle); }); }
+void Deactivate(LV2_Handle handle) {
+  Guarded([&] { Self(handle)->Deactivate(); });
+}
+void Cleanup(LV2_Handle handle) {
+  Guarded([&] { delete Self(handle); });
+}
 
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state,
                       uint32_t, const LV2_Feature* const*) {
@@ -90,7 +99,7 @@ std::string BakedUri() {
 extern "C" __attribute__((visibility("default"))) const LV2_Descriptor* lv2_descriptor(
     uint32_t index) {
   static const std::string uri = BakedUri();
-  static const LV2_Descriptor descriptor{uri.c_str(), Instantiate, ConnectPort, Activate, Run,
-                                         Deactivate,  Cleanup,     ExtensionData};
+  static const LV2_Descriptor descriptor{uri.c_str(), Instantiate, ConnectPort, Activate,
+                                         Run,         Deactivate,  Cleanup,     ExtensionData};
   return index == 0 && !uri.empty() ? &descriptor : nullptr;
 }

@@ -1,23 +1,20 @@
 #include "lv2/lv2_plugin.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <limits>
-
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/time/time.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
 #include "document/container.h"
 #include "document/document.h"
-#include "host/document_project.h"
 #include "host/ov_vst.h"
 #include "lv2/bundle_text.h"
-#include "platform/dynamic_library.h"
 
 namespace ov {
 namespace {
@@ -77,7 +74,8 @@ uint32_t MidiMessageSize(uint8_t status) {
 
 }  // namespace
 
-std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* const* features) {
+std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* const* features,
+                                     ProjectSource& source) {
   std::unique_ptr<OvLv2> instance(new OvLv2);
   for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
     if (std::strcmp((*f)->URI, LV2_URID__map) == 0) {
@@ -92,19 +90,32 @@ std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* cons
   }
   LV2_URID_Map& map = *instance->map_;
   const auto id = [&map](const char* uri) { return map.map(map.handle, uri); };
-  instance->uris_ = {id(LV2_ATOM__Chunk), id(LV2_ATOM__Int), id(LV2_ATOM__Long),
-                     id(LV2_ATOM__Float), id(LV2_ATOM__Double), id(LV2_ATOM__Object),
-                     id(LV2_ATOM__Blank), id(LV2_ATOM__Sequence), id(LV2_MIDI__MidiEvent),
-                     id(LV2_TIME__Position), id(LV2_TIME__frame), id(LV2_TIME__speed),
-                     id(LV2_TIME__beatsPerMinute), id(LV2_TIME__bar), id(LV2_TIME__barBeat),
-                     id(LV2_TIME__beat), id(LV2_TIME__beatsPerBar), id(LV2_TIME__beatUnit),
-                     id(kLv2BankProperty), id(kLv2ProgramProperty),
-                     id(LV2_BUF_SIZE__maxBlockLength), id(LV2_BUF_SIZE__nominalBlockLength),
+  instance->uris_ = {id(LV2_ATOM__Chunk),
+                     id(LV2_ATOM__Int),
+                     id(LV2_ATOM__Long),
+                     id(LV2_ATOM__Float),
+                     id(LV2_ATOM__Double),
+                     id(LV2_ATOM__Object),
+                     id(LV2_ATOM__Blank),
+                     id(LV2_ATOM__Sequence),
+                     id(LV2_MIDI__MidiEvent),
+                     id(LV2_TIME__Position),
+                     id(LV2_TIME__frame),
+                     id(LV2_TIME__speed),
+                     id(LV2_TIME__beatsPerMinute),
+                     id(LV2_TIME__bar),
+                     id(LV2_TIME__barBeat),
+                     id(LV2_TIME__beat),
+                     id(LV2_TIME__beatsPerBar),
+                     id(LV2_TIME__beatUnit),
+                     id(kLv2BankProperty),
+                     id(kLv2ProgramProperty),
+                     id(LV2_BUF_SIZE__maxBlockLength),
+                     id(LV2_BUF_SIZE__nominalBlockLength),
                      id(LV2_ATOM__URID)};
   instance->sample_rate_ = sample_rate;
   instance->ReadOptions(features);
 
-  DocumentProject source(OwnLibraryPath());
   t_creating = instance.get();
   std::unique_ptr<OvVst> plugin;
   try {
@@ -113,8 +124,7 @@ std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* cons
   }
   t_creating = nullptr;
   if (plugin == nullptr || plugin->LoadFailed()) {
-    std::fprintf(stderr, "Orvane: the project in %s could not be loaded\n",
-                 OwnLibraryPath().c_str());
+    std::fprintf(stderr, "Orvane: the plug-in's project could not be loaded\n");
     return nullptr;
   }
   OvLv2& self = *instance;
@@ -132,7 +142,8 @@ std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* cons
   self.audio_in_.assign(inputs, nullptr);
   self.audio_out_.assign(outputs, nullptr);
   self.controls_.assign(self.layout_.controls.size(), nullptr);
-  self.applied_.assign(self.layout_.controls.size(), std::numeric_limits<float>::quiet_NaN());
+  for (const Lv2ControlPort& port : self.layout_.controls)
+    self.applied_.push_back(port.default_value);
   self.input_copy_.assign(inputs * block, 0.0f);
   self.input_slices_.assign(std::max<std::size_t>(inputs, 1), nullptr);
   self.output_slices_.assign(std::max<std::size_t>(outputs, 1), nullptr);
@@ -184,8 +195,8 @@ intptr_t OvLv2::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
 intptr_t OvLv2::HostCallback(vst2::AEffect* effect, int32_t opcode, int32_t, intptr_t, void* ptr,
                              float) {
   if (opcode == vst2::audioMasterVersion) return kHostVersion;
-  OvLv2* self = effect != nullptr && effect->user != nullptr ? static_cast<OvLv2*>(effect->user)
-                                                             : t_creating;
+  OvLv2* self =
+      effect != nullptr && effect->user != nullptr ? static_cast<OvLv2*>(effect->user) : t_creating;
   return self != nullptr ? self->Answer(opcode, ptr) : 0;
 }
 
@@ -245,8 +256,9 @@ void OvLv2::ApplyControlPorts() {
   for (std::size_t i = 0; i < controls_.size(); ++i) {
     if (controls_[i] == nullptr) continue;
     const float value = *controls_[i];
-    // Only a value the host changed sets the parameter, so that a patch
-    // the state or a preset chose stays until the host moves a control.
+    // Only a value the host changed (from the default it was given) sets
+    // the parameter, so that a patch the state or a preset chose stays
+    // until the host moves a control.
     if (value == applied_[i] || std::isnan(value)) continue;
     applied_[i] = value;
     const Lv2ControlPort& port = layout_.controls[i];
@@ -287,10 +299,10 @@ void OvLv2::ApplyPosition(const LV2_Atom_Object& position) {
   const LV2_Atom* beat = nullptr;
   const LV2_Atom* beats_per_bar = nullptr;
   const LV2_Atom* beat_unit = nullptr;
-  lv2_atom_object_get(&position, uris_.time_frame, &frame, uris_.time_speed, &speed,
-                      uris_.time_bpm, &bpm, uris_.time_bar, &bar, uris_.time_bar_beat, &bar_beat,
-                      uris_.time_beat, &beat, uris_.time_beats_per_bar, &beats_per_bar,
-                      uris_.time_beat_unit, &beat_unit, 0);
+  lv2_atom_object_get(&position, uris_.time_frame, &frame, uris_.time_speed, &speed, uris_.time_bpm,
+                      &bpm, uris_.time_bar, &bar, uris_.time_bar_beat, &bar_beat, uris_.time_beat,
+                      &beat, uris_.time_beats_per_bar, &beats_per_bar, uris_.time_beat_unit,
+                      &beat_unit, 0);
   const auto number = [this](const LV2_Atom* atom, double* value) {
     return ReadNumber(atom, uris_.atom_int, uris_.atom_long, uris_.atom_float, uris_.atom_double,
                       value);

@@ -13,11 +13,6 @@
 // the plug-in's locking dispatcher).
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-#include <vector>
-
 #include <lv2/atom/atom.h>
 #include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
@@ -25,18 +20,25 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "lv2/port_layout.h"
 #include "platform/vst2.h"
 
 namespace ov {
 
 class OvVst;
+class ProjectSource;
 
 class OvLv2 {
  public:
   // Null, after telling stderr why, when the host lacks urid:map or the
-  // project cannot be loaded.
-  static std::unique_ptr<OvLv2> Create(double sample_rate, const LV2_Feature* const* features);
+  // project in `source` cannot be loaded.
+  static std::unique_ptr<OvLv2> Create(double sample_rate, const LV2_Feature* const* features,
+                                       ProjectSource& source);
   ~OvLv2();
   OvLv2(const OvLv2&) = delete;
   OvLv2& operator=(const OvLv2&) = delete;
@@ -55,8 +57,8 @@ class OvLv2 {
   struct Uris {
     LV2_URID atom_chunk, atom_int, atom_long, atom_float, atom_double, atom_object, atom_blank,
         atom_sequence, midi_event, time_position, time_frame, time_speed, time_bpm, time_bar,
-        time_bar_beat, time_beat, time_beats_per_bar, time_beat_unit, bank, program,
-        max_block, nominal_block, atom_urid;
+        time_bar_beat, time_beat, time_beats_per_bar, time_beat_unit, bank, program, max_block,
+        nominal_block, atom_urid;
   };
   struct TimedMidi {
     uint32_t frame;
@@ -68,8 +70,8 @@ class OvLv2 {
   };
 
   OvLv2() = default;
-  static intptr_t HostCallback(vst2::AEffect* effect, int32_t opcode, int32_t index,
-                               intptr_t value, void* ptr, float opt);
+  static intptr_t HostCallback(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
+                               void* ptr, float opt);
   intptr_t Answer(int32_t opcode, void* ptr);
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
   void ReadOptions(const LV2_Feature* const* features);
@@ -96,7 +98,7 @@ class OvLv2 {
   LV2_Atom_Sequence* midi_out_ = nullptr;
   const float* freewheel_ = nullptr;
   std::vector<const float*> controls_;
-  // The control values applied last; NaN until the first run.
+  // The control values applied last, first the ports' defaults.
   std::vector<float> applied_;
 
   // Made at instantiation, so that run allocates nothing: inputs are copied

@@ -93,8 +93,8 @@ float NormalisedValue(const Lv2ControlPort& port, float port_value) {
       return port_value >= 0.5f ? 1.0f : 0.0f;
     case ControlKind::kList:
       if (!std::isfinite(port_value)) return 0.0f;
-      return static_cast<float>(port.items->PositionOf(static_cast<int32_t>(
-          std::lround(std::clamp(port_value, port.minimum, port.maximum)))));
+      return static_cast<float>(port.items->PositionOf(
+          static_cast<int32_t>(std::lround(std::clamp(port_value, port.minimum, port.maximum)))));
   }
   return 0.0f;
 }

@@ -47,8 +47,8 @@ struct Lv2ControlPort {
   float minimum = 0.0f;
   float maximum = 1.0f;
   float default_value = 0.0f;
-  FloatRange range;                 // kFloat
-  std::optional<ListText> items;    // kList
+  FloatRange range;                   // kFloat
+  std::optional<ListText> items;      // kList
   std::vector<Lv2ScalePoint> points;  // kList with listed items (not a numeric range)
 };
 

@@ -69,12 +69,13 @@ constexpr std::array kCommands = {
                 "  --midi FILE.mid         play a MIDI file, looped\n"
                 "  -o OUT.wav              keep what the plug-in plays\n"
                 "  --capture WINDOW.png    save what the window shows at the end\n"},
-    CommandHelp{"install", "install NAME.so [--system]",
-                "Copies a baked plug-in to ~/.lxvst, where Linux hosts look for VST 2 plug-ins.",
-                "  --system   install to /usr/local/lib/lxvst for every user instead\n"},
-    CommandHelp{"uninstall", "uninstall NAME [--system]",
-                "Removes a plug-in that `orvane install` put in ~/.lxvst.",
-                "  --system   remove it from /usr/local/lib/lxvst instead\n"},
+    CommandHelp{"install", "install NAME.so|NAME.lv2 [--system]",
+                "Copies a baked plug-in to ~/.lxvst, where Linux hosts look for VST 2 plug-ins,\n"
+                "or an LV2 bundle to ~/.lv2.",
+                "  --system   install to /usr/local/lib/lxvst (or lib/lv2) for every user\n"},
+    CommandHelp{"uninstall", "uninstall NAME|NAME.lv2 [--system]",
+                "Removes a plug-in that `orvane install` put in ~/.lxvst, or a bundle in ~/.lv2.",
+                "  --system   remove it from /usr/local/lib/lxvst (or lib/lv2) instead\n"},
     CommandHelp{"help", "help [COMMAND]", "Prints what a command does and its options.", ""},
 };
 

@@ -74,7 +74,7 @@ int RunBakeLv2Command(const BakeCommandLine& command, std::ostream& out, std::os
   COrvaneDocBase document;
   if (!LoadProjectDocument(command.input_path, kName, err, &document, &stream)) return 1;
   // The plug-in itself says what it offers, as it will inside the bundle.
-  StreamSource source(stream);
+  StreamProject source(stream);
   auto plugin = std::make_unique<OvVst>(&QuietHost, source);
   if (plugin->LoadFailed()) {
     err << kName << ": " << command.input_path << " could not be loaded\n";
@@ -98,9 +98,9 @@ int RunBakeLv2Command(const BakeCommandLine& command, std::ostream& out, std::os
       !WriteText(folder / "presets.ttl", PresetsTurtle(bundle), err)) {
     return 1;
   }
-  out << "Baked " << command.output_path << ": " << bundle.uri << ", "
-      << bundle.layout.PortCount() << " ports, " << bundle.presets.size() << " presets, "
-      << project_bytes << " project bytes into " << command.from_path << "\n";
+  out << "Baked " << command.output_path << ": " << bundle.uri << ", " << bundle.layout.PortCount()
+      << " ports, " << bundle.presets.size() << " presets, " << project_bytes
+      << " project bytes into " << command.from_path << "\n";
   return 0;
 }
 

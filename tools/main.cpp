@@ -52,7 +52,8 @@ std::string DefaultGenericLibrary(bool lv2 = false) {
   const fs::path program_folder = ov::ProgramFolder();
   if (program_folder.empty()) return name;
   const fs::path beside = program_folder / name;
-  const fs::path installed = program_folder.parent_path() / "lib" / (lv2 ? "orvane" : "lxvst") / name;
+  const fs::path installed =
+      program_folder.parent_path() / "lib" / (lv2 ? "orvane" : "lxvst") / name;
   return (fs::exists(beside, error) || !fs::exists(installed, error) ? beside : installed).string();
 }
 

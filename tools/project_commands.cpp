@@ -192,29 +192,6 @@ int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std:
   return 0;
 }
 
-std::optional<ProjectFacts> StreamSource::Load(MessageSink& messages) {
-  auto document = std::make_unique<COrvaneDocBase>();
-  const LoadResult result = document->Load(stream_, {&messages, nullptr, true});
-  if (!result.ok) {
-    if (!result.refused_newer) messages.Post(result.message, MessageStyle::kError);
-    return std::nullopt;
-  }
-  const CContainer* main = document->FindMainContainer();
-  if (main == nullptr) {
-    messages.Post("The project has no main container.", MessageStyle::kError);
-    return std::nullopt;
-  }
-  ProjectFacts facts = FactsOf(*document, *main);
-  document_ = std::move(document);
-  return facts;
-}
-
-ProjectHoldings StreamSource::TakeHoldings() {
-  ProjectHoldings holdings;
-  holdings.document = std::move(document_);
-  return holdings;
-}
-
 bool WriteBakedLibrary(std::vector<uint8_t> stream, const std::string& from_path,
                        const std::string& output_path, std::ostream& err) {
   constexpr const char* kName = "orvane bake";

@@ -13,7 +13,7 @@
 
 #include "document/document.h"
 #include "document/text_writer.h"
-#include "host/project_facts.h"
+#include "host/document_project.h"
 #include "tools/arguments.h"
 
 namespace ov {
@@ -43,18 +43,6 @@ std::optional<Json> ReadProjectJson(const std::string& path, const char* command
 // `err` why there is none (each line starts with `command_name`).
 bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
                         std::vector<uint8_t>* stream);
-
-// A project stream in memory, read as the library reads its own.
-class StreamSource final : public ProjectSource {
- public:
-  explicit StreamSource(std::vector<uint8_t> stream) : stream_(std::move(stream)) {}
-  std::optional<ProjectFacts> Load(MessageSink& messages) override;
-  ProjectHoldings TakeHoldings() override;
-
- private:
-  std::vector<uint8_t> stream_;
-  std::unique_ptr<COrvaneDocBase> document_;
-};
 
 int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err);
 
