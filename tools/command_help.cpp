@@ -49,8 +49,9 @@ constexpr std::array kCommands = {
                 "  --seconds S         how long to play (default 10)\n"
                 "  --midi FILE.mid     play a MIDI file instead of held notes\n"
                 "  --from orvane-vst.so  the generic library a JSON project is baked into\n"},
-    CommandHelp{"validate", "validate LIB.so [--quick]",
-                "Puts a VST 2 plug-in through what hosts do to one; non-zero when a check fails.",
+    CommandHelp{"validate", "validate LIB.so|NAME.lv2 [--quick]",
+                "Puts a VST 2 plug-in, or an LV2 bundle loaded through lilv, through what hosts\n"
+                "do to one; non-zero when a check fails.",
                 "  --quick   play shorter and repeat less\n"},
     CommandHelp{"snapshot",
                 "snapshot LIB.so|PROJECT.json -o VIEW.png [--program P] [--param INDEX=VALUE]... "

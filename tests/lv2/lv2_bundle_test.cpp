@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "tests/host/plugin_test_support.h"
 #include "tests/host/temp_folder.h"
-#include "tests/lv2/lv2_test_host.h"
+#include "tools/lv2_host.h"
 #include "tools/project_commands.h"
 #include "tools/render.h"
 
@@ -229,6 +231,29 @@ TEST(Lv2Bundle, EachPresetSelectsItsPatch) {
       EXPECT_NE(played, first);
     }
   }
+}
+
+TEST(Lv2Bundle, ValidatePassesOurBundlesAndNamesWhatIsWrong) {
+  TempFolder folder;
+  const std::string orvane = std::string(std::getenv("OV_BUILD_DIR")) + "/orvane";
+  for (const char* name : {"demo-synth", "two_patches", "pd-echo"}) {
+    BakeBoth(name, folder);
+    std::string output;
+    EXPECT_EQ(
+        RunProgram(orvane + " validate --quick " + folder / "bundles/" + name + ".lv2", &output), 0)
+        << output;
+    EXPECT_NE(output.find("6 checks, 6 passed"), std::string::npos) << output;
+  }
+  // A bundle whose library lost its project loads nothing.
+  const std::string broken = folder / "bundles/demo-synth.lv2";
+  std::filesystem::copy_file(OV_LV2_LIBRARY, broken + "/demo-synth.so",
+                             std::filesystem::copy_options::overwrite_existing);
+  std::string output;
+  EXPECT_EQ(RunProgram(orvane + " validate " + broken, &output), 1) << output;
+  EXPECT_NE(
+      output.find("load                               FAIL  the plug-in does not instantiate"),
+      std::string::npos)
+      << output;
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
-#include "tests/lv2/lv2_test_host.h"
+#include "tools/lv2_host.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
+#include <lv2/presets/presets.h>
 #include <lv2/time/time.h>
 
 #include <cstring>
+#include <filesystem>
 
-namespace ov::testing {
+namespace ov {
 namespace {
 
 constexpr std::size_t kAtomBufferBytes = 1 << 16;
@@ -29,11 +31,40 @@ struct Nodes {
 
 }  // namespace
 
-Lv2World::Lv2World(const std::string& folder) : world_(lilv_world_new()) {
-  LilvNode* path = lilv_new_string(world_, (folder + ":/usr/lib/lv2").c_str());
+Lv2World::Lv2World(const std::string& folder, bool one_bundle) : world_(lilv_world_new()) {
+  LilvNode* path =
+      lilv_new_string(world_, one_bundle ? "/usr/lib/lv2" : (folder + ":/usr/lib/lv2").c_str());
   lilv_world_set_option(world_, LILV_OPTION_LV2_PATH, path);
   lilv_node_free(path);
   lilv_world_load_all(world_);
+  if (one_bundle) {
+    std::string absolute = std::filesystem::absolute(folder).lexically_normal().string();
+    if (!absolute.ends_with('/')) absolute.push_back('/');
+    LilvNode* bundle = lilv_new_file_uri(world_, nullptr, absolute.c_str());
+    lilv_world_load_bundle(world_, bundle);
+    lilv_node_free(bundle);
+  }
+}
+
+std::vector<std::string> Lv2World::PluginUris() const {
+  std::vector<std::string> uris;
+  const LilvPlugins* plugins = lilv_world_get_all_plugins(world_);
+  LILV_FOREACH(plugins, i, plugins) {
+    uris.push_back(lilv_node_as_uri(lilv_plugin_get_uri(lilv_plugins_get(plugins, i))));
+  }
+  return uris;
+}
+
+std::vector<std::string> Lv2World::Presets(const std::string& uri) const {
+  std::vector<std::string> presets;
+  const LilvPlugin* plugin = Plugin(uri);
+  if (plugin == nullptr) return presets;
+  LilvNode* preset_class = lilv_new_uri(world_, LV2_PRESETS__Preset);
+  LilvNodes* related = lilv_plugin_get_related(plugin, preset_class);
+  LILV_FOREACH(nodes, i, related) presets.push_back(lilv_node_as_uri(lilv_nodes_get(related, i)));
+  lilv_nodes_free(related);
+  lilv_node_free(preset_class);
+  return presets;
 }
 
 Lv2World::~Lv2World() { lilv_world_free(world_); }
@@ -74,14 +105,18 @@ Lv2Instance::Lv2Instance(Lv2World& world, const std::string& uri, double rate, i
   const LV2_Feature map{LV2_URID__map, world.Map()};
   const LV2_Feature unmap{LV2_URID__unmap, world.Unmap()};
   const LV2_Feature options{LV2_OPTIONS__options, options_.data()};
-  const LV2_Feature* features[] = {&map, &unmap, &options, nullptr};
+  const LV2_Feature schedule{LV2_WORKER__schedule, &schedule_};
+  const LV2_Feature* features[] = {&map, &unmap, &options, &schedule, nullptr};
   instance_ = lilv_plugin_instantiate(plugin_, rate, features);
   if (instance_ == nullptr) return;
 
   const Nodes nodes(world.World());
   const uint32_t ports = lilv_plugin_get_num_ports(plugin_);
-  std::vector<float> defaults(ports);
-  lilv_plugin_get_port_ranges_float(plugin_, nullptr, nullptr, defaults.data());
+  minima_.resize(ports);
+  maxima_.resize(ports);
+  defaults_.resize(ports);
+  lilv_plugin_get_port_ranges_float(plugin_, minima_.data(), maxima_.data(), defaults_.data());
+  std::vector<float>& defaults = defaults_;
   control_values_.assign(ports, 0.0f);
   buffers_.resize(ports);
   atom_buffers_.resize(ports);
@@ -109,6 +144,19 @@ Lv2Instance::~Lv2Instance() {
   if (instance_ != nullptr) lilv_instance_free(instance_);
 }
 
+bool Lv2Instance::IsInstrument() const {
+  const LilvNode* uri = lilv_plugin_class_get_uri(lilv_plugin_get_class(plugin_));
+  return std::strcmp(lilv_node_as_uri(uri), LV2_CORE__InstrumentPlugin) == 0;
+}
+
+std::vector<Lv2Instance::ControlRange> Lv2Instance::Controls() const {
+  std::vector<ControlRange> controls;
+  for (const auto& [symbol, index] : control_index_) {
+    controls.push_back({symbol, minima_[index], maxima_[index], defaults_[index]});
+  }
+  return controls;
+}
+
 void Lv2Instance::SetControl(const std::string& symbol, float value) {
   control_values_.at(control_index_.at(symbol)) = value;
 }
@@ -121,12 +169,19 @@ void Lv2Instance::Activate() { lilv_instance_activate(instance_); }
 void Lv2Instance::Deactivate() { lilv_instance_deactivate(instance_); }
 
 std::vector<std::vector<float>> Lv2Instance::Play(const std::vector<ScheduledMidi>& midi,
-                                                  int64_t frames, bool transport) {
+                                                  int64_t frames, bool transport,
+                                                  const std::vector<float>& input) {
   std::vector<std::vector<float>> played(audio_outputs_.size());
   const uint32_t midi_type = world_.Id(LV2_MIDI__MidiEvent);
   std::size_t next = 0;
   for (int64_t start = 0; start < frames; start += block_) {
     const auto length = static_cast<uint32_t>(std::min<int64_t>(block_, frames - start));
+    for (const uint32_t port : audio_inputs_) {
+      for (uint32_t i = 0; i < length; ++i) {
+        buffers_[port][i] =
+            input.empty() ? 0.0f : input[static_cast<std::size_t>(start + i) % input.size()];
+      }
+    }
     for (const uint32_t port : atom_inputs_) {
       auto* buffer = reinterpret_cast<uint8_t*>(atom_buffers_[port].data());
       lv2_atom_forge_set_buffer(&forge_, buffer, kAtomBufferBytes);
@@ -166,12 +221,35 @@ std::vector<std::vector<float>> Lv2Instance::Play(const std::vector<ScheduledMid
       atom->type = 0;
     }
     lilv_instance_run(instance_, length);
+    RunWork();
     for (std::size_t c = 0; c < audio_outputs_.size(); ++c) {
       const std::vector<float>& buffer = buffers_[audio_outputs_[c]];
       played[c].insert(played[c].end(), buffer.begin(), buffer.begin() + length);
     }
   }
   return played;
+}
+
+LV2_Worker_Status Lv2Instance::ScheduleWork(LV2_Worker_Schedule_Handle handle, uint32_t size,
+                                            const void* data) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  static_cast<Lv2Instance*>(handle)->work_.emplace_back(bytes, bytes + (bytes ? size : 0));
+  return LV2_WORKER_SUCCESS;
+}
+
+void Lv2Instance::RunWork() {
+  const auto* worker = static_cast<const LV2_Worker_Interface*>(
+      lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
+  if (worker == nullptr) return;
+  const auto respond = [](LV2_Worker_Respond_Handle, uint32_t, const void*) {
+    return LV2_WORKER_SUCCESS;
+  };
+  for (const std::vector<uint8_t>& request : work_) {
+    worker->work(lilv_instance_get_handle(instance_), respond, nullptr,
+                 static_cast<uint32_t>(request.size()), request.empty() ? nullptr : request.data());
+  }
+  work_.clear();
+  if (worker->end_run != nullptr) worker->end_run(lilv_instance_get_handle(instance_));
 }
 
 LV2_State_Status Lv2Instance::Store(LV2_State_Handle handle, uint32_t key, const void* value,
@@ -234,4 +312,4 @@ bool Lv2Instance::ApplyPreset(const std::string& preset_uri) {
   return true;
 }
 
-}  // namespace ov::testing
+}  // namespace ov
