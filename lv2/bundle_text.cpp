@@ -21,6 +21,7 @@ constexpr const char* kPrefixes =
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
+    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
     "@prefix work: <http://lv2plug.in/ns/ext/worker#> .\n\n";
 
@@ -92,6 +93,8 @@ void WriteControlPort(std::ostream& out, const Lv2ControlPort& port, uint32_t in
 
 }  // namespace
 
+std::string UiUri(const std::string& uri) { return uri + "#ui"; }
+
 std::string PresetUri(const std::string& uri, int program) {
   return uri + "#preset" + std::to_string(program);
 }
@@ -118,7 +121,8 @@ std::string PluginTurtle(const Lv2BundleDescription& bundle) {
       << "  lv2:optionalFeature lv2:hardRTCapable, opts:options, bufsz:boundedBlockLength,\n"
       << "    work:schedule ;\n"
       << "  lv2:extensionData state:interface, work:interface ;\n"
-      << "  opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n";
+      << "  opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
+      << "  ui:ui " << Iri(UiUri(bundle.uri)) << " ;\n";
   WriteAudioPorts(out, layout.audio_inputs, "InputPort", 0);
   WriteAudioPorts(out, layout.audio_outputs, "OutputPort",
                   static_cast<uint32_t>(layout.audio_inputs.size()));
@@ -145,7 +149,13 @@ std::string PluginTurtle(const Lv2BundleDescription& bundle) {
     WriteControlPort(out, layout.controls[i],
                      layout.FirstControlIndex() + static_cast<uint32_t>(i));
   }
-  out << " .\n";
+  out << " .\n\n";
+  // The editor, shown in the host's window; it needs the plug-in instance.
+  out << Iri(UiUri(bundle.uri)) << "\n  a ui:X11UI ;\n  ui:binary " << Iri(bundle.binary)
+      << " ;\n  lv2:requiredFeature ui:idleInterface, ui:parent,\n"
+      << "    <http://lv2plug.in/ns/ext/instance-access> ;\n"
+      << "  lv2:optionalFeature ui:resize ;\n"
+      << "  lv2:extensionData ui:idleInterface .\n";
   return out.str();
 }
 

@@ -31,6 +31,9 @@ struct Lv2BundleDescription {
   std::vector<Lv2Preset> presets;  // preset n selects program n
 };
 
+// The URI of the X11 UI of the plug-in at `uri`.
+std::string UiUri(const std::string& uri);
+
 // The URI of preset `program` of the plug-in at `uri`.
 std::string PresetUri(const std::string& uri, int program);
 

@@ -1,12 +1,14 @@
 // The wrapper library's LV2 entry point. Its one plug-in's URI comes from
 // the project baked into the library, so that the bundle's description and
-// the library name the same plug-in; nothing else is exported.
+// the library name the same plug-in; lv2ui_descriptor (lv2_ui.cpp) is the
+// only other export.
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "host/document_project.h"
+#include "lv2/lv2_library.h"
 #include "lv2/lv2_plugin.h"
 #include "platform/dynamic_library.h"
 #include "platform/message_sink.h"
@@ -82,23 +84,24 @@ const void* ExtensionData(const char* uri) {
   return nullptr;
 }
 
-// The URI the bundle's description gives, from the baked project's
-// identity; empty when the library carries no usable project.
-std::string BakedUri() {
-  try {
-    ov::DocumentProject source(ov::OwnLibraryPath());
-    ov::MessageSink messages;
-    if (std::optional<ov::ProjectFacts> facts = source.Load(messages)) return ov::PluginUri(*facts);
-  } catch (...) {
-  }
-  return {};
-}
-
 }  // namespace
+
+const std::string& ov::BakedPluginUri() {
+  static const std::string uri = [] {
+    try {
+      DocumentProject source(OwnLibraryPath());
+      MessageSink messages;
+      if (std::optional<ProjectFacts> facts = source.Load(messages)) return PluginUri(*facts);
+    } catch (...) {
+    }
+    return std::string();
+  }();
+  return uri;
+}
 
 extern "C" __attribute__((visibility("default"))) const LV2_Descriptor* lv2_descriptor(
     uint32_t index) {
-  static const std::string uri = BakedUri();
+  const std::string& uri = ov::BakedPluginUri();
   static const LV2_Descriptor descriptor{uri.c_str(), Instantiate, ConnectPort, Activate,
                                          Run,         Deactivate,  Cleanup,     ExtensionData};
   return index == 0 && !uri.empty() ? &descriptor : nullptr;

@@ -192,16 +192,19 @@ intptr_t OvLv2::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* pt
   return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
 }
 
-intptr_t OvLv2::HostCallback(vst2::AEffect* effect, int32_t opcode, int32_t, intptr_t, void* ptr,
-                             float) {
+intptr_t OvLv2::HostCallback(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t,
+                             void* ptr, float opt) {
   if (opcode == vst2::audioMasterVersion) return kHostVersion;
   OvLv2* self =
       effect != nullptr && effect->user != nullptr ? static_cast<OvLv2*>(effect->user) : t_creating;
-  return self != nullptr ? self->Answer(opcode, ptr) : 0;
+  return self != nullptr ? self->Answer(opcode, index, ptr, opt) : 0;
 }
 
-intptr_t OvLv2::Answer(int32_t opcode, void* ptr) {
+intptr_t OvLv2::Answer(int32_t opcode, int32_t index, void* ptr, float opt) {
   switch (opcode) {
+    case vst2::audioMasterAutomate:
+      ReportToPort(index, opt);
+      return 0;
     case vst2::audioMasterWantMidi:
       return 1;
     case vst2::audioMasterGetTime:
@@ -217,7 +220,6 @@ intptr_t OvLv2::Answer(int32_t opcode, void* ptr) {
       return offline_.load(std::memory_order_relaxed) ? kProcessLevelOffline
                                                       : kProcessLevelRealtime;
     default:
-      // Automation reports have no LV2 form: input controls belong to the host.
       return 0;
   }
 }
@@ -448,6 +450,44 @@ void OvLv2::Run(uint32_t frames) {
 }
 
 void OvLv2::Work() { Dispatch(vst2::effIdle, 0, 0, nullptr, 0.0f); }
+
+void OvLv2::ReportToPort(int32_t parameter_index, float normalised) {
+  // Only an open editor reports, on the thread it runs on: the plug-in
+  // tells of panel and MIDI changes, never of the host's own, so no port
+  // is written back.
+  auto* plugin = static_cast<OvVst*>(AudioEffect::FromAeffect(effect_));
+  if (!write_port_ || !plugin->App().OnUserInterfaceThread()) return;
+  for (std::size_t i = 0; i < layout_.controls.size(); ++i) {
+    const Lv2ControlPort& port = layout_.controls[i];
+    if (port.parameter_index != parameter_index) continue;
+    const float value = PortValueOf(port, normalised);
+    write_port_(layout_.FirstControlIndex() + static_cast<uint32_t>(i), value);
+  }
+}
+
+bool OvLv2::OpenEditor(void* parent, PortWriter write_port, int32_t* width, int32_t* height,
+                       void** window) {
+  vst2::ERect* rect = nullptr;
+  if (Dispatch(vst2::effEditGetRect, 0, 0, &rect, 0.0f) == 0 || rect == nullptr) return false;
+  *width = rect->right - rect->left;
+  *height = rect->bottom - rect->top;
+  if (Dispatch(vst2::effEditOpen, 0, 0, parent, 0.0f) == 0) return false;
+  auto* plugin = static_cast<OvVst*>(AudioEffect::FromAeffect(effect_));
+  *window = plugin->Editor() != nullptr ? plugin->Editor()->SystemWindow() : nullptr;
+  write_port_ = std::move(write_port);
+  return true;
+}
+
+bool OvLv2::EditorIdle() {
+  Dispatch(vst2::effEditIdle, 0, 0, nullptr, 0.0f);
+  auto* plugin = static_cast<OvVst*>(AudioEffect::FromAeffect(effect_));
+  return plugin->Editor() != nullptr && plugin->Editor()->isOpen();
+}
+
+void OvLv2::CloseEditor() {
+  write_port_ = nullptr;
+  Dispatch(vst2::effEditClose, 0, 0, nullptr, 0.0f);
+}
 
 LV2_State_Status OvLv2::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
   void* chunk = nullptr;

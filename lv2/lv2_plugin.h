@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,18 @@ class OvLv2 {
   // calls do.
   void Work();
 
+  // The editor, for a UI on the host's user-interface thread (the one that
+  // instantiated the plug-in). Opening shows the plug-in's current values
+  // and changes no port; while open, each control the user moves is written
+  // to its port through `write_port`. False, with a message, when the
+  // editor cannot open in `parent`.
+  using PortWriter = std::function<void(uint32_t port, float value)>;
+  bool OpenEditor(void* parent, PortWriter write_port, int32_t* width, int32_t* height,
+                  void** window);
+  // False once the editor's window is gone.
+  bool EditorIdle();
+  void CloseEditor();
+
  private:
   struct Uris {
     LV2_URID atom_chunk, atom_int, atom_long, atom_float, atom_double, atom_object, atom_blank,
@@ -72,7 +85,9 @@ class OvLv2 {
   OvLv2() = default;
   static intptr_t HostCallback(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t value,
                                void* ptr, float opt);
-  intptr_t Answer(int32_t opcode, void* ptr);
+  intptr_t Answer(int32_t opcode, int32_t index, void* ptr, float opt);
+  // A control the user moved on the panel: its port hears of it.
+  void ReportToPort(int32_t parameter_index, float normalised);
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
   void ReadOptions(const LV2_Feature* const* features);
   void ApplyControlPorts();
@@ -125,6 +140,7 @@ class OvLv2 {
   double beat_unit_ = 4;
   std::atomic<bool> offline_{false};
   uint32_t frames_since_work_ = 0;
+  PortWriter write_port_;  // while the editor is open; user-interface thread
 };
 
 }  // namespace ov

@@ -99,6 +99,18 @@ float NormalisedValue(const Lv2ControlPort& port, float port_value) {
   return 0.0f;
 }
 
+float PortValueOf(const Lv2ControlPort& port, float normalised) {
+  switch (port.kind) {
+    case ControlKind::kFloat:
+      return DenormaliseFloat(normalised, port.range);
+    case ControlKind::kToggle:
+      return normalised >= 0.5f ? 1.0f : 0.0f;
+    case ControlKind::kList:
+      return static_cast<float>(port.items->ValueAt(ClampNormalised(normalised)));
+  }
+  return 0.0f;
+}
+
 std::string MakePortSymbol(std::string_view name, std::vector<std::string>& taken) {
   std::string symbol;
   for (const char c : name) {

@@ -90,6 +90,8 @@ float PortValue(const Lv2ControlPort& port, const PatchParameter& parameter);
 // What the host parameter behind `port` is set to for `port_value`. Audio
 // thread: allocates nothing.
 float NormalisedValue(const Lv2ControlPort& port, float port_value);
+// The other way: the port value of the parameter's normalised value.
+float PortValueOf(const Lv2ControlPort& port, float normalised);
 
 // A valid and unused port symbol made from `name`: letters, digits and
 // underscores, not starting with a digit; a number is appended to one taken

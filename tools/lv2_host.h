@@ -70,6 +70,9 @@ class Lv2Instance {
   };
   std::vector<ControlRange> Controls() const;
 
+  LilvInstance* Lilv() const { return instance_; }
+  // Every control port's value, by port index (0 for other ports).
+  const std::vector<float>& ControlValues() const { return control_values_; }
   bool HasControl(const std::string& symbol) const { return control_index_.contains(symbol); }
   void SetControl(const std::string& symbol, float value);
   float Control(const std::string& symbol) const;
