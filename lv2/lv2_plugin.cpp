@@ -78,9 +78,9 @@ std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* cons
                                      ProjectSource& source) {
   std::unique_ptr<OvLv2> instance(new OvLv2);
   for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
-    if (std::strcmp((*f)->URI, LV2_URID__map) == 0) {
+    if (IsFeature(*f, LV2_URID__map)) {
       instance->map_ = static_cast<LV2_URID_Map*>((*f)->data);
-    } else if (std::strcmp((*f)->URI, LV2_WORKER__schedule) == 0) {
+    } else if (IsFeature(*f, LV2_WORKER__schedule)) {
       instance->schedule_ = static_cast<LV2_Worker_Schedule*>((*f)->data);
     }
   }
@@ -169,7 +169,7 @@ OvLv2::~OvLv2() {
 void OvLv2::ReadOptions(const LV2_Feature* const* features) {
   const LV2_Options_Option* options = nullptr;
   for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
-    if (std::strcmp((*f)->URI, LV2_OPTIONS__options) == 0) {
+    if (IsFeature(*f, LV2_OPTIONS__options)) {
       options = static_cast<const LV2_Options_Option*>((*f)->data);
     }
   }

@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -33,6 +34,12 @@ namespace ov {
 
 class OvVst;
 class ProjectSource;
+
+// Whether `feature` is the one named `uri`. Some hosts list features
+// without a name; those are no feature of ours.
+inline bool IsFeature(const LV2_Feature* feature, const char* uri) {
+  return feature->URI != nullptr && std::strcmp(feature->URI, uri) == 0;
+}
 
 class OvLv2 {
  public:

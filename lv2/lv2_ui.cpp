@@ -29,11 +29,11 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*,
   ov::OvLv2* plugin = nullptr;
   const LV2UI_Resize* resize = nullptr;
   for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
-    if (std::strcmp((*f)->URI, LV2_UI__parent) == 0) parent = (*f)->data;
-    if (std::strcmp((*f)->URI, LV2_INSTANCE_ACCESS_URI) == 0) {
+    if (ov::IsFeature(*f, LV2_UI__parent)) parent = (*f)->data;
+    if (ov::IsFeature(*f, LV2_INSTANCE_ACCESS_URI)) {
       plugin = static_cast<ov::OvLv2*>((*f)->data);
     }
-    if (std::strcmp((*f)->URI, LV2_UI__resize) == 0) {
+    if (ov::IsFeature(*f, LV2_UI__resize)) {
       resize = static_cast<const LV2UI_Resize*>((*f)->data);
     }
   }
