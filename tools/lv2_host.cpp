@@ -222,6 +222,16 @@ std::vector<std::vector<float>> Lv2Instance::Play(const std::vector<ScheduledMid
     }
     lilv_instance_run(instance_, length);
     RunWork();
+    for (const uint32_t port : atom_outputs_) {
+      const auto* sent = reinterpret_cast<const LV2_Atom_Sequence*>(atom_buffers_[port].data());
+      if (sent->atom.type != world_.Id(LV2_ATOM__Sequence)) continue;
+      LV2_ATOM_SEQUENCE_FOREACH(sent, event) {
+        if (event->body.type != midi_type || event->body.size > 3) continue;
+        ScheduledMidi midi{start + event->time.frames, {}};
+        std::memcpy(midi.bytes, &event->body + 1, event->body.size);
+        midi_output_.push_back(midi);
+      }
+    }
     for (std::size_t c = 0; c < audio_outputs_.size(); ++c) {
       const std::vector<float>& buffer = buffers_[audio_outputs_[c]];
       played[c].insert(played[c].end(), buffer.begin(), buffer.begin() + length);

@@ -84,6 +84,9 @@ class Lv2Instance {
   // 4/4 when `transport`. The channels of the audio outputs.
   std::vector<std::vector<float>> Play(const std::vector<ScheduledMidi>& midi, int64_t frames,
                                        bool transport = true, const std::vector<float>& input = {});
+  // The MIDI the plug-in sent since the last call, at frames counted from
+  // the start of the Play that sent it.
+  std::vector<ScheduledMidi> TakeMidiOutput() { return std::move(midi_output_); }
   std::vector<Lv2SavedProperty> Save();
   LV2_State_Status Restore(const std::vector<Lv2SavedProperty>& properties);
   // Applies a preset as hosts do: its state, then its port values.
@@ -115,6 +118,7 @@ class Lv2Instance {
   std::vector<uint32_t> atom_outputs_;
   std::vector<std::vector<uint64_t>> atom_buffers_;  // by port index
   LV2_Atom_Forge forge_{};
+  std::vector<ScheduledMidi> midi_output_;
   LV2_Worker_Schedule schedule_{this, &Lv2Instance::ScheduleWork};
   std::vector<std::vector<uint8_t>> work_;  // asked for during the current block
   int32_t options_values_[2];
