@@ -17,11 +17,29 @@ add_custom_command(OUTPUT ${OV_DEMO_PLUGIN}
   COMMENT "Baking the demo synthesiser")
 add_custom_target(orvane_demo_plugin ALL DEPENDS ${OV_DEMO_PLUGIN})
 
+# The same synthesiser as an LV2 bundle, for hosts that look in lib/lv2.
+set(OV_DEMO_BUNDLE ${CMAKE_BINARY_DIR}/lv2-bundles/OrvaneDemoSynth.lv2)
+add_custom_command(OUTPUT ${OV_DEMO_BUNDLE}/manifest.ttl
+  COMMAND orvane bake ${CMAKE_SOURCE_DIR}/examples/demo-synth.json --lv2 -o ${OV_DEMO_BUNDLE}
+          --from $<TARGET_FILE:orvane-lv2> > /dev/null
+  DEPENDS orvane orvane-lv2 ${CMAKE_SOURCE_DIR}/examples/demo-synth.json
+  COMMENT "Baking the demo synthesiser's LV2 bundle")
+add_custom_target(orvane_demo_bundle ALL DEPENDS ${OV_DEMO_BUNDLE}/manifest.ttl)
+
 install(TARGETS orvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS orvane-vst LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/lxvst)
 install(FILES ${OV_DEMO_PLUGIN} DESTINATION ${CMAKE_INSTALL_LIBDIR}/lxvst
         PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                     WORLD_READ WORLD_EXECUTE)
+# The bundle without the wrapper's debug information, which stays in the
+# build tree; the wrapper itself beside the module library, where `orvane
+# bake --lv2` finds it.
+install(DIRECTORY ${OV_DEMO_BUNDLE} DESTINATION ${CMAKE_INSTALL_LIBDIR}/lv2
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+        PATTERN "*.debug" EXCLUDE
+        PATTERN "*.so" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                   WORLD_READ WORLD_EXECUTE)
+install(TARGETS orvane-lv2 LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/orvane)
 install(FILES README.md DESTINATION ${OV_DOC_DIR})
 install(DIRECTORY docs/ DESTINATION ${OV_DOC_DIR} FILES_MATCHING PATTERN "*.md")
 # Every example, and the module library that external-gain.json carries:

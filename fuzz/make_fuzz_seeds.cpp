@@ -5,6 +5,8 @@
 //   text/      each project's JSON as written and in its full form;
 //   chunk/     bank and program chunks of the patched project (a first byte
 //              choosing bank or program, as the target reads it);
+//   lv2_state/ the bank chunk and a program number as LV2 state properties
+//              (behind the byte that chooses the property and its type);
 //   fx_file/   those chunks in bank and program files;
 //   resource/  a library with a project appended, and one without;
 //   wav_player/ small WAVE files of each kind the player reads, behind the
@@ -66,10 +68,12 @@ void WriteStateSeeds(const fs::path& corpus) {
     flagged.insert(flagged.end(), chunk.begin(), chunk.end());
     const std::string name = preset ? "program" : "bank";
     Write(corpus / "chunk" / name, flagged);
+    if (!preset) Write(corpus / "lv2_state" / "bank", flagged);
     Write(corpus / "fx_file" / (name + (preset ? ".fxp" : ".fxb")),
           ov::WriteFxFile(preset ? ov::FxKind::kProgram : ov::FxKind::kBank,
                           vst2::FourCC('O', 'v', 'F', 'z'), "Fuzz program", chunk));
   }
+  Write(corpus / "lv2_state" / "program", std::string("\x03\x01\x00\x00\x00", 5));
   Write(corpus / "resource" / "plain.so", std::string("\x7F"
                                                       "ELF no resource"));
 }

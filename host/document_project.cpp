@@ -91,4 +91,31 @@ std::optional<ProjectFacts> DocumentProject::Load(MessageSink& messages) {
 
 ProjectHoldings DocumentProject::TakeHoldings() { return std::move(holdings_); }
 
+StreamProject::StreamProject(std::vector<uint8_t> stream) : stream_(std::move(stream)) {}
+
+StreamProject::~StreamProject() = default;
+
+std::optional<ProjectFacts> StreamProject::Load(MessageSink& messages) {
+  auto document = std::make_unique<COrvaneDocBase>();
+  const LoadResult result = document->Load(stream_, {&messages, nullptr, true});
+  if (!result.ok) {
+    if (!result.refused_newer) messages.Post(result.message, MessageStyle::kError);
+    return std::nullopt;
+  }
+  const CContainer* main = document->FindMainContainer();
+  if (main == nullptr) {
+    messages.Post("The project has no main container.", MessageStyle::kError);
+    return std::nullopt;
+  }
+  ProjectFacts facts = FactsOf(*document, *main);
+  document_ = std::move(document);
+  return facts;
+}
+
+ProjectHoldings StreamProject::TakeHoldings() {
+  ProjectHoldings holdings;
+  holdings.document = std::move(document_);
+  return holdings;
+}
+
 }  // namespace ov

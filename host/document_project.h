@@ -3,8 +3,11 @@
 // Thread: editor (plug-in construction).
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/project_facts.h"
 
@@ -24,6 +27,21 @@ class DocumentProject final : public ProjectSource {
  private:
   std::string library_path_;
   ProjectHoldings holdings_;
+};
+
+// A plain project stream in memory, read as the library reads its own:
+// for plug-ins made inside a program (tools, other plug-in formats' tests
+// and fuzz targets).
+class StreamProject final : public ProjectSource {
+ public:
+  explicit StreamProject(std::vector<uint8_t> stream);
+  ~StreamProject() override;
+  std::optional<ProjectFacts> Load(MessageSink& messages) override;
+  ProjectHoldings TakeHoldings() override;
+
+ private:
+  std::vector<uint8_t> stream_;
+  std::unique_ptr<COrvaneDocBase> document_;
 };
 
 // What the shell reports for `main`, the main container of `document`.

@@ -78,17 +78,27 @@ void param_info_new::OnValueChanged() {
   plugin_->ReportAutomation(index_, value);
 }
 
-std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(CPatchManager* manager) {
-  std::vector<std::unique_ptr<vst_parameter>> collected;
+std::vector<PatchParameter*> HostParameterOrder(CPatchManager* manager) {
+  std::vector<PatchParameter*> ordered;
   if (manager != nullptr) {
     for (const auto& [id, parameter] : manager->parameters()) {
-      if (!parameter->hidden()) collected.push_back(std::make_unique<param_info_new>(*parameter));
+      if (!parameter->hidden()) ordered.push_back(parameter.get());
     }
   }
-  // Settable before display-only, then by name byte-wise; equal keys keep
-  // their collection (id) order.
+  std::ranges::stable_sort(ordered, [](const PatchParameter* a, const PatchParameter* b) {
+    return a->name() < b->name();
+  });
+  return ordered;
+}
+
+std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(CPatchManager* manager) {
+  std::vector<std::unique_ptr<vst_parameter>> collected;
+  for (PatchParameter* parameter : HostParameterOrder(manager)) {
+    collected.push_back(std::make_unique<param_info_new>(*parameter));
+  }
+  // Settable before display-only; within each, the order above.
   std::ranges::stable_sort(collected, [](const auto& a, const auto& b) {
-    return std::pair(a->display_only(), a->name()) < std::pair(b->display_only(), b->name());
+    return a->display_only() < b->display_only();
   });
   return collected;
 }

@@ -96,6 +96,11 @@ class param_info_new final : public vst_parameter {
   bool from_host_ = false;  // editor thread only
 };
 
+// The patch parameters of `manager` that hosts see (those not hidden), in
+// the order of the host parameter list: by name byte-wise, equal names in id
+// order. Other plug-in formats number their controls the same way.
+std::vector<PatchParameter*> HostParameterOrder(CPatchManager* manager);
+
 // Collects the host parameters of `manager` (those not hidden from the host),
 // in the order hosts see them: settable before display-only, then by name
 // byte-wise; equal keys keep id order.

@@ -508,10 +508,14 @@ int32_t OvVst::getChunk(void** data, bool is_preset) {
 }
 
 int32_t OvVst::setChunk(void* data, int32_t size, bool is_preset) {
+  last_chunk_applied_ = false;
   if (patches_ == nullptr || data == nullptr || size < 0) return 0;
   std::string problem;
   const auto* bytes = static_cast<const uint8_t*>(data);
-  switch (ReadStateChunk(*patches_, {bytes, static_cast<std::size_t>(size)}, is_preset, &problem)) {
+  const ChunkLoad load =
+      ReadStateChunk(*patches_, {bytes, static_cast<std::size_t>(size)}, is_preset, &problem);
+  last_chunk_applied_ = load == ChunkLoad::kLoaded || load == ChunkLoad::kSomeMissing;
+  switch (load) {
     case ChunkLoad::kSomeMissing:
       app_.Messages().Post("Some parameters could not be loaded", MessageStyle::kWarning);
       break;

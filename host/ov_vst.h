@@ -94,6 +94,9 @@ class OvVst : public AudioEffectX {
   // The chunk handed out stays valid until the next getChunk. Editor thread.
   int32_t getChunk(void** data, bool is_preset) override;
   int32_t setChunk(void* data, int32_t size, bool is_preset) override;
+  // Whether the last setChunk changed the state (not refused as damaged or
+  // foreign). Editor thread.
+  bool LastChunkApplied() const { return last_chunk_applied_; }
 
   // The engine modules that carry host audio and MIDI register here when
   // they open and unregister when they close. Editor thread, audio stopped.
@@ -169,6 +172,7 @@ class OvVst : public AudioEffectX {
   CPatchManager* patches_ = nullptr;  // the main container's
   std::vector<std::unique_ptr<vst_parameter>> parameters_;
   std::vector<uint8_t> chunk_;  // the last chunk handed to the host
+  bool last_chunk_applied_ = false;
   // The engine as foreign-thread automation sees it, and how many such sets
   // are using it: suspend clears the one and waits for the other.
   std::atomic<OvAudioMaster*> automation_engine_{nullptr};

@@ -16,6 +16,8 @@ packages=(
   libx11-dev libpng-dev  # the editor's window and pictures
   xvfb xdotool           # the editor's tests in a real X server
   libfreetype-dev libfontconfig-dev fonts-liberation2 # skin text; fonts pinned for tests
+  lv2-dev liblilv-dev    # the LV2 bundle's headers and schemas; the tests' LV2 host
+  lilv-utils sordi lv2file jalv # lv2info, sord_validate and hosts that load the bundle
 )
 if (($#)); then packages=("$@"); fi
 

@@ -2,11 +2,11 @@
 # Fuzzes the readers of untrusted input with libFuzzer (built with clang,
 # with AddressSanitizer and UndefinedBehaviorSanitizer): project streams
 # (whose documents also get their engine graph built), JSON projects, host
-# state chunks, bank and program files, the project appended to a plug-in
-# library, WAVE files played, and skin images and text files.
+# state chunks, an LV2 instance's saved state, bank and program files, the
+# project appended to a plug-in library, WAVE files played, and skin images and text files.
 # Usage: scripts/fuzz.sh [SECONDS] [--fresh] [TARGET...]
 # Each target runs SECONDS (default 10); TARGET is archive, text, chunk,
-# fx_file, resource, wav_player, midi_player, image or skin_text, all by
+# lv2_state, fx_file, resource, wav_player, midi_player, image or skin_text, all by
 # default. The corpora in build-fuzz/corpus grow from run to run; --fresh
 # starts from the seeds alone, in a temporary folder.
 set -euo pipefail
@@ -21,7 +21,7 @@ for argument in "$@"; do
     *) targets+=("$argument") ;;
   esac
 done
-if ((${#targets[@]} == 0)); then targets=(archive text chunk fx_file resource wav_player midi_player image skin_text); fi
+if ((${#targets[@]} == 0)); then targets=(archive text chunk lv2_state fx_file resource wav_player midi_player image skin_text); fi
 dir=build-fuzz
 
 scripts/deps.sh clang libclang-rt-14-dev

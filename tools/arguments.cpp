@@ -177,6 +177,8 @@ std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> a
         return std::nullopt;
       }
       (argument == "-o" ? line.output_path : line.from_path) = arguments[++i];
+    } else if (argument == "--lv2") {
+      line.lv2 = true;
     } else if (!TakePositional(argument, &line.input_path, error)) {
       return std::nullopt;
     }

@@ -39,11 +39,13 @@ struct ProjectCommandLine {
 std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::string> arguments,
                                                         bool output_required, std::string* error);
 
-// `orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]`.
+// `orvane bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]`,
+// or with --lv2 `-o NAME.lv2 [--from orvane-lv2.so]`.
 struct BakeCommandLine {
   std::string input_path;
   std::string output_path;
   std::string from_path;  // empty: the caller's default generic library
+  bool lv2 = false;       // an LV2 bundle instead of a VST 2 library
 };
 
 std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> arguments,

@@ -31,11 +31,13 @@ constexpr std::array kCommands = {
     CommandHelp{"compile", "compile PROJECT.json -o PROJECT.ov1",
                 "Writes the project stream that a JSON project describes.",
                 "  -o PROJECT.ov1   the stream to write (needed)\n"},
-    CommandHelp{"bake", "bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]",
-                "Writes a plug-in library that carries the project.",
+    CommandHelp{"bake", "bake PROJECT.json|PROJECT.ov1 [--lv2] -o NAME.so|NAME.lv2 [--from LIB.so]",
+                "Writes a plug-in library that carries the project, or an LV2 bundle of it.",
                 "  -o NAME.so               the plug-in to write (needed)\n"
-                "  --from orvane-vst.so     the generic library to bake into (default: the\n"
-                "                           one installed with this program)\n"},
+                "  --lv2 -o NAME.lv2        write an LV2 bundle folder instead\n"
+                "  --from LIB.so            the generic library to bake into (default: the\n"
+                "                           orvane-vst.so or orvane-lv2.so installed with\n"
+                "                           this program)\n"},
     CommandHelp{"graph", "graph PROJECT.json|PROJECT.ov1|LIB.so [-o PATCH.svg|.png|.dot|-]",
                 "Draws the project's patch: containers, modules, plugs and connections.",
                 "  -o PATCH.svg|.png   draw with Graphviz's dot\n"
@@ -47,8 +49,9 @@ constexpr std::array kCommands = {
                 "  --seconds S         how long to play (default 10)\n"
                 "  --midi FILE.mid     play a MIDI file instead of held notes\n"
                 "  --from orvane-vst.so  the generic library a JSON project is baked into\n"},
-    CommandHelp{"validate", "validate LIB.so [--quick]",
-                "Puts a VST 2 plug-in through what hosts do to one; non-zero when a check fails.",
+    CommandHelp{"validate", "validate LIB.so|NAME.lv2 [--quick]",
+                "Puts a VST 2 plug-in, or an LV2 bundle loaded through lilv, through what hosts\n"
+                "do to one; non-zero when a check fails.",
                 "  --quick   play shorter and repeat less\n"},
     CommandHelp{"snapshot",
                 "snapshot LIB.so|PROJECT.json -o VIEW.png [--program P] [--param INDEX=VALUE]... "
@@ -67,12 +70,13 @@ constexpr std::array kCommands = {
                 "  --midi FILE.mid         play a MIDI file, looped\n"
                 "  -o OUT.wav              keep what the plug-in plays\n"
                 "  --capture WINDOW.png    save what the window shows at the end\n"},
-    CommandHelp{"install", "install NAME.so [--system]",
-                "Copies a baked plug-in to ~/.lxvst, where Linux hosts look for VST 2 plug-ins.",
-                "  --system   install to /usr/local/lib/lxvst for every user instead\n"},
-    CommandHelp{"uninstall", "uninstall NAME [--system]",
-                "Removes a plug-in that `orvane install` put in ~/.lxvst.",
-                "  --system   remove it from /usr/local/lib/lxvst instead\n"},
+    CommandHelp{"install", "install NAME.so|NAME.lv2 [--system]",
+                "Copies a baked plug-in to ~/.lxvst, where Linux hosts look for VST 2 plug-ins,\n"
+                "or an LV2 bundle to ~/.lv2.",
+                "  --system   install to /usr/local/lib/lxvst (or lib/lv2) for every user\n"},
+    CommandHelp{"uninstall", "uninstall NAME|NAME.lv2 [--system]",
+                "Removes a plug-in that `orvane install` put in ~/.lxvst, or a bundle in ~/.lv2.",
+                "  --system   remove it from /usr/local/lib/lxvst (or lib/lv2) instead\n"},
     CommandHelp{"help", "help [COMMAND]", "Prints what a command does and its options.", ""},
 };
 

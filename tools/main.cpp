@@ -17,6 +17,7 @@
 #include "tools/commands.h"
 #include "tools/graph.h"
 #include "tools/install.h"
+#include "tools/lv2_bundle.h"
 #include "tools/project_commands.h"
 #include "tools/show.h"
 #include "tools/skin_info.h"
@@ -41,13 +42,18 @@ int Usage(const std::string& command, const std::string& complaint) {
 
 // The generic plug-in library: beside the program in a build tree, in
 // ../lib/lxvst once installed.
-std::string DefaultGenericLibrary() {
+// The generic library beside the program in a build tree, else where the
+// package installs it (lib/lxvst for the VST 2 one, lib/orvane for the LV2
+// wrapper).
+std::string DefaultGenericLibrary(bool lv2 = false) {
   namespace fs = std::filesystem;
   std::error_code error;
+  const char* name = lv2 ? "orvane-lv2.so" : "orvane-vst.so";
   const fs::path program_folder = ov::ProgramFolder();
-  if (program_folder.empty()) return "orvane-vst.so";
-  const fs::path beside = program_folder / "orvane-vst.so";
-  const fs::path installed = program_folder.parent_path() / "lib" / "lxvst" / "orvane-vst.so";
+  if (program_folder.empty()) return name;
+  const fs::path beside = program_folder / name;
+  const fs::path installed =
+      program_folder.parent_path() / "lib" / (lv2 ? "orvane" : "lxvst") / name;
   return (fs::exists(beside, error) || !fs::exists(installed, error) ? beside : installed).string();
 }
 
@@ -97,8 +103,9 @@ int Dispatch(const std::string& command, Arguments rest) {
   }
   if (command == "bake") {
     auto line = ov::ParseBakeArguments(rest, &error);
-    if (line && line->from_path.empty()) line->from_path = DefaultGenericLibrary();
+    if (line && line->from_path.empty()) line->from_path = DefaultGenericLibrary(line->lv2);
     return Run<ov::BakeCommandLine>(command, line, error, [](const auto& parsed) {
+      if (parsed.lv2) return ov::RunBakeLv2Command(parsed, std::cout, std::cerr);
       return ov::RunBakeCommand(parsed, std::cout, std::cerr);
     });
   }

@@ -12,7 +12,7 @@ _orvane() {
     info) options="--skin" ;;
     render) options="-o --midi --note --in --seconds --rate --block --program --param --midi-out --load-state --save-state" ;;
     dump | compile | graph) options="-o" ;;
-    bake) options="-o --from" ;;
+    bake) options="-o --from --lv2" ;;
     bench) options="--voices --seconds --midi --from" ;;
     validate) options="--quick" ;;
     snapshot) options="-o --program --param --scale" ;;

@@ -6,6 +6,7 @@
 #include "document/project_text.h"
 #include "editor/skins/skin_folder.h"
 #include "extmodules/module_library.h"
+#include "host/document_project.h"
 #include "host/project_resource.h"
 #include "modules/module_registry.h"
 #include "platform/files.h"
@@ -191,40 +192,46 @@ int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std:
   return 0;
 }
 
-int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err) {
+bool WriteBakedLibrary(std::vector<uint8_t> stream, const std::string& from_path,
+                       const std::string& output_path, std::ostream& err) {
   constexpr const char* kName = "orvane bake";
-  std::vector<uint8_t> stream;
-  // Read as the plug-in will read it, so that a library that cannot start
-  // is never written.
-  COrvaneDocBase document;
-  if (!LoadProjectDocument(command.input_path, kName, err, &document, &stream)) return 1;
-
   std::string error;
   std::vector<uint8_t> library;
-  if (!ReadFileBytes(command.from_path, kMaxLibraryBytes, &library, &error)) {
+  if (!ReadFileBytes(from_path, kMaxLibraryBytes, &library, &error)) {
     err << kName << ": " << error << "\n";
-    return 1;
+    return false;
   }
   Scramble(stream);
   const std::vector<uint8_t> baked =
       AppendResource(library, kProjectResourceType, kProjectResourceId, stream);
-  if (!WriteFileBytes(command.output_path, baked, &error)) {
+  if (!WriteFileBytes(output_path, baked, &error)) {
     err << kName << ": " << error << "\n";
-    return 1;
+    return false;
   }
   std::error_code permission_error;
   std::filesystem::permissions(
-      command.output_path,
+      output_path,
       std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
           std::filesystem::perms::others_exec,
       permission_error);
   if (permission_error) {
-    err << kName << ": " << command.output_path << ": " << permission_error.message() << "\n";
-    return 1;
+    err << kName << ": " << output_path << ": " << permission_error.message() << "\n";
+    return false;
   }
-  PlaceDebugFile(command.from_path, command.output_path, err);
-  out << "Baked " << command.output_path << ": " << stream.size() << " project bytes into "
+  PlaceDebugFile(from_path, output_path, err);
+  return true;
+}
+
+int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err) {
+  std::vector<uint8_t> stream;
+  // Read as the plug-in will read it, so that a library that cannot start
+  // is never written.
+  COrvaneDocBase document;
+  if (!LoadProjectDocument(command.input_path, "orvane bake", err, &document, &stream)) return 1;
+  const std::size_t project_bytes = stream.size();
+  if (!WriteBakedLibrary(std::move(stream), command.from_path, command.output_path, err)) return 1;
+  out << "Baked " << command.output_path << ": " << project_bytes << " project bytes into "
       << command.from_path << "\n";
   return 0;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "document/document.h"
 #include "document/text_writer.h"
+#include "host/document_project.h"
 #include "tools/arguments.h"
 
 namespace ov {
@@ -43,5 +45,11 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
                         std::vector<uint8_t>* stream);
 
 int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostream& err);
+
+// Writes `output_path`: the library `from_path` with the plain project
+// `stream` appended as its project resource, executable, its debug
+// information beside it. False after telling `err` why not.
+bool WriteBakedLibrary(std::vector<uint8_t> stream, const std::string& from_path,
+                       const std::string& output_path, std::ostream& err);
 
 }  // namespace ov

@@ -21,37 +21,6 @@ namespace {
 constexpr const char* kName = "orvane snapshot";
 constexpr int32_t kMaxScale = 8;
 
-// A project stream in memory, read as the library reads its own.
-class StreamSource final : public ProjectSource {
- public:
-  explicit StreamSource(std::vector<uint8_t> stream) : stream_(std::move(stream)) {}
-  std::optional<ProjectFacts> Load(MessageSink& messages) override {
-    auto document = std::make_unique<COrvaneDocBase>();
-    const LoadResult result = document->Load(stream_, {&messages, nullptr, true});
-    if (!result.ok) {
-      if (!result.refused_newer) messages.Post(result.message, MessageStyle::kError);
-      return std::nullopt;
-    }
-    const CContainer* main = document->FindMainContainer();
-    if (main == nullptr) {
-      messages.Post("The project has no main container.", MessageStyle::kError);
-      return std::nullopt;
-    }
-    ProjectFacts facts = FactsOf(*document, *main);
-    document_ = std::move(document);
-    return facts;
-  }
-  ProjectHoldings TakeHoldings() override {
-    ProjectHoldings holdings;
-    holdings.document = std::move(document_);
-    return holdings;
-  }
-
- private:
-  std::vector<uint8_t> stream_;
-  std::unique_ptr<COrvaneDocBase> document_;
-};
-
 intptr_t QuietHost(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
   return opcode == vst2::audioMasterVersion ? 2400 : 0;
 }
@@ -68,7 +37,7 @@ std::unique_ptr<OvVst> LoadPluginInProcess(const std::string& path, vst2::HostCa
   if (IsProjectText(path)) {
     std::vector<uint8_t> stream;
     if (!CompileProjectFile(path, command_name, err, &stream)) return nullptr;
-    source = std::make_unique<StreamSource>(std::move(stream));
+    source = std::make_unique<StreamProject>(std::move(stream));
   } else {
     source = std::make_unique<DocumentProject>(path);
   }

@@ -4,6 +4,7 @@
 
 #include "platform/child_process.h"
 #include "tools/arguments.h"
+#include "tools/validate_lv2.h"
 
 namespace ov {
 namespace {
@@ -54,6 +55,12 @@ void PrintLine(const std::string& name, const CheckResult& result, std::ostream&
       << "  " << result.detail << std::endl;
 }
 
+void PrintSummary(const std::string& path, std::size_t checks, const int counts[3],
+                  std::ostream& out) {
+  out << path << ": " << checks << " checks, " << counts[0] << " passed, " << counts[1]
+      << " failed, " << counts[2] << " skipped" << std::endl;
+}
+
 }  // namespace
 
 std::optional<ValidateOptions> ParseValidateArguments(std::span<const std::string> arguments,
@@ -67,13 +74,27 @@ std::optional<ValidateOptions> ParseValidateArguments(std::span<const std::strin
     }
   }
   if (options.library_path.empty()) {
-    *error = "no plug-in library given";
+    *error = "no plug-in library or LV2 bundle given";
     return std::nullopt;
   }
   return options;
 }
 
 int RunValidateCommand(const ValidateOptions& options, std::ostream& out) {
+  if (IsLv2Bundle(options.library_path)) {
+    const CheckResult loaded = RunIsolated([&] { return LoadBundle(options); }, options);
+    PrintLine("load", loaded, out);
+    if (loaded.outcome == CheckResult::kFail) return 1;
+    const std::vector<BundleCheck> checks = BundleChecks();
+    int counts[3] = {1, 0, 0};
+    for (const BundleCheck& check : checks) {
+      const CheckResult result = RunIsolated([&] { return check.run(options); }, options);
+      PrintLine(check.name, result, out);
+      ++counts[result.outcome];
+    }
+    PrintSummary(options.library_path, checks.size() + 1, counts, out);
+    return counts[CheckResult::kFail] > 0 ? 1 : 0;
+  }
   const CheckResult loaded = RunIsolated(
       [&] {
         std::string error;
@@ -107,8 +128,7 @@ int RunValidateCommand(const ValidateOptions& options, std::ostream& out) {
     PrintLine(check.name, result, out);
     ++counts[result.outcome];
   }
-  out << options.library_path << ": " << checks.size() + 1 << " checks, " << counts[0]
-      << " passed, " << counts[1] << " failed, " << counts[2] << " skipped" << std::endl;
+  PrintSummary(options.library_path, checks.size() + 1, counts, out);
   return counts[CheckResult::kFail] > 0 ? 1 : 0;
 }
 

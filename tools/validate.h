@@ -1,6 +1,7 @@
-// `orvane validate LIB.so [--quick]`: puts any Linux VST 2 plug-in through
-// what hosts do to one, one check at a time, each in a child process so that
-// a crash or a hang is reported as that check's failure.
+// `orvane validate LIB.so|NAME.lv2 [--quick]`: puts any Linux VST 2 plug-in,
+// or an LV2 bundle, through what hosts do to one, one check at a time, each
+// in a child process so that a crash or a hang is reported as that check's
+// failure.
 // Thread: the program's main thread, with no other threads running.
 #pragma once
 

@@ -188,6 +188,27 @@ TEST(CommandLine, InstallAndUninstallStayInTheUsersFolder) {
   EXPECT_EQ(removed.exit_code, 0) << removed.err;
   EXPECT_FALSE(fs::exists(target));
   EXPECT_EQ(RunOrvane("uninstall Synth", environment).exit_code, 1);  // already gone
+
+  // An LV2 bundle goes to ~/.lv2 whole; installing again leaves no file of
+  // the earlier copy behind.
+  const fs::path bundle = home.path() / "Synth.lv2";
+  ASSERT_EQ(RunOrvane("bake " + std::string(OV_EXAMPLES_DIR) + "/demo-synth.json --lv2 -o " +
+                      bundle.string()).exit_code, 0);
+  const fs::path installed_bundle = home.path() / ".lv2" / "Synth.lv2";
+  for (int round = 0; round < 2; ++round) {
+    const Ran copied = RunOrvane("install " + bundle.string() + "/", environment);
+    EXPECT_EQ(copied.out, "Installed " + installed_bundle.string() + "\n") << copied.err;
+    EXPECT_EQ(ReadAll(installed_bundle / "Synth.so"), ReadAll(bundle / "Synth.so"));
+    EXPECT_EQ(ReadAll(installed_bundle / "manifest.ttl"), ReadAll(bundle / "manifest.ttl"));
+    EXPECT_FALSE(fs::exists(installed_bundle / "stale.ttl"));
+    std::ofstream(installed_bundle / "stale.ttl") << "from an earlier bake";
+  }
+  fs::create_directories(home.path() / "Plain.lv2");
+  const Ran not_ours = RunOrvane("install " + (home.path() / "Plain.lv2").string(), environment);
+  EXPECT_EQ(not_ours.exit_code, 1);
+  EXPECT_NE(not_ours.err.find("not an LV2 bundle of an Orvane plug-in"), std::string::npos);
+  EXPECT_EQ(RunOrvane("uninstall Synth.lv2", environment).exit_code, 0);
+  EXPECT_FALSE(fs::exists(installed_bundle));
 }
 
 // A command that could not do its job says why and exits 1, also when the

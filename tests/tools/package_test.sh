@@ -24,6 +24,13 @@ grep -q "OvSy" <<<"$info" || { echo "$info"; exit 1; }
 "$usr/bin/orvane" bake "$usr/share/doc/orvane/examples/demo.json" -o "$scratch/Demo.so" >/dev/null
 "$usr/bin/orvane" info "$scratch/Demo.so" >/dev/null
 test -f "$usr/share/doc/orvane/README.md"
+# The demo synthesiser's LV2 bundle, as lilv lists it, and one baked by the
+# installed program from the wrapper installed with it.
+lv2info=$(LV2_PATH="$usr/lib/lv2" lv2info urn:orvane:lv2:4f765379:Orvane_Demo_Synth 2>&1)
+grep -q "Symbol:      Waveform" <<<"$lv2info" || { echo "$lv2info"; exit 1; }
+test ! -e "$usr/lib/lv2/OrvaneDemoSynth.lv2/orvane-lv2.so.debug"
+"$usr/bin/orvane" bake "$usr/share/doc/orvane/examples/demo.json" --lv2 -o "$scratch/Demo.lv2" \
+  >/dev/null
 # Every example bakes and plays with the installed program alone, the one
 # whose module library comes with the package included.
 for example in "$usr"/share/doc/orvane/examples/*.json; do
@@ -34,7 +41,8 @@ for example in "$usr"/share/doc/orvane/examples/*.json; do
 done
 test -f "$usr/share/doc/orvane/examples/external-gain.json"
 # Installed without debug information, which stays in the build tree.
-for binary in "$usr/bin/orvane" "$usr/lib/lxvst/orvane-vst.so"; do
+for binary in "$usr/bin/orvane" "$usr/lib/lxvst/orvane-vst.so" \
+  "$usr/lib/lv2/OrvaneDemoSynth.lv2/OrvaneDemoSynth.so"; do
   if readelf -S "$binary" | grep -q '\.debug_info'; then echo "$binary is not stripped"; exit 1; fi
 done
 # Module libraries build against the installed interface alone.
