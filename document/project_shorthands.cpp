@@ -134,11 +134,31 @@ std::unique_ptr<Persistent> ProjectShorthands::ReadFile(TextReader& reader, cons
 }
 
 void ProjectShorthands::Complete(TextReader& reader, Persistent& object) {
+  // Container plugs store their names; a module's plugs are named by index,
+  // and the dump's "name" beside it must agree.
+  if (auto* plug = dynamic_cast<CPlug2*>(&object); plug && !dynamic_cast<CPlugIO2*>(plug)) {
+    if (const Json* name = reader.Take("name")) {
+      if (!name->is_string())
+        reader.FailAt(reader.PathOf("name"), ArchiveErrorKind::kGeneric, "expected text");
+      plug_names_[plug] = {name->get<std::string>(), reader.PathOf("name")};
+    }
+  }
   if (auto* module = dynamic_cast<CUG*>(&object)) CompleteModule(reader, *module);
   if (auto* container = dynamic_cast<CContainer*>(&object)) CompleteContainer(reader, *container);
 }
 
 void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
+  for (const auto& plug : module.plugs()) {
+    const auto named = plug_names_.find(plug.get());
+    if (named == plug_names_.end()) continue;
+    const auto [given, where] = named->second;
+    plug_names_.erase(named);
+    if (plug->Name() != given) {
+      reader.FailAt(where, ArchiveErrorKind::kGeneric,
+                    "plug " + std::to_string(plug->index()) + " of a \"" + module.type_key() +
+                        "\" is \"" + plug->Name() + "\", not \"" + given + "\"");
+    }
+  }
   if (const Json* name = reader.Take("name")) {
     if (!name->is_string())
       reader.FailAt(reader.PathOf("name"), ArchiveErrorKind::kGeneric, "expected text");

@@ -16,6 +16,7 @@
 namespace ov {
 
 class CContainer;
+class CPlug2;
 class CUG;
 
 class ProjectShorthands final : public TextShorthands {
@@ -44,6 +45,9 @@ class ProjectShorthands final : public TextShorthands {
 
   const CompileOptions& options_;
   std::unordered_map<const CUG*, std::string> names_;
+  // The "name" a dump prints beside a stored plug's index, with its path:
+  // checked against the descriptor once the plug's module is complete.
+  std::unordered_map<const CPlug2*, std::pair<std::string, std::string>> plug_names_;
   // "plug_values" of plugs whose values patch parameters keep: every patch
   // takes the value.
   std::vector<PatchValues> stored_plug_values_;

@@ -36,6 +36,13 @@ constexpr std::array kCommands = {
                 "  -o NAME.so               the plug-in to write (needed)\n"
                 "  --from orvane-vst.so     the generic library to bake into (default: the\n"
                 "                           one installed with this program)\n"},
+    CommandHelp{"modules", "modules [--json|--markdown]",
+                "Lists every module type: its key, family and purpose.",
+                "  --json       as JSON\n"
+                "  --markdown   as the module reference (docs/module-reference.md)\n"},
+    CommandHelp{"plugs", "plugs TYPE [--json]",
+                "Lists a module type's plugs: name, direction, datatype, default, values, unit.",
+                "  --json   as JSON\n"},
     CommandHelp{"graph", "graph PROJECT.json|PROJECT.ov1|LIB.so [-o PATCH.svg|.png|.dot|-]",
                 "Draws the project's patch: containers, modules, plugs and connections.",
                 "  -o PATCH.svg|.png   draw with Graphviz's dot\n"

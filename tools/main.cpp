@@ -17,6 +17,7 @@
 #include "tools/commands.h"
 #include "tools/graph.h"
 #include "tools/install.h"
+#include "tools/module_reference.h"
 #include "tools/project_commands.h"
 #include "tools/show.h"
 #include "tools/skin_info.h"
@@ -74,6 +75,22 @@ int Dispatch(const std::string& command, Arguments rest) {
       }
     }
     return ov::RunInfoCommand(rest[0], std::cout, std::cerr);
+  }
+  if (command == "modules" || command == "plugs") {
+    std::string type;
+    ov::ReferenceForm form = ov::ReferenceForm::kText;
+    for (const std::string& argument : rest) {
+      if (argument == "--json") {
+        form = ov::ReferenceForm::kJson;
+      } else if (argument == "--markdown" && command == "modules") {
+        form = ov::ReferenceForm::kMarkdown;
+      } else if (command == "modules" || !ov::TakePositional(argument, &type, &error)) {
+        return Usage(command, error.empty() ? "unexpected argument '" + argument + "'" : error);
+      }
+    }
+    if (command == "modules") return ov::RunModulesCommand(ov::BuiltInModules(), form, std::cout);
+    if (type.empty()) return Usage(command, "no module type given");
+    return ov::RunPlugsCommand(ov::BuiltInModules(), type, form, std::cout, std::cerr);
   }
   if (command == "render") {
     const auto line = ov::ParseRenderArguments(rest, &error);

@@ -31,6 +31,41 @@ bool ReadProjectStream(const std::string& path, std::vector<uint8_t>* stream, st
   return ReadFileBytes(path, kMaxProjectBytes, stream, error);
 }
 
+// Puts each module plug's name beside its index, as the module's type
+// declares it; the names of types the registry lacks stay unknown.
+void NamePlugs(Json& node, const ModuleRegistry& modules) {
+  if (node.is_array()) {
+    for (Json& element : node) NamePlugs(element, modules);
+    return;
+  }
+  if (!node.is_object()) return;
+  const auto type = node.find("type");
+  const Module_Info* info = type != node.end() && type->is_string()
+                                ? modules.FindModule(type->get<std::string>())
+                                : nullptr;
+  for (auto& [key, value] : node.items()) {
+    if (key != "plugs" || info == nullptr || !value.is_array()) {
+      NamePlugs(value, modules);
+      continue;
+    }
+    for (Json& plug : value) {
+      const auto index = plug.find("index");
+      if (!plug.is_object() || plug.contains("name") || index == plug.end() ||
+          !index->is_number_integer() || index->get<int64_t>() < 0 ||
+          index->get<std::size_t>() >= info->Descriptors().size()) {
+        continue;
+      }
+      const std::string& name = info->Descriptors()[index->get<std::size_t>()].name;
+      Json named = Json::object();
+      for (auto& [field, field_value] : plug.items()) {
+        named[field] = std::move(field_value);
+        if (field == "index") named["name"] = name;
+      }
+      plug = std::move(named);
+    }
+  }
+}
+
 }  // namespace
 
 std::optional<Json> ReadProjectJson(const std::string& path, const char* command_name,
@@ -170,7 +205,9 @@ int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::os
     }
     return 1;
   }
-  std::string text = DumpDocument(document).dump(2);
+  Json dumped = DumpDocument(document);
+  NamePlugs(dumped, ProcessModules());
+  std::string text = dumped.dump(2);
   text.push_back('\n');
   if (!WriteOutput(command.output_path, text, out, &error)) {
     err << "orvane dump: " << error << "\n";

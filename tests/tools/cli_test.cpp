@@ -15,6 +15,7 @@
 #include <string>
 
 #include "document/project_text.h"
+#include "modules/module_registry.h"
 #include "tests/host/temp_folder.h"
 
 namespace ov {
@@ -58,9 +59,9 @@ Ran RunOrvane(const std::string& arguments, const std::string& environment = "")
   return RunShell(environment + " " + Program() + " " + arguments);
 }
 
-const char* const kCommands[] = {"info",     "render",   "dump",     "compile", "bake",
-                                  "graph",    "bench",    "validate", "snapshot", "show",
-                                  "install",  "uninstall", "help"};
+const char* const kCommands[] = {"info",    "render",    "dump",     "compile",  "bake",
+                                 "graph",   "bench",     "validate", "snapshot", "show",
+                                 "install", "uninstall", "modules",  "plugs",    "help"};
 
 TEST(CommandLine, EveryCommandHasHelpAndAUsageError) {
   for (const char* command : kCommands) {
@@ -78,6 +79,7 @@ TEST(CommandLine, EveryCommandHasHelpAndAUsageError) {
     EXPECT_NE(wrong.err.find("'--no-such-option'"), std::string::npos) << wrong.err;
     if (std::string(command) == "help") continue;  // help alone is an answer
     EXPECT_NE(wrong.err.find(usage), std::string::npos) << wrong.err;
+    if (std::string(command) == "modules") continue;  // alone it lists them
     const Ran bare = RunOrvane(command);
     EXPECT_EQ(bare.exit_code, 2);
     EXPECT_EQ(bare.out, "");
@@ -123,6 +125,72 @@ TEST(CommandLine, DumpAndGraphWriteToStandardOutputForDash) {
   EXPECT_EQ(graph.exit_code, 0) << graph.err;
   EXPECT_EQ(graph.out.rfind("digraph patch {", 0), 0u);
   EXPECT_FALSE(fs::exists(scratch.path() / "-"));
+}
+
+TEST(CommandLine, ModulesAndPlugsDescribeEveryRegisteredType) {
+  const Ran listed = RunOrvane("modules --json");
+  ASSERT_EQ(listed.exit_code, 0) << listed.err;
+  std::set<std::string> keys, placeholders;
+  for (const Json& type : Json::parse(listed.out)) {
+    keys.insert(type["key"].get<std::string>());
+    EXPECT_NE(type["purpose"], "(not described)") << type["key"];
+    if (type["placeholder"] == true) placeholders.insert(type["key"].get<std::string>());
+  }
+  std::set<std::string> registered;
+  for (const auto& [key, type] : BuiltInModules().Types()) registered.insert(key);
+  EXPECT_EQ(keys, registered);
+  EXPECT_TRUE(placeholders.contains("Thrasher"));
+  EXPECT_FALSE(placeholders.contains("Oscillator"));
+
+  const struct {
+    std::string type, plug, direction, datatype, unit, values;
+  } plugs[] = {
+      {"Moog Filter", "Pitch", "in", "audio", "1 V/oct or 1 V/kHz (Freq Scale)", ""},
+      {"Oscillator", "Pitch", "in", "audio", "1 V/oct, 5 V = A 440", "0 to 10"},
+      {"Oscillator", "Waveform", "in", "list", "",
+       "Sine, Saw, Ramp, Triangle, Pulse, White Noise, Pink Noise"},
+      {"Container", "Polyphony", "setting", "list", "", "integers 1 to 200"},
+      {"Delay", "Feedback", "in", "audio", "V", "0 to 10"},
+      {"Midi to CV", "MIDI In", "in", "midi", "", ""},
+  };
+  for (const auto& c : plugs) {
+    SCOPED_TRACE(c.type + "." + c.plug);
+    const Ran described = RunOrvane("plugs '" + c.type + "' --json");
+    ASSERT_EQ(described.exit_code, 0) << described.err;
+    const Json all = Json::parse(described.out)["plugs"];
+    const auto plug =
+        std::find_if(all.begin(), all.end(), [&](const Json& p) { return p["name"] == c.plug; });
+    ASSERT_NE(plug, all.end());
+    EXPECT_EQ((*plug)["direction"], c.direction);
+    EXPECT_EQ((*plug)["datatype"], c.datatype);
+    EXPECT_EQ((*plug)["unit"], c.unit);
+    EXPECT_EQ((*plug)["values"], c.values);
+  }
+  const Ran unknown = RunOrvane("plugs 'moog filter'");
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_NE(unknown.err.find("did you mean 'Moog Filter'"), std::string::npos) << unknown.err;
+
+  // A dump names each plug beside its index and compiles back to the same
+  // stream; a name that is not the plug's is refused.
+  ScratchFolder scratch;
+  const std::string stream = (scratch.path() / "a.ov1").string();
+  const std::string again = (scratch.path() / "b.ov1").string();
+  const std::string dump = (scratch.path() / "a.json").string();
+  ASSERT_EQ(RunOrvane("compile " + std::string(OV_EXAMPLES_DIR) + "/passthrough.json -o " + stream)
+                .exit_code,
+            0);
+  ASSERT_EQ(RunOrvane("dump " + stream + " -o " + dump).exit_code, 0);
+  Json dumped = Json::parse(ReadAll(dump));
+  EXPECT_EQ(dumped["root"]["plugs"][0]["name"], "Polyphony");
+  ASSERT_EQ(RunOrvane("compile " + dump + " -o " + again).exit_code, 0);
+  EXPECT_EQ(ReadAll(stream), ReadAll(again));
+  dumped["root"]["plugs"][0]["name"] = "Voices";
+  std::ofstream(dump) << dumped.dump(2);
+  const Ran renamed = RunOrvane("compile " + dump + " -o " + again);
+  EXPECT_NE(renamed.exit_code, 0);
+  EXPECT_NE(renamed.err.find("plug 0 of a \"Container\" is \"Polyphony\", not \"Voices\""),
+            std::string::npos)
+      << renamed.err;
 }
 
 TEST(CommandLine, InfoListsTheSkinAPanelGets) {
