@@ -29,6 +29,9 @@ class ProjectShorthands final : public TextShorthands {
   // Patch values and their MIDI controllers need the patch managers that the
   // finished tree provides.
   void ApplyPatchValues();
+  // The file names that "plug_values" gave, against the project's files and
+  // the disk (under the options' checks).
+  void CheckFileNames(const COrvaneDocBase& document);
 
  private:
   struct PatchValues {
@@ -43,7 +46,22 @@ class ProjectShorthands final : public TextShorthands {
   void DeclarePlugs(TextReader& reader, CContainer& container, const Json& plugs);
   void Connect(TextReader& reader, CContainer& container, const Json& connections);
 
+  struct FileName {
+    std::string module;  // as messages name it
+    std::string plug;
+    std::string name;
+    std::string extension;  // the plug's default
+    std::string path;
+  };
+
+  // Under kRefuse throws the finding at `where`; under kWarn reports it.
+  void Finding(const std::string& where, const std::string& text) const;
+  void CheckValue(const CUG& module, const CPlug2& plug, const std::string& text,
+                  const std::string& where);
+  std::string Label(const CUG& module) const;
+
   const CompileOptions& options_;
+  std::vector<FileName> file_names_;
   std::unordered_map<const CUG*, std::string> names_;
   // The "name" a dump prints beside a stored plug's index, with its path:
   // checked against the descriptor once the plug's module is complete.

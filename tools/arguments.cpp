@@ -151,6 +151,8 @@ std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::str
         return std::nullopt;
       }
       line.output_path = arguments[++i];
+    } else if (argument == "--warn-only" && output_required) {
+      line.warn_only = true;
     } else if (!TakePositional(argument, &line.input_path, error)) {
       return std::nullopt;
     }
@@ -177,6 +179,8 @@ std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> a
         return std::nullopt;
       }
       (argument == "-o" ? line.output_path : line.from_path) = arguments[++i];
+    } else if (argument == "--warn-only") {
+      line.warn_only = true;
     } else if (!TakePositional(argument, &line.input_path, error)) {
       return std::nullopt;
     }

@@ -30,10 +30,13 @@ std::optional<ParameterSetting> ParseParameter(const std::string& text);
 std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::string> arguments,
                                                       std::string* error);
 
-// `orvane compile IN.json -o OUT.ov1` and `orvane dump IN.ov1 [-o OUT.json]`.
+// `orvane compile IN.json -o OUT.ov1 [--warn-only]` and
+// `orvane dump IN.ov1 [-o OUT.json]`; `output_required` (compile) also takes
+// --warn-only.
 struct ProjectCommandLine {
   std::string input_path;
   std::string output_path;  // empty: standard output
+  bool warn_only = false;   // compile: the project checks warn instead of refusing
 };
 
 std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::string> arguments,
@@ -43,7 +46,8 @@ std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::str
 struct BakeCommandLine {
   std::string input_path;
   std::string output_path;
-  std::string from_path;  // empty: the caller's default generic library
+  std::string from_path;   // empty: the caller's default generic library
+  bool warn_only = false;  // the project checks warn instead of refusing
 };
 
 std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> arguments,

@@ -28,12 +28,18 @@ constexpr std::array kCommands = {
     CommandHelp{"dump", "dump PROJECT.ov1|LIB.so [-o OUT.json|-]",
                 "Prints every object and field of a project stream or a baked plug-in's project.",
                 "  -o OUT.json   write to a file; '-' or none: standard output\n"},
-    CommandHelp{"compile", "compile PROJECT.json -o PROJECT.ov1",
-                "Writes the project stream that a JSON project describes.",
-                "  -o PROJECT.ov1   the stream to write (needed)\n"},
-    CommandHelp{"bake", "bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so]",
-                "Writes a plug-in library that carries the project.",
+    CommandHelp{"compile", "compile PROJECT.json -o PROJECT.ov1 [--warn-only]",
+                "Writes the project stream that a JSON project describes; exits 2 when the "
+                "project is wrong.",
+                "  -o PROJECT.ov1   the stream to write (needed)\n"
+                "  --warn-only      let connections between datatypes that cannot meet, values\n"
+                "                   that do not parse and missing files through, with warnings\n"},
+    CommandHelp{"bake",
+                "bake PROJECT.json|PROJECT.ov1 -o NAME.so [--from orvane-vst.so] [--warn-only]",
+                "Writes a plug-in library that carries the project; exits 2 when the project is "
+                "wrong.",
                 "  -o NAME.so               the plug-in to write (needed)\n"
+                "  --warn-only              let a JSON project's checks warn (as compile)\n"
                 "  --from orvane-vst.so     the generic library to bake into (default: the\n"
                 "                           one installed with this program)\n"},
     CommandHelp{"modules", "modules [--json|--markdown]",

@@ -4,13 +4,14 @@
 
 #include "document/document.h"
 #include "document/project_text.h"
+#include "document/text_positions.h"
 #include "editor/skins/skin_folder.h"
 #include "extmodules/module_library.h"
 #include "host/project_resource.h"
 #include "modules/module_registry.h"
 #include "platform/files.h"
-#include "platform/library_resource.h"
 #include "platform/font_files.h"
+#include "platform/library_resource.h"
 #include "platform/message_sink.h"
 
 namespace ov {
@@ -68,24 +69,51 @@ void NamePlugs(Json& node, const ModuleRegistry& modules) {
 
 }  // namespace
 
+namespace {
+
+bool ReadProjectText(const std::string& path, const char* command_name, std::ostream& err,
+                     std::string* text) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadFileBytes(path, kMaxProjectBytes, &bytes, &error)) {
+    err << command_name << ": " << error << "\n";
+    return false;
+  }
+  text->assign(bytes.begin(), bytes.end());
+  return true;
+}
+
+// "FILE:LINE:COLUMN", or "FILE: PATH" when the text has nothing at the path.
+std::string Place(const std::string& file, std::string_view text, const std::string& where) {
+  if (const std::optional<TextPosition> at = LocateJsonPath(text, where)) {
+    return file + ":" + std::to_string(at->line) + ":" + std::to_string(at->column);
+  }
+  return file + ": " + where;
+}
+
+}  // namespace
+
 std::optional<Json> ReadProjectJson(const std::string& path, const char* command_name,
                                     std::ostream& err) {
-  std::vector<uint8_t> text;
+  std::string text;
+  if (!ReadProjectText(path, command_name, err, &text)) return std::nullopt;
   std::string error;
-  if (!ReadFileBytes(path, kMaxProjectBytes, &text, &error)) {
-    err << command_name << ": " << error << "\n";
-    return std::nullopt;
-  }
-  std::optional<Json> project = ParseProjectText(
-      std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), &error);
+  std::optional<Json> project = ParseProjectText(text, &error);
   if (!project) err << command_name << ": " << path << ": " << error << "\n";
   return project;
 }
 
 bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
-                        std::vector<uint8_t>* stream) {
-  const std::optional<Json> project = ReadProjectJson(path, command_name, err);
-  if (!project) return false;
+                        std::vector<uint8_t>* stream, CompileChecks checks, bool* refused) {
+  std::string text;
+  if (!ReadProjectText(path, command_name, err, &text)) return false;
+  std::string error;
+  const std::optional<Json> project = ParseProjectText(text, &error);
+  if (!project) {
+    err << command_name << ": " << path << ": " << error << "\n";
+    if (refused != nullptr) *refused = true;
+    return false;
+  }
   MessageSink messages;
   messages.SetLogToStderr(false);
   try {
@@ -106,13 +134,20 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     options.on_file_read = [&messages](const std::string& file) {
       RegisterModuleLibrary(ProcessModules(), "", file, file, &messages);
     };
+    options.checks = checks;
+    options.on_warning = [&](const std::string& where, const std::string& finding) {
+      err << command_name << ": " << Place(path, text, where) << ": warning: " << finding << "\n";
+    };
     const COrvaneDocBase document = CompileDocument(*project, options);
     *stream = document.Write(document.version());
   } catch (const Json::exception& parse_error) {
     err << command_name << ": " << path << ": " << parse_error.what() << "\n";
+    if (refused != nullptr) *refused = true;
     return false;
   } catch (const ArchiveError& compile_error) {
-    err << command_name << ": " << path << ": " << compile_error.Describe() << "\n";
+    err << command_name << ": " << Place(path, text, compile_error.where()) << ": "
+        << compile_error.what() << "\n";
+    if (refused != nullptr) *refused = true;
     return false;
   }
   for (const Message& message : messages.Messages()) {
@@ -157,10 +192,11 @@ void PlaceDebugFile(const std::string& library, const std::string& baked, std::o
 }  // namespace
 
 bool LoadProjectDocument(const std::string& path, const char* command_name, std::ostream& err,
-                         COrvaneDocBase* document, std::vector<uint8_t>* stream) {
+                         COrvaneDocBase* document, std::vector<uint8_t>* stream,
+                         CompileChecks checks, bool* refused) {
   std::string error;
   if (std::filesystem::path(path).extension() == ".json") {
-    if (!CompileProjectFile(path, command_name, err, stream)) return false;
+    if (!CompileProjectFile(path, command_name, err, stream, checks, refused)) return false;
   } else if (!ReadProjectStream(path, stream, &error)) {
     err << command_name << ": " << error << "\n";
     return false;
@@ -218,7 +254,12 @@ int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::os
 
 int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std::ostream& err) {
   std::vector<uint8_t> stream;
-  if (!CompileProjectFile(command.input_path, "orvane compile", err, &stream)) return 1;
+  bool refused = false;
+  if (!CompileProjectFile(command.input_path, "orvane compile", err, &stream,
+                          command.warn_only ? CompileChecks::kWarn : CompileChecks::kRefuse,
+                          &refused)) {
+    return refused ? 2 : 1;
+  }
   std::string error;
   if (!WriteFileBytes(command.output_path, stream, &error)) {
     err << "orvane compile: " << error << "\n";
@@ -234,7 +275,12 @@ int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostre
   // Read as the plug-in will read it, so that a library that cannot start
   // is never written.
   COrvaneDocBase document;
-  if (!LoadProjectDocument(command.input_path, kName, err, &document, &stream)) return 1;
+  bool refused = false;
+  if (!LoadProjectDocument(command.input_path, kName, err, &document, &stream,
+                           command.warn_only ? CompileChecks::kWarn : CompileChecks::kRefuse,
+                           &refused)) {
+    return refused ? 2 : 1;
+  }
 
   std::string error;
   std::vector<uint8_t> library;

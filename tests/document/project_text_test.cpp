@@ -269,7 +269,8 @@ TEST(ProjectText, ErrorsNameThePathAndTheReason) {
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "title": 3})json")),
             "generic error at root.modules[0].title: expected text");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "plug_values": {"Gain": 1}})json")),
-            "generic error at root.modules[0].plug_values.Gain: no plug with that name");
+            "generic error at root.modules[0].plug_values.Gain: module \"VCA\" has no plug "
+            "\"Gain\"");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "plugs": [{"ref": 9}]})json")),
             "bad index at root.modules[0].plugs[0].ref: no object with id 9");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "Container", "modules": [{"type": "VCA"}],

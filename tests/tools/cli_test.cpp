@@ -193,6 +193,77 @@ TEST(CommandLine, ModulesAndPlugsDescribeEveryRegisteredType) {
       << renamed.err;
 }
 
+// What compile and bake find in a project written by hand: each finding names
+// the module, the plug and the line:column, and refuses with exit 2 unless
+// --warn-only lets it through. A stream compiled leniently still bakes.
+TEST(CommandLine, CompileChecksNameTheModulePlugAndPlace) {
+  ScratchFolder scratch;
+  const fs::path project = scratch.path() / "p.json";
+  const std::string name = project.string();
+  std::ofstream(scratch.path() / "beside.wav") << "RIFF";
+  // Line 4 holds the module under test, line 5 its connection.
+  const auto write = [&](const std::string& module, const std::string& connection) {
+    std::ofstream(project) << "{\"root\": {\"type\": \"Container\", \"modules\": [\n"
+                              "{\"type\": \"Container\", \"name\": \"fx\",\n"
+                              " \"modules\": [{\"type\": \"VCA\", \"name\": \"vca\"},\n"
+                           << "  " << module << "],\n"
+                           << " \"connections\": [" << connection << "]}]}}\n";
+  };
+  const struct {
+    std::string module, connection, options;
+    int exit_code;
+    std::string message;
+  } cases[] = {
+      {R"({"type": "Osclator", "name": "osc"})", "", "", 2,
+       ":4:12: no module type 'Osclator' for module \"osc\" (did you mean 'Oscillator'?)"},
+      {R"({"type": "Oscillator", "name": "osc", "plug_values": {"Pich": 5}})", "", "", 2,
+       ":4:65: module \"osc\" (Oscillator) has no plug \"Pich\" (did you mean 'Pitch'?)"},
+      {R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vca.Signal")", "", 2,
+       ":5:18: Can't connect different plug types: \"keys.MIDI Out\" is midi, \"vca.Signal\" is "
+       "audio"},
+      {R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vca.Signal")", "--warn-only",
+       0, ":5:18: warning: Can't connect different plug types"},
+      {R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vcx.Signal")", "", 2,
+       ":5:18: no module and plug 'vcx.Signal' here (did you mean 'vca'?)"},
+      {R"({"type": "Oscillator", "name": "osc", "plug_values": {"Pitch": "high"}})", "", "", 2,
+       ":4:66: module \"osc\" (Oscillator) plug \"Pitch\" takes a number, not \"high\""},
+      {R"({"type": "Oscillator", "name": "osc", "plug_values": {"Waveform": "Saw"}})", "", "", 2,
+       ":4:69: module \"osc\" (Oscillator) plug \"Waveform\" takes the value of one of its items "
+       "(0 Sine, 1 Saw, 2 Ramp, 3 Triangle, 4 Pulse, 5 White Noise, 6 Pink Noise), not \"Saw\" "
+       "(did you mean 1?)"},
+      {R"({"type": "Wave Player", "name": "wp", "plug_values": {"File Name": "nowhere"}})", "", "",
+       2,
+       ":4:70: module \"wp\" (Wave Player) plug \"File Name\" names \"nowhere.wav\", which is "
+       "neither among the project's \"files\" nor on disk"},
+      {R"({"type": "Wave Player", "name": "wp", "plug_values": {"File Name": "beside.wav"}})", "",
+       "", 2,
+       ":4:70: module \"wp\" (Wave Player) plug \"File Name\" names \"beside.wav\", which "
+       "is beside the project but not among its \"files\""},
+      {R"({"type": "Wave Recorder", "name": "take", "plug_values": {"File Name": "new.wav"}})",
+       R"x("vca.Output -> take.Left (Mono)")x", "", 0, ""},
+  };
+  const std::string stream = (scratch.path() / "p.ov1").string();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.module + " " + c.connection + " " + c.options);
+    write(c.module, c.connection);
+    for (const std::string command : {"compile", "bake"}) {
+      const std::string output = command == "compile" ? stream : stream + ".so";
+      const Ran ran = RunOrvane(command + " " + name + " -o " + output + " " + c.options);
+      EXPECT_EQ(ran.exit_code, c.exit_code) << command;
+      if (c.message.empty()) {
+        EXPECT_EQ(ran.err, "") << command;  // a recorder's file is one it writes
+      } else {
+        EXPECT_NE(ran.err.find(name + c.message), std::string::npos) << command << ": " << ran.err;
+      }
+    }
+  }
+  // The last stream compiled with a warning is a stored project: it bakes.
+  write(R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vca.Signal")");
+  ASSERT_EQ(RunOrvane("compile " + name + " -o " + stream + " --warn-only").exit_code, 0);
+  const Ran baked = RunOrvane("bake " + stream + " -o " + stream + ".so");
+  EXPECT_EQ(baked.exit_code, 0) << baked.err;
+}
+
 TEST(CommandLine, InfoListsTheSkinAPanelGets) {
   const std::string build = std::getenv("OV_BUILD_DIR");
   const Ran generic = RunOrvane("info " + build + "/orvane-vst.so --skin default");
