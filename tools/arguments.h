@@ -14,8 +14,12 @@ namespace ov {
 struct RenderCommandLine {
   RenderSettings settings;
   std::string output_path;
-  std::string midi_output_path;  // optional
+  std::string midi_output_path;           // optional
+  std::optional<double> levels_interval;  // seconds; unset: no levels over time
 };
+
+// The interval `--levels` takes when given no number.
+constexpr double kDefaultLevelsInterval = 0.5;
 
 // A word that is not a known option fills `*positional` when that is still
 // empty; an unknown option or a second such word is refused, `error` naming

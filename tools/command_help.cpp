@@ -11,13 +11,15 @@ constexpr std::array kCommands = {
                 "  --skin NAME   instead, list the skin an Orvane plug-in's panel gets for NAME\n"
                 "                (its images with size and frames, its font categories)\n"},
     CommandHelp{"render",
-                "render LIB.so -o OUT.wav [OPTION]...",
+                "render LIB.so|PROJECT.json -o OUT.wav [OPTION]...",
                 "Plays a VST 2 plug-in offline and writes what it outputs to a WAV file.",
                 "  -o OUT.wav                 the WAV file to write (needed)\n"
                 "  --midi FILE.mid            play a Standard MIDI File\n"
                 "  --note KEY:VEL:START:LEN   play a note (seconds); may be repeated\n"
                 "  --in IN.wav                feed a WAV file to the plug-in's inputs\n"
-                "  --seconds S                length (default: the music plus a tail, or the input's)\n"
+                "  --seconds S                length (default: the music or the input, and a tail)\n"
+                "  --tail S                   the tail after the music or the input (default 2)\n"
+                "  --levels [S]               print peak and RMS every S seconds (default 0.5)\n"
                 "  --rate R                   sample rate (default 48000)\n"
                 "  --block N                  host block size (default 512)\n"
                 "  --program P                choose a program first\n"

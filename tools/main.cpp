@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "tools/show.h"
 #include "tools/skin_info.h"
 #include "tools/snapshot.h"
+#include "tools/temporary_folder.h"
 #include "tools/validate.h"
 
 namespace {
@@ -94,7 +96,17 @@ int Dispatch(const std::string& command, Arguments rest) {
   }
   if (command == "render") {
     const auto line = ov::ParseRenderArguments(rest, &error);
-    return Run<ov::RenderCommandLine>(command, line, error, [](const auto& parsed) {
+    return Run<ov::RenderCommandLine>(command, line, error, [](ov::RenderCommandLine parsed) {
+      // A JSON project is baked first, as bake would, and played from there.
+      ov::TemporaryFolder folder("orvane-render-");
+      if (std::filesystem::path(parsed.settings.plugin_path).extension() == ".json") {
+        const std::string library = folder / "render.so";
+        std::ostringstream baking;
+        const int baked = ov::RunBakeCommand(
+            {parsed.settings.plugin_path, library, DefaultGenericLibrary()}, baking, std::cerr);
+        if (baked != 0) return baked;
+        parsed.settings.plugin_path = library;
+      }
       return ov::RunRenderCommand(parsed, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
     });
   }

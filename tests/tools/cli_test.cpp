@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "document/project_text.h"
+#include "media/wav_file.h"
 #include "modules/module_registry.h"
 #include "tests/host/temp_folder.h"
 
@@ -262,6 +264,51 @@ TEST(CommandLine, CompileChecksNameTheModulePlugAndPlace) {
   ASSERT_EQ(RunOrvane("compile " + name + " -o " + stream + " --warn-only").exit_code, 0);
   const Ran baked = RunOrvane("bake " + stream + " -o " + stream + ".so");
   EXPECT_EQ(baked.exit_code, 0) << baked.err;
+}
+
+// The example effect rendered from its JSON: the input and a tail, the
+// clipping of a hot input counted, the levels over time showing the echoes
+// die away; without an input it says it heard silence.
+TEST(CommandLine, RenderOfAnEffectHearsItsTailAndCountsClipping) {
+  ScratchFolder scratch;
+  AudioClip loud{48000, {std::vector<float>(14400)}};  // 0.3 s peaking at +3.5 dBFS
+  for (std::size_t i = 0; i < loud.channels[0].size(); ++i) {
+    loud.channels[0][i] = 1.5f * static_cast<float>(std::sin(i * 2 * 3.14159265 * 440 / 48000));
+  }
+  const std::string input = (scratch.path() / "loud.wav").string();
+  std::string error;
+  ASSERT_TRUE(WriteFloatWavFile(input, loud, &error)) << error;
+  const std::string echo = std::string(OV_EXAMPLES_DIR) + "/echo.json";
+  const std::string output = (scratch.path() / "echo.wav").string();
+
+  const Ran ran =
+      RunOrvane("render " + echo + " --in " + input + " --tail 1 --levels 0.25 -o " + output);
+  ASSERT_EQ(ran.exit_code, 0) << ran.err;
+  EXPECT_NE(ran.out.find("the input's 0.300 s and a 1.0 s tail after it"), std::string::npos)
+      << ran.out;
+  EXPECT_NE(ran.err.find("samples exceed 0 dBFS (peak +3.5 dBFS), the first at 0.000 s on "
+                         "channel 1"),
+            std::string::npos)
+      << ran.err;
+  const std::optional<AudioClip> rendered = ReadWavFile(output, &error);
+  ASSERT_TRUE(rendered) << error;
+  EXPECT_EQ(rendered->FrameCount(), 62400u);
+  // One line per quarter second; the echoes fall in the tail, silence none.
+  std::vector<std::string> levels;
+  for (std::size_t at = ran.out.find("\n  "); at != std::string::npos;
+       at = ran.out.find("\n  ", at + 1)) {
+    const std::string line = ran.out.substr(at + 3, ran.out.find('\n', at + 1) - at - 3);
+    if (line.find(" s: ") != std::string::npos) levels.push_back(line);
+  }
+  ASSERT_EQ(levels.size(), 6u) << ran.out;
+  EXPECT_EQ(levels[4].rfind("1.00 s: ", 0), 0u) << levels[4];
+  EXPECT_EQ(levels[5].find("-inf"), std::string::npos) << levels[5];
+
+  const Ran dry = RunOrvane("render " + echo + " --seconds 0.1 -o " + output);
+  EXPECT_EQ(dry.exit_code, 0) << dry.err;
+  EXPECT_NE(dry.err.find("no --in was given: it rendered silence in"), std::string::npos)
+      << dry.err;
+  EXPECT_EQ(dry.err.find("0 dBFS"), std::string::npos) << dry.err;
 }
 
 TEST(CommandLine, InfoListsTheSkinAPanelGets) {
