@@ -257,6 +257,7 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
                                path + "." + plug_name});
       }
       plug->SetValueText(*text);
+      given_values_.insert(plug);
       if (KeepsPatchValues(*plug)) {
         stored_plug_values_.push_back({&module, Json{{plug_name, *text}}, path});
       }
@@ -437,11 +438,14 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
     }
     // Declared container plugs are complete already; only other plugs grow
     // spares as the editor makes them do.
+    const std::string kept[2] = {a->value_text(), b->value_text()};
     if (io) {
       container.Join(a, b);
     } else {
       container.Connect(a, b);
     }
+    if (given_values_.contains(a)) a->SetValueText(kept[0]);
+    if (given_values_.contains(b)) b->SetValueText(kept[1]);
   }
 }
 

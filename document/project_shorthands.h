@@ -8,6 +8,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "document/project_text.h"
@@ -62,6 +63,10 @@ class ProjectShorthands final : public TextShorthands {
 
   const CompileOptions& options_;
   std::vector<FileName> file_names_;
+  // Plugs given a value in "plug_values": a connection made afterwards keeps
+  // it, where the editor's first connection copies the input's value into a
+  // settable output.
+  std::unordered_set<const CPlug2*> given_values_;
   std::unordered_map<const CUG*, std::string> names_;
   // The "name" a dump prints beside a stored plug's index, with its path:
   // checked against the descriptor once the plug's module is complete.
