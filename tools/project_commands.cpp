@@ -7,6 +7,7 @@
 #include "document/text_positions.h"
 #include "editor/skins/skin_folder.h"
 #include "extmodules/module_library.h"
+#include "host/project_facts.h"
 #include "host/project_resource.h"
 #include "modules/module_registry.h"
 #include "platform/files.h"
@@ -91,6 +92,25 @@ std::string Place(const std::string& file, std::string_view text, const std::str
   return file + ": " + where;
 }
 
+// Hosts see the project's "vendor" only with bit 2 of "plugin_flags", as
+// stored projects have always had it; a project naming a vendor of its own
+// without the bit is told why hosts will show another.
+void WarnOfHiddenVendor(const Json& project, const std::string& file, std::string_view text,
+                        const char* command_name, std::ostream& err) {
+  const auto vendor = project.find("vendor");
+  if (vendor == project.end() || !vendor->is_string() || vendor->get<std::string>().empty() ||
+      vendor->get<std::string>() == kFixedVendor) {
+    return;
+  }
+  const auto flags = project.find("plugin_flags");
+  const uint64_t bits =
+      flags != project.end() && flags->is_number_unsigned() ? flags->get<uint64_t>() : 0;
+  if ((bits & kOptionProjectVendor) != 0) return;
+  err << command_name << ": " << Place(file, text, "vendor")
+      << ": warning: hosts are told the vendor \"" << kFixedVendor << "\", not \""
+      << vendor->get<std::string>() << "\", unless \"plugin_flags\" has bit 2 (add 4)\n";
+}
+
 }  // namespace
 
 std::optional<Json> ReadProjectJson(const std::string& path, const char* command_name,
@@ -113,6 +133,9 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     err << command_name << ": " << path << ": " << error << "\n";
     if (refused != nullptr) *refused = true;
     return false;
+  }
+  if (checks != CompileChecks::kNone && project->is_object()) {
+    WarnOfHiddenVendor(*project, path, text, command_name, err);
   }
   MessageSink messages;
   messages.SetLogToStderr(false);

@@ -311,6 +311,49 @@ TEST(CommandLine, RenderOfAnEffectHearsItsTailAndCountsClipping) {
   EXPECT_EQ(dry.err.find("0 dBFS"), std::string::npos) << dry.err;
 }
 
+// Every example of the patching guide, as the guide gives it: it compiles
+// without a finding and renders sound with the options its comment names.
+TEST(CommandLine, PatchingGuideExamplesCompileAndSound) {
+  ScratchFolder scratch;
+  AudioClip tone{48000, {std::vector<float>(48000)}};
+  for (std::size_t i = 0; i < tone.channels[0].size(); ++i) {
+    tone.channels[0][i] = 0.5f * static_cast<float>(std::sin(i * 2 * 3.14159265 * 440 / 48000));
+  }
+  const std::string input = (scratch.path() / "in.wav").string();
+  std::string error;
+  ASSERT_TRUE(WriteFloatWavFile(input, tone, &error)) << error;
+
+  const std::string guide = ReadAll(std::string(OV_EXAMPLES_DIR) + "/../docs/patching.md");
+  const std::string marker = "<!-- render: ";
+  int examples = 0;
+  for (std::size_t at = guide.find(marker); at != std::string::npos;
+       at = guide.find(marker, at + 1)) {
+    std::string options =
+        guide.substr(at + marker.size(), guide.find(" -->", at) - at - marker.size());
+    const std::size_t in = options.find("IN.wav");
+    if (in != std::string::npos) options.replace(in, 6, input);
+    const std::size_t begin = guide.find("```json\n", at) + 8;
+    const std::string project =
+        (scratch.path() / ("example" + std::to_string(examples++) + ".json")).string();
+    std::ofstream(project) << guide.substr(begin, guide.find("```", begin) - begin);
+    SCOPED_TRACE(project + " " + options);
+
+    const Ran compiled = RunOrvane("compile " + project + " -o " + project + ".ov1");
+    EXPECT_EQ(compiled.exit_code, 0) << compiled.err;
+    EXPECT_EQ(compiled.err, "");
+    const std::string output = project + ".wav";
+    const Ran rendered = RunOrvane("render " + project + " " + options + " -o " + output);
+    ASSERT_EQ(rendered.exit_code, 0) << rendered.err;
+    EXPECT_EQ(rendered.err.find("0 dBFS"), std::string::npos) << rendered.err;
+    const std::optional<AudioClip> audio = ReadWavFile(output, &error);
+    ASSERT_TRUE(audio) << error;
+    float peak = 0;
+    for (const float sample : audio->channels.at(0)) peak = std::max(peak, std::fabs(sample));
+    EXPECT_GT(peak, 0.05f);
+  }
+  EXPECT_GE(examples, 3);
+}
+
 TEST(CommandLine, InfoListsTheSkinAPanelGets) {
   const std::string build = std::getenv("OV_BUILD_DIR");
   const Ran generic = RunOrvane("info " + build + "/orvane-vst.so --skin default");
