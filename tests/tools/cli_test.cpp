@@ -259,6 +259,15 @@ TEST(CommandLine, CompileChecksNameTheModulePlugAndPlace) {
       }
     }
   }
+  // A vendor of the project's own needs plugin_flags bit 2: told, not refused.
+  std::ofstream(project) << "{\"vendor\": \"Acme\", \"plugin_flags\": 1,\n"
+                            " \"root\": {\"type\": \"Container\"}}\n";
+  const Ran vendor = RunOrvane("compile " + name + " -o " + stream);
+  EXPECT_EQ(vendor.exit_code, 0) << vendor.err;
+  EXPECT_NE(vendor.err.find(name + ":1:12: warning: hosts are told the vendor \"Orvane\", not "
+                                   "\"Acme\", unless \"plugin_flags\" has bit 2 (add 4)"),
+            std::string::npos)
+      << vendor.err;
   // The last stream compiled with a warning is a stored project: it bakes.
   write(R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vca.Signal")");
   ASSERT_EQ(RunOrvane("compile " + name + " -o " + stream + " --warn-only").exit_code, 0);
