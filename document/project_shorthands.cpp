@@ -48,15 +48,19 @@ std::optional<std::string> ValueText(const Json& value) {
   return std::nullopt;
 }
 
+// The declaration words; "enum" is read as well as "list".
+constexpr std::pair<int32_t, const char*> kDatatypeWords[] = {
+    {DT_ENUM, "list"}, {DT_TEXT, "text"},     {DT_MIDI, "midi"},   {DT_DOUBLE, "double"},
+    {DT_BOOL, "bool"}, {DT_FSAMPLE, "audio"}, {DT_FLOAT, "float"}, {DT_INT, "int"},
+};
+
 std::optional<int32_t> DatatypeNamed(const Json& value) {
-  static const std::map<std::string, int32_t, std::less<>> kNames = {
-      {"enum", DT_ENUM},     {"list", DT_ENUM},     {"text", DT_TEXT},
-      {"midi", DT_MIDI},     {"double", DT_DOUBLE}, {"bool", DT_BOOL},
-      {"audio", DT_FSAMPLE}, {"float", DT_FLOAT},   {"int", DT_INT}};
   if (!value.is_string()) return std::nullopt;
-  const auto found = kNames.find(value.get<std::string>());
-  if (found == kNames.end()) return std::nullopt;
-  return found->second;
+  if (value == "enum") return DT_ENUM;
+  for (const auto& [datatype, word] : kDatatypeWords) {
+    if (value == word) return datatype;
+  }
+  return std::nullopt;
 }
 
 std::vector<std::string> PlugNames(const CUG& module) {
@@ -67,29 +71,6 @@ std::vector<std::string> PlugNames(const CUG& module) {
     }
   }
   return names;
-}
-
-std::string DatatypeWord(int32_t datatype) {
-  switch (datatype) {
-    case DT_ENUM:
-      return "list";
-    case DT_TEXT:
-      return "text";
-    case DT_MIDI:
-      return "midi";
-    case DT_DOUBLE:
-      return "double";
-    case DT_BOOL:
-      return "bool";
-    case DT_FSAMPLE:
-      return "audio";
-    case DT_FLOAT:
-      return "float";
-    case DT_INT:
-      return "int";
-    default:
-      return "datatype " + std::to_string(datatype);
-  }
 }
 
 // Audio, MIDI and text plugs meet only their own kind; the control kinds
@@ -148,6 +129,13 @@ void ForEachPatch(const Json& values, const std::string& path, Visit visit) {
 }
 
 }  // namespace
+
+std::string DatatypeKeyword(int32_t datatype) {
+  for (const auto& [known, word] : kDatatypeWords) {
+    if (known == datatype) return word;
+  }
+  return "datatype " + std::to_string(datatype);
+}
 
 std::unique_ptr<Persistent> ProjectShorthands::Create(TextReader& reader, const Json& node,
                                                       const SerialClass* expected) {
@@ -433,8 +421,8 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
     if (!TakesAnyDatatype(*a) && !TakesAnyDatatype(*b) &&
         !DatatypesMeet(a->Datatype(), b->Datatype())) {
       Finding(where, "Can't connect different plug types: \"" + sides[0] + "\" is " +
-                         DatatypeWord(a->Datatype()) + ", \"" + sides[1] + "\" is " +
-                         DatatypeWord(b->Datatype()));
+                         DatatypeKeyword(a->Datatype()) + ", \"" + sides[1] + "\" is " +
+                         DatatypeKeyword(b->Datatype()));
     }
     // Declared container plugs are complete already; only other plugs grow
     // spares as the editor makes them do.

@@ -67,6 +67,10 @@ constexpr int kMaxProjectTextDepth = 4 * ObjectPool::kMaxDepth;
 // while parsing, so hostile text never builds a tree too deep to walk.
 std::optional<Json> ParseProjectText(std::string_view text, std::string* error);
 
+// The word for a plug datatype in a project's "io" declarations ("audio",
+// "midi", "list", ...); for an unknown datatype, "datatype N".
+std::string DatatypeKeyword(int32_t datatype);
+
 // Throws ArchiveError naming the JSON path and the reason.
 COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options);
 

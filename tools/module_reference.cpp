@@ -4,6 +4,7 @@
 #include <iomanip>
 #include <map>
 
+#include "document/project_text.h"
 #include "document/text_writer.h"
 #include "modules/list_text.h"
 #include "modules/module_purposes.h"
@@ -37,30 +38,6 @@ std::string DirectionName(int32_t direction) {
       return "setting";
     default:
       return std::to_string(direction);
-  }
-}
-
-// As a project's "io" declarations name them.
-std::string DatatypeName(int32_t datatype) {
-  switch (datatype) {
-    case DT_ENUM:
-      return "list";
-    case DT_TEXT:
-      return "text";
-    case DT_MIDI:
-      return "midi";
-    case DT_DOUBLE:
-      return "double";
-    case DT_BOOL:
-      return "bool";
-    case DT_FSAMPLE:
-      return "audio";
-    case DT_FLOAT:
-      return "float";
-    case DT_INT:
-      return "int";
-    default:
-      return std::to_string(datatype);
   }
 }
 
@@ -120,7 +97,7 @@ PlugFacts FactsOf(const InterfaceObject& plug) {
       (plug.direction == DR_IN && (plug.flags & kPlugPatchParameter) != 0);
   return {plug.name,
           DirectionName(plug.direction),
-          DatatypeName(plug.datatype),
+          DatatypeKeyword(plug.datatype),
           plug.default_text,
           ValuesOf(plug),
           UnitOf(plug),
