@@ -10,7 +10,9 @@
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
 #include "engine/midi_automation.h"
+#include "modules/list_text.h"
 #include "modules/module_registry.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -46,15 +48,59 @@ std::optional<std::string> ValueText(const Json& value) {
   return std::nullopt;
 }
 
+// The declaration words; "enum" is read as well as "list".
+constexpr std::pair<int32_t, const char*> kDatatypeWords[] = {
+    {DT_ENUM, "list"}, {DT_TEXT, "text"},     {DT_MIDI, "midi"},   {DT_DOUBLE, "double"},
+    {DT_BOOL, "bool"}, {DT_FSAMPLE, "audio"}, {DT_FLOAT, "float"}, {DT_INT, "int"},
+};
+
 std::optional<int32_t> DatatypeNamed(const Json& value) {
-  static const std::map<std::string, int32_t, std::less<>> kNames = {
-      {"enum", DT_ENUM},     {"list", DT_ENUM},     {"text", DT_TEXT},
-      {"midi", DT_MIDI},     {"double", DT_DOUBLE}, {"bool", DT_BOOL},
-      {"audio", DT_FSAMPLE}, {"float", DT_FLOAT},   {"int", DT_INT}};
   if (!value.is_string()) return std::nullopt;
-  const auto found = kNames.find(value.get<std::string>());
-  if (found == kNames.end()) return std::nullopt;
-  return found->second;
+  if (value == "enum") return DT_ENUM;
+  for (const auto& [datatype, word] : kDatatypeWords) {
+    if (value == word) return datatype;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> PlugNames(const CUG& module) {
+  std::vector<std::string> names;
+  for (const auto& plug : module.plugs()) {
+    if (std::find(names.begin(), names.end(), plug->Name()) == names.end()) {
+      names.push_back(plug->Name());
+    }
+  }
+  return names;
+}
+
+// Audio, MIDI and text plugs meet only their own kind; the control kinds
+// (list, bool, int, float, double) convert into one another.
+bool DatatypesMeet(int32_t a, int32_t b) {
+  const auto stream = [](int32_t datatype) {
+    return datatype == DT_FSAMPLE || datatype == DT_MIDI || datatype == DT_TEXT;
+  };
+  return a == b || (!stream(a) && !stream(b));
+}
+
+// A container's spare takes the datatype of what it is joined to; the plugs
+// a project declares keep theirs.
+bool TakesAnyDatatype(const CPlug2& plug) {
+  return dynamic_cast<const CPlugIO2*>(&plug) != nullptr && plug.Name() == "Spare" &&
+         plug.connections().empty();
+}
+
+// Text plugs that name a file carry the file's default extension as their
+// list text and flag 0x10. The recorders name the file they write.
+constexpr int32_t kPlugFileName = 0x10;
+bool NamesFileRead(const CUG& module, const CPlug2& plug) {
+  static constexpr std::string_view kWriters[] = {"Wave Recorder", "MIDI Recorder", "Audio Out"};
+  if (std::find(std::begin(kWriters), std::end(kWriters), module.type_key()) !=
+      std::end(kWriters)) {
+    return false;
+  }
+  const InterfaceObject& descriptor = plug.Descriptor();
+  return plug.Datatype() == DT_TEXT && (plug.Flags() & kPlugFileName) != 0 &&
+         !descriptor.list_text.empty() && descriptor.list_text.find(',') == std::string::npos;
 }
 
 // Patch numbers given as the keys of an object, or as positions in a list.
@@ -84,6 +130,13 @@ void ForEachPatch(const Json& values, const std::string& path, Visit visit) {
 
 }  // namespace
 
+std::string DatatypeKeyword(int32_t datatype) {
+  for (const auto& [known, word] : kDatatypeWords) {
+    if (known == datatype) return word;
+  }
+  return "datatype " + std::to_string(datatype);
+}
+
 std::unique_ptr<Persistent> ProjectShorthands::Create(TextReader& reader, const Json& node,
                                                       const SerialClass* expected) {
   if (const Json* type = reader.Take("type")) {
@@ -92,8 +145,15 @@ std::unique_ptr<Persistent> ProjectShorthands::Create(TextReader& reader, const 
                     "expected a module type key");
     std::unique_ptr<CDocOb> made = CreateDocumentObject(reader.modules(), type->get<std::string>());
     if (!made) {
+      std::vector<std::string> keys;
+      for (const auto& [key, info] : reader.modules().Types()) keys.push_back(key);
+      const auto name = node.find("name");
+      const std::string whose = name != node.end() && name->is_string()
+                                    ? " for module \"" + name->get<std::string>() + "\""
+                                    : "";
       reader.FailAt(reader.PathOf("type"), ArchiveErrorKind::kBadClass,
-                    "no module type '" + type->get<std::string>() + "'");
+                    "no module type '" + type->get<std::string>() + "'" + whose +
+                        DidYouMean(type->get<std::string>(), keys));
     }
     return made;
   }
@@ -134,11 +194,31 @@ std::unique_ptr<Persistent> ProjectShorthands::ReadFile(TextReader& reader, cons
 }
 
 void ProjectShorthands::Complete(TextReader& reader, Persistent& object) {
+  // Container plugs store their names; a module's plugs are named by index,
+  // and the dump's "name" beside it must agree.
+  if (auto* plug = dynamic_cast<CPlug2*>(&object); plug && !dynamic_cast<CPlugIO2*>(plug)) {
+    if (const Json* name = reader.Take("name")) {
+      if (!name->is_string())
+        reader.FailAt(reader.PathOf("name"), ArchiveErrorKind::kGeneric, "expected text");
+      plug_names_[plug] = {name->get<std::string>(), reader.PathOf("name")};
+    }
+  }
   if (auto* module = dynamic_cast<CUG*>(&object)) CompleteModule(reader, *module);
   if (auto* container = dynamic_cast<CContainer*>(&object)) CompleteContainer(reader, *container);
 }
 
 void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
+  for (const auto& plug : module.plugs()) {
+    const auto named = plug_names_.find(plug.get());
+    if (named == plug_names_.end()) continue;
+    const auto [given, where] = named->second;
+    plug_names_.erase(named);
+    if (plug->Name() != given) {
+      reader.FailAt(where, ArchiveErrorKind::kGeneric,
+                    "plug " + std::to_string(plug->index()) + " of a \"" + module.type_key() +
+                        "\" is \"" + plug->Name() + "\", not \"" + given + "\"");
+    }
+  }
   if (const Json* name = reader.Take("name")) {
     if (!name->is_string())
       reader.FailAt(reader.PathOf("name"), ArchiveErrorKind::kGeneric, "expected text");
@@ -150,13 +230,22 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
       reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected an object of plug names");
     for (const auto& [plug_name, value] : values->items()) {
       CPlug2* plug = module.FindPlug(plug_name);
-      if (plug == nullptr)
-        reader.FailAt(path + "." + plug_name, ArchiveErrorKind::kGeneric, "no plug with that name");
+      if (plug == nullptr) {
+        reader.FailAt(path + "." + plug_name, ArchiveErrorKind::kGeneric,
+                      Label(module) + " has no plug \"" + plug_name + "\"" +
+                          DidYouMean(plug_name, PlugNames(module)));
+      }
       const std::optional<std::string> text = ValueText(value);
       if (!text)
         reader.FailAt(path + "." + plug_name, ArchiveErrorKind::kGeneric,
                       "expected text or a number");
+      CheckValue(module, *plug, *text, path + "." + plug_name);
+      if (NamesFileRead(module, *plug) && !text->empty()) {
+        file_names_.push_back({Label(module), plug_name, *text, plug->Descriptor().list_text,
+                               path + "." + plug_name});
+      }
       plug->SetValueText(*text);
+      given_values_.insert(plug);
       if (KeepsPatchValues(*plug)) {
         stored_plug_values_.push_back({&module, Json{{plug_name, *text}}, path});
       }
@@ -312,6 +401,8 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
     for (int side = 0; side < 2; ++side) {
       // Names may hold dots: try each split until one names a module's plug.
       const std::string& end = sides[side];
+      const CUG* named = nullptr;
+      std::string plug_name;
       for (std::size_t dot = end.find('.'); dot != std::string::npos && !ends[side];
            dot = end.find('.', dot + 1)) {
         const auto module = modules.find(Trim(end.substr(0, dot)));
@@ -320,11 +411,23 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
           reader.FailAt(where, ArchiveErrorKind::kGeneric,
                         "more than one module is named '" + module->first + "'");
         }
-        ends[side] = ConnectablePlug(*module->second, Trim(end.substr(dot + 1)));
+        named = module->second;
+        plug_name = Trim(end.substr(dot + 1));
+        ends[side] = ConnectablePlug(*module->second, plug_name);
       }
-      if (ends[side] == nullptr) {
-        reader.FailAt(where, ArchiveErrorKind::kGeneric, "no module and plug '" + end + "' here");
+      if (ends[side] != nullptr) continue;
+      if (named != nullptr) {
+        reader.FailAt(where, ArchiveErrorKind::kGeneric,
+                      Label(*named) + " has no plug \"" + plug_name + "\"" +
+                          DidYouMean(plug_name, PlugNames(*named)));
       }
+      std::vector<std::string> names;
+      for (const auto& [name, module] : modules) names.push_back(name);
+      const std::string module_name = Trim(end.substr(0, end.find('.')));
+      reader.FailAt(where, ArchiveErrorKind::kGeneric,
+                    "no module and plug '" + end + "' here" +
+                        (end.find('.') == std::string::npos ? std::string(" (expected module.plug)")
+                                                            : DidYouMean(module_name, names)));
     }
     CPlug2* a = ends[0];
     CPlug2* b = ends[1];
@@ -340,13 +443,22 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
                     "Can't connect. An output must go to an input (plugs on the left = Inputs, "
                     "right = Outputs");
     }
+    if (!TakesAnyDatatype(*a) && !TakesAnyDatatype(*b) &&
+        !DatatypesMeet(a->Datatype(), b->Datatype())) {
+      Finding(where, "Can't connect different plug types: \"" + sides[0] + "\" is " +
+                         DatatypeKeyword(a->Datatype()) + ", \"" + sides[1] + "\" is " +
+                         DatatypeKeyword(b->Datatype()));
+    }
     // Declared container plugs are complete already; only other plugs grow
     // spares as the editor makes them do.
+    const std::string kept[2] = {a->value_text(), b->value_text()};
     if (io) {
       container.Join(a, b);
     } else {
       container.Connect(a, b);
     }
+    if (given_values_.contains(a)) a->SetValueText(kept[0]);
+    if (given_values_.contains(b)) b->SetValueText(kept[1]);
   }
 }
 
@@ -404,11 +516,13 @@ void ProjectShorthands::ApplyPatchValues() {
   for (const PatchValues& given : patch_values_) {
     ForEachParameter(
         *given.module, given.values, given.path,
-        [](PatchParameter& parameter, const Json& values, const std::string& where) {
+        [&](PatchParameter& parameter, const Json& values, const std::string& where) {
+          const CPlug2* plug = given.module->FindPlug(where.substr(given.path.size() + 1));
           ForEachPatch(values, where, [&](int32_t patch, const Json& value, const std::string& at) {
             const std::optional<std::string> text = ValueText(value);
             if (!text)
               throw ArchiveError(ArchiveErrorKind::kGeneric, at, "expected text or a number");
+            if (plug != nullptr) CheckValue(*given.module, *plug, *text, at);
             parameter.SetSlotFromText(patch, *text);
           });
         });
@@ -418,6 +532,92 @@ void ProjectShorthands::ApplyPatchValues() {
                      [](PatchParameter& parameter, const Json& id, const std::string& where) {
                        parameter.SetMidiController(ControllerId(id, where));
                      });
+  }
+}
+
+}  // namespace ov
+
+namespace ov {
+
+std::string ProjectShorthands::Label(const CUG& module) const {
+  const auto named = names_.find(&module);
+  const std::string& name = named != names_.end() ? named->second : module.title();
+  return "module \"" + name + "\"" +
+         (name == module.type_key() ? std::string() : " (" + module.type_key() + ")");
+}
+
+void ProjectShorthands::Finding(const std::string& where, const std::string& text) const {
+  if (options_.checks == CompileChecks::kRefuse) {
+    throw ArchiveError(ArchiveErrorKind::kGeneric, where, text);
+  }
+  if (options_.checks == CompileChecks::kWarn && options_.on_warning) {
+    options_.on_warning(where, text);
+  }
+}
+
+void ProjectShorthands::CheckValue(const CUG& module, const CPlug2& plug, const std::string& text,
+                                   const std::string& where) {
+  if (options_.checks == CompileChecks::kNone) return;
+  const std::string what = Label(module) + " plug \"" + plug.Name() + "\"";
+  const int32_t datatype = plug.Datatype();
+  if (datatype == DT_MIDI) {
+    Finding(where, what + " carries MIDI and takes no value");
+  } else if (datatype == DT_FSAMPLE || datatype == DT_FLOAT || datatype == DT_DOUBLE) {
+    if (!ParseDouble(text)) Finding(where, what + " takes a number, not \"" + text + "\"");
+  } else if (datatype == DT_INT || datatype == DT_BOOL) {
+    if (!ParseInteger(text)) Finding(where, what + " takes a whole number, not \"" + text + "\"");
+  } else if (datatype == DT_ENUM) {
+    const std::string& list = plug.Descriptor().list_text;
+    const std::optional<long long> value = ParseInteger(text);
+    if (list.empty() || list == kAutoListText) {
+      if (!value) Finding(where, what + " takes a whole number, not \"" + text + "\"");
+      return;
+    }
+    const ListText items(list);
+    if (list.starts_with("range")) {
+      const int64_t first = items.ItemAt(0).value, last = items.ItemAt(items.Count() - 1).value;
+      if (!value || *value < std::min(first, last) || *value > std::max(first, last)) {
+        Finding(where, what + " takes a whole number from " +
+                           std::to_string(std::min(first, last)) + " to " +
+                           std::to_string(std::max(first, last)) + ", not \"" + text + "\"");
+      }
+      return;
+    }
+    bool listed = false;
+    std::string choices;
+    std::string meant;
+    items.ForEach([&](const ListText::Item& item) {
+      listed = listed || (value && *value == item.value);
+      if (EqualsIgnoringCase(item.label, text)) meant = std::to_string(item.value);
+      choices += (choices.empty() ? "" : ", ") + std::to_string(item.value) + " " + item.label;
+      return true;
+    });
+    if (!listed) {
+      Finding(where, what + " takes the value of one of its items (" + choices + "), not \"" +
+                         text + "\"" + (meant.empty() ? "" : " (did you mean " + meant + "?)"));
+    }
+  }
+}
+
+void ProjectShorthands::CheckFileNames(const COrvaneDocBase& document) {
+  if (options_.checks == CompileChecks::kNone) return;
+  for (const FileName& given : file_names_) {
+    std::string name = given.name;
+    if (FileExtension(name).empty()) name += "." + given.extension;
+    const std::string_view wanted = LastComponent(name);
+    const bool carried = std::any_of(
+        document.files().begin(), document.files().end(),
+        [&](const auto& file) { return EqualsIgnoringCase(LastComponent(file->name()), wanted); });
+    if (carried || (IsAbsoluteName(name) && IsRegularFile(name))) continue;
+    const std::string what = given.module + " plug \"" + given.plug + "\" names \"" + name + "\"";
+    if (!IsAbsoluteName(name) && IsRegularFile(options_.base_directory + "/" + name)) {
+      Finding(given.path, what +
+                              ", which is beside the project but not among its \"files\": add "
+                              "{\"path\": \"" +
+                              name + "\"} there so the plug-in carries it");
+    } else {
+      Finding(given.path, what + ", which is neither among the project's \"files\" nor on disk");
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "document/project_text.h"
@@ -16,6 +17,7 @@
 namespace ov {
 
 class CContainer;
+class CPlug2;
 class CUG;
 
 class ProjectShorthands final : public TextShorthands {
@@ -28,6 +30,9 @@ class ProjectShorthands final : public TextShorthands {
   // Patch values and their MIDI controllers need the patch managers that the
   // finished tree provides.
   void ApplyPatchValues();
+  // The file names that "plug_values" gave, against the project's files and
+  // the disk (under the options' checks).
+  void CheckFileNames(const COrvaneDocBase& document);
 
  private:
   struct PatchValues {
@@ -44,8 +49,30 @@ class ProjectShorthands final : public TextShorthands {
   void DeclarePlugs(TextReader& reader, CContainer& container, const Json& plugs);
   void Connect(TextReader& reader, CContainer& container, const Json& connections);
 
+  struct FileName {
+    std::string module;  // as messages name it
+    std::string plug;
+    std::string name;
+    std::string extension;  // the plug's default
+    std::string path;
+  };
+
+  // Under kRefuse throws the finding at `where`; under kWarn reports it.
+  void Finding(const std::string& where, const std::string& text) const;
+  void CheckValue(const CUG& module, const CPlug2& plug, const std::string& text,
+                  const std::string& where);
+  std::string Label(const CUG& module) const;
+
   const CompileOptions& options_;
+  std::vector<FileName> file_names_;
+  // Plugs given a value in "plug_values": a connection made afterwards keeps
+  // it, where the editor's first connection copies the input's value into a
+  // settable output.
+  std::unordered_set<const CPlug2*> given_values_;
   std::unordered_map<const CUG*, std::string> names_;
+  // The "name" a dump prints beside a stored plug's index, with its path:
+  // checked against the descriptor once the plug's module is complete.
+  std::unordered_map<const CPlug2*, std::pair<std::string, std::string>> plug_names_;
   // "plug_values" of plugs whose values patch parameters keep: every patch
   // takes the value.
   std::vector<PatchValues> stored_plug_values_;

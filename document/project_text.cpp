@@ -113,6 +113,7 @@ COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options) 
   reader.CheckAllUsed();
   CheckLoadedDocument(document, options.messages);
   shorthands.ApplyPatchValues();
+  shorthands.CheckFileNames(document);
   return document;
 }
 

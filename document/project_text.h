@@ -25,6 +25,16 @@ class SkinInfo;
 // Every object and field, in stream order, at the document's version.
 Json DumpDocument(const COrvaneDocBase& document);
 
+// The checks of what a hand-written project may get wrong but a plug-in
+// would load all the same: connections between datatypes that cannot meet,
+// values that do not parse for their plug, file names the project and the
+// disk lack.
+enum class CompileChecks {
+  kNone,    // as stored projects have always compiled
+  kWarn,    // each finding goes to on_warning
+  kRefuse,  // the first finding stops the compile, as any error does
+};
+
 struct CompileOptions {
   // Where the paths of embedded files given by "path" are found.
   std::string base_directory = ".";
@@ -43,6 +53,9 @@ struct CompileOptions {
   // Called with the full path of each file given by "path" once it is read,
   // before the modules: module libraries among them register their types.
   std::function<void(const std::string& path)> on_file_read = nullptr;
+  CompileChecks checks = CompileChecks::kNone;
+  // With kWarn: the JSON path of each finding and what is wrong there.
+  std::function<void(const std::string& where, const std::string& text)> on_warning = nullptr;
 };
 
 // Deeper JSON than any project needs: each object of the stream takes a few
@@ -53,6 +66,10 @@ constexpr int kMaxProjectTextDepth = 4 * ObjectPool::kMaxDepth;
 // The JSON of a project's text, or null with the reason. Nesting is checked
 // while parsing, so hostile text never builds a tree too deep to walk.
 std::optional<Json> ParseProjectText(std::string_view text, std::string* error);
+
+// The word for a plug datatype in a project's "io" declarations ("audio",
+// "midi", "list", ...); for an unknown datatype, "datatype N".
+std::string DatatypeKeyword(int32_t datatype);
 
 // Throws ArchiveError naming the JSON path and the reason.
 COrvaneDocBase CompileDocument(const Json& text, const CompileOptions& options);

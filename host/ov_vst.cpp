@@ -22,7 +22,6 @@ namespace {
 
 constexpr int32_t kInitialPrograms = 16;
 constexpr int32_t kPatchCount = 128;
-constexpr const char* kFixedVendor = "Orvane";
 // Texts handed to the host keep their first 31 characters.
 constexpr std::size_t kHostTextBytes = 32;
 constexpr const char* kEngineFailed = "The sound engine could not be started.";

@@ -23,6 +23,9 @@ enum PluginOption : uint32_t {
   kOptionWantsTimeInfo = 1u << 3,
 };
 
+// The vendor hosts are told when the project's own is not to be shown.
+inline constexpr char kFixedVendor[] = "Orvane";
+
 struct ProjectFacts {
   std::string title;      // the main container's title
   std::string plugin_id;  // four-character plug-in identifier text ("" when unset)

@@ -162,4 +162,48 @@ std::optional<long long> ParseInteger(std::string_view text) {
   return value;
 }
 
+namespace {
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      const bool same = ToLowerAscii(a[i - 1]) == ToLowerAscii(b[j - 1]);
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+std::string DidYouMean(std::string_view given, const std::vector<std::string>& candidates) {
+  // Hostile names stay cheap: nothing is compared with a text this long.
+  constexpr std::size_t kLongest = 200;
+  if (given.size() > kLongest) return {};
+  const std::size_t allowed = std::max<std::size_t>(1, given.size() / 3);
+  std::vector<std::pair<std::size_t, const std::string*>> close;
+  for (const std::string& candidate : candidates) {
+    if (candidate.size() > kLongest) continue;
+    const std::size_t distance = EditDistance(given, candidate);
+    if (distance <= allowed) close.emplace_back(distance, &candidate);
+  }
+  std::stable_sort(close.begin(), close.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (close.size() > 3) close.resize(3);
+  std::string text;
+  for (std::size_t i = 0; i < close.size(); ++i) {
+    text += (i == 0                  ? " (did you mean '"
+             : i + 1 == close.size() ? " or '"
+                                     : ", '") +
+            *close[i].second + "'";
+  }
+  return text.empty() ? text : text + "?)";
+}
+
 }  // namespace ov

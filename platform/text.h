@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ov {
 
@@ -40,5 +41,10 @@ std::string FormatDouble(double value);          // shortest text that reads bac
 std::string FormatFixed(double value, int digits);  // fixed notation
 std::optional<double> ParseDouble(std::string_view text);  // whole text must be a number
 std::optional<long long> ParseInteger(std::string_view text);
+
+// " (did you mean 'A' or 'B'?)" naming the `candidates` closest to `given`,
+// letter case aside (at most three, none more than a third of the text's
+// length in edits away); empty when nothing is close.
+std::string DidYouMean(std::string_view given, const std::vector<std::string>& candidates);
 
 }  // namespace ov

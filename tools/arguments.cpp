@@ -97,6 +97,12 @@ std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::strin
          settings.seconds = NumberIn(value, 1e-3, kMaxSeconds);
          return settings.seconds.has_value();
        }},
+      {"--tail",
+       [&](const std::string& value) {
+         const auto tail = NumberIn(value, 0, kMaxSeconds);
+         if (tail) settings.tail_seconds = *tail;
+         return tail.has_value();
+       }},
       {"--rate",
        [&](const std::string& value) {
          const auto rate = IntegerIn(value, 1000, 768000);
@@ -118,6 +124,18 @@ std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::strin
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    // The one option whose value may be left out.
+    if (argument == "--levels") {
+      line.levels_interval = kDefaultLevelsInterval;
+      if (i + 1 < arguments.size() && ParseDouble(arguments[i + 1])) {
+        line.levels_interval = NumberIn(arguments[++i], 1e-3, kMaxSeconds);
+        if (!line.levels_interval) {
+          *error = "invalid value '" + arguments[i] + "' for --levels";
+          return std::nullopt;
+        }
+      }
+      continue;
+    }
     const auto option = options.find(argument);
     if (option == options.end()) {
       if (!TakePositional(argument, &settings.plugin_path, error)) return std::nullopt;
@@ -151,6 +169,8 @@ std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::str
         return std::nullopt;
       }
       line.output_path = arguments[++i];
+    } else if (argument == "--warn-only" && output_required) {
+      line.warn_only = true;
     } else if (!TakePositional(argument, &line.input_path, error)) {
       return std::nullopt;
     }
@@ -179,6 +199,8 @@ std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> a
       (argument == "-o" ? line.output_path : line.from_path) = arguments[++i];
     } else if (argument == "--lv2") {
       line.lv2 = true;
+    } else if (argument == "--warn-only") {
+      line.warn_only = true;
     } else if (!TakePositional(argument, &line.input_path, error)) {
       return std::nullopt;
     }

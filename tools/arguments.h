@@ -14,8 +14,12 @@ namespace ov {
 struct RenderCommandLine {
   RenderSettings settings;
   std::string output_path;
-  std::string midi_output_path;  // optional
+  std::string midi_output_path;           // optional
+  std::optional<double> levels_interval;  // seconds; unset: no levels over time
 };
+
+// The interval `--levels` takes when given no number.
+constexpr double kDefaultLevelsInterval = 0.5;
 
 // A word that is not a known option fills `*positional` when that is still
 // empty; an unknown option or a second such word is refused, `error` naming
@@ -30,10 +34,13 @@ std::optional<ParameterSetting> ParseParameter(const std::string& text);
 std::optional<RenderCommandLine> ParseRenderArguments(std::span<const std::string> arguments,
                                                       std::string* error);
 
-// `orvane compile IN.json -o OUT.ov1` and `orvane dump IN.ov1 [-o OUT.json]`.
+// `orvane compile IN.json -o OUT.ov1 [--warn-only]` and
+// `orvane dump IN.ov1 [-o OUT.json]`; `output_required` (compile) also takes
+// --warn-only.
 struct ProjectCommandLine {
   std::string input_path;
   std::string output_path;  // empty: standard output
+  bool warn_only = false;   // compile: the project checks warn instead of refusing
 };
 
 std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::string> arguments,
@@ -44,8 +51,9 @@ std::optional<ProjectCommandLine> ParseProjectArguments(std::span<const std::str
 struct BakeCommandLine {
   std::string input_path;
   std::string output_path;
-  std::string from_path;  // empty: the caller's default generic library
-  bool lv2 = false;       // an LV2 bundle instead of a VST 2 library
+  std::string from_path;   // empty: the caller's default generic library
+  bool lv2 = false;        // an LV2 bundle instead of a VST 2 library
+  bool warn_only = false;  // the project checks warn instead of refusing
 };
 
 std::optional<BakeCommandLine> ParseBakeArguments(std::span<const std::string> arguments,

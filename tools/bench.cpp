@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "document/text_writer.h"
@@ -13,6 +12,7 @@
 #include "tools/arguments.h"
 #include "tools/project_commands.h"
 #include "tools/render.h"
+#include "tools/temporary_folder.h"
 #include "tools/vst_plugin.h"
 
 namespace ov {
@@ -23,31 +23,6 @@ constexpr double kSampleRate = 44100;
 constexpr int32_t kBlockSize = 512;
 constexpr int kLowestKey = 24;
 constexpr int kDefaultPolyphony = 6;  // a container's "Polyphony" default
-
-// A temporary folder, removed with what it holds (the baked library and
-// whatever baking put beside it) when it goes out of scope.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() / ("orvane-bench-" + std::to_string(random()));
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  // Made on first use.
-  std::string operator/(const std::string& name) const {
-    std::error_code ignored;
-    std::filesystem::create_directories(path_, ignored);
-    return (path_ / name).string();
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Raises the first container's "Polyphony" to `voices` when it is lower.
 bool WriteWithPolyphony(const std::string& input, const std::string& output, int voices,
@@ -142,7 +117,7 @@ int RunBenchCommand(const BenchCommandLine& command, std::ostream& out, std::ost
   settings.block_size = kBlockSize;
   settings.plugin_path = command.target;
 
-  TemporaryFolder folder;
+  TemporaryFolder folder("orvane-bench-");
   if (std::filesystem::path(command.target).extension() == ".json") {
     const std::string project = folder / "project.json";
     const std::string library = folder / "bench.so";

@@ -11,13 +11,15 @@ constexpr std::array kCommands = {
                 "  --skin NAME   instead, list the skin an Orvane plug-in's panel gets for NAME\n"
                 "                (its images with size and frames, its font categories)\n"},
     CommandHelp{"render",
-                "render LIB.so -o OUT.wav [OPTION]...",
+                "render LIB.so|PROJECT.json -o OUT.wav [OPTION]...",
                 "Plays a VST 2 plug-in offline and writes what it outputs to a WAV file.",
                 "  -o OUT.wav                 the WAV file to write (needed)\n"
                 "  --midi FILE.mid            play a Standard MIDI File\n"
                 "  --note KEY:VEL:START:LEN   play a note (seconds); may be repeated\n"
                 "  --in IN.wav                feed a WAV file to the plug-in's inputs\n"
-                "  --seconds S                length (default: the music plus a tail, or the input's)\n"
+                "  --seconds S                length (default: the music or the input, and a tail)\n"
+                "  --tail S                   the tail after the music or the input (default 2)\n"
+                "  --levels [S]               print peak and RMS every S seconds (default 0.5)\n"
                 "  --rate R                   sample rate (default 48000)\n"
                 "  --block N                  host block size (default 512)\n"
                 "  --program P                choose a program first\n"
@@ -28,16 +30,30 @@ constexpr std::array kCommands = {
     CommandHelp{"dump", "dump PROJECT.ov1|LIB.so [-o OUT.json|-]",
                 "Prints every object and field of a project stream or a baked plug-in's project.",
                 "  -o OUT.json   write to a file; '-' or none: standard output\n"},
-    CommandHelp{"compile", "compile PROJECT.json -o PROJECT.ov1",
-                "Writes the project stream that a JSON project describes.",
-                "  -o PROJECT.ov1   the stream to write (needed)\n"},
-    CommandHelp{"bake", "bake PROJECT.json|PROJECT.ov1 [--lv2] -o NAME.so|NAME.lv2 [--from LIB.so]",
-                "Writes a plug-in library that carries the project, or an LV2 bundle of it.",
+    CommandHelp{"compile", "compile PROJECT.json -o PROJECT.ov1 [--warn-only]",
+                "Writes the project stream that a JSON project describes; exits 2 when the "
+                "project is wrong.",
+                "  -o PROJECT.ov1   the stream to write (needed)\n"
+                "  --warn-only      let connections between datatypes that cannot meet, values\n"
+                "                   that do not parse and missing files through, with warnings\n"},
+    CommandHelp{"bake",
+                "bake PROJECT.json|PROJECT.ov1 [--lv2] -o NAME.so|NAME.lv2 [--from LIB.so] "
+                "[--warn-only]",
+                "Writes a plug-in library that carries the project, or an LV2 bundle of it; "
+                "exits 2 when the project is wrong.",
                 "  -o NAME.so               the plug-in to write (needed)\n"
                 "  --lv2 -o NAME.lv2        write an LV2 bundle folder instead\n"
+                "  --warn-only              let a JSON project's checks warn (as compile)\n"
                 "  --from LIB.so            the generic library to bake into (default: the\n"
                 "                           orvane-vst.so or orvane-lv2.so installed with\n"
                 "                           this program)\n"},
+    CommandHelp{"modules", "modules [--json|--markdown]",
+                "Lists every module type: its key, family and purpose.",
+                "  --json       as JSON\n"
+                "  --markdown   as the module reference (docs/module-reference.md)\n"},
+    CommandHelp{"plugs", "plugs TYPE [--json]",
+                "Lists a module type's plugs: name, direction, datatype, default, values, unit.",
+                "  --json   as JSON\n"},
     CommandHelp{"graph", "graph PROJECT.json|PROJECT.ov1|LIB.so [-o PATCH.svg|.png|.dot|-]",
                 "Draws the project's patch: containers, modules, plugs and connections.",
                 "  -o PATCH.svg|.png   draw with Graphviz's dot\n"

@@ -72,7 +72,12 @@ int RunBakeLv2Command(const BakeCommandLine& command, std::ostream& out, std::os
   }
   std::vector<uint8_t> stream;
   COrvaneDocBase document;
-  if (!LoadProjectDocument(command.input_path, kName, err, &document, &stream)) return 1;
+  bool refused = false;
+  if (!LoadProjectDocument(command.input_path, kName, err, &document, &stream,
+                           command.warn_only ? CompileChecks::kWarn : CompileChecks::kRefuse,
+                           &refused)) {
+    return refused ? 2 : 1;
+  }
   // The plug-in itself says what it offers, as it will inside the bundle.
   StreamProject source(stream);
   auto plugin = std::make_unique<OvVst>(&QuietHost, source);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,12 @@
 #include "tools/graph.h"
 #include "tools/install.h"
 #include "tools/lv2_bundle.h"
+#include "tools/module_reference.h"
 #include "tools/project_commands.h"
 #include "tools/show.h"
 #include "tools/skin_info.h"
 #include "tools/snapshot.h"
+#include "tools/temporary_folder.h"
 #include "tools/validate.h"
 
 namespace {
@@ -81,9 +84,35 @@ int Dispatch(const std::string& command, Arguments rest) {
     }
     return ov::RunInfoCommand(rest[0], std::cout, std::cerr);
   }
+  if (command == "modules" || command == "plugs") {
+    std::string type;
+    ov::ReferenceForm form = ov::ReferenceForm::kText;
+    for (const std::string& argument : rest) {
+      if (argument == "--json") {
+        form = ov::ReferenceForm::kJson;
+      } else if (argument == "--markdown" && command == "modules") {
+        form = ov::ReferenceForm::kMarkdown;
+      } else if (command == "modules" || !ov::TakePositional(argument, &type, &error)) {
+        return Usage(command, error.empty() ? "unexpected argument '" + argument + "'" : error);
+      }
+    }
+    if (command == "modules") return ov::RunModulesCommand(ov::BuiltInModules(), form, std::cout);
+    if (type.empty()) return Usage(command, "no module type given");
+    return ov::RunPlugsCommand(ov::BuiltInModules(), type, form, std::cout, std::cerr);
+  }
   if (command == "render") {
     const auto line = ov::ParseRenderArguments(rest, &error);
-    return Run<ov::RenderCommandLine>(command, line, error, [](const auto& parsed) {
+    return Run<ov::RenderCommandLine>(command, line, error, [](ov::RenderCommandLine parsed) {
+      // A JSON project is baked first, as bake would, and played from there.
+      ov::TemporaryFolder folder("orvane-render-");
+      if (std::filesystem::path(parsed.settings.plugin_path).extension() == ".json") {
+        const std::string library = folder / "render.so";
+        std::ostringstream baking;
+        const int baked = ov::RunBakeCommand(
+            {parsed.settings.plugin_path, library, DefaultGenericLibrary()}, baking, std::cerr);
+        if (baked != 0) return baked;
+        parsed.settings.plugin_path = library;
+      }
       return ov::RunRenderCommand(parsed, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
     });
   }

@@ -1,7 +1,7 @@
 # bash completion for orvane
 _orvane() {
   local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="info render dump compile bake graph bench validate snapshot show install uninstall help"
+  local commands="info render dump compile bake graph bench validate snapshot show install uninstall modules plugs help"
   if ((COMP_CWORD == 1)); then
     mapfile -t COMPREPLY < <(compgen -W "$commands --version --help" -- "$current")
     return
@@ -10,9 +10,18 @@ _orvane() {
   case $command in
     help) ((COMP_CWORD == 2)) && mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$current"); return ;;
     info) options="--skin" ;;
-    render) options="-o --midi --note --in --seconds --rate --block --program --param --midi-out --load-state --save-state" ;;
-    dump | compile | graph) options="-o" ;;
-    bake) options="-o --from --lv2" ;;
+    render) options="-o --midi --note --in --seconds --tail --levels --rate --block --program --param --midi-out --load-state --save-state" ;;
+    dump | graph) options="-o" ;;
+    compile) options="-o --warn-only" ;;
+    bake) options="-o --from --lv2 --warn-only" ;;
+    modules) options="--json --markdown" ;;
+    plugs)
+      if [[ $current != -* ]]; then
+        local IFS=$'\n'
+        mapfile -t COMPREPLY < <(compgen -W "$(orvane modules --json 2>/dev/null | sed -n 's/^ *"key": "\(.*\)",$/\1/p')" -- "$current")
+        return
+      fi
+      options="--json" ;;
     bench) options="--voices --seconds --midi --from" ;;
     validate) options="--quick" ;;
     snapshot) options="-o --program --param --scale" ;;
@@ -20,7 +29,7 @@ _orvane() {
     install | uninstall) options="--system" ;;
   esac
   case $previous in
-    --voices | --seconds | --rate | --block | --program | --param | --note | --scale | --quit-after) return ;;
+    --voices | --seconds | --tail | --rate | --block | --program | --param | --note | --scale | --quit-after) return ;;
     --skin) mapfile -t COMPREPLY < <(compgen -W "default" -- "$current"); return ;;
   esac
   if [[ $current == -* ]]; then

@@ -4,14 +4,16 @@
 
 #include "document/document.h"
 #include "document/project_text.h"
+#include "document/text_positions.h"
 #include "editor/skins/skin_folder.h"
 #include "extmodules/module_library.h"
 #include "host/document_project.h"
+#include "host/project_facts.h"
 #include "host/project_resource.h"
 #include "modules/module_registry.h"
 #include "platform/files.h"
-#include "platform/library_resource.h"
 #include "platform/font_files.h"
+#include "platform/library_resource.h"
 #include "platform/message_sink.h"
 
 namespace ov {
@@ -32,26 +34,110 @@ bool ReadProjectStream(const std::string& path, std::vector<uint8_t>* stream, st
   return ReadFileBytes(path, kMaxProjectBytes, stream, error);
 }
 
+// Puts each module plug's name beside its index, as the module's type
+// declares it; the names of types the registry lacks stay unknown.
+void NamePlugs(Json& node, const ModuleRegistry& modules) {
+  if (node.is_array()) {
+    for (Json& element : node) NamePlugs(element, modules);
+    return;
+  }
+  if (!node.is_object()) return;
+  const auto type = node.find("type");
+  const Module_Info* info = type != node.end() && type->is_string()
+                                ? modules.FindModule(type->get<std::string>())
+                                : nullptr;
+  for (auto& [key, value] : node.items()) {
+    if (key != "plugs" || info == nullptr || !value.is_array()) {
+      NamePlugs(value, modules);
+      continue;
+    }
+    for (Json& plug : value) {
+      const auto index = plug.find("index");
+      if (!plug.is_object() || plug.contains("name") || index == plug.end() ||
+          !index->is_number_integer() || index->get<int64_t>() < 0 ||
+          index->get<std::size_t>() >= info->Descriptors().size()) {
+        continue;
+      }
+      const std::string& name = info->Descriptors()[index->get<std::size_t>()].name;
+      Json named = Json::object();
+      for (auto& [field, field_value] : plug.items()) {
+        named[field] = std::move(field_value);
+        if (field == "index") named["name"] = name;
+      }
+      plug = std::move(named);
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+bool ReadProjectText(const std::string& path, const char* command_name, std::ostream& err,
+                     std::string* text) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadFileBytes(path, kMaxProjectBytes, &bytes, &error)) {
+    err << command_name << ": " << error << "\n";
+    return false;
+  }
+  text->assign(bytes.begin(), bytes.end());
+  return true;
+}
+
+// "FILE:LINE:COLUMN", or "FILE: PATH" when the text has nothing at the path.
+std::string Place(const std::string& file, std::string_view text, const std::string& where) {
+  if (const std::optional<TextPosition> at = LocateJsonPath(text, where)) {
+    return file + ":" + std::to_string(at->line) + ":" + std::to_string(at->column);
+  }
+  return file + ": " + where;
+}
+
+// Hosts see the project's "vendor" only with bit 2 of "plugin_flags", as
+// stored projects have always had it; a project naming a vendor of its own
+// without the bit is told why hosts will show another.
+void WarnOfHiddenVendor(const Json& project, const std::string& file, std::string_view text,
+                        const char* command_name, std::ostream& err) {
+  const auto vendor = project.find("vendor");
+  if (vendor == project.end() || !vendor->is_string() || vendor->get<std::string>().empty() ||
+      vendor->get<std::string>() == kFixedVendor) {
+    return;
+  }
+  const auto flags = project.find("plugin_flags");
+  const uint64_t bits =
+      flags != project.end() && flags->is_number_unsigned() ? flags->get<uint64_t>() : 0;
+  if ((bits & kOptionProjectVendor) != 0) return;
+  err << command_name << ": " << Place(file, text, "vendor")
+      << ": warning: hosts are told the vendor \"" << kFixedVendor << "\", not \""
+      << vendor->get<std::string>() << "\", unless \"plugin_flags\" has bit 2 (add 4)\n";
+}
+
 }  // namespace
 
 std::optional<Json> ReadProjectJson(const std::string& path, const char* command_name,
                                     std::ostream& err) {
-  std::vector<uint8_t> text;
+  std::string text;
+  if (!ReadProjectText(path, command_name, err, &text)) return std::nullopt;
   std::string error;
-  if (!ReadFileBytes(path, kMaxProjectBytes, &text, &error)) {
-    err << command_name << ": " << error << "\n";
-    return std::nullopt;
-  }
-  std::optional<Json> project = ParseProjectText(
-      std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), &error);
+  std::optional<Json> project = ParseProjectText(text, &error);
   if (!project) err << command_name << ": " << path << ": " << error << "\n";
   return project;
 }
 
 bool CompileProjectFile(const std::string& path, const char* command_name, std::ostream& err,
-                        std::vector<uint8_t>* stream) {
-  const std::optional<Json> project = ReadProjectJson(path, command_name, err);
-  if (!project) return false;
+                        std::vector<uint8_t>* stream, CompileChecks checks, bool* refused) {
+  std::string text;
+  if (!ReadProjectText(path, command_name, err, &text)) return false;
+  std::string error;
+  const std::optional<Json> project = ParseProjectText(text, &error);
+  if (!project) {
+    err << command_name << ": " << path << ": " << error << "\n";
+    if (refused != nullptr) *refused = true;
+    return false;
+  }
+  if (checks != CompileChecks::kNone && project->is_object()) {
+    WarnOfHiddenVendor(*project, path, text, command_name, err);
+  }
   MessageSink messages;
   messages.SetLogToStderr(false);
   try {
@@ -72,13 +158,20 @@ bool CompileProjectFile(const std::string& path, const char* command_name, std::
     options.on_file_read = [&messages](const std::string& file) {
       RegisterModuleLibrary(ProcessModules(), "", file, file, &messages);
     };
+    options.checks = checks;
+    options.on_warning = [&](const std::string& where, const std::string& finding) {
+      err << command_name << ": " << Place(path, text, where) << ": warning: " << finding << "\n";
+    };
     const COrvaneDocBase document = CompileDocument(*project, options);
     *stream = document.Write(document.version());
   } catch (const Json::exception& parse_error) {
     err << command_name << ": " << path << ": " << parse_error.what() << "\n";
+    if (refused != nullptr) *refused = true;
     return false;
   } catch (const ArchiveError& compile_error) {
-    err << command_name << ": " << path << ": " << compile_error.Describe() << "\n";
+    err << command_name << ": " << Place(path, text, compile_error.where()) << ": "
+        << compile_error.what() << "\n";
+    if (refused != nullptr) *refused = true;
     return false;
   }
   for (const Message& message : messages.Messages()) {
@@ -123,10 +216,11 @@ void PlaceDebugFile(const std::string& library, const std::string& baked, std::o
 }  // namespace
 
 bool LoadProjectDocument(const std::string& path, const char* command_name, std::ostream& err,
-                         COrvaneDocBase* document, std::vector<uint8_t>* stream) {
+                         COrvaneDocBase* document, std::vector<uint8_t>* stream,
+                         CompileChecks checks, bool* refused) {
   std::string error;
   if (std::filesystem::path(path).extension() == ".json") {
-    if (!CompileProjectFile(path, command_name, err, stream)) return false;
+    if (!CompileProjectFile(path, command_name, err, stream, checks, refused)) return false;
   } else if (!ReadProjectStream(path, stream, &error)) {
     err << command_name << ": " << error << "\n";
     return false;
@@ -171,7 +265,9 @@ int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::os
     }
     return 1;
   }
-  std::string text = DumpDocument(document).dump(2);
+  Json dumped = DumpDocument(document);
+  NamePlugs(dumped, ProcessModules());
+  std::string text = dumped.dump(2);
   text.push_back('\n');
   if (!WriteOutput(command.output_path, text, out, &error)) {
     err << "orvane dump: " << error << "\n";
@@ -182,7 +278,12 @@ int RunDumpCommand(const ProjectCommandLine& command, std::ostream& out, std::os
 
 int RunCompileCommand(const ProjectCommandLine& command, std::ostream& out, std::ostream& err) {
   std::vector<uint8_t> stream;
-  if (!CompileProjectFile(command.input_path, "orvane compile", err, &stream)) return 1;
+  bool refused = false;
+  if (!CompileProjectFile(command.input_path, "orvane compile", err, &stream,
+                          command.warn_only ? CompileChecks::kWarn : CompileChecks::kRefuse,
+                          &refused)) {
+    return refused ? 2 : 1;
+  }
   std::string error;
   if (!WriteFileBytes(command.output_path, stream, &error)) {
     err << "orvane compile: " << error << "\n";
@@ -228,7 +329,12 @@ int RunBakeCommand(const BakeCommandLine& command, std::ostream& out, std::ostre
   // Read as the plug-in will read it, so that a library that cannot start
   // is never written.
   COrvaneDocBase document;
-  if (!LoadProjectDocument(command.input_path, "orvane bake", err, &document, &stream)) return 1;
+  bool refused = false;
+  if (!LoadProjectDocument(command.input_path, "orvane bake", err, &document, &stream,
+                           command.warn_only ? CompileChecks::kWarn : CompileChecks::kRefuse,
+                           &refused)) {
+    return refused ? 2 : 1;
+  }
   const std::size_t project_bytes = stream.size();
   if (!WriteBakedLibrary(std::move(stream), command.from_path, command.output_path, err)) return 1;
   out << "Baked " << command.output_path << ": " << project_bytes << " project bytes into "

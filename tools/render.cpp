@@ -118,14 +118,17 @@ std::optional<RenderInputs> GatherInputs(const RenderSettings& settings, std::os
   return inputs;
 }
 
+// The music or the input, whichever ends last, then the tail, so that
+// releases and echoes are heard.
 double RenderLength(const RenderSettings& settings, const RenderInputs& inputs) {
   if (settings.seconds) return *settings.seconds;
   double seconds = 0;
-  if (inputs.has_music) seconds = inputs.music_end_seconds + kRenderTailSeconds;
+  if (inputs.has_music) seconds = inputs.music_end_seconds;
   if (inputs.audio) {
     seconds = std::max(seconds, inputs.audio->FrameCount() / settings.sample_rate);
   }
-  return seconds > 0 ? seconds : kDefaultSeconds;
+  if (!inputs.has_music && !inputs.audio) return kDefaultSeconds;
+  return seconds + settings.tail_seconds;
 }
 
 bool ApplySettings(VstPlugin& plugin, const RenderSettings& settings, std::string* error) {
@@ -247,6 +250,10 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
     log << "warning: " << settings.input_path << " has " << inputs->audio->channels.size()
         << " channels and the plug-in takes " << plugin_inputs << "; the rest are not played\n";
   }
+  const bool instrument = (plugin->Effect().flags & vst2::effFlagsIsSynth) != 0;
+  if (!inputs->audio && plugin_inputs > 0 && !instrument) {
+    log << "note: the plug-in is an effect and no --in was given: it rendered silence in\n";
+  }
   const SteadyClock::time_point start = SteadyClock::now();
   plugin->Dispatch(vst2::effMainsChanged, 0, 1);
   // Silence from an engine that was never built is no render.
@@ -278,6 +285,10 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   }
   result.midi_output = session.MidiOutput();
   result.tempo_bpm = inputs->tempo_bpm;
+  if (inputs->audio) result.input_seconds = inputs->audio->FrameCount() / settings.sample_rate;
+  if (!settings.seconds && (inputs->audio || inputs->has_music)) {
+    result.tail_seconds = settings.tail_seconds;
+  }
   return result;
 }
 

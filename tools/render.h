@@ -34,7 +34,8 @@ struct RenderSettings {
   std::string midi_path;   // optional
   std::string input_path;  // optional WAV fed to the plug-in's inputs
   std::vector<NoteRequest> notes;
-  std::optional<double> seconds;  // unset: the music plus a tail, or the input's length
+  std::optional<double> seconds;  // unset: the music or the input, plus the tail
+  double tail_seconds = 2.0;      // heard after the last note or the input's end
   double sample_rate = 48000;
   int32_t block_size = 512;
   std::optional<int32_t> program;
@@ -54,11 +55,11 @@ struct RenderResult {
   // The block loop alone: process calls and their MIDI, without loading the
   // plug-in or starting its engine.
   double process_seconds = 0;
+  // How the length was chosen: the input's length (when given) and the tail
+  // after the music or the input (0 when the length was given).
+  std::optional<double> input_seconds;
+  double tail_seconds = 0;
 };
-
-// Length of the silence rendered after the last note so that releases and
-// reverb tails are heard.
-constexpr double kRenderTailSeconds = 2.0;
 
 // Warnings, plug-in notices and (when `show_progress`) progress go to `log`.
 std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream& log,

@@ -83,14 +83,14 @@ TEST(ProjectCommands, DumpReadsTheProjectBakedIntoALibrary) {
 TEST(ProjectCommands, FailuresSayWhereAndWhy) {
   const std::string bad_json = WriteText("bad.json", "{\"root\": ");
   const CommandRun parse = Compile(bad_json, ::testing::TempDir() + "/bad.ov1");
-  EXPECT_EQ(parse.code, 1);
+  EXPECT_EQ(parse.code, 2);
   EXPECT_NE(parse.err.find("bad.json: [json.exception.parse_error"), std::string::npos)
       << parse.err;
 
   const std::string bad_field = WriteText("field.json", R"({"root": {"type": "VCA"}})");
   const CommandRun compile = Compile(bad_field, ::testing::TempDir() + "/field.ov1");
-  EXPECT_EQ(compile.code, 1);
-  EXPECT_NE(compile.err.find("field.json: bad class at root: a CUG where a CContainer belongs"),
+  EXPECT_EQ(compile.code, 2);
+  EXPECT_NE(compile.err.find("field.json:1:10: a CUG where a CContainer belongs"),
             std::string::npos)
       << compile.err;
 
@@ -98,7 +98,7 @@ TEST(ProjectCommands, FailuresSayWhereAndWhy) {
   const std::string deep =
       WriteText("deep.json", std::string(100000, '[') + std::string(100000, ']'));
   const CommandRun nested = Compile(deep, ::testing::TempDir() + "/deep.ov1");
-  EXPECT_EQ(nested.code, 1);
+  EXPECT_EQ(nested.code, 2);
   EXPECT_NE(nested.err.find("deep.json: nested more than 2048 levels deep"), std::string::npos)
       << nested.err;
 

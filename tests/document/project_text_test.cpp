@@ -149,9 +149,11 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
          {"type": "PatchMemFloatIn", "name": "cutoff",
           "patch_values": {"Value": {"0": 0.25, "1": 0.75}},
           "midi_controllers": {"Value": {"nrpn": 300}}},
-         {"type": "Switch (1->Many)", "name": "switch"}],
+         {"type": "Switch (1->Many)", "name": "switch"},
+         {"type": "Fixed Values", "name": "offset", "plug_values": {"Spare Value": 3}}],
        "connections": ["osc.Audio Out -> vca.Signal", "vca.Output -> io.Left",
-                       "io.Level -> vca.Volume", "switch.Spare Output -> vca.Signal"]}]}
+                       "io.Level -> vca.Volume", "switch.Spare Output -> vca.Signal",
+                       "offset.Spare Value -> osc.Pulse Width"]}]}
   })json");
   CompileOptions options;
   options.base_directory = directory;
@@ -176,6 +178,7 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
   const CUG* vca = nullptr;
   const CUG* cutoff = nullptr;
   const CUG* switcher = nullptr;
+  const CUG* offset = nullptr;
   for (const auto& child : synth->children()) {
     const auto* module = dynamic_cast<const CUG*>(child.get());
     if (module == nullptr) continue;
@@ -183,8 +186,14 @@ TEST(ProjectText, ConciseProjectBuildsWhatTheEditorWould) {
     if (module->type_key() == "VCA") vca = module;
     if (module->type_key() == "PatchMemFloatIn") cutoff = module;
     if (module->type_key() == "Switch (1->Many)") switcher = module;
+    if (module->type_key() == "Fixed Values") offset = module;
   }
-  ASSERT_TRUE(osc && vca && cutoff && switcher);
+  ASSERT_TRUE(osc && vca && cutoff && switcher && offset);
+  // The value given keeps, where the editor's first connection would copy
+  // the input's into the settable output.
+  ASSERT_EQ(offset->plugs().size(), 2u);
+  EXPECT_EQ(offset->plugs()[0]->value_text(), "3");
+  EXPECT_EQ(offset->plugs()[0]->connections().size(), 1u);
   EXPECT_EQ(osc->title(), "Oscillator");
   EXPECT_EQ(Plug(*osc, "Waveform")->value_text(), "2");
   EXPECT_EQ(Plug(*osc, "Pitch")->value_text(), "5.5");
@@ -269,7 +278,8 @@ TEST(ProjectText, ErrorsNameThePathAndTheReason) {
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "title": 3})json")),
             "generic error at root.modules[0].title: expected text");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "plug_values": {"Gain": 1}})json")),
-            "generic error at root.modules[0].plug_values.Gain: no plug with that name");
+            "generic error at root.modules[0].plug_values.Gain: module \"VCA\" has no plug "
+            "\"Gain\"");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "plugs": [{"ref": 9}]})json")),
             "bad index at root.modules[0].plugs[0].ref: no object with id 9");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "Container", "modules": [{"type": "VCA"}],

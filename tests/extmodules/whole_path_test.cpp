@@ -42,7 +42,7 @@ TEST(LibraryModuleWholePath, ABakedProjectRendersItsInputTimesTheGain) {
   const std::string input = "/usr/share/sounds/alsa/Front_Center.wav";
   std::string log;
   ASSERT_EQ(RunProgram(BuildDir() + "/orvane render " + folder / "Gain.so" + " --in " + input +
-                           " -o " + folder / "out.wav",
+                           " --tail 0 -o " + folder / "out.wav",
                        &log),
             0)
       << log;

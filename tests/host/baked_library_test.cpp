@@ -276,7 +276,8 @@ TEST(BakeCommand, RefusesProjectsThePluginCouldNotLoad) {
 
   err.str("");
   WriteText(folder / "broken.json", R"({"root": )");
-  EXPECT_EQ(RunBakeCommand({folder / "broken.json", output, GenericLibrary()}, out, err), 1);
+  // Text a person must mend is refused as compile refuses it.
+  EXPECT_EQ(RunBakeCommand({folder / "broken.json", output, GenericLibrary()}, out, err), 2);
   EXPECT_NE(err.str().find("orvane bake: " + (folder / "broken.json")), std::string::npos);
 
   err.str("");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,8 @@
 #include <string>
 
 #include "document/project_text.h"
+#include "media/wav_file.h"
+#include "modules/module_registry.h"
 #include "tests/host/temp_folder.h"
 
 namespace ov {
@@ -58,9 +61,9 @@ Ran RunOrvane(const std::string& arguments, const std::string& environment = "")
   return RunShell(environment + " " + Program() + " " + arguments);
 }
 
-const char* const kCommands[] = {"info",     "render",   "dump",     "compile", "bake",
-                                  "graph",    "bench",    "validate", "snapshot", "show",
-                                  "install",  "uninstall", "help"};
+const char* const kCommands[] = {"info",    "render",    "dump",     "compile",  "bake",
+                                 "graph",   "bench",     "validate", "snapshot", "show",
+                                 "install", "uninstall", "modules",  "plugs",    "help"};
 
 TEST(CommandLine, EveryCommandHasHelpAndAUsageError) {
   for (const char* command : kCommands) {
@@ -78,6 +81,7 @@ TEST(CommandLine, EveryCommandHasHelpAndAUsageError) {
     EXPECT_NE(wrong.err.find("'--no-such-option'"), std::string::npos) << wrong.err;
     if (std::string(command) == "help") continue;  // help alone is an answer
     EXPECT_NE(wrong.err.find(usage), std::string::npos) << wrong.err;
+    if (std::string(command) == "modules") continue;  // alone it lists them
     const Ran bare = RunOrvane(command);
     EXPECT_EQ(bare.exit_code, 2);
     EXPECT_EQ(bare.out, "");
@@ -123,6 +127,240 @@ TEST(CommandLine, DumpAndGraphWriteToStandardOutputForDash) {
   EXPECT_EQ(graph.exit_code, 0) << graph.err;
   EXPECT_EQ(graph.out.rfind("digraph patch {", 0), 0u);
   EXPECT_FALSE(fs::exists(scratch.path() / "-"));
+}
+
+TEST(CommandLine, ModulesAndPlugsDescribeEveryRegisteredType) {
+  const Ran listed = RunOrvane("modules --json");
+  ASSERT_EQ(listed.exit_code, 0) << listed.err;
+  std::set<std::string> keys, placeholders;
+  for (const Json& type : Json::parse(listed.out)) {
+    keys.insert(type["key"].get<std::string>());
+    EXPECT_NE(type["purpose"], "(not described)") << type["key"];
+    if (type["placeholder"] == true) placeholders.insert(type["key"].get<std::string>());
+  }
+  std::set<std::string> registered;
+  for (const auto& [key, type] : BuiltInModules().Types()) registered.insert(key);
+  EXPECT_EQ(keys, registered);
+  EXPECT_TRUE(placeholders.contains("Thrasher"));
+  EXPECT_FALSE(placeholders.contains("Oscillator"));
+
+  const struct {
+    std::string type, plug, direction, datatype, unit, values;
+  } plugs[] = {
+      {"Moog Filter", "Pitch", "in", "audio", "1 V/oct or 1 V/kHz (Freq Scale)", ""},
+      {"Oscillator", "Pitch", "in", "audio", "1 V/oct, 5 V = A 440", "0 to 10"},
+      {"Oscillator", "Waveform", "in", "list", "",
+       "Sine, Saw, Ramp, Triangle, Pulse, White Noise, Pink Noise"},
+      {"Container", "Polyphony", "setting", "list", "", "integers 1 to 200"},
+      {"Delay", "Feedback", "in", "audio", "V", "0 to 10"},
+      {"Midi to CV", "MIDI In", "in", "midi", "", ""},
+  };
+  for (const auto& c : plugs) {
+    SCOPED_TRACE(c.type + "." + c.plug);
+    const Ran described = RunOrvane("plugs '" + c.type + "' --json");
+    ASSERT_EQ(described.exit_code, 0) << described.err;
+    const Json all = Json::parse(described.out)["plugs"];
+    const auto plug =
+        std::find_if(all.begin(), all.end(), [&](const Json& p) { return p["name"] == c.plug; });
+    ASSERT_NE(plug, all.end());
+    EXPECT_EQ((*plug)["direction"], c.direction);
+    EXPECT_EQ((*plug)["datatype"], c.datatype);
+    EXPECT_EQ((*plug)["unit"], c.unit);
+    EXPECT_EQ((*plug)["values"], c.values);
+  }
+  const Ran unknown = RunOrvane("plugs 'moog filter'");
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_NE(unknown.err.find("did you mean 'Moog Filter'"), std::string::npos) << unknown.err;
+
+  // A dump names each plug beside its index and compiles back to the same
+  // stream; a name that is not the plug's is refused.
+  ScratchFolder scratch;
+  const std::string stream = (scratch.path() / "a.ov1").string();
+  const std::string again = (scratch.path() / "b.ov1").string();
+  const std::string dump = (scratch.path() / "a.json").string();
+  ASSERT_EQ(RunOrvane("compile " + std::string(OV_EXAMPLES_DIR) + "/passthrough.json -o " + stream)
+                .exit_code,
+            0);
+  ASSERT_EQ(RunOrvane("dump " + stream + " -o " + dump).exit_code, 0);
+  Json dumped = Json::parse(ReadAll(dump));
+  EXPECT_EQ(dumped["root"]["plugs"][0]["name"], "Polyphony");
+  ASSERT_EQ(RunOrvane("compile " + dump + " -o " + again).exit_code, 0);
+  EXPECT_EQ(ReadAll(stream), ReadAll(again));
+  dumped["root"]["plugs"][0]["name"] = "Voices";
+  std::ofstream(dump) << dumped.dump(2);
+  const Ran renamed = RunOrvane("compile " + dump + " -o " + again);
+  EXPECT_NE(renamed.exit_code, 0);
+  EXPECT_NE(renamed.err.find("plug 0 of a \"Container\" is \"Polyphony\", not \"Voices\""),
+            std::string::npos)
+      << renamed.err;
+}
+
+// What compile and bake find in a project written by hand: each finding names
+// the module, the plug and the line:column, and refuses with exit 2 unless
+// --warn-only lets it through. A stream compiled leniently still bakes.
+TEST(CommandLine, CompileChecksNameTheModulePlugAndPlace) {
+  ScratchFolder scratch;
+  const fs::path project = scratch.path() / "p.json";
+  const std::string name = project.string();
+  std::ofstream(scratch.path() / "beside.wav") << "RIFF";
+  // Line 4 holds the module under test, line 5 its connection.
+  const auto write = [&](const std::string& module, const std::string& connection) {
+    std::ofstream(project) << "{\"root\": {\"type\": \"Container\", \"modules\": [\n"
+                              "{\"type\": \"Container\", \"name\": \"fx\",\n"
+                              " \"modules\": [{\"type\": \"VCA\", \"name\": \"vca\"},\n"
+                           << "  " << module << "],\n"
+                           << " \"connections\": [" << connection << "]}]}}\n";
+  };
+  const struct {
+    std::string module, connection, options;
+    int exit_code;
+    std::string message;
+  } cases[] = {
+      {R"({"type": "Osclator", "name": "osc"})", "", "", 2,
+       ":4:12: no module type 'Osclator' for module \"osc\" (did you mean 'Oscillator'?)"},
+      {R"({"type": "Oscillator", "name": "osc", "plug_values": {"Pich": 5}})", "", "", 2,
+       ":4:65: module \"osc\" (Oscillator) has no plug \"Pich\" (did you mean 'Pitch'?)"},
+      {R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vca.Signal")", "", 2,
+       ":5:18: Can't connect different plug types: \"keys.MIDI Out\" is midi, \"vca.Signal\" is "
+       "audio"},
+      {R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vca.Signal")", "--warn-only",
+       0, ":5:18: warning: Can't connect different plug types"},
+      {R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vcx.Signal")", "", 2,
+       ":5:18: no module and plug 'vcx.Signal' here (did you mean 'vca'?)"},
+      {R"({"type": "Oscillator", "name": "osc", "plug_values": {"Pitch": "high"}})", "", "", 2,
+       ":4:66: module \"osc\" (Oscillator) plug \"Pitch\" takes a number, not \"high\""},
+      {R"({"type": "Oscillator", "name": "osc", "plug_values": {"Waveform": "Saw"}})", "", "", 2,
+       ":4:69: module \"osc\" (Oscillator) plug \"Waveform\" takes the value of one of its items "
+       "(0 Sine, 1 Saw, 2 Ramp, 3 Triangle, 4 Pulse, 5 White Noise, 6 Pink Noise), not \"Saw\" "
+       "(did you mean 1?)"},
+      {R"({"type": "Wave Player", "name": "wp", "plug_values": {"File Name": "nowhere"}})", "", "",
+       2,
+       ":4:70: module \"wp\" (Wave Player) plug \"File Name\" names \"nowhere.wav\", which is "
+       "neither among the project's \"files\" nor on disk"},
+      {R"({"type": "Wave Player", "name": "wp", "plug_values": {"File Name": "beside.wav"}})", "",
+       "", 2,
+       ":4:70: module \"wp\" (Wave Player) plug \"File Name\" names \"beside.wav\", which "
+       "is beside the project but not among its \"files\""},
+      {R"({"type": "Wave Recorder", "name": "take", "plug_values": {"File Name": "new.wav"}})",
+       R"x("vca.Output -> take.Left (Mono)")x", "", 0, ""},
+  };
+  const std::string stream = (scratch.path() / "p.ov1").string();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.module + " " + c.connection + " " + c.options);
+    write(c.module, c.connection);
+    for (const std::string command : {"compile", "bake"}) {
+      const std::string output = command == "compile" ? stream : stream + ".so";
+      const Ran ran = RunOrvane(command + " " + name + " -o " + output + " " + c.options);
+      EXPECT_EQ(ran.exit_code, c.exit_code) << command;
+      if (c.message.empty()) {
+        EXPECT_EQ(ran.err, "") << command;  // a recorder's file is one it writes
+      } else {
+        EXPECT_NE(ran.err.find(name + c.message), std::string::npos) << command << ": " << ran.err;
+      }
+    }
+  }
+  // A vendor of the project's own needs plugin_flags bit 2: told, not refused.
+  std::ofstream(project) << "{\"vendor\": \"Acme\", \"plugin_flags\": 1,\n"
+                            " \"root\": {\"type\": \"Container\"}}\n";
+  const Ran vendor = RunOrvane("compile " + name + " -o " + stream);
+  EXPECT_EQ(vendor.exit_code, 0) << vendor.err;
+  EXPECT_NE(vendor.err.find(name + ":1:12: warning: hosts are told the vendor \"Orvane\", not "
+                                   "\"Acme\", unless \"plugin_flags\" has bit 2 (add 4)"),
+            std::string::npos)
+      << vendor.err;
+  // The last stream compiled with a warning is a stored project: it bakes.
+  write(R"({"type": "KeyBoard", "name": "keys"})", R"("keys.MIDI Out -> vca.Signal")");
+  ASSERT_EQ(RunOrvane("compile " + name + " -o " + stream + " --warn-only").exit_code, 0);
+  const Ran baked = RunOrvane("bake " + stream + " -o " + stream + ".so");
+  EXPECT_EQ(baked.exit_code, 0) << baked.err;
+}
+
+// The example effect rendered from its JSON: the input and a tail, the
+// clipping of a hot input counted, the levels over time showing the echoes
+// die away; without an input it says it heard silence.
+TEST(CommandLine, RenderOfAnEffectHearsItsTailAndCountsClipping) {
+  ScratchFolder scratch;
+  AudioClip loud{48000, {std::vector<float>(14400)}};  // 0.3 s peaking at +3.5 dBFS
+  for (std::size_t i = 0; i < loud.channels[0].size(); ++i) {
+    loud.channels[0][i] = 1.5f * static_cast<float>(std::sin(i * 2 * 3.14159265 * 440 / 48000));
+  }
+  const std::string input = (scratch.path() / "loud.wav").string();
+  std::string error;
+  ASSERT_TRUE(WriteFloatWavFile(input, loud, &error)) << error;
+  const std::string echo = std::string(OV_EXAMPLES_DIR) + "/echo.json";
+  const std::string output = (scratch.path() / "echo.wav").string();
+
+  const Ran ran =
+      RunOrvane("render " + echo + " --in " + input + " --tail 1 --levels 0.25 -o " + output);
+  ASSERT_EQ(ran.exit_code, 0) << ran.err;
+  EXPECT_NE(ran.out.find("the input's 0.300 s and a 1.0 s tail after it"), std::string::npos)
+      << ran.out;
+  EXPECT_NE(ran.err.find("samples exceed 0 dBFS (peak +3.5 dBFS), the first at 0.000 s on "
+                         "channel 1"),
+            std::string::npos)
+      << ran.err;
+  const std::optional<AudioClip> rendered = ReadWavFile(output, &error);
+  ASSERT_TRUE(rendered) << error;
+  EXPECT_EQ(rendered->FrameCount(), 62400u);
+  // One line per quarter second; the echoes fall in the tail, silence none.
+  std::vector<std::string> levels;
+  for (std::size_t at = ran.out.find("\n  "); at != std::string::npos;
+       at = ran.out.find("\n  ", at + 1)) {
+    const std::string line = ran.out.substr(at + 3, ran.out.find('\n', at + 1) - at - 3);
+    if (line.find(" s: ") != std::string::npos) levels.push_back(line);
+  }
+  ASSERT_EQ(levels.size(), 6u) << ran.out;
+  EXPECT_EQ(levels[4].rfind("1.00 s: ", 0), 0u) << levels[4];
+  EXPECT_EQ(levels[5].find("-inf"), std::string::npos) << levels[5];
+
+  const Ran dry = RunOrvane("render " + echo + " --seconds 0.1 -o " + output);
+  EXPECT_EQ(dry.exit_code, 0) << dry.err;
+  EXPECT_NE(dry.err.find("no --in was given: it rendered silence in"), std::string::npos)
+      << dry.err;
+  EXPECT_EQ(dry.err.find("0 dBFS"), std::string::npos) << dry.err;
+}
+
+// Every example of the patching guide, as the guide gives it: it compiles
+// without a finding and renders sound with the options its comment names.
+TEST(CommandLine, PatchingGuideExamplesCompileAndSound) {
+  ScratchFolder scratch;
+  AudioClip tone{48000, {std::vector<float>(48000)}};
+  for (std::size_t i = 0; i < tone.channels[0].size(); ++i) {
+    tone.channels[0][i] = 0.5f * static_cast<float>(std::sin(i * 2 * 3.14159265 * 440 / 48000));
+  }
+  const std::string input = (scratch.path() / "in.wav").string();
+  std::string error;
+  ASSERT_TRUE(WriteFloatWavFile(input, tone, &error)) << error;
+
+  const std::string guide = ReadAll(std::string(OV_EXAMPLES_DIR) + "/../docs/patching.md");
+  const std::string marker = "<!-- render: ";
+  int examples = 0;
+  for (std::size_t at = guide.find(marker); at != std::string::npos;
+       at = guide.find(marker, at + 1)) {
+    std::string options =
+        guide.substr(at + marker.size(), guide.find(" -->", at) - at - marker.size());
+    const std::size_t in = options.find("IN.wav");
+    if (in != std::string::npos) options.replace(in, 6, input);
+    const std::size_t begin = guide.find("```json\n", at) + 8;
+    const std::string project =
+        (scratch.path() / ("example" + std::to_string(examples++) + ".json")).string();
+    std::ofstream(project) << guide.substr(begin, guide.find("```", begin) - begin);
+    SCOPED_TRACE(project + " " + options);
+
+    const Ran compiled = RunOrvane("compile " + project + " -o " + project + ".ov1");
+    EXPECT_EQ(compiled.exit_code, 0) << compiled.err;
+    EXPECT_EQ(compiled.err, "");
+    const std::string output = project + ".wav";
+    const Ran rendered = RunOrvane("render " + project + " " + options + " -o " + output);
+    ASSERT_EQ(rendered.exit_code, 0) << rendered.err;
+    EXPECT_EQ(rendered.err.find("0 dBFS"), std::string::npos) << rendered.err;
+    const std::optional<AudioClip> audio = ReadWavFile(output, &error);
+    ASSERT_TRUE(audio) << error;
+    float peak = 0;
+    for (const float sample : audio->channels.at(0)) peak = std::max(peak, std::fabs(sample));
+    EXPECT_GT(peak, 0.05f);
+  }
+  EXPECT_GE(examples, 3);
 }
 
 TEST(CommandLine, InfoListsTheSkinAPanelGets) {
