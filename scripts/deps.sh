@@ -16,6 +16,8 @@ packages=(
   libx11-dev libpng-dev  # the editor's window and pictures
   xvfb xdotool           # the editor's tests in a real X server
   libfreetype-dev libfontconfig-dev fonts-liberation2 # skin text; fonts pinned for tests
+  timgm6mb-soundfont fluidr3mono-gm-soundfont # SF2 and SF3 banks the sound-font tests read
+  fluidsynth libfluidsynth-dev # the sound-font players are measured against it
 )
 if (($#)); then packages=("$@"); fi
 
