@@ -111,7 +111,7 @@ bool soundfont_bank::Load(std::span<const uint8_t> file, std::string* error) {
   if (found.smpl) {
     samples_.resize(found.smpl->size() / 2);
     for (std::size_t i = 0; i < samples_.size(); ++i) {
-      samples_[i] = static_cast<int16_t>(LoadLe16(found.smpl->data() + 2 * i));
+      samples_[i] = static_cast<int16_t>(LoadLe16(found.smpl->data() + 2 * i));  // exact in float
     }
   }
   presets_ = Records<SfPresetHeader>(found.phdr, 38, [](const uint8_t* at, SfPresetHeader& p) {

@@ -131,7 +131,7 @@ class soundfont_bank {
 
   // The sample header a zone names, or null when the index is bad.
   const SfSampleHeader* Sample(int32_t index) const;
-  std::span<const int16_t> SampleData() const { return samples_; }
+  std::span<const float> SampleData() const { return samples_; }
   // Presets without the terminal record.
   std::span<const SfPresetHeader> Presets() const;
   std::span<const SfInstrument> Instruments() const;
@@ -164,7 +164,9 @@ class soundfont_bank {
   int32_t StateInstrument(std::size_t preset) const;
   int32_t InstrumentState(int32_t instrument) const;
 
-  std::vector<int16_t> samples_;
+  // The 16-bit samples as floats of the same values: the players' taps
+  // read them without converting each time.
+  std::vector<float> samples_;
   std::vector<SfPresetHeader> presets_;  // with the terminal record
   std::vector<SfBag> pbag_;
   std::vector<SfGen> pgen_;

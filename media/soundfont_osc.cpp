@@ -144,20 +144,21 @@ void ug_osc_sf::GateScanner(int32_t position, int32_t count) {
 template <bool kStereo, bool kPitchRuns>
 void ug_osc_sf::Render(int32_t position, int32_t count) {
   const int32_t end = position + count;
+  if constexpr (!kPitchRuns) {
+    float level = 1.0f;
+    const int32_t done = RenderRun<kStereo>(left_ + position, right_ + position, count, level, 0.0f);
+    if (done < count) EndSound(position + done, end);
+    return;
+  }
   for (int32_t i = position; i < end; ++i) {
-    if constexpr (kPitchRuns) increment_ = IncrementAt(pitch_[i]);
+    increment_ = IncrementAt(pitch_[i]);
     if (!Advance()) {
       EndSound(i, end);
       return;
     }
     const float primary = Primary();
-    if constexpr (kStereo) {
-      left_[i] = Secondary();
-      right_[i] = primary;
-    } else {
-      left_[i] = primary;
-      right_[i] = primary;
-    }
+    left_[i] = kStereo ? Secondary() : primary;
+    right_[i] = primary;
   }
 }
 

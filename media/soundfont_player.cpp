@@ -266,23 +266,10 @@ void ug_sample_player2::Process(int32_t position, int32_t count) {
 
 template <bool kStereo>
 bool ug_sample_player2::Render(int32_t position, int32_t count) {
-  const int32_t end = position + count;
-  for (int32_t i = position; i < end; ++i) {
-    if (!Advance()) {
-      EndSound(i, end);
-      return false;
-    }
-    level_ += step_;
-    const float primary = Primary() * level_;
-    if constexpr (kStereo) {
-      left_[i] = Secondary() * level_;
-      right_[i] = primary;
-    } else {
-      left_[i] = primary;
-      right_[i] = primary;
-    }
-  }
-  return true;
+  const int32_t done = RenderRun<kStereo>(left_ + position, right_ + position, count, level_, step_);
+  if (done == count) return true;
+  EndSound(position + done, position + count);
+  return false;
 }
 
 void ug_sample_player2::Silence(int32_t position, int32_t count) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace ov {
@@ -42,7 +43,7 @@ void ug_soundfont_user::OpenUser() {
   zone_playing_ = false;
   ReleaseBank();
   bank_ = source_ != nullptr ? source_->AcquireBank() : nullptr;
-  data_ = bank_ != nullptr ? bank_->SampleData() : std::span<const int16_t>();
+  data_ = bank_ != nullptr ? bank_->SampleData() : std::span<const float>();
   if (bank_ != nullptr) bank_->SetBank(soundfont_bank::kDrumChannel, soundfont_bank::kDrumBank);
   if (!registered_) {
     MediaFileThread::Instance().Register(*this);
@@ -130,31 +131,50 @@ uint32_t ug_soundfont_user::IncrementFor(double octaves, double sample_rate, dou
                                                          : static_cast<uint32_t>(increment);
 }
 
-float ug_soundfont_user::Interpolate(const float* rows, std::span<const int16_t> data,
-                                     int64_t position, uint32_t fraction) {
+namespace {
+
+// Four floats the compiler keeps in one vector register.
+using Float4 = float __attribute__((vector_size(16)));
+
+Float4 Load4(const float* at) {
+  Float4 v;
+  std::memcpy(&v, at, sizeof v);
+  return v;
+}
+
+[[gnu::always_inline]] inline float InterpolateAt(const float* rows, std::span<const float> data,
+                                                  int64_t position, uint32_t fraction) {
   const float* row = rows + 8 * (fraction >> 19);
   const float* next = row + 8;
   const auto w = static_cast<float>(fraction & 0x7FFFF);
-  float a = 0.0f;
-  float b = 0.0f;
+  const float w0 = kWeightOne - w;
   const int64_t first = position - 3;
+  float s[8];
   if (first >= 0 && first + 8 <= static_cast<int64_t>(data.size())) {
-    const int16_t* s = data.data() + first;
-    for (int k = 0; k < 8; ++k) {
-      a += row[k] * static_cast<float>(s[k]);
-      b += next[k] * static_cast<float>(s[k]);
-    }
+    std::memcpy(s, data.data() + first, sizeof s);
   } else {
     // Taps outside the sample data read 0.
     for (int k = 0; k < 8; ++k) {
       const int64_t at = first + k;
-      if (at < 0 || at >= static_cast<int64_t>(data.size())) continue;
-      const auto s = static_cast<float>(data[static_cast<std::size_t>(at)]);
-      a += row[k] * s;
-      b += next[k] * s;
+      s[k] = at < 0 || at >= static_cast<int64_t>(data.size()) ? 0.0f
+                                                               : data[static_cast<std::size_t>(at)];
     }
   }
-  return (a * (kWeightOne - w) + b * w) * kOutputScale;
+  // Four taps at a time: each lane holds taps k and k + 4 of both rows,
+  // blended by the weights.
+  const Float4 low = Load4(s);
+  const Float4 high = Load4(s + 4);
+  const Float4 a = Load4(row) * low + Load4(row + 4) * high;
+  const Float4 b = Load4(next) * low + Load4(next + 4) * high;
+  const Float4 v = a * w0 + b * w;
+  return ((v[0] + v[1]) + (v[2] + v[3])) * kOutputScale;
+}
+
+}  // namespace
+
+float ug_soundfont_user::Interpolate(const float* rows, std::span<const float> data,
+                                     int64_t position, uint32_t fraction) {
+  return InterpolateAt(rows, data, position, fraction);
 }
 
 ug_soundfont_user::Start ug_soundfont_user::StartZone(int32_t channel, int32_t key,
@@ -201,7 +221,49 @@ bool ug_soundfont_user::Advance() {
   if (fraction_ <= 0xFFFFFF) return true;
   read_ += fraction_ >> 24;
   fraction_ &= 0xFFFFFF;
-  if (read_ < current_end_) return true;
+  return read_ < current_end_ || Wrap();
+}
+
+template <bool kStereo>
+int32_t ug_soundfont_user::RenderRun(float* left, float* right, int32_t count, float& level,
+                                     float step) {
+  const std::span<const float> data = data_;
+  const float* rows = rows_;
+  const uint32_t increment = increment_;
+  uint32_t fraction = fraction_;
+  int64_t read = read_;
+  float gain = level;
+  int32_t i = 0;
+  for (; i < count; ++i) {
+    fraction += increment;
+    if (fraction > 0xFFFFFF) {
+      read += fraction >> 24;
+      fraction &= 0xFFFFFF;
+      if (read >= current_end_) {
+        read_ = read;
+        if (!Wrap()) break;
+        read = read_;
+      }
+    }
+    gain += step;
+    const float primary = InterpolateAt(rows, data, read, fraction) * gain;
+    if constexpr (kStereo) {
+      left[i] = InterpolateAt(rows, data, read + secondary_offset_, fraction) * gain;
+    } else {
+      left[i] = primary;
+    }
+    right[i] = primary;
+  }
+  fraction_ = fraction;
+  read_ = read;
+  level = gain;
+  return i;
+}
+
+template int32_t ug_soundfont_user::RenderRun<false>(float*, float*, int32_t, float&, float);
+template int32_t ug_soundfont_user::RenderRun<true>(float*, float*, int32_t, float&, float);
+
+bool ug_soundfont_user::Wrap() {
   if (mode_ == 0 || (mode_ == 3 && loop_released_)) {
     current_end_ = end_;
     return read_ < end_;

@@ -53,7 +53,7 @@ class ug_soundfont_user : private MediaFileThread::Client {
   // pitch and rate; computed wide and kept to 0 .. kMaxIncrement.
   static uint32_t IncrementFor(double octaves, double sample_rate, double engine_rate);
   // The interpolation of one output sample, as the generators compute it.
-  static float Interpolate(const float* rows, std::span<const int16_t> data, int64_t position,
+  static float Interpolate(const float* rows, std::span<const float> data, int64_t position,
                            uint32_t fraction);
 
  protected:
@@ -78,6 +78,16 @@ class ug_soundfont_user : private MediaFileThread::Client {
   Start StartZone(int32_t channel, int32_t key, int32_t velocity);
   // Advances one output sample; false when the sound ended at it.
   bool Advance();
+  // The read pointer reached the current end: loops, or ends the sound
+  // (false).
+  bool Wrap();
+  // Renders up to `count` output samples at the current increment, each
+  // scaled by `level`, which grows by `step` before every sample; stereo
+  // sends the secondary to `left` and the primary to `right`, mono the
+  // primary to both. Answers the samples rendered: fewer than `count` when
+  // the sound ended at the one after them.
+  template <bool kStereo>
+  int32_t RenderRun(float* left, float* right, int32_t count, float& level, float step);
   // Primary and secondary values at the current position.
   float Primary() const { return Interpolate(rows_, data_, read_, fraction_); }
   float Secondary() const {
@@ -106,7 +116,7 @@ class ug_soundfont_user : private MediaFileThread::Client {
 
   SoundfontSource* source_ = nullptr;
   soundfont_bank* bank_ = nullptr;
-  std::span<const int16_t> data_;
+  std::span<const float> data_;
   std::shared_ptr<const ULookup> table_;
   const float* rows_ = nullptr;
   std::atomic<uint8_t> own_flag_{0};

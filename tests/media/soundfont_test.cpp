@@ -117,9 +117,9 @@ TEST(SoundfontFormulas, MatchTheirDefinitionsInDouble) {
 
   // The interpolation, inside the data and with taps over both edges.
   const std::shared_ptr<const ULookup> table = GetSineCInterpolationTable();
-  std::vector<int16_t> data(64);
+  std::vector<float> data(64);
   for (std::size_t i = 0; i < data.size(); ++i) {
-    data[i] = static_cast<int16_t>(std::lround(20000.0 * std::sin(0.37 * static_cast<double>(i))));
+    data[i] = static_cast<float>(std::lround(20000.0 * std::sin(0.37 * static_cast<double>(i))));
   }
   const auto sample = [&](int64_t at) {
     return at < 0 || at >= static_cast<int64_t>(data.size()) ? 0.0 : data[at];
