@@ -167,6 +167,9 @@ class Ctl_Soundfont_base : public CControl, public SoundfontSource {
 
   bool multi_channel_;
   soundfont_bank* bank_ = nullptr;
+  // The bank last given to the generators: only they build its zones while
+  // the engine runs. Compared, never read through.
+  const soundfont_bank* engine_bank_ = nullptr;
   std::string loaded_name_;
   std::string applied_text_;
   std::atomic<int32_t> current_channel_{0};

@@ -94,6 +94,7 @@ void Ctl_Soundfont_base::ReleaseBank() {
 
 soundfont_bank* Ctl_Soundfont_base::AcquireBank() {
   if (bank_ != nullptr) bank_->AddRef();
+  engine_bank_ = bank_;
   return bank_;
 }
 
@@ -158,6 +159,7 @@ void Ctl_Soundfont_base::ApplyValue(const std::string& value) {
   // so this thread never builds zones of a bank the engine plays.
   if (loaded) {
     if (ug_soundfont_user* user = EngineUser(); user != nullptr && user->HandOver(bank_)) {
+      engine_bank_ = bank_;
       Hub()->Engine()->Notify(*Generator(), ug_soundfont_user::kNotifyNewBank, 0);
     }
   }
@@ -208,7 +210,7 @@ void Ctl_Soundfont_base::ApplyChannelText(const std::string& text) {
     drums.bank = soundfont_bank::kDrumBank;
     SetChoice(soundfont_bank::kDrumChannel, drums);
   }
-  const bool engine_holds = EngineRuns() && EngineUser()->Bank() == bank_;
+  const bool engine_holds = EngineRuns() && engine_bank_ == bank_;
   for (int32_t c = 0; c < channels; ++c) bank_->SetChannelOn(c, Choice(c).on);
   if (engine_holds) {
     // Only the audio thread builds the zones of a bank it plays.
@@ -259,7 +261,7 @@ void Ctl_Soundfont_base::ChooseBankOrPreset(bool bank, int32_t number) {
   if ((bank ? choice.bank : choice.preset) == byte) return;
   (bank ? choice.bank : choice.preset) = byte;
   SetChoice(channel, choice);
-  if (EngineRuns()) {
+  if (EngineRuns() && engine_bank_ == bank_) {
     Hub()->Engine()->Notify(*Generator(), ug_soundfont_user::kNotifyChoices, 0);
   } else if (bank_ != nullptr) {
     bank_->SetBank(channel, choice.bank);
@@ -281,7 +283,7 @@ void Ctl_Soundfont_base::OnRefresh(ug_base& generator) {
   auto* user = dynamic_cast<ug_soundfont_user*>(&generator);
   if (user == nullptr) return;
   status_flag_ = user->StatusFlag();
-  if (bank_ == nullptr || user->Bank() != bank_) return;
+  if (bank_ == nullptr || engine_bank_ != bank_) return;
   const SoundfontChoice before = Choice(CurrentChannel());
   for (int32_t c = 0; c < 16; ++c) {
     SetChoice(c, {bank_->ChannelBank(c), bank_->ChannelPreset(c), bank_->ChannelOn(c)});
