@@ -210,7 +210,7 @@ void ug_sample_player2::EnterStage(Stage stage, uint32_t now) {
       return;
     case kSustain:
       level_ = sustain_;
-      if (sustain_ <= 0.0f) EndSound(BlockPosition(), BlockPosition());
+      if (sustain_ <= 0.0f) EndSound(IndexOf(now), IndexOf(now));
       return;
     case kRelease:
       // A loop that plays only while the key is held ends here.
@@ -219,9 +219,13 @@ void ug_sample_player2::EnterStage(Stage stage, uint32_t now) {
       return;
     case kIdle:
       level_ = 0.0f;
-      EndSound(BlockPosition(), BlockPosition());
+      EndSound(IndexOf(now), IndexOf(now));
       return;
   }
+}
+
+int32_t ug_sample_player2::IndexOf(uint32_t time) const {
+  return static_cast<int32_t>(time - Master()->CellStart());
 }
 
 void ug_sample_player2::OnBankGone() {
@@ -258,8 +262,9 @@ void ug_sample_player2::Process(int32_t position, int32_t count) {
       }
       run = std::min(run, until);
     }
-    if (!(stereo_ ? Render<true>(position, run) : Render<false>(position, run))) return;
+    const bool going = stereo_ ? Render<true>(position, run) : Render<false>(position, run);
     position += run;
+    if (!going) break;  // the rest of the slice is silence
   }
   if (position < end) Silence(position, end - position);
 }

@@ -57,6 +57,8 @@ class ug_sample_player2 : public ug_notesource, public ug_soundfont_user {
   void EnterStage(Stage stage, uint32_t now);
   void Ramp(float target, float p, uint32_t now);
   void EndSound(int32_t index, int32_t end);
+  // The index in the engine block of sample time `time`.
+  int32_t IndexOf(uint32_t time) const;
   void Process(int32_t position, int32_t count);
   template <bool kStereo>
   bool Render(int32_t position, int32_t count);

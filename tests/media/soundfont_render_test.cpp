@@ -15,6 +15,7 @@
 #include "media/wav_file.h"
 #include "tests/host/plugin_test_support.h"
 #include "tests/host/temp_folder.h"
+#include "tests/media/soundfont_writer.h"
 #include "tests/modules/dsp_measure.h"
 #include "tools/project_commands.h"
 
@@ -212,6 +213,82 @@ TEST(SoundfontRender, SingleNotesMatchFluidSynthInOnsetPitchAndBands) {
       EXPECT_NEAR(ours[b] + gain, ref[b], 6.0)
           << "band " << 1000.0 * std::exp2((static_cast<double>(b) - 13.0) / 3.0) << " Hz";
     }
+  }
+}
+
+// A player of the tests' own bank: one sample of a constant, looped from
+// 100 to 1900 or played once, released over half a second.
+std::string BakeOwnPlayer(const TempFolder& folder, int16_t sample_mode, bool channel_on) {
+  testing::SoundFontWriter writer;
+  writer.samples.push_back({"flat", std::vector<int16_t>(2000, 8000), 100, 1900});
+  writer.instruments.push_back(
+      {"flat", {{{kGenReleaseVolEnv, -1200}, {kGenSampleModes, sample_mode}, {kGenSampleId, 0}}}});
+  writer.presets.push_back({"flat", 0, 0, {{{kGenInstrument, 0}}}});
+  const std::vector<uint8_t> bytes = writer.Bytes();
+  const std::string font = folder / "flat.sf2";
+  std::ofstream(font, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::string value = "flat";
+  for (int c = 0; c < 16; ++c) value += c == 0 && !channel_on ? ",  0   0 0" : ",  0   0 1";
+  value += ",";
+  const std::string json = folder / "flat.json";
+  std::ofstream(json) << R"({"version": 95960, "plugin_id": "OvFl", "plugin_flags": 1,
+    "files": [{"path": ")" << font << R"("}],
+    "root": {"type": "Container", "modules": [{
+      "type": "Container", "name": "voices",
+      "io": [{"name": "MIDI In", "direction": "in", "datatype": "midi"},
+             {"name": "Left", "direction": "out", "datatype": "audio"}],
+      "modules": [{"type": "Soundfont Player", "name": "player", "values": [")"
+                      << value << R"("]}],
+      "connections": ["io.MIDI In -> player.MIDI In", "player.Left Out -> io.Left"]}]}})";
+  const std::string baked = folder / "flat.so";
+  std::ostringstream out, err;
+  EXPECT_EQ(RunBakeCommand({json, baked, BuildDir() + "/orvane-vst.so"}, out, err), 0) << err.str();
+  return baked;
+}
+
+TEST(SoundfontRender, NotesFollowTheChannelSwitchTheLoopAndTheEnvelope) {
+  struct Case {
+    const char* what;
+    int16_t sample_mode;
+    bool channel_on;
+    bool held;      // sound between 0.2 and 0.4 s, the key down
+    bool released;  // sound after 1.1 s, 0.6 s after the key went up
+  };
+  const std::vector<Case> cases = {
+      {"a looped sample sounds while held and fades over its release", 1, true, true, false},
+      {"a sample played once ends while the key is still down", 0, true, false, false},
+      {"a channel switched off takes no notes", 1, false, false, false},
+  };
+  const std::vector<MidiChannelEvent> events = {{0.1, 0, 0, {0x90, 69, 100}, 3},
+                                                {0.5, 0, 0, {0x80, 69, 0}, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    const std::string midi = folder / "note.mid";
+    std::string error;
+    ASSERT_TRUE(WriteMidiFile(midi, events, 120.0, &error)) << error;
+    const std::string library = BakeOwnPlayer(folder, c.sample_mode, c.channel_on);
+    std::string log;
+    ASSERT_EQ(RunProgram(BuildDir() + "/orvane render " + library + " --midi " + midi +
+                             " --rate 44100 --seconds 1.5 -o " + (folder / "out.wav"),
+                         &log),
+              0)
+        << log;
+    const std::vector<double> out = MonoSum(folder / "out.wav");
+    ASSERT_EQ(out.size(), 66150u);
+    const auto peak = [&](double from, double to) {
+      double most = 0.0;
+      for (auto i = static_cast<std::size_t>(from * kRate); i < static_cast<std::size_t>(to * kRate);
+           ++i) {
+        most = std::max(most, std::abs(out[i]));
+      }
+      return most;
+    };
+    // A constant 8000 plays at about 8000 / 2^17, 0.061.
+    EXPECT_EQ(peak(0.2, 0.4) > 0.05, c.held) << peak(0.2, 0.4);
+    EXPECT_EQ(peak(1.1, 1.5) > 0.0, c.released) << peak(1.1, 1.5);
+    EXPECT_EQ(peak(0.0, 0.09), 0.0);
   }
 }
 
