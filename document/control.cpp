@@ -44,6 +44,9 @@ constinit const SerialClass kCosc_sf{"Cosc_sf", 1, false, &MakeObject<Cosc_sf>,
                                      &kCtl_Soundfont_base};
 constinit const SerialClass kCtl_SamplePlay2{"Ctl_SamplePlay2", 1, false,
                                              &MakeObject<Ctl_SamplePlay2>, &kCtl_Soundfont_base};
+const SerialClass& Ctl_Soundfont_base::Class() { return kCtl_Soundfont_base; }
+const SerialClass& Cosc_sf::Class() { return kCosc_sf; }
+const SerialClass& Ctl_SamplePlay2::Class() { return kCtl_SamplePlay2; }
 constinit const SerialClass Ctl_PatchSel::kClass{"Ctl_PatchSel", 1, false,
                                                  &MakeObject<Ctl_PatchSel>, &CUG::kClass};
 

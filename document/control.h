@@ -4,15 +4,24 @@
 // Threads: editor only.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/module.h"
 #include "document/same_fields.h"
+#include "media/soundfont_source.h"
 
 namespace ov {
+
+class DataFiles;
+class MessageSink;
+class ug_base;
+class ug_soundfont_user;
 
 class CControl : public CUG {
  public:
@@ -98,9 +107,99 @@ using Ctl_Env_Edit = SameFieldsAs<kCtl_Env_Edit, Ctl_SelfDrawing>;
 using Ctl_FreqAn = SameFieldsAs<kCtl_FreqAn, Ctl_SelfDrawing>;
 using Ctl_FreqResp = SameFieldsAs<kCtl_FreqResp, Ctl_SelfDrawing>;
 using Ctl_Keyboard = SameFieldsAs<kCtl_Keyboard, Ctl_SelfDrawing>;
-using Ctl_Soundfont_base = SameFieldsAs<kCtl_Soundfont_base, Ctl_SelfDrawing>;
-using Cosc_sf = SameFieldsAs<kCosc_sf, Ctl_Soundfont_base>;
-using Ctl_SamplePlay2 = SameFieldsAs<kCtl_SamplePlay2, Ctl_Soundfont_base>;
+
+// `Ctl_Soundfont_base`: the editor side of the sound-font modules. Its text
+// value (one per patch) is a file name followed by the channel choices; it
+// loads the file into a bank it shares with the module's generators, and
+// keeps the channels' banks, presets and switches.
+//
+// Threads: editor, except the SoundfontSource answers (any thread).
+class Ctl_Soundfont_base : public CControl, public SoundfontSource {
+ public:
+  static const SerialClass& Class();
+  const SerialClass& GetClass() const override { return Class(); }
+  explicit Ctl_Soundfont_base(bool multi_channel = false);
+  ~Ctl_Soundfont_base() override;
+
+  // Where files are opened and load failures told; then the value of the
+  // current patch is applied (once after the project is read).
+  void AttachFiles(const DataFiles* files, MessageSink* messages, int32_t current_patch);
+  // Sets a patch's value; the current patch's is applied at once.
+  void SetStoredValue(int32_t patch, const std::string& value);
+  // Another patch became current: its value is applied.
+  void OnPatchChanged(int32_t patch);
+  // Applies a value: loads its file, then its channel choices.
+  void ApplyValue(const std::string& value);
+
+  soundfont_bank* bank() const { return bank_; }
+  const std::string& loaded_name() const { return loaded_name_; }
+  bool multi_channel() const { return multi_channel_; }
+  void SetCurrentChannel(int32_t channel);
+  // The value as it would be stored now: name, 16 channel groups, ",".
+  std::string ComposeValue() const;
+  // The item lists the "Bank" and "Patch" plugs offer.
+  std::string BankItems() const;
+  std::string PatchItems() const;
+  // A panel choice of bank or preset for the current channel.
+  void ChooseBankOrPreset(bool bank, int32_t number);
+  // "Unload Soundfont".
+  void Unload();
+
+  // SoundfontSource.
+  soundfont_bank* AcquireBank() override;
+  int32_t CurrentChannel() const override;
+  SoundfontChoice Choice(int32_t channel) const override;
+
+ protected:
+  void OnGeneratorAttached(ug_base& generator) override;
+  void OnRefresh(ug_base& generator) override;
+
+ private:
+  bool Load(const std::string& name);
+  void ApplyChannelText(const std::string& text);
+  void SetChoice(int32_t channel, SoundfontChoice choice);
+  void ReleaseBank();
+  // The running engine's generator for this module, or null.
+  ug_soundfont_user* EngineUser() const;
+  bool EngineRuns() const;
+  // Writes the current channel's choice to the plugs and the value.
+  void RewriteValue();
+
+  bool multi_channel_;
+  soundfont_bank* bank_ = nullptr;
+  // The bank last given to the generators: only they build its zones while
+  // the engine runs. Compared, never read through.
+  const soundfont_bank* engine_bank_ = nullptr;
+  std::string loaded_name_;
+  std::string applied_text_;
+  std::atomic<int32_t> current_channel_{0};
+  // Packed bank | preset << 8 | on << 16: generators read it on kind 1.
+  std::array<std::atomic<uint32_t>, 16> table_;
+  uint8_t status_flag_ = 0;
+  int32_t current_patch_ = 0;
+  const DataFiles* files_ = nullptr;
+  MessageSink* messages_ = nullptr;
+};
+
+class Cosc_sf : public Ctl_Soundfont_base {
+ public:
+  static const SerialClass& Class();
+  const SerialClass& GetClass() const override { return Class(); }
+  Cosc_sf() : Ctl_Soundfont_base(false) {}
+};
+
+class Ctl_SamplePlay2 : public Ctl_Soundfont_base {
+ public:
+  static const SerialClass& Class();
+  const SerialClass& GetClass() const override { return Class(); }
+  Ctl_SamplePlay2() : Ctl_Soundfont_base(true) {}
+};
+
+// Reads a stored channel text (one group ",bbb ppp o" per channel, then
+// ","): a group that is missing or malformed takes bank 0, preset 0 and the
+// switch on; one without its switch digit keeps the previous channel's.
+// Texts of 127 characters or fewer give the defaults to every channel.
+std::array<SoundfontChoice, 16> ParseChannelText(std::string_view text);
 
 // `Ctl_PatchSel`: the "Patch Select" module. Streams before version 50 held
 // a whole control in its place, with the control's own module fields.

@@ -142,6 +142,15 @@ void VoiceList::ReleaseSustained(uint32_t time, int16_t channel) {
   }
 }
 
+void VoiceList::VoiceFinished(int32_t index, uint32_t time) {
+  if (index < 0 || index >= VoiceCount()) return;
+  Voice& target = voice(index);
+  if (target.held) target.release_time = time;
+  target.held = false;
+  target.sustained = false;
+  target.key = 0;
+}
+
 void VoiceList::SuspendVoice(int32_t index) {
   if (index < 0 || index >= VoiceCount()) return;
   Voice& target = voice(index);

@@ -72,6 +72,9 @@ class VoiceList {
   void Sustain(uint32_t time, int16_t channel, int16_t key);
   // Pedal up: every sustained voice of the channel is released.
   void ReleaseSustained(uint32_t time, int16_t channel);
+  // The voice's note source has nothing more to play (its sample or its
+  // envelope ended): the voice is free as one never used, key 0.
+  void VoiceFinished(int32_t index, uint32_t time);
   // A released voice has gone quiet: its generators leave the run list.
   void SuspendVoice(int32_t index);
   void ResumeVoice(int32_t index);

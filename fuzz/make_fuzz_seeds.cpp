@@ -12,7 +12,9 @@
 //   wav_player/ small WAVE files of each kind the player reads, behind the
 //              two bytes that choose pitch and gate;
 //   midi_player/ small MIDI files with every kind of event the player meets,
-//              behind the byte that chooses tempo and tempo events.
+//              behind the byte that chooses tempo and tempo events;
+//   soundfont/ small SoundFont banks: a stereo pair, a ROM sample, each loop
+//              mode, global and layered zones, a drum bank.
 // Usage: make_fuzz_seeds CORPUS_ROOT PROJECT.json...
 #include <filesystem>
 #include <fstream>
@@ -24,6 +26,7 @@
 #include "host/project_resource.h"
 #include "platform/library_resource.h"
 #include "platform/vst2.h"
+#include "tests/media/soundfont_writer.h"
 
 namespace {
 
@@ -146,6 +149,30 @@ void WriteMidiSeeds(const fs::path& corpus) {
   Write(corpus / "midi_player" / "two_tracks.mid", file);
 }
 
+void WriteSoundFontSeeds(const fs::path& corpus) {
+  using ov::testing::SoundFontWriter;
+  SoundFontWriter writer;
+  const auto ramp = [](int length) {
+    std::vector<int16_t> data;
+    for (int i = 0; i < length; ++i) data.push_back(static_cast<int16_t>(i * 977));
+    return data;
+  };
+  writer.samples = {{"left", ramp(40), 4, 36, 44100, 60, 0, 1, 4},
+                    {"right", ramp(40), 4, 36, 44100, 60, 0, 0, 2},
+                    {"rom", ramp(16), 0, 16, 22050, 72, -20, 0, 0x8001},
+                    {"mono", ramp(24), 2, 20, 32000, 69, 10, 0, 1}};
+  const auto range = SoundFontWriter::Range;
+  writer.instruments = {
+      {"pair", {{{54, 1}}, {{43, range(0, 63)}, {53, 0}}, {{43, range(64, 127)}, {54, 3}, {53, 1}}}},
+      {"rom", {{{53, 2}}}},
+      {"mono", {{{44, range(0, 90)}, {54, 2}, {0, 3}, {3, -2}, {53, 3}}, {{58, 60}, {51, -12}, {53, 3}}}}};
+  writer.presets = {
+      {"layered", 0, 0, {{{43, range(20, 100)}}, {{41, 0}}, {{44, range(0, 63)}, {41, 2}}}},
+      {"rom", 1, 0, {{{41, 1}}}},
+      {"drums", 0, 128, {{{41, 2}}}}};
+  Write(corpus / "soundfont" / "zones.sf2", writer.Bytes());
+}
+
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::cerr << "usage: make_fuzz_seeds CORPUS_ROOT PROJECT.json...\n";
@@ -157,6 +184,7 @@ int main(int argc, char** argv) {
     WriteStateSeeds(corpus);
     WriteWaveSeeds(corpus);
     WriteMidiSeeds(corpus);
+    WriteSoundFontSeeds(corpus);
   } catch (const std::exception& error) {
     std::cerr << "make_fuzz_seeds: " << error.what() << "\n";
     return 1;

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "document/container.h"
+#include "document/control.h"
+#include "document/patch_manager.h"
 #include "document/document.h"
 #include "document/graph_build.h"
 #include "document/module_classes.h"
@@ -20,6 +22,23 @@
 #include "modules/module_registry.h"
 
 namespace ov {
+namespace {
+
+// Sound-font modules load their files once the project and its files are
+// there, with the value of their container's current patch.
+void AttachMediaFiles(const CContainer& container, const DataFiles* files,
+                      MessageSink& messages) {
+  for (const auto& child : container.children()) {
+    if (auto* soundfont = dynamic_cast<Ctl_Soundfont_base*>(child.get())) {
+      const CPatchManager* patches = PatchManagerFor(*soundfont);
+      soundfont->AttachFiles(files, &messages, patches ? patches->current_patch() : 0);
+    } else if (const auto* inner = dynamic_cast<const CContainer*>(child.get())) {
+      AttachMediaFiles(*inner, files, messages);
+    }
+  }
+}
+
+}  // namespace
 
 ProjectHoldings::ProjectHoldings() = default;
 ProjectHoldings::ProjectHoldings(ProjectHoldings&&) noexcept = default;
@@ -42,6 +61,9 @@ bool COrvaneAppBase::Initialise(ProjectSource& source) {
   if (Document() != nullptr) hub_.SetIdleList(Document()->IdleClients());
   // "OS Command" modules run their programs in the library folder.
   if (Files() != nullptr) hub_.SetCommandFolder(Files()->LibraryFolder());
+  if (Document() != nullptr && Document()->root() != nullptr) {
+    AttachMediaFiles(*Document()->root(), MediaFiles(), messages_);
+  }
   return true;
 }
 

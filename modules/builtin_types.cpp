@@ -10,6 +10,8 @@
 #include "engine/voice_monitor.h"
 #include "media/midi_player.h"
 #include "media/midi_recorder.h"
+#include "media/soundfont_osc.h"
+#include "media/soundfont_player.h"
 #include "media/wave_player.h"
 #include "media/wave_recorder.h"
 #include "modules/clipper.h"
@@ -130,7 +132,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Switch2", 24, 0x108, kUnknownPlugs},
     {"Filter obs", 25, 0x108, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
     {"Inverter", 26, 0x100, nullptr, "", 0, 0, &Make<ug_inverter>},
-    {"Sample Player obsolete", 27, 0x168, &kSamplePlayerPlugs},
+    {"Sample Player obsolete", 27, 0x168, nullptr, "", 0, 0, &Make<ug_sample_player>},
     {"Notesource", 28, 0x008, &kNoteSourcePlugs},
     {"Audio In", 29, 0x108, nullptr, "", 0, 0, &Make<ug_wave_in>},
     {"MIDI Out", 30, 0x100, nullptr, "", 0, 0, &Make<ug_midi_out>},
@@ -217,7 +219,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"MIDI Recorder", 81, 0x100, nullptr, "", 0, 0, &Make<ug_midi_recorder>},
     {"Monostable", 89, 0x100, nullptr, "", 0, 0, &Make<ug_monostable>},
     {"Ring Modulator", 61, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
-    {"Soundfont Oscillator", 114, 0x180, &kOscSfPlugs, "Cosc_sf", 0, kWaveformCategory},
+    {"Soundfont Oscillator", 114, 0x180, nullptr, "Cosc_sf", 0, kWaveformCategory,
+     &Make<ug_osc_sf>},
     {"Oscillator", 0, 0x100, nullptr, "", 32819, kWaveformCategory, &Make<ug_oscillator2>},
     {"Phase Dist Osc", 87, 0x100, nullptr, "", 32822, kWaveformCategory,
      &Make<ug_oscillator_pd>},
@@ -228,7 +231,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"random", -1, 0x100, nullptr, "", 0, 0, &Make<ug_random>},
     {"Rectifier", 51, 0x100, nullptr, "", 0, 0, &Make<ug_rectifier>},
     {"Sample and Hold", 65, 0x100, nullptr, "", 0, 0, &Make<ug_sample_hold>},
-    {"Soundfont Player", 86, 0x1e0, &kSamplePlayer2Plugs, "Ctl_SamplePlay2"},
+    {"Soundfont Player", 86, 0x1e0, nullptr, "Ctl_SamplePlay2", 0, 0, &Make<ug_sample_player2>},
     {"Sound In", 116, 0x100, kUnknownPlugs},
     {"Sound Out", 115, 0x100, kUnknownPlugs},
     {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},

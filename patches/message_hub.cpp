@@ -38,6 +38,7 @@ void MessageHub::AttachModule(ModuleMessageTarget& module, ug_base& generator) {
   generator.ClearRefreshMark();
   if (module.hub_ == nullptr) modules_.push_back(&module);
   module.hub_ = this;
+  module.OnGeneratorAttached(generator);
 }
 
 void MessageHub::ForgetModule(ModuleMessageTarget& module) {

@@ -34,6 +34,9 @@ class ModuleMessageTarget : public ui_msg_target {
  protected:
   // The hub this module is attached through while an engine runs, or null.
   MessageHub* Hub() const { return hub_; }
+  // The hub tied this module to a new engine's generator, before the
+  // engine opens.
+  virtual void OnGeneratorAttached(ug_base& /*generator*/) {}
   // The panel part shows what the generator now holds.
   virtual void OnRefresh(ug_base& /*generator*/) {}
   virtual void OnPrint(std::string_view /*line*/) {}

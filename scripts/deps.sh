@@ -18,6 +18,8 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2 # skin text; fonts pinned for tests
   lv2-dev liblilv-dev    # the LV2 bundle's headers and schemas; the tests' LV2 host
   lilv-utils sordi lv2file jalv # lv2info, sord_validate and hosts that load the bundle
+  timgm6mb-soundfont fluidr3mono-gm-soundfont # SF2 and SF3 banks the sound-font tests read
+  fluidsynth libfluidsynth-dev # the sound-font players are measured against it
 )
 if (($#)); then packages=("$@"); fi
 

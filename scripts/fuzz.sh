@@ -3,10 +3,11 @@
 # with AddressSanitizer and UndefinedBehaviorSanitizer): project streams
 # (whose documents also get their engine graph built), JSON projects, host
 # state chunks, an LV2 instance's saved state, bank and program files, the
-# project appended to a plug-in library, WAVE files played, and skin images and text files.
+# project appended to a plug-in library, WAVE files played, MIDI files played,
+# SoundFont banks played, and skin images and text files.
 # Usage: scripts/fuzz.sh [SECONDS] [--fresh] [TARGET...]
 # Each target runs SECONDS (default 10); TARGET is archive, text, chunk,
-# lv2_state, fx_file, resource, wav_player, midi_player, image or skin_text, all by
+# lv2_state, fx_file, resource, wav_player, midi_player, soundfont, image or skin_text, all by
 # default. The corpora in build-fuzz/corpus grow from run to run; --fresh
 # starts from the seeds alone, in a temporary folder.
 set -euo pipefail
@@ -21,7 +22,7 @@ for argument in "$@"; do
     *) targets+=("$argument") ;;
   esac
 done
-if ((${#targets[@]} == 0)); then targets=(archive text chunk lv2_state fx_file resource wav_player midi_player image skin_text); fi
+if ((${#targets[@]} == 0)); then targets=(archive text chunk lv2_state fx_file resource wav_player midi_player soundfont image skin_text); fi
 dir=build-fuzz
 
 scripts/deps.sh clang libclang-rt-14-dev
@@ -37,8 +38,10 @@ if $fresh; then
   corpus=$(mktemp -d)
   trap 'rm -rf "$corpus"' EXIT
 fi
-# external-gain.json names a module type that a library in a build tree gives.
-"$dir/make_fuzz_seeds" "$corpus" fuzz/seeds/*.json $(ls examples/*.json | grep -v /external-gain.json)
+# external-gain.json names a module type that a library in a build tree gives;
+# gm-player.json carries a whole General MIDI bank, megabytes for every run.
+"$dir/make_fuzz_seeds" "$corpus" fuzz/seeds/*.json \
+  $(ls examples/*.json | grep -v -e /external-gain.json -e /gm-player.json)
 mkdir -p "$corpus/image" "$corpus/skin_text"
 cp fuzz/seeds/skins/*.png fuzz/seeds/skins/*.bmp "$corpus/image/"
 cp fuzz/seeds/skins/*.txt "$corpus/skin_text/"
