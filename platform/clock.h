@@ -9,6 +9,10 @@ namespace ov {
 // readings only through their difference. Any thread.
 uint32_t MillisecondClock();
 
+// Nanoseconds on the same monotonic clock, not truncated. Any thread, audio
+// included (no system call on Linux).
+int64_t MonotonicNanoseconds();
+
 // Gives the rest of this time slice to other threads (a zero-length sleep).
 // Any thread except audio.
 void YieldProcessor();

@@ -16,6 +16,8 @@ packages=(
   libx11-dev libpng-dev  # the editor's window and pictures
   xvfb xdotool           # the editor's tests in a real X server
   libfreetype-dev libfontconfig-dev fonts-liberation2 # skin text; fonts pinned for tests
+  librtaudio-dev librtmidi-dev libjack-jackd2-dev # orvane play: sound devices, MIDI ports, JACK
+  jackd2                 # a JACK server with its dummy driver for the play tests
 )
 if (($#)); then packages=("$@"); fi
 

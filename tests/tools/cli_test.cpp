@@ -59,7 +59,7 @@ Ran RunOrvane(const std::string& arguments, const std::string& environment = "")
 }
 
 const char* const kCommands[] = {"info",     "render",   "dump",     "compile", "bake",
-                                  "graph",    "bench",    "validate", "snapshot", "show",
+                                  "graph",    "bench",    "validate", "snapshot", "show",     "play",
                                   "install",  "uninstall", "help"};
 
 TEST(CommandLine, EveryCommandHasHelpAndAUsageError) {
