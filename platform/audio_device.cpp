@@ -33,10 +33,11 @@ const char* AudioBackendName(AudioBackend backend) {
   return "?";
 }
 
-void AudioDevice::RunClient(std::span<const DeviceMidi> midi, float* const* outputs,
+void AudioDevice::RunClient(std::span<const DeviceMidi> midi,
+                            std::span<const DeviceMidi> first_source_midi, float* const* outputs,
                             uint32_t frames) {
   const int64_t started = MonotonicNanoseconds();
-  client_->Process(midi, outputs, frames);
+  client_->Process(midi, first_source_midi, outputs, frames);
   const int64_t spent = MonotonicNanoseconds() - started;
   periods_.fetch_add(1, std::memory_order_relaxed);
   if (rate_ > 0 && spent * static_cast<int64_t>(rate_) > static_cast<int64_t>(frames) * 1000000000) {
@@ -181,8 +182,9 @@ class StreamDevice final : public AudioDevice {
     const int64_t now = MonotonicNanoseconds();
     const int64_t span = std::max<int64_t>(1, now - previous_start_);
     std::size_t count = 0;
+    std::size_t first_count = 0;
     if (midi_ != nullptr) {
-      midi_->TakeUntil(now, [&](const StampedMidi& message) {
+      midi_->TakeUntil(now, [&](const StampedMidi& message, bool first_source) {
         if (count == midi_events_.size()) {
           dropped_midi_.fetch_add(1, std::memory_order_relaxed);
           return;
@@ -192,6 +194,7 @@ class StreamDevice final : public AudioDevice {
         event.frame = static_cast<uint32_t>(std::min<int64_t>(frames - 1, into * frames / span));
         event.size = message.size;
         std::memcpy(event.bytes, message.bytes, sizeof event.bytes);
+        if (first_source) first_source_events_[first_count++] = event;
       });
       // Each port's messages come in order; several ports are merged.
       std::stable_sort(midi_events_.begin(), midi_events_.begin() + static_cast<std::ptrdiff_t>(count),
@@ -199,7 +202,9 @@ class StreamDevice final : public AudioDevice {
     }
     previous_start_ = now;
     for (uint32_t c = 0; c < channels_; ++c) channel_pointers_[c] = output + c * frames;
-    RunClient(std::span(midi_events_.data(), count), channel_pointers_.data(), frames);
+    RunClient(std::span(midi_events_.data(), count),
+              std::span(first_source_events_.data(), first_count), channel_pointers_.data(),
+              frames);
   }
 
   std::unique_ptr<RtAudio> audio_;
@@ -209,6 +214,7 @@ class StreamDevice final : public AudioDevice {
   uint32_t channels_ = 0;
   int64_t previous_start_ = 0;
   std::array<DeviceMidi, kMaxMidiPerPeriod> midi_events_{};
+  std::array<DeviceMidi, kMaxMidiPerPeriod> first_source_events_{};
   std::array<float*, kMaxChannels> channel_pointers_{};
 };
 

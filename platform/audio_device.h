@@ -37,8 +37,10 @@ class AudioClient {
  public:
   virtual ~AudioClient() = default;
   // `midi`: what arrived for this period, in frame order, each frame below
-  // `frames`. Fills every output channel with `frames` samples.
-  virtual void Process(std::span<const DeviceMidi> midi, float* const* outputs,
+  // `frames`; `first_source_midi`: what of it came from the first of the
+  // settings' MIDI sources. Fills every output channel with `frames` samples.
+  virtual void Process(std::span<const DeviceMidi> midi,
+                       std::span<const DeviceMidi> first_source_midi, float* const* outputs,
                        uint32_t frames) = 0;
 };
 
@@ -52,7 +54,8 @@ struct AudioDeviceSettings {
   uint32_t outputs = 2;
   bool connect = true;  // to the system's playback ports and MIDI sources
   // MIDI sources to connect to our input: JACK port names, or ALSA
-  // sequencer ports ("client:port" or part of a port's name).
+  // sequencer ports ("client:port" or part of a port's name). JACK: the
+  // first is connected to a second input, "first_in", too.
   std::vector<std::string> midi_sources;
 };
 
@@ -92,7 +95,8 @@ class AudioDevice {
  protected:
   AudioDevice(AudioBackend backend, AudioClient* client) : backend_(backend), client_(client) {}
   // Audio thread: runs the client over one period and counts an overrun.
-  void RunClient(std::span<const DeviceMidi> midi, float* const* outputs, uint32_t frames);
+  void RunClient(std::span<const DeviceMidi> midi, std::span<const DeviceMidi> first_source_midi,
+                 float* const* outputs, uint32_t frames);
 
   AudioBackend backend_;
   AudioClient* client_;

@@ -90,6 +90,14 @@ class JackDevice final : public AudioDevice {
     midi_in_ = jack_port_register(client_handle_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
     midi_out_ =
         jack_port_register(client_handle_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (!settings.midi_sources.empty()) {
+      first_in_ = jack_port_register(client_handle_, "first_in", JACK_DEFAULT_MIDI_TYPE,
+                                     JackPortIsInput, 0);
+      if (first_in_ == nullptr) {
+        *error = "JACK: the MIDI ports could not be made";
+        return false;
+      }
+    }
     if (midi_in_ == nullptr || midi_out_ == nullptr) {
       *error = "JACK: the MIDI ports could not be made";
       return false;
@@ -123,7 +131,9 @@ class JackDevice final : public AudioDevice {
       if (sources.empty()) report_.push_back("JACK: no hardware MIDI sources to connect");
     }
     for (const std::string& source : settings_.midi_sources) {
-      if (!Connect(source, jack_port_name(midi_in_))) {
+      if (!Connect(source, jack_port_name(midi_in_)) ||
+          (&source == &settings_.midi_sources.front() &&
+           !Connect(source, jack_port_name(first_in_)))) {
         *error = "JACK: no MIDI port named '" + source + "' to connect to " + ours + ":midi_in";
         return false;
       }
@@ -172,30 +182,41 @@ class JackDevice final : public AudioDevice {
     return 0;
   }
 
+  // The short messages at `port` this period, in JACK's order (by frame).
+  std::size_t TakeMidi(jack_port_t* port, jack_nframes_t frames,
+                       std::array<DeviceMidi, kMaxMidiPerPeriod>& taken) {
+    void* buffer = jack_port_get_buffer(port, frames);
+    const uint32_t arrived = jack_midi_get_event_count(buffer);
+    std::size_t count = 0;
+    for (uint32_t i = 0; i < arrived; ++i) {
+      jack_midi_event_t event;
+      if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0 || event.size > 3) continue;
+      if (count == taken.size()) {
+        dropped_midi_.fetch_add(1, std::memory_order_relaxed);
+        continue;
+      }
+      DeviceMidi& message = taken[count++];
+      message.frame = event.time < frames ? event.time : frames - 1;
+      message.size = static_cast<uint8_t>(event.size);
+      std::memcpy(message.bytes, event.buffer, event.size);
+    }
+    return count;
+  }
+
   void Process(jack_nframes_t frames) {
     for (uint32_t c = 0; c < channels_; ++c) {
       channel_pointers_[c] = static_cast<float*>(jack_port_get_buffer(outputs_[c], frames));
     }
-    void* in = jack_port_get_buffer(midi_in_, frames);
-    const uint32_t arrived = jack_midi_get_event_count(in);
-    std::size_t count = 0;
-    for (uint32_t i = 0; i < arrived; ++i) {
-      jack_midi_event_t event;
-      if (jack_midi_event_get(&event, in, i) != 0 || event.size == 0 || event.size > 3) continue;
-      if (count == midi_events_.size()) {
-        dropped_midi_.fetch_add(1, std::memory_order_relaxed);
-        continue;
-      }
-      DeviceMidi& taken = midi_events_[count++];
-      taken.frame = event.time < frames ? event.time : frames - 1;
-      taken.size = static_cast<uint8_t>(event.size);
-      std::memcpy(taken.bytes, event.buffer, event.size);
-    }
+    const std::size_t count = TakeMidi(midi_in_, frames, midi_events_);
+    const std::size_t first_count =
+        first_in_ != nullptr ? TakeMidi(first_in_, frames, first_source_events_) : 0;
     midi_out_buffer_ = jack_port_get_buffer(midi_out_, frames);
     jack_midi_clear_buffer(midi_out_buffer_);
     current_frames_ = frames;
     last_midi_out_frame_ = 0;
-    RunClient(std::span(midi_events_.data(), count), channel_pointers_.data(), frames);
+    RunClient(std::span(midi_events_.data(), count),
+              std::span(first_source_events_.data(), first_count), channel_pointers_.data(),
+              frames);
     midi_out_buffer_ = nullptr;
   }
 
@@ -206,9 +227,11 @@ class JackDevice final : public AudioDevice {
   uint32_t channels_ = 0;
   jack_port_t* midi_in_ = nullptr;
   jack_port_t* midi_out_ = nullptr;
+  jack_port_t* first_in_ = nullptr;  // only with MIDI sources asked for
   std::vector<std::string> report_;
   // Audio thread only.
   std::array<DeviceMidi, kMaxMidiPerPeriod> midi_events_{};
+  std::array<DeviceMidi, kMaxMidiPerPeriod> first_source_events_{};
   std::array<float*, kMaxChannels> channel_pointers_{};
   void* midi_out_buffer_ = nullptr;
   uint32_t current_frames_ = 0;

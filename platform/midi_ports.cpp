@@ -54,8 +54,9 @@ std::unique_ptr<MidiInputPorts> MidiInputPorts::Open(const std::string& client_n
                                                      const std::vector<std::string>& sources,
                                                      bool connect_all, std::string* error) {
   std::unique_ptr<MidiInputPorts> ports(new MidiInputPorts());
-  const auto add_port = [&](const std::function<void(RtMidiIn&)>& open) {
+  const auto add_port = [&](const std::function<void(RtMidiIn&)>& open, bool first_source) {
     auto port = std::make_unique<Port>();
+    port->first_source = first_source;
     auto input = std::make_shared<RtMidiIn>(RtMidi::LINUX_ALSA, client_name);
     input->ignoreTypes(true, true, true);
     input->setCallback(&Arrived, &port->queue);
@@ -64,7 +65,7 @@ std::unique_ptr<MidiInputPorts> MidiInputPorts::Open(const std::string& client_n
     ports->ports_.push_back(std::move(port));
   };
   try {
-    add_port([](RtMidiIn& input) { input.openVirtualPort("midi_in"); });
+    add_port([](RtMidiIn& input) { input.openVirtualPort("midi_in"); }, false);
     ports->report_.push_back("MIDI in: ALSA sequencer port " + client_name +
                              ":midi_in (connect sources with aconnect or a graph tool)");
     RtMidiIn lister(RtMidi::LINUX_ALSA, client_name + " list");
@@ -72,6 +73,7 @@ std::unique_ptr<MidiInputPorts> MidiInputPorts::Open(const std::string& client_n
     std::vector<std::string> names;
     for (unsigned i = 0; i < count; ++i) names.push_back(lister.getPortName(i));
     std::vector<bool> chosen(names.size(), false);
+    std::size_t first = names.size();
     for (const std::string& source : sources) {
       const auto found = std::find_if(names.begin(), names.end(),
                                       [&](const std::string& name) { return Names(source, name); });
@@ -79,13 +81,16 @@ std::unique_ptr<MidiInputPorts> MidiInputPorts::Open(const std::string& client_n
         *error = "no ALSA MIDI port named '" + source + "'";
         return nullptr;
       }
-      chosen[static_cast<std::size_t>(found - names.begin())] = true;
+      const auto index = static_cast<std::size_t>(found - names.begin());
+      if (&source == &sources.front()) first = index;
+      chosen[index] = true;
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
       const bool ours = names[i].find(client_name) == 0;
       const bool through = names[i].find("Through") != std::string::npos;
       if (!chosen[i] && !(connect_all && !ours && !through)) continue;
-      add_port([&](RtMidiIn& input) { input.openPort(static_cast<unsigned>(i), "midi_in"); });
+      add_port([&](RtMidiIn& input) { input.openPort(static_cast<unsigned>(i), "midi_in"); },
+               i == first);
       ports->report_.push_back("MIDI in: connected " + names[i]);
     }
   } catch (const RtMidiError& failure) {

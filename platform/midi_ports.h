@@ -55,13 +55,14 @@ class MidiInputPorts {
   MidiInputPorts& operator=(const MidiInputPorts&) = delete;
 
   // Audio thread: hands `take` every queued message stamped before
-  // `before_nanoseconds`, oldest first within each port.
+  // `before_nanoseconds`, oldest first within each port, with whether it
+  // came from the first of the sources asked for.
   template <typename Take>
   void TakeUntil(int64_t before_nanoseconds, Take&& take) {
     for (const std::unique_ptr<Port>& port : ports_) {
       while (const StampedMidi* message = port->queue.Front()) {
         if (message->nanoseconds >= before_nanoseconds) break;
-        take(*message);
+        take(*message, port->first_source);
         port->queue.PopFront();
       }
     }
@@ -73,6 +74,7 @@ class MidiInputPorts {
   struct Port {
     MidiQueue queue;
     std::shared_ptr<void> input;
+    bool first_source = false;
   };
 
  private:

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "host/vendor_queries.h"
 #include "media/midi_file.h"
 #include "platform/text.h"
 #include "tools/block_events.h"
@@ -65,33 +66,44 @@ class PluginClient final : public AudioClient {
   explicit PluginClient(vst2::AEffect* effect)
       : effect_(effect),
         events_(kMaxEventsPerPeriod),
+        first_source_events_(kMaxEventsPerPeriod),
         silence_(static_cast<std::size_t>(std::max(effect->numInputs, 0)),
                  std::vector<float>(kMaxFrames, 0.0f)) {
     for (std::vector<float>& channel : silence_) inputs_.push_back(channel.data());
     if (inputs_.empty()) inputs_.push_back(nullptr);
   }
 
-  void Process(std::span<const DeviceMidi> midi, float* const* outputs,
-               uint32_t frames) override {
+  void Process(std::span<const DeviceMidi> midi, std::span<const DeviceMidi> first_source_midi,
+               float* const* outputs, uint32_t frames) override {
     if (frames > kMaxFrames) {
       for (int32_t c = 0; c < effect_->numOutputs; ++c) std::fill_n(outputs[c], frames, 0.0f);
       return;
     }
-    events_.Clear();
-    for (const DeviceMidi& message : midi) {
-      events_.Add(static_cast<int32_t>(message.frame), message.bytes, message.size);
-    }
-    if (events_.Count() > 0) {
+    if (Fill(midi, events_)) {
       effect_->dispatcher(effect_, vst2::effProcessEvents, 0, 0,
                           const_cast<vst2::VstEvents*>(&events_.Record()), 0.0f);
+    }
+    // An Orvane plug-in's "MIDI In" modules; other plug-ins ignore the call.
+    if (Fill(first_source_midi, first_source_events_)) {
+      effect_->dispatcher(effect_, vst2::effVendorSpecific, kOrvaneQuery, kQueryPlatformMidi,
+                          const_cast<vst2::VstEvents*>(&first_source_events_.Record()), 0.0f);
     }
     effect_->processReplacing(effect_, inputs_.data(), const_cast<float**>(outputs),
                               static_cast<int32_t>(frames));
   }
 
  private:
+  static bool Fill(std::span<const DeviceMidi> midi, FixedBlockEvents& events) {
+    events.Clear();
+    for (const DeviceMidi& message : midi) {
+      events.Add(static_cast<int32_t>(message.frame), message.bytes, message.size);
+    }
+    return events.Count() > 0;
+  }
+
   vst2::AEffect* effect_;
   FixedBlockEvents events_;
+  FixedBlockEvents first_source_events_;
   std::vector<std::vector<float>> silence_;
   std::vector<float*> inputs_;
 };
