@@ -1,6 +1,7 @@
 #include "tools/play.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -10,8 +11,11 @@
 
 #include "host/vendor_queries.h"
 #include "media/midi_file.h"
+#include "platform/clock.h"
+#include "platform/midi_ports.h"
 #include "platform/text.h"
 #include "tools/block_events.h"
+#include "tools/play_take.h"
 #include "tools/plugin_window.h"
 #include "tools/vst_plugin.h"
 
@@ -59,12 +63,54 @@ intptr_t PlayHost(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t
   return 1;
 }
 
+// The computer keyboard as a piano: the home row plays the white keys from
+// C, the row above it the black keys; Z and X move an octave down and up.
+// Main thread; its notes reach the audio thread through `notes`.
+class ComputerKeyboard {
+ public:
+  explicit ComputerKeyboard(MidiQueue& notes) : notes_(notes) { playing_.fill(-1); }
+
+  void Take(const X11TopWindow::Key& key) {
+    if (key.symbol == 'z' || key.symbol == 'x') {
+      if (key.pressed) base_ = std::clamp(base_ + (key.symbol == 'z' ? -12 : 12), 0, 120);
+      return;
+    }
+    constexpr std::pair<unsigned long, int> kKeys[] = {
+        {'a', 0},  {'w', 1},  {'s', 2},  {'e', 3},  {'d', 4},  {'f', 5},
+        {'t', 6},  {'g', 7},  {'y', 8},  {'h', 9},  {'u', 10}, {'j', 11},
+        {'k', 12}, {'o', 13}, {'l', 14}, {'p', 15}, {';', 16}, {'\'', 17}};
+    const auto found = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                    [&](const auto& entry) { return entry.first == key.symbol; });
+    if (found == std::end(kKeys)) return;
+    int& playing = playing_[static_cast<std::size_t>(found - std::begin(kKeys))];
+    // A held key repeats its presses; the note it started ends with it,
+    // whatever the octave is by then.
+    if (key.pressed == (playing >= 0)) return;
+    if (key.pressed) playing = std::min(base_ + found->second, 127);
+    StampedMidi message;
+    message.nanoseconds = MonotonicNanoseconds();
+    message.size = 3;
+    message.bytes[0] = key.pressed ? 0x90 : 0x80;
+    message.bytes[1] = static_cast<uint8_t>(playing);
+    message.bytes[2] = key.pressed ? kVelocity : 0;
+    notes_.Push(message);
+    if (!key.pressed) playing = -1;
+  }
+
+ private:
+  static constexpr uint8_t kVelocity = 100;
+  MidiQueue& notes_;
+  int base_ = 60;  // the note of 'a'
+  std::array<int, 18> playing_;
+};
+
 // Runs the plug-in over each period the device asks for. Audio thread,
 // apart from construction.
 class PluginClient final : public AudioClient {
  public:
-  explicit PluginClient(vst2::AEffect* effect)
+  PluginClient(vst2::AEffect* effect, uint32_t channels)
       : effect_(effect),
+        channels_(channels),
         events_(kMaxEventsPerPeriod),
         first_source_events_(kMaxEventsPerPeriod),
         silence_(static_cast<std::size_t>(std::max(effect->numInputs, 0)),
@@ -79,29 +125,49 @@ class PluginClient final : public AudioClient {
       for (int32_t c = 0; c < effect_->numOutputs; ++c) std::fill_n(outputs[c], frames, 0.0f);
       return;
     }
-    if (Fill(midi, events_)) {
+    events_.Clear();
+    // The computer keyboard's notes start the period: it is not played to
+    // the frame.
+    while (const StampedMidi* note = keyboard_.Front()) {
+      events_.Add(0, note->bytes, note->size);
+      keyboard_.PopFront();
+    }
+    if (Fill(midi, events_) > 0) {
       effect_->dispatcher(effect_, vst2::effProcessEvents, 0, 0,
                           const_cast<vst2::VstEvents*>(&events_.Record()), 0.0f);
     }
     // An Orvane plug-in's "MIDI In" modules; other plug-ins ignore the call.
-    if (Fill(first_source_midi, first_source_events_)) {
+    first_source_events_.Clear();
+    if (Fill(first_source_midi, first_source_events_) > 0) {
       effect_->dispatcher(effect_, vst2::effVendorSpecific, kOrvaneQuery, kQueryPlatformMidi,
                           const_cast<vst2::VstEvents*>(&first_source_events_.Record()), 0.0f);
     }
     effect_->processReplacing(effect_, inputs_.data(), const_cast<float**>(outputs),
                               static_cast<int32_t>(frames));
+    // A plug-in without outputs still has the device's one channel.
+    for (uint32_t c = static_cast<uint32_t>(std::max(effect_->numOutputs, 0)); c < channels_; ++c) {
+      std::fill_n(outputs[c], frames, 0.0f);
+    }
+    if (take_ != nullptr) take_->Add(outputs, frames);
   }
 
+  // Main thread: where the computer keyboard's notes go.
+  MidiQueue& KeyboardNotes() { return keyboard_; }
+  // Main thread, before the device starts: keep what is played in `take`.
+  void Record(PlayTake* take) { take_ = take; }
+
  private:
-  static bool Fill(std::span<const DeviceMidi> midi, FixedBlockEvents& events) {
-    events.Clear();
+  static int32_t Fill(std::span<const DeviceMidi> midi, FixedBlockEvents& events) {
     for (const DeviceMidi& message : midi) {
       events.Add(static_cast<int32_t>(message.frame), message.bytes, message.size);
     }
-    return events.Count() > 0;
+    return events.Count();
   }
 
   vst2::AEffect* effect_;
+  uint32_t channels_;
+  PlayTake* take_ = nullptr;
+  MidiQueue keyboard_;
   FixedBlockEvents events_;
   FixedBlockEvents first_source_events_;
   std::vector<std::vector<float>> silence_;
@@ -121,6 +187,7 @@ std::string ClientName(vst2::AEffect* effect, const std::string& path) {
 
 void PrintCounts(const AudioDevice& device, std::ostream& out) {
   out << "periods: " << device.Periods() << ", overruns: " << device.Overruns()
+      << ", busiest period: " << FormatDouble(device.PeakLoad() / 10.0) << "%"
       << ", device xruns: " << device.DeviceXruns() << ", MIDI dropped: " << device.DroppedMidi()
       << std::endl;
 }
@@ -136,6 +203,10 @@ std::optional<PlayCommandLine> ParsePlayArguments(std::span<const std::string> a
       line.connect = false;
       continue;
     }
+    if (argument == "--keyboard") {
+      line.keyboard = true;
+      continue;
+    }
     if (argument.empty() || argument[0] != '-') {
       if (!line.input_path.empty()) {
         *error = "one project or library only";
@@ -145,7 +216,8 @@ std::optional<PlayCommandLine> ParsePlayArguments(std::span<const std::string> a
       continue;
     }
     constexpr std::string_view kValueOptions[] = {"--audio", "--device",  "--rate",
-                                                  "--period", "--midi-in", "--quit-after"};
+                                                  "--period", "--midi-in", "--quit-after",
+                                                  "-o"};
     if (std::find(std::begin(kValueOptions), std::end(kValueOptions), argument) ==
         std::end(kValueOptions)) {
       *error = "unexpected argument '" + argument + "'";
@@ -175,6 +247,8 @@ std::optional<PlayCommandLine> ParsePlayArguments(std::span<const std::string> a
         return std::nullopt;
       }
       (rate ? line.rate : line.period) = static_cast<uint32_t>(*number);
+    } else if (argument == "-o") {
+      line.output_path = value;
     } else if (argument == "--midi-in") {
       line.midi_sources.push_back(value);
     } else if (argument == "--quit-after") {
@@ -208,7 +282,6 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   };
   dispatch(vst2::effOpen);
 
-  PluginClient client(effect);
   AudioDeviceSettings settings;
   settings.backend = command.backend;
   settings.client_name = ClientName(effect, command.input_path);
@@ -219,6 +292,7 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   settings.connect = command.connect;
   settings.midi_sources = command.midi_sources;
   std::string error;
+  PluginClient client(effect, settings.outputs);
   std::unique_ptr<AudioDevice> device = AudioDevice::Open(settings, &client, &error);
   if (device == nullptr) {
     err << kName << ": " << error << "\n";
@@ -231,6 +305,12 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
     close_plugin();
     return kNoDeviceExit;
   }
+  // Sized for the device's period, known once it is open.
+  std::unique_ptr<PlayTake> take;
+  if (!command.output_path.empty()) {
+    take = std::make_unique<PlayTake>(settings.outputs, device->Rate(), kMaxFrames);
+    client.Record(take.get());
+  }
   dispatch(vst2::effSetSampleRate, 0, nullptr, static_cast<float>(device->Rate()));
   dispatch(vst2::effSetBlockSize, device->Period());
   dispatch(vst2::effMainsChanged, 1);
@@ -242,6 +322,9 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   // Without a display the plug-in still plays: the window is a view of it.
   std::unique_ptr<EditorWindow> window = EditorWindow::Open(effect, command.input_path, err, kName);
   if (window == nullptr) err << kName << ": playing without a window\n";
+  ComputerKeyboard keyboard(client.KeyboardNotes());
+  if (command.keyboard && window != nullptr) window->Frame().KeepKeys();
+  if (command.keyboard && window == nullptr) err << kName << ": no window, so no keyboard\n";
 
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
@@ -258,6 +341,9 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   const auto started = std::chrono::steady_clock::now();
   while (status == 0 && !g_stop_requested.load() && (window == nullptr || window->Pump())) {
     if (g_counts_requested.exchange(false)) PrintCounts(*device, out);
+    if (command.keyboard && window != nullptr) {
+      for (const X11TopWindow::Key& key : window->Frame().TakeKeys()) keyboard.Take(key);
+    }
     if (command.quit_after_seconds &&
         std::chrono::steady_clock::now() - started >=
             std::chrono::duration<double>(*command.quit_after_seconds)) {
@@ -271,6 +357,15 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   window.reset();
   dispatch(vst2::effMainsChanged, 0);
   close_plugin();
+  if (take != nullptr) {
+    if (take->DroppedFrames() > 0) {
+      err << kName << ": the take lost " << take->DroppedFrames() << " frames (the disk was slow)\n";
+    }
+    if (!take->Finish(command.output_path, &error)) {
+      err << kName << ": " << error << "\n";
+      status = 1;
+    }
+  }
   return status;
 }
 

@@ -22,6 +22,8 @@ struct PlayCommandLine {
   uint32_t period = 256;
   std::vector<std::string> midi_sources;
   bool connect = true;
+  bool keyboard = false;     // the window's keys play notes
+  std::string output_path;   // optional WAV of what was played
   std::optional<double> quit_after_seconds;
 };
 
