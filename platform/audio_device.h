@@ -84,9 +84,11 @@ class AudioDevice {
   // period. False when it could not be sent (no room, or no output here).
   virtual bool SendMidi(uint32_t frame, std::span<const uint8_t> bytes) = 0;
 
-  // Periods processed, and those whose Process took longer than a period.
+  // Periods processed, and those whose Process used more processor time
+  // than a period lasts; the most any period used, in thousandths of it.
   uint64_t Periods() const { return periods_.load(std::memory_order_relaxed); }
   uint64_t Overruns() const { return overruns_.load(std::memory_order_relaxed); }
+  uint32_t PeakLoad() const { return peak_load_.load(std::memory_order_relaxed); }
   // Overruns the server or driver reported (JACK counts idle ones too).
   uint64_t DeviceXruns() const { return device_xruns_.load(std::memory_order_relaxed); }
   // MIDI messages dropped for want of room (long ones are never taken).
@@ -104,6 +106,7 @@ class AudioDevice {
   uint32_t period_ = 0;
   std::atomic<uint64_t> periods_{0};
   std::atomic<uint64_t> overruns_{0};
+  std::atomic<uint32_t> peak_load_{0};
   std::atomic<uint64_t> device_xruns_{0};
   std::atomic<uint64_t> dropped_midi_{0};
 };

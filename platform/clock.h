@@ -13,6 +13,11 @@ uint32_t MillisecondClock();
 // included (no system call on Linux).
 int64_t MonotonicNanoseconds();
 
+// Processor time this thread has used, in nanoseconds: unlike the clocks
+// above it does not run while the thread is preempted. Any thread, audio
+// included (a system call that never blocks).
+int64_t ThreadCpuNanoseconds();
+
 // Gives the rest of this time slice to other threads (a zero-length sleep).
 // Any thread except audio.
 void YieldProcessor();
