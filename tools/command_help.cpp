@@ -69,8 +69,8 @@ constexpr std::array kCommands = {
                 "  --capture WINDOW.png    save what the window shows at the end\n"},
     CommandHelp{"play",
                 "play LIB.so|PROJECT.json [--audio jack|alsa|pulse] [--device NAME] [--rate R] "
-                "[--period N] [--midi-in PORT]... [--no-connect] [--keyboard] [-o TAKE.wav] "
-                "[--quit-after S]",
+                "[--period N] [--midi-in PORT]... [--no-connect] [--keyboard] [--watch] "
+                "[-o TAKE.wav] [--quit-after S]",
                 "Plays the plug-in live on a sound device, with MIDI from real ports and its editor\n"
                 "in a window. SIGUSR1 prints how many periods ran late.",
                 "  --audio jack|alsa|pulse  the backend (default: JACK when a server runs, else\n"
@@ -83,6 +83,9 @@ constexpr std::array kCommands = {
                 "  --no-connect             connect nothing by itself (only --midi-in ports)\n"
                 "  --keyboard               the window's keys play notes: A S D F G H J K L ; '\n"
                 "                           white, W E T Y U O P black, Z/X octave down/up\n"
+                "  --watch                  rebuild a JSON project whenever it is saved; the\n"
+                "                           new one takes over with a short crossfade, keeping\n"
+                "                           the patch and the parameters it still has\n"
                 "  -o TAKE.wav              keep what was played\n"
                 "  --quit-after S           stop after S seconds\n"},
     CommandHelp{"install", "install NAME.so [--system]",

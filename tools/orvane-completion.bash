@@ -17,7 +17,7 @@ _orvane() {
     validate) options="--quick" ;;
     snapshot) options="-o --program --param --scale" ;;
     show) options="--quit-after --no-engine --midi -o --capture" ;;
-    play) options="--audio --device --rate --period --midi-in --no-connect --keyboard -o --quit-after" ;;
+    play) options="--audio --device --rate --period --midi-in --no-connect --keyboard --watch -o --quit-after" ;;
     install | uninstall) options="--system" ;;
   esac
   case $previous in

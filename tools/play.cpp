@@ -4,19 +4,24 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "host/vendor_queries.h"
 #include "media/midi_file.h"
 #include "platform/clock.h"
+#include "platform/file_watch.h"
 #include "platform/midi_ports.h"
 #include "platform/text.h"
 #include "tools/block_events.h"
 #include "tools/play_take.h"
 #include "tools/plugin_window.h"
+#include "tools/snapshot.h"
 #include "tools/vst_plugin.h"
 
 namespace ov {
@@ -111,13 +116,25 @@ class PluginClient final : public AudioClient {
   PluginClient(vst2::AEffect* effect, uint32_t channels)
       : effect_(effect),
         channels_(channels),
+        fade_(channels, std::vector<float>(kMaxFrames, 0.0f)),
         events_(kMaxEventsPerPeriod),
         first_source_events_(kMaxEventsPerPeriod),
         silence_(static_cast<std::size_t>(std::max(effect->numInputs, 0)),
                  std::vector<float>(kMaxFrames, 0.0f)) {
     for (std::vector<float>& channel : silence_) inputs_.push_back(channel.data());
     if (inputs_.empty()) inputs_.push_back(nullptr);
+    for (std::vector<float>& channel : fade_) fade_pointers_.push_back(channel.data());
   }
+
+  // Main thread: a plug-in opened and resumed as the one playing, with as
+  // many inputs and outputs, to take over at the next period, which fades
+  // from the one to the other.
+  void Replace(vst2::AEffect* next) { next_.store(next, std::memory_order_release); }
+  // Main thread: takes back a plug-in handed over that the audio thread has
+  // not taken yet; null once it has.
+  vst2::AEffect* Withdraw() { return next_.exchange(nullptr, std::memory_order_acq_rel); }
+  // Main thread: the plug-in the audio thread let go of, once it has.
+  vst2::AEffect* TakeRetired() { return retired_.exchange(nullptr, std::memory_order_acq_rel); }
 
   void Process(std::span<const DeviceMidi> midi, std::span<const DeviceMidi> first_source_midi,
                float* const* outputs, uint32_t frames) override {
@@ -132,18 +149,25 @@ class PluginClient final : public AudioClient {
       events_.Add(0, note->bytes, note->size);
       keyboard_.PopFront();
     }
-    if (Fill(midi, events_) > 0) {
-      effect_->dispatcher(effect_, vst2::effProcessEvents, 0, 0,
-                          const_cast<vst2::VstEvents*>(&events_.Record()), 0.0f);
-    }
-    // An Orvane plug-in's "MIDI In" modules; other plug-ins ignore the call.
+    Fill(midi, events_);
     first_source_events_.Clear();
-    if (Fill(first_source_midi, first_source_events_) > 0) {
-      effect_->dispatcher(effect_, vst2::effVendorSpecific, kOrvaneQuery, kQueryPlatformMidi,
-                          const_cast<vst2::VstEvents*>(&first_source_events_.Record()), 0.0f);
+    Fill(first_source_midi, first_source_events_);
+    vst2::AEffect* next = next_.exchange(nullptr, std::memory_order_acq_rel);
+    if (next == nullptr) {
+      Run(effect_, outputs, frames);
+    } else {
+      // Both play this period, the old one fading out as the new one comes in.
+      Run(effect_, fade_pointers_.data(), frames);
+      Run(next, outputs, frames);
+      for (uint32_t c = 0; c < channels_; ++c) {
+        for (uint32_t i = 0; i < frames; ++i) {
+          const float in = static_cast<float>(i + 1) / static_cast<float>(frames);
+          outputs[c][i] = outputs[c][i] * in + fade_[c][i] * (1.0f - in);
+        }
+      }
+      retired_.store(effect_, std::memory_order_release);
+      effect_ = next;
     }
-    effect_->processReplacing(effect_, inputs_.data(), const_cast<float**>(outputs),
-                              static_cast<int32_t>(frames));
     // A plug-in without outputs still has the device's one channel.
     for (uint32_t c = static_cast<uint32_t>(std::max(effect_->numOutputs, 0)); c < channels_; ++c) {
       std::fill_n(outputs[c], frames, 0.0f);
@@ -157,6 +181,21 @@ class PluginClient final : public AudioClient {
   void Record(PlayTake* take) { take_ = take; }
 
  private:
+  // The period's events, then the process call, into `outputs`.
+  void Run(vst2::AEffect* effect, float* const* outputs, uint32_t frames) {
+    if (events_.Count() > 0) {
+      effect->dispatcher(effect, vst2::effProcessEvents, 0, 0,
+                         const_cast<vst2::VstEvents*>(&events_.Record()), 0.0f);
+    }
+    // An Orvane plug-in's "MIDI In" modules; other plug-ins ignore the call.
+    if (first_source_events_.Count() > 0) {
+      effect->dispatcher(effect, vst2::effVendorSpecific, kOrvaneQuery, kQueryPlatformMidi,
+                         const_cast<vst2::VstEvents*>(&first_source_events_.Record()), 0.0f);
+    }
+    effect->processReplacing(effect, inputs_.data(), const_cast<float**>(outputs),
+                             static_cast<int32_t>(frames));
+  }
+
   static int32_t Fill(std::span<const DeviceMidi> midi, FixedBlockEvents& events) {
     for (const DeviceMidi& message : midi) {
       events.Add(static_cast<int32_t>(message.frame), message.bytes, message.size);
@@ -165,7 +204,11 @@ class PluginClient final : public AudioClient {
   }
 
   vst2::AEffect* effect_;
+  std::atomic<vst2::AEffect*> next_{nullptr};
+  std::atomic<vst2::AEffect*> retired_{nullptr};
   uint32_t channels_;
+  std::vector<std::vector<float>> fade_;
+  std::vector<float*> fade_pointers_;
   PlayTake* take_ = nullptr;
   MidiQueue keyboard_;
   FixedBlockEvents events_;
@@ -183,6 +226,27 @@ std::string ClientName(vst2::AEffect* effect, const std::string& path) {
   // JACK separates client and port names with a colon.
   std::replace(chosen.begin(), chosen.end(), ':', '_');
   return chosen.empty() ? "Orvane" : chosen;
+}
+
+// Patch parameters by name, as the host sees them.
+std::string ParameterName(vst2::AEffect* effect, int32_t index) {
+  char name[256] = {};
+  effect->dispatcher(effect, vst2::effGetParamName, index, 0, name, 0.0f);
+  name[sizeof name - 1] = '\0';
+  return name;
+}
+
+// The new plug-in takes the old one's patch, then the values of the
+// parameters whose names it still has.
+void CarryOver(vst2::AEffect* from, vst2::AEffect* to) {
+  const intptr_t patch = from->dispatcher(from, vst2::effGetProgram, 0, 0, nullptr, 0.0f);
+  to->dispatcher(to, vst2::effSetProgram, 0, patch, nullptr, 0.0f);
+  std::map<std::string, int32_t> names;
+  for (int32_t i = 0; i < to->numParams; ++i) names.emplace(ParameterName(to, i), i);
+  for (int32_t i = 0; i < from->numParams; ++i) {
+    const auto found = names.find(ParameterName(from, i));
+    if (found != names.end()) to->setParameter(to, found->second, from->getParameter(from, i));
+  }
 }
 
 void PrintCounts(const AudioDevice& device, std::ostream& out) {
@@ -205,6 +269,10 @@ std::optional<PlayCommandLine> ParsePlayArguments(std::span<const std::string> a
     }
     if (argument == "--keyboard") {
       line.keyboard = true;
+      continue;
+    }
+    if (argument == "--watch") {
+      line.watch = true;
       continue;
     }
     if (argument.empty() || argument[0] != '-') {
@@ -262,6 +330,10 @@ std::optional<PlayCommandLine> ParsePlayArguments(std::span<const std::string> a
   }
   if (line.input_path.empty()) {
     *error = "needs a project or library";
+    return std::nullopt;
+  }
+  if (line.watch && !IsProjectText(line.input_path)) {
+    *error = "--watch needs a JSON project";
     return std::nullopt;
   }
   return line;
@@ -322,6 +394,7 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   // Without a display the plug-in still plays: the window is a view of it.
   std::unique_ptr<EditorWindow> window = EditorWindow::Open(effect, command.input_path, err, kName);
   if (window == nullptr) err << kName << ": playing without a window\n";
+  const bool windowed = window != nullptr;
   ComputerKeyboard keyboard(client.KeyboardNotes());
   if (command.keyboard && window != nullptr) window->Frame().KeepKeys();
   if (command.keyboard && window == nullptr) err << kName << ": no window, so no keyboard\n";
@@ -338,9 +411,73 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   for (const std::string& line : device->Report()) out << line << "\n";
   out << std::flush;
 
+  std::unique_ptr<FileWatch> watch;
+  if (command.watch && status == 0) {
+    watch = FileWatch::Open({command.input_path}, &error);
+    if (watch == nullptr) err << kName << ": " << error << "; not watching\n";
+  }
+  // A saved project is built and started beside the one playing, which
+  // plays on if that fails; the new one takes over at a period's start.
+  const auto reload = [&] {
+    const auto began = std::chrono::steady_clock::now();
+    std::ostringstream why;
+    LoadedEffect next;
+    const auto refuse = [&](const std::string& reason) {
+      if (next.effect != nullptr) next.effect->dispatcher(next.effect, vst2::effClose, 0, 0, nullptr, 0.0f);
+      err << kName << ": " << reason << "; the last good one plays on\n" << std::flush;
+    };
+    if (!LoadEffect(command.input_path, &PlayHost, why, kName, &next)) {
+      std::string reason = why.str();
+      while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+      // LoadEffect's message names the command already.
+      if (reason.starts_with(std::string(kName) + ": ")) reason.erase(0, std::string(kName).size() + 2);
+      next.effect = nullptr;
+      return refuse(reason);
+    }
+    vst2::AEffect* fresh = next.effect;
+    if (fresh->numOutputs != effect->numOutputs || fresh->numInputs != effect->numInputs) {
+      return refuse("the saved project has other inputs or outputs: start orvane play again");
+    }
+    fresh->dispatcher(fresh, vst2::effOpen, 0, 0, nullptr, 0.0f);
+    fresh->dispatcher(fresh, vst2::effSetSampleRate, 0, 0, nullptr, static_cast<float>(device->Rate()));
+    fresh->dispatcher(fresh, vst2::effSetBlockSize, 0, device->Period(), nullptr, 0.0f);
+    CarryOver(effect, fresh);
+    fresh->dispatcher(fresh, vst2::effMainsChanged, 0, 1, nullptr, 0.0f);
+    if (const std::string problem = EngineProblem(*fresh); !problem.empty()) return refuse(problem);
+    window.reset();
+    client.Replace(fresh);
+    vst2::AEffect* retired = nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while ((retired = client.TakeRetired()) == nullptr && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (retired == nullptr && client.Withdraw() != nullptr) {
+      refuse("the device stopped asking for sound");
+    } else {
+      while (retired == nullptr) retired = client.TakeRetired();  // taken meanwhile
+      retired->dispatcher(retired, vst2::effMainsChanged, 0, 0, nullptr, 0.0f);
+      retired->dispatcher(retired, vst2::effClose, 0, 0, nullptr, 0.0f);
+      effect = fresh;
+      loaded = std::move(next);
+      const auto spent = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began);
+      out << "reloaded " << command.input_path << " in " << FormatDouble(std::round(spent.count()))
+          << " ms" << std::endl;
+    }
+    if (!windowed) return;
+    window = EditorWindow::Open(effect, command.input_path, err, kName);
+    if (command.keyboard && window != nullptr) window->Frame().KeepKeys();
+  };
+
   const auto started = std::chrono::steady_clock::now();
+  // Without a window (none could open) it plays until stopped.
   while (status == 0 && !g_stop_requested.load() && (window == nullptr || window->Pump())) {
     if (g_counts_requested.exchange(false)) PrintCounts(*device, out);
+    if (watch != nullptr && watch->Changed()) {
+      // A save may come as several writes: the last one counts.
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      watch->Changed();
+      reload();
+    }
     if (command.keyboard && window != nullptr) {
       for (const X11TopWindow::Key& key : window->Frame().TakeKeys()) keyboard.Take(key);
     }

@@ -23,6 +23,7 @@ struct PlayCommandLine {
   std::vector<std::string> midi_sources;
   bool connect = true;
   bool keyboard = false;     // the window's keys play notes
+  bool watch = false;        // rebuild the project whenever it is saved
   std::string output_path;   // optional WAV of what was played
   std::optional<double> quit_after_seconds;
 };
