@@ -279,6 +279,103 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
   jack_client_close(recorder_client);
 }
 
+// A tone whose waveform the test changes: 0 sine, 3 triangle, 4 square.
+std::string ToneProject(int waveform, bool broken = false) {
+  return std::string(R"({"version": 95960, "plugin_id": "OvTw", "vendor": "Orvane", "plugin_flags": 1,
+ "root": {"type": "Container", "modules": [
+  {"type": "Container", "name": "tone", "title": "Watched Tone",
+   "io": [{"name": "Left", "direction": "out", "datatype": "audio"}],
+   "modules": [{"type": "Oscillator", "name": "osc",
+                "plug_values": {"Waveform": )") +
+         std::to_string(waveform) + (broken ? ",," : ",") + R"( "Pulse Width": 0}}],
+   "connections": ["osc.Audio Out -> io.Left"]}]}}
+)";
+}
+
+// Saves as editors do: a new file renamed over the old one.
+void Save(const std::string& path, const std::string& text) {
+  std::ofstream(path + ".new") << text;
+  std::rename((path + ".new").c_str(), path.c_str());
+}
+
+// Mean magnitude over peak of 20 ms: 0.64 for a sine, 0.5 for a triangle,
+// 1 for a square; 0 for silence.
+double Shape(const std::vector<float>& samples, std::size_t from) {
+  double sum = 0, peak = 0;
+  for (std::size_t i = from; i < from + kRate / 50 && i < samples.size(); ++i) {
+    sum += std::fabs(samples[i]);
+    peak = std::max(peak, static_cast<double>(std::fabs(samples[i])));
+  }
+  return peak > 0.01 ? sum / (kRate / 50) / peak : 0;
+}
+
+TEST(PlayLive, ASavedProjectTakesOverAndABrokenOneLeavesTheLastPlaying) {
+  JackServer server;
+  jack_client_t* recorder_client = server.Connect("test recorder");
+  ASSERT_NE(recorder_client, nullptr) << ReadAll(BuildDir() + "/play_test_jackd.log");
+  const std::string project = BuildDir() + "/play_test_tone.json";
+  Save(project, ToneProject(0));
+  const std::string output = BuildDir() + "/play_test_watch.txt";
+  Child play({Program(), "play", project, "--audio", "jack", "--no-connect", "--watch",
+              "--quit-after", "4"},
+             output);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (ReadAll(output).find("JACK: change connections") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  Recorder recorder;
+  recorder.client = recorder_client;
+  recorder.port =
+      jack_port_register(recorder_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+  recorder.samples.assign(4 * kRate, 0.0f);
+  jack_set_process_callback(recorder_client, &Recorder::Process, &recorder);
+  ASSERT_EQ(jack_activate(recorder_client), 0);
+  ASSERT_EQ(jack_connect(recorder_client, "Watched Tone:out_1", jack_port_name(recorder.port)), 0)
+      << ReadAll(output);
+
+  // Square, then a file that does not parse, then triangle; each save's
+  // frame on the server's clock.
+  const struct {
+    std::string text;
+    double shape;  // what sounds once it has been taken; 0: the last one goes on
+  } saves[] = {{ToneProject(4), 1.0}, {ToneProject(3, true), 0}, {ToneProject(3), 0.5}};
+  std::vector<std::size_t> saved_at;
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  for (const auto& save : saves) {
+    Save(project, save.text);
+    saved_at.push_back(jack_frame_time(recorder_client) - recorder.first.load());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  }
+  EXPECT_EQ(play.Wait(10), 0);
+  jack_deactivate(recorder_client);
+  const std::string printed = ReadAll(output);
+  EXPECT_NE(printed.find("parse error at line 6, column"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("the last good one plays on"), std::string::npos) << printed;
+
+  double expected = 0.64;  // the sine it started with
+  for (std::size_t i = 0; i < std::size(saves); ++i) {
+    SCOPED_TRACE("save " + std::to_string(i));
+    const std::size_t at = saved_at[i];
+    const std::size_t until = at + kRate * 6 / 10;
+    if (saves[i].shape > 0) {
+      // Within 200 ms the new shape sounds, and goes on to the next save.
+      std::size_t heard = at;
+      while (heard < at + kRate / 5 && std::fabs(Shape(recorder.samples, heard) - saves[i].shape) > 0.05) {
+        heard += kRate / 500;
+      }
+      std::printf("save %zu heard %zu frames later\n", i, heard - at);
+      EXPECT_LT(heard - at, kRate / 5);
+      expected = saves[i].shape;
+    }
+    // From 200 ms on, until the next save: the shape that should sound.
+    for (std::size_t from = at + kRate / 5; from < until; from += kRate / 50) {
+      ASSERT_NEAR(Shape(recorder.samples, from), expected, 0.05) << "at frame " << from;
+    }
+  }
+  jack_client_close(recorder_client);
+}
+
 TEST(PlayLive, WithoutASoundDeviceSaysSoAndExits2) {
   // No JACK server by this name, no PulseAudio server, no such ALSA device.
   const std::string environment = "JACK_DEFAULT_SERVER=orvane-none-" + std::to_string(getpid()) +
