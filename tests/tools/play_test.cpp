@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "media/wav_file.h"
+#include "tests/editor/x11/xvfb_server.h"
 
 extern char** environ;
 
@@ -185,6 +186,9 @@ struct Recorder {
 };
 
 TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
+  // With its window, whose keys play too.
+  ov::testing::XvfbServer display;
+  ASSERT_TRUE(display.Running());
   JackServer server;
   jack_client_t* sender_client = server.Connect("test sender");
   jack_client_t* recorder_client = server.Connect("test recorder");
@@ -195,8 +199,8 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
   const std::string output = BuildDir() + "/play_test_out.txt";
   const std::string take = BuildDir() + "/play_test_take.wav";
   std::remove(take.c_str());
-  Child play({Program(), "play", DemoSynth(), "--audio", "jack", "--no-connect", "--quit-after",
-              std::to_string(kSeconds), "-o", take},
+  Child play({Program(), "play", DemoSynth(), "--audio", "jack", "--no-connect", "--keyboard",
+              "--quit-after", std::to_string(kSeconds), "-o", take},
              output);
   ASSERT_TRUE(play.Started());
   // Its ports take connections once it runs, after its startup lines.
@@ -230,6 +234,13 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
   ASSERT_EQ(jack_connect(sender_client, jack_port_name(sender.port), midi_in.c_str()), 0);
   ASSERT_EQ(jack_connect(recorder_client, (kClient + ":out_1").c_str(), jack_port_name(recorder.port)),
             0);
+
+  // Two seconds after the last note, a key of the window plays C5.
+  while (jack_frame_time(sender_client) < base + 16 * kRate) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const std::size_t key_pressed = jack_frame_time(recorder_client) - recorder.first.load();
+  EXPECT_EQ(ov::testing::RunCommand("xdotool keydown k sleep 0.2 keyup k"), 0);
 
   EXPECT_EQ(play.Wait(kSeconds + 10), 0) << ReadAll(output);
   jack_deactivate(sender_client);
@@ -275,6 +286,13 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
     ++measured;
   }
   EXPECT_GE(measured, 20);
+  const auto loudest = [&](std::size_t from, std::size_t to) {
+    return std::fabs(*std::max_element(recorder.samples.begin() + from, recorder.samples.begin() + to,
+                                       [](float a, float b) { return std::fabs(a) < std::fabs(b); }));
+  };
+  ASSERT_LT(key_pressed + kRate / 2, recorder.samples.size());
+  EXPECT_LT(loudest(key_pressed - kRate / 5, key_pressed), kSilence);
+  EXPECT_GT(loudest(key_pressed, key_pressed + kRate / 2), 0.01f) << "the key played nothing";
   jack_client_close(sender_client);
   jack_client_close(recorder_client);
 }
