@@ -12,10 +12,12 @@
 #include <sstream>
 #include <thread>
 
+#include "document/project_text.h"
 #include "host/vendor_queries.h"
 #include "media/midi_file.h"
 #include "platform/clock.h"
 #include "platform/file_watch.h"
+#include "platform/files.h"
 #include "platform/midi_ports.h"
 #include "platform/text.h"
 #include "tools/block_events.h"
@@ -249,6 +251,28 @@ void CarryOver(vst2::AEffect* from, vst2::AEffect* to) {
   }
 }
 
+// The project and the files it embeds by "path", which a save of theirs
+// changes too; those that cannot be found are left to the build to report.
+std::vector<std::string> WatchedFiles(const std::string& project) {
+  std::vector<std::string> watched{project};
+  std::vector<uint8_t> bytes;
+  std::string error;
+  constexpr std::size_t kMaxProjectBytes = std::size_t{64} << 20;
+  if (!ReadFileBytes(project, kMaxProjectBytes, &bytes, &error)) return watched;
+  const std::optional<Json> text =
+      ParseProjectText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &error);
+  if (!text || !text->is_object() || !text->contains("files") || !(*text)["files"].is_array()) {
+    return watched;
+  }
+  const std::filesystem::path folder = std::filesystem::path(project).parent_path();
+  for (const Json& file : (*text)["files"]) {
+    if (!file.is_object() || !file.contains("path") || !file["path"].is_string()) continue;
+    const std::filesystem::path path = folder / file["path"].get<std::string>();
+    if (IsRegularFile(path.string())) watched.push_back(path.string());
+  }
+  return watched;
+}
+
 void PrintCounts(const AudioDevice& device, std::ostream& out) {
   out << "periods: " << device.Periods() << ", overruns: " << device.Overruns()
       << ", busiest period: " << FormatDouble(device.PeakLoad() / 10.0) << "%"
@@ -413,7 +437,7 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
 
   std::unique_ptr<FileWatch> watch;
   if (command.watch && status == 0) {
-    watch = FileWatch::Open({command.input_path}, &error);
+    watch = FileWatch::Open(WatchedFiles(command.input_path), &error);
     if (watch == nullptr) err << kName << ": " << error << "; not watching\n";
   }
   // A saved project is built and started beside the one playing, which
@@ -459,6 +483,10 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
       retired->dispatcher(retired, vst2::effClose, 0, 0, nullptr, 0.0f);
       effect = fresh;
       loaded = std::move(next);
+      // The saved project may name other files.
+      if (std::unique_ptr<FileWatch> renewed = FileWatch::Open(WatchedFiles(command.input_path), &error)) {
+        watch = std::move(renewed);
+      }
       const auto spent = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began);
       out << "reloaded " << command.input_path << " in " << FormatDouble(std::round(spent.count()))
           << " ms" << std::endl;

@@ -300,6 +300,7 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
 // A tone whose waveform the test changes: 0 sine, 3 triangle, 4 square.
 std::string ToneProject(int waveform, bool broken = false) {
   return std::string(R"({"version": 95960, "plugin_id": "OvTw", "vendor": "Orvane", "plugin_flags": 1,
+ "files": [{"path": "play_test_tone.txt"}],
  "root": {"type": "Container", "modules": [
   {"type": "Container", "name": "tone", "title": "Watched Tone",
    "io": [{"name": "Left", "direction": "out", "datatype": "audio"}],
@@ -333,9 +334,11 @@ TEST(PlayLive, ASavedProjectTakesOverAndABrokenOneLeavesTheLastPlaying) {
   ASSERT_NE(recorder_client, nullptr) << ReadAll(BuildDir() + "/play_test_jackd.log");
   const std::string project = BuildDir() + "/play_test_tone.json";
   Save(project, ToneProject(0));
+  const std::string named = BuildDir() + "/play_test_tone.txt";  // a file it embeds
+  Save(named, "one");
   const std::string output = BuildDir() + "/play_test_watch.txt";
   Child play({Program(), "play", project, "--audio", "jack", "--no-connect", "--watch",
-              "--quit-after", "4"},
+              "--quit-after", "5"},
              output);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (ReadAll(output).find("JACK: change connections") == std::string::npos &&
@@ -346,7 +349,7 @@ TEST(PlayLive, ASavedProjectTakesOverAndABrokenOneLeavesTheLastPlaying) {
   recorder.client = recorder_client;
   recorder.port =
       jack_port_register(recorder_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-  recorder.samples.assign(4 * kRate, 0.0f);
+  recorder.samples.assign(5 * kRate, 0.0f);
   jack_set_process_callback(recorder_client, &Recorder::Process, &recorder);
   ASSERT_EQ(jack_activate(recorder_client), 0);
   ASSERT_EQ(jack_connect(recorder_client, "Watched Tone:out_1", jack_port_name(recorder.port)), 0)
@@ -365,10 +368,16 @@ TEST(PlayLive, ASavedProjectTakesOverAndABrokenOneLeavesTheLastPlaying) {
     saved_at.push_back(jack_frame_time(recorder_client) - recorder.first.load());
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
   }
+  // A file the project names counts as the project.
+  Save(named, "two");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(play.Wait(10), 0);
   jack_deactivate(recorder_client);
   const std::string printed = ReadAll(output);
-  EXPECT_NE(printed.find("parse error at line 6, column"), std::string::npos) << printed;
+  std::size_t reloads = 0;
+  for (std::size_t at = 0; (at = printed.find("reloaded ", at)) != std::string::npos; ++at) ++reloads;
+  EXPECT_EQ(reloads, 3u) << printed;
+  EXPECT_NE(printed.find("parse error at line 7, column"), std::string::npos) << printed;
   EXPECT_NE(printed.find("the last good one plays on"), std::string::npos) << printed;
 
   double expected = 0.64;  // the sine it started with
