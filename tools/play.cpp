@@ -141,7 +141,7 @@ class PluginClient final : public AudioClient {
   void Process(std::span<const DeviceMidi> midi, std::span<const DeviceMidi> first_source_midi,
                float* const* outputs, uint32_t frames) override {
     if (frames > kMaxFrames) {
-      for (int32_t c = 0; c < effect_->numOutputs; ++c) std::fill_n(outputs[c], frames, 0.0f);
+      for (uint32_t c = 0; c < channels_; ++c) std::fill_n(outputs[c], frames, 0.0f);
       return;
     }
     events_.Clear();
