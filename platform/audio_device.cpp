@@ -179,13 +179,13 @@ class StreamDevice final : public AudioDevice {
     if (status & RTAUDIO_OUTPUT_UNDERFLOW) {
       self->device_xruns_.fetch_add(1, std::memory_order_relaxed);
     }
-    self->Period(static_cast<float*>(output), frames);
+    self->RunPeriod(static_cast<float*>(output), frames);
     return 0;
   }
 
   // What arrived since the last period starts at the frame that is as far
   // into this one as it came into the last.
-  void Period(float* output, uint32_t frames) {
+  void RunPeriod(float* output, uint32_t frames) {
     const int64_t now = MonotonicNanoseconds();
     const int64_t span = std::max<int64_t>(1, now - previous_start_);
     std::size_t count = 0;
