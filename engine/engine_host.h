@@ -11,6 +11,7 @@ namespace ov {
 class DataFiles;
 class HostInputPort;
 class HostOutputPort;
+struct MidiRing;
 class ModuleTables;
 
 class EngineHost {
@@ -40,6 +41,9 @@ class EngineHost {
   // application without a plug-in around it ignores them.
   virtual void SetHostInputPort(HostInputPort*) {}
   virtual void SetHostOutputPort(HostOutputPort*) {}
+  // Any thread: the ring of MIDI from the platform's MIDI input that "MIDI
+  // In" modules read on the audio thread; null when nothing feeds one.
+  virtual const MidiRing* PlatformMidiIn() const { return nullptr; }
   // Audio thread: true unless a block since the last resume came through the
   // accumulating process call, so outputs must be added to the host's
   // buffers rather than written over them.

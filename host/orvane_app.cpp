@@ -229,6 +229,8 @@ void COrvaneAppVST::SetHostInputPort(HostInputPort* port) { plugin_.SetHostInput
 
 void COrvaneAppVST::SetHostOutputPort(HostOutputPort* port) { plugin_.SetHostOutputPort(port); }
 
+const MidiRing* COrvaneAppVST::PlatformMidiIn() const { return &plugin_.PlatformMidi(); }
+
 bool COrvaneAppVST::HostReplaces() const { return plugin_.IsReplacing(); }
 
 bool COrvaneAppVST::ReloadWhileStopped(CPlugin& module) {

@@ -112,6 +112,7 @@ class COrvaneAppVST : public COrvaneAppBase {
   const vst2::VstTimeInfo* HostTimeInfo(int32_t filter) override;
   void SetHostInputPort(HostInputPort* port) override;
   void SetHostOutputPort(HostOutputPort* port) override;
+  const MidiRing* PlatformMidiIn() const override;
   bool HostReplaces() const override;
   bool RendersOffline() override;
   intptr_t CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,

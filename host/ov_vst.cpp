@@ -219,6 +219,9 @@ void OvVst::Render(float** inputs, float** outputs, int32_t frames) {
   if (input_port_ != nullptr) input_port_->SetHostInputs(inputs, cEffect.numInputs);
 
   if (vst2::VstEvents* events = pending_events_.exchange(nullptr)) HoldHostMidi(events, frames);
+  if (vst2::VstEvents* events = pending_platform_events_.exchange(nullptr)) {
+    StampPlatformMidi(events, frames);
+  }
 
   if (OvAudioMaster* engine = app_.Engine()) {
     // The generators take host MIDI only while the engine is held for the
@@ -258,6 +261,25 @@ void OvVst::HoldHostMidi(vst2::VstEvents* events, int32_t frames) {
     // Beyond what the generators' events could take in one block anyway.
     if (held_midi_.size() == held_midi_.capacity()) break;
     held_midi_.push_back({midi->deltaFrames, midi::Word(byte(0), byte(1), byte(2))});
+  }
+}
+
+void OvVst::StampPlatformMidi(vst2::VstEvents* events, int32_t frames) {
+  const OvAudioMaster* engine = app_.Engine();
+  if (engine == nullptr) return;
+  // Between blocks the engine's clock stands at the start of the coming one.
+  const uint32_t block_start = engine->SampleClock();
+  vst2::VstEvent* const* list = EventPointers(events);
+  for (int32_t i = 0; i < events->numEvents; ++i) {
+    const vst2::VstEvent* event = list[i];
+    if (event == nullptr || event->type != vst2::kVstMidiType) continue;
+    const auto* midi = reinterpret_cast<const vst2::VstMidiEvent*>(event);
+    const auto byte = [&](int n) {
+      return static_cast<uint32_t>(static_cast<uint8_t>(midi->midiData[n]));
+    };
+    const int32_t delta = std::clamp(midi->deltaFrames, 0, frames - 1);
+    platform_midi_.Write(block_start + static_cast<uint32_t>(delta),
+                         midi::Word(byte(0), byte(1), byte(2)));
   }
 }
 
@@ -325,6 +347,10 @@ int32_t OvVst::canDo(const char* text) {
 
 intptr_t OvVst::vendorSpecific(int32_t index, intptr_t value, void* ptr, float) {
   if (index != kOrvaneQuery || ptr == nullptr) return 0;
+  if (value == kQueryPlatformMidi) {
+    pending_platform_events_.store(static_cast<vst2::VstEvents*>(ptr));
+    return 1;
+  }
   if (value == kQuerySoundingVoices) {
     *static_cast<int32_t*>(ptr) = sounding_voices_.load(std::memory_order_relaxed);
     return 1;
@@ -384,7 +410,7 @@ bool OvVst::TakesNoLock(int32_t opcode, intptr_t value) {
     case vst2::effSetPanLaw:
       return true;
     case vst2::effVendorSpecific:
-      return value == kQuerySoundingVoices;
+      return value == kQuerySoundingVoices || value == kQueryPlatformMidi;
     default:
       return false;
   }

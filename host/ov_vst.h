@@ -105,6 +105,9 @@ class OvVst : public AudioEffectX {
   // True when the first block after the last resume came through
   // processReplacing. Audio thread.
   bool IsReplacing() const { return replacing_; }
+  // MIDI for the "MIDI In" modules, stamped on the engine's sample clock.
+  // Written by the audio thread; read by the engine on it.
+  const MidiRing& PlatformMidi() const { return platform_midi_; }
 
   // The plug-in identifier packed as hosts see it: the text padded with four
   // blanks, first character most significant, each read as a signed byte.
@@ -131,6 +134,7 @@ class OvVst : public AudioEffectX {
   // Keeps the host's MIDI of a block of `frames` (> 0) frames for the
   // engine; then hands what is kept to the generators. Audio thread.
   void HoldHostMidi(vst2::VstEvents* events, int32_t frames);
+  void StampPlatformMidi(vst2::VstEvents* events, int32_t frames);
   void DeliverHeldMidi();
   void SendMidiToHost(int32_t frames);
 
@@ -147,6 +151,8 @@ class OvVst : public AudioEffectX {
   HostInputPort* input_port_ = nullptr;
   HostOutputPort* output_port_ = nullptr;
   std::atomic<vst2::VstEvents*> pending_events_{nullptr};
+  std::atomic<vst2::VstEvents*> pending_platform_events_{nullptr};
+  MidiRing platform_midi_;
   std::atomic<bool> active_{false};
   std::atomic<bool> processing_{false};
   // Set by the audio thread when rendering threw; cleared at resume.

@@ -21,4 +21,11 @@ constexpr intptr_t kQuerySoundingVoices = 0x566F6963;  // "Voic"
 constexpr intptr_t kQueryEngineProblem = 0x456E6750;  // "EngP"
 constexpr std::size_t kQueryTextBytes = 1024;
 
+// Not a question: MIDI from a MIDI input of the host's own platform (a
+// standalone host's port) for the project's "MIDI In" modules, ptr a
+// VstEvents record as for effProcessEvents, valid until the next process
+// call, which plays it. Sent from the audio thread just before that call;
+// never waits.
+constexpr intptr_t kQueryPlatformMidi = 0x504D6964;  // "PMid"
+
 }  // namespace ov

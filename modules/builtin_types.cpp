@@ -121,7 +121,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"VCA", 13, 0x100, nullptr, "", 0, 0, &Make<ug_vca>},
     {"Drum Trigger", 14, 0x160, nullptr, "", 0, 0, &Make<ug_drum_trigger>},
     {"Patch Select", 15, 0x100, &kPatchSelPlugs, "Ctl_PatchSel"},
-    {"MIDI In", 16, 0x100, &kMidiInPlugs},
+    {"MIDI In", 16, 0x100, nullptr, "", 0, 0, &Make<ug_midi_in>},
     {"Delay", 17, 0x100, nullptr, "", 0, 0, &Make<ug_delay>},
     {"MIDI Adder(obsolete)", 18, 0x008, nullptr, "", 0, 0, &Make<ug_delay>},
     {"Clipper", 19, 0x100, nullptr, "", 0, 0, &Make<ug_clipper>},

@@ -311,6 +311,41 @@ void ug_midi_monitor::OnMidi(uint32_t, uint32_t word) {
 
 // --- MIDI Out
 
+std::unique_ptr<ug_base> ug_midi_in::CreateInstance() const {
+  return std::make_unique<ug_midi_in>();
+}
+
+void ug_midi_in::ListPlugs(std::vector<InterfaceObject>& descriptors) {
+  AppendPlugs(kMidiInPlugs, descriptors);
+}
+
+void ug_midi_in::Open() {
+  ring_ = Master()->Host().PlatformMidiIn();
+  // What came before the engine started is not played.
+  read_count_ = ring_ != nullptr ? ring_->written.load(std::memory_order_acquire) : 0;
+  ug_base::Open();
+}
+
+void ug_midi_in::Process(int32_t frames) {
+  if (ring_ != nullptr && frames > 0) {
+    const uint32_t now = Clock();
+    const uint32_t end = now + static_cast<uint32_t>(frames);
+    const uint32_t written = ring_->written.load(std::memory_order_acquire);
+    // A writer a whole ring ahead overwrote the oldest entries.
+    if (written - read_count_ > static_cast<uint32_t>(MidiRing::kSize)) {
+      read_count_ = written - static_cast<uint32_t>(MidiRing::kSize);
+    }
+    for (; read_count_ != written; ++read_count_) {
+      const MidiRing::Entry& entry = ring_->At(read_count_);
+      if (static_cast<int32_t>(entry.time - end) >= 0) break;  // a later slice's
+      if ((entry.word & 0xFF) == 0xFE) continue;               // active sensing
+      const bool late = static_cast<int32_t>(entry.time - now) < 0;
+      SendMidi(*plug(kMidiDataPlug), late ? now : entry.time, entry.word);
+    }
+  }
+  ug_base::Process(frames);
+}
+
 std::unique_ptr<ug_base> ug_midi_out::CreateInstance() const {
   return std::make_unique<ug_midi_out>();
 }

@@ -3,7 +3,9 @@
 // channel pressure and bend into voltages; "Trigger to MIDI" turns gate
 // edges into notes; "KeyBoard" plays the notes of its on-screen keyboard;
 // "MIDI Monitor" prints one line per message for its panel; "MIDI Out"
-// accepts MIDI and does nothing with it.
+// accepts MIDI and does nothing with it; "MIDI In" sends what the
+// platform's MIDI input brought (a standalone host's port; inside a host it
+// stays silent).
 //
 // Threads: made and opened on the editor thread while audio is stopped;
 // MIDI, status changes, notifications and processing on the audio thread.
@@ -163,6 +165,22 @@ class ug_midi_monitor : public ug_midi_device {
 
  protected:
   void OnMidi(uint32_t time, uint32_t word) override;
+};
+
+class ug_midi_in : public ug_base {
+ public:
+  static constexpr int32_t kMidiDataPlug = 0;
+
+  std::unique_ptr<ug_base> CreateInstance() const override;
+  void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
+  void Open() override;
+  void Process(int32_t frames) override;
+  // Only one that has a ring to read must be visited every block.
+  bool CanSleep() const override { return ring_ == nullptr && ug_base::CanSleep(); }
+
+ private:
+  const MidiRing* ring_ = nullptr;
+  uint32_t read_count_ = 0;  // entries of the ring taken
 };
 
 class ug_midi_out : public ug_midi_device {

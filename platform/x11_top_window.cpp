@@ -1,5 +1,6 @@
 #include "platform/x11_top_window.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -77,6 +78,14 @@ bool X11TopWindow::Pump() {
     } else if (event.type == DestroyNotify && event.xdestroywindow.window == window_) {
       open_ = false;
       window_ = 0;
+    } else if (keep_keys_ && (event.type == KeyPress || event.type == KeyRelease)) {
+      // Unshifted, so that Shift or Caps Lock do not change which note a
+      // key plays.
+      const KeySym symbol = XLookupKeysym(&event.xkey, 0);
+      constexpr std::size_t kMaxKept = 256;  // a window nobody asks stays small
+      if (symbol != NoSymbol && keys_.size() < kMaxKept) {
+        keys_.push_back({event.type == KeyPress, static_cast<unsigned long>(symbol)});
+      }
     }
   }
   if (x_->io_guard->Lost()) open_ = false;
@@ -86,6 +95,23 @@ bool X11TopWindow::Pump() {
     window_ = 0;
   }
   return open_;
+}
+
+void X11TopWindow::KeepKeys() {
+  if (!open_) return;
+  keep_keys_ = true;
+  // A held key then sends presses only, no release between them.
+  XkbSetDetectableAutoRepeat(x_->display, True, nullptr);
+  XSelectInput(x_->display, window_, StructureNotifyMask | KeyPressMask | KeyReleaseMask);
+  // Keys go to the window under the pointer's frame unless it has the focus.
+  X11ErrorTrap trap(x_->display);
+  XSetInputFocus(x_->display, window_, RevertToParent, CurrentTime);
+}
+
+std::vector<X11TopWindow::Key> X11TopWindow::TakeKeys() {
+  std::vector<Key> taken;
+  taken.swap(keys_);
+  return taken;
 }
 
 std::optional<PixelImage> X11TopWindow::Capture() {

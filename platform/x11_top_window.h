@@ -1,12 +1,15 @@
 // A top-level X window standing in for a host's editor frame (`orvane
-// show`): plug-ins open their editors inside it. It tells when the user
-// closes it, and can read back what is shown in it.
+// show`, `orvane play`): plug-ins open their editors inside it. It tells
+// when the user closes it, can read back what is shown in it, and can hand
+// on the keys that reach it (those the editor's focused edit box does not
+// take: the editor selects keys only while one has the focus).
 // Thread: the one that created it.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/pixel_image.h"
 
@@ -27,6 +30,16 @@ class X11TopWindow {
   // What the window shows now, its children included.
   std::optional<PixelImage> Capture();
 
+  // From now on Pump keeps the keys pressed and released in the window,
+  // lower-case Latin-1 key symbols ('a', ';'), held keys not repeated.
+  void KeepKeys();
+  struct Key {
+    bool pressed;
+    unsigned long symbol;
+  };
+  // The keys kept since the last call, oldest first.
+  std::vector<Key> TakeKeys();
+
  private:
   struct Connection;
   explicit X11TopWindow(std::unique_ptr<Connection> connection);
@@ -36,6 +49,8 @@ class X11TopWindow {
   int32_t width_ = 0;
   int32_t height_ = 0;
   bool open_ = true;
+  bool keep_keys_ = false;
+  std::vector<Key> keys_;
 };
 
 }  // namespace ov

@@ -20,6 +20,8 @@ packages=(
   lilv-utils sordi lv2file jalv # lv2info, sord_validate and hosts that load the bundle
   timgm6mb-soundfont fluidr3mono-gm-soundfont # SF2 and SF3 banks the sound-font tests read
   fluidsynth libfluidsynth-dev # the sound-font players are measured against it
+  librtaudio-dev librtmidi-dev libjack-jackd2-dev # orvane play: sound devices, MIDI ports, JACK
+  jackd2                 # a JACK server with its dummy driver for the play tests
 )
 if (($#)); then packages=("$@"); fi
 

@@ -26,9 +26,8 @@ const vst2::VstEvents& BlockEventScheduler::TakeBlock(int64_t block_start, int32
     std::memcpy(event.midiData, scheduled.bytes, sizeof scheduled.bytes);
     block_events_.push_back(event);
   }
-  constexpr std::size_t kWord = sizeof(intptr_t);
   const std::size_t slots = std::max<std::size_t>(2, block_events_.size());
-  record_words_.assign(offsetof(vst2::VstEvents, events) / kWord + slots, 0);
+  record_words_.assign(offsetof(vst2::VstEvents, events) / sizeof(intptr_t) + slots, 0);
   auto* record = new (record_words_.data()) vst2::VstEvents{};
   record->numEvents = static_cast<int32_t>(block_events_.size());
   // The record's pointer array runs past its declared two entries.
@@ -37,6 +36,30 @@ const vst2::VstEvents& BlockEventScheduler::TakeBlock(int64_t block_start, int32
     pointers[i] = reinterpret_cast<vst2::VstEvent*>(&block_events_[i]);
   }
   return *record;
+}
+
+FixedBlockEvents::FixedBlockEvents(std::size_t capacity)
+    : events_(capacity),
+      record_words_(offsetof(vst2::VstEvents, events) / sizeof(intptr_t) +
+                        std::max<std::size_t>(2, capacity),
+                    0),
+      record_(new (record_words_.data()) vst2::VstEvents{}) {}
+
+void FixedBlockEvents::Clear() { record_->numEvents = 0; }
+
+bool FixedBlockEvents::Add(int32_t delta_frames, const uint8_t* bytes, std::size_t size) {
+  const auto index = static_cast<std::size_t>(record_->numEvents);
+  if (index == events_.size() || size > 3) return false;
+  vst2::VstMidiEvent& event = events_[index];
+  event = {};
+  event.type = vst2::kVstMidiType;
+  event.byteSize = sizeof(vst2::VstMidiEvent);
+  event.deltaFrames = delta_frames;
+  std::memcpy(event.midiData, bytes, size);
+  // The record's pointer array runs past its declared two entries.
+  record_->events[index] = reinterpret_cast<vst2::VstEvent*>(&event);
+  ++record_->numEvents;
+  return true;
 }
 
 }  // namespace ov

@@ -39,4 +39,22 @@ class BlockEventScheduler {
   std::vector<intptr_t> record_words_;
 };
 
+// A VST 2 event record of fixed capacity, filled anew for each block on a
+// thread that must not allocate (a live device's callback).
+// Thread: the one that fills it; construction anywhere.
+class FixedBlockEvents {
+ public:
+  explicit FixedBlockEvents(std::size_t capacity);
+  void Clear();
+  // False, adding nothing, when full.
+  bool Add(int32_t delta_frames, const uint8_t* bytes, std::size_t size);
+  const vst2::VstEvents& Record() const { return *record_; }
+  int32_t Count() const { return record_->numEvents; }
+
+ private:
+  std::vector<vst2::VstMidiEvent> events_;
+  std::vector<intptr_t> record_words_;
+  vst2::VstEvents* record_;
+};
+
 }  // namespace ov

@@ -86,6 +86,27 @@ constexpr std::array kCommands = {
                 "  --midi FILE.mid         play a MIDI file, looped\n"
                 "  -o OUT.wav              keep what the plug-in plays\n"
                 "  --capture WINDOW.png    save what the window shows at the end\n"},
+    CommandHelp{"play",
+                "play LIB.so|PROJECT.json [--audio jack|alsa|pulse] [--device NAME] [--rate R] "
+                "[--period N] [--midi-in PORT]... [--no-connect] [--keyboard] [--watch] "
+                "[-o TAKE.wav] [--quit-after S]",
+                "Plays the plug-in live on a sound device, with MIDI from real ports and its editor\n"
+                "in a window. SIGUSR1 prints how many periods ran late.",
+                "  --audio jack|alsa|pulse  the backend (default: JACK when a server runs, else\n"
+                "                           PulseAudio, else ALSA's default device)\n"
+                "  --device NAME            JACK: the server's name; else (part of) a device name\n"
+                "  --rate R                 sample rate (default: JACK's, else 48000)\n"
+                "  --period N               frames a period (default 256; JACK keeps its own)\n"
+                "  --midi-in PORT           connect a MIDI source (a JACK port, or an ALSA\n"
+                "                           sequencer port by name or client:port); may be repeated\n"
+                "  --no-connect             connect nothing by itself (only --midi-in ports)\n"
+                "  --keyboard               the window's keys play notes: A S D F G H J K L ; '\n"
+                "                           white, W E T Y U O P black, Z/X octave down/up\n"
+                "  --watch                  rebuild a JSON project whenever it is saved; the\n"
+                "                           new one takes over with a short crossfade, keeping\n"
+                "                           the patch and the parameters it still has\n"
+                "  -o TAKE.wav              keep what was played\n"
+                "  --quit-after S           stop after S seconds\n"},
     CommandHelp{"install", "install NAME.so|NAME.lv2 [--system]",
                 "Copies a baked plug-in to ~/.lxvst, where Linux hosts look for VST 2 plug-ins,\n"
                 "or an LV2 bundle to ~/.lv2.",

@@ -17,6 +17,7 @@
 #include "tools/command_help.h"
 #include "tools/commands.h"
 #include "tools/graph.h"
+#include "tools/play.h"
 #include "tools/install.h"
 #include "tools/lv2_bundle.h"
 #include "tools/module_reference.h"
@@ -168,6 +169,12 @@ int Dispatch(const std::string& command, Arguments rest) {
     const auto line = ov::ParseShowArguments(rest, &error);
     return Run<ov::ShowCommandLine>(command, line, error, [](const auto& parsed) {
       return ov::RunShowCommand(parsed, std::cout, std::cerr);
+    });
+  }
+  if (command == "play") {
+    const auto line = ov::ParsePlayArguments(rest, &error);
+    return Run<ov::PlayCommandLine>(command, line, error, [](const auto& parsed) {
+      return ov::RunPlayCommand(parsed, std::cout, std::cerr);
     });
   }
   return Usage("", "unknown command '" + command + "'");

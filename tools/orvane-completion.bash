@@ -1,7 +1,7 @@
 # bash completion for orvane
 _orvane() {
   local current=${COMP_WORDS[COMP_CWORD]} previous=${COMP_WORDS[COMP_CWORD-1]}
-  local commands="info render dump compile bake graph bench validate snapshot show install uninstall modules plugs help"
+  local commands="info render dump compile bake graph bench validate snapshot show play install uninstall modules plugs help"
   if ((COMP_CWORD == 1)); then
     mapfile -t COMPREPLY < <(compgen -W "$commands --version --help" -- "$current")
     return
@@ -26,10 +26,13 @@ _orvane() {
     validate) options="--quick" ;;
     snapshot) options="-o --program --param --scale" ;;
     show) options="--quit-after --no-engine --midi -o --capture" ;;
+    play) options="--audio --device --rate --period --midi-in --no-connect --keyboard --watch -o --quit-after" ;;
     install | uninstall) options="--system" ;;
   esac
   case $previous in
     --voices | --seconds | --tail | --rate | --block | --program | --param | --note | --scale | --quit-after) return ;;
+    --audio) mapfile -t COMPREPLY < <(compgen -W "jack alsa pulse" -- "$current"); return ;;
+    --period | --device | --midi-in) return ;;
     --skin) mapfile -t COMPREPLY < <(compgen -W "default" -- "$current"); return ;;
   esac
   if [[ $current == -* ]]; then

@@ -5,19 +5,15 @@
 #include <chrono>
 #include <csignal>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-#include "host/ov_vst.h"
 #include "media/midi_file.h"
 #include "media/wav_file.h"
-#include "platform/dynamic_library.h"
 #include "platform/png_codec.h"
 #include "platform/text.h"
-#include "platform/x11_top_window.h"
 #include "tools/block_events.h"
-#include "tools/snapshot.h"
+#include "tools/plugin_window.h"
 #include "tools/vst_plugin.h"
 
 namespace ov {
@@ -32,64 +28,6 @@ constexpr double kMaxWavSeconds = 3600;
 std::atomic<bool> g_stop_requested{false};
 
 void RequestStop(int) { g_stop_requested.store(true); }
-
-// The host callback has no user pointer; a program shows one plug-in, so
-// its printing goes to one stream. Automation may come from any thread.
-std::ostream* g_host_log = nullptr;
-std::mutex g_host_log_mutex;
-
-intptr_t ShowHost(vst2::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt) {
-  switch (opcode) {
-    case vst2::audioMasterVersion:
-      return 2400;
-    case vst2::audioMasterAutomate: {
-      std::lock_guard lock(g_host_log_mutex);
-      if (g_host_log) *g_host_log << "automate " << index << " " << FormatDouble(opt) << std::endl;
-      return 0;
-    }
-    case vst2::audioMasterUpdateDisplay: {
-      std::lock_guard lock(g_host_log_mutex);
-      if (g_host_log) *g_host_log << "update display" << std::endl;
-      return 0;
-    }
-    case vst2::audioMasterWantMidi:
-      return 1;
-    default:
-      return 0;
-  }
-}
-
-// The plug-in as a host holds it: its record, and the library when loaded
-// from one (unloaded after the plug-in is closed).
-struct LoadedEffect {
-  DynamicLibrary library;
-  vst2::AEffect* effect = nullptr;
-};
-
-bool Load(const std::string& path, std::ostream& err, LoadedEffect* loaded) {
-  if (IsProjectText(path)) {
-    std::unique_ptr<OvVst> plugin = LoadPluginInProcess(path, &ShowHost, err, kName);
-    if (plugin == nullptr) return false;
-    // From here on effClose deletes it, as for a plug-in from a library.
-    loaded->effect = plugin.release()->getAeffect();
-    return true;
-  }
-  std::string error;
-  loaded->library = DynamicLibrary::Open(path, &error);
-  if (!loaded->library.IsOpen()) {
-    err << kName << ": " << error << "\n";
-    return false;
-  }
-  void* entry = loaded->library.Symbol("VSTPluginMain");
-  if (entry == nullptr) entry = loaded->library.Symbol("main");
-  if (entry != nullptr) loaded->effect = reinterpret_cast<vst2::EntryProc>(entry)(&ShowHost);
-  if (loaded->effect == nullptr || loaded->effect->magic != vst2::kEffectMagic) {
-    err << kName << ": " << path << " gave no VST 2 plug-in\n";
-    loaded->effect = nullptr;
-    return false;
-  }
-  return true;
-}
 
 // The MIDI file's events in frames, to be played again from the start each
 // time its length has passed.
@@ -216,9 +154,9 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
     err << kName << ": " << error << "\n";
     return 1;
   }
-  g_host_log = &out;
+  SetPrintingHostLog(&out);
   LoadedEffect loaded;
-  if (!Load(command.input_path, err, &loaded)) return 1;
+  if (!LoadEffect(command.input_path, &PrintingHost, err, kName, &loaded)) return 1;
   vst2::AEffect* effect = loaded.effect;
   const auto dispatch = [&](int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
                             float opt = 0.0f) {
@@ -226,7 +164,7 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
   };
   const auto close_plugin = [&] {
     dispatch(vst2::effClose);
-    g_host_log = nullptr;
+    SetPrintingHostLog(nullptr);
   };
   dispatch(vst2::effOpen);
   dispatch(vst2::effSetSampleRate, 0, nullptr, static_cast<float>(kSampleRate));
@@ -241,23 +179,8 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
       return 1;
     }
   }
-
-  vst2::ERect* rect = nullptr;
-  if (!(effect->flags & vst2::effFlagsHasEditor) || dispatch(vst2::effEditGetRect, 0, &rect) == 0 ||
-      rect == nullptr) {
-    err << kName << ": the plug-in has no editor\n";
-    close_plugin();
-    return 1;
-  }
-  std::unique_ptr<X11TopWindow> frame = X11TopWindow::Create(
-      rect->right - rect->left, rect->bottom - rect->top, command.input_path, &error);
-  if (frame == nullptr) {
-    err << kName << ": " << error << "\n";
-    close_plugin();
-    return 1;
-  }
-  if (dispatch(vst2::effEditOpen, 0, reinterpret_cast<void*>(frame->Handle())) == 0) {
-    err << kName << ": the editor did not open\n";
+  std::unique_ptr<EditorWindow> window = EditorWindow::Open(effect, command.input_path, err, kName);
+  if (window == nullptr) {
     close_plugin();
     return 1;
   }
@@ -275,9 +198,7 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
   }
 
   const auto started = std::chrono::steady_clock::now();
-  while (!g_stop_requested.load() && frame->Pump()) {
-    dispatch(vst2::effEditIdle);
-    dispatch(vst2::effIdle);
+  while (!g_stop_requested.load() && window->Pump()) {
     if (command.quit_after_seconds &&
         std::chrono::steady_clock::now() - started >=
             std::chrono::duration<double>(*command.quit_after_seconds)) {
@@ -287,18 +208,17 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
   }
   int status = 0;
   if (!command.capture_path.empty()) {
-    const std::optional<PixelImage> shown = frame->Capture();
+    const std::optional<PixelImage> shown = window->Frame().Capture();
     if (!shown || !WritePngFile(command.capture_path, *shown, &error)) {
       err << kName << ": the window could not be captured " << error << "\n";
       status = 1;
     }
   }
-  dispatch(vst2::effEditClose);
+  window.reset();
   running.store(false);
   if (audio.joinable()) audio.join();
   if (command.engine) dispatch(vst2::effMainsChanged, 0);
   close_plugin();
-  frame.reset();
   if (!command.output_path.empty() && !WriteFloatWavFile(command.output_path, recording, &error)) {
     err << kName << ": " << error << "\n";
     status = 1;

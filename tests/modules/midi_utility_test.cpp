@@ -228,5 +228,39 @@ TEST_F(MidiUtilityTest, TheMonitorSaysSoundOnAndPrintsWhatItsChannelReceives) {
   master.SetEditorBoundQueue(nullptr);
 }
 
+// An application whose platform MIDI input brought what the test writes.
+struct PlatformMidiHost : FakeEngineHost {
+  const MidiRing* PlatformMidiIn() const override { return &ring; }
+  MidiRing ring;
+};
+
+TEST(MidiIn, SendsThePlatformInputsMessagesAtTheirTimes) {
+  BasicGraphRig<PlatformMidiHost, 128> rig;
+  constexpr uint32_t kCell = 128;
+  rig.host.ring.Write(0, Word(0x90, 1, 1));  // before the engine started: not played
+  auto& in = rig.Add(std::make_unique<ug_midi_in>(), 20);
+  auto& probe = rig.Add(std::make_unique<Probe>(DT_MIDI, 1), 0);
+  rig.top.connect(in.plug(ug_midi_in::kMidiDataPlug), probe.plug(0));
+  rig.Start();
+  const uint32_t on = Word(0x90, 60, 100), off = Word(0x80, 60, 0), bend = Word(0xE0, 0, 64);
+  const struct {
+    std::vector<std::pair<uint32_t, uint32_t>> written;  // (time, word) before the cell
+    std::vector<Probe::Midi> sent;                       // what the cell sends
+  } cells[] = {
+      // Active sensing is dropped; a message for a later cell waits for it.
+      {{{5, on}, {6, 0xFE}, {kCell + 2, off}}, {{5, on}}},
+      // One stamped before the cell plays at its start.
+      {{{kCell - 10, bend}}, {{kCell, bend}, {kCell + 2, off}}},
+      {{}, {}},
+  };
+  for (const auto& cell : cells) {
+    SCOPED_TRACE("cell " + std::to_string(&cell - cells));
+    for (const auto& [time, word] : cell.written) rig.host.ring.Write(time, word);
+    probe.midi.clear();
+    rig.master.Process(static_cast<int32_t>(kCell));
+    EXPECT_EQ(probe.midi, cell.sent);
+  }
+}
+
 }  // namespace
 }  // namespace ov::test

@@ -61,9 +61,10 @@ Ran RunOrvane(const std::string& arguments, const std::string& environment = "")
   return RunShell(environment + " " + Program() + " " + arguments);
 }
 
-const char* const kCommands[] = {"info",    "render",    "dump",     "compile",  "bake",
-                                 "graph",   "bench",     "validate", "snapshot", "show",
-                                 "install", "uninstall", "modules",  "plugs",    "help"};
+const char* const kCommands[] = {"info",     "render",    "dump",     "compile", "bake",
+                                 "graph",    "bench",     "validate", "snapshot", "show",
+                                 "play",     "install",   "uninstall", "modules", "plugs",
+                                 "help"};
 
 TEST(CommandLine, EveryCommandHasHelpAndAUsageError) {
   for (const char* command : kCommands) {
