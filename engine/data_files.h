@@ -3,7 +3,8 @@
 // written. The application provides them; the engine only passes them on.
 // Thread: editor, or the media file thread (media/media_file_thread.h) while
 // the engine runs; never the audio thread. The files do not change while an
-// engine exists.
+// engine exists, except that a restored session may say where files read
+// from disk are now (the next engine to open reads them there).
 #pragma once
 
 #include <cstdint>

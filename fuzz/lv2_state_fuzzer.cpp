@@ -73,8 +73,7 @@ struct Host {
     return saved;
   }
   LV2_State_Status Restore(const std::vector<Property>& properties) {
-    return instance->Restore(&Retrieve, const_cast<std::vector<Property>*>(&properties),
-                             features);
+    return instance->Restore(&Retrieve, const_cast<std::vector<Property>*>(&properties), features);
   }
 
   std::map<std::string, uint32_t> ids;
@@ -98,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const uint8_t choice = data[0];
   Property property;
   const bool files = (choice & 8) != 0;
-  property.key = host.Id(files              ? ov::kLv2FilesProperty
+  property.key = host.Id(files               ? ov::kLv2FilesProperty
                          : (choice & 1) != 0 ? ov::kLv2ProgramProperty
                                              : ov::kLv2BankProperty);
   property.type = host.Id(files               ? LV2_ATOM__Tuple

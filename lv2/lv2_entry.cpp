@@ -60,8 +60,7 @@ LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_Sta
 }
 
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve,
-                         LV2_State_Handle state, uint32_t,
-                         const LV2_Feature* const* features) {
+                         LV2_State_Handle state, uint32_t, const LV2_Feature* const* features) {
   try {
     return Self(handle)->Restore(retrieve, state, features);
   } catch (...) {

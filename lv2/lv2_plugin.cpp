@@ -135,7 +135,8 @@ std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* cons
   }
   OvLv2& self = *instance;
   // Recordings belong to the host's session, not to the bundle.
-  if (const LV2_State_Make_Path* make = self.paths_.make; make != nullptr && plugin->App().Files()) {
+  if (const LV2_State_Make_Path* make = self.paths_.make;
+      make != nullptr && plugin->App().Files()) {
     const std::string folder = TakeHostPath(self.paths_, make->path(make->handle, "recordings"));
     if (!folder.empty()) plugin->App().Files()->SetRecordingFolder(folder);
   }
@@ -505,16 +506,16 @@ LV2_State_Status OvLv2::Save(LV2_State_Store_Function store, LV2_State_Handle ha
   void* chunk = nullptr;
   const intptr_t size = Dispatch(vst2::effGetChunk, 0, 0, &chunk, 0.0f);
   if (size <= 0 || chunk == nullptr) return LV2_STATE_ERR_NO_PROPERTY;
-  const LV2_State_Status status =
-      store(handle, uris_.bank, chunk, static_cast<std::size_t>(size), uris_.atom_chunk,
-            LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+  const LV2_State_Status status = store(handle, uris_.bank, chunk, static_cast<std::size_t>(size),
+                                        uris_.atom_chunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
   if (status != LV2_STATE_SUCCESS) return status;
   return SaveFiles(store, handle, FindPathFeatures(features, paths_));
 }
 
 LV2_State_Status OvLv2::SaveFiles(LV2_State_Store_Function store, LV2_State_Handle handle,
                                   const Lv2PathFeatures& paths) {
-  const EmbeddedFiles* files = static_cast<OvVst*>(AudioEffect::FromAeffect(effect_))->App().Files();
+  const EmbeddedFiles* files =
+      static_cast<OvVst*>(AudioEffect::FromAeffect(effect_))->App().Files();
   if (paths.map == nullptr || files == nullptr) return LV2_STATE_SUCCESS;
   std::map<std::string, std::string> abstract_paths;
   for (const auto& [name, path] : files->FilesReadFromDisk()) {

@@ -111,8 +111,8 @@ Lv2Instance::Lv2Instance(Lv2World& world, const std::string& uri, double rate, i
   const LV2_Feature unmap{LV2_URID__unmap, world.Unmap()};
   const LV2_Feature options{LV2_OPTIONS__options, options_.data()};
   const LV2_Feature schedule{LV2_WORKER__schedule, &schedule_};
-  const LV2_Feature* features[] = {&map,      &unmap, &options, &schedule,
-                                   session_.empty() ? nullptr : &make_path_feature_, nullptr};
+  const LV2_Feature* features[] = {
+      &map, &unmap, &options, &schedule, session_.empty() ? nullptr : &make_path_feature_, nullptr};
   instance_ = lilv_plugin_instantiate(plugin_, rate, features);
   if (instance_ == nullptr) return;
 

@@ -248,7 +248,7 @@ std::string BakeSessionProject(const TempFolder& folder, const std::string& wave
     "modules": [
       {"type": "Midi to CV", "name": "cv"},
       {"type": "Wave Player", "name": "player", "plug_values": {"File Name": ")json"
-                       << wave << R"json("}},
+                         << wave << R"json("}},
       {"type": "Wave Recorder", "name": "take", "plug_values": {"File Name": "take"}}],
     "connections": ["io.MIDI In -> cv.MIDI In", "cv.Gate -> player.Gate",
                     "player.Left Out -> io.Left", "player.Right Out -> io.Right",
@@ -257,8 +257,7 @@ std::string BakeSessionProject(const TempFolder& folder, const std::string& wave
   std::ostringstream err;
   BakeCommandLine lv2{project, folder / "bundles/session.lv2", OV_LV2_LIBRARY, true};
   EXPECT_EQ(RunBakeLv2Command(lv2, out, err), 0) << err.str();
-  const std::vector<std::string> uris =
-      Lv2World(folder / "bundles/session.lv2", true).PluginUris();
+  const std::vector<std::string> uris = Lv2World(folder / "bundles/session.lv2", true).PluginUris();
   return uris.size() == 1 ? uris[0] : std::string();
 }
 
