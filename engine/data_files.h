@@ -3,7 +3,8 @@
 // written. The application provides them; the engine only passes them on.
 // Thread: editor, or the media file thread (media/media_file_thread.h) while
 // the engine runs; never the audio thread. The files do not change while an
-// engine exists.
+// engine exists, except that a restored session may say where files read
+// from disk are now (the next engine to open reads them there).
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,17 @@ struct DataFile {
 class DataFiles {
  public:
   virtual ~DataFiles() = default;
-  // The only folder modules write files into; ends in "/".
+  // The folder of the files the project carries (module libraries, skins);
+  // ends in "/".
   virtual const std::string& LibraryFolder() const = 0;
+  // The only folder recordings are written into, where names the recorders
+  // are given resolve; ends in "/". The library folder unless the host keeps
+  // the session's files elsewhere.
+  virtual const std::string& RecordingFolder() const { return LibraryFolder(); }
+  virtual std::string ResolveRecordingPath(std::string_view name,
+                                           std::string_view default_extension) const {
+    return ResolveFilePath(name, default_extension);
+  }
   // The path a module should open for `name`: the default extension added
   // when the name has none; relative names inside the library folder.
   virtual std::string ResolveFilePath(std::string_view name,

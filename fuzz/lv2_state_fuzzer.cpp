@@ -1,10 +1,12 @@
 // Any bytes given to the LV2 instance as its saved state (the first byte
-// chooses the property, bank or program, and its type) restore whole or
+// chooses the property, bank, program or the files kept with the session,
+// and its type) restore whole or
 // change nothing; never a crash or an overrun. A restore that succeeds
 // leaves a state that saves, restores and saves again to the very same
 // bytes.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -62,17 +64,23 @@ struct Host {
     return nullptr;
   }
 
+  // Abstract paths are the absolute ones.
+  static char* SamePath(LV2_State_Map_Path_Handle, const char* path) { return strdup(path); }
+
   std::vector<Property> Save() {
     std::vector<Property> saved;
-    instance->Save(&Store, &saved);
+    instance->Save(&Store, &saved, features);
     return saved;
   }
   LV2_State_Status Restore(const std::vector<Property>& properties) {
-    return instance->Restore(&Retrieve, const_cast<std::vector<Property>*>(&properties));
+    return instance->Restore(&Retrieve, const_cast<std::vector<Property>*>(&properties), features);
   }
 
   std::map<std::string, uint32_t> ids;
   LV2_URID_Map map{&ids, &Host::Map};
+  LV2_State_Map_Path map_path{nullptr, &Host::SamePath, &Host::SamePath};
+  const LV2_Feature map_path_feature{LV2_STATE__mapPath, &map_path};
+  const LV2_Feature* features[2] = {&map_path_feature, nullptr};
   std::unique_ptr<ov::OvLv2> instance;
 };
 
@@ -88,8 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Host& host = TheHost();
   const uint8_t choice = data[0];
   Property property;
-  property.key = host.Id((choice & 1) != 0 ? ov::kLv2ProgramProperty : ov::kLv2BankProperty);
-  property.type = host.Id((choice & 2) != 0   ? LV2_ATOM__Int
+  const bool files = (choice & 8) != 0;
+  property.key = host.Id(files               ? ov::kLv2FilesProperty
+                         : (choice & 1) != 0 ? ov::kLv2ProgramProperty
+                                             : ov::kLv2BankProperty);
+  property.type = host.Id(files               ? LV2_ATOM__Tuple
+                          : (choice & 2) != 0 ? LV2_ATOM__Int
                           : (choice & 4) != 0 ? LV2_ATOM__String
                                               : LV2_ATOM__Chunk);
   property.value.assign(data + 1, data + size);

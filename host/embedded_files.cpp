@@ -32,6 +32,20 @@ std::string ChooseLibraryFolder(const std::string& library_path,
   return data.empty() ? beside : data + "/orvane/" + stem + "/";
 }
 
+// `name` with the default extension added when it has none; relative names
+// inside `folder`.
+std::string ResolveIn(const std::string& folder, std::string_view name,
+                      std::string_view default_extension) {
+  std::string resolved(name);
+  if (FileExtension(resolved).empty() && !default_extension.empty()) {
+    resolved += ".";
+    resolved += default_extension;
+  }
+  if (IsAbsoluteName(resolved)) return resolved;
+  std::replace(resolved.begin(), resolved.end(), '\\', '/');
+  return folder + resolved;
+}
+
 }  // namespace
 
 EmbeddedFiles::EmbeddedFiles(std::string library_path, MessageSink& messages,
@@ -90,20 +104,54 @@ std::string EmbeddedFiles::WriteOut(const EmbeddedFile& file,
 
 std::string EmbeddedFiles::ResolveFilePath(std::string_view name,
                                            std::string_view default_extension) const {
-  std::string resolved(name);
-  if (FileExtension(resolved).empty() && !default_extension.empty()) {
-    resolved += ".";
-    resolved += default_extension;
-  }
-  if (IsAbsoluteName(resolved)) return resolved;
-  std::replace(resolved.begin(), resolved.end(), '\\', '/');
-  return library_folder_ + resolved;
+  return ResolveIn(library_folder_, name, default_extension);
+}
+
+std::string EmbeddedFiles::ResolveRecordingPath(std::string_view name,
+                                                std::string_view default_extension) const {
+  return ResolveIn(RecordingFolder(), name, default_extension);
+}
+
+void EmbeddedFiles::SetRecordingFolder(std::string folder) {
+  if (!folder.empty() && !folder.ends_with('/')) folder += '/';
+  recording_folder_ = std::move(folder);
+}
+
+const std::string& EmbeddedFiles::RecordingFolder() const {
+  return recording_folder_.empty() ? library_folder_ : recording_folder_;
+}
+
+std::map<std::string, std::string> EmbeddedFiles::FilesReadFromDisk() const {
+  std::lock_guard lock(disk_lock_);
+  return read_from_disk_;
+}
+
+std::map<std::string, std::string> EmbeddedFiles::MoveFiles(
+    std::map<std::string, std::string> moved) {
+  std::lock_guard lock(disk_lock_);
+  std::swap(moved_, moved);
+  return moved;
+}
+
+std::string EmbeddedFiles::FindOnDisk(const std::string& path) const {
+  std::lock_guard lock(disk_lock_);
+  const auto move = moved_.find(path);
+  std::string found = move != moved_.end() && IsRegularFile(move->second) ? move->second
+                      : IsRegularFile(path)                               ? path
+                                                                          : std::string();
+  if (!found.empty()) read_from_disk_[path] = found;
+  return found;
 }
 
 std::optional<DataFile> EmbeddedFiles::OpenDataFile(std::string_view name,
                                                     std::string_view default_extension) const {
   const std::string path = ResolveFilePath(name, default_extension);
-  if (IsRegularFile(path)) return DataFile{path, {}};
+  // A take the project plays back is where its recorder wrote it.
+  if (!recording_folder_.empty() && !IsAbsoluteName(name)) {
+    std::string recorded = FindOnDisk(ResolveRecordingPath(name, default_extension));
+    if (!recorded.empty()) return DataFile{std::move(recorded), {}};
+  }
+  if (std::string found = FindOnDisk(path); !found.empty()) return DataFile{std::move(found), {}};
   const std::string_view wanted = LastComponent(path);
   for (const EmbeddedFile& file : in_memory_) {
     if (EqualsIgnoringCase(LastComponent(file.name), wanted)) return DataFile{{}, file.contents};

@@ -4,10 +4,15 @@
 // library, and nothing is ever written outside that folder. A library
 // installed where its user cannot write (/usr/lib/vst, say) gets its folder
 // under the user's data folder instead: "<data>/orvane/<library name>/".
-// Thread: editor.
+// A host that keeps a session's files may give recordings a folder of their
+// own, and may move the files a project read from disk: the files read are
+// listed, and a name can be sent to the file's new place.
+// Thread: editor, except where a method says otherwise.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -49,12 +54,32 @@ class EmbeddedFiles : public DataFiles {
 
   std::string ResolveFilePath(std::string_view name,
                               std::string_view default_extension) const override;
-  // Embedded contents stay owned by this object.
+  // Relative names are looked for in the recording folder first, where the
+  // host has given one. Embedded contents stay owned by this object.
+  // Thread: editor or the media file thread.
   std::optional<DataFile> OpenDataFile(std::string_view name,
                                        std::string_view default_extension) const override;
 
+  // Recordings go into the absolute `folder` instead of
+  // the library folder; before any engine opens.
+  void SetRecordingFolder(std::string folder);
+  const std::string& RecordingFolder() const override;
+  std::string ResolveRecordingPath(std::string_view name,
+                                   std::string_view default_extension) const override;
+
+  // The files opened from disk so far: each path a name resolved to, with
+  // the path actually read (another one when it was moved). Thread: any.
+  std::map<std::string, std::string> FilesReadFromDisk() const;
+  // From now on each resolved path in `moved` opens the file it maps to,
+  // when that file exists; replaces the earlier moves, which it returns.
+  // Thread: any.
+  std::map<std::string, std::string> MoveFiles(std::map<std::string, std::string> moved);
+
  private:
   std::string WriteOut(const EmbeddedFile& file, const std::optional<int64_t>& library_time);
+  // The file on disk for the resolved `path`, noted as read; empty when
+  // there is none.
+  std::string FindOnDisk(const std::string& path) const;
 
   std::string library_path_;
   std::string library_folder_;
@@ -62,6 +87,10 @@ class EmbeddedFiles : public DataFiles {
   std::vector<EmbeddedFile> in_memory_;
   std::vector<std::string> written_;
   bool taken_ = false;
+  std::string recording_folder_;  // empty: the library folder
+  mutable std::mutex disk_lock_;  // guards the two maps below
+  mutable std::map<std::string, std::string> read_from_disk_;
+  std::map<std::string, std::string> moved_;
 };
 
 }  // namespace ov

@@ -119,7 +119,7 @@ std::string PluginTurtle(const Lv2BundleDescription& bundle) {
       << "  doap:name " << Quoted(bundle.name) << " ;\n"
       << "  lv2:requiredFeature urid:map ;\n"
       << "  lv2:optionalFeature lv2:hardRTCapable, opts:options, bufsz:boundedBlockLength,\n"
-      << "    work:schedule ;\n"
+      << "    work:schedule, state:makePath, state:mapPath, state:freePath ;\n"
       << "  lv2:extensionData state:interface, work:interface ;\n"
       << "  opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
       << "  ui:ui " << Iri(UiUri(bundle.uri)) << " ;\n";

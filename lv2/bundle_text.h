@@ -11,9 +11,11 @@
 
 namespace ov {
 
-// State properties of the plug-in: the bank chunk it saves, and the
-// program a preset selects.
+// State properties of the plug-in: the bank chunk it saves, the files read
+// from disk that the host keeps with the session, and the program a preset
+// selects.
 constexpr const char* kLv2BankProperty = "urn:orvane:lv2:state#bank";
+constexpr const char* kLv2FilesProperty = "urn:orvane:lv2:state#files";
 constexpr const char* kLv2ProgramProperty = "urn:orvane:lv2:state#program";
 
 struct Lv2Preset {

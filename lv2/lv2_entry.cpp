@@ -51,18 +51,18 @@ void Cleanup(LV2_Handle handle) {
 }
 
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle state,
-                      uint32_t, const LV2_Feature* const*) {
+                      uint32_t, const LV2_Feature* const* features) {
   try {
-    return Self(handle)->Save(store, state);
+    return Self(handle)->Save(store, state, features);
   } catch (...) {
     return LV2_STATE_ERR_UNKNOWN;
   }
 }
 
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve,
-                         LV2_State_Handle state, uint32_t, const LV2_Feature* const*) {
+                         LV2_State_Handle state, uint32_t, const LV2_Feature* const* features) {
   try {
-    return Self(handle)->Restore(retrieve, state);
+    return Self(handle)->Restore(retrieve, state, features);
   } catch (...) {
     return LV2_STATE_ERR_UNKNOWN;
   }

@@ -13,6 +13,7 @@
 
 #include "document/container.h"
 #include "document/document.h"
+#include "host/embedded_files.h"
 #include "host/ov_vst.h"
 #include "lv2/bundle_text.h"
 
@@ -112,9 +113,14 @@ std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* cons
                      id(kLv2ProgramProperty),
                      id(LV2_BUF_SIZE__maxBlockLength),
                      id(LV2_BUF_SIZE__nominalBlockLength),
-                     id(LV2_ATOM__URID)};
+                     id(LV2_ATOM__URID),
+                     id(LV2_ATOM__Tuple),
+                     id(LV2_ATOM__String),
+                     id(LV2_ATOM__Path),
+                     id(kLv2FilesProperty)};
   instance->sample_rate_ = sample_rate;
   instance->ReadOptions(features);
+  instance->paths_ = FindPathFeatures(features);
 
   t_creating = instance.get();
   std::unique_ptr<OvVst> plugin;
@@ -128,6 +134,12 @@ std::unique_ptr<OvLv2> OvLv2::Create(double sample_rate, const LV2_Feature* cons
     return nullptr;
   }
   OvLv2& self = *instance;
+  // Recordings belong to the host's session, not to the bundle.
+  if (const LV2_State_Make_Path* make = self.paths_.make;
+      make != nullptr && plugin->App().Files()) {
+    const std::string folder = TakeHostPath(self.paths_, make->path(make->handle, "recordings"));
+    if (!folder.empty()) plugin->App().Files()->SetRecordingFolder(folder);
+  }
   CPatchManager* patches = nullptr;
   if (COrvaneDocBase* document = plugin->App().Document()) {
     if (CContainer* main = document->FindMainContainer()) patches = main->GetPatchManager();
@@ -489,29 +501,90 @@ void OvLv2::CloseEditor() {
   Dispatch(vst2::effEditClose, 0, 0, nullptr, 0.0f);
 }
 
-LV2_State_Status OvLv2::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
+LV2_State_Status OvLv2::Save(LV2_State_Store_Function store, LV2_State_Handle handle,
+                             const LV2_Feature* const* features) {
   void* chunk = nullptr;
   const intptr_t size = Dispatch(vst2::effGetChunk, 0, 0, &chunk, 0.0f);
   if (size <= 0 || chunk == nullptr) return LV2_STATE_ERR_NO_PROPERTY;
-  return store(handle, uris_.bank, chunk, static_cast<std::size_t>(size), uris_.atom_chunk,
+  const LV2_State_Status status = store(handle, uris_.bank, chunk, static_cast<std::size_t>(size),
+                                        uris_.atom_chunk, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+  if (status != LV2_STATE_SUCCESS) return status;
+  return SaveFiles(store, handle, FindPathFeatures(features, paths_));
+}
+
+LV2_State_Status OvLv2::SaveFiles(LV2_State_Store_Function store, LV2_State_Handle handle,
+                                  const Lv2PathFeatures& paths) {
+  const EmbeddedFiles* files =
+      static_cast<OvVst*>(AudioEffect::FromAeffect(effect_))->App().Files();
+  if (paths.map == nullptr || files == nullptr) return LV2_STATE_SUCCESS;
+  std::map<std::string, std::string> abstract_paths;
+  for (const auto& [name, path] : files->FilesReadFromDisk()) {
+    std::string abstract =
+        TakeHostPath(paths, paths.map->abstract_path(paths.map->handle, path.c_str()));
+    if (!abstract.empty()) abstract_paths[name] = std::move(abstract);
+  }
+  if (abstract_paths.empty()) return LV2_STATE_SUCCESS;
+  const std::vector<uint8_t> body =
+      PackSessionFiles(abstract_paths, uris_.atom_string, uris_.atom_path);
+  return store(handle, uris_.files, body.data(), body.size(), uris_.atom_tuple,
                LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
-LV2_State_Status OvLv2::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+std::map<std::string, std::string> OvLv2::RestoredFiles(LV2_State_Retrieve_Function retrieve,
+                                                        LV2_State_Handle handle,
+                                                        const Lv2PathFeatures& paths,
+                                                        bool* damaged) {
+  std::size_t size = 0;
+  uint32_t type = 0;
+  uint32_t flags = 0;
+  std::map<std::string, std::string> moved;
+  const void* body = retrieve(handle, uris_.files, &size, &type, &flags);
+  if (body == nullptr || paths.map == nullptr) return moved;
+  const auto entries = type == uris_.atom_tuple
+                           ? UnpackSessionFiles(body, size, uris_.atom_string, uris_.atom_path)
+                           : std::nullopt;
+  *damaged = !entries;
+  if (!entries) return moved;
+  for (const auto& [name, abstract] : *entries) {
+    std::string now =
+        TakeHostPath(paths, paths.map->absolute_path(paths.map->handle, abstract.c_str()));
+    if (!now.empty()) moved[name] = std::move(now);
+  }
+  return moved;
+}
+
+LV2_State_Status OvLv2::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                                const LV2_Feature* const* features) {
   std::size_t size = 0;
   uint32_t type = 0;
   uint32_t flags = 0;
   LV2_State_Status status = LV2_STATE_SUCCESS;
+  auto* plugin = static_cast<OvVst*>(AudioEffect::FromAeffect(effect_));
+  bool damaged = false;
+  std::map<std::string, std::string> moved =
+      RestoredFiles(retrieve, handle, FindPathFeatures(features, paths_), &damaged);
+  if (damaged) {
+    plugin->App().Messages().Post("The saved state is not of this plug-in and was not loaded",
+                                  MessageStyle::kWarning);
+    return LV2_STATE_ERR_BAD_TYPE;
+  }
   if (const void* bank = retrieve(handle, uris_.bank, &size, &type, &flags)) {
-    auto* plugin = static_cast<OvVst*>(AudioEffect::FromAeffect(effect_));
     if (type != uris_.atom_chunk || size > static_cast<std::size_t>(INT32_MAX)) {
       plugin->App().Messages().Post("The saved state is not of this plug-in and was not loaded",
                                     MessageStyle::kWarning);
       status = LV2_STATE_ERR_BAD_TYPE;
     } else {
+      // The files move first, so that the project opens them where they are
+      // now; a chunk refused leaves them where they were.
+      EmbeddedFiles* files = plugin->App().Files();
+      std::map<std::string, std::string> before;
+      if (files != nullptr) before = files->MoveFiles(std::move(moved));
       // The plug-in reads the whole chunk before it changes anything.
       Dispatch(vst2::effSetChunk, 0, static_cast<intptr_t>(size), const_cast<void*>(bank), 0.0f);
-      if (!plugin->LastChunkApplied()) status = LV2_STATE_ERR_UNKNOWN;
+      if (!plugin->LastChunkApplied()) {
+        status = LV2_STATE_ERR_UNKNOWN;
+        if (files != nullptr) files->MoveFiles(std::move(before));
+      }
     }
   }
   if (const void* program = retrieve(handle, uris_.program, &size, &type, &flags)) {

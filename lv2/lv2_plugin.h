@@ -24,10 +24,12 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "lv2/port_layout.h"
+#include "lv2/session_files.h"
 #include "platform/vst2.h"
 
 namespace ov {
@@ -55,8 +57,13 @@ class OvLv2 {
   void Activate();
   void Run(uint32_t frames);
   void Deactivate();
-  LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
-  LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
+  // With the host's state:mapPath among `features`, the files the project
+  // read from disk are saved as the host's abstract paths beside the bank,
+  // and restored to where the host says they are now.
+  LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle,
+                        const LV2_Feature* const* features);
+  LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                           const LV2_Feature* const* features);
   // The plug-in's periodic editor-side work, which a VST 2 host's idle
   // calls do.
   void Work();
@@ -78,7 +85,7 @@ class OvLv2 {
     LV2_URID atom_chunk, atom_int, atom_long, atom_float, atom_double, atom_object, atom_blank,
         atom_sequence, midi_event, time_position, time_frame, time_speed, time_bpm, time_bar,
         time_bar_beat, time_beat, time_beats_per_bar, time_beat_unit, bank, program, max_block,
-        nominal_block, atom_urid;
+        nominal_block, atom_urid, atom_tuple, atom_string, atom_path, files;
   };
   struct TimedMidi {
     uint32_t frame;
@@ -103,6 +110,13 @@ class OvLv2 {
   void AdvanceTime(uint32_t frames);
   void ProcessSlice(uint32_t offset, uint32_t frames);
   void SendMidiOut(const vst2::VstEvents& events);
+  LV2_State_Status SaveFiles(LV2_State_Store_Function store, LV2_State_Handle handle,
+                             const Lv2PathFeatures& paths);
+  // Where the files in a restored state are now: nothing when the state
+  // lists none or the host cannot say; `damaged` when the list is.
+  std::map<std::string, std::string> RestoredFiles(LV2_State_Retrieve_Function retrieve,
+                                                   LV2_State_Handle handle,
+                                                   const Lv2PathFeatures& paths, bool* damaged);
 
   std::unique_ptr<OvVst> plugin_;
   vst2::AEffect* effect_ = nullptr;
@@ -110,6 +124,7 @@ class OvLv2 {
   Uris uris_{};
   LV2_URID_Map* map_ = nullptr;
   LV2_Worker_Schedule* schedule_ = nullptr;
+  Lv2PathFeatures paths_;  // as given at instantiation
   double sample_rate_ = 44100;
   int32_t block_size_ = 1024;
 

@@ -56,7 +56,7 @@ std::optional<RecordingTake> RecordingTarget::Create(std::string_view name,
                                                      std::string_view extension,
                                                      std::string* error) const {
   const std::string asked(name);
-  std::string path = files_ != nullptr ? files_->ResolveFilePath(name, extension) : asked;
+  std::string path = files_ != nullptr ? files_->ResolveRecordingPath(name, extension) : asked;
   *error = "File open error : " + path;
   if (files_ == nullptr || name.empty()) return std::nullopt;
   // The recorder's own extension, whatever the name says.
@@ -69,7 +69,7 @@ std::optional<RecordingTake> RecordingTarget::Create(std::string_view name,
     path += extension;
   }
   *error = "File open error : " + path;
-  const std::string& folder = files_->LibraryFolder();
+  const std::string& folder = files_->RecordingFolder();
   if (!path.starts_with(folder) ||
       !StaysInside(folder, std::string_view(path).substr(folder.size()))) {
     return std::nullopt;

@@ -1,5 +1,6 @@
-// Where recordings go: only inside the library folder (which is under the
-// user's data folder when the plug-in's own folder cannot be written).
+// Where recordings go: only inside the recording folder (the library
+// folder, under the user's data folder when the plug-in's own folder cannot
+// be written, unless the host keeps the session's files elsewhere).
 // Names resolve as the files modules read do; the recorder's extension is
 // forced; names that would leave the folder (absolute paths elsewhere,
 // "..", symbolic links below it) are refused; an existing file is never

@@ -8,6 +8,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string_view>
+
+#include "platform/files.h"
 
 namespace ov {
 namespace {
@@ -91,9 +94,11 @@ const char* Lv2World::UnmapId(LV2_URID_Unmap_Handle handle, LV2_URID id) {
   return id >= 1 && id <= self.uris_.size() ? self.uris_[id - 1].c_str() : nullptr;
 }
 
-Lv2Instance::Lv2Instance(Lv2World& world, const std::string& uri, double rate, int32_t block)
+Lv2Instance::Lv2Instance(Lv2World& world, const std::string& uri, double rate, int32_t block,
+                         const std::string& session)
     : world_(world), plugin_(world.Plugin(uri)), block_(block) {
   if (plugin_ == nullptr) return;
+  if (!session.empty()) session_ = session.ends_with('/') ? session : session + "/";
   options_values_[0] = block;
   options_values_[1] = block;
   const uint32_t int_type = world.Id(LV2_ATOM__Int);
@@ -106,7 +111,8 @@ Lv2Instance::Lv2Instance(Lv2World& world, const std::string& uri, double rate, i
   const LV2_Feature unmap{LV2_URID__unmap, world.Unmap()};
   const LV2_Feature options{LV2_OPTIONS__options, options_.data()};
   const LV2_Feature schedule{LV2_WORKER__schedule, &schedule_};
-  const LV2_Feature* features[] = {&map, &unmap, &options, &schedule, nullptr};
+  const LV2_Feature* features[] = {
+      &map, &unmap, &options, &schedule, session_.empty() ? nullptr : &make_path_feature_, nullptr};
   instance_ = lilv_plugin_instantiate(plugin_, rate, features);
   if (instance_ == nullptr) return;
 
@@ -262,6 +268,27 @@ void Lv2Instance::RunWork() {
   if (worker->end_run != nullptr) worker->end_run(lilv_instance_get_handle(instance_));
 }
 
+char* Lv2Instance::MakePath(LV2_State_Make_Path_Handle handle, const char* path) {
+  const std::string made = static_cast<Lv2Instance*>(handle)->session_ + path;
+  CreateFolder(made.substr(0, made.rfind('/')));
+  return strdup(made.c_str());
+}
+
+char* Lv2Instance::AbstractPath(LV2_State_Map_Path_Handle handle, const char* absolute) {
+  const std::string& session = static_cast<Lv2Instance*>(handle)->session_;
+  const std::string_view path(absolute);
+  return strdup(path.starts_with(session) ? absolute + session.size() : absolute);
+}
+
+char* Lv2Instance::AbsolutePath(LV2_State_Map_Path_Handle handle, const char* abstract) {
+  if (abstract[0] == '/') return strdup(abstract);
+  return strdup((static_cast<Lv2Instance*>(handle)->session_ + abstract).c_str());
+}
+
+const LV2_Feature* const* Lv2Instance::StateFeatures() const {
+  return session_.empty() ? nullptr : state_features_;
+}
+
 LV2_State_Status Lv2Instance::Store(LV2_State_Handle handle, uint32_t key, const void* value,
                                     size_t size, uint32_t type, uint32_t) {
   auto& saved = *static_cast<std::vector<Lv2SavedProperty>*>(handle);
@@ -289,7 +316,7 @@ std::vector<Lv2SavedProperty> Lv2Instance::Save() {
       lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
   if (state != nullptr) {
     state->save(lilv_instance_get_handle(instance_), &Store, &saved,
-                LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, nullptr);
+                LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, StateFeatures());
   }
   return saved;
 }
@@ -299,7 +326,8 @@ LV2_State_Status Lv2Instance::Restore(const std::vector<Lv2SavedProperty>& prope
       lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
   if (state == nullptr) return LV2_STATE_ERR_NO_FEATURE;
   return state->restore(lilv_instance_get_handle(instance_), &Retrieve,
-                        const_cast<std::vector<Lv2SavedProperty>*>(&properties), 0, nullptr);
+                        const_cast<std::vector<Lv2SavedProperty>*>(&properties), 0,
+                        StateFeatures());
 }
 
 void Lv2Instance::SetPortValue(const char* symbol, void* data, const void* value, uint32_t size,

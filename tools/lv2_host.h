@@ -58,7 +58,11 @@ struct Lv2SavedProperty {
 
 class Lv2Instance {
  public:
-  Lv2Instance(Lv2World& world, const std::string& uri, double rate, int32_t block);
+  // With a `session` folder, the plug-in is offered state:makePath into it
+  // and, when saving and restoring, state:mapPath with paths relative to it,
+  // as a host that keeps each session's files in one folder does.
+  Lv2Instance(Lv2World& world, const std::string& uri, double rate, int32_t block,
+              const std::string& session = {});
   ~Lv2Instance();
   bool Ok() const { return instance_ != nullptr; }
   bool IsInstrument() const;
@@ -103,6 +107,11 @@ class Lv2Instance {
   static LV2_Worker_Status ScheduleWork(LV2_Worker_Schedule_Handle handle, uint32_t size,
                                         const void* data);
   void RunWork();
+  static char* MakePath(LV2_State_Make_Path_Handle handle, const char* path);
+  static char* AbstractPath(LV2_State_Map_Path_Handle handle, const char* absolute);
+  static char* AbsolutePath(LV2_State_Map_Path_Handle handle, const char* abstract);
+  // The features given to save and restore: none without a session.
+  const LV2_Feature* const* StateFeatures() const;
 
   Lv2World& world_;
   const LilvPlugin* plugin_;
@@ -123,6 +132,12 @@ class Lv2Instance {
   std::vector<std::vector<uint8_t>> work_;  // asked for during the current block
   int32_t options_values_[2];
   std::vector<LV2_Options_Option> options_;
+  std::string session_;  // ends in "/"; empty: none
+  LV2_State_Make_Path make_path_{this, &Lv2Instance::MakePath};
+  LV2_State_Map_Path map_path_{this, &Lv2Instance::AbstractPath, &Lv2Instance::AbsolutePath};
+  const LV2_Feature make_path_feature_{LV2_STATE__makePath, &make_path_};
+  const LV2_Feature map_path_feature_{LV2_STATE__mapPath, &map_path_};
+  const LV2_Feature* state_features_[3] = {&make_path_feature_, &map_path_feature_, nullptr};
 };
 
 }  // namespace ov

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "media/wav_file.h"
@@ -229,6 +231,108 @@ TEST(Lv2Bundle, StateComesBackBitForBitAndDamageIsRefused) {
     std::unique_ptr<Lv2Instance> kept = make(2.0f);
     EXPECT_NE(kept->Restore(bad), LV2_STATE_SUCCESS) << damage.what;
     EXPECT_EQ(PlayNotes(*kept), ramp) << damage.what;
+  }
+}
+
+// A project that plays a WAV named by its full path and records what it
+// plays under a relative name, baked as a bundle into `folder`; its URI.
+std::string BakeSessionProject(const TempFolder& folder, const std::string& wave) {
+  const std::string project = folder / "session-project.json";
+  std::ofstream(project) << R"json({
+  "version": 95960, "plugin_id": "OvSf", "vendor": "Orvane", "plugin_flags": 1,
+  "root": {"type": "Container", "modules": [{
+    "type": "Container", "name": "sampler", "title": "Session Files",
+    "io": [{"name": "MIDI In", "direction": "in", "datatype": "midi"},
+           {"name": "Left", "direction": "out", "datatype": "audio"},
+           {"name": "Right", "direction": "out", "datatype": "audio"}],
+    "modules": [
+      {"type": "Midi to CV", "name": "cv"},
+      {"type": "Wave Player", "name": "player", "plug_values": {"File Name": ")json"
+                         << wave << R"json("}},
+      {"type": "Wave Recorder", "name": "take", "plug_values": {"File Name": "take"}}],
+    "connections": ["io.MIDI In -> cv.MIDI In", "cv.Gate -> player.Gate",
+                    "player.Left Out -> io.Left", "player.Right Out -> io.Right",
+                    "player.Left Out -> take.Left (Mono)"]}]}})json";
+  std::ostringstream out;
+  std::ostringstream err;
+  BakeCommandLine lv2{project, folder / "bundles/session.lv2", OV_LV2_LIBRARY, true};
+  EXPECT_EQ(RunBakeLv2Command(lv2, out, err), 0) << err.str();
+  const std::vector<std::string> uris = Lv2World(folder / "bundles/session.lv2", true).PluginUris();
+  return uris.size() == 1 ? uris[0] : std::string();
+}
+
+// A host that keeps each session's files in a folder of its own: the take
+// is recorded there, the WAV read from disk is saved as a path inside it,
+// and after the folder moves the restored plug-in finds the WAV again.
+TEST(Lv2Bundle, FilesBesideTheSessionMoveWithIt) {
+  TempFolder folder;
+  const std::string first_session = folder / "first-session";
+  std::filesystem::create_directories(first_session);
+  AudioClip wave{static_cast<uint32_t>(kRate), {std::vector<float>(12000)}};
+  for (std::size_t i = 0; i < wave.channels[0].size(); ++i) {
+    wave.channels[0][i] = 0.5f * std::sin(static_cast<float>(i) * 0.05f);
+  }
+  std::string error;
+  ASSERT_TRUE(WriteFloatWavFile(first_session + "/loop.wav", wave, &error)) << error;
+  const std::string uri = BakeSessionProject(folder, first_session + "/loop.wav");
+  ASSERT_FALSE(uri.empty());
+  Lv2World world(folder / "bundles");
+  const uint32_t files_key = world.Id("urn:orvane:lv2:state#files");
+  const auto make = [&](const std::string& session) {
+    auto instance = std::make_unique<Lv2Instance>(world, uri, kRate, 256, session);
+    instance->SetControl("freewheel", 1.0f);
+    return instance;
+  };
+
+  std::vector<Lv2SavedProperty> saved;
+  std::vector<std::vector<float>> played;
+  {
+    std::unique_ptr<Lv2Instance> recording = make(first_session);
+    played = PlayNotes(*recording);
+    recording->Deactivate();
+    saved = recording->Save();
+  }
+  ASSERT_GT(Energy(played), 1.0);
+  EXPECT_TRUE(std::filesystem::is_regular_file(first_session + "/recordings/take.wav"));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "bundles")) {
+    EXPECT_NE(entry.path().filename(), "take.wav") << entry.path();
+  }
+  const auto files = std::find_if(saved.begin(), saved.end(),
+                                  [&](const Lv2SavedProperty& p) { return p.key == files_key; });
+  ASSERT_NE(files, saved.end());
+  // The session's own path is only in the name the project gave.
+  const std::string text(files->value.begin(), files->value.end());
+  EXPECT_NE(text.find(first_session + "/loop.wav"), std::string::npos);
+  EXPECT_EQ(text.find(first_session), text.rfind(first_session));
+
+  const std::string second_session = folder / "second-session";
+  std::filesystem::rename(first_session, second_session);
+  std::vector<Lv2SavedProperty> without_files = saved;
+  std::erase_if(without_files, [&](const Lv2SavedProperty& p) { return p.key == files_key; });
+  std::vector<Lv2SavedProperty> cut_short = saved;
+  for (Lv2SavedProperty& p : cut_short) {
+    if (p.key == files_key) p.value.resize(p.value.size() - 9);
+  }
+  struct Case {
+    const char* what;
+    const std::vector<Lv2SavedProperty>& state;
+    LV2_State_Status status;
+    bool plays;
+  };
+  const Case cases[] = {
+      {"moved with the session", saved, LV2_STATE_SUCCESS, true},
+      {"without the files kept", without_files, LV2_STATE_SUCCESS, false},
+      {"with the files damaged", cut_short, LV2_STATE_ERR_BAD_TYPE, false},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<Lv2Instance> restored = make(second_session);
+    EXPECT_EQ(restored->Restore(c.state), c.status) << c.what;
+    const std::vector<std::vector<float>> again = PlayNotes(*restored);
+    if (c.plays) {
+      EXPECT_EQ(again, played) << c.what;
+    } else {
+      EXPECT_EQ(Energy(again), 0.0) << c.what;
+    }
   }
 }
 
