@@ -134,8 +134,28 @@ std::unique_ptr<Persistent> ProjectShorthands::ReadFile(TextReader& reader, cons
 }
 
 void ProjectShorthands::Complete(TextReader& reader, Persistent& object) {
+  if (auto* placed = dynamic_cast<CDocOb*>(&object)) PlaceOnPanel(reader, *placed);
   if (auto* module = dynamic_cast<CUG*>(&object)) CompleteModule(reader, *module);
   if (auto* container = dynamic_cast<CContainer*>(&object)) CompleteContainer(reader, *container);
+}
+
+// "panel_pos": [x, y] moves the object's panel rectangle there, keeping
+// its size (the one "panel_rect" gave, else the default).
+void ProjectShorthands::PlaceOnPanel(TextReader& reader, CDocOb& object) {
+  if (reader.Take("panel_pos") == nullptr) return;
+  Point at;
+  reader.PointField("panel_pos", at);
+  const std::optional<Rect> rect = object.ViewRect(kViewControlPanel);
+  const std::string where = reader.PathOf("panel_pos");
+  if (!rect)
+    reader.FailAt(where, ArchiveErrorKind::kGeneric, "this object has no place on the panel");
+  const int64_t right = int64_t{at.x} + rect->right - rect->left;
+  const int64_t bottom = int64_t{at.y} + rect->bottom - rect->top;
+  if (right > INT32_MAX || bottom > INT32_MAX || right < INT32_MIN || bottom < INT32_MIN) {
+    reader.FailAt(where, ArchiveErrorKind::kGeneric, "the position puts the object off the panel");
+  }
+  object.SetViewRect(kViewControlPanel,
+                     {at.x, at.y, static_cast<int32_t>(right), static_cast<int32_t>(bottom)});
 }
 
 void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {

@@ -16,6 +16,7 @@
 namespace ov {
 
 class CContainer;
+class CDocOb;
 class CUG;
 
 class ProjectShorthands final : public TextShorthands {
@@ -37,6 +38,7 @@ class ProjectShorthands final : public TextShorthands {
   };
 
   std::unique_ptr<Persistent> ReadFile(TextReader& reader, const Json& path);
+  void PlaceOnPanel(TextReader& reader, CDocOb& object);
   void CompleteModule(TextReader& reader, CUG& module);
   void CompleteContainer(TextReader& reader, CContainer& container);
   void DeclarePlugs(TextReader& reader, CContainer& container, const Json& plugs);
