@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "document/control_features.h"
+#include "document/plug_kinds.h"
+
 namespace ov {
 
 constinit const SerialClass CPanelBox2::kClass{"CPanelBox2", 1, false, &MakeObject<CPanelBox2>,
@@ -50,6 +53,62 @@ void control_ob_base::Serialize(FieldWalker& walker) {
   CUG::Serialize(walker);
   Ref(walker, "shown_module", shown_module_);
   walker.RectField("panel_rect", panel_rect_);
+}
+
+void control_ob::SetUpAsNew(const Module_Info& type) {
+  control_ob_base::SetUpAsNew(type);
+  CompleteFeaturePlugs();
+}
+
+void control_ob::InitialiseAfterLoad(bool loaded) {
+  CompleteFeaturePlugs();
+  control_ob_base::InitialiseAfterLoad(loaded);
+}
+
+int32_t control_ob::FaceKind() const {
+  const SerialClass& serial_class = GetClass();
+  if (&serial_class == &kcontrol_ob_bitmap) return kBitmapFace;
+  if (&serial_class == &kcontrol_ob_bitmap_tinted) return kTintedFace;
+  if (&serial_class == &kcontrol_ob_bitmap_joystick) return kJoystickFace;
+  if (&serial_class == &kcontrol_ob_text) return kTextFace;
+  if (&serial_class == &kcontrol_ob_list) return kListFace;
+  return kButtonFace;
+}
+
+std::vector<CPlugFeature*> control_ob::FeaturePlugs() const {
+  std::vector<CPlugFeature*> found;
+  for (const auto& plug : plugs()) {
+    if (auto* feature = dynamic_cast<CPlugFeature*>(plug.get()); feature && feature->has_spec()) {
+      found.push_back(feature);
+    }
+  }
+  return found;
+}
+
+void control_ob::CompleteFeaturePlugs() {
+  const std::span<const FeatureSpec> features = FaceFeatures(FaceKind());
+  const auto describe = [](CPlugFeature& plug, const FeatureSpec& spec) {
+    // Panel-side outputs: the value lives in what the plug is connected to.
+    plug.SetFeatureSpec(DR_OUT, spec.datatype, kPlugPanelSide);
+  };
+  int32_t highest = -1;
+  for (const auto& plug : plugs()) {
+    auto* feature = dynamic_cast<CPlugFeature*>(plug.get());
+    if (feature == nullptr) continue;
+    const int32_t index = feature->feature_index();
+    highest = std::max(highest, index);
+    // A stored index beyond the face's features stays an undescribed plug.
+    if (index >= 0 && static_cast<std::size_t>(index) < features.size()) {
+      describe(*feature, features[index]);
+    }
+  }
+  for (std::size_t i = static_cast<std::size_t>(highest + 1); i < features.size(); ++i) {
+    auto plug = std::make_unique<CPlugFeature3>();
+    plug->SetFeature(features[i].name, static_cast<int32_t>(i), 0);
+    plug->set_index(static_cast<int16_t>(i));
+    describe(*plug, features[i]);
+    InsertPlug(std::move(plug));
+  }
 }
 
 void control_ob::Serialize(FieldWalker& walker) {

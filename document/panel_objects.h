@@ -15,6 +15,8 @@
 
 namespace ov {
 
+class CPlugFeature;
+
 // `CPanelBox2`: a titled box on the panel.
 class CPanelBox2 : public CDocOb {
  public:
@@ -71,15 +73,30 @@ class control_ob_base : public CUG {
 
  private:
   CDocOb* shown_module_ = nullptr;
-  Rect panel_rect_;
+  Rect panel_rect_{0, 0, 20, 20};
 };
 
-// `control_ob`: a panel face with settings records that are kept as stored.
+// `control_ob`: a panel face with settings records that are kept as stored,
+// and one feature plug (a CPlugFeature3 output) per feature of its face:
+// the editor binds each feature plug to the face's feature of the same
+// index.
 class control_ob : public control_ob_base {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+  void SetUpAsNew(const Module_Info& type) override;
+  void InitialiseAfterLoad(bool loaded) override;
+
+  // The face this class shows (document/control_features.h).
+  int32_t FaceKind() const;
+  // Its feature plugs, each with the feature index it stands for.
+  std::vector<CPlugFeature*> FeaturePlugs() const;
+
+ private:
+  // Describes the loaded feature plugs, then adds one for each feature
+  // above the highest feature index present.
+  void CompleteFeaturePlugs();
 
  private:
   std::vector<std::array<int32_t, 3>> records_;  // key, then two values

@@ -176,7 +176,10 @@ void PatchParameter::SetValue(const PatchValue& value) {
 
 void PatchParameter::ReportChange(bool report_to_host) {
   if (on_value_changed) on_value_changed(*this, report_to_host);
-  if (plug_ != nullptr && plug_->owner() != nullptr) plug_->owner()->OnPlugValueChanged(*plug_);
+  if (plug_ == nullptr) return;
+  if (plug_->owner() != nullptr) plug_->owner()->OnPlugValueChanged(*plug_);
+  // Panel controls watching the plug redraw.
+  plug_->Notify(Notification(kNotifyValueChanged, plug_));
 }
 
 void PatchParameter::SetNormalised(float normalised) {

@@ -5,6 +5,7 @@
 #include "document/connection.h"
 #include "document/container.h"
 #include "document/module.h"
+#include "document/patch_manager.h"
 #include "document/plug_kinds.h"
 #include "modules/module_info.h"
 
@@ -27,6 +28,32 @@ const InterfaceObject& CPlug2::Descriptor() const {
   if (owner_ == nullptr || owner_->module_type() == nullptr || index_ < 0) return kDefault;
   const std::vector<InterfaceObject>& descriptors = owner_->module_type()->Descriptors();
   return static_cast<std::size_t>(index_) < descriptors.size() ? descriptors[index_] : kDefault;
+}
+
+std::string CPlug2::ValueText() const {
+  if (const PatchParameter* parameter = ParameterOf(*this)) {
+    return parameter->SlotText(parameter->CurrentSlot());
+  }
+  return value_text_;
+}
+
+void CPlug2::WriteValueText(const std::string& text) {
+  // The patch parameter tells the module and the watchers itself.
+  if (PatchParameter* parameter = ParameterOf(*this)) {
+    parameter->SetValue(PatchValueFromText(parameter->value_type(), text));
+    return;
+  }
+  if (text == value_text_) return;
+  value_text_ = text;
+  if (owner_ != nullptr) owner_->OnPlugValueChanged(*this);
+  Notify(Notification(kNotifyValueChanged, this));
+}
+
+generic_feature* CPlug2::ConnectedVariable() {
+  if (CPlug2* other = FirstConnectedPlug()) {
+    if (generic_feature* shared = other->ValueVariable()) return shared;
+  }
+  return ValueVariable();
 }
 
 void CPlug2::AttachConnection(CLine2* line) {

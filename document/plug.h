@@ -2,6 +2,10 @@
 // flags - comes from its module type's descriptor at the plug's index; the
 // plug stores only the index, its value text and its connections.
 //
+// A plug is also a generic parameter: widgets watch it (document/
+// generic_parameter.h) and write it; a write reaches the engine through the
+// plug's patch parameter when it has one.
+//
 // Threads: editor only.
 #pragma once
 
@@ -10,8 +14,10 @@
 #include <vector>
 
 #include "document/field_walker.h"
+#include "document/generic_parameter.h"
 #include "document/geometry.h"
 #include "document/notifier.h"
+#include "document/value_objects.h"
 #include "document/persistent.h"
 #include "engine/interface_object.h"
 
@@ -20,7 +26,7 @@ namespace ov {
 class CLine2;
 class CUG;
 
-class CPlug2 : public Persistent, public Notifier {
+class CPlug2 : public Persistent, public Notifier, public generic_parameter {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
@@ -30,6 +36,7 @@ class CPlug2 : public Persistent, public Notifier {
   int16_t index() const { return index_; }
   void set_index(int16_t index) { index_ = index; }
   const std::string& value_text() const { return value_text_; }
+  // Stores the text as it is, telling no one (loading, building).
   void SetValueText(std::string text) { value_text_ = std::move(text); }
   bool hidden() const { return hidden_; }
   void SetHidden(bool hidden) { hidden_ = hidden; }
@@ -49,6 +56,22 @@ class CPlug2 : public Persistent, public Notifier {
   // The mirrored plug across a container boundary; only container plugs
   // have one.
   virtual CPlug2* Partner() const { return nullptr; }
+
+  // The generic parameter: the current value is the patch parameter's when
+  // the plug has one, else the value text. A write that changes it goes to
+  // the patch parameter (and so to the engine) or to the value text, then
+  // the module and the watchers (code 31) hear of it.
+  Notifier& Watchers() override { return *this; }
+  std::string ValueText() const override;
+  void WriteValueText(const std::string& text) override;
+  std::string ItemList() const override { return Descriptor().list_text; }
+
+  // The typed variable a panel-side plug keeps its value in, or null.
+  virtual generic_feature* ValueVariable() { return nullptr; }
+  // What a feature bound through this plug shares: the variable of the plug
+  // at the other end of its first connection when that plug has one, else
+  // this plug's own (null when neither has).
+  generic_feature* ConnectedVariable();
 
   // Connections are held by their container; the plug only lists them.
   const std::vector<CLine2*>& connections() const { return connections_; }

@@ -86,6 +86,42 @@ void CPlugFeature::SetFeature(std::string name, int32_t index, int32_t value) {
   feature_a_ = value;
 }
 
+void CPlugFeature::SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags) {
+  if (has_spec_ && datatype != spec_datatype_) variable_.reset();
+  has_spec_ = true;
+  spec_direction_ = direction;
+  spec_datatype_ = datatype;
+  spec_flags_ = flags;
+}
+
+std::string CPlugFeature::Name() const {
+  return has_spec_ ? feature_name() : CPlug2::Name();
+}
+int32_t CPlugFeature::Direction() const {
+  return has_spec_ ? spec_direction_ : CPlug2::Direction();
+}
+int32_t CPlugFeature::Datatype() const { return has_spec_ ? spec_datatype_ : CPlug2::Datatype(); }
+int32_t CPlugFeature::Flags() const { return has_spec_ ? spec_flags_ : CPlug2::Flags(); }
+
+generic_feature* CPlugFeature::ValueVariable() {
+  if (!has_spec_) return nullptr;
+  if (variable_ == nullptr) variable_ = MakeFeatureVariable(spec_datatype_, this, value_text());
+  return variable_.get();
+}
+
+void CPlugFeature::WriteValueText(const std::string& text) {
+  if (variable_ != nullptr) {
+    variable_->SetFromText(text);  // reaches the value text through the variable
+    return;
+  }
+  CPlug2::WriteValueText(text);
+}
+
+void CPlugFeature::OnVariableChanged(generic_feature& variable) {
+  // Kept as text too, so that the project stores what the panel set.
+  CPlug2::WriteValueText(variable.ToText());
+}
+
 std::string CPlugFeature4::Name() const {
   return feature_name().empty() ? CPlugFeature::Name() : feature_name();
 }

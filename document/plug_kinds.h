@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "document/plug.h"
@@ -77,11 +78,25 @@ class CPlugControled : public CPlugNameable {
 
 // `CPlugFeature` (and `CPlugFeature2`, `CPlugFeature4`): a plug that shows one
 // feature of its module, named by the feature index.
-class CPlugFeature : public CPlug2 {
+//
+// A module whose type declares no plug for a feature describes the plug
+// itself (SetFeatureSpec): it is then named after the feature and keeps its
+// value in a variable of the feature's type, made from the value text when
+// first asked for and written back to it on every change.
+class CPlugFeature : public CPlug2, private value_owner {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+
+  void SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags);
+  bool has_spec() const { return has_spec_; }
+  std::string Name() const override;
+  int32_t Direction() const override;
+  int32_t Datatype() const override;
+  int32_t Flags() const override;
+  generic_feature* ValueVariable() override;
+  void WriteValueText(const std::string& text) override;
 
   int32_t feature_index() const { return feature_index_; }
   const std::string& feature_name() const { return feature_text_a_; }
@@ -90,6 +105,13 @@ class CPlugFeature : public CPlug2 {
   void SetFeature(std::string name, int32_t index, int32_t value);
 
  private:
+  void OnVariableChanged(generic_feature& variable) override;
+
+  bool has_spec_ = false;
+  int32_t spec_direction_ = DR_IN;
+  int32_t spec_datatype_ = DT_FLOAT;
+  int32_t spec_flags_ = 0;
+  std::unique_ptr<generic_feature> variable_;
   int32_t feature_a_ = 0;
   int32_t feature_b_ = 0;
   int32_t feature_index_ = 0;

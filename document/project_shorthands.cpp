@@ -134,28 +134,8 @@ std::unique_ptr<Persistent> ProjectShorthands::ReadFile(TextReader& reader, cons
 }
 
 void ProjectShorthands::Complete(TextReader& reader, Persistent& object) {
-  if (auto* placed = dynamic_cast<CDocOb*>(&object)) PlaceOnPanel(reader, *placed);
   if (auto* module = dynamic_cast<CUG*>(&object)) CompleteModule(reader, *module);
   if (auto* container = dynamic_cast<CContainer*>(&object)) CompleteContainer(reader, *container);
-}
-
-// "panel_pos": [x, y] moves the object's panel rectangle there, keeping
-// its size (the one "panel_rect" gave, else the default).
-void ProjectShorthands::PlaceOnPanel(TextReader& reader, CDocOb& object) {
-  if (reader.Take("panel_pos") == nullptr) return;
-  Point at;
-  reader.PointField("panel_pos", at);
-  const std::optional<Rect> rect = object.ViewRect(kViewControlPanel);
-  const std::string where = reader.PathOf("panel_pos");
-  if (!rect)
-    reader.FailAt(where, ArchiveErrorKind::kGeneric, "this object has no place on the panel");
-  const int64_t right = int64_t{at.x} + rect->right - rect->left;
-  const int64_t bottom = int64_t{at.y} + rect->bottom - rect->top;
-  if (right > INT32_MAX || bottom > INT32_MAX || right < INT32_MIN || bottom < INT32_MIN) {
-    reader.FailAt(where, ArchiveErrorKind::kGeneric, "the position puts the object off the panel");
-  }
-  object.SetViewRect(kViewControlPanel,
-                     {at.x, at.y, static_cast<int32_t>(right), static_cast<int32_t>(bottom)});
 }
 
 void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
@@ -182,12 +162,37 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
       }
     }
   }
+  if (const Json* pos = reader.Take("panel_pos")) PlaceOnPanel(reader, module, *pos);
   if (const Json* values = reader.Take("patch_values")) {
     patch_values_.push_back({&module, *values, reader.PathOf("patch_values")});
   }
   if (const Json* controllers = reader.Take("midi_controllers")) {
     patch_controllers_.push_back({&module, *controllers, reader.PathOf("midi_controllers")});
   }
+}
+
+void ProjectShorthands::PlaceOnPanel(TextReader& reader, CUG& module, const Json& pos) {
+  const std::string path = reader.PathOf("panel_pos");
+  const std::optional<Rect> now = module.ViewRect(kViewControlPanel);
+  if (!now) reader.FailAt(path, ArchiveErrorKind::kGeneric, "this module has no place on the panel");
+  const bool sized = pos.is_array() && pos.size() == 4;
+  if (!pos.is_array() || (pos.size() != 2 && !sized)) {
+    reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected [x, y] or [x, y, width, height]");
+  }
+  int32_t numbers[4] = {0, 0, now->right - now->left, now->bottom - now->top};
+  for (std::size_t i = 0; i < pos.size(); ++i) {
+    const Json& n = pos[i];
+    // Sides stay positive and every edge well within 32 bits.
+    const int64_t low = i < 2 ? -100000 : 1;
+    if (!n.is_number_integer() || n.get<int64_t>() < low || n.get<int64_t>() > 100000) {
+      reader.FailAt(path + "[" + std::to_string(i) + "]", ArchiveErrorKind::kGeneric,
+                    i < 2 ? "expected a whole number from -100000 to 100000"
+                          : "expected a whole number from 1 to 100000");
+    }
+    numbers[i] = n.get<int32_t>();
+  }
+  module.SetViewRect(kViewControlPanel, {numbers[0], numbers[1], numbers[0] + numbers[2],
+                                         numbers[1] + numbers[3]});
 }
 
 void ProjectShorthands::CompleteContainer(TextReader& reader, CContainer& container) {

@@ -16,7 +16,6 @@
 namespace ov {
 
 class CContainer;
-class CDocOb;
 class CUG;
 
 class ProjectShorthands final : public TextShorthands {
@@ -38,8 +37,9 @@ class ProjectShorthands final : public TextShorthands {
   };
 
   std::unique_ptr<Persistent> ReadFile(TextReader& reader, const Json& path);
-  void PlaceOnPanel(TextReader& reader, CDocOb& object);
   void CompleteModule(TextReader& reader, CUG& module);
+  // "panel_pos": the module's panel rectangle moved, and sized when given.
+  void PlaceOnPanel(TextReader& reader, CUG& module, const Json& pos);
   void CompleteContainer(TextReader& reader, CContainer& container);
   void DeclarePlugs(TextReader& reader, CContainer& container, const Json& plugs);
   void Connect(TextReader& reader, CContainer& container, const Json& connections);

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "document/container.h"
+#include "editor/controls/bitmap_controls.h"
+#include "editor/controls/control_faces.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
 #include "extmodules/plugin_panel_view.h"
@@ -16,10 +18,20 @@ namespace ov {
 namespace {
 
 // The faces the plug-in's panel shows modules with.
+const ControlFaces& ProductFaces() {
+  static const ControlFaces faces = [] {
+    ControlFaces made;
+    AddBitmapFaces(made);
+    return made;
+  }();
+  return faces;
+}
+
 const VisualMakers& ProductMakers() {
   static const VisualMakers makers = [] {
     VisualMakers made;
     AddModulePanelViews(made);
+    AddControlFrameMaker(made, ProductFaces());
     return made;
   }();
   return makers;

@@ -60,7 +60,8 @@ void PrintSkin(SkinList& list, Skin& skin, std::ostream& out) {
   for (const auto& image : images) {
     list.Image(skin, image->name, image->mode);  // decodes it as a panel would
     const ImageDescription& d = image->description;
-    out << "  " << image->name << ": " << image->pixels.width << " x " << image->pixels.height;
+    out << "  " << image->name << (image->mode == SkinMode::kGrey ? " (grey)" : "") << ": "
+        << image->pixels.width << " x " << image->pixels.height;
     if (image->refused) {
       out << ", too large for the editor to decode\n";
       continue;

@@ -313,12 +313,12 @@ TEST(ProjectText, ErrorsNameThePathAndTheReason) {
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "midi_controllers": {"Gain": 7}})json")),
             "generic error at root.modules[0].midi_controllers.Gain: no plug with that name");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "panel_pos": [1, 2]})json")),
-            "generic error at root.modules[0].panel_pos: this object has no place on the panel");
+            "generic error at root.modules[0].panel_pos: this module has no place on the panel");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "Slider", "panel_pos": [1]})json")),
-            "generic error at root.modules[0].panel_pos: expected [x, y]");
+            "generic error at root.modules[0].panel_pos: expected [x, y] or [x, y, width, height]");
   EXPECT_EQ(CompileError(with_main(R"json({"type": "Slider", "panel_pos": [2147483647, 0]})json")),
-            "generic error at root.modules[0].panel_pos: the position puts the object off the "
-            "panel");
+            "generic error at root.modules[0].panel_pos[0]: expected a whole number from -100000 to "
+            "100000");
   EXPECT_EQ(CompileError(Json::parse(R"json({"version": 96000})json")),
             "generic error at version: expected a stream version of at most 95960");
 }

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "tests/editor/editor_test_support.h"
 #include "tests/editor/skins/default_background.h"
 #include "platform/png_codec.h"
 #include "tools/show.h"
@@ -68,6 +69,20 @@ TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
     EXPECT_EQ(image->At(image->Width() - 1, image->Height() - 1), DefaultBackgroundAt(399, 239));
     EXPECT_EQ(image->At(scale * 130, 0), DefaultBackgroundAt(130, 0));
   }
+}
+
+TEST(SnapshotCommand, TheWidgetsExampleShowsEveryControl) {
+  SnapshotCommandLine line;
+  line.input_path = std::string(OV_EXAMPLES_DIR) + "/widgets.json";
+  line.output_path = OutputDir() + "/widgets_snapshot.png";
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
+  EXPECT_EQ(err.str(), "") << "every image is found";
+  std::string error;
+  const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
+  ASSERT_TRUE(image) << error;
+  testing::ExpectMatchesGolden("widgets", *image);
 }
 
 TEST(SnapshotCommand, AMissingProjectFailsWithItsName) {

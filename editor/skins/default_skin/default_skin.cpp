@@ -16,23 +16,27 @@ const BuiltInSkinFile* Find(std::string_view name) {
   return nullptr;
 }
 
-// Decoded as a folder's images are: the PNG, then its description.
+// Decoded as a folder's images are: the PNG, then its description. Each
+// image is carried in grey too, for the controls that tint it.
 std::vector<std::shared_ptr<SkinImage>> DecodeImages() {
   std::vector<std::shared_ptr<SkinImage>> images;
   for (const BuiltInSkinFile& file : BuiltInSkinFiles()) {
     const std::string_view name = file.name;
     if (!name.ends_with(".png")) continue;
-    auto image = std::make_shared<SkinImage>();
-    image->name = std::string(name.substr(0, name.size() - 4));
-    std::string error;
-    auto pixels = DecodeSkinPng(file.bytes.data(), file.bytes.size(), SkinMode::kColour, &error);
-    if (!pixels) continue;
-    image->pixels = std::move(*pixels);
-    if (const BuiltInSkinFile* text = Find(image->name + ".txt")) {
-      ParseImageDescription(Text(text->bytes), &image->description);
+    for (const SkinMode mode : {SkinMode::kColour, SkinMode::kGrey}) {
+      auto image = std::make_shared<SkinImage>();
+      image->name = std::string(name.substr(0, name.size() - 4));
+      image->mode = mode;
+      std::string error;
+      auto pixels = DecodeSkinPng(file.bytes.data(), file.bytes.size(), mode, &error);
+      if (!pixels) continue;
+      image->pixels = std::move(*pixels);
+      if (const BuiltInSkinFile* text = Find(image->name + ".txt")) {
+        ParseImageDescription(Text(text->bytes), &image->description);
+      }
+      SetFrames(&image->description, image->pixels.width, image->pixels.height);
+      images.push_back(std::move(image));
     }
-    SetFrames(&image->description, image->pixels.width, image->pixels.height);
-    images.push_back(std::move(image));
   }
   return images;
 }

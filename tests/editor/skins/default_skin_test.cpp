@@ -57,9 +57,10 @@ void ExpectMatchesGolden(const SkinImage& image) {
                 << differing << " pixels differ; see " << actual;
 }
 
-const SkinImage* Find(const Skin& skin, std::string_view name) {
+const SkinImage* Find(const Skin& skin, std::string_view name,
+                      SkinMode mode = SkinMode::kColour) {
   for (const auto& image : skin.images) {
-    if (image->name == name) return image.get();
+    if (image->name == name && image->mode == mode) return image.get();
   }
   return nullptr;
 }
@@ -67,12 +68,17 @@ const SkinImage* Find(const Skin& skin, std::string_view name) {
 TEST(DefaultSkin, EveryImageMatchesItsGoldenPicture) {
   const Skin skin = BuiltInSkin(AnyFamily);
   EXPECT_EQ(skin.name, "default");
-  EXPECT_EQ(skin.images.size(), std::size(kImageNames));
+  // Each image in colour and, for tinted controls, in grey.
+  EXPECT_EQ(skin.images.size(), 2 * std::size(kImageNames));
   for (const char* name : kImageNames) {
     const SkinImage* image = Find(skin, name);
     ASSERT_NE(image, nullptr) << name;
     EXPECT_TRUE(image->HasPixels()) << name;
     ExpectMatchesGolden(*image);
+    const SkinImage* grey = Find(skin, name, SkinMode::kGrey);
+    ASSERT_NE(grey, nullptr) << name;
+    EXPECT_EQ(grey->pixels.grey.size(), image->pixels.colour.size()) << name;
+    EXPECT_EQ(grey->description.last_frame, image->description.last_frame) << name;
   }
 }
 

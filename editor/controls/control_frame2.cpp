@@ -1,0 +1,78 @@
+#include "editor/controls/control_frame2.h"
+
+#include <algorithm>
+
+#include "document/features.h"
+#include "document/panel_objects.h"
+#include "document/plug_kinds.h"
+
+namespace ov {
+namespace {
+
+// The one notification a frame hands to its face.
+constexpr int32_t kNotifyForFace = 50;
+
+}  // namespace
+
+control_frame2::control_frame2(control_ob& module, const ControlFaces& faces)
+    : module_(module), faces_(faces) {
+  SetFlags(kVoAutoSize | kVoSeeThrough | kVoOwned | 0x200);
+  BindToModule(&module);
+}
+
+void control_frame2::Fill() {
+  if (filled_) return;
+  filled_ = true;
+  std::unique_ptr<CVisualOb> face = faces_.Make(module_.FaceKind());
+  if (face == nullptr) return;
+  if (auto* features = dynamic_cast<has_features*>(face.get())) {
+    for (CPlugFeature* plug : module_.FeaturePlugs()) {
+      // A stored index the face has no feature for binds nothing.
+      if (generic_feature* variable = plug->ConnectedVariable()) {
+        features->BindFeature(plug->feature_index(), *variable);
+      }
+    }
+  }
+  face->SetRect(ClientRect());
+  if (face->flags() & kVoThick) SetFlags(kVoThick);
+  AdoptChild(std::move(face), true);
+}
+
+Point control_frame2::PreferredSize() const {
+  // Asking the size is one of the two moments the frame fills.
+  const_cast<control_frame2*>(this)->Fill();
+  const CVisualOb* face = Face();
+  if (face == nullptr) return {20, 20};
+  Point size = face->PreferredSize();
+  if (face->flags() & kVoThick) {
+    const Rect r = face->GetRect();
+    size = {std::max(size.x, r.right - r.left), std::max(size.y, r.bottom - r.top)};
+  }
+  return size;
+}
+
+void control_frame2::SetRect(const Rect& rect) {
+  CPaintObject::SetRect(rect);
+  if (CVisualOb* face = Face()) face->SetRect(ClientRect());
+}
+
+void control_frame2::Open() {
+  Fill();
+  CPaintObject::Open();
+  if (CVisualOb* face = Face()) CPaintObject::ChildResized(*face);
+}
+
+void control_frame2::Close() {
+  CPaintObject::Close();  // the face goes with it; the next opening makes a new one
+  filled_ = false;
+}
+
+void control_frame2::OnNotify(const Notification& notification) {
+  if (notification.code == kNotifyForFace) {
+    if (CVisualOb* face = Face()) face->OnNotify(notification);
+    return;
+  }
+  CPaintObject::OnNotify(notification);
+}
+
+}  // namespace ov
