@@ -51,6 +51,7 @@ void COrvaneViewBase::Idle() {
     graveyard_.clear();
   }
   if (popups_ != nullptr) popups_->Idle();
+  if (file_dialog_ != nullptr) file_dialog_->Idle();
   RunTimers();
   graveyard_.clear();
   ShowToolTipWhenRested();

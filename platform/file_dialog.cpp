@@ -10,8 +10,12 @@ constexpr std::size_t kLongestAnswer = 65536;
 
 }  // namespace
 
-ZenityFileDialog::~ZenityFileDialog() {
+ZenityFileDialog::~ZenityFileDialog() { Withdraw(); }
+
+void ZenityFileDialog::Withdraw() {
   if (child_) starter_.Abandon(*child_, true);
+  child_.reset();
+  done_ = nullptr;
 }
 
 std::vector<std::string> ZenityFileDialog::Arguments(const FileDialogRequest& request) {

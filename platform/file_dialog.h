@@ -36,6 +36,9 @@ class FileDialog {
   virtual bool Ask(const FileDialogRequest& request, Done done) = 0;
   virtual void Idle() = 0;
   virtual bool Asking() const = 0;
+  // The question is taken back (its asker is going): `done` is never
+  // called and the dialog goes from the screen.
+  virtual void Withdraw() = 0;
 };
 
 // The dialog of the desktop: "zenity --file-selection", started without a
@@ -49,6 +52,7 @@ class ZenityFileDialog final : public FileDialog {
   bool Ask(const FileDialogRequest& request, Done done) override;
   void Idle() override;
   bool Asking() const override { return done_ != nullptr; }
+  void Withdraw() override;
   // Why the last question got no dialog (empty when it got one).
   const std::string& Failure() const { return failure_; }
 
