@@ -28,19 +28,16 @@ bool Describe(int32_t kind, int32_t index, generic_control* output,
 }
 
 // Text in a style: its background (when it has one) inside the rectangle
-// less 3 pixels, the text in that rectangle.
+// less 3 pixels, the text over the whole rectangle, so that text of the
+// preferred size is not cut by the inset.
 void DrawStyled(Canvas& canvas, const CVisualOb& object, int32_t style, std::string_view text,
                 bool multiline) {
   const Rect client = object.ClientRect();
   const Rect inside{client.left + 3, client.top + 3, client.right - 3, client.bottom - 3};
-  canvas.PushClip(client);
-  {
-    WidgetTextScope scope(canvas, object, {{}, style});
-    if (canvas.Text().opaque) canvas.FillRect(inside, canvas.Text().background);
-    canvas.Text().opaque = false;
-    DrawTextBox(canvas, inside, text, {multiline, !multiline});
-  }
-  canvas.PopClip();
+  WidgetTextScope scope(canvas, object, {{}, style});
+  if (canvas.Text().opaque) canvas.FillRect(inside, canvas.Text().background);
+  canvas.Text().opaque = false;
+  DrawTextBox(canvas, client, text, {multiline, !multiline});
 }
 
 }  // namespace
