@@ -250,6 +250,66 @@ TEST(Widgets, StyledTextEditsInPlace) {
   }
 }
 
+// Shows nothing; keeps the last menu so a test can choose from it.
+class KeptMenu final : public PopupPresenter {
+ public:
+  void ShowMenu(const ContextMenu& menu, Point at) override {
+    shown = menu;
+    where = at;
+    open = true;
+  }
+  bool MenuShown() const override { return open; }
+  void ShowToolTip(std::string_view, Point) override {}
+  void HideToolTip() override {}
+  void Idle() override {}
+  void CloseAll() override { open = false; }
+  ContextMenu shown;
+  Point where;
+  bool open = false;
+};
+
+// A list entry opens its in-place list with the list shown under it, the
+// current item checked; the choice writes the item's value to "List", a
+// cancel writes nothing, and either way the in-place list goes.
+TEST(Widgets, ListEntryChoosesInItsPopupList) {
+  struct Case {
+    int16_t value;
+    int32_t choose;   // item index, or -1 to cancel
+    int16_t written;  // "List" afterwards
+    int32_t checked;  // the item checked when the list opened
+  };
+  const Case cases[] = {{7, 0, 5, 1}, {6, 1, 7, 0}, {5, -1, 5, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    TreeRig rig;
+    KeptMenu popups;
+    rig.root.SetPopups(&popups);
+    variable<int16_t, MetaData_enum> list(c.value, MetaData_enum{"a=5,b=7"});
+    auto* entry =
+        static_cast<CMyListEntry*>(rig.panel->AdoptChild(std::make_unique<CMyListEntry>(), true));
+    ASSERT_TRUE(entry->BindFeature(0, list));
+    entry->SetRect({10, 10, 110, 30});
+    rig.root.Open();
+    rig.Click(20, 20);
+    ASSERT_TRUE(popups.open);
+    ASSERT_EQ(popups.shown.Items().size(), 2u);
+    EXPECT_EQ(popups.where, (Point{10, 30}));  // below the entry
+    for (int32_t i = 0; i < 2; ++i) {
+      EXPECT_EQ((popups.shown.Items()[i].flags & kMenuChecked) != 0, i == c.checked);
+    }
+    ASSERT_NE(entry->Editor(), nullptr);
+    EXPECT_EQ(rig.root.State().focus(), entry->Editor());
+    if (c.choose >= 0) {
+      rig.root.ChooseMenuCommand(popups.shown.Items()[c.choose].id);
+    } else {
+      rig.root.CancelMenu();
+    }
+    rig.root.Idle();
+    EXPECT_EQ(list.Get(), c.written);
+    EXPECT_EQ(entry->Editor(), nullptr);
+  }
+}
+
 // Buttons write 1.0 on the press; a momentary one 0 on the release, a
 // toggle nothing on the release and, on the press, the value that changes
 // it (1.0 from 0, else 0).
