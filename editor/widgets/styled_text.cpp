@@ -51,9 +51,7 @@ bool CMyTextLabel2::DescribeFeature(int32_t index, FeatureDescription* descripti
 
 bool CMyTextLabel2::ReadOnly() const { return (flags() & kVoReadOnly) || mode_.Get() == 1; }
 
-void CMyTextLabel2::OnControlChanged(generic_control& control) {
-  if (&control != &multiline_) InvalidateAll();
-}
+void CMyTextLabel2::OnControlChanged(generic_control&) { InvalidateAll(); }
 
 Point CMyTextLabel2::PreferredSize() const { return ExtentIn(*this, {{}, style_.Get()}, "8888.8"); }
 
