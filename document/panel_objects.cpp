@@ -91,22 +91,23 @@ void control_ob::CompleteFeaturePlugs() {
     // Panel-side outputs: the value lives in what the plug is connected to.
     plug.SetFeatureSpec(DR_OUT, spec.datatype, kPlugPanelSide);
   };
-  int32_t highest = -1;
+  int64_t highest = -1;  // stored indexes may be anything, INT32_MAX included
   for (const auto& plug : plugs()) {
     auto* feature = dynamic_cast<CPlugFeature*>(plug.get());
     if (feature == nullptr) continue;
     const int32_t index = feature->feature_index();
-    highest = std::max(highest, index);
+    highest = std::max<int64_t>(highest, index);
     // A stored index beyond the face's features stays an undescribed plug.
     if (index >= 0 && static_cast<std::size_t>(index) < features.size()) {
       describe(*feature, features[index]);
     }
   }
-  for (std::size_t i = static_cast<std::size_t>(highest + 1); i < features.size(); ++i) {
+  for (int64_t i = highest + 1; i < static_cast<int64_t>(features.size()); ++i) {
     auto plug = std::make_unique<CPlugFeature3>();
-    plug->SetFeature(features[i].name, static_cast<int32_t>(i), 0);
+    const FeatureSpec& spec = features[static_cast<std::size_t>(i)];
+    plug->SetFeature(spec.name, static_cast<int32_t>(i), 0);
     plug->set_index(static_cast<int16_t>(i));
-    describe(*plug, features[i]);
+    describe(*plug, spec);
     InsertPlug(std::move(plug));
   }
 }

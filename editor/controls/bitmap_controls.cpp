@@ -453,8 +453,8 @@ bool CMyBmpCtrl2::ContainsPoint(Point p) const {
   const SkinPixels& pixels = shown->pixels;
   if (x >= pixels.width || row < 0 || row >= pixels.height) return false;
   const std::size_t i = static_cast<std::size_t>(row) * pixels.width + x;
-  if (pixels.mode == SkinMode::kGrey) return pixels.grey[i] > 0;
-  return (pixels.colour[i] >> 24) != 0xFF;  // not fully clear
+  if (pixels.mode == SkinMode::kGrey) return i < pixels.grey.size() && pixels.grey[i] > 0;
+  return i < pixels.colour.size() && (pixels.colour[i] >> 24) != 0xFF;  // not fully clear
 }
 
 void CMyBmpCtrl2::DrawFrame(Canvas& canvas, Point at) const {

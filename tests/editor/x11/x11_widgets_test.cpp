@@ -51,6 +51,8 @@ Json Example() {
   return Json::parse(bytes.begin(), bytes.end());
 }
 
+void PrintTo(const ShowCase& c, std::ostream* out) { *out << c.name; }
+
 class ShowWidgets : public ::testing::TestWithParam<ShowCase> {};
 
 TEST_P(ShowWidgets, TheWindowEqualsASnapshotAtTheNewValues) {
