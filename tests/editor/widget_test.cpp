@@ -13,6 +13,7 @@
 #include "editor/widgets/drop_downs.h"
 #include "editor/widgets/edit_boxes.h"
 #include "editor/widgets/load_bar.h"
+#include "editor/widgets/parameter_controls.h"
 #include "editor/widgets/styled_text.h"
 #include "editor/widgets/text_labels.h"
 #include "engine/interface_object.h"
@@ -353,6 +354,52 @@ TEST(Widgets, ButtonsWriteOnPressAndRelease) {
   EXPECT_EQ(position.Get(), 1.0f);
   rig.Key(WindowEventKind::kKeyUp, kKeySpace);
   EXPECT_EQ(parameter.writes, (Writes{"1", "0", "1", "0"}));
+}
+
+// The track bar's top is the maximum: a value n shows at trunc(100.5 -
+// 100 n) and a position p writes (100 - p) / 100. The up-down arrows step
+// the number within the parameter's range, through the buddy's text.
+TEST(Widgets, NumberControlsFollowAndWriteTheirParameter) {
+  struct SliderCase {
+    const char* value;  // a bool parameter: normalised 0 or 1
+    int32_t shown;
+    int32_t press_y;  // in the 30 x 56 bar
+    const char* written;
+  };
+  const SliderCase sliders[] = {{"0", 100, 8, "1"}, {"1", 0, 48, "0"}, {"1", 0, 27, "1"}};
+  for (const SliderCase& c : sliders) {
+    SCOPED_TRACE(c.press_y);
+    TreeRig rig;
+    RecordedParameter parameter(DT_BOOL, c.value);
+    auto* slider = static_cast<CMySliderCtrl*>(
+        rig.panel->AdoptChild(std::make_unique<CMySliderCtrl>(&parameter), true));
+    slider->SetRect({10, 10, 40, 66});
+    rig.root.Open();
+    EXPECT_EQ(slider->position(), c.shown);
+    rig.Click(20, 10 + c.press_y);
+    EXPECT_EQ(parameter.writes, Writes{c.written});
+  }
+  struct SpinCase {
+    const char* value;
+    int32_t press_y;  // upper half steps up
+    const char* written;
+  };
+  const SpinCase spins[] = {{"5", 2, "6"}, {"5", 18, "4"}, {"16", 2, "16"}, {"1", 18, "1"}};
+  for (const SpinCase& c : spins) {
+    SCOPED_TRACE(c.value);
+    TreeRig rig;
+    RecordedParameter parameter(DT_ENUM, c.value, "range 1,16");
+    auto* buddy =
+        static_cast<CMyEdit*>(rig.panel->AdoptChild(std::make_unique<CMyEdit>(&parameter), true));
+    buddy->SetRect({10, 10, 50, 30});
+    CVisualOb* arrows =
+        rig.panel->AdoptChild(std::make_unique<CMySpinButtonCtrl>(&parameter, buddy), true);
+    arrows->SetRect({50, 10, 66, 30});
+    rig.root.Open();
+    rig.Click(55, 10 + c.press_y);
+    EXPECT_EQ(parameter.writes, Writes{c.written});
+    EXPECT_EQ(buddy->editing().text(), c.written);
+  }
 }
 
 // A load bar at 30: columns 0 to 30 in (185, 195, 0), 31 to 100 black, in
