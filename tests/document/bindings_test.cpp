@@ -114,7 +114,10 @@ TEST(GenericParameters, NormalisedViewsByDatatype) {
       {DT_BOOL, "0", 0.7f, "1", 1.0f, "true"},
       {DT_BOOL, "1", 0.2f, "0", 0.0f, "false"},
       {DT_BOOL, "1", nan, "0", 0.0f, "false"},
-      {DT_DOUBLE, "4", 0.9f, "4", 0.4f, "4"},  // doubles are not set this way
+      {DT_DOUBLE, "4", 0.9f, "9.000", 0.9f, "4"},  // volts: ten times the normalised value
+      {DT_DOUBLE, "4", 2.0f, "10.000", 1.0f, "4"},
+      {DT_FLOAT, "0", 1.0f, "1.000", 1.0f, "0"},  // a button's press reaches a float
+      {DT_FLOAT, "0.5", -inf, "0.000", 0.0f, "0.5"},
       {DT_TEXT, "x", 0.5f, "x", 0.0f, "x"},
   };
   for (const Row& row : rows) {

@@ -317,19 +317,22 @@ TEST(Widgets, ListEntryChoosesInItsPopupList) {
 TEST(Widgets, ButtonsWriteOnPressAndRelease) {
   struct Case {
     const char* name;
+    int32_t datatype;
     const char* value;
     bool toggle;
     Writes writes;  // by a press and release
   };
   const Case cases[] = {
-      {"momentary", "0", false, {"1", "0"}},
-      {"toggle from off", "0", true, {"1"}},
-      {"toggle from on", "1", true, {"0"}},
+      {"momentary", DT_BOOL, "0", false, {"1", "0"}},
+      {"toggle from off", DT_BOOL, "0", true, {"1"}},
+      {"toggle from on", DT_BOOL, "1", true, {"0"}},
+      {"momentary on volts", DT_DOUBLE, "0", false, {"10.000", "0.000"}},
+      {"toggle of a float", DT_FLOAT, "0", true, {"1.000"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TreeRig rig;
-    RecordedParameter parameter(DT_BOOL, c.value);
+    RecordedParameter parameter(c.datatype, c.value);
     CVisualOb* button =
         rig.panel->AdoptChild(std::make_unique<CMyTextButton>("Go", &parameter, c.toggle), true);
     button->SetRect({10, 10, 60, 30});
