@@ -1,7 +1,8 @@
 // `orvane show examples/widgets.json` typed into with the real keyboard: a
 // click opens the text entry's editor, the typed text and Tab write it to
 // the module's "Text" plug, and the window then equals a snapshot of the
-// example with that text.
+// example with that text; a click on the list entry opens its list, and the
+// item chosen there sticks in the same way.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -19,10 +20,21 @@ namespace {
 // shows it focused, caret after the text, as the golden picture has it.
 TEST(ShowTextEntry, TypingAndTabWriteTheTextAndTheOpenEditorShowsIt) {
   struct Case {
+    int x, y;            // the click, in the window
     const char* keys;    // after the click: xdotool arguments, then further commands
     const char* golden;  // compared with this golden picture, else with a snapshot
+    const char* type;    // of the module whose plug the snapshot's project sets
+    const char* plug;
+    Json value;
   };
-  const Case cases[] = {{"type Hi && xdotool key Tab", nullptr}, {"type Hi", "widgets_focused"}};
+  const Case cases[] = {
+      {170, 106, "type Hi && xdotool key Tab", nullptr, "Text Entry2", "Text", "Hi"},
+      {170, 106, "type Hi", "widgets_focused", "", "", nullptr},
+      // The list opens below the entry with nothing pointed at: the fourth
+      // item down is value 3; Tab then takes the focus from the list.
+      {170, 136, "key Down Down Down Down Return && sleep 0.2 && xdotool key Tab", nullptr,
+       "List Entry2", "List", 3},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.keys);
     XvfbServer server;
@@ -37,7 +49,8 @@ TEST(ShowTextEntry, TypingAndTabWriteTheTextAndTheOpenEditorShowsIt) {
     const std::string script =
         orvane + " show " + project + " --no-engine --quit-after 3 --capture " + shown +
         " & pid=$!; w=$(timeout 10 xdotool search --sync --onlyvisible --name '" + project +
-        "' | head -n 1) && xdotool mousemove --window $w 170 106 click 1 sleep 0.2 " + c.keys +
+        "' | head -n 1) && xdotool mousemove --window $w " + std::to_string(c.x) + " " +
+        std::to_string(c.y) + " click 1 sleep 0.2 " + c.keys +
         "; typed=$?; wait $pid && exit $typed";
     ASSERT_EQ(RunCommand(script), 0) << script;
     std::string error;
@@ -51,7 +64,7 @@ TEST(ShowTextEntry, TypingAndTabWriteTheTextAndTheOpenEditorShowsIt) {
     ASSERT_TRUE(ReadFileBytes(project, 1 << 20, &bytes, &error)) << error;
     Json expected = Json::parse(bytes.begin(), bytes.end());
     for (Json& module : expected["root"]["modules"][0]["modules"]) {
-      if (module["type"] == "Text Entry2") module["plug_values"]["Text"] = "Hi";
+      if (module["type"] == c.type) module["plug_values"][c.plug] = c.value;
     }
     std::ofstream(expected_project) << expected.dump();
     ASSERT_EQ(
