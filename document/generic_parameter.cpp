@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "document/value_objects.h"
 #include "engine/interface_object.h"
 #include "modules/list_text.h"
 #include "patches/patch_value.h"
@@ -23,6 +24,8 @@ float generic_parameter::GetNormalised() const {
     }
     case DT_DOUBLE:
       return ClampNormalised(static_cast<float>(ParseDouble(ValueText()).value_or(0.0) * 0.1));
+    case DT_FLOAT:
+      return Unit(static_cast<float>(ParseDouble(ValueText()).value_or(0.0)));
     case DT_BOOL:
       return ValueText() == "1" ? 1.0f : 0.0f;
     default:
@@ -40,6 +43,14 @@ void generic_parameter::SetNormalised(float x) {
       WriteValueText(std::to_string(items.ItemAt(index).value));
       return;
     }
+    // The inverses of the views above, so that a control writing 1.0
+    // (a pressed button) reaches these parameters too.
+    case DT_DOUBLE:
+      WriteValueText(ValueToText(x * 10.0f));
+      return;
+    case DT_FLOAT:
+      WriteValueText(ValueToText(x));
+      return;
     case DT_BOOL:
       WriteValueText(x < 0.5f ? "0" : "1");
       return;

@@ -44,9 +44,10 @@ class generic_parameter {
 
   // The normalised view (0..1), by datatype unless a kind says otherwise:
   // enumerated: the current item's position / (count - 1), set picks item
-  // floor((count - 0.00001) x); double: value x 0.1, set does nothing;
-  // bool: 1 for the text "1", set writes "0" below 0.5 and "1" from it;
-  // any other: 0, set does nothing. A value outside 0..1 is taken as the
+  // floor((count - 0.00001) x); double (volts): value x 0.1, set writes
+  // 10 x; float: the value itself, set writes x; bool: 1 for the text "1",
+  // set writes "0" below 0.5 and "1" from it; any other: 0, set does
+  // nothing. A value outside 0..1 is taken as the
   // nearest bound, NaN and infinities as 0.
   virtual float GetNormalised() const;
   virtual void SetNormalised(float x);

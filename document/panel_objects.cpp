@@ -65,6 +65,10 @@ void control_ob::InitialiseAfterLoad(bool loaded) {
   control_ob_base::InitialiseAfterLoad(loaded);
 }
 
+void control_ob::OnConnectionsChanged(CPlug2& plug, bool /*made*/) {
+  if (auto* feature = dynamic_cast<CPlugFeature*>(&plug)) feature->RefreshItems();
+}
+
 int32_t control_ob::FaceKind() const {
   const SerialClass& serial_class = GetClass();
   if (&serial_class == &kcontrol_ob_bitmap) return kBitmapFace;
@@ -89,7 +93,7 @@ void control_ob::CompleteFeaturePlugs() {
   const std::span<const FeatureSpec> features = FaceFeatures(FaceKind());
   const auto describe = [](CPlugFeature& plug, const FeatureSpec& spec) {
     // Panel-side outputs: the value lives in what the plug is connected to.
-    plug.SetFeatureSpec(DR_OUT, spec.datatype, kPlugPanelSide);
+    plug.SetFeatureSpec(DR_OUT, spec.datatype, kPlugPanelSide, spec.item_list);
   };
   int64_t highest = -1;  // stored indexes may be anything, INT32_MAX included
   for (const auto& plug : plugs()) {

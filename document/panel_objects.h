@@ -87,6 +87,8 @@ class control_ob : public control_ob_base {
   void Serialize(FieldWalker& walker) override;
   void SetUpAsNew(const Module_Info& type) override;
   void InitialiseAfterLoad(bool loaded) override;
+  // A list feature plug takes the items of what it is now connected to.
+  void OnConnectionsChanged(CPlug2& plug, bool made) override;
 
   // The face this class shows (document/control_features.h).
   int32_t FaceKind() const;

@@ -1,6 +1,8 @@
 #include "document/plug_kinds.h"
 
 #include "document/connection.h"
+#include "document/module.h"
+#include "modules/list_text.h"
 
 namespace ov {
 
@@ -86,12 +88,52 @@ void CPlugFeature::SetFeature(std::string name, int32_t index, int32_t value) {
   feature_a_ = value;
 }
 
-void CPlugFeature::SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags) {
+void CPlugFeature::SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags,
+                                  std::string item_list) {
   if (has_spec_ && datatype != spec_datatype_) variable_.reset();
   has_spec_ = true;
   spec_direction_ = direction;
   spec_datatype_ = datatype;
   spec_flags_ = flags;
+  spec_item_list_ = std::move(item_list);
+  RefreshItems();
+}
+
+void CPlugFeature::SetListText(std::string text) {
+  feature_text_b_ = std::move(text);
+  RefreshItems();
+}
+
+std::string CPlugFeature::OwnItemList() const {
+  return feature_text_b_.empty() ? spec_item_list_ : feature_text_b_;
+}
+
+std::string CPlugFeature::ItemList() const {
+  if (!has_spec_ || spec_datatype_ != DT_ENUM) return CPlug2::ItemList();
+  // Container plugs only pass lists through; what they lead to is not
+  // followed here.
+  const CPlug2* other = FirstConnectedPlug();
+  if (other != nullptr && dynamic_cast<const CPlugIO2*>(other) == nullptr) {
+    // Not other->ItemList() for a feature plug: two would ask each other.
+    const auto* feature = dynamic_cast<const CPlugFeature*>(other);
+    std::string items = feature != nullptr ? feature->OwnItemList() : other->ItemList();
+    if (items == kAutoListText && other->owner() != nullptr) {
+      std::vector<std::string> names;
+      for (const auto& plug : other->owner()->plugs()) {
+        if ((plug->Flags() & kPlugAutoDuplicate) && !plug->connections().empty()) {
+          names.push_back(plug->Name());
+        }
+      }
+      items = AutoListText(names);
+    }
+    if (!items.empty()) return items;
+  }
+  return OwnItemList();
+}
+
+void CPlugFeature::RefreshItems() {
+  using ListVariable = variable_base<int16_t, MetaData_enum>;
+  if (auto* list = dynamic_cast<ListVariable*>(variable_.get())) list->SetMetadata({ItemList()});
 }
 
 std::string CPlugFeature::Name() const {
@@ -105,7 +147,10 @@ int32_t CPlugFeature::Flags() const { return has_spec_ ? spec_flags_ : CPlug2::F
 
 generic_feature* CPlugFeature::ValueVariable() {
   if (!has_spec_) return nullptr;
-  if (variable_ == nullptr) variable_ = MakeFeatureVariable(spec_datatype_, this, value_text());
+  if (variable_ == nullptr) {
+    variable_ = MakeFeatureVariable(spec_datatype_, this, value_text());
+    RefreshItems();
+  }
   return variable_.get();
 }
 

@@ -83,20 +83,32 @@ class CPlugControled : public CPlugNameable {
 // itself (SetFeatureSpec): it is then named after the feature and keeps its
 // value in a variable of the feature's type, made from the value text when
 // first asked for and written back to it on every change.
+//
+// A described list plug's items are those of the plug it is connected to
+// when that plug lists any, else its stored list text, else the feature's
+// own list; its variable carries them as metadata, taken again whenever
+// RefreshItems is called (its module does so when a connection comes or
+// goes).
 class CPlugFeature : public CPlug2, private value_owner {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
 
-  void SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags);
+  void SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags,
+                      std::string item_list = {});
   bool has_spec() const { return has_spec_; }
   std::string Name() const override;
   int32_t Direction() const override;
   int32_t Datatype() const override;
   int32_t Flags() const override;
+  std::string ItemList() const override;
   generic_feature* ValueVariable() override;
   void WriteValueText(const std::string& text) override;
+  void RefreshItems();
+  // The list text stored with the plug (empty: none).
+  const std::string& list_text() const { return feature_text_b_; }
+  void SetListText(std::string text);
 
   int32_t feature_index() const { return feature_index_; }
   const std::string& feature_name() const { return feature_text_a_; }
@@ -106,11 +118,14 @@ class CPlugFeature : public CPlug2, private value_owner {
 
  private:
   void OnVariableChanged(generic_feature& variable) override;
+  // Its list without looking at what it is connected to.
+  std::string OwnItemList() const;
 
   bool has_spec_ = false;
   int32_t spec_direction_ = DR_IN;
   int32_t spec_datatype_ = DT_FLOAT;
   int32_t spec_flags_ = 0;
+  std::string spec_item_list_;
   std::unique_ptr<generic_feature> variable_;
   int32_t feature_a_ = 0;
   int32_t feature_b_ = 0;

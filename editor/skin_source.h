@@ -11,6 +11,7 @@
 
 namespace ov {
 
+class FontCache;
 struct Skin;
 struct SkinImage;
 
@@ -25,6 +26,9 @@ class SkinSource {
   // The image `name` in `mode` for `skin`, or null when it has no pixels.
   virtual std::shared_ptr<const SkinImage> Image(Skin& skin, const std::string& name,
                                                  SkinMode mode) = 0;
+  // The fonts every object of the tree draws its text with (one cache per
+  // editor); null where the skins carry no fonts.
+  virtual FontCache* Fonts() { return nullptr; }
 };
 
 }  // namespace ov

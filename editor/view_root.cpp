@@ -1,6 +1,7 @@
 #include "editor/view_root.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "editor/canvas.h"
 
@@ -25,6 +26,7 @@ void COrvaneViewBase::Close() {
   tip_ = {};
   timers_.clear();
   menu_ = {};
+  list_chosen_ = nullptr;
   graveyard_.clear();
   window_.reset();
 }
@@ -49,6 +51,7 @@ void COrvaneViewBase::Idle() {
     graveyard_.clear();
   }
   if (popups_ != nullptr) popups_->Idle();
+  if (file_dialog_ != nullptr) file_dialog_->Idle();
   RunTimers();
   graveyard_.clear();
   ShowToolTipWhenRested();
@@ -208,6 +211,9 @@ void COrvaneViewBase::RunTimers() {
 }
 
 void COrvaneViewBase::Forget(const CVisualOb* object) {
+  if (state_.menu_target() != nullptr && object->Contains(state_.menu_target())) {
+    list_chosen_ = nullptr;
+  }
   state_.Forget(object);
   std::erase_if(timers_, [&](const Timer& t) { return object->Contains(t.object); });
 }
@@ -252,6 +258,23 @@ bool COrvaneViewBase::RequestContextMenu(Point p) {
 void COrvaneViewBase::CancelMenu() {
   state_.SetMenuTarget(nullptr);
   menu_ = {};
+  if (ListChoice chosen = std::exchange(list_chosen_, nullptr)) chosen(-1);
+}
+
+bool COrvaneViewBase::ShowList(CVisualOb& target, const std::vector<std::string>& items,
+                               int32_t current, Point at, ListChoice chosen) {
+  const auto most = static_cast<std::size_t>(35127 - kFirstChoiceCommand + 1);
+  if (popups_ == nullptr || items.empty() || items.size() > most) return false;
+  CancelMenu();
+  menu_ = {};
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    menu_.Add(kFirstChoiceCommand + static_cast<int32_t>(i), items[i],
+              static_cast<int32_t>(i) == current ? uint32_t{kMenuChecked} : 0u);
+  }
+  state_.SetMenuTarget(&target, at);
+  list_chosen_ = std::move(chosen);
+  popups_->ShowMenu(menu_, at);
+  return true;
 }
 
 void COrvaneViewBase::WatchPointer(const WindowEvent& event) {
@@ -304,6 +327,11 @@ void COrvaneViewBase::ChooseMenuCommand(int32_t id) {
   CVisualOb* target = state_.menu_target();
   state_.SetMenuTarget(nullptr);
   menu_ = {};
+  if (ListChoice chosen = std::exchange(list_chosen_, nullptr)) {
+    // A list's choice is its drop-down's, never the application's.
+    if (target != nullptr) chosen(id - kFirstChoiceCommand);
+    return;
+  }
   if (target == nullptr || !IsApplicationCommand(id)) return;
   const Point p = target->FromRoot(state_.context_point());
   if (command_handler_) {

@@ -18,6 +18,7 @@
 #include "editor/popup_presenter.h"
 #include "editor/skin_source.h"
 #include "editor/window_object.h"
+#include "platform/file_dialog.h"
 #include "platform/window_port.h"
 
 namespace ov {
@@ -91,6 +92,18 @@ class COrvaneViewBase : public CWndOb {
   void ChooseMenuCommand(int32_t id);
   // The menu went without a choice.
   void CancelMenu();
+  // A drop-down's list for `target`, shown as a menu at `at` (window
+  // coordinates) with item `current` checked: `chosen` hears the index of
+  // the item chosen, or -1 when the list went without a choice (never when
+  // the target left the tree first). False, showing nothing, without
+  // popups or items.
+  using ListChoice = std::function<void(int32_t item)>;
+  bool ShowList(CVisualOb& target, const std::vector<std::string>& items, int32_t current, Point at,
+                ListChoice chosen);
+  // The application's file dialog, asked by browse buttons and answered
+  // in Idle; it must outlive the view's use of it. Null: none.
+  void SetFileDialog(FileDialog* dialog) { file_dialog_ = dialog; }
+  FileDialog* Files() const { return file_dialog_; }
   // Shows the menus and tool tips; it must outlive the view's use of it.
   void SetPopups(PopupPresenter* popups) { popups_ = popups; }
   void SetCommandHandler(CommandHandler handler) { command_handler_ = std::move(handler); }
@@ -132,9 +145,11 @@ class COrvaneViewBase : public CWndOb {
   PixelRect exposed_;
   std::vector<Timer> timers_;
   ContextMenu menu_;
+  ListChoice list_chosen_;  // set while the menu shown is a drop-down's list
   CommandHandler command_handler_;
   SkinSource* skins_ = nullptr;
   PopupPresenter* popups_ = nullptr;
+  FileDialog* file_dialog_ = nullptr;
   ToolTipWatch tip_;
   std::vector<std::unique_ptr<CVisualOb>> graveyard_;
 };

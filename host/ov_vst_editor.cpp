@@ -8,6 +8,7 @@
 #include "editor/controls/control_faces.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
+#include "editor/widgets/widget_faces.h"
 #include "extmodules/plugin_panel_view.h"
 #include "platform/clock.h"
 #include "platform/font_files.h"
@@ -22,6 +23,7 @@ const ControlFaces& ProductFaces() {
   static const ControlFaces faces = [] {
     ControlFaces made;
     AddBitmapFaces(made);
+    AddWidgetFaces(made);
     return made;
   }();
   return faces;
@@ -107,6 +109,7 @@ ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_
       makers_(&ProductMakers()) {
   view_.BindToModule(&main_);
   view_.SetPopups(&popups_);
+  view_.SetFileDialog(&file_dialog_);
   const Point size = PanelSizeFor(main_, panel_size, *makers_);
   // The back buffer holds the whole panel, so its sides are kept within
   // kLargestWindowSide (which also keeps the host's 16-bit rectangle from

@@ -92,6 +92,7 @@ class ov_vst_editor : public AEffEditor {
   vst2::ERect rect_{};
   SkinSetup skin_setup_;
   std::unique_ptr<SkinList> skins_;  // outlives the view's use of it
+  ZenityFileDialog file_dialog_;     // outlives the view's use of it
   COrvaneViewVST view_;
   PopupWindows popups_;
   WindowMaker window_maker_;

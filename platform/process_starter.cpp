@@ -1,6 +1,7 @@
 #include "platform/process_starter.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,9 +69,18 @@ ProcessStarter::~ProcessStarter() { Reap(); }
 
 bool ProcessStarter::Start(const std::vector<std::string>& arguments, const std::string& folder,
                            std::string* error) {
-  const auto fail = [&](const std::string& why) {
+  const std::optional<pid_t> child = Spawn(arguments, folder, -1, error);
+  if (!child) return false;
+  running_.push_back(*child);
+  return true;
+}
+
+std::optional<pid_t> ProcessStarter::Spawn(const std::vector<std::string>& arguments,
+                                           const std::string& folder, int output_fd,
+                                           std::string* error) {
+  const auto fail = [&](const std::string& why) -> std::optional<pid_t> {
     if (error != nullptr) *error = why;
-    return false;
+    return std::nullopt;
   };
   if (arguments.empty() || arguments.front().empty()) return fail("no program named");
   std::vector<char*> argv;
@@ -80,8 +90,12 @@ bool ProcessStarter::Start(const std::vector<std::string>& arguments, const std:
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   for (int stream = 0; stream < 3; ++stream) {
-    posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", stream == 0 ? O_RDONLY : O_WRONLY,
-                                     0);
+    if (stream == 1 && output_fd >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, output_fd, 1);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, stream, "/dev/null",
+                                       stream == 0 ? O_RDONLY : O_WRONLY, 0);
+    }
   }
   // Descriptors this process opened without close-on-exec stay ours.
   const long open_max = sysconf(_SC_OPEN_MAX);
@@ -106,8 +120,69 @@ bool ProcessStarter::Start(const std::vector<std::string>& arguments, const std:
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (result != 0) return fail(arguments.front() + ": " + std::strerror(result));
-  running_.push_back(child);
+  return child;
+}
+
+std::optional<ChildWithOutput> ProcessStarter::StartReading(
+    const std::vector<std::string>& arguments, const std::string& folder, std::string* error) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) {
+    if (error != nullptr) *error = std::string("no pipe: ") + std::strerror(errno);
+    return std::nullopt;
+  }
+  // Only our end waits for nothing; the program writes as to any pipe.
+  fcntl(ends[0], F_SETFL, fcntl(ends[0], F_GETFL) | O_NONBLOCK);
+  const std::optional<pid_t> pid = Spawn(arguments, folder, ends[1], error);
+  close(ends[1]);
+  if (!pid) {
+    close(ends[0]);
+    return std::nullopt;
+  }
+  ChildWithOutput child;
+  child.pid = *pid;
+  child.pipe = ends[0];
+  return child;
+}
+
+bool ProcessStarter::ReadOutput(ChildWithOutput& child, std::size_t limit) {
+  if (child.ended) return true;
+  char buffer[4096];
+  while (child.pipe >= 0) {
+    const ssize_t got = read(child.pipe, buffer, sizeof buffer);
+    if (got > 0) {
+      const std::size_t room = limit > child.output.size() ? limit - child.output.size() : 0;
+      child.output.append(buffer, std::min(room, static_cast<std::size_t>(got)));
+    } else if (got == 0) {
+      close(child.pipe);
+      child.pipe = -1;
+    } else if (errno == EINTR) {
+      continue;
+    } else {
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        close(child.pipe);
+        child.pipe = -1;
+      }
+      break;
+    }
+  }
+  if (child.pipe >= 0) return false;
+  // Its output closed: it has ended or is about to; wait for that in idle.
+  int status = 0;
+  pid_t done = waitpid(child.pid, &status, WNOHANG);
+  while (done < 0 && errno == EINTR) done = waitpid(child.pid, &status, WNOHANG);
+  if (done == 0) return false;
+  child.ended = true;
+  child.exit_code = done == child.pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return true;
+}
+
+void ProcessStarter::Abandon(ChildWithOutput& child, bool stop) {
+  if (stop && !child.ended && child.pid > 0) kill(child.pid, SIGTERM);
+  if (child.pipe >= 0) close(child.pipe);
+  child.pipe = -1;
+  if (!child.ended && child.pid > 0) running_.push_back(child.pid);
+  child.ended = true;
+  child.exit_code = -1;
 }
 
 int ProcessStarter::RunToEnd(const std::vector<std::string>& arguments, const std::string& folder,

@@ -5,9 +5,8 @@
 #include <cstring>
 
 namespace ov {
-namespace {
 
-void AppendUtf8(std::string& out, uint32_t cp) {
+void AppendCodePoint(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {
@@ -24,6 +23,8 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
+
+namespace {
 
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -42,14 +43,14 @@ std::string Utf16ToUtf8(const uint16_t* units, std::size_t count) {
     if (u >= 0xD800 && u <= 0xDBFF) {
       if (i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
         const uint32_t low = units[++i];
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+        AppendCodePoint(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
       } else {
-        AppendUtf8(out, kReplacement);
+        AppendCodePoint(out, kReplacement);
       }
     } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
+      AppendCodePoint(out, kReplacement);
     } else {
-      AppendUtf8(out, u);
+      AppendCodePoint(out, u);
     }
   }
   return out;

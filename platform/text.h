@@ -24,6 +24,8 @@ void CopyBounded(char* destination, std::size_t capacity, std::string_view text)
 // malformed, cut or overlong sequence, or a surrogate, gives U+FFFD.
 // Allocates nothing (the audio thread writes queue strings with it).
 char32_t NextCodePoint(std::string_view utf8, std::size_t* at);
+// Appends the UTF-8 bytes of a code point.
+void AppendCodePoint(std::string& out, char32_t cp);
 
 // Copies UTF-8 text as UTF-16 into a host buffer of `room` units: at most
 // room - 1 units, always terminated, a pair never split. Nothing is written

@@ -19,8 +19,9 @@
 #include <string_view>
 #include <vector>
 
-#include "editor/skins/skin_pixels.h"
 #include "editor/skin_source.h"
+#include "editor/skins/font_cache.h"
+#include "editor/skins/skin_pixels.h"
 #include "editor/skins/skin_text.h"
 #include "platform/message_sink.h"
 
@@ -102,6 +103,8 @@ class SkinList : public SkinSource {
   std::shared_ptr<const SkinImage> Image(Skin& skin, const std::string& name,
                                          SkinMode mode) override;
 
+  FontCache* Fonts() override { return &fonts_; }
+
   // Stored images are decoded by `decodes` rather than at their lookup.
   void DecodeElsewhere(std::shared_ptr<ImageDecodes> decodes) { decodes_ = std::move(decodes); }
   // Brings in the images decoded elsewhere since the last call; true when
@@ -135,6 +138,7 @@ class SkinList : public SkinSource {
   std::string last_missing_;
   std::size_t decoded_bytes_ = 0;
   std::shared_ptr<ImageDecodes> decodes_;
+  FontCache fonts_;
 };
 
 }  // namespace ov

@@ -114,7 +114,10 @@ TEST(GenericParameters, NormalisedViewsByDatatype) {
       {DT_BOOL, "0", 0.7f, "1", 1.0f, "true"},
       {DT_BOOL, "1", 0.2f, "0", 0.0f, "false"},
       {DT_BOOL, "1", nan, "0", 0.0f, "false"},
-      {DT_DOUBLE, "4", 0.9f, "4", 0.4f, "4"},  // doubles are not set this way
+      {DT_DOUBLE, "4", 0.9f, "9.000", 0.9f, "4"},  // volts: ten times the normalised value
+      {DT_DOUBLE, "4", 2.0f, "10.000", 1.0f, "4"},
+      {DT_FLOAT, "0", 1.0f, "1.000", 1.0f, "0"},  // a button's press reaches a float
+      {DT_FLOAT, "0.5", -inf, "0.000", 0.0f, "0.5"},
       {DT_TEXT, "x", 0.5f, "x", 0.0f, "x"},
   };
   for (const Row& row : rows) {
@@ -201,6 +204,64 @@ TEST(ControlObModules, MakeOneFeaturePlugPerFeatureOfTheirFace) {
   EXPECT_FLOAT_EQ(face.Get(), 0.5f);
   face.Set(0.125f);
   EXPECT_EQ(position->value_text(), "0.125");
+}
+
+// A list feature plug's variable carries as items the list of the plug it
+// is connected to, else its stored list text, else its feature's list, and
+// follows a change of either.
+TEST(ControlObModules, ListFeaturePlugsCarryTheItemsOfWhatTheyAreConnectedTo) {
+  const Json text = Json::parse(R"({"root": {"modules": [
+      {"type": "Oscillator", "name": "osc"}, {"type": "List Entry2", "name": "wave"},
+      {"type": "List Entry2", "name": "alone"}, {"type": "Text Entry2", "name": "text"}],
+      "connections": ["wave.List -> osc.Waveform"]}})");
+  COrvaneDocBase document = CompileDocument(text, {});
+  // Found by what they are: the connected list entry, the other, the text.
+  std::vector<control_ob*> modules(3, nullptr);
+  for (const auto& child : document.root()->children()) {
+    auto* module = dynamic_cast<control_ob*>(child.get());
+    if (module == nullptr) continue;
+    const bool connected = !module->FeaturePlugs()[0]->connections().empty();
+    modules[module->title() == "Text Entry2" ? 2 : connected ? 0 : 1] = module;
+  }
+  ASSERT_TRUE(modules[0] && modules[1] && modules[2]);
+  using ListReference = control_addin<int16_t, MetaData_enum>;
+  struct Row {
+    const char* what;
+    std::size_t module;
+    std::size_t feature;
+    std::string items;
+  };
+  const std::string waveforms = "Sine, Saw, Ramp, Triangle, Pulse,White Noise,Pink Noise";
+  const Row rows[] = {
+      {"connected to a list", 0, 0, waveforms},
+      {"connected to nothing", 1, 0, ""},
+      {"a feature's own list", 2, 2, "Normal,Read-Only"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    CPlugFeature& plug = *modules[row.module]->FeaturePlugs()[row.feature];
+    EXPECT_EQ(plug.ItemList(), row.items);
+    ListReference face(nullptr);
+    ASSERT_TRUE(face.Attach(*plug.ConnectedVariable()));
+    EXPECT_EQ(face.Metadata().items, row.items);
+  }
+
+  // Changes reach a bound face: a stored list text, then the connection
+  // going (the stored text shows again).
+  Counter owner;
+  ListReference face(&owner);
+  CPlugFeature& wave = *modules[0]->FeaturePlugs()[0];
+  ASSERT_TRUE(face.Attach(*wave.ConnectedVariable()));
+  wave.SetListText("a=5,b=7");
+  EXPECT_EQ(face.Metadata().items, waveforms) << "the connection comes first";
+  CContainer& root = *document.root();
+  root.Disconnect(wave.connections().front());
+  EXPECT_EQ(face.Metadata().items, "a=5,b=7");
+  CPlugFeature& alone = *modules[1]->FeaturePlugs()[0];
+  ListReference other(nullptr);
+  ASSERT_TRUE(other.Attach(*alone.ConnectedVariable()));
+  alone.SetListText("x,y");
+  EXPECT_EQ(other.Metadata().items, "x,y");
 }
 
 TEST(ControlObModules, PanelPositionsAreChecked) {

@@ -266,6 +266,30 @@ TEST(ProjectText, TheDocumentedExampleCompiles) {
   EXPECT_EQ(loaded.FindMainContainer()->patch_manager()->PatchName(1), "Bright");
 }
 
+// "panel_pos" places an object on the panel, keeping the size its
+// "panel_rect" gave or its default one.
+TEST(ProjectText, PanelPositionMovesThePanelRectangle) {
+  struct Case {
+    const char* module;
+    Rect rect;
+  };
+  const Case cases[] = {
+      {R"json({"type": "Slider", "panel_pos": [30, 40]})json", {30, 40, 40, 50}},
+      {R"json({"type": "Slider", "panel_pos": [-5, 7], "panel_rect": [0, 0, 60, 20]})json",
+       {-5, 7, 55, 27}},
+      {R"json({"type": "Slider", "panel_rect": [1, 2, 3, 4]})json", {1, 2, 3, 4}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.module);
+    const COrvaneDocBase document = CompileDocument(
+        Json::parse(std::string(R"json({"root": {"type": "Container", "modules": [)json") +
+                    c.module + "]}}"),
+        {});
+    ASSERT_EQ(document.root()->children().size(), 1u);
+    EXPECT_EQ(document.root()->children()[0]->ViewRect(kViewControlPanel), c.rect);
+  }
+}
+
 TEST(ProjectText, ErrorsNameThePathAndTheReason) {
   const auto with_main = [](const char* main) {
     return Json::parse(std::string(R"json({"root": {"type": "Container", "modules": [)json") +
@@ -298,6 +322,13 @@ TEST(ProjectText, ErrorsNameThePathAndTheReason) {
       bad_controller);
   EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "midi_controllers": {"Gain": 7}})json")),
             "generic error at root.modules[0].midi_controllers.Gain: no plug with that name");
+  EXPECT_EQ(CompileError(with_main(R"json({"type": "VCA", "panel_pos": [1, 2]})json")),
+            "generic error at root.modules[0].panel_pos: this module has no place on the panel");
+  EXPECT_EQ(CompileError(with_main(R"json({"type": "Slider", "panel_pos": [1]})json")),
+            "generic error at root.modules[0].panel_pos: expected [x, y] or [x, y, width, height]");
+  EXPECT_EQ(CompileError(with_main(R"json({"type": "Slider", "panel_pos": [2147483647, 0]})json")),
+            "generic error at root.modules[0].panel_pos[0]: expected a whole number from -100000 to "
+            "100000");
   EXPECT_EQ(CompileError(Json::parse(R"json({"version": 96000})json")),
             "generic error at version: expected a stream version of at most 95960");
 }

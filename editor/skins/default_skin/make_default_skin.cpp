@@ -167,6 +167,16 @@ std::function<void(Picture&, bool)> Indicator(double half_width, double half_hei
   };
 }
 
+// Three dots in a row: "choose a file".
+std::function<void(Picture&, bool)> Dots() {
+  return [](Picture& p, bool lit) {
+    const double y = (p.height() - 1) / 2.0 + (lit ? 0.5 : 0);
+    for (const double x : {6.0, 10.0, 14.0}) {
+      p.Fill([&](Vec q) { return CircleDistance(q, {x, y}, 1.4); }, lit ? kAccent : Hex(0xDADCDE));
+    }
+  };
+}
+
 std::function<void(Picture&, bool)> Triangle(std::vector<Vec> points) {
   return [=](Picture& p, bool lit) {
     std::vector<Vec> moved = points;
@@ -361,6 +371,9 @@ std::vector<SkinFile> DrawSkin() {
   AddImage(files, "drop_down", Key(16, 16, Triangle({{4.5, 6}, {11.5, 6}, {8, 10.5}})),
            "type knob\nframe_size 16 16\nmouse_response click\n");
   AddImage(files, "lines", Lines(), "frame_size 17 17\nline_end_length 3\n");
+  // The browse button of file name parameters: up, then pressed.
+  AddImage(files, "IDB_BROWSE_BTNU", Key(20, 20, Dots()),
+           "type knob\nframe_size 20 20\nmouse_response click\n");
   // Colours after "#" read blue, green, red.
   const std::string global =
       "; Font categories of the default skin. Colours after # are blue, green, red.\n"

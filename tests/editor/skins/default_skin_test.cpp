@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kImageNames[] = {
     "background", "knob_med", "knob_sm",    "vslider_med",   "hslider_med",
     "button",     "button_sm", "led",       "bar_graph1",    "switch_rotary",
-    "arrow_left", "arrow_right", "drop_down", "lines"};
+    "arrow_left", "arrow_right", "drop_down", "lines", "IDB_BROWSE_BTNU"};
 
 bool AnyFamily(std::string_view) { return true; }
 
