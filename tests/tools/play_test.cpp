@@ -90,14 +90,16 @@ class Child {
   pid_t pid_ = 0;
 };
 
-// A JACK server of the test's own, under a name no other test run uses. It
-// runs synchronously: on a loaded machine an asynchronous one hands on the
+// A JACK server of the test's own, named after the build tree so that two
+// trees never share one. The name stays the same from run to run: a server
+// that ends leaves its entry in JACK's registry of eight, and only an entry
+// of the same name is taken back. It runs synchronously: on a loaded machine an asynchronous one hands on the
 // buffers of clients not yet finished, moving onsets by a period.
 class JackServer {
  public:
   JackServer()
       : quiet_((jack_set_error_function([](const char*) {}), true)),
-        name_("orvane-test-" + std::to_string(getpid())),
+        name_("orvane-test-" + std::to_string(std::hash<std::string>{}(BuildDir()) % 1000000)),
         log_(BuildDir() + "/play_test_jackd.log"),
         server_((setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1),
                  std::vector<std::string>{"jackd", "-S", "-d", "dummy", "-r", std::to_string(kRate), "-p",
