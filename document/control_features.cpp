@@ -5,32 +5,32 @@
 namespace ov {
 namespace {
 
-constexpr FeatureSpec kBitmap[] = {{"Animation Position", DT_FLOAT, "", ""},
+constexpr FaceFeature kBitmap[] = {{"Animation Position", DT_FLOAT, "", ""},
                                    {"Filename", DT_TEXT, "bmp", ""},
                                    {"Mouse Down", DT_BOOL, "", ""},
                                    {"Frame Count", DT_INT, "", ""}};
-constexpr FeatureSpec kJoystick[] = {{"Animation Position", DT_FLOAT, "", ""},
+constexpr FaceFeature kJoystick[] = {{"Animation Position", DT_FLOAT, "", ""},
                                      {"Position X", DT_FLOAT, "", ""},
                                      {"Position Y", DT_FLOAT, "", ""},
                                      {"Filename", DT_TEXT, "bmp", ""},
                                      {"Mouse Down", DT_BOOL, "", ""}};
-constexpr FeatureSpec kTinted[] = {{"Animation Position", DT_FLOAT, "", ""},
+constexpr FaceFeature kTinted[] = {{"Animation Position", DT_FLOAT, "", ""},
                                    {"Filename", DT_TEXT, "bmp", ""},
                                    {"Hue", DT_FLOAT, "", ""},
                                    {"Saturation", DT_FLOAT, "", ""},
                                    {"Brightness", DT_FLOAT, "", ""},
                                    {"Mouse Down", DT_BOOL, "", ""}};
-constexpr FeatureSpec kButton[] = {{"Position", DT_FLOAT, "", ""}};
+constexpr FaceFeature kButton[] = {{"Position", DT_FLOAT, "", ""}};
 // "Style" lists the skin's text styles, known only to the panel.
-constexpr FeatureSpec kText[] = {{"Text", DT_TEXT, "", ""},
+constexpr FaceFeature kText[] = {{"Text", DT_TEXT, "", ""},
                                  {"Style", DT_ENUM, "", ""},
                                  {"Mode", DT_ENUM, "", "Normal,Read-Only"},
                                  {"Multiline", DT_BOOL, "", ""}};
-constexpr FeatureSpec kList[] = {{"List", DT_ENUM, "", ""}, {"Style", DT_ENUM, "", ""}};
+constexpr FaceFeature kList[] = {{"List", DT_ENUM, "", ""}, {"Style", DT_ENUM, "", ""}};
 
 }  // namespace
 
-std::span<const FeatureSpec> FaceFeatures(int32_t kind) {
+std::span<const FaceFeature> FaceFeatures(int32_t kind) {
   switch (kind) {
     case kButtonFace:
       return kButton;

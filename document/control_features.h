@@ -24,7 +24,7 @@ enum ControlFaceKind : int32_t {
   kBitmapFace = 100,
 };
 
-struct FeatureSpec {
+struct FaceFeature {
   const char* name;
   int32_t datatype;       // plug datatype codes
   const char* file_type;  // text features naming files; "" otherwise
@@ -32,6 +32,6 @@ struct FeatureSpec {
 };
 
 // Empty for kNoFace and unknown kinds.
-std::span<const FeatureSpec> FaceFeatures(int32_t kind);
+std::span<const FaceFeature> FaceFeatures(int32_t kind);
 
 }  // namespace ov

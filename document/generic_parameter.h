@@ -25,6 +25,8 @@ class generic_parameter {
   virtual ~generic_parameter() = default;
 
   // Where its watchers listen: codes 31 (value), 10 (name), 8 (going).
+  // Whatever holds the notifier sends code 8 from its destructor, so that
+  // no watcher keeps the parameter past its end.
   virtual Notifier& Watchers() = 0;
 
   virtual std::string Name() const = 0;

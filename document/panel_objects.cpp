@@ -82,7 +82,7 @@ int32_t control_ob::FaceKind() const {
 std::vector<CPlugFeature*> control_ob::FeaturePlugs() const {
   std::vector<CPlugFeature*> found;
   for (const auto& plug : plugs()) {
-    if (auto* feature = dynamic_cast<CPlugFeature*>(plug.get()); feature && feature->has_spec()) {
+    if (auto* feature = dynamic_cast<CPlugFeature*>(plug.get()); feature && feature->described()) {
       found.push_back(feature);
     }
   }
@@ -90,10 +90,10 @@ std::vector<CPlugFeature*> control_ob::FeaturePlugs() const {
 }
 
 void control_ob::CompleteFeaturePlugs() {
-  const std::span<const FeatureSpec> features = FaceFeatures(FaceKind());
-  const auto describe = [](CPlugFeature& plug, const FeatureSpec& spec) {
+  const std::span<const FaceFeature> features = FaceFeatures(FaceKind());
+  const auto describe = [](CPlugFeature& plug, const FaceFeature& row) {
     // Panel-side outputs: the value lives in what the plug is connected to.
-    plug.SetFeatureSpec(DR_OUT, spec.datatype, kPlugPanelSide, spec.item_list);
+    plug.SetFeatureShape(DR_OUT, row.datatype, kPlugPanelSide, row.item_list);
   };
   int64_t highest = -1;  // stored indexes may be anything, INT32_MAX included
   for (const auto& plug : plugs()) {
@@ -108,10 +108,10 @@ void control_ob::CompleteFeaturePlugs() {
   }
   for (int64_t i = highest + 1; i < static_cast<int64_t>(features.size()); ++i) {
     auto plug = std::make_unique<CPlugFeature3>();
-    const FeatureSpec& spec = features[static_cast<std::size_t>(i)];
-    plug->SetFeature(spec.name, static_cast<int32_t>(i), 0);
+    const FaceFeature& row = features[static_cast<std::size_t>(i)];
+    plug->SetFeature(row.name, static_cast<int32_t>(i), 0);
     plug->set_index(static_cast<int16_t>(i));
-    describe(*plug, spec);
+    describe(*plug, row);
     InsertPlug(std::move(plug));
   }
 }

@@ -88,14 +88,14 @@ void CPlugFeature::SetFeature(std::string name, int32_t index, int32_t value) {
   feature_a_ = value;
 }
 
-void CPlugFeature::SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags,
+void CPlugFeature::SetFeatureShape(int32_t direction, int32_t datatype, int32_t flags,
                                   std::string item_list) {
-  if (has_spec_ && datatype != spec_datatype_) variable_.reset();
-  has_spec_ = true;
-  spec_direction_ = direction;
-  spec_datatype_ = datatype;
-  spec_flags_ = flags;
-  spec_item_list_ = std::move(item_list);
+  if (described_ && datatype != feature_datatype_) variable_.reset();
+  described_ = true;
+  feature_direction_ = direction;
+  feature_datatype_ = datatype;
+  feature_flags_ = flags;
+  feature_item_list_ = std::move(item_list);
   RefreshItems();
 }
 
@@ -105,11 +105,11 @@ void CPlugFeature::SetListText(std::string text) {
 }
 
 std::string CPlugFeature::OwnItemList() const {
-  return feature_text_b_.empty() ? spec_item_list_ : feature_text_b_;
+  return feature_text_b_.empty() ? feature_item_list_ : feature_text_b_;
 }
 
 std::string CPlugFeature::ItemList() const {
-  if (!has_spec_ || spec_datatype_ != DT_ENUM) return CPlug2::ItemList();
+  if (!described_ || feature_datatype_ != DT_ENUM) return CPlug2::ItemList();
   // Container plugs only pass lists through; what they lead to is not
   // followed here.
   const CPlug2* other = FirstConnectedPlug();
@@ -137,18 +137,18 @@ void CPlugFeature::RefreshItems() {
 }
 
 std::string CPlugFeature::Name() const {
-  return has_spec_ ? feature_name() : CPlug2::Name();
+  return described_ ? feature_name() : CPlug2::Name();
 }
 int32_t CPlugFeature::Direction() const {
-  return has_spec_ ? spec_direction_ : CPlug2::Direction();
+  return described_ ? feature_direction_ : CPlug2::Direction();
 }
-int32_t CPlugFeature::Datatype() const { return has_spec_ ? spec_datatype_ : CPlug2::Datatype(); }
-int32_t CPlugFeature::Flags() const { return has_spec_ ? spec_flags_ : CPlug2::Flags(); }
+int32_t CPlugFeature::Datatype() const { return described_ ? feature_datatype_ : CPlug2::Datatype(); }
+int32_t CPlugFeature::Flags() const { return described_ ? feature_flags_ : CPlug2::Flags(); }
 
 generic_feature* CPlugFeature::ValueVariable() {
-  if (!has_spec_) return nullptr;
+  if (!described_) return nullptr;
   if (variable_ == nullptr) {
-    variable_ = MakeFeatureVariable(spec_datatype_, this, value_text());
+    variable_ = MakeFeatureVariable(feature_datatype_, this, value_text());
     RefreshItems();
   }
   return variable_.get();

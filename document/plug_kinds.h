@@ -80,7 +80,7 @@ class CPlugControled : public CPlugNameable {
 // feature of its module, named by the feature index.
 //
 // A module whose type declares no plug for a feature describes the plug
-// itself (SetFeatureSpec): it is then named after the feature and keeps its
+// itself (SetFeatureShape): it is then named after the feature and keeps its
 // value in a variable of the feature's type, made from the value text when
 // first asked for and written back to it on every change.
 //
@@ -95,9 +95,9 @@ class CPlugFeature : public CPlug2, private value_owner {
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
 
-  void SetFeatureSpec(int32_t direction, int32_t datatype, int32_t flags,
+  void SetFeatureShape(int32_t direction, int32_t datatype, int32_t flags,
                       std::string item_list = {});
-  bool has_spec() const { return has_spec_; }
+  bool described() const { return described_; }
   std::string Name() const override;
   int32_t Direction() const override;
   int32_t Datatype() const override;
@@ -121,11 +121,11 @@ class CPlugFeature : public CPlug2, private value_owner {
   // Its list without looking at what it is connected to.
   std::string OwnItemList() const;
 
-  bool has_spec_ = false;
-  int32_t spec_direction_ = DR_IN;
-  int32_t spec_datatype_ = DT_FLOAT;
-  int32_t spec_flags_ = 0;
-  std::string spec_item_list_;
+  bool described_ = false;
+  int32_t feature_direction_ = DR_IN;
+  int32_t feature_datatype_ = DT_FLOAT;
+  int32_t feature_flags_ = 0;
+  std::string feature_item_list_;
   std::unique_ptr<generic_feature> variable_;
   int32_t feature_a_ = 0;
   int32_t feature_b_ = 0;

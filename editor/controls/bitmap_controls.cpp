@@ -358,14 +358,14 @@ CMyBmpCtrl2::CMyBmpCtrl2(int32_t face_kind, SkinMode mode)
 }
 
 bool CMyBmpCtrl2::DescribeFeature(int32_t index, FeatureDescription* description) {
-  const std::span<const FeatureSpec> features = FaceFeatures(face_kind_);
+  const std::span<const FaceFeature> features = FaceFeatures(face_kind_);
   if (index < 0 || static_cast<std::size_t>(index) >= features.size()) return false;
-  const FeatureSpec& spec = features[index];
+  const FaceFeature& row = features[index];
   *description = FeatureDescription{};
-  description->name = spec.name;
-  description->datatype = spec.datatype;
-  description->file_type = spec.file_type;
-  description->item_list = spec.item_list;
+  description->name = row.name;
+  description->datatype = row.datatype;
+  description->file_type = row.file_type;
+  description->item_list = row.item_list;
   description->output = FeatureControl(index);
   description->flags = kPlugPanelSide;
   return true;

@@ -23,7 +23,7 @@ void CMyButton::SetText(std::string text) {
 }
 
 bool CMyButton::DescribeFeature(int32_t index, FeatureDescription* description) {
-  const std::span<const FeatureSpec> features = FaceFeatures(kButtonFace);
+  const std::span<const FaceFeature> features = FaceFeatures(kButtonFace);
   if (index != 0 || features.empty()) return false;
   *description = FeatureDescription{};
   description->name = features[0].name;

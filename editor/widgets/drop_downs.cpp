@@ -32,7 +32,7 @@ void CMyCombobox::OnParameterChanged() {
 CMyComboBox2::CMyComboBox2() = default;
 
 bool CMyComboBox2::DescribeFeature(int32_t index, FeatureDescription* description) {
-  const std::span<const FeatureSpec> features = FaceFeatures(kListFace);
+  const std::span<const FaceFeature> features = FaceFeatures(kListFace);
   if (index < 0 || static_cast<std::size_t>(index) >= features.size()) return false;
   *description = FeatureDescription{};
   description->name = features[index].name;

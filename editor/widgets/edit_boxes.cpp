@@ -32,7 +32,7 @@ CMyEdit2::CMyEdit2() = default;
 
 bool CMyEdit2::DescribeFeature(int32_t index, FeatureDescription* description) {
   // The styled text's first two features, in its order.
-  const std::span<const FeatureSpec> features = FaceFeatures(kTextFace);
+  const std::span<const FaceFeature> features = FaceFeatures(kTextFace);
   if (index < 0 || index > 1 || static_cast<std::size_t>(index) >= features.size()) return false;
   *description = FeatureDescription{};
   description->name = features[index].name;

@@ -14,7 +14,7 @@ namespace {
 
 bool Describe(int32_t kind, int32_t index, generic_control* output,
               FeatureDescription* description) {
-  const std::span<const FeatureSpec> features = FaceFeatures(kind);
+  const std::span<const FaceFeature> features = FaceFeatures(kind);
   if (output == nullptr || index < 0 || static_cast<std::size_t>(index) >= features.size()) {
     return false;
   }

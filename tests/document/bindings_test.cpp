@@ -72,7 +72,7 @@ TEST(ValueObjects, ShareOneValueAndFallBackToAQuietDummy) {
 // A plug whose datatype and list are its own, as feature plugs have.
 std::unique_ptr<CPlugFeature> PlugOf(int32_t datatype, std::string text) {
   auto plug = std::make_unique<CPlugFeature>();
-  plug->SetFeatureSpec(DR_IN, datatype, 0);
+  plug->SetFeatureShape(DR_IN, datatype, 0);
   plug->SetValueText(std::move(text));
   return plug;
 }

@@ -26,6 +26,8 @@ class RecordedParameter final : public generic_parameter {
  public:
   RecordedParameter(int32_t datatype, std::string value, std::string items = {})
       : datatype_(datatype), value_(std::move(value)), items_(std::move(items)) {}
+  // As every parameter does, it tells its watchers when it goes.
+  ~RecordedParameter() override { watchers_.Notify(Notification(kNotifyPlugDestroyed, this)); }
   Notifier& Watchers() override { return watchers_; }
   std::string Name() const override { return "recorded"; }
   int32_t Datatype() const override { return datatype_; }
@@ -282,8 +284,8 @@ TEST(Widgets, ListEntryChoosesInItsPopupList) {
   const Case cases[] = {{7, 0, 5, 1}, {6, 1, 7, 0}, {5, -1, 5, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
+    KeptMenu popups;  // outlives the root that shows through it
     TreeRig rig;
-    KeptMenu popups;
     rig.root.SetPopups(&popups);
     variable<int16_t, MetaData_enum> list(c.value, MetaData_enum{"a=5,b=7"});
     auto* entry =

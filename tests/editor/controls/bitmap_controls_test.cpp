@@ -23,7 +23,7 @@ namespace {
 
 constexpr uint32_t kRed = 0xFF0000;  // screen and image pixels: 0x00RRGGBB
 
-struct ImageSpec {
+struct ImageShape {
   int32_t type = kSkinKnob;
   int32_t mode = kResponseUnset;
   int32_t frames = 1;
@@ -34,21 +34,21 @@ struct ImageSpec {
 };
 
 // Frames stacked downwards, every pixel opaque red.
-std::shared_ptr<SkinImage> MakeImage(const ImageSpec& spec) {
+std::shared_ptr<SkinImage> MakeImage(const ImageShape& shape) {
   auto image = std::make_shared<SkinImage>();
   image->name = "img";
-  image->pixels.width = spec.frame.x;
-  image->pixels.height = spec.frame.y * spec.frames;
+  image->pixels.width = shape.frame.x;
+  image->pixels.height = shape.frame.y * shape.frames;
   image->pixels.colour.assign(static_cast<std::size_t>(image->pixels.width) * image->pixels.height,
                               kRed);
   ImageDescription& d = image->description;
-  d.type = spec.type;
-  d.mode_letter = spec.mode;
-  d.frame_size = spec.frame;
-  d.last_frame = spec.frames - 1;
-  d.segment_count = spec.segments;
-  d.range_start = spec.range_start;
-  d.range_end = spec.range_end;
+  d.type = shape.type;
+  d.mode_letter = shape.mode;
+  d.frame_size = shape.frame;
+  d.last_frame = shape.frames - 1;
+  d.segment_count = shape.segments;
+  d.range_start = shape.range_start;
+  d.range_end = shape.range_end;
   return image;
 }
 
@@ -70,7 +70,7 @@ Action Set(float value) { return {kDoSet, 0, 0, 0, value}; }
 struct Row {
   const char* name;
   bool normalised;  // CMyBmpCtrl2 (0..1, features) rather than CMyBmpCtrl (percent)
-  ImageSpec image;
+  ImageShape image;
   Rect rect;  // in the window; events go straight to the control when it has no size
   float start;
   std::vector<Action> actions;
@@ -84,14 +84,14 @@ struct Row {
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 
-const ImageSpec kKnob31{kSkinKnob, kResponseRotary, 31, {40, 40}};
-const ImageSpec kVSlider{kSkinSlider, kResponseVertical, 1, {20, 120}, 5, 10, 110};
-const ImageSpec kClick{kSkinKnob, kResponseClick, 2, {20, 20}};
-const ImageSpec kStep4{kSkinKnob, kResponseStep, 4, {20, 20}};
-const ImageSpec kStep1{kSkinKnob, kResponseStep, 1, {20, 20}};
-const ImageSpec kUnset{kSkinKnob, kResponseUnset, 31, {40, 40}};
-const ImageSpec kHorizontal{kSkinKnob, kResponseHorizontal, 31, {40, 40}};
-const ImageSpec kBar{kSkinBarGraph, kResponseVertical, 2, {10, 60}, 9, 0, 6};
+const ImageShape kKnob31{kSkinKnob, kResponseRotary, 31, {40, 40}};
+const ImageShape kVSlider{kSkinSlider, kResponseVertical, 1, {20, 120}, 5, 10, 110};
+const ImageShape kClick{kSkinKnob, kResponseClick, 2, {20, 20}};
+const ImageShape kStep4{kSkinKnob, kResponseStep, 4, {20, 20}};
+const ImageShape kStep1{kSkinKnob, kResponseStep, 1, {20, 20}};
+const ImageShape kUnset{kSkinKnob, kResponseUnset, 31, {40, 40}};
+const ImageShape kHorizontal{kSkinKnob, kResponseHorizontal, 31, {40, 40}};
+const ImageShape kBar{kSkinBarGraph, kResponseVertical, 2, {10, 60}, 9, 0, 6};
 const Rect kAt{10, 10, 50, 50};
 
 const Row kRows[] = {
