@@ -229,17 +229,7 @@ void ug_osc_sf::ChoiceChanged(bool bank) {
 }
 
 void ug_osc_sf::OnNotify(int32_t kind, int32_t value) {
-  if (kind == kNotifyChoices) {
-    if (Bank() != nullptr && Source() != nullptr) {
-      const SoundfontChoice choice = Source()->Choice(0);
-      Bank()->SetBank(0, choice.bank);
-      Bank()->SetPreset(0, static_cast<int8_t>(choice.preset));
-    }
-    RequestRefresh();
-    return;
-  }
-  if (kind == kNotifyNewBank) {
-    TakeHandedBank();
+  if (TakeNotification(kind, 1)) {
     RequestRefresh();
     return;
   }

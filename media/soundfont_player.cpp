@@ -90,19 +90,7 @@ void ug_sample_player2::OnStatusChange(uint32_t time, connector* link, int32_t s
 }
 
 void ug_sample_player2::OnNotify(int32_t kind, int32_t value) {
-  if (kind == kNotifyChoices) {
-    if (Bank() != nullptr && Source() != nullptr) {
-      for (int32_t channel = 0; channel < soundfont_bank::kChannels; ++channel) {
-        const SoundfontChoice choice = Source()->Choice(channel);
-        Bank()->SetBank(channel, choice.bank);
-        Bank()->SetPreset(channel, static_cast<int8_t>(choice.preset));
-      }
-    }
-    RequestRefresh();
-    return;
-  }
-  if (kind == kNotifyNewBank) {
-    TakeHandedBank();
+  if (TakeNotification(kind, soundfont_bank::kChannels)) {
     RequestRefresh();
     return;
   }

@@ -97,6 +97,24 @@ void ug_soundfont_user::Retire(soundfont_bank* bank) {
   delete bank;  // only after a flood of loads within milliseconds
 }
 
+bool ug_soundfont_user::TakeNotification(int32_t kind, int32_t channels) {
+  if (kind == kNotifyChoices) {
+    if (bank_ != nullptr && source_ != nullptr) {
+      for (int32_t channel = 0; channel < channels; ++channel) {
+        const SoundfontChoice choice = source_->Choice(channel);
+        bank_->SetBank(channel, choice.bank);
+        bank_->SetPreset(channel, static_cast<int8_t>(choice.preset));
+      }
+    }
+    return true;
+  }
+  if (kind == kNotifyNewBank) {
+    TakeHandedBank();
+    return true;
+  }
+  return false;
+}
+
 void ug_soundfont_user::ReplaceBank(soundfont_bank* bank) {
   OnBankGone();
   ReleaseBank();

@@ -69,6 +69,10 @@ class ug_soundfont_user : private MediaFileThread::Client {
   // The model on kind 9: every generator of the chain drops its bank and
   // takes the one handed over. Audio thread.
   void TakeHandedBank();
+  // Kinds 1 and 9: the first `channels` channels take the source's choices,
+  // or the handed bank is taken; false for any other kind. The generator
+  // then asks for a refresh. Audio thread.
+  bool TakeNotification(int32_t kind, int32_t channels);
   void ReplaceBank(soundfont_bank* bank);
   // The generator after this one on the voice copy chain, or null.
   virtual ug_soundfont_user* NextUser() const = 0;

@@ -368,15 +368,7 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   LoadedEffect loaded;
   if (!LoadEffect(command.input_path, &PlayHost, err, kName, &loaded)) return 1;
   vst2::AEffect* effect = loaded.effect;
-  const auto dispatch = [&](int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
-                            float opt = 0.0f) {
-    return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
-  };
-  const auto close_plugin = [&] {
-    dispatch(vst2::effClose);
-    SetPrintingHostLog(nullptr);
-  };
-  dispatch(vst2::effOpen);
+  loaded.Dispatch(vst2::effOpen);
 
   AudioDeviceSettings settings;
   settings.backend = command.backend;
@@ -392,13 +384,13 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   std::unique_ptr<AudioDevice> device = AudioDevice::Open(settings, &client, &error);
   if (device == nullptr) {
     err << kName << ": " << error << "\n";
-    close_plugin();
+    loaded.Close();
     return kNoDeviceExit;
   }
   if (device->Period() > kMaxFrames) {
     err << kName << ": the device asks for " << device->Period() << " frames a period, more than "
         << kMaxFrames << "\n";
-    close_plugin();
+    loaded.Close();
     return kNoDeviceExit;
   }
   // Sized for the device's period, known once it is open.
@@ -407,12 +399,12 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
     take = std::make_unique<PlayTake>(settings.outputs, device->Rate(), kMaxFrames);
     client.Record(take.get());
   }
-  dispatch(vst2::effSetSampleRate, 0, nullptr, static_cast<float>(device->Rate()));
-  dispatch(vst2::effSetBlockSize, device->Period());
-  dispatch(vst2::effMainsChanged, 1);
+  loaded.Dispatch(vst2::effSetSampleRate, 0, nullptr, static_cast<float>(device->Rate()));
+  loaded.Dispatch(vst2::effSetBlockSize, device->Period());
+  loaded.Dispatch(vst2::effMainsChanged, 1);
   if (const std::string problem = EngineProblem(*effect); !problem.empty()) {
     err << kName << ": " << problem << "\n";
-    close_plugin();
+    loaded.Close();
     return 1;
   }
   // Without a display the plug-in still plays: the window is a view of it.
@@ -520,8 +512,8 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
   g_device.store(nullptr, std::memory_order_release);
   PrintCounts(*device, out);
   window.reset();
-  dispatch(vst2::effMainsChanged, 0);
-  close_plugin();
+  loaded.Dispatch(vst2::effMainsChanged, 0);
+  loaded.Close();
   if (take != nullptr) {
     if (take->DroppedFrames() > 0) {
       err << kName << ": the take lost " << take->DroppedFrames() << " frames (the disk was slow)\n";

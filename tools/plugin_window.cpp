@@ -42,6 +42,11 @@ void SetPrintingHostLog(std::ostream* log) {
   g_host_log = log;
 }
 
+void LoadedEffect::Close() {
+  Dispatch(vst2::effClose);
+  SetPrintingHostLog(nullptr);
+}
+
 bool LoadEffect(const std::string& path, vst2::HostCallback host, std::ostream& err,
                 const char* command_name, LoadedEffect* loaded) {
   if (IsProjectText(path)) {

@@ -17,6 +17,12 @@ namespace ov {
 // The plug-in as a host holds it: its record, and the library when loaded
 // from one (unloaded after the plug-in is closed).
 struct LoadedEffect {
+  intptr_t Dispatch(int32_t opcode, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
+    return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
+  }
+  // effClose, after which the printing host prints nowhere.
+  void Close();
+
   DynamicLibrary library;
   vst2::AEffect* effect = nullptr;
 };

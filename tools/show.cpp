@@ -158,30 +158,22 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
   LoadedEffect loaded;
   if (!LoadEffect(command.input_path, &PrintingHost, err, kName, &loaded)) return 1;
   vst2::AEffect* effect = loaded.effect;
-  const auto dispatch = [&](int32_t opcode, intptr_t value = 0, void* ptr = nullptr,
-                            float opt = 0.0f) {
-    return effect->dispatcher(effect, opcode, 0, value, ptr, opt);
-  };
-  const auto close_plugin = [&] {
-    dispatch(vst2::effClose);
-    SetPrintingHostLog(nullptr);
-  };
-  dispatch(vst2::effOpen);
-  dispatch(vst2::effSetSampleRate, 0, nullptr, static_cast<float>(kSampleRate));
-  dispatch(vst2::effSetBlockSize, kBlockSize);
+  loaded.Dispatch(vst2::effOpen);
+  loaded.Dispatch(vst2::effSetSampleRate, 0, nullptr, static_cast<float>(kSampleRate));
+  loaded.Dispatch(vst2::effSetBlockSize, kBlockSize);
   // The engine starts before the window opens, so that one which cannot be
   // built is told without a window shown for nothing.
   if (command.engine) {
-    dispatch(vst2::effMainsChanged, 1);
+    loaded.Dispatch(vst2::effMainsChanged, 1);
     if (const std::string problem = EngineProblem(*effect); !problem.empty()) {
       err << kName << ": " << problem << "\n";
-      close_plugin();
+      loaded.Close();
       return 1;
     }
   }
   std::unique_ptr<EditorWindow> window = EditorWindow::Open(effect, command.input_path, err, kName);
   if (window == nullptr) {
-    close_plugin();
+    loaded.Close();
     return 1;
   }
 
@@ -217,8 +209,8 @@ int RunShowCommand(const ShowCommandLine& command, std::ostream& out, std::ostre
   window.reset();
   running.store(false);
   if (audio.joinable()) audio.join();
-  if (command.engine) dispatch(vst2::effMainsChanged, 0);
-  close_plugin();
+  if (command.engine) loaded.Dispatch(vst2::effMainsChanged, 0);
+  loaded.Close();
   if (!command.output_path.empty() && !WriteFloatWavFile(command.output_path, recording, &error)) {
     err << kName << ": " << error << "\n";
     status = 1;
