@@ -44,13 +44,6 @@ void* DynamicLibrary::Symbol(const char* name) const {
   return dlsym(handle_.get(), name);
 }
 
-bool KeepLoaded(const std::string& path) {
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (handle == nullptr) return false;
-  dlclose(handle);  // RTLD_NODELETE keeps it mapped
-  return true;
-}
-
 std::string OwnLibraryPath() {
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&OwnLibraryPath), &info) == 0 || info.dli_fname == nullptr) {

@@ -29,13 +29,6 @@ class DynamicLibrary {
   std::string path_;
 };
 
-// Keeps the library at `path` mapped until the process ends, however often
-// it is closed: a host of our own that loads plug-ins through another
-// loader (lilv) uses it, since a library with thread-local variables that
-// is unmapped leaves stale storage that the sanitizers' leak check walks at
-// exit. False when the library cannot be opened.
-bool KeepLoaded(const std::string& path);
-
 // The full path of the shared library (or program) that contains this code,
 // found through the loader's own records; empty when it cannot be found.
 std::string OwnLibraryPath();

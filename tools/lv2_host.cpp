@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <string_view>
 
-#include "platform/dynamic_library.h"
 #include "platform/files.h"
 
 namespace ov {
@@ -114,11 +113,6 @@ Lv2Instance::Lv2Instance(Lv2World& world, const std::string& uri, double rate, i
   const LV2_Feature schedule{LV2_WORKER__schedule, &schedule_};
   const LV2_Feature* features[] = {
       &map, &unmap, &options, &schedule, session_.empty() ? nullptr : &make_path_feature_, nullptr};
-  if (char* library = lilv_file_uri_parse(
-          lilv_node_as_uri(lilv_plugin_get_library_uri(plugin_)), nullptr)) {
-    KeepLoaded(library);
-    lilv_free(library);
-  }
   instance_ = lilv_plugin_instantiate(plugin_, rate, features);
   if (instance_ == nullptr) return;
 
