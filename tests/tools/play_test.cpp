@@ -258,7 +258,11 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
   // stolen time is counted as the thread's own: an idle synthesiser shows
   // single periods at a third of their time on a loaded host. One period in
   // a thousand is what such stalls allow; real overload is every period.
+  // Sanitized code runs several times slower than what ships, so there the
+  // count says nothing of the callback's cost.
+#ifndef OV_SANITIZED_BUILD
   EXPECT_LE(overruns, periods / 1000) << printed;
+#endif
   // The take holds every period that was played, notes included.
   std::string error;
   const std::optional<ov::AudioClip> kept = ov::ReadWavFile(take, &error);
