@@ -25,7 +25,7 @@ namespace ov {
 class Lv2World {
  public:
   // Every bundle in `folder`, or only the bundle `folder` itself when
-  // `one_bundle`; with the LV2 specifications installed in /usr/lib/lv2.
+  // `one_bundle`; with the LV2 schemas installed in /usr/lib/lv2.
   explicit Lv2World(const std::string& folder, bool one_bundle = false);
   ~Lv2World();
   const LilvPlugin* Plugin(const std::string& uri) const;
