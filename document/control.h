@@ -127,7 +127,7 @@ class Ctl_Soundfont_base : public CControl, public SoundfontSource {
   // Sets a patch's value; the current patch's is applied at once.
   void SetStoredValue(int32_t patch, const std::string& value);
   // Another patch became current: its value is applied.
-  void OnPatchChanged(int32_t patch);
+  void OnPatchChanged(int32_t patch) override;
   // Applies a value: loads its file, then its channel choices.
   void ApplyValue(const std::string& value);
 

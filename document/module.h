@@ -17,6 +17,7 @@
 namespace ov {
 
 class CPatchManager;
+class generic_parameter;
 
 // The module is also the editor-side receiver of its generator's messages.
 class CUG : public CDocOb, public ModuleMessageTarget {
@@ -60,6 +61,12 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   virtual void OnPlugValueChanged(CPlug2& /*plug*/) {}
   // The editor made or removed a connection of `plug`.
   virtual void OnConnectionsChanged(CPlug2& /*plug*/, bool /*made*/) {}
+  // `patch` became the current patch of the container holding this module
+  // directly (every module it holds hears it, its own value or not).
+  virtual void OnPatchChanged(int32_t /*patch*/) {}
+  // Appends the panel parameters this module offers panels and hosts, in
+  // their own order.
+  virtual void CollectGenericParameters(std::vector<generic_parameter*>& /*out*/) {}
 
  protected:
   bool ExclusionMark() const override { return excluded_; }
