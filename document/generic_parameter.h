@@ -20,6 +20,8 @@
 
 namespace ov {
 
+class ControlEngineHalf;
+
 class generic_parameter {
  public:
   virtual ~generic_parameter() = default;
@@ -57,6 +59,11 @@ class generic_parameter {
   // item trunc(count x) kept within the list), "true" above 0.5 else
   // "false" (bool), otherwise the current value text.
   virtual std::string TextForNormalised(float x) const;
+
+  // The running engine's half that takes this parameter's normalised value
+  // directly (a control module's generator), or null: no engine, or the
+  // value goes through the editor side.
+  virtual ControlEngineHalf* EngineHalf() const { return nullptr; }
 };
 
 // Follows one generic parameter (or none). Derive from it and override
