@@ -139,7 +139,8 @@ struct X11ChildWindow::Parts {
 };
 
 std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int32_t width,
-                                                       int32_t height, std::string* error) {
+                                                       int32_t height, std::string* error,
+                                                       PixelPoint at) {
   auto x = std::make_shared<Connection>();
   x->display = XOpenDisplay(nullptr);
   if (x->display == nullptr) {
@@ -170,6 +171,7 @@ std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int
   x->max_request_bytes = static_cast<std::size_t>(max_request) * 4;
   Placement placement;
   placement.parent = parent;
+  placement.at = at;
   return Make(std::move(x), placement, width, height, error);
 }
 

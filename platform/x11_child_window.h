@@ -25,9 +25,11 @@ namespace ov {
 class X11ChildWindow final : public WindowPort {
  public:
   // Null, with `error` saying why, when there is no X display, the parent
-  // window does not exist or the screen is not 24-bit TrueColor.
+  // window does not exist or the screen is not 24-bit TrueColor. `at`: its
+  // top-left in the parent, above the parent's other children.
   static std::unique_ptr<X11ChildWindow> Create(unsigned long parent, int32_t width,
-                                                int32_t height, std::string* error);
+                                                int32_t height, std::string* error,
+                                                PixelPoint at = {});
   ~X11ChildWindow() override;
 
   // An override-redirect window on the screen at `screen_at` (`grab`: with

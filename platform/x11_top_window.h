@@ -24,6 +24,8 @@ class X11TopWindow {
 
   // The window id, for the plug-in's editor-open call.
   unsigned long Handle() const { return window_; }
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
   // Reads the events waiting; false once the window was closed or
   // destroyed, or its connection lost.
   bool Pump();

@@ -438,9 +438,13 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
     const auto began = std::chrono::steady_clock::now();
     std::ostringstream why;
     LoadedEffect next;
+    // Printed, and shown on the panel until a save builds.
+    std::string failure;
     const auto refuse = [&](const std::string& reason) {
       if (next.effect != nullptr) next.effect->dispatcher(next.effect, vst2::effClose, 0, 0, nullptr, 0.0f);
-      err << kName << ": " << reason << "; the last good one plays on\n" << std::flush;
+      failure = reason + "; the last good one plays on";
+      err << kName << ": " << failure << "\n" << std::flush;
+      if (window != nullptr) window->ShowNotice(failure, err, kName);
     };
     if (!LoadEffect(command.input_path, &PlayHost, why, kName, &next)) {
       std::string reason = why.str();
@@ -486,6 +490,7 @@ int RunPlayCommand(const PlayCommandLine& command, std::ostream& out, std::ostre
     if (!windowed) return;
     window = EditorWindow::Open(effect, command.input_path, err, kName);
     if (command.keyboard && window != nullptr) window->Frame().KeepKeys();
+    if (!failure.empty() && window != nullptr) window->ShowNotice(failure, err, kName);
   };
 
   const auto started = std::chrono::steady_clock::now();

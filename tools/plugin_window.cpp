@@ -96,10 +96,22 @@ std::unique_ptr<EditorWindow> EditorWindow::Open(vst2::AEffect* effect, const st
   return std::unique_ptr<EditorWindow>(new EditorWindow(effect, std::move(frame)));
 }
 
-EditorWindow::~EditorWindow() { effect_->dispatcher(effect_, vst2::effEditClose, 0, 0, nullptr, 0.0f); }
+EditorWindow::~EditorWindow() {
+  notice_.reset();
+  effect_->dispatcher(effect_, vst2::effEditClose, 0, 0, nullptr, 0.0f);
+}
+
+bool EditorWindow::ShowNotice(std::string_view text, std::ostream& err, const char* command_name) {
+  notice_.reset();
+  std::string error;
+  notice_ = PanelNotice::Show(frame_->Handle(), frame_->Width(), frame_->Height(), text, &error);
+  if (notice_ == nullptr) err << command_name << ": the panel cannot show the message: " << error << "\n";
+  return notice_ != nullptr;
+}
 
 bool EditorWindow::Pump() {
   if (!frame_->Pump()) return false;
+  if (notice_ != nullptr && !notice_->Pump()) notice_.reset();
   effect_->dispatcher(effect_, vst2::effEditIdle, 0, 0, nullptr, 0.0f);
   effect_->dispatcher(effect_, vst2::effIdle, 0, 0, nullptr, 0.0f);
   return true;

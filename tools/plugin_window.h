@@ -7,10 +7,12 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "platform/dynamic_library.h"
 #include "platform/vst2.h"
 #include "platform/x11_top_window.h"
+#include "tools/panel_notice.h"
 
 namespace ov {
 
@@ -54,11 +56,19 @@ class EditorWindow {
   bool Pump();
   X11TopWindow& Frame() { return *frame_; }
 
+  // A strip over the bottom of the panel telling `text`, until another
+  // replaces it or it is cleared; false after telling `err` why it cannot
+  // be shown.
+  bool ShowNotice(std::string_view text, std::ostream& err, const char* command_name);
+  void ClearNotice() { notice_.reset(); }
+  const PanelNotice* Notice() const { return notice_.get(); }
+
  private:
   EditorWindow(vst2::AEffect* effect, std::unique_ptr<X11TopWindow> frame)
       : effect_(effect), frame_(std::move(frame)) {}
   vst2::AEffect* effect_;
   std::unique_ptr<X11TopWindow> frame_;
+  std::unique_ptr<PanelNotice> notice_;  // above the editor, inside the frame
 };
 
 }  // namespace ov

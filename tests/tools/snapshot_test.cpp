@@ -5,8 +5,10 @@
 #include <sstream>
 
 #include "tests/editor/editor_test_support.h"
+#include "tests/editor/x11/xvfb_server.h"
 #include "tests/editor/skins/default_background.h"
 #include "platform/png_codec.h"
+#include "tools/plugin_window.h"
 #include "tools/show.h"
 #include "tools/snapshot.h"
 
@@ -93,6 +95,67 @@ TEST(SnapshotCommand, AMissingProjectFailsWithItsName) {
   std::ostringstream err;
   EXPECT_EQ(RunSnapshotCommand(line, out, err), 1);
   EXPECT_NE(err.str().find("no-such-project.json"), std::string::npos);
+}
+
+// The notice `orvane play` shows when a saved project does not build: a
+// strip over the bottom of the panel, in the window's own pixels, which
+// leaves the panel as it was once cleared.
+TEST(EditorWindow, ANoticeCoversThePanelsFootUntilCleared) {
+  testing::XvfbServer display;
+  ASSERT_TRUE(display.Running());
+  std::ostringstream err;
+  LoadedEffect loaded;
+  ASSERT_TRUE(LoadEffect(std::string(OV_EXAMPLES_DIR) + "/demo-synth.json", &PrintingHost, err,
+                         "test", &loaded))
+      << err.str();
+  loaded.Dispatch(vst2::effOpen);
+  {
+    std::unique_ptr<EditorWindow> window = EditorWindow::Open(loaded.effect, "notice", err, "test");
+    ASSERT_NE(window, nullptr) << err.str();
+    const auto capture = [&] {
+      window->Pump();
+      return window->Frame().Capture().value_or(PixelImage());
+    };
+    // The panel once drawn: two captures alike.
+    PixelImage panel = capture();
+    ASSERT_TRUE(testing::PumpUntil([] {}, [&] {
+      PixelImage again = capture();
+      const bool same = SamePixels(again, panel) && again.Width() > 0;
+      panel = std::move(again);
+      return same;
+    }));
+    const std::string text = "parse error at line 7, column 5: a value was expected; the last good "
+                             "one plays on";
+    ASSERT_TRUE(window->ShowNotice(text, err, "test")) << err.str();
+    ASSERT_NE(window->Notice(), nullptr);
+    EXPECT_EQ(window->Notice()->Text(), text);
+    const PixelRect area = window->Notice()->Area();
+    EXPECT_EQ(area.bottom, panel.Height());
+    EXPECT_EQ(area.Width(), panel.Width());
+    // Two lines at the panel's width of 400.
+    EXPECT_GT(area.Height(), 24);
+    EXPECT_LT(area.Height(), panel.Height() / 3);
+    const uint32_t background = PixelOf(PanelNotice::kBackground);
+    PixelImage shown;
+    ASSERT_TRUE(testing::PumpUntil([] {}, [&] {
+      shown = capture();
+      return shown.Width() > 0 && shown.At(0, panel.Height() - 1) == background;
+    }));
+    std::size_t ink = 0;
+    for (int32_t y = 0; y < shown.Height(); ++y) {
+      for (int32_t x = 0; x < shown.Width(); ++x) {
+        if (y < area.top) {
+          ASSERT_EQ(shown.At(x, y), panel.At(x, y)) << "above the notice at " << x << "," << y;
+        } else if (shown.At(x, y) != background) {
+          ++ink;
+        }
+      }
+    }
+    EXPECT_GT(ink, 200u) << "the text is drawn";
+    window->ClearNotice();
+    EXPECT_TRUE(testing::PumpUntil([] {}, [&] { return SamePixels(capture(), panel); }));
+  }
+  loaded.Close();
 }
 
 }  // namespace
