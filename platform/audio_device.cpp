@@ -63,7 +63,8 @@ constexpr uint32_t kMaxChannels = 64;
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 // An RtAudio output stream; MIDI from ALSA sequencer ports, placed by its
-// arrival time in the period after it arrived.
+// arrival time in the period after it arrived, and to a port of ours, sent
+// when the audio of its frame is due to sound.
 class StreamDevice final : public AudioDevice {
  public:
   StreamDevice(AudioBackend backend, AudioClient* client) : AudioDevice(backend, client) {}
@@ -119,6 +120,7 @@ class StreamDevice final : public AudioDevice {
                          this, &options);
       period_ = frames;
       channels_ = settings.outputs;
+      latency_ = static_cast<uint32_t>(std::max(audio_->getStreamLatency(), 0L));
     } catch (const RtAudioError& failure) {
       *error = std::string(AudioBackendName(backend_)) + ": " + failure.getMessage();
       return false;
@@ -132,6 +134,8 @@ class StreamDevice final : public AudioDevice {
       return false;
     }
     if (midi_ == nullptr) midi_report_ = "MIDI in: none (" + midi_error + ")";
+    midi_out_ = MidiOutputPort::Open(settings.client_name, &midi_error);
+    midi_out_report_ = midi_out_ != nullptr ? midi_out_->Report() : "MIDI out: none (" + midi_error + ")";
     return true;
   }
 
@@ -165,11 +169,21 @@ class StreamDevice final : public AudioDevice {
     } else {
       lines.push_back(midi_report_);
     }
-    lines.push_back("MIDI out: only with --audio jack");
+    lines.push_back(midi_out_report_);
     return lines;
   }
 
-  bool SendMidi(uint32_t, std::span<const uint8_t>) override { return false; }
+  // Due as the frame's sound leaves the device: the period's start, the
+  // stream's latency and the frame.
+  bool SendMidi(uint32_t frame, std::span<const uint8_t> bytes) override {
+    if (midi_out_ == nullptr || frame >= current_frames_ ||
+        !midi_out_->Send(previous_start_ + static_cast<int64_t>(latency_ + frame) * 1000000000 / rate_,
+                         bytes)) {
+      dropped_midi_.fetch_add(1, std::memory_order_relaxed);
+      return false;
+    }
+    return true;
+  }
 
  private:
   // RtAudio's audio thread.
@@ -208,6 +222,7 @@ class StreamDevice final : public AudioDevice {
                        [](const DeviceMidi& a, const DeviceMidi& b) { return a.frame < b.frame; });
     }
     previous_start_ = now;
+    current_frames_ = frames;
     for (uint32_t c = 0; c < channels_; ++c) channel_pointers_[c] = output + c * frames;
     RunClient(std::span(midi_events_.data(), count),
               std::span(first_source_events_.data(), first_count), channel_pointers_.data(),
@@ -216,10 +231,16 @@ class StreamDevice final : public AudioDevice {
 
   std::unique_ptr<RtAudio> audio_;
   std::unique_ptr<MidiInputPorts> midi_;
+  // Destroyed before the stream, which Stop has ended by then.
+  std::unique_ptr<MidiOutputPort> midi_out_;
   std::string device_name_;
   std::string midi_report_;
+  std::string midi_out_report_;
   uint32_t channels_ = 0;
-  int64_t previous_start_ = 0;
+  uint32_t latency_ = 0;  // frames between a period's start and its sound
+  // Audio thread, once started.
+  int64_t previous_start_ = 0;  // the current period's start, within Process
+  uint32_t current_frames_ = 0;
   std::array<DeviceMidi, kMaxMidiPerPeriod> midi_events_{};
   std::array<DeviceMidi, kMaxMidiPerPeriod> first_source_events_{};
   std::array<float*, kMaxChannels> channel_pointers_{};

@@ -2,7 +2,8 @@
 // of its own (audio ports "out_1", "out_2", …, a MIDI input "midi_in" read
 // exactly to the frame and a MIDI output "midi_out"), or an ALSA or
 // PulseAudio stream through RtAudio, whose MIDI comes from ALSA sequencer
-// ports time-stamped on arrival and placed in the next period.
+// ports time-stamped on arrival and placed in the next period, and goes to
+// an ALSA sequencer port of ours "midi_out", sent as its frame sounds.
 //
 // Threads: Open, Start, Stop, Report and the destructor on the owner's
 // thread; the client's Process and SendMidi on the device's audio thread;

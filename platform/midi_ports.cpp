@@ -3,6 +3,7 @@
 #include <rtmidi/RtMidi.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 
@@ -10,14 +11,15 @@
 
 namespace ov {
 
-void MidiQueue::Push(const StampedMidi& message) {
+bool MidiQueue::Push(const StampedMidi& message) {
   const uint64_t written = written_.load(std::memory_order_relaxed);
   if (written - read_.load(std::memory_order_acquire) >= kCapacity) {
     dropped_.fetch_add(1, std::memory_order_relaxed);
-    return;
+    return false;
   }
   entries_[written % kCapacity] = message;
   written_.store(written + 1, std::memory_order_release);
+  return true;
 }
 
 const StampedMidi* MidiQueue::Front() const {
@@ -109,6 +111,80 @@ uint64_t MidiInputPorts::Dropped() const {
   uint64_t dropped = 0;
   for (const std::unique_ptr<Port>& port : ports_) dropped += port->queue.Dropped();
   return dropped;
+}
+
+namespace {
+
+// How long the sending thread sleeps at most: how late it sees a message
+// queued while it slept, and how soon it stops.
+constexpr int64_t kSendPollNanoseconds = 1000000;
+
+}  // namespace
+
+MidiSendThread::MidiSendThread(std::function<bool(const StampedMidi&)> send)
+    : send_(std::move(send)), thread_([this] { Run(); }) {}
+
+MidiSendThread::~MidiSendThread() {
+  stop_.store(true, std::memory_order_release);
+  thread_.join();
+}
+
+bool MidiSendThread::Queue(const StampedMidi& message) { return queue_.Push(message); }
+
+uint64_t MidiSendThread::Dropped() const {
+  return queue_.Dropped() + refused_.load(std::memory_order_relaxed);
+}
+
+void MidiSendThread::Run() {
+  while (!stop_.load(std::memory_order_acquire)) {
+    const StampedMidi* message = queue_.Front();
+    const int64_t now = MonotonicNanoseconds();
+    if (message == nullptr || message->nanoseconds > now) {
+      const int64_t wait = message == nullptr ? kSendPollNanoseconds
+                                              : std::min(message->nanoseconds - now, kSendPollNanoseconds);
+      std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+      continue;
+    }
+    if (!send_(*message)) refused_.fetch_add(1, std::memory_order_relaxed);
+    queue_.PopFront();
+  }
+}
+
+std::unique_ptr<MidiOutputPort> MidiOutputPort::Open(const std::string& client_name,
+                                                     std::string* error) {
+  std::unique_ptr<MidiOutputPort> port(new MidiOutputPort());
+  std::shared_ptr<RtMidiOut> output;
+  try {
+    output = std::make_shared<RtMidiOut>(RtMidi::LINUX_ALSA, client_name);
+    output->openVirtualPort("midi_out");
+  } catch (const RtMidiError& failure) {
+    *error = "the ALSA sequencer: " + failure.getMessage();
+    return nullptr;
+  }
+  port->output_ = output;
+  // The sending thread ends before the output it sends to.
+  port->sender_ = std::make_unique<MidiSendThread>([raw = output.get()](const StampedMidi& message) {
+    try {
+      raw->sendMessage(message.bytes, message.size);
+      return true;
+    } catch (const RtMidiError&) {
+      return false;
+    }
+  });
+  port->report_ = "MIDI out: ALSA sequencer port " + client_name +
+                  ":midi_out (connect it to a synthesiser with aconnect or a graph tool)";
+  return port;
+}
+
+MidiOutputPort::~MidiOutputPort() { sender_.reset(); }
+
+bool MidiOutputPort::Send(int64_t due_nanoseconds, std::span<const uint8_t> bytes) {
+  if (bytes.empty() || bytes.size() > 3) return false;
+  StampedMidi message;
+  message.nanoseconds = due_nanoseconds;
+  message.size = static_cast<uint8_t>(bytes.size());
+  std::memcpy(message.bytes, bytes.data(), bytes.size());
+  return sender_->Queue(message);
 }
 
 }  // namespace ov
