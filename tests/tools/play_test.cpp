@@ -2,35 +2,27 @@
 // driven by JACK clients of the test's own that send notes and record what
 // comes back; and the clear refusal when no sound device can be opened.
 #include <gtest/gtest.h>
-#include <jack/jack.h>
-#include <jack/midiport.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "media/wav_file.h"
 #include "tests/editor/x11/xvfb_server.h"
-
-extern char** environ;
+#include "tests/tools/jack_rig.h"
 
 namespace {
+
+using ov::testing::Child;
+using ov::testing::JackServer;
+using ov::testing::ReadAll;
+using ov::testing::Recorder;
+using ov::testing::Sender;
+using ov::testing::SentNote;
 
 constexpr uint32_t kRate = 48000;
 constexpr uint32_t kPeriod = 256;
@@ -40,174 +32,22 @@ std::string BuildDir() { return std::getenv("OV_BUILD_DIR"); }
 std::string Program() { return BuildDir() + "/orvane"; }
 std::string DemoSynth() { return std::string(OV_EXAMPLES_DIR) + "/demo-synth.json"; }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// A program started with its standard output and error in a file; stopped
-// by its id if the test ends before it does (a JACK server stopped so
-// leaves nothing of itself behind; one killed would).
-class Child {
+// A server named after the build tree, so that two trees never share one.
+class TestServer : public JackServer {
  public:
-  Child(const std::vector<std::string>& arguments, const std::string& output) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = 0;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Child() {
-    if (pid_ == 0) return;
-    kill(pid_, SIGTERM);
-    if (Wait(5) == -1 && pid_ != 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Started() const { return pid_ != 0; }
-  // The exit status, or -1 when it did not end by itself within `seconds`.
-  int Wait(double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (pid_ != 0 && std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
-
- private:
-  pid_t pid_ = 0;
-};
-
-// A JACK server of the test's own, named after the build tree so that two
-// trees never share one. The name stays the same from run to run: a server
-// that ends leaves its entry in JACK's registry of eight, and only an entry
-// of the same name is taken back. It runs synchronously: on a loaded machine an asynchronous one hands on the
-// buffers of clients not yet finished, moving onsets by a period.
-class JackServer {
- public:
-  JackServer()
-      : quiet_((jack_set_error_function([](const char*) {}), true)),
-        name_("orvane-test-" + std::to_string(std::hash<std::string>{}(BuildDir()) % 1000000)),
-        log_(BuildDir() + "/play_test_jackd.log"),
-        server_((setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1),
-                 std::vector<std::string>{"jackd", "-S", "-d", "dummy", "-r", std::to_string(kRate), "-p",
-                                          std::to_string(kPeriod)}),
-                log_) {}
-  ~JackServer() { unsetenv("JACK_DEFAULT_SERVER"); }
-  // A client of it once it answers, within five seconds; null otherwise.
-  jack_client_t* Connect(const char* name) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (server_.Started() && std::chrono::steady_clock::now() < deadline) {
-      if (jack_client_t* client = jack_client_open(name, JackNoStartServer, nullptr)) return client;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return nullptr;
-  }
-
- private:
-  bool quiet_;  // the polling below fails until the server is up
-  std::string name_;
-  std::string log_;
-  Child server_;
-};
-
-struct SentNote {
-  jack_nframes_t planned;  // on the server's frame clock
-  uint8_t key;
-  // Where it went: the planned frame, or a later one when a loaded machine
-  // made the server skip the cycle it was planned in.
-  jack_nframes_t sent = 0;
-  bool on_sent = false;
-  bool off_sent = false;
-};
-
-// Sends each note-on at its frame and its note-off a fifth of a second
-// later. JACK's process thread, until deactivated.
-struct Sender {
-  jack_client_t* client = nullptr;
-  jack_port_t* port = nullptr;
-  std::vector<SentNote> notes;
-  static int Process(jack_nframes_t frames, void* self) {
-    auto* sender = static_cast<Sender*>(self);
-    const jack_nframes_t start = jack_last_frame_time(sender->client);
-    void* buffer = jack_port_get_buffer(sender->port, frames);
-    jack_midi_clear_buffer(buffer);
-    const auto due = [&](jack_nframes_t at) {  // its offset in this cycle, or none
-      const auto ahead = static_cast<int32_t>(at - start);
-      return ahead < static_cast<int32_t>(frames) ? std::optional(std::max(ahead, 0)) : std::nullopt;
-    };
-    for (SentNote& note : sender->notes) {
-      const uint8_t note_on[3] = {0x90, note.key, 100};
-      const uint8_t note_off[3] = {0x80, note.key, 0};
-      if (const auto at = due(note.planned); at && !note.on_sent) {
-        jack_midi_event_write(buffer, static_cast<jack_nframes_t>(*at), note_on, 3);
-        note.sent = start + static_cast<jack_nframes_t>(*at);
-        note.on_sent = true;
-      } else if (const auto off = due(note.planned + kRate / 5); off && note.on_sent && !note.off_sent) {
-        jack_midi_event_write(buffer, static_cast<jack_nframes_t>(*off), note_off, 3);
-        note.off_sent = true;
-      }
-    }
-    return 0;
-  }
-};
-
-// Keeps what reaches its input, on the server's frame clock from `first`,
-// and which periods it heard: a server stalled on a loaded machine skips
-// cycles, and its frame clock jumps over them.
-struct Recorder {
-  jack_client_t* client = nullptr;
-  jack_port_t* port = nullptr;
-  std::vector<float> samples;
-  std::vector<uint8_t> heard;  // one per period of `samples`
-  std::atomic<jack_nframes_t> first{0};
-  std::atomic<jack_nframes_t> last{0};  // where the latest cycle began
-  std::atomic<bool> started{false};
-  void Reserve(std::size_t frames) {
-    samples.assign(frames, 0.0f);
-    heard.assign(frames / kPeriod + 1, 0);
-  }
-  bool Heard(std::size_t frame) const { return heard[frame / kPeriod] != 0; }
-  // The last cycle's start on the recording's clock: whatever happens
-  // after this is read sounds after it.
-  std::size_t Now() const { return last.load() - first.load(); }
-  static int Process(jack_nframes_t frames, void* self) {
-    auto* recorder = static_cast<Recorder*>(self);
-    const jack_nframes_t now = jack_last_frame_time(recorder->client);
-    if (!recorder->started.load()) {
-      recorder->first.store(now);
-      recorder->started.store(true);
-    }
-    const auto* in = static_cast<const float*>(jack_port_get_buffer(recorder->port, frames));
-    const std::size_t at = now - recorder->first.load();
-    for (jack_nframes_t i = 0; i < frames && at + i < recorder->samples.size(); ++i) {
-      recorder->samples[at + i] = in[i];
-      recorder->heard[(at + i) / kPeriod] = 1;
-    }
-    recorder->last.store(now);
-    return 0;
-  }
+  TestServer()
+      : JackServer("orvane-test-" + std::to_string(std::hash<std::string>{}(BuildDir()) % 1000000),
+                   BuildDir() + "/play_test_jackd.log", kRate, kPeriod) {}
 };
 
 TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
   // With its window, whose keys play too.
   ov::testing::XvfbServer display;
   ASSERT_TRUE(display.Running());
-  JackServer server;
+  TestServer server;
   jack_client_t* sender_client = server.Connect("test sender");
   jack_client_t* recorder_client = server.Connect("test recorder");
-  ASSERT_NE(sender_client, nullptr) << ReadAll(BuildDir() + "/play_test_jackd.log");
+  ASSERT_NE(sender_client, nullptr) << ReadAll(server.Log());
   ASSERT_NE(recorder_client, nullptr);
 
   constexpr double kSeconds = 20;
@@ -219,22 +59,19 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
              output);
   ASSERT_TRUE(play.Started());
   // Its ports take connections once it runs, after its startup lines.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (ReadAll(output).find("JACK: change connections") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  ov::testing::WaitForLine(output, "JACK: change connections");
   const std::string midi_in = kClient + ":midi_in";
   ASSERT_NE(jack_port_by_name(sender_client, midi_in.c_str()), nullptr) << ReadAll(output);
 
   Sender sender;
   sender.client = sender_client;
+  sender.length = kRate / 5;
   sender.port = jack_port_register(sender_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
   Recorder recorder;
   recorder.client = recorder_client;
   recorder.port =
       jack_port_register(recorder_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-  recorder.Reserve(static_cast<std::size_t>(kSeconds * kRate));
+  recorder.Reserve(static_cast<std::size_t>(kSeconds * kRate), kPeriod);
   // Notes every half second from a second on, each at another place in its
   // period, planned on the server's clock before anything runs.
   const jack_nframes_t base = jack_frame_time(sender_client) + kRate;
@@ -373,9 +210,9 @@ double Shape(const Recorder& recorder, std::size_t from) {
 }
 
 TEST(PlayLive, ASavedProjectTakesOverAndABrokenOneLeavesTheLastPlaying) {
-  JackServer server;
+  TestServer server;
   jack_client_t* recorder_client = server.Connect("test recorder");
-  ASSERT_NE(recorder_client, nullptr) << ReadAll(BuildDir() + "/play_test_jackd.log");
+  ASSERT_NE(recorder_client, nullptr) << ReadAll(server.Log());
   const std::string project = BuildDir() + "/play_test_tone.json";
   Save(project, ToneProject(0));
   const std::string named = BuildDir() + "/play_test_tone.txt";  // a file it embeds
@@ -384,16 +221,12 @@ TEST(PlayLive, ASavedProjectTakesOverAndABrokenOneLeavesTheLastPlaying) {
   Child play({Program(), "play", project, "--audio", "jack", "--no-connect", "--watch",
               "--quit-after", "5"},
              output);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (ReadAll(output).find("JACK: change connections") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  ov::testing::WaitForLine(output, "JACK: change connections");
   Recorder recorder;
   recorder.client = recorder_client;
   recorder.port =
       jack_port_register(recorder_client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-  recorder.Reserve(5 * kRate);
+  recorder.Reserve(5 * kRate, kPeriod);
   jack_set_process_callback(recorder_client, &Recorder::Process, &recorder);
   ASSERT_EQ(jack_activate(recorder_client), 0);
   ASSERT_EQ(jack_connect(recorder_client, "Watched Tone:out_1", jack_port_name(recorder.port)), 0)
