@@ -47,8 +47,9 @@ void RequestCounts(int) { g_counts_requested.store(true); }
 std::atomic<AudioDevice*> g_device{nullptr};
 
 // The plug-in sends its MIDI from inside its process call, on the audio
-// thread: it goes straight to the device's output port. Other questions
-// are answered as `orvane show` answers them.
+// thread: it goes straight to the device's output port (JACK's buffer, or
+// the queue of the sequencer port's sending thread). Other questions are
+// answered as `orvane show` answers them.
 intptr_t PlayHost(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
                   float opt) {
   if (opcode != vst2::audioMasterProcessEvents) {
