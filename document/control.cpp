@@ -241,6 +241,7 @@ void CControl::OnGeneratorAttached(ug_base& generator) {
   if (control == nullptr) return;
   std::array<double, kPatchCount> values{};
   for (int32_t patch = 0; patch < kPatchCount; ++patch) values[patch] = StoredValue(patch);
+  if (auto* combo = dynamic_cast<ug_combobox*>(&generator)) combo->LoadItems(ItemList());
   control->LoadValues(values, CurrentPatch());
   if (auto* text = dynamic_cast<ug_text_entry*>(&generator); text && value_type_ == kText) {
     text->LoadText(texts_[static_cast<std::size_t>(CurrentPatch())]);

@@ -284,6 +284,12 @@ void ug_combobox::OnItemList(int32_t plug_number, std::string_view list_text) {
   if (plug_number == kChoice) items_ = ListText(list_text);
 }
 
+std::unique_ptr<ug_base> ug_combobox::Clone() {
+  std::unique_ptr<ug_base> clone = ug_control::Clone();
+  static_cast<ug_combobox&>(*clone).items_ = items_;
+  return clone;
+}
+
 void ug_combobox::OnValuesLoaded() {
   choice_ = SaturatingCast<int16_t>(StoredValue(CurrentPatch()));
 }

@@ -166,6 +166,9 @@ class ug_combobox final : public ug_control {
   std::unique_ptr<ug_base> CreateInstance() const override;
   void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
   void OnItemList(int32_t plug_number, std::string_view list_text) override;
+  // The document's list, at engine start. Editor thread, audio stopped.
+  void LoadItems(std::string_view list_text) { items_ = ListText(list_text); }
+  std::unique_ptr<ug_base> Clone() override;
   float NormalisedValue() const override;
 
  protected:
