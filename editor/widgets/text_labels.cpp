@@ -6,10 +6,10 @@
 namespace ov {
 
 CMyTextLabel::CMyTextLabel(std::string text, bool transparent)
-    : text_(std::move(text)), transparent_(transparent) {}
+    : text_(std::move(text)), transparent_(transparent), category_(kLabelFont) {}
 
 void CMyTextLabel::Open() {
-  if (colour_ == 0xFFFFFF) colour_ = CategoryColour(*this, kLabelFont);
+  if (colour_ == 0xFFFFFF) colour_ = CategoryColour(*this, category_);
   CPaintObject::Open();
 }
 
@@ -25,7 +25,7 @@ std::string CMyTextLabel::ToolTipText() const {
 }
 
 Point CMyTextLabel::PreferredSize() const {
-  return ExtentIn(*this, {kLabelFont}, text_.empty() ? " " : text_);
+  return ExtentIn(*this, {category_}, text_.empty() ? " " : text_);
 }
 
 void CMyTextLabel::Draw(Canvas& canvas) {
@@ -33,7 +33,7 @@ void CMyTextLabel::Draw(Canvas& canvas) {
   if (!transparent_) canvas.FillRect(client, SystemColourValue(SystemColour::kButtonFace));
   canvas.PushClip(client);
   {
-    WidgetTextScope scope(canvas, *this, {kLabelFont}, align_);
+    WidgetTextScope scope(canvas, *this, {category_}, align_);
     canvas.Text().colour = colour_;
     canvas.Text().opaque = false;
     DrawTextBox(canvas, client, text_, {false, true});
