@@ -64,6 +64,7 @@ void control_mapper_bmc_enum::SetNormalised(float normalised) {
     return;
   }
   pressed_ = normalised;
+  PushToControl(pressed_);  // the button shows its own press
   if (normalised > 0.0f) Step();
 }
 
@@ -110,6 +111,7 @@ control_mapper_bmc_menu::control_mapper_bmc_menu(MappedControl* control, PatchBu
 void control_mapper_bmc_menu::SetNormalised(float normalised) {
   const bool released = pressed_ > 0.0f && normalised <= 0.0f;
   pressed_ = normalised;
+  PushToControl(pressed_);
   if (released) Act();
 }
 
