@@ -123,10 +123,10 @@ void control_mapper_bmc_menu::Act() {
       owner_.OwnerCommand(command_);
       return;
     case kPatchList:
-      if (control() != nullptr) owner_.ShowPatchList(*control());
+      owner_.ShowPatchList();
       return;
     case kFileMenu:
-      if (control() != nullptr) owner_.ShowFileMenu(*control());
+      owner_.ShowFileMenu();
       return;
     case kPatchDown:
     case kPatchUp: {

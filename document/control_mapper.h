@@ -109,9 +109,9 @@ inline constexpr int32_t kCommandCopyPatch = 32788;
 class PatchButtonOwner {
  public:
   // The popup list of patch names.
-  virtual void ShowPatchList(MappedControl& button) = 0;
+  virtual void ShowPatchList() = 0;
   // The menu of bank and program files (the four commands above).
-  virtual void ShowFileMenu(MappedControl& button) = 0;
+  virtual void ShowFileMenu() = 0;
   virtual void OwnerCommand(int32_t id) = 0;
 
  protected:

@@ -116,9 +116,12 @@ CVisualOb* PopulateView(CContainer& container, CVisualOb& host, const VisualMake
       panel->AdoptChild(std::move(made), false);
     }
   }
-  // Scroll bars and the patch selector around the panel come with the
-  // scroll decorator; the plug-in's root view asks for neither.
-  return host.AdoptChild(std::move(panel), false);
+  // The plug-in's root view shows its panel bare: no toolbar, no scroll
+  // bars.
+  if (host.flags() & kVoNoScrollDecorator) return host.AdoptChild(std::move(panel), false);
+  CVisualOb* view = panel.get();
+  host.AdoptChild(makers.Wrap(container, kind, std::move(panel)), false);
+  return view;
 }
 
 }  // namespace ov

@@ -97,11 +97,12 @@ Point CMyTextButton::PreferredSize() const {
 void CMyTextButton::Draw(Canvas& canvas) {
   const Rect client = ClientRect();
   const bool lit = pressed_ || (toggle_ && Watched() != nullptr && Watched()->GetNormalised() > 0);
-  DrawButtonFace(canvas, client, lit);
+  if (!flat_) DrawButtonFace(canvas, client, lit);
   canvas.PushClip(client);
   {
     WidgetTextScope scope(canvas, *this, {kEditFont}, TextState::Align::kCentre);
     canvas.Text().opaque = false;
+    if (flat_ && colour() != 0xFFFFFF) canvas.Text().colour = colour();
     const int32_t shift = lit ? 1 : 0;
     DrawTextBox(canvas, Offset(client, shift, shift), text(), {false, true});
   }

@@ -75,6 +75,8 @@ class CMyTextButton : public CMyTextLabel {
   Point PreferredSize() const override;
   // Writes go to the mapper as well.
   void SetMapper(std::unique_ptr<control_mapper> mapper) { mapper_ = std::move(mapper); }
+  // Only the text, in the label's colour once it is set: no button face.
+  void set_flat(bool flat) { flat_ = flat; }
   bool pressed() const { return pressed_; }
 
  protected:
@@ -86,6 +88,7 @@ class CMyTextButton : public CMyTextLabel {
   void Write(float normalised);
 
   bool toggle_;
+  bool flat_ = false;
   bool pressed_ = false;
   std::unique_ptr<control_mapper> mapper_;
 };
