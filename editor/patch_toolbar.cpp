@@ -163,6 +163,20 @@ void CPatchSelDecorator::Draw(Canvas& canvas) {
   canvas.FillRect(ClientRect(), MakeColour(255, 255, 255));
 }
 
+void CPatchSelDecorator::Paint(Canvas& canvas) {
+  Draw(canvas);
+  for (auto it = children().rbegin(); it != children().rend(); ++it) {
+    CVisualOb* child = *it;
+    const Rect r = child->GetRect();
+    if (!child->IsOpen() || !canvas.RectVisible(r)) continue;
+    canvas.PushClip(r);
+    canvas.OffsetOrigin(r.left, r.top);
+    child->Paint(canvas);
+    canvas.OffsetOrigin(-r.left, -r.top);
+    canvas.PopClip();
+  }
+}
+
 void CPatchSelDecorator::ShowPatchList() {
   COrvaneViewBase* root = Root();
   if (root == nullptr || list_button_ == nullptr || program_name_ == nullptr) return;

@@ -40,6 +40,9 @@ class CPatchSelDecorator : public CPaintObject, public PatchButtonOwner {
   void Open() override;
   void Close() override;
   void Draw(Canvas& canvas) override;
+  // The panel below fills whatever it is given to draw in: it is held to
+  // its own rectangle.
+  void Paint(Canvas& canvas) override;
 
   void ShowPatchList() override;
   void ShowFileMenu() override;
