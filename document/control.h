@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/generic_parameter.h"
 #include "document/module.h"
 #include "document/same_fields.h"
 #include "media/soundfont_source.h"
@@ -23,31 +24,86 @@ class MessageSink;
 class ug_base;
 class ug_soundfont_user;
 
-class CControl : public CUG {
+// A module with a panel control: one value per patch, shown and changed as
+// a panel parameter, and told to the control's generator (ug_control) and
+// each of its voice copies through the editor-to-engine ring.
+class CControl : public CUG, public generic_parameter {
  public:
   enum ValueType : int32_t { kInteger = 0, kText = 1, kDouble = 3 };
   static constexpr int32_t kPatchCount = 128;
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   explicit CControl(int32_t value_type = kInteger);
+  ~CControl() override;
   void Serialize(FieldWalker& walker) override;
 
   int32_t value_type() const { return value_type_; }
-  // Patch `patch`'s value as text; patches outside the range read patch 0.
+  // The patch whose value is in use: the container's current patch when the
+  // control follows patches, else 0.
+  int32_t CurrentPatch() const;
+  // Values of patch `patch` (-1 the current one; outside the range patch 0).
+  // Text reads as its number.
+  virtual double Value(int32_t patch) const;
+  // Stores a value (-1 the current patch); an unchanged value does nothing.
+  // The engine hears of every change, the watchers (code 31) of one to the
+  // current patch. Patches outside the range are ignored.
+  void SetValue(int32_t patch, double value);
+  // Patch `patch`'s value as stored text (doubles exactly), and storing
+  // one as SetValue does.
   std::string ValueText(int32_t patch) const;
   void SetValueText(int32_t patch, const std::string& text);
+  // Patches first..last (kept within the range) take patch `from`'s value.
+  void CopyValue(int32_t from, int32_t first, int32_t last);
+  // What the panel shows: integers in decimal, text as it is, doubles with
+  // "%.3f" below 1, "%.2f" below 100, else "%.1f"; "UnSupported Datatype"
+  // for any other value type.
+  std::string ReadoutText(int32_t patch) const;
+  // Writes "Lo Value" and "Hi Value" as "%.3f" texts.
+  void SetRange(double lo, double hi);
+  // The item list offered instead of the connected plug's.
+  void SetItemList(std::string text);
+  // The control's own output now feeds `other`: the control takes its name,
+  // range, item list and value, and "Ignore Program Change" when it asks
+  // for it (flag 0x2).
+  void AdaptTo(const CPlug2& other);
   const std::string& hint() const { return hint_; }
   const Rect& panel_rect() const { return panel_rect_; }
+
+  // The generic parameter.
+  Notifier& Watchers() override { return watchers_; }
+  std::string Name() const override { return title(); }
+  int32_t Datatype() const override;
+  std::string ValueText() const override { return ReadoutText(-1); }
+  void WriteValueText(const std::string& text) override;
+  std::string ItemList() const override;
+  ControlEngineHalf* EngineHalf() const override;
+
+  // The module operations.
+  void OnPatchChanged(int32_t patch) override;
+  void CollectGenericParameters(std::vector<generic_parameter*>& out) override;
+  void OnConnectionsChanged(CPlug2& plug, bool made) override;
 
  protected:
   Rect* ViewRectField(int32_t view_kind) override {
     return view_kind == kViewControlPanel ? &panel_rect_ : CUG::ViewRectField(view_kind);
   }
+  void OnGeneratorAttached(ug_base& generator) override;
+  // The engine moved the control (MIDI, the host): the document takes the
+  // value the generator published, and the watchers hear of it.
+  void OnRefresh(ug_base& generator) override;
+  // Tells the panel the control must be rebuilt (code 14 to the container).
+  void RequestRebuild();
+  double StoredValue(int32_t patch) const;
+  // Patch `patch`'s value goes to the generator; `patch_change` jumps to it.
+  void SendValue(int32_t patch, bool patch_change) const;
 
  private:
   void WalkValue(FieldWalker& walker, std::size_t patch);
   // All patches hold the value of patch 0.
   bool AllPatchesEqual() const;
+  // Stores without telling anyone; true when it changed something.
+  bool Store(int32_t patch, const std::string& text);
+  bool Store(int32_t patch, double value);
 
   int32_t value_type_;
   std::string hint_;
@@ -58,28 +114,51 @@ class CControl : public CUG {
   int32_t option_word_ = 0;
   // The project stored one value for all patches.
   bool single_value_ = false;
+  std::string item_list_;
+  Notifier watchers_;
 };
 
-// Controls with a fixed value type.
+// "Slider": a double between "Lo Value" and "Hi Value".
 class Ctl_Slider : public CControl {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   Ctl_Slider() : CControl(kDouble) {}
+
+  // Button appearances read lo or hi, whichever is nearer (hi on a tie).
+  double Value(int32_t patch) const override;
+  double Lo() const;
+  double Hi() const;
+  // "Appearance", -1 to 9; 0 without the plug.
+  int32_t Appearance() const;
+
+  bool Automatable() const override { return true; }
+  // (value - lo) / (hi - lo) within 0..1; 0 when lo equals hi.
+  float GetNormalised() const override;
+  // Stores lo + (hi - lo) x for the current patch.
+  void SetNormalised(float x) override;
+  std::string TextForNormalised(float x) const override;
+  void OnPlugValueChanged(CPlug2& plug) override;
 };
 
+// "List Entry": an item value of its list.
 class Ctl_Combo : public CControl {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   Ctl_Combo() : CControl(kInteger) {}
+  int32_t Datatype() const override { return DT_ENUM; }
+  bool Automatable() const override { return true; }
+  void OnPlugValueChanged(CPlug2& plug) override;
 };
 
+// "Text Entry".
 class Ctl_Text : public CControl {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   Ctl_Text() : CControl(kText) {}
+  void OnPlugValueChanged(CPlug2& plug) override;
 };
 
 extern const SerialClass kCtl_PushButton;
@@ -128,6 +207,8 @@ class Ctl_Soundfont_base : public CControl, public SoundfontSource {
   void SetStoredValue(int32_t patch, const std::string& value);
   // Another patch became current: its value is applied.
   void OnPatchChanged(int32_t patch) override;
+  // Its value is a file choice, not a parameter panels or hosts set.
+  void CollectGenericParameters(std::vector<generic_parameter*>& /*out*/) override {}
   // Applies a value: loads its file, then its channel choices.
   void ApplyValue(const std::string& value);
 

@@ -15,6 +15,7 @@
 #include "media/wave_player.h"
 #include "media/wave_recorder.h"
 #include "modules/clipper.h"
+#include "modules/control_modules.h"
 #include "modules/denormal.h"
 #include "modules/delay.h"
 #include "modules/descriptors/plug_tables.h"
@@ -110,9 +111,9 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Container", 3, 0x103, nullptr, "CContainer", 0, 0,
      &MakeListed<ug_container, kContainerPlugs>},
     {"IO Mod", 4, 0x106, nullptr, "", 0, 0, &MakeListed<ug_io_mod, kIoModPlugs>},
-    {"Slider", 5, 0x180, &kSliderPlugs, "Ctl_Slider"},
-    {"Text Entry", 6, 0x180, &kTextEntryPlugs, "Ctl_Text"},
-    {"List Entry", 7, 0x180, &kComboboxPlugs, "Ctl_Combo"},
+    {"Slider", 5, 0x180, nullptr, "Ctl_Slider", 0, 0, &Make<ug_slider>},
+    {"Text Entry", 6, 0x180, nullptr, "Ctl_Text", 0, 0, &Make<ug_text_entry>},
+    {"List Entry", 7, 0x180, nullptr, "Ctl_Combo", 0, 0, &Make<ug_combobox>},
     {"MIDI Player", 8, 0x100, nullptr, "", 0, 0, &Make<ug_midi_player>},
     {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
@@ -143,8 +144,8 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Panel Group", 35, 0x080, nullptr, "CPanelBox2"},
     {"X-Mix", 36, 0x100, nullptr, "", 0, 0, &Make<ug_cross_fade>},
     {"Pan", 37, 0x100, nullptr, "", 0, 0, &Make<ug_pan>},
-    {"Switch (1->Many)", 38, 0x100, &kSwitchPlugs, "CSwitch"},
-    {"Switch (Many->1)", 39, 0x100, &kSwitch2Plugs, "CSwitch"},
+    {"Switch (1->Many)", 38, 0x100, nullptr, "CSwitch", 0, 0, &Make<ug_switch>},
+    {"Switch (Many->1)", 39, 0x100, nullptr, "CSwitch", 0, 0, &Make<ug_switch2>},
     {"VST Plugin", 40, 0x108, &kVstPluginPlugs, "Ctl_VST_Plugin"},
     {"Peak Follower", 41, 0x100, nullptr, "", 0, 0, &Make<ug_peak_det>},
     {"Line", 42, 0x108, nullptr},

@@ -15,11 +15,14 @@
 #include <utility>
 #include <vector>
 
+#include "document/control.h"
 #include "document/graph_build.h"
 #include "document/patch_manager.h"
 #include "engine/audio_master.h"
 #include "engine/uplug.h"
+#include "modules/control_modules.h"
 #include "modules/list_text.h"
+#include "modules/midi_automator.h"
 #include "modules/module_info.h"
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
@@ -279,6 +282,60 @@ TEST(PatchMemory, EachKindPassesItsValueOnAndFollowsPatchChanges) {
     master.Stop();
     hub.AttachEngine(nullptr);
   }
+}
+
+// Control modules moved from the panel, the host, MIDI and a program change:
+// the engine takes every value from its messages and events alone.
+TEST(ControlModulesOnTheAudioThread, AllocateNothingAfterTheEngineStarts) {
+  TestProject project;
+  auto* slider = Add<Ctl_Slider>(*project.main, "Slider");
+  auto* combo = Add<Ctl_Combo>(*project.main, "List Entry");
+  auto* text = Add<Ctl_Text>(*project.main, "Text Entry");
+  CUG* automator = Add(*project.main, "MIDI Automator");
+  Plug(*slider, "MIDI Controller ID")->WriteValueText("7");
+  combo->SetItemList("A,B,C");
+  project.document.RunPasses(true);
+  test::FakeEngineHost host;
+  MessageHub hub{host};
+  OvAudioMaster master{host};
+  master.SetEngineBlockSize(32);
+  hub.AttachEngine(&master);
+  std::unique_ptr<ug_container> graph;
+  {
+    GraphBuild build(master);
+    build.SetMessageHub(&hub);
+    build.Build(*project.document.root());
+    graph = build.TakeRoot();
+  }
+  master.Start(graph.get());
+  master.Process(32);
+  auto* engine_slider = dynamic_cast<ug_slider*>(slider->Generator());
+  auto* midi = dynamic_cast<ug_midi_automator*>(automator->Generator());
+  ASSERT_NE(engine_slider, nullptr);
+  ASSERT_NE(midi, nullptr);
+
+  slider->SetNormalised(0.3f);
+  combo->SetNormalised(1.0f);
+  text->WriteValueText(std::string(2 * UPlug::kTextCapacity, 'q'));
+  slider->CopyValue(0, 1, 127);
+  slider->OnPatchChanged(0);
+  const int before = counted_allocations.load();
+  counting_allocations = true;
+  master.Process(32);
+  engine_slider->SetNormalisedFromHost(0.9f);
+  midi->QueueMidi(master.SampleClock(), Controller(7, 100),
+                  midi->plug(ug_midi_automator::kMidiInPlug));
+  master.Process(32);
+  master.Process(32);
+  engine_slider->QueueProgramChange(master.SampleClock() + 5, 9);
+  for (int i = 0; i < 60; ++i) master.Process(32);
+  counting_allocations = false;
+  EXPECT_EQ(counted_allocations.load(), before);
+  hub.Idle();
+  EXPECT_NEAR(slider->Value(-1), 100 * 128 * 10.0 / 16256, 1e-6);
+  EXPECT_FLOAT_EQ(engine_slider->Target(), 0.3f);  // patch 9 holds patch 0's copy
+  master.Stop();
+  hub.AttachEngine(nullptr);
 }
 
 TEST_F(PatchEngineTest, TheEngineStartsWithTheCurrentPatchAndFollowsPatchChanges) {
