@@ -18,6 +18,19 @@ constexpr int32_t kViewHidden = 2048;
 }  // namespace
 
 void CMyView_base::OnNotify(const Notification& notification) {
+  if (notification.code == kNotifyModuleChanged && notification.subject != nullptr) {
+    // A module's plugs or looks changed: its object is made again.
+    const std::vector<CVisualOb*> children = this->children();
+    for (CVisualOb* child : children) {
+      if (!child->IsOpen() || child->Module() != notification.subject) continue;
+      child->InvalidateAll();
+      child->Close();
+      child->Open();
+      child->BringToFront();
+      child->InvalidateAll();
+    }
+    return;
+  }
   if (notification.code != kNotifySkinChanged || notification.subject != Module()) {
     CPaintObject::OnNotify(notification);
     return;

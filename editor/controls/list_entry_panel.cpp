@@ -7,6 +7,7 @@
 #include "editor/controls/bitmap_controls.h"
 #include "editor/controls/rotary_switch.h"
 #include "editor/groups.h"
+#include "editor/widgets/default_controls.h"
 #include "editor/widgets/drop_downs.h"
 #include "editor/widgets/text_labels.h"
 #include "modules/list_text.h"
@@ -19,7 +20,8 @@ constexpr std::string_view kSelectorFont = "selector_text";
 // The text of the parameter's current item.
 class CurrentItemLabel : public CMyTextLabel {
  public:
-  explicit CurrentItemLabel(generic_parameter* parameter) {
+  // Drawn over the panel's background, as the skin's label colours expect.
+  explicit CurrentItemLabel(generic_parameter* parameter) : CMyTextLabel({}, true) {
     SetCategory(kSelectorFont);
     WatchParameter(parameter);
     OnParameterChanged();
@@ -61,7 +63,7 @@ std::unique_ptr<CMyBmpCtrl> Button(generic_parameter* parameter, const char* ima
 }
 
 std::unique_ptr<CMyTextLabel> ItemText(const std::string& text) {
-  auto label = std::make_unique<CMyTextLabel>(text);
+  auto label = std::make_unique<CMyTextLabel>(text, true);
   label->SetCategory(kSelectorFont);
   label->SetFlags(kVoOwned | kVoGridFullHeight);
   return label;
@@ -147,6 +149,7 @@ std::unique_ptr<CVisualOb> MakeListEntryFace(generic_parameter* parameter, int32
     default: {
       auto list = std::make_unique<CMyCombobox>(parameter);
       list->SetFlags(kVoOwned);
+      if (parameter != nullptr) list->SetWidthInCharacters(ListWidthInCharacters(parameter->ItemList()));
       face = std::move(list);
       break;
     }

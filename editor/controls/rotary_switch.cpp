@@ -137,7 +137,7 @@ void RotarySwitch::Build() {
   std::vector<CMyTextLabel*> labels;
   std::vector<Point> sizes(texts.size(), Point{0, 0});
   for (const std::string& text : labelled_ ? texts : std::vector<std::string>{}) {
-    auto label = std::make_unique<CMyTextLabel>(text);
+    auto label = std::make_unique<CMyTextLabel>(text, true);
     label->SetCategory(kSwitchLabelFont);
     label->SetFlags(kVoGridFullHeight | kVoOwned);
     labels.push_back(label.get());

@@ -25,8 +25,9 @@ bool IsRangeList(std::string_view list) {
                     [](char a, char b) { return a == (b | 0x20); });
 }
 
-// The longest item text, "=value" included, within 2 and 12 characters.
-int32_t ListWidth(std::string_view list) {
+}  // namespace
+
+int32_t ListWidthInCharacters(std::string_view list) {
   size_t longest = 0;
   while (true) {
     const size_t comma = list.find(',');
@@ -36,6 +37,8 @@ int32_t ListWidth(std::string_view list) {
   }
   return static_cast<int32_t>(std::clamp<size_t>(longest, 2, 12));
 }
+
+namespace {
 
 // A grid that keeps the facet adaptor its value label shows.
 class AdaptedGrid : public CGroup {
@@ -70,7 +73,7 @@ std::unique_ptr<CVisualOb> MakeDefaultControl(generic_parameter& parameter) {
     if (!IsRangeList(list)) {
       auto combo = std::make_unique<CMyCombobox>(&parameter);
       combo->SetFlags(kVoOwned | kVoGridFullHeight);
-      combo->SetWidthInCharacters(ListWidth(list));
+      combo->SetWidthInCharacters(ListWidthInCharacters(list));
       return combo;
     }
     std::unique_ptr<CGroup> grid = Grid();

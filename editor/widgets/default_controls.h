@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "document/generic_parameter.h"
 #include "editor/visual_object.h"
@@ -15,6 +16,10 @@ namespace ov {
 
 // The data type of a hosted plug-in's parameter.
 inline constexpr int32_t kHostedParameterType = 7;
+
+// A drop-down list's width for `list`: its longest item text ("=value"
+// included), within 2 and 12 characters.
+int32_t ListWidthInCharacters(std::string_view list);
 
 // Null for MIDI parameters and unknown data types. Everything made is
 // owned by its parent; the first control of a grid has tab order 1.
