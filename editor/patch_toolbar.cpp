@@ -22,7 +22,12 @@ constexpr int32_t kPatchNameCharacters = 15;
 constexpr Colour kTextButtonColour = MakeColour(100, 100, 0);
 constexpr const char* kFileMenuTexts[] = {"Load Bank", "Save Bank", "Load Inst", "Save Inst"};
 
+// A container's own parameters first ("Program", "Program Name"), then
+// those the module offers panels (a hosted plug-in's "Channel").
 generic_parameter* ParameterNamed(CUG& owner, std::string_view name) {
+  if (auto* container = dynamic_cast<CContainer*>(&owner)) {
+    if (generic_parameter* own = container->FindParameter(name)) return own;
+  }
   std::vector<generic_parameter*> parameters;
   owner.CollectGenericParameters(parameters);
   for (generic_parameter* parameter : parameters) {

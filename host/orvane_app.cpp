@@ -179,11 +179,10 @@ void COrvaneAppBase::MenuCommand(CVisualOb& target, int32_t id, Point p) {
   // The file menu of a patch toolbar: the patches of its container.
   if (auto* toolbar = dynamic_cast<CPatchSelDecorator*>(&target); toolbar && IsPatchFileCommand(id)) {
     auto* container = dynamic_cast<CContainer*>(&toolbar->owner());
-    CPatchManager* manager = container != nullptr ? container->GetPatchManager() : nullptr;
     COrvaneViewBase* root = target.Root();
     FileDialog* dialog = root != nullptr ? root->Files() : nullptr;
-    if (manager != nullptr && dialog != nullptr) {
-      RunPatchFileCommand(id, *manager, OvVst::PackUniqueId(Facts().plugin_id), *dialog,
+    if (container != nullptr && dialog != nullptr) {
+      RunPatchFileCommand(id, *container, OvVst::PackUniqueId(Facts().plugin_id), *dialog,
                           messages_);
     }
     return;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "document/container.h"
 #include "document/control_mapper.h"
 #include "document/patch_manager.h"
 #include "host/chunks.h"
@@ -17,7 +18,8 @@ namespace {
 // Far above any bank of 128 patches: a larger file is not one of ours.
 constexpr std::size_t kMostFxFileBytes = 64u << 20;
 
-void Load(const std::string& path, bool program, CPatchManager& manager, int32_t plugin_id,
+void Load(const std::string& path, bool program, CContainer& container, CPatchManager& manager,
+          int32_t plugin_id,
           MessageSink& messages) {
   std::vector<uint8_t> bytes;
   std::string error;
@@ -36,7 +38,7 @@ void Load(const std::string& path, bool program, CPatchManager& manager, int32_t
     return;
   }
   std::string problem;
-  switch (ReadStateChunk(manager, file->chunk, program, &problem)) {
+  switch (ReadStateChunk(manager, &container, file->chunk, program, &problem)) {
     case ChunkLoad::kLoaded:
       break;
     case ChunkLoad::kSomeMissing:
@@ -52,9 +54,10 @@ void Load(const std::string& path, bool program, CPatchManager& manager, int32_t
   }
 }
 
-void Save(const std::string& path, bool program, CPatchManager& manager, int32_t plugin_id,
+void Save(const std::string& path, bool program, CContainer& container, CPatchManager& manager,
+          int32_t plugin_id,
           MessageSink& messages) {
-  const std::vector<uint8_t> chunk = WriteStateChunk(manager, program);
+  const std::vector<uint8_t> chunk = WriteStateChunk(manager, &container, program);
   if (chunk.empty()) {
     messages.Post("Save Disabled by plugin", MessageStyle::kWarning);
     return;
@@ -70,20 +73,22 @@ void Save(const std::string& path, bool program, CPatchManager& manager, int32_t
 
 bool IsPatchFileCommand(int32_t id) { return id >= kCommandLoadBank && id <= kCommandSaveProgram; }
 
-void RunPatchFileCommand(int32_t id, CPatchManager& manager, int32_t plugin_id,
+void RunPatchFileCommand(int32_t id, CContainer& container, int32_t plugin_id,
                          FileDialog& dialog, MessageSink& messages) {
-  if (!IsPatchFileCommand(id)) return;
+  CPatchManager* patches = container.GetPatchManager();
+  if (!IsPatchFileCommand(id) || patches == nullptr) return;
+  CPatchManager& manager = *patches;
   const bool save = id == kCommandSaveBank || id == kCommandSaveProgram;
   const bool program = id == kCommandLoadProgram || id == kCommandSaveProgram;
   FileDialogRequest request;
   request.save = save;
   request.types = {program ? "fxp" : "fxb"};
-  dialog.Ask(request, [=, &manager, &messages](const FileDialogAnswer& answer) {
+  dialog.Ask(request, [=, &container, &manager, &messages](const FileDialogAnswer& answer) {
     if (!answer.chosen) return;
     if (save) {
-      Save(answer.path, program, manager, plugin_id, messages);
+      Save(answer.path, program, container, manager, plugin_id, messages);
     } else {
-      Load(answer.path, program, manager, plugin_id, messages);
+      Load(answer.path, program, container, manager, plugin_id, messages);
     }
   });
 }

@@ -10,7 +10,7 @@
 
 namespace ov {
 
-class CPatchManager;
+class CContainer;
 class FileDialog;
 class MessageSink;
 
@@ -20,9 +20,10 @@ bool IsPatchFileCommand(int32_t id);
 // Starts the command: the file dialog asks, and the answer loads or saves.
 // A file of another plug-in, one that cannot be read or a chunk that is
 // damaged leaves the patches as they were and says why in `messages`.
-// `manager`, `dialog` and `messages` must outlive the question (the
-// dialog is withdrawn when the editor closes, before the document goes).
-void RunPatchFileCommand(int32_t id, CPatchManager& manager, int32_t plugin_id,
+// Nothing happens for a container without patches of its own. `container`,
+// `dialog` and `messages` must outlive the question (the dialog is
+// withdrawn when the editor closes, before the document goes).
+void RunPatchFileCommand(int32_t id, CContainer& container, int32_t plugin_id,
                          FileDialog& dialog, MessageSink& messages);
 
 }  // namespace ov

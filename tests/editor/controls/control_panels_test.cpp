@@ -11,6 +11,7 @@
 #include "document/container.h"
 #include "document/control_mapper.h"
 #include "document/new_objects.h"
+#include "document/patch_manager.h"
 #include "editor/controls/rotary_switch.h"
 #include "editor/patch_toolbar.h"
 #include "editor/skins/default_skin/default_skin.h"
@@ -95,29 +96,33 @@ TEST(ControlPanels, EnumMappersStepRoundTheListAndStandForItems) {
 struct RotaryRow {
   const char* name;
   int32_t items;
+  int32_t height;
   size_t label;  // which label the row checks
   Point top_left;
   std::vector<Point> leader;
 };
 
-// Labels 20 x 10 in a 10-pixel font round a 36-pixel knob (r0 = 14.4).
-// Three items: spacing 70/3, the column from -23.3 to 23.3; twelve: two
-// sides of six, step pi/6, the leaders bent at the label's height.
+// Labels 20 x 10 round a 36-pixel knob (r0 = 14.4), mostly in a 10-pixel
+// font. Three items: spacing 70/3, the column from -23.3 to 23.3; twelve:
+// two sides of six, step pi/6, the leaders bent at the label's height;
+// seven in a 12-pixel font: two sides of three and one below the circle
+// (its height 46.7 is past the radius 35, so it sits centred under it).
 const RotaryRow kRotaryRows[] = {
-    {"OneItemPointsRight", 1, 0, {39, -5}, {{14, 0}, {35, 0}}},
-    {"ThreeItemsTop", 3, 0, {30, -28}, {{10, -9}, {26, -23}}},
-    {"ThreeItemsMiddle", 3, 1, {39, -5}, {{14, 0}, {35, 0}}},
-    {"ThreeItemsBottom", 3, 2, {30, 18}, {{10, 9}, {26, 23}}},
-    {"TwelveItemsFirstRight", 12, 0, {23, -34}, {{3, -13}, {7, -29}, {19, -29}}},
-    {"TwelveItemsFirstLeft", 12, 6, {-43, 24}, {{-3, 13}, {-7, 29}, {-19, 29}}},
-    {"TwelveItemsLastLeft", 12, 11, {-43, -34}, {{-3, -13}, {-7, -29}, {-19, -29}}},
+    {"OneItemPointsRight", 1, 10, 0, {39, -5}, {{14, 0}, {35, 0}}},
+    {"ThreeItemsTop", 3, 10, 0, {30, -28}, {{10, -9}, {26, -23}}},
+    {"ThreeItemsMiddle", 3, 10, 1, {39, -5}, {{14, 0}, {35, 0}}},
+    {"ThreeItemsBottom", 3, 10, 2, {30, 18}, {{10, 9}, {26, 23}}},
+    {"TwelveItemsFirstRight", 12, 10, 0, {23, -34}, {{3, -13}, {7, -29}, {19, -29}}},
+    {"TwelveItemsFirstLeft", 12, 10, 6, {-43, 24}, {{-3, 13}, {-7, 29}, {-19, 29}}},
+    {"TwelveItemsLastLeft", 12, 10, 11, {-43, -34}, {{-3, -13}, {-7, -29}, {-19, -29}}},
+    {"SevenItemsBelowTheCircle", 7, 12, 3, {-10, 45}, {{0, 14}, {0, 35}}},
 };
 
 TEST(ControlPanels, RotarySwitchesPlaceTheirLabelsRoundTheKnob) {
   for (const RotaryRow& row : kRotaryRows) {
     SCOPED_TRACE(row.name);
     const std::vector<Point> sizes(static_cast<size_t>(row.items), Point{20, 10});
-    const RotaryLayout layout = LayOutRotary(sizes, 10, 36);
+    const RotaryLayout layout = LayOutRotary(sizes, row.height, 36);
     ASSERT_EQ(layout.labels.size(), sizes.size());
     EXPECT_EQ(layout.labels[row.label].top_left, row.top_left);
     EXPECT_EQ(layout.labels[row.label].leader, row.leader);
@@ -135,15 +140,18 @@ TEST(ControlPanels, RotarySwitchesPlaceTheirLabelsRoundTheKnob) {
 
 bool AnyFamily(std::string_view) { return true; }
 
-// A container holding a "Patch Select" that offers the three parameters
-// the toolbar looks for.
+// A container holding a "Patch Select", with its own patches, that also
+// offers a "Channel" as a hosted plug-in's panel does.
 class PatchOwner final : public CContainer {
  public:
-  void CollectGenericParameters(std::vector<generic_parameter*>& out) override {
-    out.insert(out.end(), {&program, &name, &channel});
+  PatchOwner() {
+    AddChild(CreateDocumentObject(BuiltInModules(), "Patch Select"));
+    EnsurePatchManager().SetPatchName(0, "Warm Pad");
   }
-  TestParameter program{"Program", DT_TEXT, "5"};
-  TestParameter name{"Program Name", DT_TEXT, "Warm Pad", "Init=0,Warm Pad=5"};
+  void CollectGenericParameters(std::vector<generic_parameter*>& out) override {
+    out.push_back(&channel);
+  }
+  std::string Program() const { return FindParameter("Program")->ValueText(); }
   TestParameter channel{"Channel", DT_ENUM, "-1", "All=-1,1,2,3"};
 };
 
@@ -154,7 +162,6 @@ TEST(ControlPanels, APatchToolbarWrapsASubPanel) {
   TreeRig rig(400, 90);
   rig.root.SetSkins(&skins);
   PatchOwner owner;
-  owner.AddChild(CreateDocumentObject(BuiltInModules(), "Patch Select"));
   VisualMakers makers;
   AddPatchToolbar(makers);
   // The rig's panel is not the root: it has no flag 0x100000.
@@ -172,19 +179,19 @@ TEST(ControlPanels, APatchToolbarWrapsASubPanel) {
   EXPECT_GT(toolbar->content()->GetRect().top, 0);
   EXPECT_LE(toolbar->content()->GetRect().top, CPatchSelDecorator::kRowHeight);
 
-  // The arrows step the patch, acting on release.
+  // The arrows step the patch, acting on release, never below patch 0.
   rig.Click(8, 12);
-  EXPECT_EQ(owner.program.ValueText(), "4");
+  EXPECT_EQ(owner.Program(), "0");
   rig.Click(24, 12);
   rig.Click(24, 12);
-  EXPECT_EQ(owner.program.ValueText(), "6");
+  rig.Click(8, 12);
+  EXPECT_EQ(owner.Program(), "1");
   rig.root.Close();
 }
 
 TEST(ControlPanels, TheRootViewShowsItsPanelWithoutAToolbar) {
   TreeRig rig(100, 50);
   PatchOwner owner;
-  owner.AddChild(CreateDocumentObject(BuiltInModules(), "Patch Select"));
   VisualMakers makers;
   AddPatchToolbar(makers);
   PopulateView(owner, rig.root, makers);
