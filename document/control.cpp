@@ -217,10 +217,6 @@ void CControl::OnPatchChanged(int32_t /*patch*/) {
   watchers_.Notify(Notification(kNotifyValueChanged, this));
 }
 
-void CControl::CollectGenericParameters(std::vector<generic_parameter*>& out) {
-  out.push_back(this);
-}
-
 void CControl::SendValue(int32_t patch, bool patch_change) const {
   auto* generator = dynamic_cast<ug_control*>(Generator());
   if (generator == nullptr || Hub() == nullptr) return;

@@ -78,9 +78,9 @@ class CControl : public CUG, public generic_parameter {
   std::string ItemList() const override;
   ControlEngineHalf* EngineHalf() const override;
 
-  // The module operations.
+  // The module operations. Sliders, list and text entries offer themselves
+  // as panel parameters; controls that only show something do not.
   void OnPatchChanged(int32_t patch) override;
-  void CollectGenericParameters(std::vector<generic_parameter*>& out) override;
   void OnConnectionsChanged(CPlug2& plug, bool made) override;
 
  protected:
@@ -124,6 +124,9 @@ class Ctl_Slider : public CControl {
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   Ctl_Slider() : CControl(kDouble) {}
+  void CollectGenericParameters(std::vector<generic_parameter*>& out) override {
+    out.push_back(this);
+  }
 
   // Button appearances read lo or hi, whichever is nearer (hi on a tie).
   double Value(int32_t patch) const override;
@@ -147,6 +150,9 @@ class Ctl_Combo : public CControl {
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   Ctl_Combo() : CControl(kInteger) {}
+  void CollectGenericParameters(std::vector<generic_parameter*>& out) override {
+    out.push_back(this);
+  }
   int32_t Datatype() const override { return DT_ENUM; }
   bool Automatable() const override { return true; }
   void OnPlugValueChanged(CPlug2& plug) override;
@@ -158,6 +164,9 @@ class Ctl_Text : public CControl {
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   Ctl_Text() : CControl(kText) {}
+  void CollectGenericParameters(std::vector<generic_parameter*>& out) override {
+    out.push_back(this);
+  }
   void OnPlugValueChanged(CPlug2& plug) override;
 };
 
@@ -207,8 +216,6 @@ class Ctl_Soundfont_base : public CControl, public SoundfontSource {
   void SetStoredValue(int32_t patch, const std::string& value);
   // Another patch became current: its value is applied.
   void OnPatchChanged(int32_t patch) override;
-  // Its value is a file choice, not a parameter panels or hosts set.
-  void CollectGenericParameters(std::vector<generic_parameter*>& /*out*/) override {}
   // Applies a value: loads its file, then its channel choices.
   void ApplyValue(const std::string& value);
 
