@@ -25,6 +25,11 @@ class MultiLine : public CPaintObject {
   // Takes the points' bounding box, grown by 3 pixels across and 7 down
   // and up, as its rectangle, and keeps its points relative to it.
   void Open() override;
+  // The rectangle it took: a group laying out its children keeps it.
+  Point PreferredSize() const override {
+    const Rect r = GetRect();
+    return {r.right - r.left, r.bottom - r.top};
+  }
   // Nothing with fewer than two points.
   void Draw(Canvas& canvas) override;
   // Near a segment: within (line width + 2) / 2 pixels of it, inside its
