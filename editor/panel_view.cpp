@@ -18,6 +18,19 @@ constexpr int32_t kViewHidden = 2048;
 }  // namespace
 
 void CMyView_base::OnNotify(const Notification& notification) {
+  if (notification.code == kNotifyModuleChanged && notification.subject != nullptr) {
+    // A module's plugs or looks changed: its object is made again.
+    const std::vector<CVisualOb*> children = this->children();
+    for (CVisualOb* child : children) {
+      if (!child->IsOpen() || child->Module() != notification.subject) continue;
+      child->InvalidateAll();
+      child->Close();
+      child->Open();
+      child->BringToFront();
+      child->InvalidateAll();
+    }
+    return;
+  }
   if (notification.code != kNotifySkinChanged || notification.subject != Module()) {
     CPaintObject::OnNotify(notification);
     return;
@@ -116,9 +129,12 @@ CVisualOb* PopulateView(CContainer& container, CVisualOb& host, const VisualMake
       panel->AdoptChild(std::move(made), false);
     }
   }
-  // Scroll bars and the patch selector around the panel come with the
-  // scroll decorator; the plug-in's root view asks for neither.
-  return host.AdoptChild(std::move(panel), false);
+  // The plug-in's root view shows its panel bare: no toolbar, no scroll
+  // bars.
+  if (host.flags() & kVoNoScrollDecorator) return host.AdoptChild(std::move(panel), false);
+  CVisualOb* view = panel.get();
+  host.AdoptChild(makers.Wrap(container, kind, std::move(panel)), false);
+  return view;
 }
 
 }  // namespace ov

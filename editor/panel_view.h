@@ -77,14 +77,26 @@ class VisualMakers {
   // The first maker's answer that is not null.
   std::unique_ptr<CVisualOb> Make(CDocOb& object, int32_t view_kind) const;
 
+  // What a panel shown inside another (not in the plug-in's root view)
+  // is wrapped in: answers the wrapped panel, or the panel itself.
+  using Wrapper = std::function<std::unique_ptr<CVisualOb>(
+      CContainer& container, int32_t view_kind, std::unique_ptr<CVisualOb> panel)>;
+  void SetWrapper(Wrapper wrapper) { wrapper_ = std::move(wrapper); }
+  std::unique_ptr<CVisualOb> Wrap(CContainer& container, int32_t view_kind,
+                                  std::unique_ptr<CVisualOb> panel) const {
+    return wrapper_ ? wrapper_(container, view_kind, std::move(panel)) : std::move(panel);
+  }
+
  private:
   std::vector<Maker> makers_;
+  Wrapper wrapper_;
 };
 
 // Fills `host` with the container's panel: a CMyView with the visual
 // objects of the container's modules, in the container's order, added to
-// `host` as an owned child at the back. Hosts of view kind 512 and 2048
-// get nothing. Answers the panel view (null when none was made).
+// `host` as an owned child at the back; wrapped as the makers say unless
+// the host has flag 0x100000 (the root view). Hosts of view kind 512 and
+// 2048 get nothing. Answers the panel view (null when none was made).
 CVisualOb* PopulateView(CContainer& container, CVisualOb& host, const VisualMakers& makers);
 
 }  // namespace ov

@@ -342,6 +342,14 @@ void COrvaneViewBase::ChooseMenuCommand(int32_t id) {
   graveyard_.clear();
 }
 
+void COrvaneViewBase::RunCommand(CVisualOb& target, int32_t id) {
+  if (command_handler_) {
+    command_handler_(target, id, {});
+  } else {
+    target.Command(id, {});
+  }
+}
+
 COrvaneViewVST::COrvaneViewVST(Clock clock) : COrvaneViewBase(std::move(clock)) {
   view_kind_ = kViewControlPanel;
   SetFlags(kVoNoScrollDecorator);

@@ -90,6 +90,9 @@ class COrvaneViewBase : public CWndOb {
   bool RequestContextMenu(Point p);
   const ContextMenu& Menu() const { return menu_; }
   void ChooseMenuCommand(int32_t id);
+  // An application command for `target` (a menu of its own chose it),
+  // handed on as a context menu's command is.
+  void RunCommand(CVisualOb& target, int32_t id);
   // The menu went without a choice.
   void CancelMenu();
   // A drop-down's list for `target`, shown as a menu at `at` (window

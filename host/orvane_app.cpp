@@ -14,11 +14,14 @@
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
 #include "editor/context_menu.h"
+#include "editor/patch_toolbar.h"
+#include "editor/view_root.h"
 #include "editor/visual_object.h"
 #include "extmodules/module_info_plugin.h"
 #include "extmodules/plugin_panel_view.h"
 #include "host/embedded_files.h"
 #include "host/ov_vst.h"
+#include "host/patch_files.h"
 #include "modules/module_registry.h"
 
 namespace ov {
@@ -170,6 +173,17 @@ void COrvaneAppBase::MenuCommand(CVisualOb& target, int32_t id, Point p) {
         ReloadWhileStopped(*module);
         return;
       }
+    }
+    return;
+  }
+  // The file menu of a patch toolbar: the patches of its container.
+  if (auto* toolbar = dynamic_cast<CPatchSelDecorator*>(&target); toolbar && IsPatchFileCommand(id)) {
+    auto* container = dynamic_cast<CContainer*>(&toolbar->owner());
+    COrvaneViewBase* root = target.Root();
+    FileDialog* dialog = root != nullptr ? root->Files() : nullptr;
+    if (container != nullptr && dialog != nullptr) {
+      RunPatchFileCommand(id, *container, OvVst::PackUniqueId(Facts().plugin_id), *dialog,
+                          messages_);
     }
     return;
   }

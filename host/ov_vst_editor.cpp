@@ -6,6 +6,8 @@
 #include "document/container.h"
 #include "editor/controls/bitmap_controls.h"
 #include "editor/controls/control_faces.h"
+#include "editor/controls/control_module_faces.h"
+#include "editor/patch_toolbar.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
 #include "editor/widgets/widget_faces.h"
@@ -34,6 +36,8 @@ const VisualMakers& ProductMakers() {
     VisualMakers made;
     AddModulePanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
+    AddControlModuleMakers(made);
+    AddPatchToolbar(made);
     return made;
   }();
   return makers;

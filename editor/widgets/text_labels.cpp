@@ -6,10 +6,10 @@
 namespace ov {
 
 CMyTextLabel::CMyTextLabel(std::string text, bool transparent)
-    : text_(std::move(text)), transparent_(transparent) {}
+    : text_(std::move(text)), transparent_(transparent), category_(kLabelFont) {}
 
 void CMyTextLabel::Open() {
-  if (colour_ == 0xFFFFFF) colour_ = CategoryColour(*this, kLabelFont);
+  if (colour_ == 0xFFFFFF) colour_ = CategoryColour(*this, category_);
   CPaintObject::Open();
 }
 
@@ -25,7 +25,7 @@ std::string CMyTextLabel::ToolTipText() const {
 }
 
 Point CMyTextLabel::PreferredSize() const {
-  return ExtentIn(*this, {kLabelFont}, text_.empty() ? " " : text_);
+  return ExtentIn(*this, {category_}, text_.empty() ? " " : text_);
 }
 
 void CMyTextLabel::Draw(Canvas& canvas) {
@@ -33,7 +33,7 @@ void CMyTextLabel::Draw(Canvas& canvas) {
   if (!transparent_) canvas.FillRect(client, SystemColourValue(SystemColour::kButtonFace));
   canvas.PushClip(client);
   {
-    WidgetTextScope scope(canvas, *this, {kLabelFont}, align_);
+    WidgetTextScope scope(canvas, *this, {category_}, align_);
     canvas.Text().colour = colour_;
     canvas.Text().opaque = false;
     DrawTextBox(canvas, client, text_, {false, true});
@@ -97,11 +97,12 @@ Point CMyTextButton::PreferredSize() const {
 void CMyTextButton::Draw(Canvas& canvas) {
   const Rect client = ClientRect();
   const bool lit = pressed_ || (toggle_ && Watched() != nullptr && Watched()->GetNormalised() > 0);
-  DrawButtonFace(canvas, client, lit);
+  if (!flat_) DrawButtonFace(canvas, client, lit);
   canvas.PushClip(client);
   {
     WidgetTextScope scope(canvas, *this, {kEditFont}, TextState::Align::kCentre);
     canvas.Text().opaque = false;
+    if (flat_ && colour() != 0xFFFFFF) canvas.Text().colour = colour();
     const int32_t shift = lit ? 1 : 0;
     DrawTextBox(canvas, Offset(client, shift, shift), text(), {false, true});
   }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "document/control_mapper.h"
 #include "document/generic_parameter.h"
@@ -31,6 +32,9 @@ class CMyTextLabel : public CPaintObject, protected ParamWatcher {
   void SetText(std::string text);
   void SetAlign(TextState::Align align) { align_ = align; }
   void SetColour(Colour colour) { colour_ = colour; }
+  // The font category the text is set in ("control_label" unless told);
+  // `category` must outlive the label (a literal).
+  void SetCategory(std::string_view category) { category_ = category; }
   Colour colour() const { return colour_; }
   void WatchParameter(generic_parameter* parameter) { Watch(parameter); }
 
@@ -42,6 +46,7 @@ class CMyTextLabel : public CPaintObject, protected ParamWatcher {
   std::string text_;
   TextState::Align align_ = TextState::Align::kLeft;
   bool transparent_;
+  std::string_view category_;
   Colour colour_ = 0xFFFFFF;  // unset
 };
 
@@ -70,6 +75,8 @@ class CMyTextButton : public CMyTextLabel {
   Point PreferredSize() const override;
   // Writes go to the mapper as well.
   void SetMapper(std::unique_ptr<control_mapper> mapper) { mapper_ = std::move(mapper); }
+  // Only the text, in the label's colour once it is set: no button face.
+  void set_flat(bool flat) { flat_ = flat; }
   bool pressed() const { return pressed_; }
 
  protected:
@@ -81,6 +88,7 @@ class CMyTextButton : public CMyTextLabel {
   void Write(float normalised);
 
   bool toggle_;
+  bool flat_ = false;
   bool pressed_ = false;
   std::unique_ptr<control_mapper> mapper_;
 };
