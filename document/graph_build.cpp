@@ -10,6 +10,7 @@
 #include "document/patch_manager.h"
 #include "document/plug.h"
 #include "document/plug_kinds.h"
+#include "document/vst_plugin_module.h"
 #include "engine/audio_master.h"
 #include "engine/ug_notesource.h"
 #include "modules/feedback_delay.h"
@@ -223,6 +224,8 @@ ug_base* GraphBuild::MakeGenerator(CUG& module) {
     if (generator == nullptr) return nullptr;
     generator->SetMaster(&master_);
     MakePlugs(module, *generator);
+    // A hosted plug-in's engine half runs the library its module loaded.
+    if (auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(&module)) hosted->OnGeneratorMade(*generator);
     if (module.engine_selection_mark()) {
       generator->SetFlags(generator->Flags() | UGF_FROM_DOCUMENT);
     }

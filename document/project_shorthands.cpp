@@ -9,6 +9,7 @@
 #include "document/new_objects.h"
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
+#include "document/vst_plugin_module.h"
 #include "engine/midi_automation.h"
 #include "modules/list_text.h"
 #include "modules/module_registry.h"
@@ -25,6 +26,24 @@ namespace {
 // from it: each connection to a gate's "Input" is an input of its own.
 CPlug2* ConnectablePlug(const CUG& module, std::string_view name) {
   CPlug2* found = module.FindPlug(name);
+  // Plugs that repeat once per channel ("Signal Out" of a "VST Plugin") are
+  // told apart by number: "Signal Out 2" is the second.
+  if (found == nullptr) {
+    const std::size_t space = name.find_last_of(' ');
+    const std::string_view number =
+        space == std::string_view::npos ? std::string_view() : name.substr(space + 1);
+    const bool digits = !number.empty() && number.size() < 4 &&
+                        std::all_of(number.begin(), number.end(),
+                                    [](char c) { return c >= '0' && c <= '9'; });
+    int wanted = digits ? std::stoi(std::string(number)) : 0;
+    for (const auto& plug : module.plugs()) {
+      if ((plug->Flags() & kPlugSkippedByClones) == 0 || plug->Name() != name.substr(0, space)) {
+        continue;
+      }
+      if (--wanted == 0) return plug.get();
+    }
+    return nullptr;
+  }
   if (found == nullptr || (found->Flags() & kPlugAutoDuplicate) == 0) return found;
   for (const auto& plug : module.plugs()) {
     if (plug->Name() == name && (plug->Flags() & kPlugAutoDuplicate) != 0) found = plug.get();
@@ -251,6 +270,14 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
       }
     }
   }
+  if (const Json* plugin = reader.Take("vst_plugin")) {
+    auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(&module);
+    if (hosted == nullptr) {
+      reader.FailAt(reader.PathOf("vst_plugin"), ArchiveErrorKind::kGeneric,
+                    "only a \"VST Plugin\" module hosts a plug-in");
+    }
+    SetUpHostedPlugin(reader, *hosted, *plugin);
+  }
   if (const Json* pos = reader.Take("panel_pos")) PlaceOnPanel(reader, module, *pos);
   if (const Json* values = reader.Take("patch_values")) {
     patch_values_.push_back({&module, *values, reader.PathOf("patch_values")});
@@ -258,6 +285,57 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
   if (const Json* controllers = reader.Take("midi_controllers")) {
     patch_controllers_.push_back({&module, *controllers, reader.PathOf("midi_controllers")});
   }
+}
+
+void ProjectShorthands::SetUpHostedPlugin(TextReader& reader, Ctl_VST_Plugin& module,
+                                          const Json& plugin) {
+  const std::string path = reader.PathOf("vst_plugin");
+  if (!plugin.is_object()) reader.FailAt(path, ArchiveErrorKind::kGeneric, "expected an object");
+  for (const auto& [key, value] : plugin.items()) {
+    if (key != "path" && key != "parameters" && key != "program") {
+      reader.FailAt(path + "." + key, ArchiveErrorKind::kGeneric,
+                    "expected \"path\", \"parameters\" or \"program\"");
+    }
+  }
+  const auto library = plugin.find("path");
+  if (library == plugin.end() || !library->is_string() || library->get<std::string>().empty()) {
+    reader.FailAt(path + ".path", ArchiveErrorKind::kGeneric, "expected a library path");
+  }
+  std::string full = library->get<std::string>();
+  if (full.front() != '/') full = options_.base_directory + "/" + full;
+  std::string error;
+  if (!module.PrepareForLibrary(full, &error)) {
+    reader.FailAt(path + ".path", ArchiveErrorKind::kGeneric, error);
+  }
+  VST_Wrapper& hosted = module.wrapper();
+  if (const auto program = plugin.find("program"); program != plugin.end()) {
+    if (!program->is_number_integer() || program->get<int64_t>() < 0 ||
+        program->get<int64_t>() >= hosted.ProgramCount()) {
+      reader.FailAt(path + ".program", ArchiveErrorKind::kGeneric,
+                    "expected a program number from 0 to " +
+                        std::to_string(hosted.ProgramCount() - 1));
+    }
+    hosted.SetProgram(program->get<int32_t>());
+  }
+  if (const auto parameters = plugin.find("parameters"); parameters != plugin.end()) {
+    if (!parameters->is_object()) {
+      reader.FailAt(path + ".parameters", ArchiveErrorKind::kGeneric,
+                    "expected an object of parameter names or indices");
+    }
+    for (const auto& [name, value] : parameters->items()) {
+      const int32_t index = module.ParameterIndex(name);
+      if (index < 0) {
+        reader.FailAt(path + ".parameters." + name, ArchiveErrorKind::kGeneric,
+                      "the plug-in has no parameter \"" + name + "\"");
+      }
+      if (!value.is_number() || value.get<double>() < 0.0 || value.get<double>() > 1.0) {
+        reader.FailAt(path + ".parameters." + name, ArchiveErrorKind::kGeneric,
+                      "expected a normalised value from 0 to 1");
+      }
+      hosted.SetParameter(index, value.get<float>());
+    }
+  }
+  module.CaptureLiveState();
 }
 
 void ProjectShorthands::PlaceOnPanel(TextReader& reader, CUG& module, const Json& pos) {

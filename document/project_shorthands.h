@@ -19,6 +19,7 @@ namespace ov {
 class CContainer;
 class CPlug2;
 class CUG;
+class Ctl_VST_Plugin;
 
 class ProjectShorthands final : public TextShorthands {
  public:
@@ -43,6 +44,9 @@ class ProjectShorthands final : public TextShorthands {
 
   std::unique_ptr<Persistent> ReadFile(TextReader& reader, const Json& path);
   void CompleteModule(TextReader& reader, CUG& module);
+  // "vst_plugin": the library loaded, its program chosen and its parameters
+  // set; the module stores what the plug-in then holds.
+  void SetUpHostedPlugin(TextReader& reader, Ctl_VST_Plugin& module, const Json& plugin);
   // "panel_pos": the module's panel rectangle moved, and sized when given.
   void PlaceOnPanel(TextReader& reader, CUG& module, const Json& pos);
   void CompleteContainer(TextReader& reader, CContainer& container);

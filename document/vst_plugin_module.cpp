@@ -1,14 +1,36 @@
 #include "document/vst_plugin_module.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "document/archive_error.h"
+#include "document/archive_writer.h"
+#include "document/object_archive.h"
+#include "document/plug.h"
+#include "modules/module_registry.h"
+#include "vsthost/ug_vst_plugin.h"
+#include "vsthost/vst_search_path.h"
 
 namespace ov {
+namespace {
+
+constexpr int16_t kSignalInPlug = 3;
+constexpr int16_t kSignalOutPlug = 4;
+
+}  // namespace
 
 constinit const SerialClass Ctl_VST_Plugin::kClass{
     "Ctl_VST_Plugin", 1, false, &MakeObject<Ctl_VST_Plugin>, &CUG_with_patches::kClass};
 
+Ctl_VST_Plugin::Ctl_VST_Plugin() : wrapper_(std::make_unique<VST_Wrapper>(this)) {}
+
+Ctl_VST_Plugin::~Ctl_VST_Plugin() { wrapper_->Unload(); }
+
 void Ctl_VST_Plugin::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();
+  if (walker.Loading()) load_version_ = version;
+  if (walker.Storing() && wrapper_->Loaded()) CaptureLiveState();
   if (version > 49) CUG::Serialize(walker);
   walker.String("file_name", file_name_);
   if (walker.Loading() && version < 55) {
@@ -52,6 +74,243 @@ void Ctl_VST_Plugin::Serialize(FieldWalker& walker) {
   }
   walker.EndList();
   if (version > 41) Int32Array(walker, "midi_assignments", midi_assignments_);
+}
+
+void Ctl_VST_Plugin::InitialiseAfterLoad(bool loaded) {
+  CUG_with_patches::InitialiseAfterLoad(loaded);
+  if (!loaded || wrapper_->Loaded() || file_name_.empty()) return;
+  const std::string path = FindVstLibrary(file_name_, ProcessModules().LibraryPaths());
+  if (path.empty()) {
+    load_error_ = "Can't load VST Plugin(" + file_name_ + "). (not found in the project or " +
+                  "the VST folders).";
+    return;
+  }
+  if (!wrapper_->Load(path, &load_error_)) return;
+  load_error_.clear();
+  MatchChannelPlugs();
+  // Projects older than the fixes get them as the editor would give them.
+  if (load_version_ < 43) ApplyAutomaticFixes();
+  if (StoredStateFits()) ApplyStoredState();
+}
+
+bool Ctl_VST_Plugin::PrepareForLibrary(const std::string& path, std::string* error) {
+  if (!wrapper_->Load(path, error)) return false;
+  file_name_ = std::filesystem::path(path).filename().string();
+  unique_id_ = wrapper_->UniqueId();
+  load_error_.clear();
+  MatchChannelPlugs();
+  ApplyAutomaticFixes();
+  CaptureLiveState();
+  return true;
+}
+
+void Ctl_VST_Plugin::ApplyAutomaticFixes() {
+  VST_Wrapper& plugin = *wrapper_;
+  const std::string name = plugin.EffectName();
+  SetTitle(name);
+  const vst2::AEffect* effect = plugin.Effect();
+  if (plugin.CanReplace()) {
+    // A plug-in that adds to its outputs when asked to replace them leaves
+    // the pre-filled value standing.
+    constexpr int32_t kFrames = 8;
+    constexpr float kFill = 1.24e8f;
+    std::vector<std::vector<float>> inputs(static_cast<std::size_t>(std::max(effect->numInputs, 0)),
+                                           std::vector<float>(kFrames, 0.0f));
+    std::vector<std::vector<float>> outputs(
+        static_cast<std::size_t>(std::max(effect->numOutputs, 0)), std::vector<float>(kFrames, kFill));
+    std::vector<float*> in, out;
+    for (auto& channel : inputs) in.push_back(channel.data());
+    for (auto& channel : outputs) out.push_back(channel.data());
+    plugin.SetRateAndBlock(44100.0f, kFrames);
+    plugin.SetMains(true);
+    plugin.SetRateAndBlock(44100.0f, kFrames);
+    {
+      VST_Wrapper::CallingScope calling(plugin);
+      plugin.Effect()->processReplacing(plugin.Effect(), in.data(), out.data(), kFrames);
+    }
+    plugin.SetMains(false);
+    if (!outputs.empty() && outputs[0][0] > 100.0f) SetPlugText("ProcessReplacing Fix", "1");
+  }
+  static constexpr const char* kAligned[] = {"Model-E", "Native Instruments B4", "Mono One",
+                                             "SampleTank", "MetroGnome"};
+  if (std::find(std::begin(kAligned), std::end(kAligned), name) != std::end(kAligned) ||
+      name.compare(0, 6, "Pro-52") == 0) {
+    SetPlugText("Data Alignment Fix", "1");
+  }
+}
+
+void Ctl_VST_Plugin::SetPlugText(const std::string& name, const std::string& text) {
+  if (CPlug2* plug = FindPlug(name)) plug->SetValueText(text);
+}
+
+bool Ctl_VST_Plugin::StoredStateFits() const {
+  return static_cast<int32_t>(programs_.size()) == wrapper_->ProgramCount() &&
+         (chunk_flag_ != 0) == wrapper_->HasChunks() &&
+         parameter_count_ == wrapper_->ParameterCount();
+}
+
+void Ctl_VST_Plugin::ApplyStoredState() {
+  VST_Wrapper& plugin = *wrapper_;
+  if (chunk_flag_ != 0 && !bank_chunk_.empty()) plugin.SetBankChunk(bank_chunk_);
+  for (std::size_t i = 0; i < programs_.size(); ++i) {
+    const Program& program = programs_[i];
+    plugin.SetProgram(static_cast<int32_t>(i));
+    plugin.SetProgramName(program.name);
+    if (chunk_flag_ == 0) {
+      for (std::size_t p = 0; p < program.values.size(); ++p) {
+        plugin.SetParameter(static_cast<int32_t>(p), program.values[p]);
+      }
+    } else if (!program.chunk.empty()) {
+      std::vector<uint8_t> copy = program.chunk;
+      plugin.Dispatch(vst2::effSetChunk, 1, static_cast<intptr_t>(copy.size()), copy.data());
+    }
+  }
+  if (current_program_ >= 0 && current_program_ < plugin.ProgramCount()) {
+    plugin.SetProgram(current_program_);
+  }
+  // MIDI assignments are kept as stored: no parameter follows MIDI
+  // controllers in this build.
+}
+
+void Ctl_VST_Plugin::CaptureLiveState() {
+  VST_Wrapper& plugin = *wrapper_;
+  unique_id_ = plugin.UniqueId();
+  chunk_flag_ = plugin.HasChunks() ? 1 : 0;
+  parameter_count_ = plugin.ParameterCount();
+  current_program_ = plugin.Program();
+  const int32_t count = plugin.ProgramCount();
+  programs_.assign(static_cast<std::size_t>(count), Program{});
+  if (chunk_flag_ != 0) {
+    bank_chunk_ = plugin.BankChunk();
+    for (int32_t i = 0; i < count; ++i) {
+      const auto& names = plugin.ProgramNames();
+      programs_[static_cast<std::size_t>(i)].name =
+          static_cast<std::size_t>(i) < names.size() ? names[static_cast<std::size_t>(i)] : "";
+    }
+    return;
+  }
+  bank_chunk_.clear();
+  // Each program's values are read with that program selected.
+  for (int32_t i = 0; i < count; ++i) {
+    if (count > 1) plugin.SetProgram(i);
+    Program& program = programs_[static_cast<std::size_t>(i)];
+    program.name = plugin.ProgramName();
+    program.values.resize(static_cast<std::size_t>(parameter_count_));
+    for (int32_t p = 0; p < parameter_count_; ++p) {
+      program.values[static_cast<std::size_t>(p)] = plugin.GetParameter(p);
+    }
+  }
+  if (count > 1) plugin.SetProgram(current_program_);
+}
+
+std::vector<uint8_t> Ctl_VST_Plugin::LiveState() {
+  if (!wrapper_->Loaded()) return {};
+  CaptureLiveState();
+  ArchiveWriter writer;
+  writer.WriteInt32(unique_id_);
+  writer.WriteInt32(chunk_flag_);
+  writer.WriteInt32(parameter_count_);
+  writer.WriteInt32(static_cast<int32_t>(programs_.size()));
+  writer.WriteInt32(current_program_);
+  if (chunk_flag_ != 0) {
+    writer.WriteInt32(static_cast<int32_t>(bank_chunk_.size()));
+    writer.WriteBytes(bank_chunk_);
+  }
+  for (const Program& program : programs_) {
+    writer.WriteString(program.name);
+    for (const float value : program.values) writer.WriteFloat32(value);
+  }
+  return writer.TakeBytes();
+}
+
+bool Ctl_VST_Plugin::RestoreLiveState(std::span<const uint8_t> bytes, std::string* problem) {
+  const auto fail = [problem](std::string why) {
+    if (problem) *problem = std::move(why);
+    return false;
+  };
+  if (!wrapper_->Loaded()) return fail("the plug-in " + file_name_ + " is not loaded");
+  int32_t unique_id = 0, chunk_flag = 0, parameter_count = 0, programs = 0, current = 0;
+  std::vector<uint8_t> chunk;
+  std::vector<Program> read;
+  try {
+    ObjectArchive archive(bytes);
+    unique_id = archive.ReadInt32();
+    chunk_flag = archive.ReadInt32();
+    parameter_count = archive.ReadInt32();
+    programs = archive.ReadInt32();
+    current = archive.ReadInt32();
+    // Every program takes at least its name's length byte.
+    if (parameter_count < 0 || programs < 0 ||
+        static_cast<std::size_t>(programs) > archive.Remaining()) {
+      return fail("counts beyond the saved state");
+    }
+    if (chunk_flag != 0) {
+      const int32_t size = archive.ReadInt32();
+      if (size < 0 || static_cast<std::size_t>(size) > archive.Remaining()) {
+        return fail("a chunk beyond the saved state");
+      }
+      chunk = archive.ReadBytes(static_cast<std::size_t>(size));
+    }
+    const std::size_t values = chunk_flag != 0 ? 0 : static_cast<std::size_t>(parameter_count);
+    read.resize(static_cast<std::size_t>(programs));
+    for (Program& program : read) {
+      program.name = archive.ReadString();
+      if (values * 4 > archive.Remaining()) return fail("values beyond the saved state");
+      program.values.resize(values);
+      for (float& value : program.values) value = archive.ReadFloat32();
+    }
+  } catch (const ArchiveError& error) {
+    return fail(error.Describe());
+  }
+  if (unique_id != wrapper_->UniqueId()) {
+    return fail("the saved state is of another plug-in than " + file_name_);
+  }
+  if (programs != wrapper_->ProgramCount() || (chunk_flag != 0) != wrapper_->HasChunks() ||
+      parameter_count != wrapper_->ParameterCount()) {
+    return fail("the saved state does not fit " + file_name_ + " as installed");
+  }
+  chunk_flag_ = chunk_flag;
+  parameter_count_ = parameter_count;
+  current_program_ = current;
+  bank_chunk_ = std::move(chunk);
+  programs_ = std::move(read);
+  ApplyStoredState();
+  return true;
+}
+
+int32_t Ctl_VST_Plugin::ParameterIndex(const std::string& name) const {
+  for (int32_t i = 0; i < wrapper_->ParameterCount(); ++i) {
+    if (wrapper_->RawParameterName(i) == name || wrapper_->ParameterName(i) == name) return i;
+  }
+  char* end = nullptr;
+  const long index = std::strtol(name.c_str(), &end, 10);
+  if (!name.empty() && end != nullptr && *end == '\0' && index >= 0 &&
+      index < wrapper_->ParameterCount()) {
+    return static_cast<int32_t>(index);
+  }
+  return -1;
+}
+
+void Ctl_VST_Plugin::MatchChannelPlugs() {
+  const vst2::AEffect* effect = wrapper_->Effect();
+  if (effect == nullptr) return;
+  for (const auto& [index, wanted] : {std::pair<int16_t, int32_t>{kSignalInPlug, effect->numInputs},
+                                     std::pair<int16_t, int32_t>{kSignalOutPlug, effect->numOutputs}}) {
+    std::vector<CPlug2*> have;
+    for (const auto& plug : plugs()) {
+      if (plug->index() == index) have.push_back(plug.get());
+    }
+    for (auto n = static_cast<int32_t>(have.size()); n < wanted; ++n) AddPlug(index);
+    for (auto n = static_cast<int32_t>(have.size()); n > std::max(wanted, 0); --n) {
+      RemovePlug(have[static_cast<std::size_t>(n - 1)]);
+    }
+  }
+}
+
+void Ctl_VST_Plugin::OnGeneratorMade(ug_base& generator) {
+  if (auto* engine_half = dynamic_cast<ug_vst_plugin*>(&generator)) {
+    engine_half->SetWrapper(wrapper_->Loaded() ? wrapper_.get() : nullptr);
+  }
 }
 
 }  // namespace ov

@@ -1,23 +1,34 @@
-// `Ctl_VST_Plugin`: the "VST Plugin" module's stored plug-in: its file name,
-// identity, programs and MIDI assignments. Loading and running the plug-in
-// belong to the hosted-plug-in subsystem; the document keeps what is stored.
+// `Ctl_VST_Plugin`: the "VST Plugin" module's document half. It keeps the
+// hosted plug-in's stored state (file name, identity, programs and MIDI
+// assignments), loads the library when the project is initialised, hands
+// the stored state to the plug-in, and stores the plug-in's live state when
+// the project is written. It answers the plug-in's host requests.
 //
-// Threads: editor only.
+// Threads: editor, except the host requests VST_HostApp marks as audio
+// thread.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "document/module.h"
+#include "vsthost/vst_host_app.h"
+#include "vsthost/vst_wrapper.h"
 
 namespace ov {
 
-class Ctl_VST_Plugin : public CUG_with_patches {
+class Ctl_VST_Plugin : public CUG_with_patches, public VST_HostApp {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
+  Ctl_VST_Plugin();
+  ~Ctl_VST_Plugin() override;
   void Serialize(FieldWalker& walker) override;
+  // Finds and loads the stored library and applies the stored state to it.
+  void InitialiseAfterLoad(bool loaded) override;
 
   struct Program {
     std::string name;
@@ -28,8 +39,64 @@ class Ctl_VST_Plugin : public CUG_with_patches {
   const std::string& file_name() const { return file_name_; }
   int32_t unique_id() const { return unique_id_; }
   const std::vector<Program>& programs() const { return programs_; }
+  const std::vector<uint8_t>& bank_chunk() const { return bank_chunk_; }
+  VST_Wrapper& wrapper() { return *wrapper_; }
+  // Why the stored library is not loaded, when it is not.
+  const std::string& load_error() const { return load_error_; }
+
+  // Loads the library at the full `path` for this module: the module takes
+  // its file name, identity and title, its plugs follow the plug-in's
+  // channels. False with `error` on failure.
+  bool PrepareForLibrary(const std::string& path, std::string* error);
+  // The index of the parameter named `name` (as the plug-in gives it, or
+  // cut for display), or of the index `name` writes; -1 when none.
+  int32_t ParameterIndex(const std::string& name) const;
+  // Reads what the plug-in holds now into the stored fields.
+  void CaptureLiveState();
+  // The plug-in's live state for a host's saved session: its chunk, or each
+  // program's name and values, and the current program. Empty when no
+  // library is loaded.
+  std::vector<uint8_t> LiveState();
+  // Applies what LiveState wrote when it fits the loaded plug-in. False,
+  // with the reason, when the bytes are damaged or do not fit; nothing is
+  // applied then.
+  bool RestoreLiveState(std::span<const uint8_t> bytes, std::string* problem);
+
+  // VST_HostApp.
+  void Idle() override {}
+  void LibraryUnloading() override {}
+  void EventsFromPlugin(const vst2::VstEvents& /*events*/) override {}
+  void SetTime(const vst2::VstTimeInfo& /*time*/) override {}
+  const vst2::VstTimeInfo* GetTime(int32_t /*flags*/) override { return nullptr; }
+  int32_t SampleRate() override { return static_cast<int32_t>(wrapper_->Time().sampleRate); }
+  int32_t BlockSize() override { return 0; }
+  bool FileDialog(bool /*save*/, const std::string& /*file_type*/, std::string& /*path*/) override {
+    return false;
+  }
+  void ParameterAutomated(int32_t /*index*/, float /*value*/) override {}
+  bool CopyLibrariesBeforeLoading() override { return false; }
+  void DisplayChanged() override {}
+
+  // The engine half just made for this module runs its plug-in. Editor
+  // thread, while the graph is built.
+  void OnGeneratorMade(ug_base& generator);
 
  private:
+  // Whether the stored state was written for a plug-in shaped like the
+  // loaded one.
+  bool StoredStateFits() const;
+  void ApplyStoredState();
+  // The title becomes the effect name; "ProcessReplacing Fix" is set for a
+  // plug-in that adds to outputs it was asked to replace, "Data Alignment
+  // Fix" for the plug-ins known to need it.
+  void ApplyAutomaticFixes();
+  void SetPlugText(const std::string& name, const std::string& text);
+  // As many "Signal in" and "Signal Out" plugs as the plug-in has channels.
+  void MatchChannelPlugs();
+
+  std::unique_ptr<VST_Wrapper> wrapper_;
+  std::string load_error_;
+  int32_t load_version_ = 0;
   std::string file_name_;
   int32_t unique_id_ = 0;
   int32_t chunk_flag_ = 0;

@@ -1,7 +1,7 @@
 // How generators find the files a project names: media files to read (on
 // disk, or carried in the project) and the folder where files may be
 // written. The application provides them; the engine only passes them on.
-// Thread: editor, or the media file thread (media/media_file_thread.h) while
+// Thread: editor, or the media file thread (engine/media_file_thread.h) while
 // the engine runs; never the audio thread. The files do not change while an
 // engine exists, except that a restored session may say where files read
 // from disk are now (the next engine to open reads them there).

@@ -4,9 +4,12 @@
 #include <memory>
 
 #include "extmodules/module_info_plugin.h"
+#include "modules/descriptors/plug_tables.h"
+#include "modules/module_info.h"
 #include "modules/module_registry.h"
 #include "platform/file_names.h"
 #include "platform/message_sink.h"
+#include "modules/ug_unavailable.h"
 
 namespace ov {
 namespace {
@@ -42,6 +45,12 @@ void Insert(ModuleRegistry& registry, MessageSink* messages, const std::string& 
 }
 
 }  // namespace
+
+void RegisterModuleLibraryTypes(ModuleRegistry& registry) {
+  // What a module of a library that is not loaded stands in as.
+  registry.RegisterModule(std::make_unique<Module_Info>(
+      "Plugin", "", 0, 0, "", UnavailableGeneratorFactory("Plugin", kPlaceholderPlugs), 0x100, 113));
+}
 
 ModuleLibrary OpenModuleLibrary(const std::string& path, std::string* error) {
   ModuleLibrary opened;

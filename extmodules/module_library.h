@@ -25,6 +25,10 @@ struct ModuleLibrary {
   bool IsOpen() const { return library.IsOpen(); }
 };
 
+// Registers the family's fixed type: "Plugin", the stand-in of a module whose
+// library is not loaded.
+void RegisterModuleLibraryTypes(ModuleRegistry& registry);
+
 // Opens the library at the absolute `path` (a bare name would let the loader
 // search for it). Empty, with `error` set, on failure.
 ModuleLibrary OpenModuleLibrary(const std::string& path, std::string* error);

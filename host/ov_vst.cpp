@@ -10,6 +10,7 @@
 #include "engine/audio_master.h"
 #include "engine/midi_word.h"
 #include "host/chunks.h"
+#include "host/hosted_states.h"
 #include "host/embedded_files.h"
 #include "host/host_wiring.h"
 #include "host/vendor_queries.h"
@@ -556,6 +557,8 @@ int32_t OvVst::getChunk(void** data, bool is_preset) {
   // in the state.
   if (app_.OnUserInterfaceThread()) app_.Hub().Idle();
   chunk_ = WriteStateChunk(*patches_, MainContainer(), is_preset);
+  // A bank is the session's state: hosted plug-ins' own states ride along.
+  if (!is_preset && app_.Document() != nullptr) AppendHostedStates(*app_.Document(), chunk_);
   *data = chunk_.data();
   return static_cast<int32_t>(chunk_.size());
 }
@@ -565,8 +568,18 @@ int32_t OvVst::setChunk(void* data, int32_t size, bool is_preset) {
   if (patches_ == nullptr || data == nullptr || size < 0) return 0;
   std::string problem;
   const auto* bytes = static_cast<const uint8_t*>(data);
-  const ChunkLoad load = ReadStateChunk(
-      *patches_, MainContainer(), {bytes, static_cast<std::size_t>(size)}, is_preset, &problem);
+  const std::span<const uint8_t> whole{bytes, static_cast<std::size_t>(size)};
+  const ChunkLoad load = ReadStateChunk(*patches_, MainContainer(),
+                                        whole.first(HostedStatesStart(whole)), is_preset, &problem);
+  if (!is_preset && app_.Document() != nullptr &&
+      (load == ChunkLoad::kLoaded || load == ChunkLoad::kSomeMissing)) {
+    std::vector<std::string> hosted_problems;
+    RestoreHostedStates(*app_.Document(), whole, &hosted_problems);
+    for (const std::string& text : hosted_problems) {
+      app_.Messages().Post("A hosted plug-in's state was not restored: " + text,
+                           MessageStyle::kWarning);
+    }
+  }
   last_chunk_applied_ = load == ChunkLoad::kLoaded || load == ChunkLoad::kSomeMissing;
   switch (load) {
     case ChunkLoad::kSomeMissing:

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/byte_ring.h"
-#include "media/media_file_thread.h"
+#include "engine/media_file_thread.h"
 #include "modules/host_io.h"
 #include "platform/new_file.h"
 

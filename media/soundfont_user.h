@@ -21,7 +21,7 @@
 
 #include "engine/byte_ring.h"
 #include "engine/lookup_table.h"
-#include "media/media_file_thread.h"
+#include "engine/media_file_thread.h"
 #include "media/soundfont_bank.h"
 #include "media/soundfont_source.h"
 

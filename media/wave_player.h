@@ -24,7 +24,7 @@
 #include "engine/byte_ring.h"
 #include "engine/lookup_table.h"
 #include "engine/ug_base.h"
-#include "media/media_file_thread.h"
+#include "engine/media_file_thread.h"
 #include "media/wave_data.h"
 #include "modules/plug_table.h"
 

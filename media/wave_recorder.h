@@ -25,7 +25,7 @@
 
 #include "engine/byte_ring.h"
 #include "engine/ug_base.h"
-#include "media/media_file_thread.h"
+#include "engine/media_file_thread.h"
 #include "modules/plug_table.h"
 #include "platform/new_file.h"
 

@@ -1,5 +1,7 @@
-// The built-in module types, registered from the one list below: the legacy
-// table first (old documents name types by its row numbers), then the rest.
+// The module types of this folder, registered from the one list below: the
+// legacy table first (old documents name types by its row numbers), then the
+// rest. The media, hosted-plug-in and module-library families register their
+// own (host/module_families.cpp calls them all).
 #include <array>
 #include <memory>
 #include <span>
@@ -8,12 +10,6 @@
 #include "engine/ug_adder.h"
 #include "engine/ug_container.h"
 #include "engine/voice_monitor.h"
-#include "media/midi_player.h"
-#include "media/midi_recorder.h"
-#include "media/soundfont_osc.h"
-#include "media/soundfont_player.h"
-#include "media/wave_player.h"
-#include "media/wave_recorder.h"
 #include "modules/clipper.h"
 #include "modules/control_modules.h"
 #include "modules/denormal.h"
@@ -104,10 +100,12 @@ constexpr const PlugTable* kUnknownPlugs = &kPlaceholderPlugs;
 constexpr uint32_t kWaveformCategory = 32820;
 
 // Row n is legacy number n; row 10 is empty and rejected, so no type has 10.
+// The rows of other families' types are empty here too: their folders
+// register them under these numbers.
 // Registration numbers the rows by position; the numbers written here are
 // checked against it.
 constexpr BuiltInType kLegacyTable[] = {
-    {"Audio Out", 1, 0x108, nullptr, "", 0, 0, &Make<ug_wave_out>},
+    {"", 1, 0, nullptr},  // "Audio Out": media/
     {"ADSR", 2, 0x100, nullptr, "", 32821, kWaveformCategory, &Make<ug_adsr>},
     {"Container", 3, 0x103, nullptr, "CContainer", 0, 0,
      &MakeListed<ug_container, kContainerPlugs>},
@@ -115,7 +113,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Slider", 5, 0x180, nullptr, "Ctl_Slider", 0, 0, &Make<ug_slider>},
     {"Text Entry", 6, 0x180, nullptr, "Ctl_Text", 0, 0, &Make<ug_text_entry>},
     {"List Entry", 7, 0x180, nullptr, "Ctl_Combo", 0, 0, &Make<ug_combobox>},
-    {"MIDI Player", 8, 0x100, nullptr, "", 0, 0, &Make<ug_midi_player>},
+    {"", 8, 0, nullptr},  // "MIDI Player": media/
     {"Midi to CV", 9, 0x160, nullptr, "", 0, 0, &Make<ug_midi_to_cv>},
     {"", 10, 0, nullptr},
     {"Level Adj", 11, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
@@ -134,9 +132,9 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Switch2", 24, 0x108, kUnknownPlugs},
     {"Filter obs", 25, 0x108, nullptr, "", 0, 0, &Make<ug_filter_biquad>},
     {"Inverter", 26, 0x100, nullptr, "", 0, 0, &Make<ug_inverter>},
-    {"Sample Player obsolete", 27, 0x168, nullptr, "", 0, 0, &Make<ug_sample_player>},
+    {"", 27, 0, nullptr},  // "Sample Player obsolete": media/
     {"Notesource", 28, 0x008, &kNoteSourcePlugs},
-    {"Audio In", 29, 0x108, nullptr, "", 0, 0, &Make<ug_wave_in>},
+    {"", 29, 0, nullptr},  // "Audio In": media/
     {"MIDI Out", 30, 0x100, nullptr, "", 0, 0, &Make<ug_midi_out>},
     {"Controllers", 31, 0x100, nullptr, "", 0, 0, &Make<ug_midi_controllers>},
     {"VoiceMonitor", 32, 0x108, nullptr, "", 0, 0, &Make<ug_voice_monitor>},
@@ -147,7 +145,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Pan", 37, 0x100, nullptr, "", 0, 0, &Make<ug_pan>},
     {"Switch (1->Many)", 38, 0x100, nullptr, "CSwitch", 0, 0, &Make<ug_switch>},
     {"Switch (Many->1)", 39, 0x100, nullptr, "CSwitch", 0, 0, &Make<ug_switch2>},
-    {"VST Plugin", 40, 0x108, &kVstPluginPlugs, "Ctl_VST_Plugin"},
+    {"", 40, 0, nullptr},  // "VST Plugin": vsthost/
     {"Peak Follower", 41, 0x100, nullptr, "", 0, 0, &Make<ug_peak_det>},
     {"Line", 42, 0x108, nullptr},
     {"Group", 43, 0x088, nullptr},
@@ -218,22 +216,16 @@ constexpr BuiltInType kOtherTypes[] = {
     {"MIDI Filter", 92, 0x100, nullptr, "", 0, 0, &Make<ug_midi_filter>},
     {"KeyBoard", 64, 0x180, nullptr, "Ctl_Keyboard2", 0, 0, &Make<ug_midi_keyboard>},
     {"MIDI Monitor", 77, 0x180, nullptr, "Ctl_tty", 0, 0, &Make<ug_midi_monitor>},
-    {"MIDI Recorder", 81, 0x100, nullptr, "", 0, 0, &Make<ug_midi_recorder>},
     {"Monostable", 89, 0x100, nullptr, "", 0, 0, &Make<ug_monostable>},
     {"Ring Modulator", 61, 0x100, nullptr, "", 0, 0, &Make<ug_multiplier>},
-    {"Soundfont Oscillator", 114, 0x180, nullptr, "Cosc_sf", 0, kWaveformCategory,
-     &Make<ug_osc_sf>},
     {"Oscillator", 0, 0x100, nullptr, "", 32819, kWaveformCategory, &Make<ug_oscillator2>},
     {"Phase Dist Osc", 87, 0x100, nullptr, "", 32822, kWaveformCategory,
      &Make<ug_oscillator_pd>},
     {"Patch Mem - Text in", -1, 0x100, nullptr, "ui_param_text_in", 0, 0, &Make<ug_param_text_in>},
-    // The generator of modules from external libraries that are not loaded.
-    {"Plugin", 113, 0x100, &kPlaceholderPlugs},
     {"Quantiser", 103, 0x100, nullptr, "", 0, 0, &Make<ug_quantiser>},
     {"random", -1, 0x100, nullptr, "", 0, 0, &Make<ug_random>},
     {"Rectifier", 51, 0x100, nullptr, "", 0, 0, &Make<ug_rectifier>},
     {"Sample and Hold", 65, 0x100, nullptr, "", 0, 0, &Make<ug_sample_hold>},
-    {"Soundfont Player", 86, 0x1e0, nullptr, "Ctl_SamplePlay2", 0, 0, &Make<ug_sample_player2>},
     {"Sound In", 116, 0x100, kUnknownPlugs},
     {"Sound Out", 115, 0x100, kUnknownPlugs},
     {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
@@ -244,8 +236,6 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Voltage To List", 99, 0x100, nullptr, "", 0, 0, &Make<ug_voltage_to_enum>},
     {"VST Input", 94, 0x8, nullptr, "", 494, 0, &Make<ug_vst_in>},
     {"VST Output", 95, 0x8, nullptr, "", 495, 0, &Make<ug_vst_out>},
-    {"Wave Player", 122, 0x100, nullptr, "", 0, 0, &Make<ug_wave_player>},
-    {"Wave Recorder", 123, 0x100, nullptr, "", 0, 0, &Make<ug_wave_recorder>},
     {"WaveShaper", 47, 0x180, nullptr, "Ctl_WaveShape", 0, 0, &Make<ug_wave_shaper>},
     {"WaveShaper2", 76, 0x180, nullptr, "Ctl_WaveShape2", 0, 0, &Make<ug_wave_shaper2>},
     {"Image to Frame", -1, 0x100, nullptr, "ui_bitmap_frame"},
@@ -261,7 +251,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"System Command2", -1, 0x100, nullptr, "ui_system_command"},
     {"Text To Float", -1, 0x100, nullptr, "ui_text_to_float"},
 };
-static_assert(std::size(kOtherTypes) == 91);
+static_assert(std::size(kOtherTypes) == 85);
 
 struct StaticTableType {
   const char* key;

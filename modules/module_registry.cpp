@@ -1,7 +1,6 @@
 #include "modules/module_registry.h"
 
 #include <mutex>
-#include <optional>
 #include <utility>
 
 #include "modules/list_text.h"
@@ -77,14 +76,5 @@ void ModuleRegistry::SetPanelMaker(ModulePanelMaker maker) {
   std::lock_guard lock(mutex_);
   panel_maker_ = std::move(maker);
 }
-
-ModuleRegistry& ProcessModules() {
-  static std::once_flag built;
-  static std::optional<ModuleRegistry> registry;
-  std::call_once(built, [] { RegisterBuiltInModules(registry.emplace()); });
-  return *registry;
-}
-
-const ModuleRegistry& BuiltInModules() { return ProcessModules(); }
 
 }  // namespace ov

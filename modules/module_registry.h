@@ -90,13 +90,17 @@ class ModuleRegistry {
   ModulePanelMaker panel_maker_;
 };
 
-// Registers every built-in type into `registry`: first the legacy table, in
+// Registers this folder's types into `registry`: first the legacy table, in
 // its row order, then the others.
 void RegisterBuiltInModules(ModuleRegistry& registry);
 
-// The process-wide registry of the built-in types, built on first use; the
+// Registers every family's types: this folder's, then those of media/,
+// vsthost/ and extmodules/ (defined with that list, host/module_families.cpp).
+void RegisterModuleFamilies(ModuleRegistry& registry);
+
+// The process-wide registry of every family's types, built on first use; the
 // types of module libraries join it (ProcessModules()) for as long as the
-// process keeps it.
+// process keeps it. Defined with the family list.
 const ModuleRegistry& BuiltInModules();
 ModuleRegistry& ProcessModules();
 

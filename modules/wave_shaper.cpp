@@ -12,7 +12,7 @@
 #include "engine/audio_master.h"
 #include "engine/lookup_table.h"
 #include "engine/saturating_cast.h"
-#include "media/media_file_thread.h"
+#include "engine/media_file_thread.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/evaluator.h"
 #include "modules/plug_table.h"

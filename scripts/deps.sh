@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev     # projects as JSON
   dpf-plugins-vst        # third-party VST 2 plug-ins the host tests play
+  dragonfly-reverb-vst   # a hosted plug-in that keeps its state as chunks
+  libgl1-mesa-dri        # OpenGL in Xvfb for hosted plug-ins' own editors
   alsa-utils             # WAV files under /usr/share/sounds/alsa
   planetblupi-music-midi # format-1 MIDI files
   graphviz               # orvane graph draws with dot

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "media/media_file_thread.h"
+#include "engine/media_file_thread.h"
 #include "media/midi_player.h"
 #include "media/wav_file.h"
 #include "media/wave_player.h"

@@ -1,4 +1,4 @@
-#include "media/media_file_thread.h"
+#include "engine/media_file_thread.h"
 
 #include <algorithm>
 #include <array>
