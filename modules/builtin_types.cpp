@@ -41,6 +41,7 @@
 #include "modules/pan.h"
 #include "modules/patch_memory.h"
 #include "modules/signal_utilities.h"
+#include "modules/step_sequencer.h"
 #include "modules/system_command.h"
 #include "modules/ug_unavailable.h"
 #include "modules/vca.h"
@@ -150,7 +151,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Peak Follower", 41, 0x100, nullptr, "", 0, 0, &Make<ug_peak_det>},
     {"Line", 42, 0x108, nullptr},
     {"Group", 43, 0x088, nullptr},
-    {"Step Sequencer", 44, 0x180, &kStepSequencerPlugs, "CStepSeq2"},
+    {"Step Sequencer", 44, 0x180, nullptr, "CStepSeq2", 0, 0, &Make<ug_step_sequencer>},
 };
 static_assert(std::size(kLegacyTable) == 44);
 
@@ -235,7 +236,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Soundfont Player", 86, 0x1e0, nullptr, "Ctl_SamplePlay2", 0, 0, &Make<ug_sample_player2>},
     {"Sound In", 116, 0x100, kUnknownPlugs},
     {"Sound Out", 115, 0x100, kUnknownPlugs},
-    {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
+    {"Drum Sequencer", 46, 0x180, nullptr, "CDrumSeq", 0, 0, &Make<ug_step_sequencer>},
     {"OS Command", 110, 0x100, nullptr, "", 0, 0, &Make<ug_system_command>},
     {"1 KHz Tone", 80, 0x100, nullptr, "", 0, 0, &Make<ug_test_tone>},
     {"Voice Combiner", 118, 0x100, nullptr, "", 0, 0, &Make<ug_voice_combiner>},
