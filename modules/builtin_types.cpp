@@ -35,6 +35,7 @@
 #include "modules/midi_automator.h"
 #include "modules/midi_to_cv.h"
 #include "modules/midi_utility.h"
+#include "modules/multistage_envelope.h"
 #include "modules/module_registry.h"
 #include "modules/oscillator.h"
 #include "modules/oscillator_pd.h"
@@ -182,7 +183,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Delay2", 117, 0x100, nullptr, "", 0, 0, &Make<ug_delay2>},
     {"Denormal Detector", 105, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_detect>},
     {"Denormal Cleaner", 104, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_stop>},
-    {"Multistage Env", 96, 0x180, &kEnvelopeMsPlugs, "Ctl_Env_Edit"},
+    {"Multistage Env", 96, 0x180, nullptr, "Ctl_Env_Edit", 0, 0, &Make<ug_envelope_ms>},
     {"Feedback Delay", 124, 0x100, nullptr, "CFeedbackDelay", 0, 0, &Make<ug_feedback_delay>},
     {"1 Pole HP", 101, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole_hp>},
     {"1 Pole LP", 58, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole>},
