@@ -35,8 +35,12 @@ void ug_envelope_ms::ListPlugs(std::vector<InterfaceObject>& descriptors) {
 }
 
 void ug_envelope_ms::AttachShapes(std::shared_ptr<ShapeChannel> channel) {
-  channel_ = channel;
-  shape_.Attach(std::move(channel));
+  // Voice copies made before the document attached read the model's shapes.
+  for (ug_base* copy = this; copy != nullptr; copy = copy->NextClone()) {
+    auto& envelope = static_cast<ug_envelope_ms&>(*copy);
+    envelope.channel_ = channel;
+    envelope.shape_.Attach(channel);
+  }
 }
 
 void ug_envelope_ms::TakeNewestShape() {
