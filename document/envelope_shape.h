@@ -112,6 +112,9 @@ class Ctl_Env_Edit : public CControl {
   void InitialiseAfterLoad(bool loaded) override;
   void OnPatchChanged(int32_t patch) override;
   void CollectGenericParameters(std::vector<generic_parameter*>& out) override;
+  // The envelope's output is a signal, not a copy of what it feeds: a new
+  // connection leaves the shapes as they are.
+  void OnConnectionsChanged(CPlug2& /*plug*/, bool /*made*/) override {}
 
  protected:
   void OnGeneratorAttached(ug_base& generator) override;
