@@ -25,9 +25,9 @@ struct Rig : test::BasicGraphRig<test::FakeEngineHost, kSlice> {
     master.Start(&top);
     for (int i = 0; i < 8; ++i) master.Process(kSlice);
     for (auto _ : state) master.Process(kSlice);
-    state.counters["ns_per_sample"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kSlice * instances,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_sample"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kSlice * instances,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   }
 };
 
@@ -78,8 +78,8 @@ void BM_Envelope(benchmark::State& state) {
   Rig rig;
   auto& gate = rig.Add(std::make_unique<test::Source>(), 10);
   auto channel = std::make_shared<ShapeChannel>();
-  channel->Publish(std::make_unique<const ShapeSegments>(ShapeSegments{
-      {1.0f, 10.0f, 0}, {0.8f, 0.67f, 1}, {0.0f, 1.33f, 2}, {}, {}}));
+  channel->Publish(std::make_unique<const ShapeSegments>(
+      ShapeSegments{{1.0f, 10.0f, 0}, {0.8f, 0.67f, 1}, {0.0f, 1.33f, 2}, {}, {}}));
   for (int v = 0; v < kVoices; ++v) {
     auto& envelope = rig.Add(std::make_unique<Envelope>(), 1);
     if constexpr (std::is_same_v<Envelope, ug_envelope_ms>) envelope.AttachShapes(channel);

@@ -180,9 +180,7 @@ namespace {
 constexpr std::array<const char*, 12> kNoteNames = {"C",  "C#", "D",  "D#", "E",  "F",
                                                     "F#", "G",  "G#", "A",  "A#", "B"};
 
-bool ValidPattern(int32_t pattern) {
-  return pattern >= 0 && pattern < CPattSeq::kPatternCount;
-}
+bool ValidPattern(int32_t pattern) { return pattern >= 0 && pattern < CPattSeq::kPatternCount; }
 
 }  // namespace
 
@@ -301,7 +299,8 @@ void CStepSeq2::ClearPattern() {
 void CStepSeq2::FillSnapshot(PatternSet& set) const {
   set.drums = false;
   for (std::size_t p = 0; p < patterns_.size(); ++p) {
-    set.step_counts[p] = static_cast<int32_t>(std::min<std::size_t>(patterns_[p].size(), kMaxSteps));
+    set.step_counts[p] =
+        static_cast<int32_t>(std::min<std::size_t>(patterns_[p].size(), kMaxSteps));
     for (std::size_t s = 0; s < static_cast<std::size_t>(set.step_counts[p]); ++s) {
       const SequencerStep& step = patterns_[p][s];
       set.steps[p][s] = {step.note, step.velocity, step.modulation, step.slide};
@@ -359,7 +358,8 @@ void CDrumSeq::ClearPattern() {
 void CDrumSeq::FillSnapshot(PatternSet& set) const {
   set.drums = true;
   for (std::size_t p = 0; p < patterns_.size(); ++p) {
-    set.step_counts[p] = static_cast<int32_t>(std::min<std::size_t>(patterns_[p].size(), kMaxSteps));
+    set.step_counts[p] =
+        static_cast<int32_t>(std::min<std::size_t>(patterns_[p].size(), kMaxSteps));
     for (std::size_t s = 0; s < static_cast<std::size_t>(set.step_counts[p]); ++s) {
       set.drum_words[p][s] = static_cast<uint32_t>(patterns_[p][s]);
     }

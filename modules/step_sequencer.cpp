@@ -179,7 +179,8 @@ void ug_step_sequencer::Send(uint32_t message) {
       data1 = Key(key + recorded);
       note_record_[key] = kNoNote;
     }
-    message = midi::Word(command | ChannelBits(), data1, static_cast<uint32_t>(midi::Data2(message)));
+    message =
+        midi::Word(command | ChannelBits(), data1, static_cast<uint32_t>(midi::Data2(message)));
   }
   SendMidi(*plug(kMidiOut), Clock(), message);
 }

@@ -68,7 +68,9 @@ class ug_step_sequencer : public ug_midi_device {
   void RetrySchedule(int32_t position, int32_t count);
   void TakePatterns();
   bool Internal() const { return clock_sync_ == 0; }
-  uint32_t ChannelBits() const { return channel_ < 0 ? 0u : static_cast<uint32_t>(channel_ & 0x0F); }
+  uint32_t ChannelBits() const {
+    return channel_ < 0 ? 0u : static_cast<uint32_t>(channel_ & 0x0F);
+  }
 
   bool ignore_program_change_ = false;
   int16_t clock_sync_ = 0;

@@ -130,25 +130,35 @@ TEST(SequencerFill, BarsFollowTheSlideRuleTheDrumGridAndKeepStoredValuesInRange)
   accented.step_counts[1] = 1;
   const Case cases[] = {
       {"two slides then a plain step: one note, then the same note again",
-       Melody({a, a, a_plain, a_plain}), 1, 24,
+       Melody({a, a, a_plain, a_plain}),
+       1,
+       24,
        {{0, Word(0xB0, 1, 0)},
         {0, Word(0x90, 50, 100)},
         {17, Word(0x80, 50, 100)},
         {18, Word(0x90, 50, 100)},
         {23, Word(0x80, 50, 100)}}},
-      {"a slide into another note and a last held note", Melody({a, {52, 80, 0, true}}), 1, 13,
+      {"a slide into another note and a last held note",
+       Melody({a, {52, 80, 0, true}}),
+       1,
+       13,
        {{0, Word(0xB0, 1, 0)},
         {0, Word(0x90, 50, 100)},
         {6, Word(0x90, 52, 80)},
         {6, Word(0x80, 50, 100)},
         {13, Word(0x80, 52, 80)}}},
       {"stored note 200, velocity -5, modulation 300 stay MIDI bytes",
-       Melody({{200, -5, 300, false}, {-1, 0, 300, false}}), 1, 12,
+       Melody({{200, -5, 300, false}, {-1, 0, 300, false}}),
+       1,
+       12,
        {{0, Word(0xB0, 1, 127)}, {0, Word(0x90, 127, 0)}, {5, Word(0x80, 127, 0)}}},
       {"pattern 40 plays the empty bar", Melody({a_plain}), 40, 6, {}},
       {"a negative pattern plays the empty bar", Melody({a_plain}), -1, 6, {}},
       {"the default drum grid", drums.Snapshot(), 1, 96, grid},
-      {"an accented kick; rows without notes play nothing", wild_drums, 1, 6,
+      {"an accented kick; rows without notes play nothing",
+       wild_drums,
+       1,
+       6,
        {{0, Word(0x90, kick, 110)}, {1, Word(0x80, kick, 110)}}},
       {"accent is 110", accented, 1, 6, {{0, Word(0x90, kick, 110)}, {1, Word(0x80, kick, 110)}}},
   };
@@ -179,9 +189,14 @@ TEST(StepSequencer, MidiInTransposesSyncsAndStops) {
   const Case cases[] = {
       {"clocks before Start do nothing", true, false, many_clocks, {}},
       {"Start, then clocks play the bar", true, false, started, {0xFA, on60, off60}},
-      {"Stop silences the sounding note", true, false, {0xFA, 0xF8, 0xF8, 0xFC},
+      {"Stop silences the sounding note",
+       true,
+       false,
+       {0xFA, 0xF8, 0xF8, 0xFC},
        {0xFA, on60, 0xFC, Word(0x80, 60, 0)}},
-      {"a note-on of 62 moves later notes by 2; the sounding one ends as it began", true, false,
+      {"a note-on of 62 moves later notes by 2; the sounding one ends as it began",
+       true,
+       false,
        {0xFA, 0xF8, on62, 0xF8, 0xF8, 0xF8, 0xF8, 0xF8, 0xF8, 0xF8, 0xF8, 0xF8, 0xF8, 0xF8},
        {0xFA, on60, off60, on62, off62}},
   };
@@ -237,8 +252,8 @@ TEST_F(StepSequencerTest, SongModePlaysTheListFromEntryOneAndThenTheCurrentPatte
 
 TEST(SequencerDocument, NoteTextsTempoAndStepEditsReachTheSnapshot) {
   const std::pair<const char*, int32_t> notes[] = {
-      {"C4", 48}, {"c#4", 49}, {" A3", 45}, {"H2", -1}, {"C-1", -1},
-      {"G10", 127}, {"B", 11}, {"", -1}, {"D99999999999", 127},
+      {"C4", 48}, {"c#4", 49}, {" A3", 45},           {"H2", -1}, {"C-1", -1}, {"G10", 127},
+      {"B", 11},  {"", -1},    {"D99999999999", 127},
   };
   for (const auto& [text, note] : notes) EXPECT_EQ(NoteFromText(text), note) << text;
   EXPECT_EQ(NoteName(48), "C4");
