@@ -37,8 +37,6 @@ constinit const SerialClass kui_param_float_out{"ui_param_float_out", 1, false,
                                                 &MakeObject<ui_param_float_out>, &kui_control2};
 constinit const SerialClass kCtl_SelfDrawing{"Ctl_SelfDrawing", 1, false,
                                              &MakeObject<Ctl_SelfDrawing>, &CControl::kClass};
-constinit const SerialClass kCtl_Env_Edit{"Ctl_Env_Edit", 1, false, &MakeObject<Ctl_Env_Edit>,
-                                          &kCtl_SelfDrawing};
 constinit const SerialClass kCtl_FreqAn{"Ctl_FreqAn", 1, false, &MakeObject<Ctl_FreqAn>,
                                         &kCtl_SelfDrawing};
 constinit const SerialClass kCtl_FreqResp{"Ctl_FreqResp", 1, false, &MakeObject<Ctl_FreqResp>,

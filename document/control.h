@@ -177,7 +177,6 @@ extern const SerialClass kCtl_VoltMeter;
 extern const SerialClass kui_control2;
 extern const SerialClass kui_param_float_out;
 extern const SerialClass kCtl_SelfDrawing;
-extern const SerialClass kCtl_Env_Edit;
 extern const SerialClass kCtl_FreqAn;
 extern const SerialClass kCtl_FreqResp;
 extern const SerialClass kCtl_Keyboard;
@@ -191,7 +190,7 @@ using ui_control2 = SameFieldsAs<kui_control2, CControl>;
 using ui_param_float_out = SameFieldsAs<kui_param_float_out, ui_control2>;
 // Controls that draw their own panel area.
 using Ctl_SelfDrawing = SameFieldsAs<kCtl_SelfDrawing, CControl>;
-using Ctl_Env_Edit = SameFieldsAs<kCtl_Env_Edit, Ctl_SelfDrawing>;
+// Ctl_Env_Edit: document/envelope_shape.h.
 using Ctl_FreqAn = SameFieldsAs<kCtl_FreqAn, Ctl_SelfDrawing>;
 using Ctl_FreqResp = SameFieldsAs<kCtl_FreqResp, Ctl_SelfDrawing>;
 using Ctl_Keyboard = SameFieldsAs<kCtl_Keyboard, Ctl_SelfDrawing>;

@@ -1,5 +1,9 @@
 #include "document/sequencer.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
 namespace ov {
 namespace {
 
@@ -120,9 +124,10 @@ void CStepSeq2::Serialize(FieldWalker& walker) {
                [&](std::vector<SequencerStep>& steps) { WalkSteps(walker, "", steps, true); });
 }
 
-CDrumSeq::CDrumSeq() {
-  // The grid of a new module: kick on 0 and 8, open hat on 2, 6, 10 and 14,
-  // kick and snare on 4 and 12.
+CDrumSeq::CDrumSeq() { patterns_.fill(DefaultGrid()); }
+
+std::vector<int32_t> CDrumSeq::DefaultGrid() {
+  // Kick on 0 and 8, open hat on 2, 6, 10 and 14, kick and snare on 4 and 12.
   constexpr int32_t kKick = 1 << 1;
   constexpr int32_t kSnare = 1 << 2;
   constexpr int32_t kOpenHat = 1 << 12;
@@ -130,7 +135,7 @@ CDrumSeq::CDrumSeq() {
   grid[0] = grid[8] = kKick;
   grid[2] = grid[6] = grid[10] = grid[14] = kOpenHat;
   grid[4] = grid[12] = kKick | kSnare;
-  patterns_.fill(grid);
+  return grid;
 }
 
 void CDrumSeq::Serialize(FieldWalker& walker) {
@@ -165,6 +170,202 @@ void CStepSeq::Serialize(FieldWalker& walker) {
   walker.EndList();
   walker.Bool32("flag", flag_);
   WalkBoundedInt32s(walker, "song", song_, CPattSeq::kSongLength);
+}
+
+}  // namespace ov
+
+namespace ov {
+namespace {
+
+constexpr std::array<const char*, 12> kNoteNames = {"C",  "C#", "D",  "D#", "E",  "F",
+                                                    "F#", "G",  "G#", "A",  "A#", "B"};
+
+bool ValidPattern(int32_t pattern) { return pattern >= 0 && pattern < CPattSeq::kPatternCount; }
+
+}  // namespace
+
+std::string NoteName(int32_t note) {
+  if (note < 0) return "***";
+  return std::string(kNoteNames[static_cast<std::size_t>(note % 12)]) + std::to_string(note / 12);
+}
+
+int32_t NoteFromText(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  if (text.empty()) return -1;
+  // C D E F G A B from their letters, as semitones above C.
+  constexpr std::array<int32_t, 7> kLetters = {9, 11, 0, 2, 4, 5, 7};
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text.front())));
+  if (letter < 'A' || letter > 'G') return -1;
+  int32_t note = kLetters[static_cast<std::size_t>(letter - 'A')];
+  text.remove_prefix(1);
+  if (!text.empty() && text.front() == '#') {
+    ++note;
+    text.remove_prefix(1);
+  }
+  // The octave as base-10 digits with a sign; anything after them is ignored.
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  int32_t octave = 0;
+  while (!text.empty() && text.front() >= '0' && text.front() <= '9') {
+    octave = std::min(octave * 10 + (text.front() - '0'), 1000);
+    text.remove_prefix(1);
+  }
+  note += 12 * (negative ? -octave : octave);
+  if (note < 0) return -1;
+  return note > 126 ? 127 : note;
+}
+
+void CPattSeq::SetStepCount(int32_t) {}
+int32_t CPattSeq::StepCount(int32_t) const { return 0; }
+
+void CPattSeq::SetTempo(float tempo) {
+  if (!std::isfinite(tempo)) return;
+  tempo_ = tempo;
+  UpdateEngine();
+}
+
+void CPattSeq::SetSongMode(bool song_mode) {
+  song_mode_ = song_mode;
+  UpdateEngine();
+}
+
+void CPattSeq::SetCurrentPattern(int32_t pattern) {
+  current_pattern_ = std::clamp(pattern, -1, kPatternCount - 1);
+  UpdateEngine();
+}
+
+void CPattSeq::SetSongEntry(int32_t position, int32_t pattern) {
+  if (position < 0 || position >= kSongLength) return;
+  song_[static_cast<std::size_t>(position)] = std::clamp(pattern, -1, kPatternCount - 1);
+  song_stored_ = std::max(song_stored_, position + 1);
+  UpdateEngine();
+}
+
+PatternSet CPattSeq::Snapshot() const {
+  PatternSet set;
+  set.tempo = tempo_;
+  set.song_mode = song_mode_;
+  set.current_pattern = current_pattern_;
+  set.song = song_;
+  set.row_notes.fill(-1);
+  FillSnapshot(set);
+  return set;
+}
+
+void CPattSeq::UpdateEngine() { channel_->Publish(std::make_unique<const PatternSet>(Snapshot())); }
+
+void CPattSeq::OnGeneratorAttached(ug_base& generator) {
+  auto* sequencer = dynamic_cast<ug_step_sequencer*>(&generator);
+  if (sequencer == nullptr) return;
+  // An engine starting in song mode starts the song from its beginning.
+  if (song_mode_) {
+    bar_ = 0;
+    current_pattern_ = std::clamp(song_[0], -1, kPatternCount - 1);
+  }
+  UpdateEngine();
+  sequencer->AttachPatterns(channel_);
+}
+
+void CStepSeq2::SetStep(int32_t index, const SequencerStep& step) {
+  if (!ValidPattern(current_pattern_)) return;
+  std::vector<SequencerStep>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  if (index < 0 || static_cast<std::size_t>(index) >= steps.size()) return;
+  steps[static_cast<std::size_t>(index)] = step;
+  UpdateEngine();
+}
+
+void CStepSeq2::SetStepCount(int32_t count) {
+  if (!ValidPattern(current_pattern_)) return;
+  // Steps beyond the count are kept as new ones, so a longer pattern plays
+  // the steps of a new module there.
+  patterns_[static_cast<std::size_t>(current_pattern_)].resize(
+      static_cast<std::size_t>(std::clamp(count, 1, kMaxSteps)));
+  UpdateEngine();
+}
+
+int32_t CStepSeq2::StepCount(int32_t pattern) const {
+  return ValidPattern(pattern) ? static_cast<int32_t>(patterns_[pattern].size()) : 0;
+}
+
+void CStepSeq2::ClearPattern() {
+  if (!ValidPattern(current_pattern_)) return;
+  patterns_[static_cast<std::size_t>(current_pattern_)].assign(16, SequencerStep{});
+  UpdateEngine();
+}
+
+void CStepSeq2::FillSnapshot(PatternSet& set) const {
+  set.drums = false;
+  for (std::size_t p = 0; p < patterns_.size(); ++p) {
+    set.step_counts[p] =
+        static_cast<int32_t>(std::min<std::size_t>(patterns_[p].size(), kMaxSteps));
+    for (std::size_t s = 0; s < static_cast<std::size_t>(set.step_counts[p]); ++s) {
+      const SequencerStep& step = patterns_[p][s];
+      set.steps[p][s] = {step.note, step.velocity, step.modulation, step.slide};
+    }
+  }
+}
+
+constinit const std::array<CDrumSeq::Row, 17> CDrumSeq::kRows = {{
+    {"AC", "Accent", -1},
+    {"BD", "Kick", 35},
+    {"SD", "Elec Snare", 38},
+    {"LT", "Low tom", 45},
+    {"MT", "Mid tom", 47},
+    {"HT", "Hi tom", 50},
+    {"RS", "Rim shot", 37},
+    {"CP", "Clap", 39},
+    {"CB", "Cow Bell", 56},
+    {"CR", "Crash", 49},
+    {"RD", "Ride", 51},
+    {"CH", "Closed HH", 42},
+    {"OH", "Open HH", 46},
+    {"HC", "High Conga", 62},
+    {"LC", "Low Conga", 64},
+    {"TB", "Tamb", 54},
+    {"CL", "Claves", 75},
+}};
+
+void CDrumSeq::SetDrum(int32_t index, int32_t row, bool on) {
+  if (!ValidPattern(current_pattern_) || row < 0 || row > 16) return;
+  std::vector<int32_t>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  if (index < 0 || static_cast<std::size_t>(index) >= steps.size()) return;
+  const auto bit = static_cast<int32_t>(1u << row);
+  int32_t& word = steps[static_cast<std::size_t>(index)];
+  word = on ? word | bit : word & ~bit;
+  UpdateEngine();
+}
+
+void CDrumSeq::SetStepCount(int32_t count) {
+  if (!ValidPattern(current_pattern_)) return;
+  patterns_[static_cast<std::size_t>(current_pattern_)].resize(
+      static_cast<std::size_t>(std::clamp(count, 1, kMaxSteps)), 0);
+  UpdateEngine();
+}
+
+int32_t CDrumSeq::StepCount(int32_t pattern) const {
+  return ValidPattern(pattern) ? static_cast<int32_t>(patterns_[pattern].size()) : 0;
+}
+
+void CDrumSeq::ClearPattern() {
+  if (!ValidPattern(current_pattern_)) return;
+  patterns_[static_cast<std::size_t>(current_pattern_)].assign(16, 0);
+  UpdateEngine();
+}
+
+void CDrumSeq::FillSnapshot(PatternSet& set) const {
+  set.drums = true;
+  for (std::size_t p = 0; p < patterns_.size(); ++p) {
+    set.step_counts[p] =
+        static_cast<int32_t>(std::min<std::size_t>(patterns_[p].size(), kMaxSteps));
+    for (std::size_t s = 0; s < static_cast<std::size_t>(set.step_counts[p]); ++s) {
+      set.drum_words[p][s] = static_cast<uint32_t>(patterns_[p][s]);
+    }
+  }
+  // Rows 17 and above have no note: their bits stay stored but play nothing.
+  for (std::size_t row = 1; row < kRows.size(); ++row) set.row_notes[row] = kRows[row].note;
 }
 
 }  // namespace ov

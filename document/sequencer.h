@@ -7,11 +7,23 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/control.h"
+#include "modules/step_sequencer.h"
 
 namespace ov {
+
+// A step's note as the panel shows it: "***" for a rest, else the name and
+// octave ("C4" is 48).
+std::string NoteName(int32_t note);
+// The note a typed name gives: leading blanks skipped, a letter A to G
+// (either case), an optional "#", then the octave; a rest (-1) for any
+// other letter or a note below 0, 127 for one above 126.
+int32_t NoteFromText(std::string_view text);
 
 // `CPattSeq`: tempo, mode and song list shared by the two pattern sequencers
 // (also the "Drum Sequencer" module itself).
@@ -28,6 +40,34 @@ class CPattSeq : public CControl {
   float tempo() const { return tempo_; }
   bool song_mode() const { return song_mode_; }
   const std::array<int32_t, kSongLength>& song() const { return song_; }
+  int32_t current_pattern() const { return current_pattern_; }
+  int32_t bar() const { return bar_; }
+
+  // Edits; each tells the engine (a new snapshot of the patterns).
+  void SetTempo(float tempo);
+  void SetSongMode(bool song_mode);
+  // -1 (none) to 31; larger numbers are taken as 31.
+  void SetCurrentPattern(int32_t pattern);
+  void SetSongEntry(int32_t position, int32_t pattern);
+  // The current pattern's step count, within 1..32. A plain CPattSeq has
+  // no patterns: its step counts are 0 and these change nothing.
+  virtual void SetStepCount(int32_t count);
+  virtual int32_t StepCount(int32_t pattern) const;
+  // The current pattern back to the steps of a new module.
+  virtual void ClearPattern() {}
+
+  // What the engine would play now; also what was published last.
+  PatternSet Snapshot() const;
+  const std::shared_ptr<PatternChannel>& channel() const { return channel_; }
+
+ protected:
+  // The kind's own patterns go into `set`.
+  virtual void FillSnapshot(PatternSet& /*set*/) const {}
+  // Publishes a new snapshot for the engine.
+  void UpdateEngine();
+  void OnGeneratorAttached(ug_base& generator) override;
+
+  int32_t current_pattern_ = 1;
 
  private:
   std::vector<uint8_t> legacy_bytes_;
@@ -37,6 +77,7 @@ class CPattSeq : public CControl {
   std::array<int32_t, kSongLength> song_;
   int32_t song_stored_ = kSongLength;  // how many entries the stream holds
   int32_t bar_ = 0;
+  std::shared_ptr<PatternChannel> channel_ = std::make_shared<PatternChannel>();
 };
 
 // One step of a "Step Sequencer" pattern.
@@ -60,6 +101,14 @@ class CStepSeq2 : public CPattSeq {
   const std::array<std::vector<SequencerStep>, kPatternCount>& patterns() const {
     return patterns_;
   }
+  // A step of the current pattern; steps outside it are never edited.
+  void SetStep(int32_t index, const SequencerStep& step);
+  void SetStepCount(int32_t count) override;
+  int32_t StepCount(int32_t pattern) const override;
+  void ClearPattern() override;
+
+ protected:
+  void FillSnapshot(PatternSet& set) const override;
 
  private:
   std::array<std::vector<SequencerStep>, kPatternCount> patterns_;
@@ -73,7 +122,26 @@ class CDrumSeq : public CPattSeq {
   CDrumSeq();
   void Serialize(FieldWalker& walker) override;
 
+  // The drum table: short name and MIDI note of rows 1..16 (row 0 is the
+  // accent and has no note).
+  struct Row {
+    const char* short_name;
+    const char* long_name;
+    int16_t note;
+  };
+  static const std::array<Row, 17> kRows;
+
   const std::array<std::vector<int32_t>, kPatternCount>& patterns() const { return patterns_; }
+  // Sets or clears row `row`'s bit in step `index` of the current pattern.
+  void SetDrum(int32_t index, int32_t row, bool on);
+  void SetStepCount(int32_t count) override;
+  int32_t StepCount(int32_t pattern) const override;
+  void ClearPattern() override;
+  // The grid every pattern of a new module has.
+  static std::vector<int32_t> DefaultGrid();
+
+ protected:
+  void FillSnapshot(PatternSet& set) const override;
 
  private:
   std::array<std::vector<int32_t>, kPatternCount> patterns_;

@@ -3,6 +3,7 @@
 #include "document/container.h"
 #include "document/control.h"
 #include "document/embedded_file.h"
+#include "document/envelope_shape.h"
 #include "document/legacy_objects.h"
 #include "document/module_classes.h"
 #include "document/panel_objects.h"
@@ -27,7 +28,7 @@ const SerialClassRegistry& StreamClasses() {
           // Further module classes.
           &CUG2::kClass, &kCUG_ui, &kCSwitch, &kCControlPlugs, &kCFeedbackDelay, &kCMidiAutomator,
           &CPlugin::kClass, &CPlugin2::kClass, &CControl::kClass, &kCosc_sf, &Ctl_Combo::kClass,
-          &kCtl_Env_Edit, &kCtl_FreqAn, &kCtl_FreqResp, &kCtl_Keyboard, &kCtl_Keyboard2, &kCtl_LED,
+          &Ctl_Env_Edit::kClass, &kCtl_FreqAn, &kCtl_FreqResp, &kCtl_Keyboard, &kCtl_Keyboard2, &kCtl_LED,
           &Ctl_PatchSel::kClass, &kCtl_PeakMeter, &kCtl_PushButton, &kCtl_SamplePlay2,
           &kCtl_SelfDrawing, &kCtl_SelfDrawing2, &Ctl_Slider::kClass, &kCtl_Soundfont_base,
           &Ctl_Text::kClass, &kCtl_tty, &kCtl_VoltMeter, &Ctl_VST_Plugin::kClass,

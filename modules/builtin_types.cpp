@@ -31,6 +31,7 @@
 #include "modules/midi_automator.h"
 #include "modules/midi_to_cv.h"
 #include "modules/midi_utility.h"
+#include "modules/multistage_envelope.h"
 #include "modules/module_registry.h"
 #include "modules/oscillator.h"
 #include "modules/oscillator_pd.h"
@@ -38,6 +39,7 @@
 #include "modules/patch_memory.h"
 #include "modules/patch_select.h"
 #include "modules/signal_utilities.h"
+#include "modules/step_sequencer.h"
 #include "modules/system_command.h"
 #include "modules/ug_unavailable.h"
 #include "modules/vca.h"
@@ -149,7 +151,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"Peak Follower", 41, 0x100, nullptr, "", 0, 0, &Make<ug_peak_det>},
     {"Line", 42, 0x108, nullptr},
     {"Group", 43, 0x088, nullptr},
-    {"Step Sequencer", 44, 0x180, &kStepSequencerPlugs, "CStepSeq2"},
+    {"Step Sequencer", 44, 0x180, nullptr, "CStepSeq2", 0, 0, &Make<ug_step_sequencer>},
 };
 static_assert(std::size(kLegacyTable) == 44);
 
@@ -180,7 +182,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Delay2", 117, 0x100, nullptr, "", 0, 0, &Make<ug_delay2>},
     {"Denormal Detector", 105, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_detect>},
     {"Denormal Cleaner", 104, 0x100, nullptr, "", 0, 0, &Make<ug_denormal_stop>},
-    {"Multistage Env", 96, 0x180, &kEnvelopeMsPlugs, "Ctl_Env_Edit"},
+    {"Multistage Env", 96, 0x180, nullptr, "Ctl_Env_Edit", 0, 0, &Make<ug_envelope_ms>},
     {"Feedback Delay", 124, 0x100, nullptr, "CFeedbackDelay", 0, 0, &Make<ug_feedback_delay>},
     {"1 Pole HP", 101, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole_hp>},
     {"1 Pole LP", 58, 0x100, nullptr, "", 0, 0, &Make<ug_filter_1pole>},
@@ -228,7 +230,7 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Sample and Hold", 65, 0x100, nullptr, "", 0, 0, &Make<ug_sample_hold>},
     {"Sound In", 116, 0x100, kUnknownPlugs},
     {"Sound Out", 115, 0x100, kUnknownPlugs},
-    {"Drum Sequencer", 46, 0x180, &kStepSequencerPlugs, "CPattSeq"},
+    {"Drum Sequencer", 46, 0x180, nullptr, "CDrumSeq", 0, 0, &Make<ug_step_sequencer>},
     {"OS Command", 110, 0x100, nullptr, "", 0, 0, &Make<ug_system_command>},
     {"1 KHz Tone", 80, 0x100, nullptr, "", 0, 0, &Make<ug_test_tone>},
     {"Voice Combiner", 118, 0x100, nullptr, "", 0, 0, &Make<ug_voice_combiner>},

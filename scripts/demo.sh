@@ -19,7 +19,13 @@ build-release/orvane info build-release/OrvaneDemoSynth.so
 build-release/orvane render build-release/OrvaneDemoSynth.so --midi examples/demo.mid \
   --rate 44100 -o build-release/demo.wav
 
+# A project that plays itself: a step sequencer's bass line through a
+# filter and two drawn envelopes, with a drum sequencer on the MIDI output.
+build-release/orvane render examples/step-bass.json --rate 44100 --seconds 8 \
+  -o build-release/step-bass.wav
+
 echo "The baked plug-in is $(pwd)/build-release/OrvaneDemoSynth.so" \
   "($(du -h build-release/OrvaneDemoSynth.so | cut -f1); its debug information is in" \
   "build-release/orvane-vst.so.debug)"
 echo "The rendered phrase is in $(pwd)/build-release/demo.wav"
+echo "The step sequencer's bass line is in $(pwd)/build-release/step-bass.wav"

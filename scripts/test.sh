@@ -28,13 +28,15 @@ build_and_test build-asan -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" -D
 
 # The rings between editor and engine, the engine gate and the host boundary
 # (process handshake, foreign-thread automation, worker-thread host calls)
-# under ThreadSanitizer: only their own test programs (and the libraries they
+# and the snapshots the sequencers and envelopes share, under
+# ThreadSanitizer: only their own test programs (and the libraries they
 # need) are built in this tree, to keep the run short.
 export TSAN_OPTIONS=halt_on_error=1
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" -DOV_TSAN=ON -DOV_BENCHMARKS=OFF
-cmake --build build-tsan -j "$jobs" --target orvane_ring_tests host_boundary_tests
+cmake --build build-tsan -j "$jobs" --target orvane_ring_tests host_boundary_tests orvane_snapshot_thread_tests
 build-tsan/orvane_ring_tests
 build-tsan/host_boundary_tests
+build-tsan/orvane_snapshot_thread_tests
 
 # Both trees above also ran every reader's fuzz target on our seeds and fixed
 # mutants of them (FuzzReplay.*); scripts/fuzz.sh fuzzes under libFuzzer.

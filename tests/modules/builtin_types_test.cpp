@@ -201,7 +201,8 @@ TEST(BuiltInTypes, DocumentClasses) {
   const ModuleRegistry& registry = BuiltInModules();
   EXPECT_EQ(registry.FindModule("Container")->DocumentClass(), "CContainer");
   EXPECT_EQ(registry.FindModule("GenProg")->DocumentClass(), "Ctl_GenProg");
-  EXPECT_EQ(registry.FindModule("Drum Sequencer")->DocumentClass(), "CPattSeq");
+  // Its patterns live in a CDrumSeq; a plain CPattSeq would have none.
+  EXPECT_EQ(registry.FindModule("Drum Sequencer")->DocumentClass(), "CDrumSeq");
   EXPECT_EQ(registry.FindModule("PatchMemFloatOutB")->DocumentClass(), "ui_param_float_out_b");
   EXPECT_EQ(registry.FindModule("VCA")->DocumentClass(), "CUG");
 }
