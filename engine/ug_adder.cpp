@@ -64,22 +64,30 @@ void ug_adder::OnStatusChange(uint32_t time, connector* link, int32_t state) {
   }
 }
 
+bool ug_adder::Quiet(std::size_t source) const {
+  // A suspended voice keeps its block and the state it last sent.
+  const connector& link = *plug(kInputPlug)->Connectors()[source];
+  return !running_[source] || (link.Source()->Owner().Flags() & UGF_SUSPENDED) != 0;
+}
+
 bool ug_adder::TryPassing() {
   --pass_checks_;
   if (!readers_allow_passing_) return false;
-  const auto first = std::find(running_.begin(), running_.end(), true);
-  if (first == running_.end() || std::find(first + 1, running_.end(), true) != running_.end()) {
-    return false;
+  std::size_t lone = sources_.size();
+  for (std::size_t s = 0; s < sources_.size(); ++s) {
+    if (Quiet(s)) continue;
+    if (lone != sources_.size()) return false;
+    lone = s;
   }
-  const auto lone = static_cast<std::size_t>(first - running_.begin());
+  if (lone == sources_.size()) return false;
   const int32_t cell = plug(kOutputPlug)->Block()->CellSize();
   for (std::size_t s = 0; s < sources_.size(); ++s) {
     if (s == lone) continue;
-    // Exactly +0, which adding leaves every sample as it is (but for a -0
-    // of the lone source: the sum made it +0, passing keeps it).
+    // Zeros, which adding leaves every sample as it is (but for a -0 of the
+    // lone source, which a +0 made +0: passing keeps it).
     const float* block = sources_[s];
     for (int32_t i = 0; i < cell; ++i) {
-      if (std::bit_cast<uint32_t>(block[i]) != 0) return false;
+      if ((std::bit_cast<uint32_t>(block[i]) & 0x7FFFFFFFu) != 0) return false;
     }
   }
   passing_ = static_cast<int32_t>(lone);
@@ -103,7 +111,18 @@ void ug_adder::PointReadersAt(USampBlock& block) {
   }
 }
 
-void ug_adder::PassOn(int32_t, int32_t) {}
+void ug_adder::PassOn(int32_t position, int32_t count) {
+  // A voice resumed since: it runs before this slice of ours, so summing
+  // from here on is what the adder would have done all along.
+  for (std::size_t s = 0; s < sources_.size(); ++s) {
+    if (static_cast<int32_t>(s) == passing_ || Quiet(s)) continue;
+    StopPassing(position);
+    SetProcessFunction(&ug_adder::Sum);
+    pass_checks_ = kPassChecks;
+    Sum(position, count);
+    return;
+  }
+}
 
 void ug_adder::Sum(int32_t position, int32_t count) {
   if (position == 0 && pass_checks_ > 0 && TryPassing()) return;

@@ -36,6 +36,8 @@ class ug_adder : public ug_base {
   // At a cell start: passes the lone running source on when every other
   // source's block is silence.
   bool TryPassing();
+  // Not running, or in a suspended voice: its block stays as it is.
+  bool Quiet(std::size_t source) const;
   // The readers take the adder's own block again, holding the passed
   // source's first `copied` samples of the cell.
   void StopPassing(int32_t copied);

@@ -78,7 +78,7 @@ TEST(AdderPassingTest, ALoneRunningSourceIsReadInPlaceUntilAnotherSounds) {
       {"silent others", true, 0.0f, true},
       {"a reader that keeps addresses", false, 0.0f, false},
       {"another holds a value", true, 0.5f, false},
-      {"another holds -0", true, -0.0f, false},
+      {"another holds -0", true, -0.0f, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -126,6 +126,19 @@ TEST(AdderPassingTest, ALoneRunningSourceIsReadInPlaceUntilAnotherSounds) {
     rig.master.Process(3 * kCell);
     EXPECT_EQ(follower.in == ramp, c.passes);
     expect_out(c.other_value, c.other_value, 0);
+
+    // A suspended voice keeps the running state it last sent and stays
+    // quiet; resumed, it is summed from the adder's next slice on.
+    sources[0]->Suspend();
+    sources[0]->plug(0)->Transmit(7 * kCell, ST_RUN);
+    rig.master.Process(2 * kCell);
+    EXPECT_EQ(follower.in == ramp, c.passes);
+    expect_out(c.other_value, c.other_value, 0);
+    sources[0]->plug(0)->Block()->Fill(2.0f);
+    sources[0]->Resume();
+    rig.master.Process(kCell);
+    EXPECT_NE(follower.in, ramp);
+    expect_out(c.other_value + 2.0f, c.other_value + 2.0f, 0);
   }
 }
 
