@@ -117,6 +117,11 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   virtual void SetUpBuffers();
   // Whether sleep-when-idle may take it off the run list.
   virtual bool CanSleep() const;
+  // True when the generator reads its audio inputs only through their plugs
+  // and buffer members, afresh at each process call, and keeps no address
+  // of their samples: an adder in front of it may then hand it a lone
+  // source's block instead of copying it. Any thread.
+  virtual bool InputBlocksMayMove() const { return false; }
   // Generators owned by this one (containers).
   virtual std::span<const std::unique_ptr<ug_base>> Children() const { return {}; }
   // True when an input reached from a note source is not linear, so the

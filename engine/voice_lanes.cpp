@@ -43,19 +43,27 @@ void LaneGroup::Run(uint32_t slice, uint32_t slice_start, int32_t position, int3
     if (first != nullptr && static_cast<int32_t>(first->time_stamp - slice_end) < 0) continue;
     const LaneKernel kernel = member->LaneKernelNow();
     if (!kernel) continue;
-    ready_.push_back({member, wide_ && kernel.wide != nullptr ? kernel.wide : kernel.baseline});
+    if (wide_ && kernel.wide != nullptr) {
+      ready_.push_back({member, kernel.wide, kernel.wide_paired});
+    } else {
+      ready_.push_back({member, kernel.baseline, nullptr});
+    }
   }
   // Buckets of one kernel each, in member order.
   for (std::size_t i = 0; i < ready_.size(); ++i) {
-    const LaneRun run = ready_[i].run;
-    if (run == nullptr) continue;
-    RunBucket(run, static_cast<int32_t>(i), slice, slice_end, position, frames);
+    if (ready_[i].run == nullptr) continue;
+    RunBucket(ready_[i], static_cast<int32_t>(i), slice, slice_end, position, frames);
   }
 }
 
-void LaneGroup::RunBucket(LaneRun run, int32_t first, uint32_t slice, uint32_t slice_end,
+void LaneGroup::RunBucket(Ready kind, int32_t first, uint32_t slice, uint32_t slice_end,
                           int32_t position, int32_t frames) {
-  ug_base* batch[kLanes];
+  const LaneRun run = kind.run;
+  const LaneRun paired = kind.paired;
+  // A paired build takes twice the copies per call; past one batch it runs
+  // them all at once.
+  const int32_t capacity = paired != nullptr ? kPairedLanes : kLanes;
+  ug_base* batch[kPairedLanes];
   int32_t count = 0;
   int32_t bucket_size = 0;
   for (std::size_t i = static_cast<std::size_t>(first); i < ready_.size(); ++i) {
@@ -66,7 +74,7 @@ void LaneGroup::RunBucket(LaneRun run, int32_t first, uint32_t slice, uint32_t s
     return;
   }
   const auto flush = [&] {
-    run({batch, count, position, frames, scratch_.Data()});
+    (count > kLanes ? paired : run)({batch, count, position, frames, scratch_.Data()});
     runs_ += static_cast<uint64_t>(count);
     for (int32_t j = 0; j < count; ++j) {
       batch[j]->clock_ = slice_end;
@@ -78,7 +86,7 @@ void LaneGroup::RunBucket(LaneRun run, int32_t first, uint32_t slice, uint32_t s
     if (ready_[i].run != run) continue;
     ready_[i].run = nullptr;
     batch[count++] = ready_[i].member;
-    if (count == kLanes) flush();
+    if (count == capacity) flush();
   }
   if (count > 0) flush();
 }

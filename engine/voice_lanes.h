@@ -56,8 +56,9 @@ class LaneGroup {
   struct Ready {
     ug_base* member;
     LaneRun run;
+    LaneRun paired;  // or null
   };
-  void RunBucket(LaneRun run, int32_t first, uint32_t slice, uint32_t slice_end,
+  void RunBucket(Ready kind, int32_t first, uint32_t slice, uint32_t slice_end,
                  int32_t position, int32_t frames);
 
   std::vector<ug_base*> members_;

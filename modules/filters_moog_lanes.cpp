@@ -1,6 +1,7 @@
 // The "Moog Filter" lane kernel: one voice copy per lane, the ladder's one
 // feedback chain (y4 -> y1 -> y2 -> y3 -> y4 -> clip) stepping all lanes at
-// once, in the single-voice order of operations.
+// once, one or two batches per loop, in the single-voice order of
+// operations.
 #include <cmath>
 
 #include "engine/lane_math.h"
@@ -16,66 +17,79 @@ struct MoogLanes {
     return y * (factor < zero ? zero : factor);
   }
 
-  template <bool kControlsRun>
+  template <bool kControlsRun, int32_t kBatches>
   OV_LANE_INLINE static void Run(const LaneBatch& batch) {
     using F = ug_filter_biquad;
-    const float* in[kLanes];
-    float* out[kLanes];
-    LaneFloat p, k, r, x_old, y1, y1_old, y2, y2_old, y3, y3_old, y4;
-    for (int32_t j = 0; j < kLanes; ++j) {
-      const F& filter = batch.Member<F>(j);
-      in[j] = filter.signal_;
-      out[j] = batch.Output(j, filter.out_);
-      p[j] = filter.p_, k[j] = filter.k_, r[j] = filter.r_;
-      x_old[j] = filter.x_old_, y1[j] = filter.y1_, y1_old[j] = filter.y1_old_;
-      y2[j] = filter.y2_, y2_old[j] = filter.y2_old_, y3[j] = filter.y3_;
-      y3_old[j] = filter.y3_old_, y4[j] = filter.y4_;
+    const float* in[kBatches][kLanes];
+    float* out[kBatches][kLanes];
+    LaneFloat p[kBatches], k[kBatches], r[kBatches], pr[kBatches];
+    LaneFloat x_old[kBatches], y1[kBatches], y1_old[kBatches], y2[kBatches], y2_old[kBatches];
+    LaneFloat y3[kBatches], y3_old[kBatches], y4[kBatches];
+    for (int32_t b = 0; b < kBatches; ++b) {
+      for (int32_t j = 0; j < kLanes; ++j) {
+        const int32_t lane = b * kLanes + j;
+        const F& filter = batch.Member<F>(lane);
+        in[b][j] = filter.signal_;
+        out[b][j] = batch.Output(lane, filter.out_);
+        p[b][j] = filter.p_, k[b][j] = filter.k_, r[b][j] = filter.r_;
+        x_old[b][j] = filter.x_old_, y1[b][j] = filter.y1_, y1_old[b][j] = filter.y1_old_;
+        y2[b][j] = filter.y2_, y2_old[b][j] = filter.y2_old_, y3[b][j] = filter.y3_;
+        y3_old[b][j] = filter.y3_old_, y4[b][j] = filter.y4_;
+      }
+      pr[b] = p[b] * r[b];
     }
-    LaneFloat pr = p * r;
     const int32_t end = batch.position + batch.frames;
     for (int32_t i = batch.position; i < end; ++i) {
-      if constexpr (kControlsRun) {
-        for (int32_t j = 0; j < kLanes; ++j) {
-          const F& filter = batch.Member<F>(j);
-          const F::Coefficients c = filter.CoefficientsFor(filter.pitch_[i]);
-          const float resonance = filter.resonance_[i];
-          p[j] = c.p;
-          k[j] = c.k;
-          r[j] = std::isfinite(resonance) ? resonance * c.scale : 0.0f;
+      for (int32_t b = 0; b < kBatches; ++b) {
+        if constexpr (kControlsRun) {
+          for (int32_t j = 0; j < kLanes; ++j) {
+            const F& filter = batch.Member<F>(b * kLanes + j);
+            const F::Coefficients c = filter.CoefficientsFor(filter.pitch_[i]);
+            const float resonance = filter.resonance_[i];
+            p[b][j] = c.p;
+            k[b][j] = c.k;
+            r[b][j] = std::isfinite(resonance) ? resonance * c.scale : 0.0f;
+          }
+          pr[b] = p[b] * r[b];
         }
-        pr = p * r;
+        const LaneFloat x_in = LoadLanes(in[b], i);
+        const LaneFloat x = x_in - r[b] * y4[b];
+        const LaneFloat rest1 = p[b] * (x_in + x_old[b]) - k[b] * y1[b];
+        const LaneFloat rest2 = p[b] * y1_old[b] - k[b] * y2[b];
+        const LaneFloat rest3 = p[b] * y2_old[b] - k[b] * y3[b];
+        const LaneFloat rest4 = p[b] * y3_old[b] - k[b] * y4[b];
+        y1[b] = rest1 - pr[b] * y4[b];
+        y2[b] = p[b] * y1[b] + rest2;
+        y3[b] = p[b] * y2[b] + rest3;
+        y4[b] = SoftClip(p[b] * y3[b] + rest4);
+        x_old[b] = x;
+        y1_old[b] = y1[b];
+        y2_old[b] = y2[b];
+        y3_old[b] = y3[b];
+        StoreLanes(out[b], i, y4[b]);
       }
-      const LaneFloat x_in = LoadLanes(in, i);
-      const LaneFloat x = x_in - r * y4;
-      const LaneFloat rest1 = p * (x_in + x_old) - k * y1;
-      const LaneFloat rest2 = p * y1_old - k * y2;
-      const LaneFloat rest3 = p * y2_old - k * y3;
-      const LaneFloat rest4 = p * y3_old - k * y4;
-      y1 = rest1 - pr * y4;
-      y2 = p * y1 + rest2;
-      y3 = p * y2 + rest3;
-      y4 = SoftClip(p * y3 + rest4);
-      x_old = x;
-      y1_old = y1;
-      y2_old = y2;
-      y3_old = y3;
-      StoreLanes(out, i, y4);
     }
-    for (int32_t j = 0; j < batch.count; ++j) {
-      F& filter = batch.Member<F>(j);
-      filter.p_ = p[j], filter.k_ = k[j], filter.r_ = r[j];
-      filter.x_old_ = Guard(x_old[j]), filter.y1_ = Guard(y1[j]);
-      filter.y1_old_ = Guard(y1_old[j]), filter.y2_ = Guard(y2[j]);
-      filter.y2_old_ = Guard(y2_old[j]), filter.y3_ = Guard(y3[j]);
-      filter.y3_old_ = Guard(y3_old[j]), filter.y4_ = Guard(y4[j]);
+    for (int32_t lane = 0; lane < batch.count; ++lane) {
+      F& filter = batch.Member<F>(lane);
+      const int32_t b = lane / kLanes, j = lane % kLanes;
+      filter.p_ = p[b][j], filter.k_ = k[b][j], filter.r_ = r[b][j];
+      filter.x_old_ = Guard(x_old[b][j]), filter.y1_ = Guard(y1[b][j]);
+      filter.y1_old_ = Guard(y1_old[b][j]), filter.y2_ = Guard(y2[b][j]);
+      filter.y2_old_ = Guard(y2_old[b][j]), filter.y3_ = Guard(y3[b][j]);
+      filter.y3_old_ = Guard(y3_old[b][j]), filter.y4_ = Guard(y4[b][j]);
       filter.AfterRun(batch.frames);
     }
+  }
+
+  template <bool kControlsRun>
+  static constexpr LaneKernel Kernel() {
+    return MakePairedLaneKernel<&Run<kControlsRun, 1>, &Run<kControlsRun, 2>>();
   }
 };
 
 LaneKernel ug_filter_biquad::LaneKernelNow() const {
-  static constexpr LaneKernel kFixed = MakeLaneKernel<&MoogLanes::Run<false>>();
-  static constexpr LaneKernel kFollowing = MakeLaneKernel<&MoogLanes::Run<true>>();
+  static constexpr LaneKernel kFixed = MoogLanes::Kernel<false>();
+  static constexpr LaneKernel kFollowing = MoogLanes::Kernel<true>();
   if (RunsFunction(&ug_filter_biquad::Run<false>)) return kFixed;
   if (RunsFunction(&ug_filter_biquad::Run<true>)) return kFollowing;
   return {};

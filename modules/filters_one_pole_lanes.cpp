@@ -1,51 +1,62 @@
 // The "1 Pole LP" and "1 Pole HP" lane kernel: one voice copy per lane,
-// the recurrence y = x + a (y - x) stepping all lanes at once.
+// the recurrence y = x + a (y - x) stepping all lanes at once, one or two
+// batches per loop.
 #include "engine/lane_math.h"
 #include "modules/filters.h"
 
 namespace ov {
 
 struct OnePoleLanes {
-  template <bool kPitchRuns, bool kHighPass>
+  template <bool kPitchRuns, bool kHighPass, int32_t kBatches>
   OV_LANE_INLINE static void Run(const LaneBatch& batch) {
-    const float* in[kLanes];
-    const float* pitch[kLanes];
-    float* out[kLanes];
-    LaneFloat a, y;
-    for (int32_t j = 0; j < kLanes; ++j) {
-      const ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(j);
-      in[j] = filter.signal_;
-      pitch[j] = filter.pitch_;
-      out[j] = batch.Output(j, filter.out_);
-      a[j] = filter.a_;
-      y[j] = filter.y_;
+    const float* in[kBatches][kLanes];
+    const float* pitch[kBatches][kLanes];
+    float* out[kBatches][kLanes];
+    LaneFloat a[kBatches], y[kBatches];
+    for (int32_t b = 0; b < kBatches; ++b) {
+      for (int32_t j = 0; j < kLanes; ++j) {
+        const int32_t lane = b * kLanes + j;
+        const ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(lane);
+        in[b][j] = filter.signal_;
+        pitch[b][j] = filter.pitch_;
+        out[b][j] = batch.Output(lane, filter.out_);
+        a[b][j] = filter.a_;
+        y[b][j] = filter.y_;
+      }
     }
     const LaneFloat tiny = LaneSplat(1e-18f);
     const int32_t end = batch.position + batch.frames;
     for (int32_t k = batch.position; k < end; ++k) {
-      if constexpr (kPitchRuns) {
-        for (int32_t j = 0; j < kLanes; ++j) {
-          a[j] = batch.Member<ug_filter_1pole>(j).Coefficient(pitch[j][k]);
+      for (int32_t b = 0; b < kBatches; ++b) {
+        if constexpr (kPitchRuns) {
+          for (int32_t j = 0; j < kLanes; ++j) {
+            a[b][j] = batch.Member<ug_filter_1pole>(b * kLanes + j).Coefficient(pitch[b][j][k]);
+          }
         }
+        const LaneFloat x = LoadLanes(in[b], k);
+        y[b] = ((x + a[b] * (y[b] - x)) + tiny) - tiny;
+        StoreLanes(out[b], k, kHighPass ? x - y[b] : y[b]);
       }
-      const LaneFloat x = LoadLanes(in, k);
-      y = ((x + a * (y - x)) + tiny) - tiny;
-      StoreLanes(out, k, kHighPass ? x - y : y);
     }
-    for (int32_t j = 0; j < batch.count; ++j) {
-      ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(j);
-      filter.a_ = a[j];
-      filter.y_ = y[j];
+    for (int32_t lane = 0; lane < batch.count; ++lane) {
+      ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(lane);
+      filter.a_ = a[lane / kLanes][lane % kLanes];
+      filter.y_ = y[lane / kLanes][lane % kLanes];
       filter.AfterRun(batch.frames);
     }
+  }
+
+  template <bool kPitchRuns, bool kHighPass>
+  static constexpr LaneKernel Kernel() {
+    return MakePairedLaneKernel<&Run<kPitchRuns, kHighPass, 1>, &Run<kPitchRuns, kHighPass, 2>>();
   }
 };
 
 LaneKernel ug_filter_1pole::LaneKernelNow() const {
-  static constexpr LaneKernel kLowPass = MakeLaneKernel<&OnePoleLanes::Run<false, false>>();
-  static constexpr LaneKernel kHighPass = MakeLaneKernel<&OnePoleLanes::Run<false, true>>();
-  static constexpr LaneKernel kLowPassFollowing = MakeLaneKernel<&OnePoleLanes::Run<true, false>>();
-  static constexpr LaneKernel kHighPassFollowing = MakeLaneKernel<&OnePoleLanes::Run<true, true>>();
+  static constexpr LaneKernel kLowPass = OnePoleLanes::Kernel<false, false>();
+  static constexpr LaneKernel kHighPass = OnePoleLanes::Kernel<false, true>();
+  static constexpr LaneKernel kLowPassFollowing = OnePoleLanes::Kernel<true, false>();
+  static constexpr LaneKernel kHighPassFollowing = OnePoleLanes::Kernel<true, true>();
   if (RunsFunction(&ug_filter_1pole::Run<false, false>)) return kLowPass;
   if (RunsFunction(&ug_filter_1pole::Run<false, true>)) return kHighPass;
   if (RunsFunction(&ug_filter_1pole::Run<true, false>)) return kLowPassFollowing;

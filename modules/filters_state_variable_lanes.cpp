@@ -1,72 +1,83 @@
 // The "SV Filter" lane kernel: one voice copy per lane, the two-state
-// recurrence stepping all lanes at once.
+// recurrence stepping all lanes at once, one or two batches per loop.
 #include "engine/lane_math.h"
 #include "modules/filters.h"
 
 namespace ov {
 
 struct StateVariableLanes {
-  template <bool kControlsRun, ug_filter_sv::Outputs kOutputs>
+  template <bool kControlsRun, ug_filter_sv::Outputs kOutputs, int32_t kBatches>
   OV_LANE_INLINE static void Run(const LaneBatch& batch) {
-    const float* in[kLanes];
-    float* low_out[kLanes];
-    float* high_out[kLanes];
-    float* band_out[kLanes];
-    float* reject_out[kLanes];
-    LaneFloat f, q, low, band;
-    for (int32_t j = 0; j < kLanes; ++j) {
-      const ug_filter_sv& filter = batch.Member<ug_filter_sv>(j);
-      in[j] = filter.signal_;
-      low_out[j] = batch.Output(j, filter.low_pass_);
-      high_out[j] = batch.Output(j, filter.high_pass_);
-      band_out[j] = batch.Output(j, filter.band_pass_);
-      reject_out[j] = batch.Output(j, filter.band_reject_);
-      f[j] = filter.c_.f;
-      q[j] = filter.c_.q;
-      low[j] = filter.low_;
-      band[j] = filter.band_;
+    const float* in[kBatches][kLanes];
+    float* low_out[kBatches][kLanes];
+    float* high_out[kBatches][kLanes];
+    float* band_out[kBatches][kLanes];
+    float* reject_out[kBatches][kLanes];
+    LaneFloat f[kBatches], q[kBatches], low[kBatches], band[kBatches];
+    for (int32_t b = 0; b < kBatches; ++b) {
+      for (int32_t j = 0; j < kLanes; ++j) {
+        const int32_t lane = b * kLanes + j;
+        const ug_filter_sv& filter = batch.Member<ug_filter_sv>(lane);
+        in[b][j] = filter.signal_;
+        low_out[b][j] = batch.Output(lane, filter.low_pass_);
+        high_out[b][j] = batch.Output(lane, filter.high_pass_);
+        band_out[b][j] = batch.Output(lane, filter.band_pass_);
+        reject_out[b][j] = batch.Output(lane, filter.band_reject_);
+        f[b][j] = filter.c_.f;
+        q[b][j] = filter.c_.q;
+        low[b][j] = filter.low_;
+        band[b][j] = filter.band_;
+      }
     }
     const LaneFloat tiny = LaneSplat(1e-18f);
     const int32_t end = batch.position + batch.frames;
     for (int32_t k = batch.position; k < end; ++k) {
-      if constexpr (kControlsRun) {
-        for (int32_t j = 0; j < kLanes; ++j) {
-          const ug_filter_sv& filter = batch.Member<ug_filter_sv>(j);
-          const ug_filter_sv::Coefficients c =
-              filter.CoefficientsFor(filter.pitch_[k], filter.resonance_[k]);
-          f[j] = c.f;
-          q[j] = c.q;
+      for (int32_t b = 0; b < kBatches; ++b) {
+        if constexpr (kControlsRun) {
+          for (int32_t j = 0; j < kLanes; ++j) {
+            const ug_filter_sv& filter = batch.Member<ug_filter_sv>(b * kLanes + j);
+            const ug_filter_sv::Coefficients c =
+                filter.CoefficientsFor(filter.pitch_[k], filter.resonance_[k]);
+            f[b][j] = c.f;
+            q[b][j] = c.q;
+          }
+        }
+        const LaneFloat x = LoadLanes(in[b], k);
+        low[b] += f[b] * band[b];
+        const LaneFloat high = x - q[b] * band[b] - low[b];
+        band[b] = ((band[b] + f[b] * high) + tiny) - tiny;
+        if constexpr (kOutputs != ug_filter_sv::kHighOnly) StoreLanes(low_out[b], k, low[b]);
+        if constexpr (kOutputs != ug_filter_sv::kLowOnly) StoreLanes(high_out[b], k, high);
+        if constexpr (kOutputs == ug_filter_sv::kAll) {
+          StoreLanes(band_out[b], k, band[b]);
+          StoreLanes(reject_out[b], k, low[b] + high);
         }
       }
-      const LaneFloat x = LoadLanes(in, k);
-      low += f * band;
-      const LaneFloat high = x - q * band - low;
-      band = ((band + f * high) + tiny) - tiny;
-      if constexpr (kOutputs != ug_filter_sv::kHighOnly) StoreLanes(low_out, k, low);
-      if constexpr (kOutputs != ug_filter_sv::kLowOnly) StoreLanes(high_out, k, high);
-      if constexpr (kOutputs == ug_filter_sv::kAll) {
-        StoreLanes(band_out, k, band);
-        StoreLanes(reject_out, k, low + high);
-      }
     }
-    for (int32_t j = 0; j < batch.count; ++j) {
-      ug_filter_sv& filter = batch.Member<ug_filter_sv>(j);
-      filter.c_ = {f[j], q[j]};
-      filter.low_ = low[j];
-      filter.band_ = band[j];
+    for (int32_t lane = 0; lane < batch.count; ++lane) {
+      ug_filter_sv& filter = batch.Member<ug_filter_sv>(lane);
+      const int32_t b = lane / kLanes, j = lane % kLanes;
+      filter.c_ = {f[b][j], q[b][j]};
+      filter.low_ = low[b][j];
+      filter.band_ = band[b][j];
       filter.AfterRun(batch.frames);
     }
+  }
+
+  template <bool kControlsRun, ug_filter_sv::Outputs kOutputs>
+  static constexpr LaneKernel Kernel() {
+    return MakePairedLaneKernel<&Run<kControlsRun, kOutputs, 1>, &Run<kControlsRun, kOutputs, 2>>();
   }
 };
 
 LaneKernel ug_filter_sv::LaneKernelNow() const {
   using L = StateVariableLanes;
-  static constexpr LaneKernel kAllOutputs = MakeLaneKernel<&L::Run<false, kAll>>();
-  static constexpr LaneKernel kLow = MakeLaneKernel<&L::Run<false, kLowOnly>>();
-  static constexpr LaneKernel kHigh = MakeLaneKernel<&L::Run<false, kHighOnly>>();
-  static constexpr LaneKernel kAllFollowing = MakeLaneKernel<&L::Run<true, kAll>>();
-  static constexpr LaneKernel kLowFollowing = MakeLaneKernel<&L::Run<true, kLowOnly>>();
-  static constexpr LaneKernel kHighFollowing = MakeLaneKernel<&L::Run<true, kHighOnly>>();
+  static constexpr LaneKernel kAllOutputs = L::Kernel<false, kAll>();
+  static constexpr LaneKernel kLow = L::Kernel<false, kLowOnly>();
+  static constexpr LaneKernel kHigh = L::Kernel<false, kHighOnly>();
+  static constexpr LaneKernel kAllFollowing = L::Kernel<true, kAll>();
+  static constexpr LaneKernel kLowFollowing = L::Kernel<true, kLowOnly>();
+  static constexpr LaneKernel kHighFollowing = L::Kernel<true, kHighOnly>();
   if (RunsFunction(&ug_filter_sv::Run<false, kAll>)) return kAllOutputs;
   if (RunsFunction(&ug_filter_sv::Run<false, kLowOnly>)) return kLow;
   if (RunsFunction(&ug_filter_sv::Run<false, kHighOnly>)) return kHigh;

@@ -11,9 +11,40 @@ namespace {
 
 // Anything that is not a finite number reaches the host as silence: one bad
 // value would otherwise poison the host's mix bus and everything after it.
+constexpr uint32_t kExponent = 0x7F800000u;
+
 float Finite(float sample) {
-  constexpr uint32_t kExponent = 0x7F800000u;
   return (std::bit_cast<uint32_t>(sample) & kExponent) == kExponent ? 0.0f : sample;
+}
+
+// Finite() over `count` samples, four at a time as bit patterns (the host's
+// buffer is not aligned to anything), into `host` or added to it.
+typedef uint32_t Bits4 __attribute__((vector_size(16)));
+typedef float Floats4 __attribute__((vector_size(16)));
+
+template <bool kAdd>
+void WriteFinite(float* host, const float* block, int32_t count) {
+  int32_t s = 0;
+  for (; s + 4 <= count; s += 4) {
+    Bits4 bits;
+    __builtin_memcpy(&bits, block + s, sizeof bits);
+    bits &= std::bit_cast<Bits4>((bits & kExponent) != kExponent);  // ones where finite
+    Floats4 value;
+    __builtin_memcpy(&value, &bits, sizeof value);
+    if constexpr (kAdd) {
+      Floats4 sum;
+      __builtin_memcpy(&sum, host + s, sizeof sum);
+      value = sum + value;
+    }
+    __builtin_memcpy(host + s, &value, sizeof value);
+  }
+  for (; s < count; ++s) {
+    if constexpr (kAdd) {
+      host[s] += Finite(block[s]);
+    } else {
+      host[s] = Finite(block[s]);
+    }
+  }
 }
 
 std::vector<UPlug*> AudioPlugs(const ug_base& generator) {
@@ -153,7 +184,7 @@ void ug_vst_out::Replace(int32_t position, int32_t count) {
     if (block == nullptr) {
       std::fill_n(host, count, 0.0f);
     } else {
-      for (int32_t s = 0; s < count; ++s) host[s] = Finite(block[position + s]);
+      WriteFinite<false>(host, block + position, count);
     }
     host += count;
   }
@@ -164,7 +195,7 @@ void ug_vst_out::Accumulate(int32_t position, int32_t count) {
     float*& host = host_outputs_[i];
     if (host == nullptr) continue;
     if (const float* block = audio_[i]->Data()) {
-      for (int32_t s = 0; s < count; ++s) host[s] += Finite(block[position + s]);
+      WriteFinite<true>(host, block + position, count);
     }
     host += count;
   }

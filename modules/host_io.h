@@ -75,6 +75,7 @@ class ug_vst_out : public ug_midi_device, public HostOutputPort {
   void Open() override;
   void Close() override;
   bool CanSleep() const override { return false; }
+  bool InputBlocksMayMove() const override { return true; }
 
   void SetHostOutputs(float* const* outputs, int32_t count) override;
   uint32_t SampleTime() const override { return Clock(); }

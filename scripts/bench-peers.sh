@@ -1,21 +1,30 @@
 #!/usr/bin/env bash
-# Orvane beside its peers, in one run on one machine: the demo synthesiser's
-# voice (saw -> resonant low-pass -> VCA/ADSR -> pan) held at 16, 64 and 256
-# voices in Orvane and in Csound (vco2 -> zdf_2pole -> madsr -> pan2, ksmps
-# 32), and one MIDI file played by Orvane's demo synthesiser and by
-# FluidSynth. Prints nanoseconds per voice-sample and the ratios as one table.
+# Orvane beside its peers, in one run on one machine: three synthesiser
+# voices held at 1, 16, 64 and 256 voices, each in Orvane and in FAUST (the
+# same voice written in FAUST, all voices fused in one compute, built with
+# g++ at -O2 and at -O3 -march=native, timed by bench/peers/faust_driver.cpp):
+#   demo synth:  saw -> Moog ladder low-pass -> ADSR gain -> pan
+#   SV filter:   saw -> state-variable low-pass -> ADSR gain -> pan, also in
+#                Csound (vco2 -> zdf_2pole -> madsr -> pan2, ksmps 32)
+#   no filter:   saw -> ADSR gain -> pan
+# and one MIDI file played by Orvane's demo synthesiser and by FluidSynth.
+# Prints nanoseconds per voice-sample and the ratios as tables. Before that,
+# the lane parity tests run in a tree built for x86-64-v3 (AVX2 and FMA for
+# every source), where the CPU has it: a packager's flags must not change a
+# sample. Never run in CI.
 #
-# Csound, FluidSynth and its General MIDI sound font come from Debian and are
-# installed here when missing (they are not test dependencies).
+# Csound, FAUST, FluidSynth and its General MIDI sound font come from Debian
+# and are installed here when missing (they are not test dependencies).
 #
 #   bash scripts/bench-peers.sh                # best of 3 runs of each
-#   REPEATS=5 HELD=10 MIDI=song.mid bash scripts/bench-peers.sh
+#   REPEATS=5 HELD=10 MIDI=song.mid COUNTS="1 64" PARITY_V3=0 bash scripts/bench-peers.sh
 #
-# Every render runs on one thread and is timed the same way for all three:
+# Orvane and Csound renders run on one thread and are timed the same way:
 # the processor time (user and system) of the whole program, rendering two
 # lengths, so that the difference leaves out start-up (loading, compiling,
 # baking, the sound font). On an idle machine that equals the wall time of
-# the render; on a busy one it leaves out the time other work took. Every
+# the render; on a busy one it leaves out the time other work took. The
+# FAUST driver takes the processor time of its compute calls alone. Every
 # time is the best (lowest) of REPEATS runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,27 +33,64 @@ REPEATS=${REPEATS:-3}
 HELD=${HELD:-5}           # seconds the notes are held
 MIDI=${MIDI:-examples/demo.mid}
 PLAYS=${PLAYS:-4}         # extra plays of the MIDI file that FluidSynth's time is taken from
+COUNTS=${COUNTS:-"1 16 64 256"}
 SOUNDFONT=/usr/share/sounds/sf2/FluidR3_GM.sf2
 RATE=44100
 
 scripts/deps.sh
-scripts/deps.sh csound fluidsynth fluid-soundfont-gm
+scripts/deps.sh csound faust fluidsynth fluid-soundfont-gm
 
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-release --target orvane orvane-vst
-orvane=build-release/orvane
+# The optimised tree every developer builds (-O2), as the figures are quoted.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O2 -g1" >/dev/null
+cmake --build build --target orvane orvane-vst
+orvane=build/orvane
+
+# The lanes' parity with the one-voice path where every source may use AVX2
+# and FMA: contraction must stay off wherever the parity rests on it.
+# PARITY_V3=0 leaves this tree out (it is a full build of its own).
+if [[ ${PARITY_V3:-1} == 0 ]]; then
+  echo "The x86-64-v3 parity run is left out (PARITY_V3=0)"
+elif grep -qw avx2 /proc/cpuinfo && grep -qw fma /proc/cpuinfo; then
+  cmake -S . -B build-x86-64-v3 -G Ninja -DCMAKE_BUILD_TYPE=None \
+    -DCMAKE_CXX_FLAGS="-O2 -march=x86-64-v3" -DOV_BENCHMARKS=OFF >/dev/null
+  cmake --build build-x86-64-v3 --target orvane_modules_tests
+  build-x86-64-v3/orvane_modules_tests --gtest_filter='VoiceLanes*' --gtest_brief=1
+else
+  echo "This CPU lacks AVX2 or FMA: the x86-64-v3 parity run is skipped"
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 lowest() { sort -g | head -n 1; }
-# $1 divided by $2, to two places.
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# $1 divided by $2, to two places ("-" when either is missing).
+ratio() {
+  if [[ $1 == - || $2 == - ]]; then
+    echo -
+    return
+  fi
+  awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'
+}
 
-# The demo synthesiser twice over inside one main container, each copy with
-# 128 voices: 128 held notes sound as 256 voices (a container holds at most
-# 200). Made from examples/demo-synth.json so that the voice stays the same.
-awk '
+voices=(moog svf none)
+declare -A title project filter
+title[moog]="demo synth (Moog)"
+title[svf]="SV filter"
+title[none]="no filter"
+project[moog]=examples/demo-synth.json
+project[svf]=examples/demo-synth-svf.json
+project[none]=examples/demo-synth-nofilter.json
+# The FAUST voices' filters, at the examples' cutoff ("Pitch" 8 V: 3520 Hz).
+filter[moog]="ve.moog_vcf_2bn(0.2, 3520)"
+filter[svf]="fi.svf.lp(3520, 2)"
+filter[none]="_"
+
+# A synthesiser twice over inside one main container, each copy with 128
+# voices: 128 held notes sound as 256 voices (a container holds at most
+# 200). Made from the example itself so that the voice stays the same.
+# $1 the example, $2 the project written.
+double_synth() {
+  awk '
   /"type": "Container", "name": "synth"/ { inside = 1; depth = 0 }
   inside {
     line = $0
@@ -75,7 +121,8 @@ awk '
       printf "\"voices%d.Right -> io.Right\"%s\n", copy, (copy == 1 ? "," : "")
     }
     print "  ]}]}}"
-  }' examples/demo-synth.json >"$work/demo-synth-256.json"
+  }' "$1" >"$2"
+}
 
 # Processor time in ns of running "$@", its output discarded.
 cpu_time() {
@@ -99,9 +146,32 @@ orvane_held() {
     'BEGIN { printf "%.2f %s\n", d / (v * s * r), v }'
 }
 
+# FAUST: $1 voice, $2 voices; builds the fused bank at -O2 and at -O3
+# -march=native and prints both drivers' best ns per voice-sample. The keys
+# are those `orvane bench` holds (a semitone apart from key 24, wrapping at
+# 128); the envelope is the examples' (attack 0, decay 0.5 s, sustain 0.7).
+faust_held() {
+  local dir="$work/faust-$1-$2" flags times=()
+  mkdir -p "$dir"
+  {
+    echo 'import("stdfaust.lib");'
+    echo 'gate = checkbox("gate");'
+    echo "voice(key) = os.sawtooth(ba.midikey2hz(key)) * 0.2 : ${filter[$1]}"
+    echo '  : *(en.adsr(0.0, 0.5, 0.7, 0.3, gate)) : sp.panner(0.5);'
+    echo "process = par(i, $2, voice((24 + i) % 128)) :> _, _;"
+  } >"$dir/bank.dsp"
+  # No time limit: 256 fused ladders take FAUST longer than its default two minutes.
+  faust -t 0 -lang cpp -cn VoiceBank -o "$dir/voice_bank.h" "$dir/bank.dsp"
+  for flags in "-O2" "-O3 -march=native"; do
+    # shellcheck disable=SC2086 # the flags are two words
+    g++ -std=c++17 $flags -I"$dir" bench/peers/faust_driver.cpp -o "$dir/driver"
+    times+=("$(for _ in $(seq "$REPEATS"); do "$dir/driver" "$2" "$HELD"; done | lowest)")
+  done
+  echo "${times[*]}"
+}
+
 # Csound: $1 voices, $2 seconds held; writes the piece to $work/held.csd. The
-# keys are those `orvane bench` holds: a semitone apart from key 24, wrapping
-# at 128.
+# keys are those `orvane bench` holds.
 csound_piece() {
   {
     cat <<'EOF'
@@ -143,17 +213,26 @@ csound_held() {
 }
 
 echo "Measuring: best of $REPEATS runs each, notes held for $HELD s at $RATE Hz"
-declare -A orvane_ns orvane_voices csound_ns
-for voices in 16 64 256; do
-  if ((voices > 128)); then
-    read -r ns sounding < <(orvane_held "$work/demo-synth-256.json" $((voices / 2)))
-  else
-    read -r ns sounding < <(orvane_held examples/demo-synth.json "$voices")
-  fi
-  orvane_ns[$voices]=$ns
-  orvane_voices[$voices]=$sounding
-  csound_ns[$voices]=$(csound_held "$voices")
-  echo "  $voices voices: Orvane $ns ns ($sounding sounding), Csound ${csound_ns[$voices]} ns"
+declare -A orvane_ns orvane_voices faust_o2 faust_native csound_ns
+for voice in "${voices[@]}"; do
+  double_synth "${project[$voice]}" "$work/$voice-256.json"
+  for count in $COUNTS; do
+    key="$voice $count"
+    if ((count > 128)); then
+      read -r ns sounding < <(orvane_held "$work/$voice-256.json" $((count / 2)))
+    else
+      read -r ns sounding < <(orvane_held "${project[$voice]}" "$count")
+    fi
+    orvane_ns[$key]=$ns
+    orvane_voices[$key]=$sounding
+    read -r o2 native < <(faust_held "$voice" "$count")
+    faust_o2[$key]=$o2
+    faust_native[$key]=$native
+    csound_ns[$key]=-
+    if [[ $voice == svf ]]; then csound_ns[$key]=$(csound_held "$count"); fi
+    echo "  ${title[$voice]}, $count voices: Orvane $ns ns ($sounding sounding)," \
+      "FAUST $o2 / $native ns, Csound ${csound_ns[$key]} ns"
+  done
 done
 
 # The MIDI file: FluidSynth cannot say how many voices it sounds (a General
@@ -177,11 +256,20 @@ fluid_midi=$(awk -v d=$((more - once)) -v p="$PLAYS" -v s="$midi_seconds" -v n="
   -v r=$RATE 'BEGIN { printf "%.2f", d / (p * s * r * n) }')
 
 echo
-echo "| notes | Orvane voices sounding | Orvane ns per voice-sample | Csound ns per voice-sample | Csound / Orvane |"
-echo "|---|---|---|---|---|"
-for voices in 16 64 256; do
-  echo "| $voices | ${orvane_voices[$voices]} | ${orvane_ns[$voices]} | ${csound_ns[$voices]} |" \
-    "$(ratio "${csound_ns[$voices]}" "${orvane_ns[$voices]}") |"
+echo "ns per voice-sample; a ratio above 1: the peer takes longer than Orvane"
+echo
+echo "| voice | notes | Orvane voices sounding | Orvane | FAUST -O2 | FAUST -O3 native |" \
+  "Csound | FAUST -O2 / Orvane | FAUST native / Orvane | Csound / Orvane |"
+echo "|---|---|---|---|---|---|---|---|---|---|"
+for voice in "${voices[@]}"; do
+  for count in $COUNTS; do
+    key="$voice $count"
+    echo "| ${title[$voice]} | $count | ${orvane_voices[$key]} | ${orvane_ns[$key]} |" \
+      "${faust_o2[$key]} | ${faust_native[$key]} | ${csound_ns[$key]} |" \
+      "$(ratio "${faust_o2[$key]}" "${orvane_ns[$key]}") |" \
+      "$(ratio "${faust_native[$key]}" "${orvane_ns[$key]}") |" \
+      "$(ratio "${csound_ns[$key]}" "${orvane_ns[$key]}") |"
+  done
 done
 echo
 echo "| MIDI file | mean notes held | Orvane ns per note-sample | FluidSynth ns per note-sample | FluidSynth / Orvane |"

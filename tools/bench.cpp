@@ -116,6 +116,7 @@ int RunBenchCommand(const BenchCommandLine& command, std::ostream& out, std::ost
   settings.sample_rate = kSampleRate;
   settings.block_size = kBlockSize;
   settings.plugin_path = command.target;
+  settings.keep_audio = false;
 
   TemporaryFolder folder("orvane-bench-");
   if (std::filesystem::path(command.target).extension() == ".json") {
@@ -174,7 +175,7 @@ int RunBenchCommand(const BenchCommandLine& command, std::ostream& out, std::ost
     err << kName << ": " << error << "\n";
     return 1;
   }
-  const double samples = static_cast<double>(result->audio.FrameCount());
+  const double samples = static_cast<double>(result->frames);
   const double seconds = std::max(result->process_seconds, 1e-9);
   out << "Rendered " << FormatDouble(samples / kSampleRate) << " s at " << FormatDouble(kSampleRate)
       << " Hz in blocks of " << kBlockSize << ", "

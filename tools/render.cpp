@@ -182,15 +182,19 @@ struct BlockBuffers {
   std::vector<float*> pointers;
 };
 
-void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const RenderInputs& inputs,
-                  double seconds, ProgressMeter& progress, std::ostream& log, AudioClip* output) {
+// Returns the number of frames rendered.
+int64_t RenderBlocks(VstPlugin& plugin, const RenderSettings& settings,
+                     const RenderInputs& inputs, double seconds, ProgressMeter& progress,
+                     std::ostream& log, AudioClip* output) {
   vst2::AEffect& effect = plugin.Effect();
   HostSession& session = plugin.Session();
   const auto total = static_cast<int64_t>(std::llround(seconds * settings.sample_rate));
   BlockBuffers in(effect.numInputs, settings.block_size);
   BlockBuffers out(effect.numOutputs, settings.block_size);
   output->channels.assign(effect.numOutputs, {});
-  for (auto& channel : output->channels) channel.reserve(total);
+  if (settings.keep_audio) {
+    for (auto& channel : output->channels) channel.reserve(total);
+  }
   BlockEventScheduler scheduler(inputs.events);
   // The accumulating call adds to zeroed buffers when replacing is not offered.
   const bool replacing =
@@ -227,7 +231,7 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
       since_idle = 0;
       plugin.Dispatch(vst2::effIdle, 0, 0, nullptr);
     }
-    for (int32_t c = 0; c < effect.numOutputs; ++c) {
+    for (int32_t c = 0; c < effect.numOutputs && settings.keep_audio; ++c) {
       output->channels[c].insert(output->channels[c].end(), out.samples[c].begin(),
                                  out.samples[c].begin() + frames);
     }
@@ -237,6 +241,7 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
   if (scheduler.Remaining() > 0) {
     log << "note: " << scheduler.Remaining() << " MIDI events after the end were not sent\n";
   }
+  return total;
 }
 
 }  // namespace
@@ -278,7 +283,7 @@ std::optional<RenderResult> Render(const RenderSettings& settings, std::ostream&
   result.audio.sample_rate = static_cast<uint32_t>(std::lround(settings.sample_rate));
   ProgressMeter progress(log, show_progress, seconds);
   const SteadyClock::time_point blocks_start = SteadyClock::now();
-  RenderBlocks(*plugin, settings, *inputs, seconds, progress, log, &result.audio);
+  result.frames = RenderBlocks(*plugin, settings, *inputs, seconds, progress, log, &result.audio);
   result.process_seconds = SecondsSince(blocks_start);
   result.wall_seconds = SecondsSince(start);
 

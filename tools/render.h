@@ -45,10 +45,14 @@ struct RenderSettings {
   // Called after each process call with its frame count, inside the timed
   // block loop.
   std::function<void(VstPlugin&, int32_t frames)> after_block;
+  // False: each block is dropped once rendered (a benchmark times the
+  // plug-in, not the storing of minutes of audio).
+  bool keep_audio = true;
 };
 
 struct RenderResult {
-  AudioClip audio;  // one channel per plug-in output
+  AudioClip audio;  // one channel per plug-in output; empty unless kept
+  int64_t frames = 0;  // rendered, kept or not
   std::vector<ScheduledMidi> midi_output;
   double tempo_bpm = 120;
   double wall_seconds = 0;

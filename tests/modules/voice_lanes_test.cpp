@@ -39,6 +39,8 @@ struct Voice {
   int fade_law = 1;
   bool modulated = false;
   Json filter_values = Json::object({{"Pitch", 8}, {"Resonance", 2}});
+  int polyphony = 6;
+  double event_gap = 300;  // mean samples between note events
 };
 
 Json ProjectFor(const Voice& voice) {
@@ -79,7 +81,7 @@ Json ProjectFor(const Voice& voice) {
              Json::array(
                  {{{"type", "Container"},
                    {"name", "synth"},
-                   {"plug_values", {{"Polyphony", 6}}},
+                   {"plug_values", {{"Polyphony", voice.polyphony}}},
                    {"io", Json::array({{{"name", "MIDI In"}, {"direction", "in"}, {"datatype", "midi"}},
                                        {{"name", "Left"}, {"direction", "out"}, {"datatype", "audio"}}})},
                    {"modules", modules},
@@ -119,9 +121,9 @@ Render RenderVoice(const Voice& voice, LaneMode mode, int32_t block, const std::
   render.samples.resize(kLength);
   for (int32_t done = 0; done < kLength; done += block) {
     const int32_t frames = std::min(block, kLength - done);
-    // About one note event every 300 samples, at any sample.
+    // About one note event every event_gap samples, at any sample.
     std::uniform_int_distribution<int32_t> when(0, frames - 1);
-    const int events = std::poisson_distribution<int>(frames / 300.0)(random);
+    const int events = std::poisson_distribution<int>(frames / voice.event_gap)(random);
     std::vector<std::pair<int32_t, uint32_t>> queued;
     for (int e = 0; e < events; ++e) {
       uint32_t word;
@@ -238,6 +240,33 @@ TEST(VoiceLanes, MoogFilterMatchesTheOneVoicePath) {
     voice.filter = "Moog Filter";
     voice.modulated = modulated;
     ExpectLanesMatch(voice, typeid(ug_filter_biquad));
+  }
+}
+
+// More copies than a kernel call takes, paired or not: notes dense enough
+// to keep 21 voices sounding and stealing.
+TEST(VoiceLanes, MoreCopiesThanOneCallTakesMatchTheOneVoicePath) {
+  struct Filter {
+    const char* type;
+    const char* output;
+    const std::type_info* checked;
+    bool resonant;
+  };
+  const Filter filters[] = {{"SV Filter", "Low Pass", &typeid(ug_filter_sv), true},
+                            {"Moog Filter", "Output", &typeid(ug_filter_biquad), true},
+                            {"1 Pole LP", "Output", &typeid(ug_filter_1pole), false}};
+  for (const auto& [type, output, checked, resonant] : filters) {
+    for (const bool modulated : {false, true}) {
+      SCOPED_TRACE(std::string(type) + (modulated ? " modulated" : ""));
+      Voice voice;
+      voice.filter = type;
+      voice.filter_output = output;
+      if (!resonant) voice.filter_values = Json::object({{"Pitch", 6}});
+      voice.modulated = modulated;
+      voice.polyphony = 2 * kLanes + 5;
+      voice.event_gap = 40;
+      ExpectLanesMatch(voice, *checked);
+    }
   }
 }
 
