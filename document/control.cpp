@@ -225,7 +225,8 @@ ControlEngineHalf* CControl::EngineHalf() const { return dynamic_cast<ug_control
 void CControl::OnPatchChanged(int32_t /*patch*/) {
   // The control may ignore program changes: its own current patch counts.
   SendValue(CurrentPatch(), true);
-  watchers_.Notify(Notification(kNotifyValueChanged, this));
+  // Hosts hear automation, not patch changes.
+  watchers_.Notify(Notification(kNotifyValueChanged, this, kValueChangedByPatch));
 }
 
 void CControl::SendValue(int32_t patch, bool patch_change) const {
