@@ -530,6 +530,10 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
     // Declared container plugs are complete already; only other plugs grow
     // spares as the editor makes them do.
     const std::string kept[2] = {a->value_text(), b->value_text()};
+    // A control connected in the editor takes the other plug's name as its
+    // title; one the text titled keeps what it was given.
+    const std::string titles[2] = {a->owner() ? a->owner()->title() : "",
+                                   b->owner() ? b->owner()->title() : ""};
     if (io) {
       container.Join(a, b);
     } else {
@@ -537,6 +541,12 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
     }
     if (given_values_.contains(a)) a->SetValueText(kept[0]);
     if (given_values_.contains(b)) b->SetValueText(kept[1]);
+    CPlug2* ends[2] = {a, b};
+    for (int side = 0; side < 2; ++side) {
+      CUG* owner = ends[side]->owner();
+      const Module_Info* type = owner ? owner->module_type() : nullptr;
+      if (type != nullptr && titles[side] != type->GetName()) owner->SetTitle(titles[side]);
+    }
   }
 }
 
