@@ -8,6 +8,7 @@
 #include "editor/controls/control_faces.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
+#include "editor/soundfont_panel.h"
 #include "editor/widgets/widget_faces.h"
 #include "extmodules/plugin_panel_view.h"
 #include "platform/clock.h"
@@ -33,6 +34,7 @@ const VisualMakers& ProductMakers() {
   static const VisualMakers makers = [] {
     VisualMakers made;
     AddModulePanelViews(made);
+    AddSoundfontPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
     return made;
   }();
