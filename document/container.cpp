@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "document/connection.h"
+#include "document/container_parameters.h"
+#include "document/control.h"
 #include "document/legacy_objects.h"
 #include "document/new_objects.h"
 #include "document/panel_objects.h"
@@ -15,8 +17,83 @@ namespace ov {
 constinit const SerialClass CContainer::kClass{"CContainer", 95, true, &MakeObject<CContainer>,
                                                &CUG_with_patches::kClass};
 
-CContainer::CContainer() = default;
-CContainer::~CContainer() = default;
+CContainer::CContainer() {
+  for (const auto kind : {parameter_cug_xtra::kSkin, parameter_cug_xtra::kProgram,
+                          parameter_cug_xtra::kProgramName}) {
+    parameters_.push_back(std::make_unique<parameter_cug_xtra>(*this, kind));
+  }
+}
+
+// The parameters go first: their watchers may still ask them for values.
+CContainer::~CContainer() { parameters_.clear(); }
+
+generic_parameter* CContainer::FindParameter(std::string_view name) const {
+  for (const auto& parameter : parameters_) {
+    if (parameter->Name() == name) return parameter.get();
+  }
+  return nullptr;
+}
+
+int32_t CContainer::CurrentPatch() const {
+  const CPatchManager* manager = GetPatchManager();
+  return manager != nullptr ? manager->current_patch() : 0;
+}
+
+void CContainer::SetCurrentPatch(int32_t patch) {
+  if (patch_manager_) patch_manager_->SetCurrentPatch(patch);
+  parameters_[parameter_cug_xtra::kProgram]->Watchers().Notify(
+      Notification(kNotifyValueChanged, parameters_[parameter_cug_xtra::kProgram].get()));
+  Notify(Notification(kNotifyContentsChanged, this));
+  parameters_[parameter_cug_xtra::kProgramName]->Watchers().Notify(
+      Notification(kNotifyValueChanged, parameters_[parameter_cug_xtra::kProgramName].get()));
+  // Modules may add or remove nothing while told, but a listener above may;
+  // so the list is taken first.
+  std::vector<CUG*> modules;
+  for (const auto& child : children_) {
+    if (auto* module = dynamic_cast<CUG*>(child.get())) modules.push_back(module);
+  }
+  for (CUG* module : modules) {
+    if (auto* container = dynamic_cast<CContainer*>(module)) {
+      if (!container->IgnoresProgramChange()) container->SetCurrentPatch(patch);
+    } else {
+      module->OnPatchChanged(patch);
+    }
+  }
+  Notify(Notification(kNotifyContentsChanged, this));
+}
+
+void VisitPatchFollowers(const CContainer& top, const std::function<void(CUG&)>& visit) {
+  // Each frame: a container and the next of its children to look at.
+  std::vector<std::pair<const CContainer*, std::size_t>> stack{{&top, 0}};
+  while (!stack.empty()) {
+    auto& [container, next] = stack.back();
+    if (next == container->children().size()) {
+      stack.pop_back();
+      continue;
+    }
+    auto* module = dynamic_cast<CUG*>(container->children()[next++].get());
+    if (module == nullptr) continue;
+    if (auto* sub = dynamic_cast<const CContainer*>(module)) {
+      if (!sub->IgnoresProgramChange()) stack.emplace_back(sub, 0);
+      continue;
+    }
+    visit(*module);
+  }
+}
+
+std::vector<generic_parameter*> CollectHostGenericParameters(const CContainer& top) {
+  std::vector<generic_parameter*> collected;
+  VisitPatchFollowers(top, [&](CUG& module) { module.CollectGenericParameters(collected); });
+  return collected;
+}
+
+std::vector<CControl*> PerPatchControls(const CContainer& top) {
+  std::vector<CControl*> controls;
+  VisitPatchFollowers(top, [&](CUG& module) {
+    if (auto* control = dynamic_cast<CControl*>(&module)) controls.push_back(control);
+  });
+  return controls;
+}
 
 CDocOb* CContainer::AddChild(std::unique_ptr<CDocOb> child) {
   if (dynamic_cast<CLine2*>(child.get()) != nullptr) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,8 +15,11 @@
 
 namespace ov {
 
+class CControl;
 class CLine2;
 class CPlugIO2;
+class generic_parameter;
+class parameter_cug_xtra;
 class PatchParameter;
 class COrvaneDocBase;
 
@@ -53,6 +57,22 @@ class CContainer : public CUG_with_patches {
   CPlugIO2* AddContainerPlug(const std::string& name, int32_t direction, int32_t datatype);
   // The child module of type "IO Mod", or null.
   CUG* IoModule() const;
+
+  // The one path of every patch change on the editor side (the host, the
+  // "Program" parameter, a "Patch Select", the parent container): its own
+  // patch manager, if any, selects `patch` (nothing when already current);
+  // then, even when nothing changed, "Program" listeners hear code 31, the
+  // container's code 28, "Program Name" listeners code 31, every module it
+  // holds directly OnPatchChanged (sub-containers without "Ignore Program
+  // Change" select the patch in turn), and code 28 again.
+  void SetCurrentPatch(int32_t patch);
+  // Its own patch manager's current patch, or the nearest one's above it;
+  // 0 when there is none.
+  int32_t CurrentPatch() const;
+  // "Skin", "Program" and "Program Name", in that order.
+  const std::vector<std::unique_ptr<parameter_cug_xtra>>& parameters() const { return parameters_; }
+  // The container's own parameter of that name, or null.
+  generic_parameter* FindParameter(std::string_view name) const;
 
   CPatchManager* patch_manager() const { return patch_manager_.get(); }
   // Its own patch manager, or the nearest one above it.
@@ -92,6 +112,7 @@ class CContainer : public CUG_with_patches {
 
   std::vector<std::unique_ptr<CDocOb>> children_;
   std::unique_ptr<CPatchManager> patch_manager_;
+  std::vector<std::unique_ptr<parameter_cug_xtra>> parameters_;
   uint32_t flags_ = 0;
   std::array<int32_t, 4> panel_view_{};
   std::array<int32_t, 4> structure_view_{};
@@ -109,6 +130,17 @@ class CContainer : public CUG_with_patches {
 // container (the outermost below the root), whose patches the plug-in shows
 // the host. Null for a module outside any container.
 CPatchManager* PatchManagerFor(CUG& module);
+// The modules below `top` that follow its patches, depth first, children
+// front to back: those it holds, and those of the sub-containers that do not
+// ignore program changes (the sub-containers themselves are not visited).
+// Iterative, so any nesting depth is safe.
+void VisitPatchFollowers(const CContainer& top, const std::function<void(CUG&)>& visit);
+// The panel parameters of those modules, in that order: what hosts see of
+// the panel, and what state chunks save of it.
+std::vector<generic_parameter*> CollectHostGenericParameters(const CContainer& top);
+// Those modules that keep one value per patch themselves.
+std::vector<CControl*> PerPatchControls(const CContainer& top);
+
 // The patch parameter that keeps `plug`'s value, found where its module
 // registers its plugs; null when it has none.
 PatchParameter* ParameterOf(const CPlug2& plug);

@@ -47,8 +47,6 @@ constinit const SerialClass kCtl_SamplePlay2{"Ctl_SamplePlay2", 1, false,
 const SerialClass& Ctl_Soundfont_base::Class() { return kCtl_Soundfont_base; }
 const SerialClass& Cosc_sf::Class() { return kCosc_sf; }
 const SerialClass& Ctl_SamplePlay2::Class() { return kCtl_SamplePlay2; }
-constinit const SerialClass Ctl_PatchSel::kClass{"Ctl_PatchSel", 1, false,
-                                                 &MakeObject<Ctl_PatchSel>, &CUG::kClass};
 
 CControl::CControl(int32_t value_type) : value_type_(value_type) {
   doubles_.resize(value_type == kDouble ? kPatchCount : 0);
@@ -132,25 +130,6 @@ void CControl::Serialize(FieldWalker& walker) {
   }
   walker.RectField("panel_rect", panel_rect_);
   if (version >= 61) walker.String("hint", hint_);
-}
-
-Ctl_PatchSel::Ctl_PatchSel() = default;
-Ctl_PatchSel::~Ctl_PatchSel() = default;
-
-void Ctl_PatchSel::Serialize(FieldWalker& walker) {
-  const int32_t version = walker.LoadVersion();
-  if (version >= 50) {
-    CUG::Serialize(walker);
-    return;
-  }
-  if (walker.Loading()) SetModuleTypeKey(walker, "Patch Select");
-  if (!control_) control_ = std::make_unique<CControl>();
-  walker.BeginGroup("control");
-  control_->Serialize(walker);
-  walker.EndGroup();
-  if (walker.Loading() && version == 18) {
-    control_->SetValueText(0, std::to_string(ParseLeadingInteger(control_->ValueText(0)) + 1));
-  }
 }
 
 }  // namespace ov

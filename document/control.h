@@ -222,20 +222,6 @@ class Ctl_SamplePlay2 : public Ctl_Soundfont_base {
 // Texts of 127 characters or fewer give the defaults to every channel.
 std::array<SoundfontChoice, 16> ParseChannelText(std::string_view text);
 
-// `Ctl_PatchSel`: the "Patch Select" module. Streams before version 50 held
-// a whole control in its place, with the control's own module fields.
-class Ctl_PatchSel : public CUG {
- public:
-  static const SerialClass kClass;
-  const SerialClass& GetClass() const override { return kClass; }
-  Ctl_PatchSel();
-  ~Ctl_PatchSel() override;
-  void Serialize(FieldWalker& walker) override;
-
-  const CControl* control() const { return control_.get(); }
-
- private:
-  std::unique_ptr<CControl> control_;
-};
+// `Ctl_PatchSel`, the "Patch Select" module: document/patch_select.h.
 
 }  // namespace ov

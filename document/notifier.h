@@ -27,6 +27,10 @@ enum NotificationCode : int32_t {
   kNotifyEnabledChanged = 38,
 };
 
+// The number of a code-31 notification that a patch change caused: hosts
+// are not told of such changes as automation.
+inline constexpr int32_t kValueChangedByPatch = 1;
+
 struct Notification {
   explicit Notification(int32_t code, const void* subject = nullptr, int32_t number = 0,
                         std::string_view text = {})

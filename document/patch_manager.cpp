@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "document/container.h"
+#include "document/control.h"
 #include "document/module.h"
 #include "document/plug.h"
 #include "engine/audio_master.h"
@@ -393,6 +395,12 @@ void CPatchManager::CopyPatches(int32_t first, int32_t last) {
   for (int32_t patch = first; patch <= last; ++patch, ++copy) {
     SetPatchName(patch, "(Copy " + std::to_string(copy) + ") " + current_name);
   }
+  if (container_ != nullptr && first <= last) {
+    for (CControl* control : PerPatchControls(*container_)) {
+      const std::string value = control->ValueText(current_patch_);
+      for (int32_t patch = first; patch <= last; ++patch) control->SetValueText(patch, value);
+    }
+  }
   for (const auto& [id, parameter] : parameters_) {
     parameter->CopySlot(current_patch_, first, last);
   }
@@ -433,6 +441,10 @@ dsp_patch_manager& CPatchManager::StartEngineSide(MessageHub& hub, OvAudioMaster
 std::string CPatchManager::PatchName(int32_t patch) const {
   if (patch == -1) patch = current_patch_;
   if (const auto found = names_.find(patch); found != names_.end()) return found->second;
+  return DefaultPatchName(patch);
+}
+
+std::string CPatchManager::DefaultPatchName(int32_t patch) {
   char text[32];
   std::snprintf(text, sizeof text, "Patch %3d", patch + 1);
   return text;

@@ -188,10 +188,13 @@ class CPatchManager : public Persistent, public ui_msg_target {
   // order, applies it. Nothing happens when it is current already.
   void SetCurrentPatch(int32_t patch);
   // Patches first..last become copies of the current one: named "(Copy n)
-  // <current name>", their parameter slots the current values.
+  // <current name>", their parameter slots and the per-patch values of the
+  // container's controls the current values.
   void CopyPatches(int32_t first, int32_t last);
   // The stored name, or "Patch %3d" of patch + 1. -1 means the current patch.
   std::string PatchName(int32_t patch) const;
+  // "Patch %3d" of patch + 1: the name of a patch never named.
+  static std::string DefaultPatchName(int32_t patch);
   void SetPatchName(int32_t patch, std::string name);
   const std::map<int32_t, std::string>& patch_names() const { return names_; }
   // The names of patches 0 up to the last named one, defaults included.

@@ -7,6 +7,7 @@
 #include "document/module_classes.h"
 #include "document/panel_objects.h"
 #include "document/patch_manager.h"
+#include "document/patch_select.h"
 #include "document/plug_kinds.h"
 #include "document/sequencer.h"
 #include "document/skins.h"

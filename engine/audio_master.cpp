@@ -198,6 +198,7 @@ void OvAudioMaster::ServiceQueues() {
   // Automation first, so the editor's messages of the same block win.
   if (automation_queue_pending_.exchange(false)) automation_queue_.Drain(find);
   if (editor_queue_pending_.exchange(false)) editor_queue_.Drain(find);
+  if (host_parameters_pending_.exchange(false)) host_.ApplyQueuedHostParameters();
 }
 
 void OvAudioMaster::DeliverPendingNotifications() {
@@ -365,6 +366,11 @@ bool OvAudioMaster::PostAutomation(uint32_t target_id, uint32_t message_id,
   SignalPending(automation_queue_pending_);
   if (!(running_ && host_processing_) && drain_immediately_) TryDrainHere();
   return true;
+}
+
+void OvAudioMaster::RaiseHostParametersPending() {
+  SignalPending(host_parameters_pending_);
+  if (!(running_ && host_processing_) && drain_immediately_) TryDrainHere();
 }
 
 bool OvAudioMaster::Notify(ug_base& generator, int32_t a, int32_t b) {

@@ -188,6 +188,11 @@ class OvAudioMaster {
   // still does not fit.
   bool PostFromEditor(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
   bool PostAutomation(uint32_t target_id, uint32_t message_id, std::span<const std::byte> payload);
+  // A host parameter set from a foreign thread waits in its wrapper: the
+  // next block start (or a drain here, as for automation) has the host
+  // apply it, after the automation queue and the editor queue. Any thread
+  // but the audio thread; call after the waiting value is written.
+  void RaiseHostParametersPending();
   // Sends (a, b) to the generator's OnNotify: at once while the engine is
   // stopped, otherwise at the sample clock its message is drained at. From
   // the editor thread it travels through the editor queue; from the thread
@@ -271,6 +276,7 @@ class OvAudioMaster {
   std::atomic<bool> messages_pending_{false};  // either queue below has work
   std::atomic<bool> editor_queue_pending_{false};
   std::atomic<bool> automation_queue_pending_{false};
+  std::atomic<bool> host_parameters_pending_{false};
   MessageQueue editor_queue_{kEditorQueueBytes};
   MessageQueue automation_queue_{kAutomationQueueBytes};
   MessageQueue* to_editor_ = nullptr;

@@ -58,6 +58,11 @@ class EngineHost {
   // Any thread: the vendor text that module libraries may show; empty
   // unless the project allows it.
   virtual std::string_view ModuleVendorText() const { return {}; }
+  // The thread holding the engine gate, at a block start after
+  // OvAudioMaster::RaiseHostParametersPending: host parameters that were set
+  // from another thread hand their values to the engine halves that take
+  // them. Allocates nothing.
+  virtual void ApplyQueuedHostParameters() {}
   // The thread the host calls from: one call of the VST host's callback on
   // behalf of a module library; 0 without a host.
   virtual intptr_t CallVstHost(int32_t /*opcode*/, int32_t /*index*/, intptr_t /*value*/,

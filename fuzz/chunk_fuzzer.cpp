@@ -14,12 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   ov::CPatchManager& manager = *ov::fuzz::Project().manager;
   const bool preset = (data[0] & 1) != 0;
   std::string problem;
-  const ov::ChunkLoad loaded = ov::ReadStateChunk(manager, {data + 1, size - 1}, preset, &problem);
+  const ov::ChunkLoad loaded =
+      ov::ReadStateChunk(manager, nullptr, {data + 1, size - 1}, preset, &problem);
   if (loaded != ov::ChunkLoad::kLoaded && loaded != ov::ChunkLoad::kSomeMissing) return 0;
-  const std::vector<uint8_t> saved = ov::WriteStateChunk(manager, preset);
-  if (ov::ReadStateChunk(manager, saved, preset, &problem) != ov::ChunkLoad::kLoaded) {
+  const std::vector<uint8_t> saved = ov::WriteStateChunk(manager, nullptr, preset);
+  if (ov::ReadStateChunk(manager, nullptr, saved, preset, &problem) != ov::ChunkLoad::kLoaded) {
     __builtin_trap();
   }
-  if (ov::WriteStateChunk(manager, preset) != saved) __builtin_trap();
+  if (ov::WriteStateChunk(manager, nullptr, preset) != saved) __builtin_trap();
   return 0;
 }

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     __builtin_trap();
   }
   std::string problem;
-  static_cast<void>(ov::ReadStateChunk(*ov::fuzz::Project().manager, file->chunk,
+  static_cast<void>(ov::ReadStateChunk(*ov::fuzz::Project().manager, nullptr, file->chunk,
                                        file->kind == ov::FxKind::kProgram, &problem));
   return 0;
 }

@@ -66,7 +66,7 @@ void WriteProjectSeeds(const fs::path& corpus, const fs::path& project) {
 void WriteStateSeeds(const fs::path& corpus) {
   ov::CPatchManager& manager = *ov::fuzz::Project().manager;
   for (const bool preset : {false, true}) {
-    const std::vector<uint8_t> chunk = ov::WriteStateChunk(manager, preset);
+    const std::vector<uint8_t> chunk = ov::WriteStateChunk(manager, nullptr, preset);
     std::vector<uint8_t> flagged = {static_cast<uint8_t>(preset ? 1 : 0)};
     flagged.insert(flagged.end(), chunk.begin(), chunk.end());
     const std::string name = preset ? "program" : "bank";

@@ -93,4 +93,6 @@ void AudioEffectX::wantEvents() { CallHost(vst2::audioMasterWantMidi, 0, 1); }
 
 bool AudioEffectX::needIdle() { return CallHost(vst2::audioMasterNeedIdle) != 0; }
 
+bool AudioEffectX::updateDisplay() { return CallHost(vst2::audioMasterUpdateDisplay) != 0; }
+
 }  // namespace ov

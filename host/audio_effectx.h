@@ -61,6 +61,8 @@ class AudioEffectX : public AudioEffect {
   bool sendVstEventsToHost(vst2::VstEvents* events);
   void wantEvents();
   bool needIdle();
+  // Asks the host to read programs and parameters again.
+  bool updateDisplay();
 };
 
 }  // namespace ov

@@ -8,6 +8,11 @@
 // parameter a count and that many values in their archive widths. Writing
 // always gives format 852171.
 //
+// The panel parameters go in host order (HostGenericOrder); the id saved
+// for each is its position in the collection order, which a renamed
+// parameter keeps. Controls that keep one value per patch save that patch's
+// value; any other parameter its current value for every patch.
+//
 // Threads: editor only.
 #pragma once
 
@@ -18,6 +23,7 @@
 
 namespace ov {
 
+class CContainer;
 class CPatchManager;
 
 inline constexpr int32_t kChunkFormatOldest = 852154;
@@ -25,8 +31,9 @@ inline constexpr int32_t kChunkFormatIds = 852170;
 inline constexpr int32_t kChunkFormatCurrent = 852171;
 inline constexpr int32_t kChunkFormatNames = 852218;
 
-// A program chunk (`preset`) holds the current patch; a bank all 128.
-std::vector<uint8_t> WriteStateChunk(CPatchManager& manager, bool preset);
+// A program chunk (`preset`) holds the current patch; a bank all 128. The
+// panel parameters are those below `panel` (none when null).
+std::vector<uint8_t> WriteStateChunk(CPatchManager& manager, const CContainer* panel, bool preset);
 
 enum class ChunkLoad {
   kLoaded,
@@ -41,7 +48,10 @@ enum class ChunkLoad {
 // other number of patches, on patches 0 up; names and values of patches past the last
 // are read and dropped. `problem` receives what was wrong with a damaged
 // chunk.
-ChunkLoad ReadStateChunk(CPatchManager& manager, std::span<const uint8_t> bytes, bool preset,
-                         std::string* problem);
+// Saved panel parameters are matched with those below `panel` (none when
+// null) by position and id (by name in format 852218, by position alone in
+// 852154).
+ChunkLoad ReadStateChunk(CPatchManager& manager, const CContainer* panel,
+                         std::span<const uint8_t> bytes, bool preset, std::string* problem);
 
 }  // namespace ov

@@ -14,12 +14,17 @@
 #include <string>
 #include <vector>
 
+#include "document/notifier.h"
+
 namespace ov {
 
 class AudioEffect;
+class CContainer;
 class CPatchManager;
+class ControlEngineHalf;
 class OvAudioMaster;
 class PatchParameter;
+class generic_parameter;
 
 // One host parameter.
 class vst_parameter {
@@ -34,7 +39,12 @@ class vst_parameter {
   // Editor thread: acts on the editor-side objects directly.
   virtual void set(float value) = 0;
   // Any other thread: only caches the value and queues it for the engine.
-  virtual void set_queued(float value, OvAudioMaster& master) = 0;
+  // False when the engine cannot take it (nothing of it runs there): the
+  // caller then leaves it for the editor thread.
+  virtual bool set_queued(float value, OvAudioMaster& master) = 0;
+  // A value queued by set_queued reaches the engine: at a block start, on
+  // the thread holding the engine gate. Allocates nothing.
+  virtual void apply_queued() {}
   // Whether sets from the host change anything. Any thread.
   virtual bool takes_host_values() const { return true; }
 
@@ -75,7 +85,7 @@ class param_info_new final : public vst_parameter {
   std::string label() const override { return {}; }
   float get() const override { return cached_.load(std::memory_order_relaxed); }
   void set(float value) override;
-  void set_queued(float value, OvAudioMaster& master) override;
+  bool set_queued(float value, OvAudioMaster& master) override;
   bool takes_host_values() const override { return takes_values_; }
   bool automatable() const override { return true; }
   bool display_only() const override { return false; }
@@ -96,14 +106,64 @@ class param_info_new final : public vst_parameter {
   bool from_host_ = false;  // editor thread only
 };
 
+// A panel parameter (a control module's, say) as a host parameter. A set
+// from a foreign thread waits in the wrapper until the next block start
+// hands it to the parameter's engine half; changes the host did not make
+// itself, nor a patch change, are reported to the host.
+class param_info final : public vst_parameter, private Notifiable {
+ public:
+  explicit param_info(generic_parameter& parameter);
+  ~param_info() override;
+
+  std::string name() const override;
+  std::string value_text() const override;
+  std::string label() const override;
+  float get() const override { return cached_.load(std::memory_order_relaxed); }
+  void set(float value) override;
+  bool set_queued(float value, OvAudioMaster& master) override;
+  void apply_queued() override;
+  bool automatable() const override;
+  bool display_only() const override;
+  void attach(AudioEffect& plugin, int32_t index) override;
+  void on_engine_started() override;
+
+ private:
+  void OnNotify(const Notification& notification) override;
+
+  // Null once the parameter is gone: the wrapper keeps its index and
+  // forwards nothing more. Editor thread.
+  generic_parameter* parameter_;
+  AudioEffect* plugin_ = nullptr;
+  int32_t index_ = -1;
+  // Written value first, then the flag; the audio thread takes the flag,
+  // then reads the value.
+  std::atomic<float> cached_{0};
+  std::atomic<bool> dirty_{false};
+  // The running engine's half that takes the value, published at engine
+  // start for the audio thread.
+  std::atomic<ControlEngineHalf*> engine_half_{nullptr};
+  bool from_host_ = false;  // editor thread only
+};
+
 // The patch parameters of `manager` that hosts see (those not hidden), in
 // the order of the host parameter list: by name byte-wise, equal names in id
 // order. Other plug-in formats number their controls the same way.
 std::vector<PatchParameter*> HostParameterOrder(CPatchManager* manager);
 
-// Collects the host parameters of `manager` (those not hidden from the host),
-// in the order hosts see them: settable before display-only, then by name
-// byte-wise; equal keys keep id order.
-std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(CPatchManager* manager);
+// Collects the host parameters: those of `manager` (not hidden from the
+// host), in id order, then the panel parameters of the modules that follow
+// `top`'s patches (CollectHostGenericParameters), in the order hosts see
+// them: settable before display-only, then by name byte-wise; equal keys
+// keep that collection order. `top` may be null.
+std::vector<std::unique_ptr<vst_parameter>> BuildHostParameters(CPatchManager* manager,
+                                                                const CContainer* top);
+// A panel parameter hosts see, with the id state chunks save it under: its
+// position in the collection order.
+struct HostGeneric {
+  generic_parameter* parameter;
+  int32_t id;
+};
+// The panel parameters of `top` in host order, as state chunks save them.
+std::vector<HostGeneric> HostGenericOrder(const CContainer& top);
 
 }  // namespace ov

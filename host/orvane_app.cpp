@@ -211,6 +211,8 @@ void COrvaneAppBase::PostUserMessage(std::string_view text) {
   messages_.Post(text, MessageStyle::kWarning);
 }
 
+void COrvaneAppVST::ApplyQueuedHostParameters() { plugin_.ApplyQueuedParameters(); }
+
 bool COrvaneAppVST::RendersOffline() {
   constexpr intptr_t kProcessLevelOffline = 4;
   return plugin_.getCurrentProcessLevel() == kProcessLevelOffline;

@@ -115,6 +115,7 @@ class COrvaneAppVST : public COrvaneAppBase {
   const MidiRing* PlatformMidiIn() const override;
   bool HostReplaces() const override;
   bool RendersOffline() override;
+  void ApplyQueuedHostParameters() override;
   intptr_t CallVstHost(int32_t opcode, int32_t index, intptr_t value, void* ptr,
                        float opt) override;
 

@@ -75,7 +75,11 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
   }
   setProgram(0);
 
-  parameters_ = BuildHostParameters(patches_);
+  // The host follows the patch, whoever selects it.
+  if (patches_ != nullptr && patches_->container() != nullptr) {
+    program_watcher_.Watch(patches_->container()->FindParameter("Program"));
+  }
+  parameters_ = BuildHostParameters(patches_, MainContainer());
   for (std::size_t i = 0; i < parameters_.size(); ++i) {
     parameters_[i]->attach(*this, static_cast<int32_t>(i));
   }
@@ -379,6 +383,10 @@ int32_t OvVst::fxIdle() {
   return 1;
 }
 
+CContainer* OvVst::MainContainer() {
+  return app_.Document() != nullptr ? app_.Document()->FindMainContainer() : nullptr;
+}
+
 bool OvVst::IsParameter(int32_t index) const {
   return index >= 0 && static_cast<std::size_t>(index) < parameters_.size();
 }
@@ -434,6 +442,19 @@ void OvVst::ApplyPendingSets() {
   }
 }
 
+void OvVst::ApplyQueuedParameters() {
+  for (auto parameter = parameters_.rbegin(); parameter != parameters_.rend(); ++parameter) {
+    (*parameter)->apply_queued();
+  }
+}
+
+void OvVst::ProgramWatcher::OnParameterChanged() {
+  const std::optional<long long> program = ParseInteger(Watched()->ValueText());
+  if (!program || *program == plugin_.curProgram) return;
+  plugin_.setProgram(static_cast<int32_t>(*program));
+  plugin_.updateDisplay();
+}
+
 void OvVst::setParameter(int32_t index, float value) {
   if (!IsParameter(index)) return;
   vst_parameter& parameter = *parameters_[static_cast<std::size_t>(index)];
@@ -446,14 +467,16 @@ void OvVst::setParameter(int32_t index, float value) {
   }
   automating_.fetch_add(1);
   OvAudioMaster* engine = automation_engine_.load();
+  bool queued = false;
   if (engine != nullptr) {
     parameter.take_pending();  // older than this set
-    parameter.set_queued(value, *engine);
+    queued = parameter.set_queued(value, *engine);
   }
   automating_.fetch_sub(1);
-  if (engine != nullptr) return;
-  // No engine to queue for, and the editor side may be busy for as long as
-  // a resume takes: the set waits for the editor thread's next call.
+  if (queued) return;
+  // No engine to queue for (or none that takes this parameter), and the
+  // editor side may be busy for as long as a resume takes: the set waits
+  // for the editor thread's next call.
   parameter.set_pending(value);
   pending_sets_.store(true);
 }
@@ -490,7 +513,12 @@ bool OvVst::IsProgram(int32_t program) const {
 void OvVst::setProgram(int32_t program) {
   if (!IsProgram(program)) return;
   curProgram = program;
-  if (patches_ != nullptr) patches_->SetCurrentPatch(program);
+  if (patches_ == nullptr) return;
+  if (CContainer* container = patches_->container()) {
+    container->SetCurrentPatch(program);
+  } else {
+    patches_->SetCurrentPatch(program);
+  }
 }
 
 int32_t OvVst::getProgram() {
@@ -527,7 +555,7 @@ int32_t OvVst::getChunk(void** data, bool is_preset) {
   // Values the engine changed since the host last idled the plug-in belong
   // in the state.
   if (app_.OnUserInterfaceThread()) app_.Hub().Idle();
-  chunk_ = WriteStateChunk(*patches_, is_preset);
+  chunk_ = WriteStateChunk(*patches_, MainContainer(), is_preset);
   *data = chunk_.data();
   return static_cast<int32_t>(chunk_.size());
 }
@@ -537,8 +565,8 @@ int32_t OvVst::setChunk(void* data, int32_t size, bool is_preset) {
   if (patches_ == nullptr || data == nullptr || size < 0) return 0;
   std::string problem;
   const auto* bytes = static_cast<const uint8_t*>(data);
-  const ChunkLoad load =
-      ReadStateChunk(*patches_, {bytes, static_cast<std::size_t>(size)}, is_preset, &problem);
+  const ChunkLoad load = ReadStateChunk(
+      *patches_, MainContainer(), {bytes, static_cast<std::size_t>(size)}, is_preset, &problem);
   last_chunk_applied_ = load == ChunkLoad::kLoaded || load == ChunkLoad::kSomeMissing;
   switch (load) {
     case ChunkLoad::kSomeMissing:

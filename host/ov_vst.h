@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "document/generic_parameter.h"
 #include "editor/skins/image_decodes.h"
 #include "engine/host_ports.h"
 #include "host/audio_effectx.h"
@@ -98,6 +99,10 @@ class OvVst : public AudioEffectX {
   // foreign). Editor thread.
   bool LastChunkApplied() const { return last_chunk_applied_; }
 
+  // Host parameters set from other threads reach the engine: the audio
+  // master's block-start step, on the thread holding the engine gate.
+  void ApplyQueuedParameters();
+
   // The engine modules that carry host audio and MIDI register here when
   // they open and unregister when they close. Editor thread, audio stopped.
   void SetHostInputPort(HostInputPort* port) { input_port_ = port; }
@@ -124,6 +129,8 @@ class OvVst : public AudioEffectX {
   // Foreign-thread sets stop reaching the engine; returns once none still
   // uses it. Editor thread.
   void WithdrawEngineFromAutomation();
+  // The container whose panel the host sees; null without one.
+  CContainer* MainContainer();
   // True for indices of the host parameter list.
   bool IsParameter(int32_t index) const;
   // Programs the host may name: those reported, within the 128 patches.
@@ -175,8 +182,21 @@ class OvVst : public AudioEffectX {
   std::vector<HeldMidi> held_midi_;
   uint32_t midi_out_read_count_ = 0;  // entries of the output ring read
 
+  // Follows the "Program" parameter of the patches' container: a patch
+  // selected there (a "Patch Select", the panel) becomes the host's program
+  // and the host is asked to show it. Editor thread.
+  class ProgramWatcher : public ParamWatcher {
+   public:
+    explicit ProgramWatcher(OvVst& plugin) : plugin_(plugin) {}
+
+   private:
+    void OnParameterChanged() override;
+    OvVst& plugin_;
+  };
+
   CPatchManager* patches_ = nullptr;  // the main container's
   std::vector<std::unique_ptr<vst_parameter>> parameters_;
+  ProgramWatcher program_watcher_{*this};
   std::vector<uint8_t> chunk_;  // the last chunk handed to the host
   bool last_chunk_applied_ = false;
   // The engine as foreign-thread automation sees it, and how many such sets

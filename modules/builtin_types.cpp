@@ -39,6 +39,7 @@
 #include "modules/oscillator_pd.h"
 #include "modules/pan.h"
 #include "modules/patch_memory.h"
+#include "modules/patch_select.h"
 #include "modules/signal_utilities.h"
 #include "modules/system_command.h"
 #include "modules/ug_unavailable.h"
@@ -120,7 +121,7 @@ constexpr BuiltInType kLegacyTable[] = {
     {"SV Filter", 12, 0x100, nullptr, "", 0, 0, &Make<ug_filter_sv>},
     {"VCA", 13, 0x100, nullptr, "", 0, 0, &Make<ug_vca>},
     {"Drum Trigger", 14, 0x160, nullptr, "", 0, 0, &Make<ug_drum_trigger>},
-    {"Patch Select", 15, 0x100, &kPatchSelPlugs, "Ctl_PatchSel"},
+    {"Patch Select", 15, 0x100, nullptr, "Ctl_PatchSel", 0, 0, &Make<ug_patch_sel>},
     {"MIDI In", 16, 0x100, nullptr, "", 0, 0, &Make<ug_midi_in>},
     {"Delay", 17, 0x100, nullptr, "", 0, 0, &Make<ug_delay>},
     {"MIDI Adder(obsolete)", 18, 0x008, nullptr, "", 0, 0, &Make<ug_delay>},
