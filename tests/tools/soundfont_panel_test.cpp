@@ -68,7 +68,8 @@ TEST(SoundfontPanel, TheLoadedPlayerShowsChannelBankAndPreset) {
 // A press on the preset row's triangle opens the menu of the channel's
 // presets, the current one checked; a choice while the engine runs goes to
 // the audio thread, which sets it in the bank it plays, and it stays in the
-// stored value.
+// stored value. The context menu then unloads the file, while the engine
+// plays on with the bank it holds.
 TEST(SoundfontPanel, APresetChosenFromItsMenuReachesTheRunningEngine) {
   std::ostringstream err;
   std::unique_ptr<OvVst> plugin = LoadPluginInProcess(kProject, &QuietHost, err, "test");
@@ -130,6 +131,29 @@ TEST(SoundfontPanel, APresetChosenFromItsMenuReachesTheRunningEngine) {
   EXPECT_EQ(module.Choice(0).preset, 1) << "the refresh keeps it";
   EXPECT_NE(module.ValueText(0).find("TimGM6mb,  0   1 1,"), std::string::npos)
       << module.ValueText(0);
+  // What a list entry connected to "Patch" would list.
+  ASSERT_NE(module.FindPlug("Patch"), nullptr);
+  EXPECT_EQ(module.FindPlug("Patch")->ItemList().substr(0, 6), "  1 - ");
+
+  // The context menu's "Unload Soundfont" empties the value and the panel.
+  WindowEvent context = press;
+  context.button = 3;
+  context.flags = 0;
+  window->Queue(context);
+  context.kind = WindowEventKind::kRelease;
+  window->Queue(context);
+  dispatch(vst2::effEditIdle, 0, 0, nullptr);
+  ASSERT_TRUE(popups.open);
+  int32_t unload = 0;
+  for (const MenuItem& item : popups.shown.Items()) {
+    if (item.text == "Unload Soundfont") unload = item.id;
+  }
+  ASSERT_NE(unload, 0);
+  editor->View().ChooseMenuCommand(unload);
+  EXPECT_EQ(module.bank(), nullptr);
+  EXPECT_EQ(module.ValueText(0), "");
+  EXPECT_EQ(module.FindPlug("Patch")->ItemList(), "<none>");
+  effect->processReplacing(effect, nullptr, outputs, 64);
   dispatch(vst2::effEditClose, 0, 0, nullptr);
   dispatch(vst2::effMainsChanged, 0, 0, nullptr);
 }
