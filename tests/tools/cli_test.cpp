@@ -336,8 +336,9 @@ TEST(CommandLine, RenderOfTheDemoFollowsProgramChanges) {
                                   'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
     bytes.insert(bytes.end(), track.begin(), track.end());
     const fs::path path = scratch.path() / (change ? "change.mid" : "plain.mid");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path.string();
   };
   const auto render = [&](const std::string& options, const std::string& name) {
