@@ -132,7 +132,8 @@ std::optional<ProjectFacts> StreamProject::Load(MessageSink& messages) {
 ProjectHoldings StreamProject::TakeHoldings() {
   ProjectHoldings holdings;
   holdings.document = std::move(document_);
-  holdings.files = std::move(files_);
+  // Only a project that embeds media gets a library folder of its own.
+  if (files_ != nullptr && !files_->InMemory().empty()) holdings.files = std::move(files_);
   return holdings;
 }
 
