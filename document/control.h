@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -229,8 +230,22 @@ class Ctl_Soundfont_base : public CControl, public SoundfontSource {
   std::string PatchItems() const;
   // A panel choice of bank or preset for the current channel.
   void ChooseBankOrPreset(bool bank, int32_t number);
+  // The panel's switch of the current channel.
+  void ToggleCurrentChannel();
+  // A file chosen on the panel: its name alone becomes the value, so every
+  // channel starts again from bank 0 and preset 0.
+  void ChooseFile(const std::string& name);
   // "Unload Soundfont".
   void Unload();
+  // 1 while the last note found only a ROM sample (as the panel last heard).
+  uint8_t status_flag() const { return status_flag_; }
+
+  // The "Bank" and "Patch" plugs list what the loaded file holds; a value
+  // written to either is a panel choice.
+  std::optional<std::string> PlugItemList(const CPlug2& plug) const override;
+  void OnPlugValueChanged(CPlug2& plug) override;
+  void AddMenuEntries(ContextMenu& menu) override;
+  bool OnMenuCommand(int32_t id) override;
 
   // SoundfontSource.
   soundfont_bank* AcquireBank() override;
@@ -251,6 +266,12 @@ class Ctl_Soundfont_base : public CControl, public SoundfontSource {
   bool EngineRuns() const;
   // Writes the current channel's choice to the plugs and the value.
   void RewriteValue();
+  // Tells the panel, and list entries connected to the "Bank" and "Patch"
+  // plugs, that what they show may have changed.
+  void ShowChanges();
+  // Writes `value` to the current patch, or to every patch while one value
+  // serves them all.
+  void StoreValue(const std::string& value);
 
   bool multi_channel_;
   soundfont_bank* bank_ = nullptr;

@@ -46,5 +46,7 @@ class ContextMenu {
 // text, and loading a module's library again.
 constexpr int32_t kCommandAbout = 34923;
 constexpr int32_t kCommandReloadLibrary = 34921;
+// A module's own command, carried out by the module.
+constexpr int32_t kCommandUnloadSoundfont = 34916;
 
 }  // namespace ov

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,11 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   virtual void OnPlugValueChanged(CPlug2& /*plug*/) {}
   // The editor made or removed a connection of `plug`.
   virtual void OnConnectionsChanged(CPlug2& /*plug*/, bool /*made*/) {}
+  // The items `plug` offers when the module knows them better than its
+  // descriptor's list does (what it loaded decides them); else nothing.
+  virtual std::optional<std::string> PlugItemList(const CPlug2& /*plug*/) const {
+    return std::nullopt;
+  }
   // `patch` became the current patch of the container holding this module
   // directly (every module it holds hears it, its own value or not).
   virtual void OnPatchChanged(int32_t /*patch*/) {}

@@ -37,6 +37,13 @@ std::string CPlug2::ValueText() const {
   return value_text_;
 }
 
+std::string CPlug2::ItemList() const {
+  if (owner_ != nullptr) {
+    if (std::optional<std::string> items = owner_->PlugItemList(*this)) return *std::move(items);
+  }
+  return Descriptor().list_text;
+}
+
 void CPlug2::WriteValueText(const std::string& text) {
   // The patch parameter tells the module and the watchers itself.
   if (PatchParameter* parameter = ParameterOf(*this)) {

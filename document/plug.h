@@ -64,7 +64,8 @@ class CPlug2 : public Persistent, public Notifier, public generic_parameter {
   Notifier& Watchers() override { return *this; }
   std::string ValueText() const override;
   void WriteValueText(const std::string& text) override;
-  std::string ItemList() const override { return Descriptor().list_text; }
+  // The module's own items for the plug, else the descriptor's list.
+  std::string ItemList() const override;
 
   // The typed variable a panel-side plug keeps its value in, or null.
   virtual generic_feature* ValueVariable() { return nullptr; }

@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "document/control.h"
+#include "document/menu_entries.h"
 #include "document/plug.h"
+#include "document/plug_kinds.h"
 #include "engine/audio_master.h"
 #include "engine/data_files.h"
 #include "engine/ug_base.h"
@@ -153,7 +155,10 @@ void Ctl_Soundfont_base::ApplyValue(const std::string& value) {
   const std::string channels = split ? value.substr(comma) : std::string();
   if (name.empty()) return;
   const bool loaded = Load(name);
-  if (bank_ == nullptr) return;
+  if (bank_ == nullptr) {
+    ShowChanges();
+    return;
+  }
   ApplyChannelText(channels);
   // The generators get the new bank only once its channels are set up,
   // so this thread never builds zones of a bank the engine plays.
@@ -243,8 +248,11 @@ void Ctl_Soundfont_base::RewriteValue() {
   if (CPlug2* plug = FindPlug("Patch")) {
     plug->SetValueText(std::to_string(static_cast<int8_t>(current.preset)));
   }
-  if (loaded_name_.empty()) return;
-  const std::string value = ComposeValue();
+  if (!loaded_name_.empty()) StoreValue(ComposeValue());
+  ShowChanges();
+}
+
+void Ctl_Soundfont_base::StoreValue(const std::string& value) {
   // With "Ignore Program Change" on, one value serves every patch.
   const CPlug2* ignore = FindPlug("Ignore Program Change");
   if (ignore != nullptr && ignore->value_text() != "0") {
@@ -252,6 +260,15 @@ void Ctl_Soundfont_base::RewriteValue() {
   } else {
     SetValueText(current_patch_, value);
   }
+}
+
+void Ctl_Soundfont_base::ShowChanges() {
+  for (const char* name : {"Bank", "Patch"}) {
+    const CPlug2* plug = FindPlug(name);
+    CPlug2* other = plug != nullptr ? plug->FirstConnectedPlug() : nullptr;
+    if (auto* list = dynamic_cast<CPlugFeature*>(other)) list->RefreshItems();
+  }
+  Notify(Notification(kNotifyContentsChanged, static_cast<const CDocOb*>(this)));
 }
 
 void Ctl_Soundfont_base::ChooseBankOrPreset(bool bank, int32_t number) {
@@ -270,6 +287,23 @@ void Ctl_Soundfont_base::ChooseBankOrPreset(bool bank, int32_t number) {
   RewriteValue();
 }
 
+void Ctl_Soundfont_base::ToggleCurrentChannel() {
+  if (bank_ == nullptr || !multi_channel_) return;
+  const int32_t channel = CurrentChannel();
+  SoundfontChoice choice = Choice(channel);
+  choice.on = !choice.on;
+  SetChoice(channel, choice);
+  // The switch is one byte the audio thread only reads.
+  bank_->SetChannelOn(channel, choice.on);
+  RewriteValue();
+}
+
+void Ctl_Soundfont_base::ChooseFile(const std::string& name) {
+  if (name.empty()) return;
+  StoreValue(name);
+  ApplyValue(name);
+}
+
 void Ctl_Soundfont_base::Unload() {
   if (bank_ == nullptr) return;
   for (int32_t patch = 0; patch < kPatchCount; ++patch) SetValueText(patch, "");
@@ -282,14 +316,48 @@ void Ctl_Soundfont_base::Unload() {
 void Ctl_Soundfont_base::OnRefresh(ug_base& generator) {
   auto* user = dynamic_cast<ug_soundfont_user*>(&generator);
   if (user == nullptr) return;
-  status_flag_ = user->StatusFlag();
-  if (bank_ == nullptr || engine_bank_ != bank_) return;
+  const uint8_t status = user->StatusFlag();
+  const bool status_changed = status != status_flag_;
+  status_flag_ = status;
+  if (bank_ == nullptr || engine_bank_ != bank_) {
+    if (status_changed) ShowChanges();
+    return;
+  }
   const SoundfontChoice before = Choice(CurrentChannel());
   for (int32_t c = 0; c < 16; ++c) {
     SetChoice(c, {bank_->ChannelBank(c), bank_->ChannelPreset(c), bank_->ChannelOn(c)});
   }
   const SoundfontChoice after = Choice(CurrentChannel());
-  if (before.bank != after.bank || before.preset != after.preset) RewriteValue();
+  if (before.bank != after.bank || before.preset != after.preset) {
+    RewriteValue();
+  } else {
+    // Another channel's choice or the status shows on the panel too.
+    ShowChanges();
+  }
+}
+
+std::optional<std::string> Ctl_Soundfont_base::PlugItemList(const CPlug2& plug) const {
+  const std::string name = plug.Name();
+  if (name == "Bank") return BankItems();
+  if (name == "Patch") return PatchItems();
+  return std::nullopt;
+}
+
+void Ctl_Soundfont_base::OnPlugValueChanged(CPlug2& plug) {
+  const std::string name = plug.Name();
+  if (name != "Bank" && name != "Patch") return;
+  const std::optional<int32_t> number = FieldNumber(plug.value_text());
+  if (number && *number >= 0 && *number <= 255) ChooseBankOrPreset(name == "Bank", *number);
+}
+
+void Ctl_Soundfont_base::AddMenuEntries(ContextMenu& menu) {
+  if (bank_ != nullptr) menu.Add(kCommandUnloadSoundfont, "Unload Soundfont");
+}
+
+bool Ctl_Soundfont_base::OnMenuCommand(int32_t id) {
+  if (id != kCommandUnloadSoundfont) return false;
+  Unload();
+  return true;
 }
 
 std::string Ctl_Soundfont_base::BankItems() const {

@@ -7,6 +7,7 @@
 #include "document/embedded_file.h"
 #include "host/embedded_files.h"
 #include "host/project_resource.h"
+#include "platform/file_names.h"
 #include "platform/message_sink.h"
 
 namespace ov {
@@ -91,13 +92,29 @@ std::optional<ProjectFacts> DocumentProject::Load(MessageSink& messages) {
 
 ProjectHoldings DocumentProject::TakeHoldings() { return std::move(holdings_); }
 
-StreamProject::StreamProject(std::vector<uint8_t> stream) : stream_(std::move(stream)) {}
+StreamProject::StreamProject(std::vector<uint8_t> stream, std::string origin)
+    : stream_(std::move(stream)), origin_(std::move(origin)) {}
 
 StreamProject::~StreamProject() = default;
 
 std::optional<ProjectFacts> StreamProject::Load(MessageSink& messages) {
   auto document = std::make_unique<COrvaneDocBase>();
-  const LoadResult result = document->Load(stream_, {&messages, nullptr, true});
+  LoadOptions options;
+  options.messages = &messages;
+  if (!origin_.empty()) {
+    files_ = std::make_unique<EmbeddedFiles>(origin_, messages);
+    options.on_files = [this](const COrvaneDocBase& read) {
+      std::vector<EmbeddedFile> media;
+      for (const auto& file : read.files()) {
+        const std::string extension = FileExtension(file->name());
+        if (extension == "sf2" || extension == "wav" || extension == "mid") {
+          media.push_back({file->name(), file->contents()});
+        }
+      }
+      files_->Take(std::move(media));
+    };
+  }
+  const LoadResult result = document->Load(stream_, options);
   if (!result.ok) {
     if (!result.refused_newer) messages.Post(result.message, MessageStyle::kError);
     return std::nullopt;
@@ -115,6 +132,8 @@ std::optional<ProjectFacts> StreamProject::Load(MessageSink& messages) {
 ProjectHoldings StreamProject::TakeHoldings() {
   ProjectHoldings holdings;
   holdings.document = std::move(document_);
+  // Only a project that embeds media gets a library folder of its own.
+  if (files_ != nullptr && !files_->InMemory().empty()) holdings.files = std::move(files_);
   return holdings;
 }
 

@@ -14,6 +14,7 @@
 namespace ov {
 
 class CContainer;
+class EmbeddedFiles;
 
 class DocumentProject final : public ProjectSource {
  public:
@@ -32,16 +33,22 @@ class DocumentProject final : public ProjectSource {
 // A plain project stream in memory, read as the library reads its own:
 // for plug-ins made inside a program (tools, other plug-in formats' tests
 // and fuzz targets).
+// A project stream compiled in memory. With the path of the project it was
+// compiled from, the media files it embeds (sound fonts, waves, MIDI files)
+// are kept in memory for its modules, as a baked library's are; other
+// embedded files are left out, since nothing would be written for them.
 class StreamProject final : public ProjectSource {
  public:
-  explicit StreamProject(std::vector<uint8_t> stream);
+  explicit StreamProject(std::vector<uint8_t> stream, std::string origin = {});
   ~StreamProject() override;
   std::optional<ProjectFacts> Load(MessageSink& messages) override;
   ProjectHoldings TakeHoldings() override;
 
  private:
   std::vector<uint8_t> stream_;
+  std::string origin_;
   std::unique_ptr<COrvaneDocBase> document_;
+  std::unique_ptr<EmbeddedFiles> files_;
 };
 
 // What the shell reports for `main`, the main container of `document`.

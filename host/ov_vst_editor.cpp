@@ -10,6 +10,7 @@
 #include "editor/patch_toolbar.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
+#include "editor/soundfont_panel.h"
 #include "editor/widgets/widget_faces.h"
 #include "extmodules/plugin_panel_view.h"
 #include "platform/clock.h"
@@ -35,6 +36,7 @@ const VisualMakers& ProductMakers() {
   static const VisualMakers makers = [] {
     VisualMakers made;
     AddModulePanelViews(made);
+    AddSoundfontPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
     AddControlModuleMakers(made);
     AddPatchToolbar(made);

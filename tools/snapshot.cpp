@@ -37,7 +37,7 @@ std::unique_ptr<OvVst> LoadPluginInProcess(const std::string& path, vst2::HostCa
   if (IsProjectText(path)) {
     std::vector<uint8_t> stream;
     if (!CompileProjectFile(path, command_name, err, &stream)) return nullptr;
-    source = std::make_unique<StreamProject>(std::move(stream));
+    source = std::make_unique<StreamProject>(std::move(stream), path);
   } else {
     source = std::make_unique<DocumentProject>(path);
   }

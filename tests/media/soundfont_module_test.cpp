@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "document/container.h"
 #include "document/control.h"
 #include "media/soundfont_osc.h"
 #include "platform/message_sink.h"
@@ -208,6 +209,26 @@ TEST(SoundfontChannelText, TheStoredValueLoadsItsFileAndSetsEveryChannel) {
   EXPECT_NE(player.PatchItems().find("  6 - " + player.bank()->PresetName(0, 5) + "=5"),
             std::string::npos);
   EXPECT_NE(player.BankItems().find("Bank 128=128"), std::string::npos);
+
+  // The container's patch change applies the new patch's value, and the
+  // old patch's value comes back with it.
+  CContainer container;
+  container.EnsurePatchManager();
+  auto* held = static_cast<Ctl_SamplePlay2*>(container.AddChild(std::make_unique<Ctl_SamplePlay2>()));
+  held->SetValueText(0, stored);
+  held->AttachFiles(&files, &messages, 0);
+  ASSERT_NE(held->bank(), nullptr);
+  held->SetValueText(1, "TimGM6mb" + Groups([](int c) {
+                          return std::string(c == 0 ? ",  0  40 1" : ",  0   0 1");
+                        }));
+  container.SetCurrentPatch(1);
+  EXPECT_EQ(held->Choice(0).preset, 40);
+  EXPECT_EQ(held->bank()->ChannelPreset(0), 40);
+  EXPECT_TRUE(held->bank()->ChannelOn(2));
+  container.SetCurrentPatch(0);
+  EXPECT_EQ(held->bank()->ChannelPreset(0), 5);
+  EXPECT_FALSE(held->bank()->ChannelOn(2));
+
   player.Unload();
   EXPECT_EQ(player.bank(), nullptr);
   EXPECT_EQ(player.PatchItems(), "<none>");

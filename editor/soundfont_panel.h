@@ -1,0 +1,57 @@
+// The small text panel of the sound-font modules: the file, the current
+// channel with its switch, its bank and preset, and popup menus to choose
+// them; "[LOAD]" asks for another file.
+//
+// Thread: editor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "editor/panel_view.h"
+#include "editor/visual_object.h"
+
+namespace ov {
+
+class Ctl_Soundfont_base;
+class FileDialog;
+
+class SoundfontPanelView : public CPaintObject {
+ public:
+  // The menu rows, each with a triangle at its right end.
+  enum class Row { kNone, kChannel, kBank, kPreset };
+
+  explicit SoundfontPanelView(Ctl_Soundfont_base& module);
+  ~SoundfontPanelView() override;
+
+  Point PreferredSize() const override { return {104, 58}; }
+  bool AcceptsMouse() const override { return true; }
+  void OnNotify(const Notification& notification) override;
+  void Close() override;
+  void Draw(Canvas& canvas) override;
+  void MouseDown(uint32_t flags, Point p) override;
+  void DoubleClick(uint32_t flags, Point p) override { MouseDown(flags, p); }
+
+  // The menu row whose triangle lies under `p`.
+  Row RowAt(Point p) const;
+  // Opens the row's popup menu; false when nothing could be shown.
+  bool OpenMenu(Row row);
+
+ private:
+  // Row tops of the triangles, by row.
+  int32_t RowTop(Row row) const;
+  void AskForFile();
+  // What a menu item stands for, by the item's index.
+  void MenuChosen(Row row, int32_t item);
+
+  Ctl_Soundfont_base& module_;
+  std::vector<int32_t> menu_values_;  // of the menu shown
+  FileDialog* asking_ = nullptr;      // the dialog while it is asked
+};
+
+// Adds the maker of the sound-font modules' panels for the control panel,
+// placed at the module's panel rectangle.
+void AddSoundfontPanelViews(VisualMakers& makers);
+
+}  // namespace ov
