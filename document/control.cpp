@@ -56,6 +56,19 @@ const SerialClass& Ctl_Soundfont_base::Class() { return kCtl_Soundfont_base; }
 const SerialClass& Cosc_sf::Class() { return kCosc_sf; }
 const SerialClass& Ctl_SamplePlay2::Class() { return kCtl_SamplePlay2; }
 
+namespace {
+
+// The engine keeps this much of a text; sending more could overflow the
+// message, which would then not be sent at all.
+std::string_view EngineText(std::string_view text) {
+  if (text.size() <= UPlug::kTextCapacity) return text;
+  std::size_t end = UPlug::kTextCapacity;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+}  // namespace
+
 CControl::CControl(int32_t value_type) : value_type_(value_type) {
   doubles_.resize(value_type == kDouble ? kPatchCount : 0);
   integers_.resize(value_type == kInteger ? kPatchCount : 0);
@@ -145,7 +158,7 @@ void CControl::CopyValue(int32_t from, int32_t first, int32_t last) {
     MessageWriter payload;
     payload.Write(first).Write(last);
     if (value_type_ == kText) {
-      payload.WriteString(text);
+      payload.WriteString(EngineText(text));
     } else {
       payload.Write(StoredValue(from));
     }
@@ -223,7 +236,7 @@ void CControl::SendValue(int32_t patch, bool patch_change) const {
   MessageWriter payload;
   payload.Write(patch).Write(patch_change ? kPatchChangeFlag : 0);
   if (value_type_ == kText) {
-    payload.WriteString(texts_[static_cast<std::size_t>(patch)]);
+    payload.WriteString(EngineText(texts_[static_cast<std::size_t>(patch)]));
   } else {
     payload.Write(StoredValue(patch));
   }

@@ -7,7 +7,9 @@
 // patch's numeric value so that a program change inside the engine switches
 // at the sample it is stamped with. Values the engine sets itself (MIDI, the
 // host) are published in an atomic for the document, which is asked to read
-// it with "refr".
+// it with "refr". A control with a controller number also answers that
+// controller on its own "MIDI In", and sends it on "MIDI Out" when the host
+// moves it.
 //
 // Threads: made, loaded and opened on the editor thread while audio is
 // stopped; messages, events and processing on the audio thread, where
@@ -96,7 +98,7 @@ class ug_control : public ug_base, public ControlEngineHalf, public ControllerRe
   double StoredValue(int32_t patch) const;
   // The engine moved the control to `value` (the document's number): the
   // engine's copy of the patch and the document follow.
-  void Publish(uint32_t time, double value, float normalised);
+  void Publish(double value);
   // The host moved it: a controller message on "MIDI Out".
   void SendController(uint32_t time, float normalised);
 

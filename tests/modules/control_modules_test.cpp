@@ -198,6 +198,29 @@ TEST(ControlEngines, MidiControllersMoveControlsAndTheirDocumentsFollow) {
   EXPECT_EQ(engine.Generator<ug_slider>(*slider)->NormalisedValue(), 1.0f);
 }
 
+TEST(TextEntryEngine, SendsTheCurrentPatchsTextAndFollowsPatchChanges) {
+  ControlEngine engine;
+  auto* text = engine.Add<Ctl_Text>("Text Entry");
+  text->SetValueText(0, "first");
+  text->SetValueText(4, "fourth");
+  engine.Start();
+  auto* generator = engine.Generator<ug_text_entry>(*text);
+  ASSERT_NE(generator, nullptr);
+  const UPlug& out = *generator->plug(ug_text_entry::kTextOut);
+  engine.master.Process(kBlock);
+  EXPECT_EQ(out.TextValue(), "first");
+  text->SetValueText(4, "still fourth");  // not the current patch: nothing
+  engine.master.Process(kBlock);
+  EXPECT_EQ(out.TextValue(), "first");
+  engine.project.main->GetPatchManager()->SetCurrentPatch(4);
+  text->OnPatchChanged(4);
+  engine.master.Process(kBlock);
+  EXPECT_EQ(out.TextValue(), "still fourth");
+  text->WriteValueText(std::string(5000, 'x'));  // more than one message holds
+  engine.master.Process(kBlock);
+  EXPECT_EQ(out.TextValue(), std::string(UPlug::kTextCapacity, 'x'));
+}
+
 TEST(SwitchEngines, RouteByChoiceWithinTheirPlugs) {
   struct Row {
     const char* what;
