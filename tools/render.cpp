@@ -195,6 +195,8 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
   // The accumulating call adds to zeroed buffers when replacing is not offered.
   const bool replacing =
       effect.processReplacing != nullptr && (effect.flags & vst2::effFlagsCanReplacing);
+  const auto idle_period = static_cast<int64_t>(settings.sample_rate / 50);
+  int64_t since_idle = 0;
   for (int64_t position = 0; position < total; position += settings.block_size) {
     const auto frames =
         static_cast<int32_t>(std::min<int64_t>(settings.block_size, total - position));
@@ -217,6 +219,14 @@ void RenderBlocks(VstPlugin& plugin, const RenderSettings& settings, const Rende
     (replacing ? effect.processReplacing : effect.process)(&effect, in.pointers.data(),
                                                            out.pointers.data(), frames);
     if (settings.after_block) settings.after_block(plugin, frames);
+    // As a host's user-interface thread would, every 20 ms of audio: what
+    // the plug-in's engine asked of its editor side (a patch chosen by a MIDI
+    // program change, say) happens while the render goes on.
+    since_idle += frames;
+    if (since_idle >= idle_period) {
+      since_idle = 0;
+      plugin.Dispatch(vst2::effIdle, 0, 0, nullptr);
+    }
     for (int32_t c = 0; c < effect.numOutputs; ++c) {
       output->channels[c].insert(output->channels[c].end(), out.samples[c].begin(),
                                  out.samples[c].begin() + frames);

@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "document/project_text.h"
 #include "media/wav_file.h"
@@ -319,6 +320,41 @@ TEST(CommandLine, RenderOfAnEffectHearsItsTailAndCountsClipping) {
   EXPECT_NE(dry.err.find("no --in was given: it rendered silence in"), std::string::npos)
       << dry.err;
   EXPECT_EQ(dry.err.find("0 dBFS"), std::string::npos) << dry.err;
+}
+
+// The demo's patches differ in waveform: the host's program and a MIDI
+// program change to the selector each change what it renders.
+TEST(CommandLine, RenderOfTheDemoFollowsProgramChanges) {
+  ScratchFolder scratch;
+  const std::string demo = std::string(OV_EXAMPLES_DIR) + "/demo.json";
+  // One note, after a program change to 1 when `change` is set.
+  const auto midi_file = [&](bool change) {
+    std::vector<uint8_t> track = {0x00, 0xC0, 0x01, 0x00, 0x90, 0x45, 0x64,
+                                  0x60, 0x80, 0x45, 0x00, 0x00, 0xFF, 0x2F, 0x00};
+    if (!change) track.erase(track.begin(), track.begin() + 3);
+    std::vector<uint8_t> bytes = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                                  'M', 'T', 'r', 'k', 0, 0, 0, static_cast<uint8_t>(track.size())};
+    bytes.insert(bytes.end(), track.begin(), track.end());
+    const fs::path path = scratch.path() / (change ? "change.mid" : "plain.mid");
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  };
+  const auto render = [&](const std::string& options, const std::string& name) {
+    const std::string output = (scratch.path() / name).string();
+    const Ran ran = RunOrvane("render " + demo + " " + options + " --seconds 0.5 -o " + output);
+    EXPECT_EQ(ran.exit_code, 0) << ran.err;
+    std::string error;
+    const std::optional<AudioClip> clip = ReadWavFile(output, &error);
+    EXPECT_TRUE(clip) << error;
+    return clip ? clip->channels[0] : std::vector<float>();
+  };
+  const std::vector<float> plain = render("--midi " + midi_file(false), "plain.wav");
+  ASSERT_FALSE(plain.empty());
+  EXPECT_NE(render("--midi " + midi_file(false) + " --program 1", "host.wav"), plain);
+  EXPECT_NE(render("--midi " + midi_file(true), "midi.wav"), plain);
+  EXPECT_EQ(render("--midi " + midi_file(false) + " --program 0", "same.wav"), plain);
 }
 
 // Every example of the patching guide, as the guide gives it: it compiles
