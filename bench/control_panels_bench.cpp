@@ -1,8 +1,9 @@
-// The demo synth's control panel made again, as a change of its looks or
+// The demo synth's control panel (or OV_BENCH_PROJECT's) made again, as a change of its looks or
 // skin makes it: every control's face closed, rebuilt and laid out, then
 // the whole panel repainted and presented in the next idle.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,7 +30,10 @@ namespace {
 COrvaneDocBase LoadDemo() {
   std::string error;
   std::vector<uint8_t> bytes;
-  const std::string path = std::string(OV_EXAMPLES_DIR) + "/demo-synth.json";
+  // OV_BENCH_PROJECT measures another project's panel instead.
+  const char* other = std::getenv("OV_BENCH_PROJECT");
+  const std::string path =
+      other != nullptr ? std::string(other) : std::string(OV_EXAMPLES_DIR) + "/demo-synth.json";
   const bool read = ReadFileBytes(path, 1 << 20, &bytes, &error);
   const std::optional<Json> json =
       read ? ParseProjectText({reinterpret_cast<const char*>(bytes.data()), bytes.size()}, &error)

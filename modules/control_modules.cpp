@@ -120,7 +120,7 @@ void ug_control::OnNotify(int32_t kind, int32_t value) {
       return;
     case kSetNormalised: {
       const float normalised = Unit(FromBits(value));
-      Publish(Clock(), ApplyNormalised(Clock(), normalised), normalised);
+      Publish(ApplyNormalised(Clock(), normalised));
       if ((Flags() & UGF_CLONE) == 0) SendController(Clock(), normalised);
       return;
     }
@@ -138,7 +138,7 @@ void ug_control::HandleEvent(ug_event& event) {
       return;
     case UET_CONTROLLER: {
       const float normalised = Unit(FromBits(event.parm3));
-      Publish(event.time_stamp, ApplyNormalised(event.time_stamp, normalised), normalised);
+      Publish(ApplyNormalised(event.time_stamp, normalised));
       return;
     }
     case UET_MIDI: {
@@ -149,7 +149,7 @@ void ug_control::HandleEvent(ug_event& event) {
         return;
       }
       const float normalised = static_cast<float>(midi::Data2(word)) / 127.0f;
-      Publish(event.time_stamp, ApplyNormalised(event.time_stamp, normalised), normalised);
+      Publish(ApplyNormalised(event.time_stamp, normalised));
       return;
     }
     default:
@@ -181,7 +181,7 @@ void ug_control::OnController(uint32_t time, int32_t id, float normalised) {
   });
 }
 
-void ug_control::Publish(uint32_t /*time*/, double value, float /*normalised*/) {
+void ug_control::Publish(double value) {
   if ((Flags() & UGF_CLONE) != 0) return;
   // The engine's copy of the patch follows, so a later program change back
   // to this patch finds the value the engine set.

@@ -98,7 +98,7 @@ class ug_control : public ug_base, public ControlEngineHalf, public ControllerRe
   double StoredValue(int32_t patch) const;
   // The engine moved the control to `value` (the document's number): the
   // engine's copy of the patch and the document follow.
-  void Publish(uint32_t time, double value, float normalised);
+  void Publish(double value);
   // The host moved it: a controller message on "MIDI Out".
   void SendController(uint32_t time, float normalised);
 

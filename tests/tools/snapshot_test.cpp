@@ -87,6 +87,25 @@ TEST(SnapshotCommand, TheWidgetsExampleShowsEveryControl) {
   testing::ExpectMatchesGolden("widgets", *image);
 }
 
+// The demo synth's knobs with their readouts, and the demo's main panel,
+// which holds a "Patch Select" yet carries no patch toolbar: it is the
+// plug-in's root view.
+TEST(SnapshotCommand, TheDemoPanelsMatchTheirPictures) {
+  for (const char* name : {"demo-synth", "demo"}) {
+    SCOPED_TRACE(name);
+    SnapshotCommandLine line;
+    line.input_path = std::string(OV_EXAMPLES_DIR) + "/" + name + ".json";
+    line.output_path = OutputDir() + "/" + name + "_snapshot.png";
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
+    std::string error;
+    const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
+    ASSERT_TRUE(image) << error;
+    testing::ExpectMatchesGolden(std::string(name) + "_panel", *image);
+  }
+}
+
 TEST(SnapshotCommand, AMissingProjectFailsWithItsName) {
   SnapshotCommandLine line;
   line.input_path = BuildDir() + "/no-such-project.json";
