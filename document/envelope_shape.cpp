@@ -227,13 +227,6 @@ void Ctl_Env_Edit::OnPatchChanged(int32_t patch) {
   ReadCurrentPatch();
 }
 
-void Ctl_Env_Edit::CollectGenericParameters(std::vector<generic_parameter*>& out) {
-  CControl::CollectGenericParameters(out);
-  out.push_back(&cur_segment_);
-  out.push_back(&segment_rate_);
-  out.push_back(&segment_level_);
-}
-
 void Ctl_Env_Edit::OnGeneratorAttached(ug_base& generator) {
   auto* envelope = dynamic_cast<ug_envelope_ms*>(&generator);
   if (envelope == nullptr) return;

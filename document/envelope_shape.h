@@ -111,7 +111,6 @@ class Ctl_Env_Edit : public CControl {
 
   void InitialiseAfterLoad(bool loaded) override;
   void OnPatchChanged(int32_t patch) override;
-  void CollectGenericParameters(std::vector<generic_parameter*>& out) override;
   // The envelope's output is a signal, not a copy of what it feeds: a new
   // connection leaves the shapes as they are.
   void OnConnectionsChanged(CPlug2& /*plug*/, bool /*made*/) override {}
@@ -129,6 +128,9 @@ class Ctl_Env_Edit : public CControl {
   EnvelopeShape shape_;
   std::optional<std::size_t> selected_;
   std::shared_ptr<ShapeChannel> channel_ = std::make_shared<ShapeChannel>();
+  // The segment parameters are the panel's alone: they act on whichever
+  // point is selected, so a host or a state chunk setting them would
+  // rewrite the shape in an order nobody chose.
   parameter_cug_xtra2 cur_segment_;
   parameter_cug_xtra2 segment_rate_;
   parameter_cug_xtra2 segment_level_;

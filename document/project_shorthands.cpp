@@ -541,7 +541,6 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
     }
     if (given_values_.contains(a)) a->SetValueText(kept[0]);
     if (given_values_.contains(b)) b->SetValueText(kept[1]);
-    CPlug2* ends[2] = {a, b};
     for (int side = 0; side < 2; ++side) {
       CUG* owner = ends[side]->owner();
       const Module_Info* type = owner ? owner->module_type() : nullptr;
