@@ -1,7 +1,5 @@
 #include "editor/controls/control_module_faces.h"
 
-#include <algorithm>
-
 #include "document/control.h"
 #include "editor/controls/list_entry_panel.h"
 #include "editor/controls/slider_panel.h"
@@ -15,7 +13,7 @@ int32_t PlugNumber(const CControl& control, const char* name, int32_t absent) {
   return plug != nullptr ? ParseLeadingInteger(plug->ValueText()) : absent;
 }
 
-std::unique_ptr<CVisualOb> MakeFace(CControl& control) {
+std::unique_ptr<CVisualOb> FaceFor(CControl& control) {
   if (auto* slider = dynamic_cast<Ctl_Slider*>(&control)) {
     return MakeSliderFace(slider, slider->Appearance(), PlugNumber(control, "Show Readout", 1) == 1);
   }
@@ -27,49 +25,9 @@ std::unique_ptr<CVisualOb> MakeFace(CControl& control) {
 
 }  // namespace
 
-CControlFrame::CControlFrame(CControl& control) : control_(control) {
-  SetFlags(kVoAutoSize | kVoSeeThrough | kVoOwned | 0x200);
-  BindToModule(&control);
-}
+CControlFrame::CControlFrame(CControl& control) : FaceFrame(control), control_(control) {}
 
-void CControlFrame::Fill() {
-  if (filled_) return;
-  filled_ = true;
-  std::unique_ptr<CVisualOb> face = MakeFace(control_);
-  if (face == nullptr) return;
-  face->SetRect(ClientRect());
-  if (face->flags() & kVoThick) SetFlags(kVoThick);
-  AdoptChild(std::move(face), true);
-}
-
-Point CControlFrame::PreferredSize() const {
-  // Asking the size is one of the two moments the frame fills.
-  const_cast<CControlFrame*>(this)->Fill();
-  const CVisualOb* face = Face();
-  if (face == nullptr) return {20, 20};
-  Point size = face->PreferredSize();
-  if (face->flags() & kVoThick) {
-    const Rect r = face->GetRect();
-    size = {std::max(size.x, r.right - r.left), std::max(size.y, r.bottom - r.top)};
-  }
-  return size;
-}
-
-void CControlFrame::SetRect(const Rect& rect) {
-  CPaintObject::SetRect(rect);
-  if (CVisualOb* face = Face()) face->SetRect(ClientRect());
-}
-
-void CControlFrame::Open() {
-  Fill();
-  CPaintObject::Open();
-  if (CVisualOb* face = Face()) CPaintObject::ChildResized(*face);
-}
-
-void CControlFrame::Close() {
-  CPaintObject::Close();  // the face goes with it
-  filled_ = false;
-}
+std::unique_ptr<CVisualOb> CControlFrame::MakeFace() { return FaceFor(control_); }
 
 void AddControlModuleMakers(VisualMakers& makers) {
   makers.Add([](CDocOb& object, int32_t view_kind) -> std::unique_ptr<CVisualOb> {

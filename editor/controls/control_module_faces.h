@@ -6,6 +6,7 @@
 // Thread: editor.
 #pragma once
 
+#include "editor/controls/control_frame2.h"
 #include "editor/panel_view.h"
 #include "editor/visual_object.h"
 
@@ -13,22 +14,15 @@ namespace ov {
 
 class CControl;
 
-class CControlFrame : public CPaintObject {
+class CControlFrame : public FaceFrame {
  public:
   explicit CControlFrame(CControl& control);
-  // The face's preferred size (20 x 20 without one); a thick face (flag
-  // 0x20) keeps at least its current size.
-  Point PreferredSize() const override;
-  void SetRect(const Rect& rect) override;
-  void Open() override;
-  void Close() override;
-  CVisualOb* Face() const { return children().empty() ? nullptr : children().front(); }
+
+ protected:
+  std::unique_ptr<CVisualOb> MakeFace() override;
 
  private:
-  void Fill();
-
   CControl& control_;
-  bool filled_ = false;
 };
 
 // Sliders and list entries get their frame in the control panel.
