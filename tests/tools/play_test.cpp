@@ -107,12 +107,13 @@ TEST(PlayLive, NotesLandWithinAPeriodAndNoPeriodRunsLate) {
   EXPECT_GT(periods, static_cast<unsigned long>(kSeconds * kRate / kPeriod / 2));
   // Overruns count the callback's processor time, yet a virtual machine's
   // stolen time is counted as the thread's own: an idle synthesiser shows
-  // single periods at a third of their time on a loaded host. One period in
-  // a thousand is what such stalls allow; real overload is every period.
+  // single periods at three times their length while other work loads the
+  // host. One period in a hundred is what such stalls allow; real overload
+  // (a lock, an allocation, a file read) is most periods.
   // Sanitized code runs several times slower than what ships, so there the
   // count says nothing of the callback's cost.
 #ifndef OV_SANITIZED_BUILD
-  EXPECT_LE(overruns, periods / 1000) << printed;
+  EXPECT_LE(overruns, periods / 100) << printed;
 #endif
   // The take holds every period that was played, notes included.
   std::string error;
