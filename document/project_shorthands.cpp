@@ -5,6 +5,7 @@
 
 #include "document/connection.h"
 #include "document/container.h"
+#include "document/control.h"
 #include "document/embedded_file.h"
 #include "document/new_objects.h"
 #include "document/patch_manager.h"
@@ -227,6 +228,9 @@ void ProjectShorthands::Complete(TextReader& reader, Persistent& object) {
 }
 
 void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
+  if (dynamic_cast<CControl*>(&module) != nullptr && reader.Take("values") != nullptr) {
+    given_control_values_.insert(&module);
+  }
   for (const auto& plug : module.plugs()) {
     const auto named = plug_names_.find(plug.get());
     if (named == plug_names_.end()) continue;
@@ -534,6 +538,14 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
     // title; one the text titled keeps what it was given.
     const std::string titles[2] = {a->owner() ? a->owner()->title() : "",
                                    b->owner() ? b->owner()->title() : ""};
+    std::vector<std::string> control_values[2];
+    for (int side = 0; side < 2; ++side) {
+      auto* control = dynamic_cast<CControl*>(ends[side]->owner());
+      if (control == nullptr || !given_control_values_.contains(control)) continue;
+      for (int32_t patch = 0; patch < CControl::kPatchCount; ++patch) {
+        control_values[side].push_back(control->ValueText(patch));
+      }
+    }
     if (io) {
       container.Join(a, b);
     } else {
@@ -545,6 +557,10 @@ void ProjectShorthands::Connect(TextReader& reader, CContainer& container,
       CUG* owner = ends[side]->owner();
       const Module_Info* type = owner ? owner->module_type() : nullptr;
       if (type != nullptr && titles[side] != type->GetName()) owner->SetTitle(titles[side]);
+      auto* control = dynamic_cast<CControl*>(owner);
+      for (std::size_t patch = 0; patch < control_values[side].size(); ++patch) {
+        control->SetValueText(static_cast<int32_t>(patch), control_values[side][patch]);
+      }
     }
   }
 }

@@ -73,6 +73,9 @@ class ProjectShorthands final : public TextShorthands {
   // it, where the editor's first connection copies the input's value into a
   // settable output.
   std::unordered_set<const CPlug2*> given_values_;
+  // Controls given their "values": connecting them keeps those, where the
+  // editor's connection stores the input's value into every patch.
+  std::unordered_set<const CUG*> given_control_values_;
   std::unordered_map<const CUG*, std::string> names_;
   // The "name" a dump prints beside a stored plug's index, with its path:
   // checked against the descriptor once the plug's module is complete.
