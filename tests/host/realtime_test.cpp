@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "document/container.h"
+#include "document/control.h"
 #include "document/document.h"
 #include "document/project_text.h"
 #include "host/ov_vst.h"
@@ -189,6 +190,40 @@ TEST(Realtime, ProcessCallsNeverAllocate) {
   for (const char* example : {"midi_cv_probe", "passthrough", "demo", "demo-synth", "midi-split"}) {
     EXPECT_EQ(AllocationsWhileProcessing(Example(example), 400, true), 0) << example;
     EXPECT_EQ(AllocationsWhileProcessing(Example(example), 50, false), 0) << example;
+  }
+}
+
+// Between process calls the panel moves every control of the demos and
+// switches patches, as a user at the editor does; the engine takes each
+// change from the ring without allocating.
+TEST(Realtime, PanelChangesReachTheEngineWithoutAllocating) {
+  for (const char* example : {"demo-synth", "demo"}) {
+    SCOPED_TRACE(example);
+    testing::CompiledProject project(Example(example));
+    OvVst plugin(&QuietHost, project);
+    plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effSetBlockSizeAndSampleRate, 0,
+                                    256, nullptr, 48000.0f);
+    plugin.getAeffect()->dispatcher(plugin.getAeffect(), vst2::effMainsChanged, 0, 1, nullptr, 0);
+    CContainer& main = *plugin.App().Document()->FindMainContainer();
+    std::vector<CControl*> controls;
+    for (const auto& child : main.children()) {
+      if (auto* control = dynamic_cast<CControl*>(child.get())) controls.push_back(control);
+    }
+    ASSERT_FALSE(controls.empty());
+    std::vector<std::vector<float>> buffers(4, std::vector<float>(256, 0.0f));
+    std::vector<float*> pointers;
+    for (auto& buffer : buffers) pointers.push_back(buffer.data());
+    for (int i = 0; i < 100; ++i) {
+      for (std::size_t k = 0; k < controls.size(); ++k) {
+        controls[k]->SetNormalised(static_cast<float>((i * 7 + k * 3) % 11) / 10.0f);
+      }
+      if (i % 10 == 5) main.FindParameter("Program")->WriteValueText(std::to_string(i % 2));
+      counting = true;
+      plugin.processReplacing(pointers.data(), pointers.data() + 2, 256);
+      counting = false;
+      plugin.fxIdle();
+    }
+    EXPECT_EQ(allocations.exchange(0), 0);
   }
 }
 
