@@ -6,12 +6,19 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <fstream>
 #include <thread>
 
 #include "editor/popup_windows.h"
 #include "extmodules/module_library.h"
 #include "modules/module_registry.h"
 #include "host/ov_vst.h"
+#include "media/midi_file.h"
+#include "media/wav_file.h"
 #include "platform/x11_child_window.h"
 #include "platform/x11_top_window.h"
 #include "tests/editor/editor_test_support.h"
@@ -335,6 +342,82 @@ TEST(X11Editor, ADragOnALibraryPanelChangesItsParameter) {
   ASSERT_FALSE(host.automated.empty());
   EXPECT_NEAR(host.automated.back().value, 0.075f, 1e-6);
   plugin.dispatcher(vst2::effEditClose, 0, 0, nullptr, 0);
+}
+
+// The baked demo synth playing a held note in `orvane show`: a drag down on
+// its cutoff knob with the real pointer is reported to the host, line by
+// line, and darkens what the window's session records. The recording starts
+// as `orvane render` plays the same file, so the knob is what changed it.
+TEST(X11Editor, ADragOnTheDemoSynthsCutoffIsAutomatedAndHeard) {
+  XvfbServer server;
+  ASSERT_TRUE(server.Running()) << "no Xvfb";
+  const std::string orvane = BuildDir() + "/orvane";
+  const std::string synth = BuildDir() + "/OrvaneDemoSynth.so";
+  const std::string midi = BuildDir() + "/x11_held_note.mid";
+  const std::string shown = BuildDir() + "/x11_show.wav";
+  const std::string rendered = BuildDir() + "/x11_render.wav";
+  const std::string log = BuildDir() + "/x11_show.log";
+  const MidiChannelEvent note[] = {{0.0, 0, 0, {0x90, 45, 100}, 3},
+                                   {30.0, 0, 0, {0x80, 45, 0}, 3}};
+  std::string error;
+  ASSERT_TRUE(WriteMidiFile(midi, note, 120, &error)) << error;
+  ASSERT_EQ(RunCommand(orvane + " render " + synth + " --midi " + midi +
+                       " --rate 48000 --block 256 --seconds 5 -o " + rendered + " > /dev/null 2>&1"),
+            0);
+  // A connection of the test's own keeps the server up while the window's
+  // program and xdotool come and go.
+  const std::unique_ptr<X11TopWindow> keeper = X11TopWindow::Create(10, 10, "keeper", &error);
+  ASSERT_NE(keeper, nullptr) << error;
+
+  const std::string quit = "2";
+  const char* argv[] = {orvane.c_str(), "show",   synth.c_str(),   "--midi",      midi.c_str(),
+                        "-o",           shown.c_str(), "--quit-after", quit.c_str(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t show = 0;
+  ASSERT_EQ(posix_spawn(&show, orvane.c_str(), &actions, nullptr, const_cast<char**>(argv),
+                        environ),
+            0);
+  posix_spawn_file_actions_destroy(&actions);
+  const auto finish = [&] {
+    int status = -1;
+    waitpid(show, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  const auto printed = [&](const std::string& line) {
+    std::ifstream file(log);
+    const std::string text(std::istreambuf_iterator<char>(file), {});
+    return text.find(line) != std::string::npos;
+  };
+  const std::string find = "xdotool search --name OrvaneDemoSynth ";
+  if (!PumpUntil([] {}, [&] { return RunCommand(find + "> /dev/null") == 0; })) {
+    finish();
+    FAIL() << "no window";
+  }
+  // The knob's centre, then down in steps of 5 pixels, straight enough
+  // for a vertical drag: from 0.8 to 0.
+  std::string drag = find + "mousemove --window %1 37 95 mousedown 1 ";
+  for (int y = 100; y <= 190; y += 5) drag += "mousemove --window %1 37 " + std::to_string(y) + " ";
+  EXPECT_EQ(RunCommand(drag + "mouseup 1"), 0);
+  EXPECT_TRUE(PumpUntil([] {}, [&] { return printed("automate 1 0\n"); }));
+  ASSERT_EQ(finish(), 0);
+
+  const std::optional<AudioClip> after = ReadWavFile(shown, &error);
+  const std::optional<AudioClip> before = ReadWavFile(rendered, &error);
+  ASSERT_TRUE(after && before) << error;
+  const std::vector<float>& a = after->channels.at(0);
+  const std::vector<float>& b = before->channels.at(0);
+  ASSERT_GT(a.size(), 48000u);
+  ASSERT_GE(b.size(), a.size());
+  // The last half second of each: far quieter with the filter closed.
+  const auto rms = [&](const std::vector<float>& x) {
+    double sum = 0;
+    for (std::size_t i = a.size() - 24000; i < a.size(); ++i) sum += double{x[i]} * x[i];
+    return std::sqrt(sum / 24000);
+  };
+  EXPECT_LT(rms(a), 0.5 * rms(b)) << rms(a) << " " << rms(b);
+  EXPECT_GT(rms(b), 0.01);
 }
 
 TEST(X11Editor, ShowDisplaysWhatSnapshotDraws) {
