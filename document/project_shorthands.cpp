@@ -7,6 +7,7 @@
 #include "document/container.h"
 #include "document/control.h"
 #include "document/embedded_file.h"
+#include "document/file_plugs.h"
 #include "document/new_objects.h"
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
@@ -109,18 +110,14 @@ bool TakesAnyDatatype(const CPlug2& plug) {
          plug.connections().empty();
 }
 
-// Text plugs that name a file carry the file's default extension as their
-// list text and flag 0x10. The recorders name the file they write.
-constexpr int32_t kPlugFileName = 0x10;
+// The recorders name the file they write; other plugs naming a file read it.
 bool NamesFileRead(const CUG& module, const CPlug2& plug) {
   static constexpr std::string_view kWriters[] = {"Wave Recorder", "MIDI Recorder", "Audio Out"};
   if (std::find(std::begin(kWriters), std::end(kWriters), module.type_key()) !=
       std::end(kWriters)) {
     return false;
   }
-  const InterfaceObject& descriptor = plug.Descriptor();
-  return plug.Datatype() == DT_TEXT && (plug.Flags() & kPlugFileName) != 0 &&
-         !descriptor.list_text.empty() && descriptor.list_text.find(',') == std::string::npos;
+  return !FileTypeOf(plug).empty();
 }
 
 // Patch numbers given as the keys of an object, or as positions in a list.

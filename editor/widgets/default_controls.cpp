@@ -4,9 +4,11 @@
 #include <string_view>
 
 #include "document/control_mapper.h"
+#include "document/file_plugs.h"
 #include "document/param_msg_map.h"
 #include "editor/controls/bitmap_controls.h"
 #include "editor/groups.h"
+#include "editor/widgets/buttons.h"
 #include "editor/widgets/drop_downs.h"
 #include "editor/widgets/edit_boxes.h"
 #include "editor/widgets/parameter_controls.h"
@@ -113,7 +115,17 @@ std::unique_ptr<CVisualOb> MakeDefaultControl(generic_parameter& parameter) {
   auto edit = std::make_unique<CMyEdit>(&parameter);
   edit->SetWidthInCharacters(kEditCharacters);
   edit->SetFlags(kVoOwned | kVoGridFullHeight);
-  return edit;
+  const std::string file_type = FileTypeOf(parameter);
+  if (file_type.empty()) return edit;
+  // A file name can be typed or picked.
+  std::unique_ptr<CGroup> grid = Grid();
+  edit->set_tab_order(1);
+  grid->AddInCell(std::move(edit), 0, 0);
+  auto browse = std::make_unique<CMyBrowseButton>(&parameter, file_type);
+  browse->SetFlags(kVoOwned);
+  browse->set_tab_order(2);
+  grid->AddInCell(std::move(browse), 0, 1);
+  return grid;
 }
 
 }  // namespace ov

@@ -1,7 +1,8 @@
 // The control a panel parameter gets when nothing chose one for it (a
 // hosted plug-in's generic panel, the patch toolbar's fields): by its
 // data type a drop-down list, a number with arrows, a toggle, a knob with
-// its value text, an edit box or a label.
+// its value text, an edit box (with a browse button for a file name) or a
+// label.
 //
 // Thread: editor.
 #pragma once

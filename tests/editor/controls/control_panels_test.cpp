@@ -12,10 +12,17 @@
 #include "document/control_mapper.h"
 #include "document/new_objects.h"
 #include "document/patch_manager.h"
+#include "editor/controls/bitmap_controls.h"
 #include "editor/controls/rotary_switch.h"
+#include "editor/groups.h"
 #include "editor/patch_toolbar.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_list.h"
+#include "editor/widgets/buttons.h"
+#include "editor/widgets/default_controls.h"
+#include "editor/widgets/drop_downs.h"
+#include "editor/widgets/edit_boxes.h"
+#include "editor/widgets/parameter_controls.h"
 #include "engine/interface_object.h"
 #include "modules/module_registry.h"
 #include "platform/message_sink.h"
@@ -196,6 +203,53 @@ TEST(ControlPanels, TheRootViewShowsItsPanelWithoutAToolbar) {
   AddPatchToolbar(makers);
   PopulateView(owner, rig.root, makers);
   EXPECT_NE(dynamic_cast<CMyView*>(rig.root.children().back()), nullptr);
+}
+
+// What a default control is made of, with the tab orders of a grid's cells.
+std::string Shape(const CVisualOb* object) {
+  if (object == nullptr) return "none";
+  if (dynamic_cast<const CGroup*>(object) != nullptr) {
+    std::string cells;
+    for (const CVisualOb* child : object->children()) {
+      cells += (cells.empty() ? "" : " ") + Shape(child) + ":" + std::to_string(child->tab_order());
+    }
+    return "grid(" + cells + ")";
+  }
+  if (dynamic_cast<const CMyCombobox*>(object) != nullptr) return "list";
+  if (dynamic_cast<const CMyEdit*>(object) != nullptr) return "edit";
+  if (dynamic_cast<const CMySpinButtonCtrl*>(object) != nullptr) return "arrows";
+  if (dynamic_cast<const CMyBrowseButton*>(object) != nullptr) return "browse";
+  if (dynamic_cast<const CMyBmpCtrl*>(object) != nullptr) return "bitmap";
+  return "other";
+}
+
+// The control a parameter gets by its data type: a text plug that names a
+// file can be typed or picked with a browse button, second in tab order.
+TEST(ControlPanels, DefaultControlsFollowTheParametersType) {
+  std::unique_ptr<CDocOb> player = CreateDocumentObject(BuiltInModules(), "MIDI Player");
+  auto* module = dynamic_cast<CUG*>(player.get());
+  ASSERT_NE(module, nullptr);
+  TestParameter list("list", DT_ENUM, "0", "a,b"), range("range", DT_ENUM, "1", "Range 1,8"),
+      text("text", DT_TEXT, "x"), toggle("toggle", DT_BOOL, "0"), midi("midi", DT_MIDI, "0");
+  const struct {
+    const char* what;
+    generic_parameter* parameter;
+    const char* shape;
+  } rows[] = {
+      {"a list", &list, "list"},
+      {"a range", &range, "grid(edit:1 arrows:-1)"},
+      {"text", &text, "edit"},
+      {"a file name", module->FindPlug("File Name"), "grid(edit:1 browse:2)"},
+      {"a tempo", module->FindPlug("Tempo"), "edit"},
+      {"a toggle", &toggle, "bitmap"},
+      {"MIDI", &midi, "none"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_NE(row.parameter, nullptr);
+    const std::unique_ptr<CVisualOb> control = MakeDefaultControl(*row.parameter);
+    EXPECT_EQ(Shape(control.get()), row.shape);
+  }
 }
 
 }  // namespace
