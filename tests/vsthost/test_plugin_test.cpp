@@ -4,6 +4,7 @@
 // processing), and its bank and program files.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -21,6 +22,7 @@
 #include "tests/host/temp_folder.h"
 #include "vsthost/ug_vst_plugin.h"
 #include "vsthost/vst_bank_files.h"
+#include "vsthost/vst_host_app.h"
 
 namespace ov {
 namespace {
@@ -202,6 +204,69 @@ TEST(TestPlugin, MidiAutomationFollowsControllersAndParameterNumbers) {
   rig.master.Process(test::GraphRig::kCell);
   EXPECT_FLOAT_EQ(plugin.GetParameter(2), (100 * 128 + 5) / 16256.0f);
   rig.master.Stop();
+}
+
+// A host whose file dialog always answers with one path.
+class ChoosingHost : public VST_HostApp {
+ public:
+  void Idle() override {}
+  void LibraryUnloading() override {}
+  void EventsFromPlugin(const vst2::VstEvents&) override {}
+  void SetTime(const vst2::VstTimeInfo&) override {}
+  const vst2::VstTimeInfo* GetTime(int32_t) override { return nullptr; }
+  int32_t SampleRate() override { return 44100; }
+  int32_t BlockSize() override { return 64; }
+  bool FileDialog(bool save, const std::string& type, std::string& path) override {
+    asked = (save ? "save " : "open ") + type + " " + path;
+    path = "/home/user/presets/warm.fxp";
+    return true;
+  }
+  void ParameterAutomated(int32_t, float) override {}
+  bool CopyLibrariesBeforeLoading() override { return false; }
+  void DisplayChanged() override {}
+  std::string asked;
+};
+
+struct SelectorCase {
+  int32_t room;  // -1: the plug-in leaves the path to the host
+  intptr_t answer;
+};
+
+// The chosen path goes back within the room the plug-in gave, never cut,
+// or into room the host allocates and frees when the selector closes.
+const SelectorCase kSelectorCases[] = {{-1, 1}, {64, 1}, {28, 1}, {27, 0}, {0, 0}};
+
+TEST(TestPlugin, FileSelectorRequestsKeepWithinTheirRoom) {
+  for (const SelectorCase& c : kSelectorCases) {
+    SCOPED_TRACE(c.room);
+    ChoosingHost host;
+    VST_Wrapper wrapper(&host);
+    vst2::VstFileType type{};
+    std::strcpy(type.unixType, "fxp");
+    std::vector<char> room(static_cast<std::size_t>(std::max(c.room, 0)) + 16, 'x');
+    char initial[] = "/home/user";
+    vst2::VstFileSelect select{};
+    select.command = vst2::kVstFileLoad;
+    select.nbFileTypes = 1;
+    select.fileTypes = &type;
+    select.initialPath = initial;
+    select.returnPath = c.room < 0 ? nullptr : room.data();
+    select.sizeReturnPath = std::max(c.room, 0);
+    EXPECT_EQ(wrapper.Answer(vst2::audioMasterOpenFileSelector, 0, 0, &select, 0), c.answer);
+    EXPECT_EQ(host.asked, "open fxp /home/user");
+    if (c.answer == 1) {
+      ASSERT_NE(select.returnPath, nullptr);
+      EXPECT_STREQ(select.returnPath, "/home/user/presets/warm.fxp");
+      EXPECT_EQ(select.nbReturnPath, 1);
+    } else if (c.room > 0) {
+      EXPECT_EQ(room[0], 'x');
+    }
+    EXPECT_EQ(room.back(), 'x');
+    EXPECT_EQ(wrapper.Answer(vst2::audioMasterCloseFileSelector, 0, 0, &select, 0), 1);
+    if (c.room < 0) {
+      EXPECT_EQ(select.returnPath, nullptr);
+    }
+  }
 }
 
 // Inside a rendered project: outputs zeroed before the adding call (the
