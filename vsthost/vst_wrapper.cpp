@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/vst2_file_select.h"
 #include "vsthost/vst_host_app.h"
 
 namespace ov {

@@ -18,6 +18,10 @@
 #include "platform/dynamic_library.h"
 #include "platform/vst2.h"
 
+namespace vst2 {
+struct VstFileSelect;
+}
+
 namespace ov {
 
 class VST_HostApp;

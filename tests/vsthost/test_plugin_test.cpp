@@ -17,6 +17,7 @@
 #include "media/wav_file.h"
 #include "modules/module_registry.h"
 #include "platform/files.h"
+#include "platform/vst2_file_select.h"
 #include "tests/host/plugin_test_support.h"
 #include "tests/engine/graph_fixture.h"
 #include "tests/host/temp_folder.h"
