@@ -6,6 +6,7 @@
 #include "document/document.h"
 #include "document/load_checks.h"
 #include "document/object_archive.h"
+#include "document/vst_plugin_module.h"
 #include "platform/message_sink.h"
 #include "platform/text.h"
 
@@ -15,6 +16,18 @@ namespace {
 // Versions have grown by a few hundred a year; a first word far beyond the
 // current one, or below zero, is no version at all but some other file.
 constexpr int32_t kHighestPlausibleVersion = 10 * kCurrentLoadVersion;
+
+// A hosted plug-in that could not be loaded plays nothing: the user hears
+// why rather than silence alone.
+void ReportHostedLoadErrors(const CContainer& container, MessageSink& messages) {
+  for (const auto& child : container.children()) {
+    if (const auto* sub = dynamic_cast<const CContainer*>(child.get())) {
+      ReportHostedLoadErrors(*sub, messages);
+    } else if (const auto* hosted = dynamic_cast<const Ctl_VST_Plugin*>(child.get())) {
+      if (!hosted->load_error().empty()) messages.Post(hosted->load_error(), MessageStyle::kWarning);
+    }
+  }
+}
 
 }  // namespace
 
@@ -58,6 +71,9 @@ LoadResult COrvaneDocBase::Load(std::span<const uint8_t> stream, const LoadOptio
   }
   *this = std::move(loaded);
   RunPasses(options.initialise);
+  if (options.messages != nullptr && root_ != nullptr) {
+    ReportHostedLoadErrors(*root_, *options.messages);
+  }
   result.ok = true;
   return result;
 }

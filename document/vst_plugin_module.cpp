@@ -7,9 +7,17 @@
 #include "document/archive_error.h"
 #include "document/archive_writer.h"
 #include "document/object_archive.h"
+#include "document/control_mapper.h"
+#include "document/document.h"
+#include "document/menu_entries.h"
 #include "document/plug.h"
+#include "document/vst_parameters.h"
 #include "modules/module_registry.h"
+#include "platform/file_dialog.h"
+#include "platform/files.h"
+#include "platform/message_sink.h"
 #include "vsthost/ug_vst_plugin.h"
+#include "vsthost/vst_bank_files.h"
 #include "vsthost/vst_search_path.h"
 
 namespace ov {
@@ -17,6 +25,25 @@ namespace {
 
 constexpr int16_t kSignalInPlug = 3;
 constexpr int16_t kSignalOutPlug = 4;
+// Names the plug-in gives indexes it does not use.
+constexpr char kInvalidIndex[] = "invalid index";
+// Parameters up to this index get an entry even without a name.
+constexpr int32_t kLastUnnamedEntry = 32;
+constexpr int32_t kCommandPanelEdit = 34922;
+constexpr int32_t kCommandAutomation = 34926;
+// Far above any bank a plug-in writes: a larger file is not one.
+constexpr std::size_t kMostBankFileBytes = 64u << 20;
+
+// The name as the entry rule has always read it: at most 20 bytes, ending
+// at the first byte that is zero or has its top bit set. Only which entries
+// exist depends on it, so that stored projects keep their entries.
+std::string EntryRuleName(const std::string& raw) {
+  std::size_t length = 0;
+  while (length < raw.size() && length < 20 && static_cast<signed char>(raw[length]) > 0) {
+    ++length;
+  }
+  return raw.substr(0, length);
+}
 
 }  // namespace
 
@@ -25,7 +52,10 @@ constinit const SerialClass Ctl_VST_Plugin::kClass{
 
 Ctl_VST_Plugin::Ctl_VST_Plugin() : wrapper_(std::make_unique<VST_Wrapper>(this)) {}
 
-Ctl_VST_Plugin::~Ctl_VST_Plugin() { wrapper_->Unload(); }
+Ctl_VST_Plugin::~Ctl_VST_Plugin() {
+  wrapper_->Unload();
+  LibraryUnloading();
+}
 
 void Ctl_VST_Plugin::Serialize(FieldWalker& walker) {
   const int32_t version = walker.LoadVersion();
@@ -88,9 +118,15 @@ void Ctl_VST_Plugin::InitialiseAfterLoad(bool loaded) {
   if (!wrapper_->Load(path, &load_error_)) return;
   load_error_.clear();
   MatchChannelPlugs();
+  BuildParameters();
   // Projects older than the fixes get them as the editor would give them.
   if (load_version_ < 43) ApplyAutomaticFixes();
-  if (StoredStateFits()) ApplyStoredState();
+  if (StoredStateFits()) {
+    ApplyStoredState();
+    // Older projects stored assignments in a form not read any more.
+    if (load_version_ > 63) ApplyMidiAssignments();
+  }
+  JoinIdleList();
 }
 
 bool Ctl_VST_Plugin::PrepareForLibrary(const std::string& path, std::string* error) {
@@ -98,10 +134,215 @@ bool Ctl_VST_Plugin::PrepareForLibrary(const std::string& path, std::string* err
   file_name_ = std::filesystem::path(path).filename().string();
   unique_id_ = wrapper_->UniqueId();
   load_error_.clear();
+  midi_assignments_.clear();
   MatchChannelPlugs();
+  BuildParameters();
   ApplyAutomaticFixes();
   CaptureLiveState();
+  JoinIdleList();
   return true;
+}
+
+void Ctl_VST_Plugin::BuildParameters() {
+  parameters_.clear();
+  const VST_Wrapper& plugin = *wrapper_;
+  const int32_t count = plugin.ParameterCount();
+  parameters_.resize(static_cast<std::size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    const std::string name = EntryRuleName(plugin.RawParameterName(i));
+    if (name == kInvalidIndex || (name.empty() && i > kLastUnnamedEntry)) continue;
+    parameters_[static_cast<std::size_t>(i)] = std::make_unique<parameter_vst>(*this, i);
+  }
+  parameters_.push_back(
+      std::make_unique<parameter_vst_xtra>(*this, parameter_vst_xtra::kProgramName));
+  parameters_.push_back(std::make_unique<parameter_vst_xtra>(*this, parameter_vst_xtra::kProgram));
+}
+
+parameter_vst* Ctl_VST_Plugin::VstParameter(int32_t index) const {
+  if (index < 0 || static_cast<std::size_t>(index) + 2 >= parameters_.size()) return nullptr;
+  return static_cast<parameter_vst*>(parameters_[static_cast<std::size_t>(index)].get());
+}
+
+void Ctl_VST_Plugin::ApplyMidiAssignments() {
+  // Each word: the controller in the high 16 bits, the NRPN or RPN number
+  // in the low 16 bits, both -1 for none. Words beyond the plug-in's
+  // parameters are kept as stored but go nowhere.
+  if (parameters_.size() < 2) return;
+  const auto count = std::min(midi_assignments_.size(), parameters_.size() - 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto word = static_cast<uint32_t>(midi_assignments_[i]);
+    if (parameter_vst* parameter = VstParameter(static_cast<int32_t>(i))) {
+      parameter->SetMidiAssignment(static_cast<int16_t>(word >> 16),
+                                   static_cast<int16_t>(word & 0xFFFF));
+    }
+  }
+}
+
+void Ctl_VST_Plugin::SetMidiAssignment(int32_t index, int32_t controller, int32_t number) {
+  parameter_vst* parameter = VstParameter(index);
+  if (parameter == nullptr) return;
+  controller = controller >= 0 && controller < 128 ? controller : -1;
+  number = number >= 0 && number < 0x4000 ? number : -1;
+  parameter->SetMidiAssignment(controller, number);
+  if (midi_assignments_.size() < parameters_.size() - 2) {
+    midi_assignments_.resize(parameters_.size() - 2, -1);
+  }
+  midi_assignments_[static_cast<std::size_t>(index)] = static_cast<int32_t>(
+      (static_cast<uint32_t>(controller) << 16) | (static_cast<uint32_t>(number) & 0xFFFF));
+}
+
+void Ctl_VST_Plugin::SelectProgram(int32_t program) {
+  wrapper_->SetProgram(program);
+  ProgramsChanged();
+}
+
+void Ctl_VST_Plugin::ProgramsChanged() {
+  for (const auto& parameter : parameters_) {
+    if (auto* own = dynamic_cast<parameter_vst*>(parameter.get())) {
+      own->Changed();
+    } else if (auto* extra = dynamic_cast<parameter_vst_xtra*>(parameter.get())) {
+      extra->Changed();
+    }
+  }
+}
+
+void Ctl_VST_Plugin::AddMenuEntries(ContextMenu& menu) {
+  if (!wrapper_->Loaded()) return;
+  menu.Add(kCommandPanelEdit, "Panel Edit...");
+  menu.AddSeparator();
+  menu.Add(kCommandLoadBank, "Load Bank");
+  menu.Add(kCommandSaveBank, "Save Bank");
+  menu.Add(kCommandLoadProgram, "Load Inst");
+  menu.Add(kCommandSaveProgram, "Save Inst");
+  menu.Add(kCommandAutomation, "Automation...");
+}
+
+bool Ctl_VST_Plugin::RunFileCommand(int32_t id, ov::FileDialog& dialog, MessageSink& messages) {
+  if (id < kCommandLoadBank || id > kCommandSaveProgram || !wrapper_->Loaded()) return false;
+  const bool save = id == kCommandSaveBank || id == kCommandSaveProgram;
+  const bool bank = id == kCommandLoadBank || id == kCommandSaveBank;
+  FileDialogRequest request;
+  request.save = save;
+  request.types = {bank ? "fxb" : "fxp"};
+  return dialog.Ask(request, [this, save, bank, &messages](const FileDialogAnswer& answer) {
+    if (!answer.chosen) return;
+    std::string error;
+    const bool done = save ? SaveProgramsFile(answer.path, bank, &error)
+                           : LoadProgramsFile(answer.path, bank, &error);
+    if (!done) messages.Post(error, MessageStyle::kWarning);
+  });
+}
+
+bool Ctl_VST_Plugin::LoadProgramsFile(const std::string& path, bool bank, std::string* error) {
+  if (!wrapper_->Loaded()) {
+    if (error != nullptr) *error = "No VST Plugin is loaded";
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (!ReadFileBytes(path, kMostBankFileBytes, &bytes, &why)) {
+    if (error != nullptr) *error = "Couldn't open file.\n";
+    return false;
+  }
+  if (!LoadVstFile(*wrapper_, bytes, bank, error)) return false;
+  ProgramsChanged();
+  return true;
+}
+
+bool Ctl_VST_Plugin::SaveProgramsFile(const std::string& path, bool bank, std::string* error) {
+  if (!wrapper_->Loaded()) {
+    if (error != nullptr) *error = "No VST Plugin is loaded";
+    return false;
+  }
+  const std::vector<uint8_t> bytes = SaveVstFile(*wrapper_, bank, error);
+  return !bytes.empty() && WriteFileBytes(path, bytes, error);
+}
+
+void Ctl_VST_Plugin::CopyProgram(int32_t first, int32_t last) {
+  VST_Wrapper& plugin = *wrapper_;
+  if (!plugin.Loaded()) return;
+  first = std::max(first, 0);
+  last = std::min(last, plugin.ProgramCount() - 1);
+  const int32_t current = plugin.Program();
+  const std::string name = plugin.ProgramName();
+  // What the current program holds, taken once, for plug-ins that cannot
+  // copy programs themselves.
+  std::vector<uint8_t> chunk;
+  std::vector<float> values;
+  bool taken = false;
+  int32_t k = 1;
+  for (int32_t i = first; i <= last; ++i) {
+    if (i == current) continue;
+    const bool copied = plugin.VstVersion() > 1 && plugin.Dispatch(vst2::effCopyProgram, i) != 0;
+    if (!copied && !taken) {
+      if (plugin.HasChunks()) {
+        chunk = plugin.ProgramChunk();
+      } else {
+        for (int32_t p = 0; p < plugin.RealParameterCount(); ++p) values.push_back(plugin.GetParameter(p));
+      }
+      taken = true;
+    }
+    plugin.SetProgram(i);
+    if (!copied) {
+      plugin.SetProgramChunk(chunk);
+      for (std::size_t p = 0; p < values.size(); ++p) plugin.SetParameter(static_cast<int32_t>(p), values[p]);
+    }
+    plugin.SetProgramName("(Copy " + std::to_string(k++) + ") " + name);
+    plugin.SetProgram(current);
+  }
+  ProgramsChanged();
+}
+
+void Ctl_VST_Plugin::JoinIdleList() {
+  if (idle_list_ != nullptr || !editor_thread_.IsCreatingThread()) return;
+  const COrvaneDocBase* document = GetDocument();
+  if (document == nullptr || document->IdleClients() == nullptr) return;
+  idle_list_ = document->IdleClients();
+  idle_list_->Add(*this);
+}
+
+bool Ctl_VST_Plugin::OnIdle() {
+  VST_Wrapper& plugin = *wrapper_;
+  if (!plugin.Loaded()) {
+    idle_list_.reset();
+    return false;
+  }
+  if (plugin.editor_open.load()) plugin.Dispatch(vst2::effEditIdle);
+  if (plugin.idle_wanted.load() && plugin.Dispatch(vst2::effIdle) != 1) {
+    plugin.idle_wanted.store(false);
+  }
+  DeliverPendingChanges();
+  return true;
+}
+
+void Ctl_VST_Plugin::DeliverPendingChanges() {
+  if (display_changed_.exchange(false)) ProgramsChanged();
+}
+
+void Ctl_VST_Plugin::Idle() { JoinIdleList(); }
+
+void Ctl_VST_Plugin::LibraryUnloading() {
+  if (idle_list_ != nullptr) {
+    idle_list_->Remove(*this);
+    idle_list_.reset();
+  }
+  parameters_.clear();
+}
+
+void Ctl_VST_Plugin::ParameterAutomated(int32_t index, float /*value*/) {
+  if (!editor_thread_.IsCreatingThread()) {
+    display_changed_.store(true);
+    return;
+  }
+  if (parameter_vst* parameter = VstParameter(index)) parameter->Changed();
+}
+
+void Ctl_VST_Plugin::DisplayChanged() {
+  if (!editor_thread_.IsCreatingThread()) {
+    display_changed_.store(true);
+    return;
+  }
+  ProgramsChanged();
 }
 
 void Ctl_VST_Plugin::ApplyAutomaticFixes() {
@@ -168,8 +409,7 @@ void Ctl_VST_Plugin::ApplyStoredState() {
   if (current_program_ >= 0 && current_program_ < plugin.ProgramCount()) {
     plugin.SetProgram(current_program_);
   }
-  // MIDI assignments are kept as stored: no parameter follows MIDI
-  // controllers in this build.
+  ProgramsChanged();
 }
 
 void Ctl_VST_Plugin::CaptureLiveState() {
@@ -294,6 +534,7 @@ int32_t Ctl_VST_Plugin::ParameterIndex(const std::string& name) const {
 void Ctl_VST_Plugin::MatchChannelPlugs() {
   const vst2::AEffect* effect = wrapper_->Effect();
   if (effect == nullptr) return;
+  if (CPlug2* midi_out = FindPlug("MIDI Out")) midi_out->SetHidden(!wrapper_->SendsMidi());
   for (const auto& [index, wanted] : {std::pair<int16_t, int32_t>{kSignalInPlug, effect->numInputs},
                                      std::pair<int16_t, int32_t>{kSignalOutPlug, effect->numOutputs}}) {
     std::vector<CPlug2*> have;
@@ -308,8 +549,25 @@ void Ctl_VST_Plugin::MatchChannelPlugs() {
 }
 
 void Ctl_VST_Plugin::OnGeneratorMade(ug_base& generator) {
-  if (auto* engine_half = dynamic_cast<ug_vst_plugin*>(&generator)) {
-    engine_half->SetWrapper(wrapper_->Loaded() ? wrapper_.get() : nullptr);
+  auto* engine_half = dynamic_cast<ug_vst_plugin*>(&generator);
+  if (engine_half == nullptr) return;
+  engine_half->SetWrapper(wrapper_->Loaded() ? wrapper_.get() : nullptr);
+  std::vector<ug_vst_plugin::MidiAssignment> assignments;
+  for (const auto& parameter : parameters_) {
+    const auto* own = dynamic_cast<const parameter_vst*>(parameter.get());
+    if (own != nullptr && own->midi_controller() >= 0) {
+      assignments.push_back({own->index(), own->midi_controller(), own->midi_number()});
+    }
+  }
+  engine_half->SetMidiAssignments(std::move(assignments));
+}
+
+void Ctl_VST_Plugin::OnRefresh(ug_base& generator) {
+  auto* engine_half = dynamic_cast<ug_vst_plugin*>(&generator);
+  if (engine_half == nullptr) return;
+  for (const auto& parameter : parameters_) {
+    auto* own = dynamic_cast<parameter_vst*>(parameter.get());
+    if (own != nullptr && engine_half->TakeMovedByMidi(own->index())) own->Changed();
   }
 }
 

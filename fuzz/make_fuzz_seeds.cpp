@@ -8,6 +8,7 @@
 //   lv2_state/ the bank chunk and a program number as LV2 state properties
 //              (behind the byte that chooses the property and its type);
 //   fx_file/   those chunks in bank and program files;
+//   vst_bank/  a hosted plug-in's bank and program of parameter values;
 //   resource/  a library with a project appended, and one without;
 //   wav_player/ small WAVE files of each kind the player reads, behind the
 //              two bytes that choose pitch and gate;
@@ -27,6 +28,7 @@
 #include "platform/library_resource.h"
 #include "platform/vst2.h"
 #include "tests/media/soundfont_writer.h"
+#include "vsthost/vst_bank_files.h"
 
 namespace {
 
@@ -75,6 +77,12 @@ void WriteStateSeeds(const fs::path& corpus) {
     Write(corpus / "fx_file" / (name + (preset ? ".fxp" : ".fxb")),
           ov::WriteFxFile(preset ? ov::FxKind::kProgram : ov::FxKind::kBank,
                           vst2::FourCC('O', 'v', 'F', 'z'), "Fuzz program", chunk));
+  }
+  const std::vector<ov::VstProgramValues> programs = {
+      {"Lead", {0.0f, 0.25f, 1.0f}}, {"Grüne Höhe übrige Öle und mehr", {0.5f, 0.75f, 0.125f}}};
+  for (const bool bank : {true, false}) {
+    Write(corpus / "vst_bank" / (bank ? "values.fxb" : "values.fxp"),
+          ov::WriteVstValueFile(bank, vst2::FourCC('O', 'v', 'F', 'z'), 3, programs));
   }
   Write(corpus / "lv2_state" / "program", std::string("\x03\x01\x00\x00\x00", 5));
   Write(corpus / "resource" / "plain.so", std::string("\x7F"

@@ -11,6 +11,7 @@
 #include "document/document.h"
 #include "document/graph_build.h"
 #include "document/module_classes.h"
+#include "document/vst_plugin_module.h"
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
 #include "editor/context_menu.h"
@@ -186,6 +187,18 @@ void COrvaneAppBase::MenuCommand(CVisualOb& target, int32_t id, Point p) {
                           messages_);
     }
     return;
+  }
+  // The file commands of a hosted plug-in's menu: its own programs.
+  if (IsPatchFileCommand(id)) {
+    for (CVisualOb* o = &target; o != nullptr; o = o->parent()) {
+      if (auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(o->Module())) {
+        COrvaneViewBase* root = target.Root();
+        if (FileDialog* dialog = root != nullptr ? root->Files() : nullptr) {
+          hosted->RunFileCommand(id, *dialog, messages_);
+        }
+        return;
+      }
+    }
   }
   target.Command(id, p);
 }

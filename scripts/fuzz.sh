@@ -4,11 +4,12 @@
 # (whose documents also get their engine graph built), JSON projects, host
 # state chunks, an LV2 instance's saved state, bank and program files, the
 # project appended to a plug-in library, WAVE files played, MIDI files played,
-# SoundFont banks played, and skin images and text files.
+# SoundFont banks played, a hosted plug-in's bank and program files, and skin
+# images and text files.
 # Usage: scripts/fuzz.sh [SECONDS] [--fresh] [TARGET...]
 # Each target runs SECONDS (default 10); TARGET is archive, text, chunk,
-# lv2_state, fx_file, resource, wav_player, midi_player, soundfont, image or skin_text, all by
-# default. The corpora in build-fuzz/corpus grow from run to run; --fresh
+# lv2_state, fx_file, resource, wav_player, midi_player, soundfont, vst_bank, image
+# or skin_text, all by default. The corpora in build-fuzz/corpus grow from run to run; --fresh
 # starts from the seeds alone, in a temporary folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +23,7 @@ for argument in "$@"; do
     *) targets+=("$argument") ;;
   esac
 done
-if ((${#targets[@]} == 0)); then targets=(archive text chunk lv2_state fx_file resource wav_player midi_player soundfont image skin_text); fi
+if ((${#targets[@]} == 0)); then targets=(archive text chunk lv2_state fx_file resource wav_player midi_player soundfont vst_bank image skin_text); fi
 dir=build-fuzz
 
 scripts/deps.sh clang libclang-rt-14-dev

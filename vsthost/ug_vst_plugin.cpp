@@ -14,6 +14,18 @@ using namespace vst2;
 constexpr uint32_t kSystemStatus = 0xF0;
 constexpr uint32_t kProgramChange = 0xC0;
 constexpr uint32_t kChannelPressure = 0xD0;
+constexpr uint32_t kControllerOnFirstChannel = 0xB0;
+constexpr int32_t kDataEntry = 6;
+constexpr int32_t kNrpnLow = 98;
+constexpr int32_t kNrpnHigh = 99;
+constexpr int32_t kRpnLow = 100;
+constexpr int32_t kRpnHigh = 101;
+
+// Sets the high (`high`) or low 7 bits of a 14-bit number that may be none.
+int32_t WithBits(int32_t number, int32_t value, bool high) {
+  const int32_t base = number < 0 ? 0x3FFF : number;
+  return high ? (base & 0x7F) | (value & 0x7F) << 7 : (base & 0x3F80) | (value & 0x7F);
+}
 
 vst2::VstEvents& ListOf(std::vector<std::byte>& bytes) {
   return *reinterpret_cast<vst2::VstEvents*>(bytes.data());
@@ -66,6 +78,25 @@ void ug_vst_plugin::Open() {
                      std::byte{0});
   dropped_ = 0;
 
+  // A parameter with controller k is listed under k and, below 32, under
+  // k + 32 for its low bits; NRPN and RPN parameters under data entry.
+  for (auto& list : by_controller_) list.clear();
+  midi_values_.assign(assignments_.size(), 0);
+  moved_ = std::make_unique<std::atomic<bool>[]>(assignments_.size());
+  for (std::size_t a = 0; a < assignments_.size(); ++a) {
+    const int32_t controller = assignments_[a].controller;
+    if (controller < 0 || controller > 127) continue;
+    const auto entry = static_cast<int16_t>(a);
+    by_controller_[static_cast<std::size_t>(controller)].push_back(entry);
+    if (controller < 32) by_controller_[static_cast<std::size_t>(controller + 32)].push_back(entry);
+    if (controller == kNrpnHigh || controller == kRpnHigh) {
+      by_controller_[kDataEntry].push_back(entry);
+      by_controller_[kDataEntry + 32].push_back(entry);
+    }
+  }
+  nrpn_ = -1;
+  rpn_ = -1;
+
   ug_base::Open();
   opened_ = true;
   if (effect != nullptr) {
@@ -99,6 +130,10 @@ void ug_vst_plugin::ChooseProcessFunction() {
 }
 
 void ug_vst_plugin::HandleEvent(ug_event& event) {
+  if (event.kind == UET_CONTROLLER) {
+    OnControllerEvent(event.parm1, event.parm3);
+    return;
+  }
   ug_base::HandleEvent(event);
   // A fix switched while running takes effect from here.
   if (opened_) ChooseProcessFunction();
@@ -108,12 +143,76 @@ void ug_vst_plugin::QueueMidi(uint32_t time, uint32_t message, UPlug* /*receiver
   // Straight into the plug-in's queue: MIDI need not cut the slice, since
   // each message reaches the plug-in with its offset in the call.
   if (alignment_fix_) time += kAlignment;
+  const uint32_t controller = (message >> 8) & 0x7F;
+  const bool selects_number = controller == kNrpnLow || controller == kNrpnHigh ||
+                              controller == kRpnLow || controller == kRpnHigh;
+  if (midi_automation_ && (message & 0xFF) == kControllerOnFirstChannel &&
+      (selects_number || !by_controller_[controller].empty())) {
+    if (!QueueEvent(time, UET_CONTROLLER, static_cast<int32_t>(controller), nullptr,
+                    static_cast<int32_t>((message >> 16) & 0x7F), false)) {
+      ++dropped_;
+    }
+  }
   if (queue_size_ == queue_.size()) {
     ++dropped_;
     return;
   }
   queue_[(queue_head_ + queue_size_) % queue_.size()] = {time, message};
   ++queue_size_;
+}
+
+void ug_vst_plugin::OnControllerEvent(int32_t controller, int32_t value) {
+  if (controller < 0 || controller > 127 || wrapper_ == nullptr || !wrapper_->Loaded()) return;
+  switch (controller) {
+    case kNrpnHigh:
+    case kNrpnLow:
+      nrpn_ = WithBits(nrpn_, value, controller == kNrpnHigh);
+      rpn_ = -1;
+      return;
+    case kRpnHigh:
+    case kRpnLow:
+      rpn_ = WithBits(rpn_, value, controller == kRpnHigh);
+      nrpn_ = -1;
+      return;
+    default:
+      break;
+  }
+  bool moved = false;
+  for (const int16_t entry : by_controller_[static_cast<std::size_t>(controller)]) {
+    const MidiAssignment& assigned = assignments_[static_cast<std::size_t>(entry)];
+    int32_t own = assigned.controller;
+    // An NRPN or RPN parameter follows data entry while its number is chosen.
+    if ((own == kNrpnHigh && assigned.number == nrpn_ && nrpn_ >= 0) ||
+        (own == kRpnHigh && assigned.number == rpn_ && rpn_ >= 0)) {
+      own = kDataEntry;
+    }
+    int16_t& midi = midi_values_[static_cast<std::size_t>(entry)];
+    if (controller == own) {
+      midi = static_cast<int16_t>((midi & 0x7F) | (value & 0x7F) << 7);
+    } else if (own < 32 && controller == own + 32) {
+      midi = static_cast<int16_t>((midi & 0x3F80) | (value & 0x7F));
+    } else {
+      continue;
+    }
+    // 14 bits reach 16383: the top stays 1.0, as plug-ins take 0..1 only.
+    const float normalised = std::min(static_cast<float>(midi) / kMidiFullScale, 1.0f);
+    {
+      VST_Wrapper::CallingScope calling(*wrapper_);
+      wrapper_->SetParameter(assigned.index, normalised);
+    }
+    moved_[static_cast<std::size_t>(entry)].store(true, std::memory_order_release);
+    moved = true;
+  }
+  if (moved) RequestRefresh();
+}
+
+bool ug_vst_plugin::TakeMovedByMidi(int32_t index) {
+  for (std::size_t a = 0; a < assignments_.size(); ++a) {
+    if (assignments_[a].index == index && moved_ != nullptr) {
+      return moved_[a].exchange(false, std::memory_order_acq_rel);
+    }
+  }
+  return false;
 }
 
 void ug_vst_plugin::SendEvents(uint32_t start, int32_t length) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -28,6 +29,15 @@ class ug_vst_plugin : public ug_base, public VstEventSink {
   static constexpr std::size_t kQueueCapacity = 1024;
   static constexpr std::size_t kEventCapacity = 512;
 
+  // A plug-in parameter that follows a MIDI controller: `controller` 0-127,
+  // where 99 means an NRPN and 101 an RPN numbered `number`.
+  struct MidiAssignment {
+    int32_t index;
+    int32_t controller;
+    int32_t number;
+  };
+  static constexpr int32_t kMidiFullScale = 16256;  // 127 x 128 is 1.0
+
   ug_vst_plugin();
   ~ug_vst_plugin() override;
 
@@ -35,6 +45,13 @@ class ug_vst_plugin : public ug_base, public VstEventSink {
   void ListPlugs(std::vector<InterfaceObject>& descriptors) override;
   // The plug-in this generator runs; null runs nothing. Editor thread.
   void SetWrapper(VST_Wrapper* wrapper) { wrapper_ = wrapper; }
+  // The parameters "MIDI Automation" moves. Editor thread, before Open.
+  void SetMidiAssignments(std::vector<MidiAssignment> assignments) {
+    assignments_ = std::move(assignments);
+  }
+  // Whether MIDI moved the plug-in's parameter `index` since the last ask;
+  // asking clears it. The editor side asks when "refr" arrives. Any thread.
+  bool TakeMovedByMidi(int32_t index);
   void Open() override;
   void Close() override;
   bool CanSleep() const override { return false; }
@@ -61,6 +78,9 @@ class ug_vst_plugin : public ug_base, public VstEventSink {
   // event list and hands it over.
   void SendEvents(uint32_t start, int32_t length);
   void RunPlugin(float** inputs, float** outputs, int32_t count);
+  // A controller event: NRPN and RPN selection, or the value of every
+  // parameter listed under the controller.
+  void OnControllerEvent(int32_t controller, int32_t value);
 
   VST_Wrapper* wrapper_ = nullptr;
   std::vector<UPlug*> inputs_;
@@ -82,6 +102,14 @@ class ug_vst_plugin : public ug_base, public VstEventSink {
   std::vector<vst2::VstMidiEvent> midi_events_;
   std::vector<std::byte> event_list_;  // a VstEvents with kEventCapacity pointers
   uint64_t dropped_ = 0;
+
+  std::vector<MidiAssignment> assignments_;
+  std::vector<int16_t> midi_values_;  // per assignment: high 7 bits, low 7 bits
+  std::unique_ptr<std::atomic<bool>[]> moved_;  // per assignment
+  // Per controller number: the assignments listed under it.
+  std::array<std::vector<int16_t>, 128> by_controller_;
+  int32_t nrpn_ = -1;
+  int32_t rpn_ = -1;
 
   int16_t channel_ = -1;
   bool replacing_fix_ = false;

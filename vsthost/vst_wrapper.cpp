@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "platform/vst2_file_select.h"
 #include "vsthost/vst_host_app.h"
 
 namespace ov {
@@ -24,7 +25,8 @@ std::atomic<std::shared_ptr<const WrapperSnapshot>> wrappers{
 std::mutex wrappers_change;  // serialises writers only
 
 constexpr int32_t kHostVersion = 2200;
-constexpr int32_t kOpenFileSelector = 45;
+// Longest initial path read from a plug-in's request.
+constexpr std::size_t kLongestPath = 4096;
 constexpr char kProductText[] = "Orvane";
 
 // Plug-ins write into buffers hosts size at 64 bytes at most for these
@@ -134,6 +136,7 @@ void VST_Wrapper::Unload() {
   library_ = DynamicLibrary();
   program_names_.clear();
   path_.clear();
+  chosen_paths_.clear();
 }
 
 intptr_t VST_Wrapper::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr,
@@ -217,19 +220,19 @@ void VST_Wrapper::SetParameter(int32_t index, float value) const {
   effect_->setParameter(effect_, index, value);
 }
 
-std::vector<uint8_t> VST_Wrapper::BankChunk() const {
+std::vector<uint8_t> VST_Wrapper::Chunk(bool program) const {
   void* data = nullptr;
-  const intptr_t size = Dispatch(effGetChunk, 0, 0, &data);
+  const intptr_t size = Dispatch(effGetChunk, program ? 1 : 0, 0, &data);
   if (size <= 0 || data == nullptr) return {};
   const auto* bytes = static_cast<const uint8_t*>(data);
   return std::vector<uint8_t>(bytes, bytes + size);
 }
 
-void VST_Wrapper::SetBankChunk(const std::vector<uint8_t>& chunk) const {
+void VST_Wrapper::SetChunk(bool program, const std::vector<uint8_t>& chunk) const {
   if (chunk.empty()) return;
   // Plug-ins may keep the pointer only for the call; a copy they may write.
   std::vector<uint8_t> copy = chunk;
-  Dispatch(effSetChunk, 0, static_cast<intptr_t>(copy.size()), copy.data());
+  Dispatch(effSetChunk, program ? 1 : 0, static_cast<intptr_t>(copy.size()), copy.data());
 }
 
 void VST_Wrapper::SetRateAndBlock(float sample_rate, int32_t block_size) {
@@ -304,12 +307,59 @@ intptr_t VST_Wrapper::Answer(int32_t opcode, int32_t index, intptr_t value, void
     case audioMasterUpdateDisplay:
       if (host_ != nullptr) host_->DisplayChanged();
       return 0;
-    case kOpenFileSelector:
-      // The file selector record is not supported: the plug-in is told no.
-      return 0;
+    case audioMasterOpenFileSelector:
+      return SelectFile(static_cast<VstFileSelect*>(ptr));
+    case audioMasterCloseFileSelector:
+      return CloseFileSelector(static_cast<VstFileSelect*>(ptr));
     default:
       return 0;
   }
+}
+
+intptr_t VST_Wrapper::SelectFile(VstFileSelect* select) {
+  if (select == nullptr || host_ == nullptr) return 0;
+  // One file to load or save, or a folder; several files at once are not
+  // supported.
+  if (select->command != kVstFileLoad && select->command != kVstFileSave &&
+      select->command != kVstDirectorySelect) {
+    return 0;
+  }
+  std::string type;
+  if (select->nbFileTypes > 0 && select->fileTypes != nullptr) {
+    const VstFileType& first = select->fileTypes[0];
+    type.assign(first.unixType, strnlen(first.unixType, sizeof first.unixType));
+    if (type.empty()) type.assign(first.dosType, strnlen(first.dosType, sizeof first.dosType));
+  }
+  std::string path;
+  if (select->initialPath != nullptr) {
+    path.assign(select->initialPath, strnlen(select->initialPath, kLongestPath));
+  }
+  if (!host_->FileDialog(select->command == kVstFileSave, type, path)) return 0;
+  if (select->returnPath == nullptr) {
+    // Ours to free when the plug-in closes the selector.
+    auto room = std::make_unique<char[]>(path.size() + 1);
+    select->returnPath = room.get();
+    select->sizeReturnPath = static_cast<int32_t>(path.size() + 1);
+    chosen_paths_.push_back(std::move(room));
+  } else if (select->sizeReturnPath <= 0 ||
+             path.size() >= static_cast<std::size_t>(select->sizeReturnPath)) {
+    // A path cut to fit would name another file.
+    return 0;
+  }
+  std::memcpy(select->returnPath, path.c_str(), path.size() + 1);
+  select->nbReturnPath = 1;
+  return 1;
+}
+
+intptr_t VST_Wrapper::CloseFileSelector(VstFileSelect* select) {
+  if (select == nullptr || select->returnPath == nullptr) return 0;
+  const auto ours = std::find_if(chosen_paths_.begin(), chosen_paths_.end(),
+                                 [&](const auto& room) { return room.get() == select->returnPath; });
+  if (ours == chosen_paths_.end()) return 1;
+  chosen_paths_.erase(ours);
+  select->returnPath = nullptr;
+  select->sizeReturnPath = 0;
+  return 1;
 }
 
 void VST_Wrapper_List::Add(VST_Wrapper* wrapper) {

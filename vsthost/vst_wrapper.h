@@ -8,6 +8,7 @@
 // by the host callback on any thread.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -16,6 +17,10 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/vst2.h"
+
+namespace vst2 {
+struct VstFileSelect;
+}
 
 namespace ov {
 
@@ -75,8 +80,14 @@ class VST_Wrapper {
   void SetParameter(int32_t index, float value) const;
 
   // The bank chunk (effGetChunk), or empty.
-  std::vector<uint8_t> BankChunk() const;
-  void SetBankChunk(const std::vector<uint8_t>& chunk) const;
+  std::vector<uint8_t> BankChunk() const { return Chunk(false); }
+  void SetBankChunk(const std::vector<uint8_t>& chunk) const { SetChunk(false, chunk); }
+  // The current program's chunk, or empty.
+  std::vector<uint8_t> ProgramChunk() const { return Chunk(true); }
+  void SetProgramChunk(const std::vector<uint8_t>& chunk) const { SetChunk(true, chunk); }
+  // The plug-in's own count of parameters and its version number.
+  int32_t RealParameterCount() const { return effect_ != nullptr ? std::max(effect_->numParams, 0) : 0; }
+  int32_t PluginVersion() const { return effect_ != nullptr ? effect_->version : 0; }
 
   // Sample rate and block size, sent together as hosts do before switching
   // on; the block size is what audioMasterGetBlockSize then answers.
@@ -113,6 +124,13 @@ class VST_Wrapper {
 
  private:
   void ReadProgramNames();
+  std::vector<uint8_t> Chunk(bool program) const;
+  void SetChunk(bool program, const std::vector<uint8_t>& chunk) const;
+  // audioMasterOpenFileSelector: the host's dialog, the path copied back
+  // within the request's room (or into room allocated here, freed by
+  // audioMasterCloseFileSelector or at unloading). 1 when a path was given.
+  intptr_t SelectFile(vst2::VstFileSelect* select);
+  intptr_t CloseFileSelector(vst2::VstFileSelect* select);
 
   std::string path_;
   std::string directory_;  // what audioMasterGetDirectory points at
@@ -124,6 +142,7 @@ class VST_Wrapper {
   int32_t vst_version_ = 0;
   std::atomic<int32_t> block_size_{0};
   vst2::VstTimeInfo time_{};
+  std::vector<std::unique_ptr<char[]>> chosen_paths_;
 };
 
 // The process-wide list of wrappers whose library is loaded: a copy-on-write

@@ -6,7 +6,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "document/container.h"
+#include "document/document.h"
+#include "document/vst_plugin_module.h"
 #include "media/wav_file.h"
+#include "platform/files.h"
 #include "tests/host/plugin_test_support.h"
 #include "tests/host/temp_folder.h"
 
@@ -19,6 +23,7 @@ using testing::TempFolder;
 
 constexpr char kKars[] = "/usr/lib/vst/Kars-vst.so";
 constexpr char kFreeverb[] = "/usr/lib/vst/MaFreeverb-vst.so";
+constexpr char kRoom[] = "/usr/lib/lxvst/DragonflyRoomReverb-vst.so";
 
 std::string Example(const std::string& name) {
   std::ifstream in(std::string(OV_EXAMPLES_DIR) + "/" + name);
@@ -128,6 +133,79 @@ TEST(HostedPlugins, SavedSessionRestoresTheHostedState) {
   ASSERT_EQ(restored.size(), renders[0].size());
   EXPECT_NE(renders[0], renders[1]);
   EXPECT_EQ(restored, renders[0]);
+}
+
+// Dragonfly keeps its state as a chunk: a changed "Dry Level" stored in the
+// project is loaded into the plug-in and written back byte for byte, and
+// our session state carries it to a project that stored the default.
+TEST(HostedPlugins, ChunkStateSurvivesLoadSaveAndSessions) {
+  if (!std::filesystem::exists(kRoom)) GTEST_SKIP() << kRoom << " is missing";
+  TempFolder folder;
+  std::string log;
+  std::vector<uint8_t> streams[2];
+  for (int changed = 0; changed < 2; ++changed) {
+    const std::string stem = folder / (changed != 0 ? "changed" : "plain");
+    std::ofstream(stem + ".json") << R"({"version": 95960, "plugin_id": "OvDr", "root": {
+      "type": "Container", "modules": [{"type": "Container", "name": "main",
+        "io": [{"name": "In", "direction": "in", "datatype": "audio"},
+               {"name": "Out", "direction": "out", "datatype": "audio"}],
+        "modules": [{"type": "VST Plugin", "name": "room", "vst_plugin": {"path": ")"
+                                  << kRoom << "\"" << (changed != 0 ? R"(, "parameters": {"Dry Level": 0.25})" : "")
+                                  << R"(}}],
+        "connections": ["io.In -> room.Signal in", "room.Signal Out -> io.Out"]}]}})";
+    ASSERT_EQ(RunProgram(BuildDir() + "/orvane compile " + stem + ".json -o " + stem + ".ov1", &log), 0)
+        << log;
+    ASSERT_EQ(RunProgram(BuildDir() + "/orvane bake " + stem + ".json -o " + stem + ".so", &log), 0)
+        << log;
+    std::string error;
+    ASSERT_TRUE(ReadFileBytes(stem + ".ov1", 1 << 24, &streams[changed], &error)) << error;
+  }
+  ASSERT_NE(streams[0], streams[1]);
+
+  // Loaded (the plug-in takes the stored chunk), written, loaded again: the
+  // chunk as stored and every byte of the second writing are kept.
+  const auto room_of = [](const COrvaneDocBase& document) -> Ctl_VST_Plugin* {
+    for (const auto& child : document.FindMainContainer()->children()) {
+      if (auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(child.get())) return hosted;
+    }
+    return nullptr;
+  };
+  std::vector<uint8_t> chunks[2];
+  std::vector<uint8_t> written[2];
+  std::vector<uint8_t> stream = streams[1];
+  for (int round = 0; round < 2; ++round) {
+    COrvaneDocBase document;
+    ASSERT_TRUE(document.Load(stream, LoadOptions{}).ok);
+    Ctl_VST_Plugin* room = room_of(document);
+    ASSERT_NE(room, nullptr);
+    ASSERT_TRUE(room->wrapper().Loaded()) << room->load_error();
+    chunks[round] = room->bank_chunk();
+    EXPECT_NEAR(room->wrapper().GetParameter(room->ParameterIndex("Dry Level")), 0.25f, 1e-6f);
+    written[round] = document.Write(document.version());
+    stream = written[round];
+  }
+  EXPECT_FALSE(chunks[0].empty());
+  EXPECT_EQ(chunks[1], chunks[0]);
+  EXPECT_EQ(written[1], written[0]);
+
+  // A session saved with the change restores it into the plain project.
+  const std::string quick = "--seconds 0.1 --rate 44100 -o " + (folder / "out.wav");
+  ASSERT_EQ(RunProgram(BuildDir() + "/orvane render " + (folder / "changed.so") + " " + quick +
+                           " --save-state " + (folder / "changed.fxb"),
+                       &log),
+            0)
+      << log;
+  ASSERT_EQ(RunProgram(BuildDir() + "/orvane render " + (folder / "plain.so") + " " + quick +
+                           " --load-state " + (folder / "changed.fxb") + " --save-state " +
+                           (folder / "restored.fxb"),
+                       &log),
+            0)
+      << log;
+  std::vector<uint8_t> saved, restored;
+  std::string error;
+  ASSERT_TRUE(ReadFileBytes(folder / "changed.fxb", 1 << 24, &saved, &error)) << error;
+  ASSERT_TRUE(ReadFileBytes(folder / "restored.fxb", 1 << 24, &restored, &error)) << error;
+  EXPECT_EQ(restored, saved);
 }
 
 }  // namespace
