@@ -11,6 +11,7 @@
 #include "document/patch_select.h"
 #include "document/plug_kinds.h"
 #include "document/sequencer.h"
+#include "document/ui_converters.h"
 #include "document/skins.h"
 #include "document/vst_plugin_module.h"
 

@@ -1,0 +1,209 @@
+// The panel-side helper modules, wired as a panel wires them: each module's
+// plugs are connected to probe plugs that hold the far end's value (and
+// item list), values are written where a control or the user would write
+// them, and what reaches the other side is read back as plug text (floats
+// with three decimals, as plugs store them).
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/ui_converters.h"
+#include "platform/text.h"
+#include "tests/document/document_test_support.h"
+
+namespace ov::testing {
+namespace {
+
+class Panel {
+ public:
+  Panel() : holder_(Add(*project_.main, "VCA")) {}
+
+  CUG* Module(const char* key) { return Add(*project_.main, key); }
+  // A panel-side input elsewhere holding `value`, with its own item list.
+  CPlugFeature* Probe(int32_t datatype, const char* value, const char* items = "") {
+    auto plug = std::make_unique<CPlugFeature>();
+    plug->set_index(static_cast<int16_t>(100 + holder_->plugs().size()));
+    plug->SetFeatureShape(DR_IN, datatype, kPlugPanelSide, items);
+    plug->SetValueText(value);
+    return static_cast<CPlugFeature*>(holder_->InsertPlug(std::move(plug)));
+  }
+  void Wire(CUG* module, const char* name, CPlug2* probe) {
+    project_.main->Connect(Plug(*module, name), probe);
+  }
+  void Start() { project_.document.RunPasses(true); }
+  static void Press(CUG* module, const char* name) {
+    Plug(*module, name)->WriteValueText("1");
+    Plug(*module, name)->WriteValueText("0");
+  }
+
+ private:
+  TestProject project_;
+  CUG* holder_;
+};
+
+// Increment2 over a list: the value after pressing `button` from `from`.
+std::string Stepped(const char* items, const char* from, const char* button, bool wrap) {
+  Panel panel;
+  CUG* stepper = panel.Module("Increment2");
+  CPlugFeature* value = panel.Probe(DT_ENUM, from, items);
+  panel.Wire(stepper, "Value", value);
+  panel.Start();
+  Plug(*stepper, "Wrap")->WriteValueText(wrap ? "1" : "0");
+  Panel::Press(stepper, button);
+  return value->ValueText();
+}
+
+TEST(HelperModules, ConvertersFollowTheirRules) {
+  struct Row {
+    const char* what;
+    std::function<std::string()> run;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"Increment at the end keeps it", [] { return Stepped("a,b,c", "2", "Increment", false); },
+       "2"},
+      {"Increment at the end wraps", [] { return Stepped("a,b,c", "2", "Increment", true); }, "0"},
+      {"Decrement at the start keeps it", [] { return Stepped("a,b,c", "0", "Decrement", false); },
+       "0"},
+      {"Decrement at the start wraps", [] { return Stepped("a,b,c", "0", "Decrement", true); },
+       "2"},
+      {"Increment from outside the list", [] { return Stepped("a,b,c", "7", "Increment", false); },
+       "0"},
+      {"Decrement from outside the list", [] { return Stepped("a,b,c", "7", "Decrement", false); },
+       "2"},
+      {"Increment over explicit values", [] { return Stepped("x=5,y=9", "5", "Increment", true); },
+       "9"},
+      {"Int to List finds the position, and the value back",
+       [] {
+         Panel panel;
+         CUG* module = panel.Module("Int to List");
+         CPlugFeature* out = panel.Probe(DT_ENUM, "0", "a=5,b=7");
+         panel.Wire(module, "Out", out);
+         panel.Start();
+         Plug(*module, "In")->WriteValueText("7");
+         std::string seen = out->ValueText();
+         out->WriteValueText("0");
+         return seen + " " + Plug(*module, "In")->ValueText();
+       },
+       "1 5"},
+      {"Float To Bool: strictly above 0, and true writes 10 back",
+       [] {
+         Panel panel;
+         CUG* module = panel.Module("Float To Bool");
+         CPlugFeature* out = panel.Probe(DT_BOOL, "0");
+         panel.Wire(module, "Out", out);
+         panel.Start();
+         std::string seen = out->ValueText();
+         Plug(*module, "In")->WriteValueText("0.001");
+         seen += " " + out->ValueText() + " " + Plug(*module, "In")->ValueText();
+         out->WriteValueText("0");
+         out->WriteValueText("1");
+         return seen + " " + Plug(*module, "In")->ValueText();
+       },
+       "0 1 0.001 10.000"},
+      {"UiAnimationScaleDb's curve",
+       [] {
+         std::string seen;
+         for (float db : {0.0f, -3.0f, -8.75f, -20.0f, 6.0f, -40.0f}) {
+           seen += FormatFixed(ui_animation_scaler_db::Position(db), 4) + " ";
+         }
+         Panel panel;
+         CUG* module = panel.Module("UiAnimationScaleDb");
+         CPlugFeature* db = panel.Probe(DT_FLOAT, "0");
+         panel.Wire(module, "Db", db);
+         panel.Start();
+         db->WriteValueText("-3");
+         return seen + Plug(*module, "Animation Position")->ValueText();
+       },
+       "0.7000 0.4000 0.1125 0.0000 1.0000 0.0000 0.400"},
+      {"Image to Frame: rounding, the way back, and no frames at all",
+       [] {
+         Panel panel;
+         CUG* module = panel.Module("Image to Frame");
+         CPlugFeature* frame = panel.Probe(DT_INT, "0");
+         panel.Wire(module, "Frame Number", frame);
+         panel.Start();
+         Plug(*module, "Frame Count")->WriteValueText("10");
+         Plug(*module, "Animation Position")->WriteValueText("0.5");
+         std::string seen = frame->ValueText();
+         frame->WriteValueText("9");
+         seen += " " + Plug(*module, "Animation Position")->ValueText();
+         Plug(*module, "Frame Count")->WriteValueText("0");
+         Plug(*module, "Animation Position")->WriteValueText("0.7");
+         seen += " " + frame->ValueText();
+         frame->WriteValueText("3");
+         return seen + " " + Plug(*module, "Animation Position")->ValueText();
+       },
+       "5 1.000 0 3.000"},
+      {"Text To Float prints with automatic decimals, and reads a leading number",
+       [] {
+         Panel panel;
+         CUG* module = panel.Module("Text To Float");
+         CPlugFeature* value = panel.Probe(DT_FLOAT, "0");
+         panel.Wire(module, "Value", value);
+         panel.Start();
+         std::string seen;
+         for (const char* typed : {"0.05", "3.14159", "42.42", "1234.6"}) {
+           value->WriteValueText(typed);
+           seen += Plug(*module, "Text")->ValueText() + " ";
+         }
+         Plug(*module, "Decimal Places")->WriteValueText("1");
+         seen += Plug(*module, "Text")->ValueText() + " ";
+         Plug(*module, "Text")->WriteValueText("12.5 volts");
+         seen += value->ValueText() + " ";
+         Plug(*module, "Text")->WriteValueText("volts");
+         return seen + value->ValueText();
+       },
+       "0.0500 3.14 42.4 1235 1234.6 12.500 0.000"},
+      {"Bools to List follows its list; a false input changes nothing",
+       [] {
+         Panel panel;
+         CUG* module = panel.Module("Bools to List");
+         CPlugFeature* value = panel.Probe(DT_ENUM, "0", "a,b,c,d");
+         panel.Wire(module, "Value", value);
+         panel.Start();
+         std::string seen = std::to_string(module->plugs().size());
+         Plug(*module, "b")->WriteValueText("1");
+         seen += " " + value->ValueText() + Plug(*module, "a")->ValueText();
+         Plug(*module, "b")->WriteValueText("0");
+         seen += " " + value->ValueText();
+         value->SetListText("a,b");
+         seen += " " + std::to_string(module->plugs().size());
+         value->SetListText("a,b,c,d");
+         panel.Wire(module, "d", panel.Probe(DT_BOOL, "0"));
+         value->SetListText("a");
+         return seen + " " + std::to_string(module->plugs().size());
+       },
+       "5 10 1 3 5"},
+      {"List To Bools lights one output at a time",
+       [] {
+         Panel panel;
+         CUG* module = panel.Module("List To Bools");
+         std::vector<CPlugFeature*> outputs;
+         for (int i = 0; i < 3; ++i) {
+           outputs.push_back(panel.Probe(DT_BOOL, "0"));
+           // Each connection turns the spare into an output and adds a spare.
+           panel.Wire(module, "Spare", outputs.back());
+         }
+         panel.Start();
+         std::string seen;
+         for (const char* list : {"0", "2"}) {
+           Plug(*module, "List")->WriteValueText(list);
+           for (CPlugFeature* output : outputs) seen += output->ValueText();
+           seen += " ";
+         }
+         outputs[1]->WriteValueText("1");
+         return seen + Plug(*module, "List")->ValueText();
+       },
+       "100 001 1"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(row.run(), row.expected);
+  }
+}
+
+}  // namespace
+}  // namespace ov::testing
