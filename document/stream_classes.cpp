@@ -5,6 +5,7 @@
 #include "document/embedded_file.h"
 #include "document/envelope_shape.h"
 #include "document/legacy_objects.h"
+#include "document/level_out.h"
 #include "document/module_classes.h"
 #include "document/panel_objects.h"
 #include "document/patch_manager.h"

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "document/level_out.h"
 #include "document/ui_converters.h"
+#include "modules/level_meter.h"
 #include "platform/text.h"
 #include "tests/document/document_test_support.h"
 
@@ -198,6 +200,21 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
          return seen + Plug(*module, "List")->ValueText();
        },
        "100 001 1"},
+      {"the level meter's readings and tick",
+       [] {
+         using Level = ui_param_float_out;
+         std::string seen;
+         for (double shown : {Level::Shown(1.0f, Level::kDecibels), Level::Shown(1e-9f, Level::kDecibels),
+                              Level::Shown(0.1f, Level::kVuStretch), Level::Shown(0.25f, Level::kVolts)}) {
+           seen += Level::ShownText(shown) + " ";
+         }
+         seen += FormatFixed(Level::Position(-3.0, 0.0, 10.0, Level::kVuStretch), 2) + " ";
+         seen += FormatFixed(Level::Position(-40.0, 0.0, 10.0, Level::kVuStretch), 2) + " ";
+         seen += FormatFixed(Level::Position(5.0, 0.0, 10.0, Level::kVolts), 2) + " ";
+         seen += FormatFixed(Level::Position(5.0, 3.0, 3.0, Level::kVolts), 2) + " ";
+         return seen + std::to_string(ug_param_float_out::TickInterval(44100.0f, 10));
+       },
+       "10 -150 -10 2.5 0.40 0.00 0.50 0.00 4396"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
