@@ -35,12 +35,6 @@ OV_PLAIN_MODULE_CLASS(CSwitch);
 OV_PLAIN_MODULE_CLASS(CControlPlugs);
 OV_PLAIN_MODULE_CLASS(CFeedbackDelay);
 OV_PLAIN_MODULE_CLASS(CMidiAutomator);
-OV_PLAIN_MODULE_CLASS(ui_param_enum_in2);
-OV_PLAIN_MODULE_CLASS(ui_param_enum_in_B);
-OV_PLAIN_MODULE_CLASS(ui_param_float_in2);
-OV_PLAIN_MODULE_CLASS(ui_param_float_out2);
-OV_PLAIN_MODULE_CLASS(ui_param_float_out_b);
-OV_PLAIN_MODULE_CLASS(ui_param_text_in);
 OV_PLAIN_MODULE_CLASS(ui_system_command);
 #undef OV_PLAIN_MODULE_CLASS
 

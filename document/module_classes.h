@@ -136,30 +136,18 @@ class CPlugin2 : public CPlugin {
   uint32_t panel_generation_ = 0;
 };
 
-// The panel-side helper modules: document/ui_converters.h and
-// document/ui_module.h.
+// The panel-side helper modules: document/ui_converters.h,
+// document/ui_patch_memory.h and document/ui_module.h.
 
 extern const SerialClass kCSwitch;
 extern const SerialClass kCControlPlugs;
 extern const SerialClass kCFeedbackDelay;
 extern const SerialClass kCMidiAutomator;
-extern const SerialClass kui_param_enum_in2;
-extern const SerialClass kui_param_enum_in_B;
-extern const SerialClass kui_param_float_in2;
-extern const SerialClass kui_param_float_out2;
-extern const SerialClass kui_param_float_out_b;
-extern const SerialClass kui_param_text_in;
 extern const SerialClass kui_system_command;
 using CSwitch = SameFieldsAs<kCSwitch, CUG>;
 using CControlPlugs = SameFieldsAs<kCControlPlugs, CUG>;
 using CFeedbackDelay = SameFieldsAs<kCFeedbackDelay, CUG>;
 using CMidiAutomator = SameFieldsAs<kCMidiAutomator, CUG>;
-using ui_param_enum_in2 = SameFieldsAs<kui_param_enum_in2, CUG>;
-using ui_param_enum_in_B = SameFieldsAs<kui_param_enum_in_B, CUG>;
-using ui_param_float_in2 = SameFieldsAs<kui_param_float_in2, CUG>;
-using ui_param_float_out2 = SameFieldsAs<kui_param_float_out2, CUG>;
-using ui_param_float_out_b = SameFieldsAs<kui_param_float_out_b, CUG>;
-using ui_param_text_in = SameFieldsAs<kui_param_text_in, CUG>;
 using ui_system_command = SameFieldsAs<kui_system_command, CUG>;
 
 }  // namespace ov

@@ -13,6 +13,7 @@
 #include "document/plug_kinds.h"
 #include "document/sequencer.h"
 #include "document/ui_converters.h"
+#include "document/ui_patch_memory.h"
 #include "document/skins.h"
 #include "document/vst_plugin_module.h"
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/level_out.h"
+#include "document/patch_manager.h"
 #include "document/ui_converters.h"
 #include "modules/level_meter.h"
 #include "platform/text.h"
@@ -215,6 +216,26 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
          return seen + std::to_string(ug_param_float_out::TickInterval(44100.0f, 10));
        },
        "10 -150 -10 2.5 0.40 0.00 0.50 0.00 4396"},
+      {"PatchMemFloatIn: a position sets the stored value, the host's range follows Min and Max",
+       [] {
+         Panel panel;
+         CUG* memory = panel.Module("PatchMemFloatIn");
+         Plug(*memory, "Name")->SetValueText("Cutoff");
+         panel.Start();
+         PatchParameter* parameter = ParameterOf(*Plug(*memory, "Value"));
+         Plug(*memory, "Animation Position")->WriteValueText("0.25");
+         std::string seen = FormatFixed(parameter->CurrentValue().real, 4) + " " +
+                            parameter->name() + " ";
+         Plug(*memory, "Max Value")->WriteValueText("20");
+         seen += FormatFixed(parameter->range().maximum, 1) + " ";
+         seen += FormatFixed(parameter->CurrentValue().real, 4) + " ";
+         parameter->SetNormalised(0.5f);  // the host
+         seen += Plug(*memory, "Animation Position")->ValueText() + " ";
+         Plug(*memory, "Min Value")->WriteValueText("20");
+         Plug(*memory, "Value")->WriteValueText("7");  // no range left: position 0
+         return seen + Plug(*memory, "Animation Position")->ValueText();
+       },
+       "2.5000 Cutoff 20.0 5.0000 0.500 0.000"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
