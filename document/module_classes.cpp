@@ -35,7 +35,6 @@ OV_PLAIN_MODULE_CLASS(CSwitch);
 OV_PLAIN_MODULE_CLASS(CControlPlugs);
 OV_PLAIN_MODULE_CLASS(CFeedbackDelay);
 OV_PLAIN_MODULE_CLASS(CMidiAutomator);
-OV_PLAIN_MODULE_CLASS(ui_system_command);
 #undef OV_PLAIN_MODULE_CLASS
 
 void CUG2::Serialize(FieldWalker& walker) {

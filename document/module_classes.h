@@ -143,11 +143,9 @@ extern const SerialClass kCSwitch;
 extern const SerialClass kCControlPlugs;
 extern const SerialClass kCFeedbackDelay;
 extern const SerialClass kCMidiAutomator;
-extern const SerialClass kui_system_command;
 using CSwitch = SameFieldsAs<kCSwitch, CUG>;
 using CControlPlugs = SameFieldsAs<kCControlPlugs, CUG>;
 using CFeedbackDelay = SameFieldsAs<kCFeedbackDelay, CUG>;
 using CMidiAutomator = SameFieldsAs<kCMidiAutomator, CUG>;
-using ui_system_command = SameFieldsAs<kui_system_command, CUG>;
 
 }  // namespace ov

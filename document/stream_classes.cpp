@@ -14,6 +14,7 @@
 #include "document/sequencer.h"
 #include "document/ui_converters.h"
 #include "document/ui_patch_memory.h"
+#include "document/ui_system_command.h"
 #include "document/skins.h"
 #include "document/vst_plugin_module.h"
 

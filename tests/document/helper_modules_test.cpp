@@ -5,13 +5,23 @@
 // with three decimals, as plugs store them).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "document/level_out.h"
 #include "document/patch_manager.h"
 #include "document/ui_converters.h"
+#include "document/ui_system_command.h"
 #include "modules/level_meter.h"
 #include "platform/text.h"
 #include "tests/document/document_test_support.h"
@@ -241,6 +251,76 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
     SCOPED_TRACE(row.what);
     EXPECT_EQ(row.run(), row.expected);
   }
+}
+
+// A fake xdg-open first on PATH records the arguments of each run; every
+// case waits for the runs it expects (or a moment, when it expects none).
+TEST(HelperModules, SystemCommandOpensDocumentsAndStartsNoProgram) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("ov_opener_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const fs::path log = dir / "log";
+  {
+    std::ofstream fake(dir / "xdg-open");
+    fake << "#!/bin/sh\necho \"$@\" >> '" << log.string() << "'\n";
+  }
+  fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+  const fs::path document = dir / "notes.txt";
+  std::ofstream(document) << "text";
+  const fs::path program = dir / "run-me";
+  std::ofstream(program) << "#!/bin/sh\n";
+  fs::permissions(program, fs::perms::owner_all);
+  const std::string old_path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  setenv("PATH", (dir.string() + ":" + old_path).c_str(), 1);
+  unsetenv("ORVANE_ALLOW_COMMANDS");
+
+  const auto logged = [&](std::size_t lines) {
+    std::string text;
+    for (int i = 0; i < 200; ++i) {
+      std::ifstream in(log);
+      std::stringstream read;
+      read << in.rdbuf();
+      text = read.str();
+      if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines && lines) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(lines ? 10 : 2));
+    }
+    return text;
+  };
+  struct Row {
+    const char* what;
+    const char* command;  // item value of the verb
+    std::string filename;
+    std::string expected_log;  // what the log holds afterwards
+  };
+  const std::string d = document.string();
+  const Row rows[] = {
+      {"the default verb opens the file", "0", d, d + "\n"},
+      {"edit opens it too", "1", d, d + "\n" + d + "\n"},
+      {"explore opens its folder", "2", d, d + "\n" + d + "\n" + dir.string() + "\n"},
+      {"print is only told", "5", d, d + "\n" + d + "\n" + dir.string() + "\n"},
+      {"a program runs nothing", "4", program.string(), d + "\n" + d + "\n" + dir.string() + "\n"},
+      {"a missing file runs nothing", "0", (dir / "gone.txt").string(),
+       d + "\n" + d + "\n" + dir.string() + "\n"},
+  };
+  std::size_t lines = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Panel panel;
+    CUG* command = panel.Module("System Command2");
+    // As a preset or a project would set it.
+    Plug(*command, "Command")->SetValueText(row.command);
+    Plug(*command, "Filename")->SetValueText(row.filename);
+    panel.Start();
+    Panel::Press(command, "Trigger");
+    const std::size_t now = static_cast<std::size_t>(
+        std::count(row.expected_log.begin(), row.expected_log.end(), '\n'));
+    EXPECT_EQ(logged(now > lines ? now : 0), row.expected_log);
+    lines = now;
+  }
+  setenv("PATH", old_path.c_str(), 1);
+  fs::remove_all(dir);
 }
 
 }  // namespace
