@@ -31,10 +31,6 @@ constinit const SerialClass kCtl_PeakMeter{"Ctl_PeakMeter", 1, false, &MakeObjec
                                            &CControl::kClass};
 constinit const SerialClass kCtl_VoltMeter{"Ctl_VoltMeter", 1, false, &MakeObject<Ctl_VoltMeter>,
                                            &CControl::kClass};
-constinit const SerialClass kui_control2{"ui_control2", 1, false, &MakeObject<ui_control2>,
-                                         &CControl::kClass};
-constinit const SerialClass kui_param_float_out{"ui_param_float_out", 1, false,
-                                                &MakeObject<ui_param_float_out>, &kui_control2};
 constinit const SerialClass kCtl_SelfDrawing{"Ctl_SelfDrawing", 1, false,
                                              &MakeObject<Ctl_SelfDrawing>, &CControl::kClass};
 constinit const SerialClass kCtl_FreqAn{"Ctl_FreqAn", 1, false, &MakeObject<Ctl_FreqAn>,

@@ -187,8 +187,7 @@ extern const SerialClass kCosc_sf;
 extern const SerialClass kCtl_SamplePlay2;
 using Ctl_PushButton = SameFieldsAs<kCtl_PushButton, CControl>;
 // Ctl_LED, Ctl_PeakMeter, Ctl_VoltMeter and Ctl_tty: document/readouts.h.
-using ui_control2 = SameFieldsAs<kui_control2, CControl>;
-using ui_param_float_out = SameFieldsAs<kui_param_float_out, ui_control2>;
+// ui_control2 and ui_param_float_out: document/level_out.h.
 // Controls that draw their own panel area.
 using Ctl_SelfDrawing = SameFieldsAs<kCtl_SelfDrawing, CControl>;
 // Ctl_Env_Edit: document/envelope_shape.h.

@@ -35,7 +35,7 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   const std::vector<std::unique_ptr<CPlug2>>& plugs() const { return plugs_; }
   // Adds a plug for descriptor `index`, after the plugs with lower or equal
   // indexes. Container plugs become CPlugIO2, nameable ones CPlugNameable.
-  CPlug2* AddPlug(int16_t index);
+  virtual CPlug2* AddPlug(int16_t index);
   // Takes a plug made elsewhere, placed as AddPlug places it.
   CPlug2* InsertPlug(std::unique_ptr<CPlug2> plug);
   // Removes and deletes `plug` and its partner, after their connections
@@ -70,6 +70,10 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   // `patch` became the current patch of the container holding this module
   // directly (every module it holds hears it, its own value or not).
   virtual void OnPatchChanged(int32_t /*patch*/) {}
+  // The variable a plug of this module keeps its value in, when the module
+  // binds the plug to one of its own (the panel-side helper modules); else
+  // null.
+  virtual generic_feature* PlugVariable(const CPlug2& /*plug*/) { return nullptr; }
   // Appends the panel parameters this module offers panels and hosts, in
   // their own order.
   virtual void CollectGenericParameters(std::vector<generic_parameter*>& /*out*/) {}

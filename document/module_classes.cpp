@@ -28,34 +28,13 @@ constinit const SerialClass CPlugin::kClass{"CPlugin", 1, false, &MakeObject<CPl
                                             &CUG::kClass};
 constinit const SerialClass CPlugin2::kClass{"CPlugin2", 1, false, &MakeObject<CPlugin2>,
                                              &CPlugin::kClass};
-constinit const SerialClass ui_bools_to_enum::kClass{"ui_bools_to_enum", 1, false,
-                                                     &MakeObject<ui_bools_to_enum>, &CUG::kClass};
 
 #define OV_PLAIN_MODULE_CLASS(name) \
   constinit const SerialClass k##name { #name, 1, false, &MakeObject < name>, &CUG::kClass }
-OV_PLAIN_MODULE_CLASS(CUG_ui);
 OV_PLAIN_MODULE_CLASS(CSwitch);
 OV_PLAIN_MODULE_CLASS(CControlPlugs);
 OV_PLAIN_MODULE_CLASS(CFeedbackDelay);
 OV_PLAIN_MODULE_CLASS(CMidiAutomator);
-OV_PLAIN_MODULE_CLASS(ui_animation_scaler_db);
-OV_PLAIN_MODULE_CLASS(ui_bitmap_frame);
-OV_PLAIN_MODULE_CLASS(ui_bool_splitter);
-OV_PLAIN_MODULE_CLASS(ui_enum_to_bools);
-OV_PLAIN_MODULE_CLASS(ui_float_scaler);
-OV_PLAIN_MODULE_CLASS(ui_float_to_bool);
-OV_PLAIN_MODULE_CLASS(ui_incrementor);
-OV_PLAIN_MODULE_CLASS(ui_incrementor2);
-OV_PLAIN_MODULE_CLASS(ui_int_to_list);
-OV_PLAIN_MODULE_CLASS(ui_param_enum_in2);
-OV_PLAIN_MODULE_CLASS(ui_param_enum_in_B);
-OV_PLAIN_MODULE_CLASS(ui_param_float_in2);
-OV_PLAIN_MODULE_CLASS(ui_param_float_out2);
-OV_PLAIN_MODULE_CLASS(ui_param_float_out_b);
-OV_PLAIN_MODULE_CLASS(ui_param_text_in);
-OV_PLAIN_MODULE_CLASS(ui_spring);
-OV_PLAIN_MODULE_CLASS(ui_system_command);
-OV_PLAIN_MODULE_CLASS(ui_text_to_float);
 #undef OV_PLAIN_MODULE_CLASS
 
 void CUG2::Serialize(FieldWalker& walker) {
@@ -178,11 +157,6 @@ bool CPlugin2::SendToEngine(int32_t value, const void* bytes, int32_t count) {
       {static_cast<const std::byte*>(bytes), static_cast<std::size_t>(count)});
   // A payload too long for one message failed, and the hub refuses it.
   return hub->PostToEngine(Generator()->TargetId(), MessageId("sdk"), payload);
-}
-
-void ui_bools_to_enum::Serialize(FieldWalker& walker) {
-  CUG::Serialize(walker);
-  if (walker.Loading()) was_loaded_ = true;
 }
 
 }  // namespace ov

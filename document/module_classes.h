@@ -136,64 +136,16 @@ class CPlugin2 : public CPlugin {
   uint32_t panel_generation_ = 0;
 };
 
-// `ui_bools_to_enum`: remembers that it was read, for its one-time fix-up.
-class ui_bools_to_enum : public CUG {
- public:
-  static const SerialClass kClass;
-  const SerialClass& GetClass() const override { return kClass; }
-  void Serialize(FieldWalker& walker) override;
+// The panel-side helper modules: document/ui_converters.h,
+// document/ui_patch_memory.h and document/ui_module.h.
 
-  bool was_loaded() const { return was_loaded_; }
-
- private:
-  bool was_loaded_ = false;
-};
-
-extern const SerialClass kCUG_ui;
 extern const SerialClass kCSwitch;
 extern const SerialClass kCControlPlugs;
 extern const SerialClass kCFeedbackDelay;
 extern const SerialClass kCMidiAutomator;
-extern const SerialClass kui_animation_scaler_db;
-extern const SerialClass kui_bitmap_frame;
-extern const SerialClass kui_bool_splitter;
-extern const SerialClass kui_enum_to_bools;
-extern const SerialClass kui_float_scaler;
-extern const SerialClass kui_float_to_bool;
-extern const SerialClass kui_incrementor;
-extern const SerialClass kui_incrementor2;
-extern const SerialClass kui_int_to_list;
-extern const SerialClass kui_param_enum_in2;
-extern const SerialClass kui_param_enum_in_B;
-extern const SerialClass kui_param_float_in2;
-extern const SerialClass kui_param_float_out2;
-extern const SerialClass kui_param_float_out_b;
-extern const SerialClass kui_param_text_in;
-extern const SerialClass kui_spring;
-extern const SerialClass kui_system_command;
-extern const SerialClass kui_text_to_float;
-using CUG_ui = SameFieldsAs<kCUG_ui, CUG>;
 using CSwitch = SameFieldsAs<kCSwitch, CUG>;
 using CControlPlugs = SameFieldsAs<kCControlPlugs, CUG>;
 using CFeedbackDelay = SameFieldsAs<kCFeedbackDelay, CUG>;
 using CMidiAutomator = SameFieldsAs<kCMidiAutomator, CUG>;
-using ui_animation_scaler_db = SameFieldsAs<kui_animation_scaler_db, CUG>;
-using ui_bitmap_frame = SameFieldsAs<kui_bitmap_frame, CUG>;
-using ui_bool_splitter = SameFieldsAs<kui_bool_splitter, CUG>;
-using ui_enum_to_bools = SameFieldsAs<kui_enum_to_bools, CUG>;
-using ui_float_scaler = SameFieldsAs<kui_float_scaler, CUG>;
-using ui_float_to_bool = SameFieldsAs<kui_float_to_bool, CUG>;
-using ui_incrementor = SameFieldsAs<kui_incrementor, CUG>;
-using ui_incrementor2 = SameFieldsAs<kui_incrementor2, CUG>;
-using ui_int_to_list = SameFieldsAs<kui_int_to_list, CUG>;
-using ui_param_enum_in2 = SameFieldsAs<kui_param_enum_in2, CUG>;
-using ui_param_enum_in_B = SameFieldsAs<kui_param_enum_in_B, CUG>;
-using ui_param_float_in2 = SameFieldsAs<kui_param_float_in2, CUG>;
-using ui_param_float_out2 = SameFieldsAs<kui_param_float_out2, CUG>;
-using ui_param_float_out_b = SameFieldsAs<kui_param_float_out_b, CUG>;
-using ui_param_text_in = SameFieldsAs<kui_param_text_in, CUG>;
-using ui_spring = SameFieldsAs<kui_spring, CUG>;
-using ui_system_command = SameFieldsAs<kui_system_command, CUG>;
-using ui_text_to_float = SameFieldsAs<kui_text_to_float, CUG>;
 
 }  // namespace ov

@@ -56,6 +56,10 @@ void CPlug2::WriteValueText(const std::string& text) {
   Notify(Notification(kNotifyValueChanged, this));
 }
 
+generic_feature* CPlug2::ValueVariable() {
+  return owner_ != nullptr ? owner_->PlugVariable(*this) : nullptr;
+}
+
 generic_feature* CPlug2::ConnectedVariable() {
   if (CPlug2* other = FirstConnectedPlug()) {
     if (generic_feature* shared = other->ValueVariable()) return shared;

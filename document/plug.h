@@ -67,8 +67,9 @@ class CPlug2 : public Persistent, public Notifier, public generic_parameter {
   // The module's own items for the plug, else the descriptor's list.
   std::string ItemList() const override;
 
-  // The typed variable a panel-side plug keeps its value in, or null.
-  virtual generic_feature* ValueVariable() { return nullptr; }
+  // The typed variable a panel-side plug keeps its value in: the one its
+  // module binds it to, or null.
+  virtual generic_feature* ValueVariable();
   // What a feature bound through this plug shares: the variable of the plug
   // at the other end of its first connection when that plug has one, else
   // this plug's own (null when neither has).

@@ -146,6 +146,8 @@ int32_t CPlugFeature::Datatype() const { return described_ ? feature_datatype_ :
 int32_t CPlugFeature::Flags() const { return described_ ? feature_flags_ : CPlug2::Flags(); }
 
 generic_feature* CPlugFeature::ValueVariable() {
+  // A helper module keeps the value itself.
+  if (generic_feature* bound = CPlug2::ValueVariable()) return bound;
   if (!described_) return nullptr;
   if (variable_ == nullptr) {
     variable_ = MakeFeatureVariable(feature_datatype_, this, value_text());

@@ -11,6 +11,7 @@
 #include "document/document.h"
 #include "document/graph_build.h"
 #include "document/module_classes.h"
+#include "document/ui_system_command.h"
 #include "document/vst_plugin_module.h"
 #include "engine/audio_master.h"
 #include "engine/voice_list.h"
@@ -36,6 +37,8 @@ void AttachMediaFiles(const CContainer& container, const DataFiles* files,
     if (auto* soundfont = dynamic_cast<Ctl_Soundfont_base*>(child.get())) {
       const CPatchManager* patches = PatchManagerFor(*soundfont);
       soundfont->AttachFiles(files, &messages, patches ? patches->current_patch() : 0);
+    } else if (auto* command = dynamic_cast<ui_system_command*>(child.get())) {
+      command->AttachFiles(files, &messages);
     } else if (const auto* inner = dynamic_cast<const CContainer*>(child.get())) {
       AttachMediaFiles(*inner, files, messages);
     }

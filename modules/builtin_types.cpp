@@ -27,6 +27,7 @@
 #include "modules/math_converters.h"
 #include "modules/math_one_input.h"
 #include "modules/math_signals.h"
+#include "modules/level_meter.h"
 #include "modules/meters.h"
 #include "modules/midi_automator.h"
 #include "modules/midi_to_cv.h"
@@ -248,7 +249,8 @@ constexpr BuiltInType kOtherTypes[] = {
     {"Increment", -1, 0x100, nullptr, "ui_incrementor"},
     {"Increment2", -1, 0x100, nullptr, "ui_incrementor2"},
     {"Int to List", -1, 0x100, nullptr, "ui_int_to_list"},
-    {"Patch Parameter - Level Out", -1, 0x100, &kParamFloatOutPlugs, "ui_param_float_out"},
+    {"Patch Parameter - Level Out", -1, 0x100, nullptr, "ui_param_float_out", 0, 0,
+     &Make<ug_param_float_out>},
     {"Spring", -1, 0x100, nullptr, "ui_spring"},
     {"System Command2", -1, 0x100, nullptr, "ui_system_command"},
     {"Text To Float", -1, 0x100, nullptr, "ui_text_to_float"},

@@ -3,6 +3,8 @@
 // each one sleeping once its input is static and its display settled.
 #include "modules/meters.h"
 
+#include "modules/level_meter.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -154,6 +156,38 @@ TEST_F(MetersTest, FastVoltMeterUpdatesEvery8820SamplesAndANonPositiveRateCounts
     if (shown[c] != shown[c - 1]) changes.push_back(c);
   }
   EXPECT_EQ(changes, (std::vector<std::size_t>{CellOf(8820), CellOf(17640), CellOf(26460)}));
+}
+
+TEST_F(MetersTest, TheLevelMeterSettlesOnEachResponseAndTicksAtTheUpdateRate) {
+  struct Row {
+    int16_t response;
+    float input;
+    // After twenty seconds, within 1e-3: single precision stops the slow
+    // DC average short of its input by less than that.
+    float reading;
+  };
+  const Row rows[] = {{ug_param_float_out::kVu, 0.5f, 0.5f},
+                      {ug_param_float_out::kPpm, -0.5f, 0.5f},
+                      {ug_param_float_out::kPeak, -0.5f, 0.5f},
+                      {ug_param_float_out::kHeadRoom, 0.25f, 0.75f},
+                      {ug_param_float_out::kDcFast, 0.3f, 0.3f},
+                      {ug_param_float_out::kDcAverage, -0.3f, -0.3f}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.response);
+    ModuleRig rig;
+    auto& meter = rig.Add(std::make_unique<ug_param_float_out>());
+    const float input = row.input;
+    rig.DriveInput(*meter.plug(0), [=](int64_t) { return input; }, ST_STATIC);
+    rig.Set(meter, ug_param_float_out::kResponse, std::to_string(row.response).c_str());
+    rig.Start();
+    EXPECT_EQ(meter.UpdateInterval(), 4396);  // trunc(44100 / 10.03)
+    EXPECT_EQ(meter.DisplayedValue(), -1000.0f);
+    for (int64_t done = 0; done < 20 * 44100; done += kCell) rig.Step();
+    EXPECT_NEAR(meter.DisplayedValue(), row.reading, 1e-3f);
+    EXPECT_TRUE(meter.IsSleeping());  // static input, steady reading
+  }
+  EXPECT_EQ(ug_param_float_out::TickInterval(44100.0f, 0), 42815);  // taken as 1 Hz
+  EXPECT_EQ(ug_param_float_out::TickInterval(1.0f, 40), 1);
 }
 
 }  // namespace

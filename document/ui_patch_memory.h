@@ -1,0 +1,150 @@
+// The document halves of the patch-memory modules: values kept once per
+// patch by a patch parameter (which the host sees and automates), shared
+// with panel controls through panel-side plugs. Each binds its "Name" plug
+// to the parameter's name, and keeps the value's range with Min and Max.
+//
+// Threads: editor only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "document/ui_module.h"
+
+namespace ov {
+
+class PatchParameter;
+
+extern const SerialClass kui_param_float_in2;
+extern const SerialClass kui_param_enum_in2;
+extern const SerialClass kui_param_enum_in_B;
+extern const SerialClass kui_param_float_out2;
+extern const SerialClass kui_param_float_out_b;
+extern const SerialClass kui_param_text_in;
+
+// The common start: the parameter of the patch-stored plug, and the Name
+// plug following its name.
+class ui_patch_memory : public ui_module {
+ public:
+  // (value - min) / (max - min), bounded against min itself as the
+  // meters' positions are; 0 when min equals max.
+  static float PositionOf(float value, float minimum, float maximum);
+
+ protected:
+  // The plug whose values the parameter keeps.
+  virtual const char* StoredPlugName() const { return "Value"; }
+  PatchParameter* Parameter() const;
+  void Initialise(bool loaded) override;
+  void VariableChanged(generic_feature& variable) override;
+
+  TextVariable name_{this};
+};
+
+// "PatchMemFloatIn": a number between Min Value and Max Value, shown as an
+// animation position.
+class ui_param_float_in2 : public ui_patch_memory {
+ public:
+  static constexpr const SerialClass& kClass = kui_param_float_in2;
+  const SerialClass& GetClass() const override { return kClass; }
+  void SetUpAsNew(const Module_Info& type) override;
+
+ protected:
+  Binding BindingOf(const CPlug2& plug) override;
+  void Initialise(bool loaded) override;
+  void VariableChanged(generic_feature& variable) override;
+
+ private:
+  void FollowRange();
+
+  FloatVariable value_{this};
+  FloatVariable position_{this};
+  FloatVariable minimum_{this};
+  FloatVariable maximum_{this, 10.0f};
+};
+
+// "PatchMemListIn2": a list choice; its items are those of the input
+// "List Out" feeds.
+class ui_param_enum_in2 : public ui_patch_memory {
+ public:
+  static constexpr const SerialClass& kClass = kui_param_enum_in2;
+  const SerialClass& GetClass() const override { return kClass; }
+  std::optional<std::string> PlugItemList(const CPlug2& plug) const override;
+  void OnConnectionsChanged(CPlug2& plug, bool made) override;
+
+ protected:
+  Binding BindingOf(const CPlug2& plug) override;
+  void Initialise(bool loaded) override;
+
+ private:
+  void FollowItems();
+
+  ListVariable value_{this};
+};
+
+// "PatchMemListIn_B": Value and List Out are one list: the parameter reads
+// and writes what List Out feeds.
+class ui_param_enum_in_B : public ui_patch_memory {
+ public:
+  static constexpr const SerialClass& kClass = kui_param_enum_in_B;
+  const SerialClass& GetClass() const override { return kClass; }
+
+ protected:
+  Binding BindingOf(const CPlug2& plug) override;
+
+ private:
+  control_relay<int16_t, MetaData_enum> relay_{this};
+};
+
+// "PatchMemFloatOut": a value from the engine shown as an animation
+// position.
+class ui_param_float_out2 : public ui_patch_memory {
+ public:
+  static constexpr const SerialClass& kClass = kui_param_float_out2;
+  const SerialClass& GetClass() const override { return kClass; }
+  void SetUpAsNew(const Module_Info& type) override;
+
+ protected:
+  Binding BindingOf(const CPlug2& plug) override;
+  void Initialise(bool loaded) override;
+  void VariableChanged(generic_feature& variable) override;
+
+ private:
+  FloatVariable value_{this};
+  FloatVariable position_{this};
+  FloatVariable minimum_{this};
+  FloatVariable maximum_{this, 10.0f};
+};
+
+// "PatchMemFloatOutB": a value from the engine handed on to Value Out.
+class ui_param_float_out_b : public ui_patch_memory {
+ public:
+  static constexpr const SerialClass& kClass = kui_param_float_out_b;
+  const SerialClass& GetClass() const override { return kClass; }
+
+ protected:
+  const char* StoredPlugName() const override { return "V"; }
+  Binding BindingOf(const CPlug2& plug) override;
+  void Initialise(bool loaded) override;
+  void VariableChanged(generic_feature& variable) override;
+
+ private:
+  FloatReference out_{this};
+  FloatVariable v_{this};
+};
+
+// "Patch Mem - Text in": a text kept per patch (a file name, usually).
+class ui_param_text_in : public ui_patch_memory {
+ public:
+  static constexpr const SerialClass& kClass = kui_param_text_in;
+  const SerialClass& GetClass() const override { return kClass; }
+
+ protected:
+  Binding BindingOf(const CPlug2& plug) override;
+
+ private:
+  TextVariable value_{this};
+  BoolVariable file_dialog_{this};
+};
+
+}  // namespace ov
