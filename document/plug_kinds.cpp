@@ -1,7 +1,10 @@
 #include "document/plug_kinds.h"
 
+#include <vector>
+
 #include "document/connection.h"
 #include "document/module.h"
+#include "document/panel_feeds.h"
 #include "modules/list_text.h"
 
 namespace ov {
@@ -159,12 +162,26 @@ void CPlugFeature::WriteValueText(const std::string& text) {
     variable_->SetFromText(text);  // reaches the value text through the variable
     return;
   }
-  CPlug2::WriteValueText(text);
+  StoreAndPassOn(text);
+}
+
+void CPlugFeature::OnConnectedValueChanged(const CPlug2& source) {
+  if (FeedsParameter(*this, source)) WriteValueText(source.ValueText());
 }
 
 void CPlugFeature::OnVariableChanged(generic_feature& variable) {
+  StoreAndPassOn(variable.ToText());
+}
+
+void CPlugFeature::StoreAndPassOn(const std::string& text) {
   // Kept as text too, so that the project stores what the panel set.
-  CPlug2::WriteValueText(variable.ToText());
+  CPlug2::WriteValueText(text);
+  // Parameters compare before they store, so a value coming back from one
+  // ends here.
+  for (CLine2* line : std::vector<CLine2*>(connections())) {
+    CPlug2* input = line->OtherEnd(this);
+    if (input != nullptr && FeedsParameter(*this, *input)) input->WriteValueText(text);
+  }
 }
 
 std::string CPlugFeature4::Name() const {
