@@ -24,19 +24,15 @@ bool EngineInput(const CPlug2& plug) {
          plug.owner()->parent() != nullptr;
 }
 
-void RegisterFedInput(CPlugFeature& feature, CPlug2& input) {
+void RegisterFedInput(const CPlugFeature& feature, CPlug2& input) {
   CPatchManager* manager = input.owner()->parent()->GetPatchManager();
-  if (manager == nullptr) return;
-  const bool existed = manager->FindParameter(input) != nullptr;
+  if (manager == nullptr || manager->FindParameter(input) != nullptr) return;
   PatchParameter* parameter = manager->CreateParameterForPlug(input);
   if (parameter == nullptr) return;  // a datatype that keeps no patch values
-  if (!existed) {
-    parameter->set_hidden(true);
-    const std::string& start =
-        !feature.value_text().empty() ? feature.value_text() : input.value_text();
-    if (!start.empty()) parameter->SetAllFromText(start);
-  }
-  feature.OnConnectedValueChanged(input);
+  parameter->set_hidden(true);
+  const std::string& start =
+      !feature.value_text().empty() ? feature.value_text() : input.value_text();
+  if (!start.empty()) parameter->SetAllFromText(start);
 }
 
 }  // namespace
@@ -60,7 +56,9 @@ void RegisterPanelFedInputs(CContainer& root) {
         if (feature == nullptr || !PanelSideOutput(*feature)) continue;
         for (CLine2* line : std::vector<CLine2*>(feature->connections())) {
           CPlug2* input = line->OtherEnd(feature);
-          if (input != nullptr && EngineInput(*input)) RegisterFedInput(*feature, *input);
+          if (input == nullptr) continue;
+          if (EngineInput(*input)) RegisterFedInput(*feature, *input);
+          feature->OnConnectedValueChanged(*input);  // shows the parameter's value, if any
         }
       }
     }

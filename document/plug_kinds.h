@@ -122,7 +122,7 @@ class CPlugFeature : public CPlug2, private value_owner {
 
  private:
   void OnVariableChanged(generic_feature& variable) override;
-  void StoreAndPassOn(const std::string& text);
+  void StoreAndPassOn(const std::string& stored, const std::string& passed);
   // Its list without looking at what it is connected to.
   std::string OwnItemList() const;
 

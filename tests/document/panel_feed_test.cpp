@@ -40,8 +40,9 @@ COrvaneDocBase Project(bool connected) {
       "modules": [
         {"type": "List Entry2", "name": "wave", "plug_values": {"List": 3}},
         {"type": "Oscillator", "name": "osc"},
-        {"type": "PatchMemFloatIn", "name": "level"}],
-      "connections": ["wave.List -> osc.Waveform"]}]}})");
+        {"type": "PatchMemFloatIn", "name": "level"},
+        {"type": "Image", "name": "knob"}],
+      "connections": ["wave.List -> osc.Waveform", "knob.Animation Position -> level.Value"]}]}})");
   if (!connected) text["root"]["modules"][0].erase("connections");
   return Reloaded(CompileDocument(text, {}));
 }
@@ -146,6 +147,18 @@ TEST(PanelFeeds, AListFaceChoosesTheWaveformPerPatchAndAfterASaveWithoutShowingT
               std::to_string(step.heard));
   }
   EXPECT_EQ(Visible(document).size(), 1u) << "still hidden after loading";
+
+  // A float face feeding a patch-stored panel input hands the parameter its
+  // value whole, so that the face is not rounded back to three decimals.
+  control_std<float, MetaData_float> knob;
+  auto* image = dynamic_cast<control_ob*>(Module(document, "Image"));
+  ASSERT_TRUE(knob.Attach(*image->FeaturePlugs()[0]->ConnectedVariable()));
+  knob.Set(0.1234f);
+  const PatchParameter* level =
+      ParameterOf(*Module(document, "PatchMemFloatIn")->FindPlug("Value"));
+  ASSERT_NE(level, nullptr);
+  EXPECT_EQ(level->CurrentValue().real, 0.1234f);
+  EXPECT_EQ(knob.Get(), 0.1234f);
 }
 
 }  // namespace
