@@ -26,8 +26,8 @@ bool FeedsParameter(const CPlugFeature& feature, const CPlug2& input);
 // Gives every module input that a feature plug below `root` feeds a patch
 // parameter, when it has none yet: hidden, and starting in every patch at
 // the feature's value (else the input's). Each feature plug that feeds a
-// parameter then shows its current value. Run after every other plug has registered,
-// so that the ids those parameters drew stay what they were.
+// parameter then shows its current value. Run after every other plug has
+// registered, so that the ids those parameters drew stay what they were.
 void RegisterPanelFedInputs(CContainer& root);
 
 }  // namespace ov
