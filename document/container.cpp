@@ -7,6 +7,7 @@
 #include "document/control.h"
 #include "document/legacy_objects.h"
 #include "document/new_objects.h"
+#include "document/panel_feeds.h"
 #include "document/panel_objects.h"
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
@@ -388,6 +389,7 @@ void CContainer::InitialiseAfterLoad(bool loaded) {
   if (!loaded) return;
   if (CPlug2* spare = FindPlug("Spare")) spare->SetHidden(spare_hidden_);
   for (const auto& child : children_) child->InitialiseAfterLoad(true);
+  if (parent() == nullptr) RegisterPanelFedInputs(*this);
 }
 
 void CContainer::SetSkinName(std::string name) {

@@ -47,6 +47,16 @@ bool ConnectedToLiveModule(const CPlug2& plug) {
   });
 }
 
+// Whether the build will connect a source to the input: a live module's
+// engine plug at the other end. A panel-side output has none.
+bool FedByLiveEnginePlug(const CPlug2& plug) {
+  return std::any_of(plug.connections().begin(), plug.connections().end(), [&](CLine2* line) {
+    const CPlug2* other = line->OtherEnd(&plug);
+    return other != nullptr && other->owner() != nullptr && !other->owner()->IsExcluded() &&
+           !PanelSideOnly(other->Flags());
+  });
+}
+
 // The container's "Polyphony" setting, 1 to 200 voices; the list's own
 // default when the document has none.
 void ApplyPolyphony(const CContainer& container, ug_container& generator) {
@@ -407,7 +417,7 @@ void GraphBuild::ApplyDocumentValues(CUG& module) {
     const int32_t direction = plug->Direction();
     const bool wanted = direction == DR_OUT
                             ? (plug->Flags() & kPlugSettableOutput) != 0
-                            : PatchStored(plug->Flags()) || !ConnectedToLiveModule(*plug);
+                            : PatchStored(plug->Flags()) || !FedByLiveEnginePlug(*plug);
     if (wanted) engine_plug->SetValueFromText(plug->value_text());
   }
 }

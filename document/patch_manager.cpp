@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "document/connection.h"
 #include "document/container.h"
 #include "document/control.h"
 #include "document/module.h"
@@ -182,6 +183,10 @@ void PatchParameter::ReportChange(bool report_to_host) {
   if (plug_->owner() != nullptr) plug_->owner()->OnPlugValueChanged(*plug_);
   // Panel controls watching the plug redraw.
   plug_->Notify(Notification(kNotifyValueChanged, plug_));
+  // Panel faces feeding the plug show the value too.
+  for (CLine2* line : std::vector<CLine2*>(plug_->connections())) {
+    if (CPlug2* other = line->OtherEnd(plug_)) other->OnConnectedValueChanged(*plug_);
+  }
 }
 
 void PatchParameter::SetNormalised(float normalised) {

@@ -61,6 +61,7 @@ class PatchParameter : public ui_msg_target {
   bool ignore_program_change() const { return ignore_program_change_; }
   void set_ignore_program_change(bool ignore) { ignore_program_change_ = ignore; }
   bool hidden() const { return hidden_; }
+  void set_hidden(bool hidden) { hidden_ = hidden; }
   // Set while a patch change or a value from the engine is being applied.
   bool busy() const { return busy_; }
 

@@ -74,6 +74,9 @@ class CPlug2 : public Persistent, public Notifier, public generic_parameter {
   // at the other end of its first connection when that plug has one, else
   // this plug's own (null when neither has).
   generic_feature* ConnectedVariable();
+  // The plug at the other end of one of this plug's connections, whose value
+  // a patch parameter keeps, has a new value.
+  virtual void OnConnectedValueChanged(const CPlug2& /*source*/) {}
 
   // Connections are held by their container; the plug only lists them.
   const std::vector<CLine2*>& connections() const { return connections_; }

@@ -1,8 +1,12 @@
 #include "document/plug_kinds.h"
 
+#include <vector>
+
 #include "document/connection.h"
 #include "document/module.h"
+#include "document/panel_feeds.h"
 #include "modules/list_text.h"
+#include "platform/text.h"
 
 namespace ov {
 
@@ -161,12 +165,29 @@ void CPlugFeature::WriteValueText(const std::string& text) {
     variable_->SetFromText(text);  // reaches the value text through the variable
     return;
   }
-  CPlug2::WriteValueText(text);
+  StoreAndPassOn(text, text);
+}
+
+void CPlugFeature::OnConnectedValueChanged(const CPlug2& source) {
+  if (FeedsParameter(*this, source)) WriteValueText(source.ValueText());
 }
 
 void CPlugFeature::OnVariableChanged(generic_feature& variable) {
+  // A float's value text keeps three decimals; the parameters it feeds take
+  // it whole, or it would come back rounded and move the face.
+  const auto* real = dynamic_cast<const variable_base<float, MetaData_float>*>(&variable);
+  StoreAndPassOn(variable.ToText(), real != nullptr ? FormatDouble(real->Get()) : variable.ToText());
+}
+
+void CPlugFeature::StoreAndPassOn(const std::string& stored, const std::string& passed) {
   // Kept as text too, so that the project stores what the panel set.
-  CPlug2::WriteValueText(variable.ToText());
+  CPlug2::WriteValueText(stored);
+  // Parameters compare before they store, so a value coming back from one
+  // ends here.
+  for (CLine2* line : std::vector<CLine2*>(connections())) {
+    CPlug2* input = line->OtherEnd(this);
+    if (input != nullptr && FeedsParameter(*this, *input)) input->WriteValueText(passed);
+  }
 }
 
 std::string CPlugFeature4::Name() const {

@@ -104,7 +104,11 @@ class CPlugFeature : public CPlug2, private value_owner {
   int32_t Flags() const override;
   std::string ItemList() const override;
   generic_feature* ValueVariable() override;
+  // A write is passed on to the patch parameters of the inputs the plug
+  // feeds (document/panel_feeds.h); their changes come back through
+  // OnConnectedValueChanged.
   void WriteValueText(const std::string& text) override;
+  void OnConnectedValueChanged(const CPlug2& source) override;
   void RefreshItems();
   // The list text stored with the plug (empty: none).
   const std::string& list_text() const { return feature_text_b_; }
@@ -118,6 +122,7 @@ class CPlugFeature : public CPlug2, private value_owner {
 
  private:
   void OnVariableChanged(generic_feature& variable) override;
+  void StoreAndPassOn(const std::string& stored, const std::string& passed);
   // Its list without looking at what it is connected to.
   std::string OwnItemList() const;
 
