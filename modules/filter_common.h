@@ -56,6 +56,8 @@ class ug_filter : public ug_base {
  public:
   void Open() override;
   void OnStatusChange(uint32_t time, connector* link, int32_t state) override;
+  // Every filter reads its inputs through the members at each call.
+  bool InputBlocksMayMove() const override { return true; }
 
  protected:
   // The settle check runs after this many engine blocks of processing with
