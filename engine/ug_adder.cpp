@@ -18,11 +18,15 @@ void ug_adder::Open() {
   const auto& links = plug(kInputPlug)->Connectors();
   sources_.clear();
   source_blocks_.clear();
+  source_owners_.clear();
   for (const connector* link : links) {
     sources_.push_back(link->Source()->Data());
     source_blocks_.push_back(link->Source()->Block());
+    source_owners_.push_back(&link->Source()->Owner());
   }
   running_.assign(links.size(), false);
+  running_sources_.clear();
+  running_sources_.reserve(links.size());
   const auto& readers = plug(kOutputPlug)->Connectors();
   readers_allow_passing_ =
       !readers.empty() && std::all_of(readers.begin(), readers.end(), [](const connector* link) {
@@ -46,7 +50,13 @@ void ug_adder::Close() {
 void ug_adder::OnStatusChange(uint32_t time, connector* link, int32_t state) {
   const auto& links = plug(kInputPlug)->Connectors();
   const auto found = std::find(links.begin(), links.end(), link);
-  if (found != links.end()) running_[found - links.begin()] = state == ST_RUN;
+  if (found != links.end()) {
+    running_[found - links.begin()] = state == ST_RUN;
+    running_sources_.clear();
+    for (std::size_t s = 0; s < running_.size(); ++s) {
+      if (running_[s]) running_sources_.push_back(s);
+    }
+  }
 
   // The readers have taken the passed block up to now in this cell.
   if (passing_ >= 0) {
@@ -66,8 +76,7 @@ void ug_adder::OnStatusChange(uint32_t time, connector* link, int32_t state) {
 
 bool ug_adder::Quiet(std::size_t source) const {
   // A suspended voice keeps its block and the state it last sent.
-  const connector& link = *plug(kInputPlug)->Connectors()[source];
-  return !running_[source] || (link.Source()->Owner().Flags() & UGF_SUSPENDED) != 0;
+  return !running_[source] || (source_owners_[source]->Flags() & UGF_SUSPENDED) != 0;
 }
 
 bool ug_adder::TryPassing() {
@@ -113,8 +122,9 @@ void ug_adder::PointReadersAt(USampBlock& block) {
 
 void ug_adder::PassOn(int32_t position, int32_t count) {
   // A voice resumed since: it runs before this slice of ours, so summing
-  // from here on is what the adder would have done all along.
-  for (std::size_t s = 0; s < sources_.size(); ++s) {
+  // from here on is what the adder would have done all along. Only a
+  // running source can be one.
+  for (const std::size_t s : running_sources_) {
     if (static_cast<int32_t>(s) == passing_ || Quiet(s)) continue;
     StopPassing(position);
     SetProcessFunction(&ug_adder::Sum);

@@ -50,7 +50,11 @@ class ug_adder : public ug_base {
   float* output_ = nullptr;
   std::vector<const float*> sources_;    // in connector order
   std::vector<USampBlock*> source_blocks_;
+  std::vector<const ug_base*> source_owners_;
   std::vector<bool> running_;            // per source
+  // The running sources' indices, in connector order (reserved at open, so
+  // filling it allocates nothing).
+  std::vector<std::size_t> running_sources_;
   bool readers_allow_passing_ = false;
   int32_t passing_ = -1;  // the source passed on, or -1
   int32_t pass_checks_ = 0;

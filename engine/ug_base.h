@@ -120,7 +120,8 @@ class ug_base : public EventProcessor, public dsp_msg_target {
   // True when the generator reads its audio inputs only through their plugs
   // and buffer members, afresh at each process call, and keeps no address
   // of their samples: an adder in front of it may then hand it a lone
-  // source's block instead of copying it. Any thread.
+  // source's block instead of copying it (a voice's block, where the voices
+  // of a container meet a shared module). Any thread.
   virtual bool InputBlocksMayMove() const { return false; }
   // Generators owned by this one (containers).
   virtual std::span<const std::unique_ptr<ug_base>> Children() const { return {}; }

@@ -284,6 +284,14 @@ void ug_oscillator2::Render(int32_t position, int32_t count) {
     while (k < reset && (table_fade_left_ > 0 || sync_fade_left_ > 0)) {
       RenderFading<S, kPitchRuns, kPmRuns, kPwRuns>(k++);
     }
+#if defined(__x86_64__)
+    if constexpr (!kPitchRuns && !kPmRuns && !kPwRuns) {
+      if (k < reset && still_wide_) {
+        RenderStillWide<S>(*this, k, reset);
+        k = reset;
+      }
+    }
+#endif
     if (k < reset) RenderFast<S, kPitchRuns, kPmRuns, kPwRuns>(k, reset);
     if (reset >= end) break;
     // The phase for sample `reset` before its own phase-modulation step.
@@ -430,6 +438,9 @@ void ug_oscillator2::Open() {
   ug_base::Open();
   tables_ = GetOscillatorTables(Master()->SampleRate());
   noise_state_ = &Master()->NoiseState();
+#if defined(__x86_64__)
+  still_wide_ = Master()->GetLaneMode() == LaneMode::kWide;
+#endif
   std::fill(std::begin(pink_), std::end(pink_), 0.0f);
   table_ = nullptr;
   fade_table_ = nullptr;

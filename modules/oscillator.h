@@ -80,6 +80,12 @@ class ug_oscillator2 : public ug_base {
   void Render(int32_t position, int32_t count);
   template <Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
   void RenderFast(int32_t from, int32_t to);
+#if defined(__x86_64__)
+  // RenderFast with every control still, eight samples at a time in the
+  // AVX2 build (oscillator_lanes.cpp); the same samples.
+  template <Shape S>
+  static void RenderStillWide(ug_oscillator2& osc, int32_t from, int32_t to);
+#endif
   template <Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
   void RenderFading(int32_t index);
   void RenderWhite(int32_t position, int32_t count);
@@ -117,6 +123,7 @@ class ug_oscillator2 : public ug_base {
   int16_t freq_scale_ = 0;
   float* pm_depth_ = nullptr;
   bool smooth_peaks_ = true;
+  bool still_wide_ = false;  // RenderStillWide may run: the engine runs wide kernels
   bool sync_fade_ = true;
 
   std::shared_ptr<const OscillatorTables> tables_;

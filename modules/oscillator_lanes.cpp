@@ -45,6 +45,10 @@ struct OscillatorLanes {
     }
     if (count == 0) return;
     const LaneBatch lanes{together, count, batch.position, batch.frames, batch.scratch};
+    if constexpr (!kPitchRuns && !kPmRuns && !kPwRuns) {
+      RenderStill<S>(lanes);  // no per-lane gathers and scattered stores
+      return;
+    }
 
     const float* tables[kLanes];
     float* out[kLanes];
@@ -92,6 +96,46 @@ struct OscillatorLanes {
     }
   }
 
+  // Every control still: sample k's phase is the first one plus k
+  // increments (wrapping as the one-sample steps wrap), so each copy
+  // renders eight consecutive samples at a time from its one table.
+  template <ug_oscillator2::Shape S>
+  OV_LANE_INLINE static void RenderStill(const LaneBatch& batch) {
+    using O = ug_oscillator2;
+    for (int32_t j = 0; j < batch.count; ++j) {
+      O& osc = batch.Member<O>(j);
+      const float* table = osc.table_->entries.data();
+      const uint32_t increment = osc.increment_;
+      const LaneUint steps = LaneUint{0, 1, 2, 3, 4, 5, 6, 7} * increment;
+      const uint32_t stride = increment * static_cast<uint32_t>(kLanes);
+      const LaneUint pulse = LaneUint{} + osc.pulse_offset_;
+      LaneUint phase = (LaneUint{} + osc.phase_) + steps;
+      float* out = osc.out_;
+      ForEachRun(batch.position, batch.frames, [&](int32_t k, int32_t n) OV_LANE_LAMBDA {
+        LaneFloat value;
+        if constexpr (S == O::Shape::kPlain) {
+          value = InterpolateOne(table, phase);
+        } else if constexpr (S == O::Shape::kRamp) {
+          value = -InterpolateOne(table, phase);
+        } else {
+          value = InterpolateOne(table, phase - pulse) - InterpolateOne(table, phase);
+        }
+        StoreRun(out + k, value, n);
+        phase += stride;
+      });
+      osc.phase_ += increment * static_cast<uint32_t>(batch.frames);
+    }
+  }
+
+  OV_LANE_INLINE static LaneFloat InterpolateOne(const float* table, LaneUint phase) {
+    const LaneInt index = reinterpret_cast<LaneInt>(phase >> 23);
+    const LaneFloat t =
+        ToFloat(reinterpret_cast<LaneInt>(phase & 0x7FFFFFu)) * LaneSplat(1.0f / 8388608.0f);
+    const LaneFloat low = Gather(table, index);
+    const LaneFloat high = Gather(table, index + 1);
+    return low + (high - low) * t;
+  }
+
   template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
   static constexpr LaneKernel Kernel() {
     return MakeLaneKernel<&Render<S, kPitchRuns, kPmRuns, kPwRuns>>();
@@ -116,6 +160,20 @@ struct OscillatorLanes {
     return Find<S, true, true, kPw>(osc);
   }
 };
+
+#if defined(__x86_64__)
+template <ug_oscillator2::Shape S>
+void ug_oscillator2::RenderStillWide(ug_oscillator2& osc, int32_t from, int32_t to) {
+  ug_base* const members[] = {&osc};
+  lanes::RunWide<&OscillatorLanes::RenderStill<S>>({members, 1, from, to - from, nullptr});
+}
+template void ug_oscillator2::RenderStillWide<ug_oscillator2::Shape::kPlain>(ug_oscillator2&,
+                                                                             int32_t, int32_t);
+template void ug_oscillator2::RenderStillWide<ug_oscillator2::Shape::kRamp>(ug_oscillator2&,
+                                                                            int32_t, int32_t);
+template void ug_oscillator2::RenderStillWide<ug_oscillator2::Shape::kPulse>(ug_oscillator2&,
+                                                                             int32_t, int32_t);
+#endif
 
 LaneKernel ug_oscillator2::LaneKernelNow() const {
   using L = OscillatorLanes;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/audio_master.h"
+#include "engine/block_math.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/level_curves.h"
 
@@ -124,10 +125,7 @@ void ug_pan::RunByIntensity(int32_t position, int32_t count) {
 }
 
 void ug_pan::RunInputOnly(int32_t position, int32_t count) {
-  for (int32_t i = position; i < position + count; ++i) {
-    left_[i] = gain1_ * input_[i];
-    right_[i] = gain2_ * input_[i];
-  }
+  ScaleSamples2(left_, right_, input_, gain1_, gain2_, position, count);
 }
 
 std::unique_ptr<ug_base> ug_cross_fade::CreateInstance() const {

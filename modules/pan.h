@@ -30,6 +30,8 @@ class ug_pan : public ug_base {
   bool HasVoiceDependentInput() const override;
   bool HasLaneKernels() const override { return true; }
   LaneKernel LaneKernelNow() const override;
+  // Pan and "X-Mix" read their inputs through the members at each call.
+  bool InputBlocksMayMove() const override { return true; }
 
   float Gain1() const { return gain1_; }
   float Gain2() const { return gain2_; }

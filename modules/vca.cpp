@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/audio_master.h"
+#include "engine/block_math.h"
 #include "modules/descriptors/plug_tables.h"
 #include "modules/level_curves.h"
 
@@ -122,8 +123,7 @@ void ug_vca::RunLinear(int32_t position, int32_t count) {
 }
 
 void ug_vca::RunConstantGain(int32_t position, int32_t count) {
-  const float gain = static_gain_;
-  for (int32_t i = position; i < position + count; ++i) output_[i] = gain * signal_[i];
+  ScaleSamples(output_, signal_, static_gain_, position, count);
 }
 
 }  // namespace ov

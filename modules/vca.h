@@ -30,6 +30,7 @@ class ug_vca : public ug_base {
   bool HasVoiceDependentInput() const override;
   bool HasLaneKernels() const override { return true; }
   LaneKernel LaneKernelNow() const override;
+  bool InputBlocksMayMove() const override { return true; }
 
  private:
   friend struct VcaLanes;
