@@ -126,6 +126,8 @@ class COrvaneViewBase : public CWndOb {
     uint32_t interval;
     uint32_t started;
   };
+  // Presses, captured moves and releases: the windows above `object`.
+  void TellWindowsAbove(CVisualOb& object, WindowEventKind kind, Point p);
   bool DeliverKey(bool down, int32_t key, int32_t repeat, uint32_t flags);
   bool DeliverCharacter(int32_t key, int32_t repeat, uint32_t flags);
   void RunTimers();
