@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "document/container.h"
 #include "document/doc_object.h"
 #include "document/document.h"
 #include "editor/canvas.h"
@@ -194,6 +195,12 @@ void ScrollDecorator::SetRect(const Rect& rect) {
 void ScrollDecorator::Open() {
   CWndOb::Open();
   Layout();
+  // A container's panel opens where it was last scrolled to.
+  if (const auto* container = dynamic_cast<const CContainer*>(panel_->Module())) {
+    const Point offset = container->panel_offset();
+    ScrollTo(0, offset.x);
+    ScrollTo(1, offset.y);
+  }
 }
 
 void ScrollDecorator::Close() {

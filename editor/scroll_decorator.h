@@ -55,6 +55,7 @@ class ScrollDecorator : public CWndOb {
   // bars' thickness where it was cut; else just the bars' thickness.
   Point PreferredSize() const override;
   void SetRect(const Rect& rect) override;
+  // Opens scrolled to where its container's panel was left.
   void Open() override;
   void Close() override;
   void ChildResized(CVisualOb& child) override;
