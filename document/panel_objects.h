@@ -5,6 +5,7 @@
 // Threads: editor only.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -144,6 +145,12 @@ class control_group_ob : public control_ob_base {
   void Serialize(FieldWalker& walker) override;
 
   const std::vector<CDocOb*>& members() const { return members_; }
+  // A member once only.
+  void AddMember(CDocOb* member) {
+    if (member != nullptr && std::find(members_.begin(), members_.end(), member) == members_.end()) {
+      members_.push_back(member);
+    }
+  }
 
  private:
   std::vector<CDocOb*> members_;

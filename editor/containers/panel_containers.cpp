@@ -1,6 +1,7 @@
 #include "editor/containers/panel_containers.h"
 
 #include "document/panel_objects.h"
+#include "editor/containers/control_groups.h"
 #include "editor/containers/panel_group.h"
 #include "editor/containers/sub_panel.h"
 #include "editor/containers/tab_pages.h"
@@ -10,6 +11,9 @@ namespace ov {
 namespace {
 
 std::unique_ptr<CVisualOb> MakeContainer(CDocOb& object) {
+  if (auto* group = dynamic_cast<control_group_ob*>(&object)) {
+    return std::make_unique<control_group_auto_size>(*group);
+  }
   if (auto* portal = dynamic_cast<CPortal*>(&object)) return std::make_unique<CPortalWnd>(*portal);
   if (auto* box = dynamic_cast<CTabBox*>(&object)) return std::make_unique<CTabBoxWnd>(*box);
   if (auto* group = dynamic_cast<CPanelBox2*>(&object)) return std::make_unique<CPanelBoxWnd>(*group);

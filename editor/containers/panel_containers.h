@@ -1,5 +1,5 @@
-// The makers of the panel's containers: sub-panels, tab pages and panel
-// groups on the control panel.
+// The makers of the panel's containers: sub-panels, tab pages, panel
+// groups and control groups on the control panel.
 //
 // Thread: editor.
 #pragma once

@@ -6,6 +6,7 @@
 #include "document/container.h"
 #include "document/new_objects.h"
 #include "document/panel_objects.h"
+#include "editor/containers/control_groups.h"
 #include "editor/containers/panel_containers.h"
 #include "editor/containers/sub_panel.h"
 #include "editor/scroll_decorator.h"
@@ -98,6 +99,46 @@ TEST(PanelContainers, ScrollWindowsSubPanelsAndPagesLayOutAsTheyShould) {
       EXPECT_EQ(sub->Content()->GetRect(), (Rect{4, 4, 196, 146}));
     }
     rig.root.Close();
+  }
+
+  // A control group shows its members where their modules lie and sits
+  // on their union, following a member that moves.
+  {
+    auto* group = AddObject<control_group_ob>(main, "Control Group");
+    auto* a = AddObject<CDocOb>(main, "Image");
+    auto* b = AddObject<CDocOb>(main, "Image");
+    a->SetViewRect(kViewControlPanel, {300, 40, 320, 60});
+    b->SetViewRect(kViewControlPanel, {340, 70, 360, 90});
+    group->AddMember(a);
+    group->AddMember(b);
+    TreeRig rig(400, 300);
+    VisualMakers makers;
+    AddPanelContainerMakers(makers);
+    makers.Add([](CDocOb& object, int32_t) -> std::unique_ptr<CVisualOb> {
+      if (object.type_key() != "Image") return nullptr;
+      auto face = std::make_unique<CPaintObject>();
+      face->BindToModule(&object);
+      face->SetRect(*object.ViewRect(kViewControlPanel));
+      return face;
+    });
+    CVisualOb* view = PopulateView(main, *rig.panel, makers);
+    rig.root.Open();
+    control_group_auto_size* shown = nullptr;
+    for (CVisualOb* child : view->children()) {
+      if (auto* g = dynamic_cast<control_group_auto_size*>(child)) shown = g;
+    }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->GetRect(), (Rect{300, 40, 360, 90}));
+    EXPECT_EQ(shown->children().size(), 2u);
+    // The sub-panel and the group: the members show only in the group.
+    EXPECT_EQ(view->children().size(), 2u);
+    b->SetViewRect(kViewControlPanel, {350, 100, 370, 120});
+    EXPECT_EQ(shown->GetRect(), (Rect{300, 40, 370, 120}));
+    EXPECT_EQ(shown->ScrollOffset(), (Point{300, 40}));
+    rig.root.Close();
+    main.RemoveChild(group);
+    main.RemoveChild(a);
+    main.RemoveChild(b);
   }
 
   // Three page names become one: the members of pages 1 and 2 move onto
