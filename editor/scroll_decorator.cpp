@@ -256,6 +256,8 @@ void ScrollDecorator::OnTimer(int32_t id) {
     PointerReleased();
     return;
   }
+  // A thumb being dragged scrolls by itself.
+  if (holder == bar_views_[0] || holder == bar_views_[1]) return;
   const Rect view = ViewArea();
   const Point p = last_pointer_;
   const auto direction = [](int32_t at, int32_t start, int32_t end) {

@@ -1,6 +1,8 @@
 // A window onto a panel larger than the space it is given: scroll bars
 // (drawn here, 17 pixels thick) where the panel's content does not fit,
-// the wheel, and scrolling by itself while a drag nears an edge.
+// the wheel, and scrolling by itself while a drag nears an edge. It uses
+// no keys: the space key, like any key nothing on the panel takes, goes
+// back to the host, whose transport it starts and stops.
 //
 // Thread: editor.
 #pragma once

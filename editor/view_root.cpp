@@ -338,6 +338,17 @@ void COrvaneViewBase::ShowToolTipWhenRested() {
   tip_.area = tool->area;
 }
 
+bool COrvaneViewBase::ShowNote(std::string_view text, Point at) {
+  if (popups_ == nullptr || text.empty()) return false;
+  HideToolTip();
+  popups_->ShowToolTip(text, at);
+  // Shown as a tip over no tool: the next move hides it.
+  tip_.shown = true;
+  tip_.resting = false;
+  tip_.area = {};
+  return true;
+}
+
 void COrvaneViewBase::HideToolTip() {
   if (tip_.shown && popups_ != nullptr) popups_->HideToolTip();
   tip_.shown = false;

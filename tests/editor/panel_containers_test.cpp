@@ -141,6 +141,20 @@ TEST(PanelContainers, ScrollWindowsSubPanelsAndPagesLayOutAsTheyShould) {
     main.RemoveChild(b);
   }
 
+  // A border adds its width to its child's size (3 when thick), and is
+  // never made smaller than that.
+  for (const bool thick : {false, true}) {
+    CBorder border;
+    if (thick) border.SetFlags(kVoThick);
+    EXPECT_EQ(border.PreferredSize(), (Point{10, 10}));
+    CVisualOb* child = border.AdoptChild(std::make_unique<CPaintObject>(), false);
+    const int32_t b = thick ? 3 : 1;
+    EXPECT_EQ(border.PreferredSize(), (Point{10 + b, 10 + b}));
+    border.SetRect({5, 5, 8, 8});
+    EXPECT_EQ(border.GetRect(), (Rect{5, 5, 15 + b, 15 + b}));
+    EXPECT_EQ(child->GetRect(), (Rect{0, 0, 10, 10}));
+  }
+
   // Three page names become one: the members of pages 1 and 2 move onto
   // page 0, and so does "Page".
   auto* box = AddObject<CTabBox>(main, "Paged Group");
