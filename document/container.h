@@ -96,6 +96,9 @@ class CContainer : public CUG_with_patches {
   void SetSkinName(std::string name);
   uint32_t flags() const { return flags_; }
   const Rect& panel_rect() const { return panel_rect_; }
+  // Where its panel was last scrolled to.
+  const Point& panel_offset() const { return panel_offset_; }
+  void SetPanelOffset(Point offset) { panel_offset_ = offset; }
   bool spare_hidden() const { return spare_hidden_; }
 
  protected:

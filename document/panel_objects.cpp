@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "document/container.h"
 #include "document/control_features.h"
+#include "modules/list_text.h"
 #include "document/plug_kinds.h"
 
 namespace ov {
@@ -185,6 +187,167 @@ void CTabBox::Serialize(FieldWalker& walker) {
     members_ = std::move(walked);
   }
   walker.EndList();
+}
+
+}  // namespace ov
+
+namespace ov {
+namespace {
+
+constexpr std::string_view kPageNames = "Page Names";
+constexpr std::string_view kPage = "Page";
+constexpr std::string_view kDefaultPageNames = "Page 1,Page 2";
+
+// The list text that numbers the names from 0.
+std::string PageItems(const std::vector<std::string>& names) {
+  std::string items;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) items += ",";
+    items += names[i] + "=" + std::to_string(i);
+  }
+  return items;
+}
+
+}  // namespace
+
+void CPanelBox2::ChangeTitle(std::string title) {
+  if (title == title_) return;
+  title_ = std::move(title);
+  Notify(Notification(kNotifyRenamed, this, 0, title_));
+}
+
+std::vector<std::string> CPortal::SubPanelItems() const {
+  std::vector<std::string> items{std::string(kNone)};
+  if (parent() == nullptr) return items;
+  for (const auto& child : parent()->children()) {
+    if (const auto* container = dynamic_cast<const CContainer*>(child.get())) {
+      items.push_back(container->title());
+    }
+  }
+  return items;
+}
+
+int32_t CPortal::SubPanelChoice() const {
+  const std::vector<std::string> items = SubPanelItems();
+  const auto at = std::find(items.begin(), items.end(), sub_panel_);
+  return at == items.end() ? 0 : static_cast<int32_t>(at - items.begin());
+}
+
+void CPortal::ChooseSubPanel(std::string name) {
+  sub_panel_ = std::move(name);
+  Notify(Notification(kNotifyTargetChanged, this));
+  if (parent() != nullptr) parent()->Notify(Notification(kNotifyModuleChanged, this));
+}
+
+CContainer* CPortal::FindTarget() const {
+  if (parent() == nullptr || sub_panel_ == kNone || sub_panel_.empty()) return nullptr;
+  for (const auto& child : parent()->children()) {
+    auto* container = dynamic_cast<CContainer*>(child.get());
+    if (container != nullptr && container->title() == sub_panel_) return container;
+  }
+  return nullptr;
+}
+
+void CTabBox::SetUpAsNew(const Module_Info& type) {
+  control_ob_base::SetUpAsNew(type);
+  AddPagePlugs();
+}
+
+void CTabBox::InitialiseAfterLoad(bool loaded) {
+  AddPagePlugs();
+  control_ob_base::InitialiseAfterLoad(loaded);
+}
+
+CPlug2* CTabBox::PlugNamed(std::string_view name) const { return FindPlug(name); }
+
+void CTabBox::AddPagePlugs() {
+  struct Shape {
+    std::string_view name;
+    int32_t datatype;
+  };
+  static constexpr Shape kShapes[] = {{kPageNames, DT_TEXT}, {kPage, DT_ENUM}};
+  for (std::size_t i = 0; i < std::size(kShapes); ++i) {
+    CPlugFeature* plug = nullptr;
+    for (const auto& p : plugs()) {
+      auto* feature = dynamic_cast<CPlugFeature*>(p.get());
+      if (feature != nullptr && feature->feature_index() == static_cast<int32_t>(i)) plug = feature;
+    }
+    if (plug == nullptr) {
+      auto made = std::make_unique<CPlugFeature3>();
+      made->SetFeature(std::string(kShapes[i].name), static_cast<int32_t>(i), 0);
+      made->set_index(static_cast<int16_t>(i));
+      made->SetValueText(i == 0 ? std::string(kDefaultPageNames) : "0");
+      plug = static_cast<CPlugFeature*>(InsertPlug(std::move(made)));
+    }
+    // Inputs of the panel: what is joined to them sets them.
+    plug->SetFeatureShape(DR_IN, kShapes[i].datatype, kPlugPanelSide);
+  }
+  if (auto* page = dynamic_cast<CPlugFeature*>(PlugNamed(kPage))) {
+    page->SetListText(PageItems(PageNames()));
+  }
+}
+
+void CTabBox::AddMember(CDocOb* object, int32_t page) {
+  if (object == nullptr || IsMember(object)) return;
+  members_.push_back({object, page});
+}
+
+bool CTabBox::IsMember(const CDocOb* object) const {
+  return std::any_of(members_.begin(), members_.end(),
+                     [&](const Member& m) { return m.object == object; });
+}
+
+std::vector<std::string> CTabBox::PageNames() const {
+  const CPlug2* plug = PlugNamed(kPageNames);
+  const std::string text = plug != nullptr ? plug->value_text() : std::string(kDefaultPageNames);
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    names.push_back(text.substr(start, comma == std::string::npos ? comma : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return names;
+}
+
+int32_t CTabBox::Page() const {
+  const CPlug2* plug = PlugNamed(kPage);
+  const int32_t page = plug != nullptr ? ParseLeadingInteger(plug->value_text()) : 0;
+  const int32_t last = static_cast<int32_t>(PageNames().size()) - 1;
+  return std::clamp(page, 0, last);
+}
+
+void CTabBox::SetPage(int32_t page) {
+  if (CPlug2* plug = PlugNamed(kPage)) plug->WriteValueText(std::to_string(page));
+}
+
+void CTabBox::SetPageNames(const std::string& names) {
+  if (CPlug2* plug = PlugNamed(kPageNames)) plug->WriteValueText(names);
+}
+
+void CTabBox::OnPlugValueChanged(CPlug2& plug) {
+  control_ob_base::OnPlugValueChanged(plug);
+  if (adjusting_) return;
+  if (plug.Name() == kPageNames) {
+    PagesChanged();
+  } else if (plug.Name() == kPage) {
+    Notify(Notification(kNotifyPageChanged, this));
+  }
+}
+
+void CTabBox::PagesChanged() {
+  const std::vector<std::string> names = PageNames();
+  const int32_t last = static_cast<int32_t>(names.size()) - 1;
+  for (Member& member : members_) member.page = std::clamp(member.page, 0, last);
+  adjusting_ = true;
+  if (auto* page = dynamic_cast<CPlugFeature*>(PlugNamed(kPage))) {
+    page->SetListText(PageItems(names));
+    const int32_t now = ParseLeadingInteger(page->value_text());
+    if (now > last || now < 0) page->WriteValueText(std::to_string(std::clamp(now, 0, last)));
+  }
+  adjusting_ = false;
+  if (parent() != nullptr) parent()->Notify(Notification(kNotifyModuleChanged, this));
 }
 
 }  // namespace ov

@@ -5,6 +5,7 @@
 // Threads: editor only.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -26,6 +27,8 @@ class CPanelBox2 : public CDocOb {
 
   const std::string& title() const { return title_; }
   void SetTitle(std::string title) { title_ = std::move(title); }
+  // The panel's "Title": what shows it hears code 10.
+  void ChangeTitle(std::string title);
   const Rect& panel_rect() const { return panel_rect_; }
   void SetPanelRect(const Rect& rect) { panel_rect_ = rect; }
 
@@ -39,12 +42,31 @@ class CPanelBox2 : public CDocOb {
   Rect panel_rect_;
 };
 
+// Code the listeners of a sub-panel hear when it was pointed elsewhere.
+inline constexpr int32_t kNotifyTargetChanged = 48;
+
 // `CPortal`: a window onto another panel.
 class CPortal : public CDocOb {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+
+  static constexpr std::string_view kNone = "<none>";
+  // "Scroll Bars": 0 auto, 1 none, 2 enable; 3 (older projects) sizes the
+  // window to its content.
+  int32_t scroll_mode() const { return scroll_mode_; }
+  const std::string& sub_panel() const { return sub_panel_; }
+  // "Sub Panel"'s items: "<none>", then the names of the containers beside
+  // the portal, in their container's order.
+  std::vector<std::string> SubPanelItems() const;
+  // The position of the stored name among the items, 0 when not there.
+  int32_t SubPanelChoice() const;
+  // Stores the name; the portal's listeners hear code 48 and its container
+  // code 14, so the sub-panel is built again.
+  void ChooseSubPanel(std::string name);
+  // The first container beside the portal named as chosen, or null.
+  CContainer* FindTarget() const;
 
  protected:
   Rect* ViewRectField(int32_t view_kind) override {
@@ -123,27 +145,59 @@ class control_group_ob : public control_ob_base {
   void Serialize(FieldWalker& walker) override;
 
   const std::vector<CDocOb*>& members() const { return members_; }
+  // A member once only.
+  void AddMember(CDocOb* member) {
+    if (member != nullptr && std::find(members_.begin(), members_.end(), member) == members_.end()) {
+      members_.push_back(member);
+    }
+  }
 
  private:
   std::vector<CDocOb*> members_;
 };
 
-// `CTabBox`: panel objects spread over numbered pages.
+// Code the listeners of a tab box hear when its page changed.
+inline constexpr int32_t kNotifyPageChanged = 52;
+
+// `CTabBox`: panel objects spread over numbered pages. Its "Page Names"
+// (comma-separated) and "Page" are panel-side plugs: a list control joined
+// to "Page" shows the names and chooses the page.
 class CTabBox : public control_ob_base {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
   void Serialize(FieldWalker& walker) override;
+  void SetUpAsNew(const Module_Info& type) override;
+  void InitialiseAfterLoad(bool loaded) override;
+  // "Page Names" rebuilds the pages; "Page" tells the listeners (code 52).
+  void OnPlugValueChanged(CPlug2& plug) override;
 
   struct Member {
     CDocOb* object;
     int32_t page;
   };
   const std::vector<Member>& members() const { return members_; }
+  // Puts `object` on `page` (a member once only).
+  void AddMember(CDocOb* object, int32_t page);
+  bool IsMember(const CDocOb* object) const;
+
+  // The pages' names: one page, named "", for an empty text.
+  std::vector<std::string> PageNames() const;
+  // The current page, within the pages.
+  int32_t Page() const;
+  void SetPage(int32_t page);
+  void SetPageNames(const std::string& names);
 
  private:
+  void AddPagePlugs();
+  // After the names changed: members beyond the last page move onto it,
+  // "Page" stays within the pages and the container hears code 14.
+  void PagesChanged();
+  CPlug2* PlugNamed(std::string_view name) const;
+
   Rect box_rect_;
   std::vector<Member> members_;
+  bool adjusting_ = false;
 };
 
 }  // namespace ov

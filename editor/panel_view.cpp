@@ -3,6 +3,7 @@
 #include "document/container.h"
 #include "document/document.h"
 #include "editor/context_menu.h"
+#include "editor/scroll_decorator.h"
 #include "editor/canvas.h"
 #include "editor/skins/skin_drawing.h"
 #include "editor/skins/skin_list.h"
@@ -18,6 +19,18 @@ constexpr int32_t kViewHidden = 2048;
 }  // namespace
 
 void CMyView_base::OnNotify(const Notification& notification) {
+  if ((notification.code == kNotifyModuleReplaced || notification.code == kNotifyChildAdded) &&
+      notification.subject != nullptr && notification.subject != Module()) {
+    // A replaced module's object goes first; either way it is made anew.
+    if (notification.code == kNotifyModuleReplaced) {
+      const std::vector<CVisualOb*> children = this->children();
+      for (CVisualOb* child : children) {
+        if (child->Module() == notification.subject) DestroyChild(child);
+      }
+    }
+    AddVisualFor(*static_cast<CDocOb*>(const_cast<void*>(notification.subject)));
+    return;
+  }
   if (notification.code == kNotifyModuleChanged && notification.subject != nullptr) {
     // A module's plugs or looks changed: its object is made again.
     const std::vector<CVisualOb*> children = this->children();
@@ -36,6 +49,15 @@ void CMyView_base::OnNotify(const Notification& notification) {
     return;
   }
   LookUpImagesAgain();
+}
+
+void CMyView_base::AddVisualFor(CDocOb& object) {
+  if (makers_ == nullptr || !IsOpen()) return;
+  std::unique_ptr<CVisualOb> made = makers_->Make(object, ViewKind());
+  if (made == nullptr) return;
+  CVisualOb* child = AdoptChild(std::move(made), false);
+  child->Open();
+  KeepChildReachable(*child);
 }
 
 void CMyView_base::LookUpImagesAgainUnder(CVisualOb& object) {
@@ -70,6 +92,19 @@ Skin* CMyView::GetSkin() {
     }
   }
   return CMyView_base::GetSkin();
+}
+
+void CMyView::OnNotify(const Notification& notification) {
+  // The container's own notices only: whatever scrolled, the window tells
+  // its panel directly.
+  if (notification.code == kNotifyScrolled && notification.subject != nullptr) {
+    if (ViewKind() == kViewControlPanel) {
+      container_.SetPanelOffset(*static_cast<const Point*>(notification.subject));
+    }
+    return;
+  }
+  if (notification.code == kNotifyDocumentSaved) return;
+  CMyView_base::OnNotify(notification);
 }
 
 void CMyView::Close() {
@@ -120,10 +155,20 @@ std::unique_ptr<CVisualOb> VisualMakers::Make(CDocOb& object, int32_t view_kind)
   return nullptr;
 }
 
+const VisualMakers* MakersAbove(CVisualOb& object) {
+  for (CVisualOb* at = &object; at != nullptr; at = at->parent()) {
+    if (const auto* list = dynamic_cast<const CMyView_base*>(at); list && list->Makers()) {
+      return list->Makers();
+    }
+  }
+  return nullptr;
+}
+
 CVisualOb* PopulateView(CContainer& container, CVisualOb& host, const VisualMakers& makers) {
   const int32_t kind = host.ViewKind();
   if (kind == kViewStructure || kind == kViewHidden) return nullptr;
   auto panel = std::make_unique<CMyView>(container);
+  panel->SetMakers(&makers);
   for (const auto& child : container.children()) {
     if (std::unique_ptr<CVisualOb> made = makers.Make(*child, kind)) {
       panel->AdoptChild(std::move(made), false);
@@ -133,7 +178,8 @@ CVisualOb* PopulateView(CContainer& container, CVisualOb& host, const VisualMake
   // bars.
   if (host.flags() & kVoNoScrollDecorator) return host.AdoptChild(std::move(panel), false);
   CVisualOb* view = panel.get();
-  host.AdoptChild(makers.Wrap(container, kind, std::move(panel)), false);
+  auto scrolled = std::make_unique<ScrollDecorator>(std::move(panel), ScrollDecorator::kAuto);
+  host.AdoptChild(makers.Wrap(container, kind, std::move(scrolled)), false);
   return view;
 }
 

@@ -19,13 +19,24 @@
 namespace ov {
 
 class CContainer;
+class VisualMakers;
+
+// Codes a list of children hears from its container besides those of
+// notifier.h: a module replaced (its object is made again), and the
+// document saved (nothing to do).
+inline constexpr int32_t kNotifyModuleReplaced = 7;
+inline constexpr int32_t kNotifyDocumentSaved = 4;
 
 // A list of children bound to one container. When the container's skin
 // changes, every open child is closed and opened again so that it looks up
-// its images anew.
+// its images anew; a module added to the container (or replaced) gets its
+// object made by the makers the list was given.
 class CMyView_base : public CPaintObject {
  public:
   void OnNotify(const Notification& notification) override;
+  // What makes the objects of modules added later; they must outlive it.
+  void SetMakers(const VisualMakers* makers) { makers_ = makers; }
+  const VisualMakers* Makers() const { return makers_; }
   // The view shows its container's inside, not where the container lies.
   void ModuleMoved(const Rect&) override {}
   // Drops the images looked up and reopens the children, so that the skin
@@ -37,6 +48,12 @@ class CMyView_base : public CPaintObject {
  protected:
   // Runs first when the skin changed.
   virtual void SkinChanged() {}
+  // Makes, adds, opens and keeps reachable the object of `object`, when
+  // it has one in this view kind.
+  void AddVisualFor(CDocOb& object);
+
+ private:
+  const VisualMakers* makers_ = nullptr;
 };
 
 // The panel of one container, drawn over the skin's "background" image
@@ -50,6 +67,9 @@ class CMyView : public CMyView_base {
   bool AcceptsMouse() const override { return true; }
   // The control panel shows its container's own skin.
   Skin* GetSkin() override;
+  // Code 13 (its window scrolled): the container keeps the position;
+  // code 4 is ignored.
+  void OnNotify(const Notification& notification) override;
   void Close() override;
   void Draw(Canvas& canvas) override;
   // The container's entries, then "About..." when the project has an about
@@ -91,6 +111,10 @@ class VisualMakers {
   std::vector<Maker> makers_;
   Wrapper wrapper_;
 };
+
+// The makers of the nearest list of children at or above `object`, or
+// null.
+const VisualMakers* MakersAbove(CVisualOb& object);
 
 // Fills `host` with the container's panel: a CMyView with the visual
 // objects of the container's modules, in the container's order, added to

@@ -86,7 +86,10 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
     case WindowEventKind::kPress: {
       if (event.button != 1) return false;
       CVisualOb* hit = HitTest(p, &opaque);
-      if (hit != nullptr) hit->MouseDown(event.flags | kFlagLeftButton, hit->FromRoot(p));
+      if (hit == nullptr) return false;
+      TellWindowsAbove(*hit, WindowEventKind::kPress, p);
+      // The press may close what it hit: only the windows heard first.
+      if (hit->Root() == this) hit->MouseDown(event.flags | kFlagLeftButton, hit->FromRoot(p));
       return false;
     }
     case WindowEventKind::kRelease: {
@@ -102,10 +105,13 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
       }
       if (event.button != 1) return false;
       CVisualOb* target = state_.capture() != nullptr ? state_.capture() : HitTest(p, &opaque);
-      if (target != nullptr) target->MouseUp(event.flags, target->FromRoot(p));
+      if (target == nullptr) return false;
+      TellWindowsAbove(*target, WindowEventKind::kRelease, p);
+      target->MouseUp(event.flags, target->FromRoot(p));
       return false;
     }
     case WindowEventKind::kMotion: {
+      if (state_.capture() != nullptr) TellWindowsAbove(*state_.capture(), event.kind, p);
       CVisualOb* target = state_.capture() != nullptr ? state_.capture() : HitTest(p, &opaque);
       if (target != nullptr) target->MouseMove(event.flags, target->FromRoot(p));
       return false;
@@ -142,6 +148,20 @@ bool COrvaneViewBase::HandleEvent(const WindowEvent& event) {
       return false;
   }
   return false;
+}
+
+void COrvaneViewBase::TellWindowsAbove(CVisualOb& object, WindowEventKind kind, Point p) {
+  for (CVisualOb* at = object.parent(); at != nullptr && at != this; at = at->parent()) {
+    if (!at->IsWindow()) continue;
+    auto* window = static_cast<CWndOb*>(at);
+    if (kind == WindowEventKind::kPress) {
+      window->PointerPressed(window->FromRoot(p));
+    } else if (kind == WindowEventKind::kMotion) {
+      window->PointerMoved(window->FromRoot(p));
+    } else {
+      window->PointerReleased();
+    }
+  }
 }
 
 bool COrvaneViewBase::DeliverKey(bool down, int32_t key, int32_t repeat, uint32_t flags) {
@@ -316,6 +336,17 @@ void COrvaneViewBase::ShowToolTipWhenRested() {
   popups_->ShowToolTip(text, tip_.at);
   tip_.shown = true;
   tip_.area = tool->area;
+}
+
+bool COrvaneViewBase::ShowNote(std::string_view text, Point at) {
+  if (popups_ == nullptr || text.empty()) return false;
+  HideToolTip();
+  popups_->ShowToolTip(text, at);
+  // Shown as a tip over no tool: the next move hides it.
+  tip_.shown = true;
+  tip_.resting = false;
+  tip_.area = {};
+  return true;
 }
 
 void COrvaneViewBase::HideToolTip() {

@@ -109,6 +109,9 @@ class COrvaneViewBase : public CWndOb {
   FileDialog* Files() const { return file_dialog_; }
   // Shows the menus and tool tips; it must outlive the view's use of it.
   void SetPopups(PopupPresenter* popups) { popups_ = popups; }
+  // A text shown in a popup at `at` (window coordinates) until the pointer
+  // moves, a button or a key is pressed; false without popups.
+  bool ShowNote(std::string_view text, Point at);
   void SetCommandHandler(CommandHandler handler) { command_handler_ = std::move(handler); }
 
   // Called as objects leave the tree: no reference to them stays.
@@ -126,6 +129,8 @@ class COrvaneViewBase : public CWndOb {
     uint32_t interval;
     uint32_t started;
   };
+  // Presses, captured moves and releases: the windows above `object`.
+  void TellWindowsAbove(CVisualOb& object, WindowEventKind kind, Point p);
   bool DeliverKey(bool down, int32_t key, int32_t repeat, uint32_t flags);
   bool DeliverCharacter(int32_t key, int32_t repeat, uint32_t flags);
   void RunTimers();

@@ -264,8 +264,12 @@ void CVisualOb::Open() {
     module_->AddListener(this);
     listening_ = true;
   }
+  // Opening one child may remove others (tab pages take their members
+  // off the panel): only those still listed are opened, found by address
+  // before they are touched.
   const std::vector<CVisualOb*> children = children_;
   for (CVisualOb* child : children) {
+    if (std::find(children_.begin(), children_.end(), child) == children_.end()) continue;
     if (!child->IsOpen()) child->Open();
   }
 }

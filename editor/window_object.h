@@ -24,6 +24,13 @@ class CWndOb : public CVisualOb {
   void SetRect(const Rect& rect) override;
   void Close() override;
 
+  // The root tells every window above the object a press goes to, a move
+  // while the mouse is captured and the release (p in this window's
+  // coordinates), whoever takes them.
+  virtual void PointerPressed(Point /*p*/) {}
+  virtual void PointerMoved(Point /*p*/) {}
+  virtual void PointerReleased() {}
+
  private:
   Point scroll_;
 };

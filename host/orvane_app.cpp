@@ -167,6 +167,10 @@ void COrvaneAppBase::MenuCommand(CVisualOb& target, int32_t id, Point p) {
   if (id == kCommandAbout) {
     if (Document() != nullptr && !Document()->about_text().empty()) {
       messages_.Post(Document()->about_text(), MessageStyle::kInformation);
+      // Shown where the menu was asked for, as well as logged.
+      if (COrvaneViewBase* root = target.Root()) {
+        root->ShowNote(Document()->about_text(), target.ToRoot(p));
+      }
     }
     return;
   }

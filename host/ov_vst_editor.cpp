@@ -6,6 +6,7 @@
 #include "document/container.h"
 #include "editor/controls/bitmap_controls.h"
 #include "editor/controls/control_faces.h"
+#include "editor/containers/panel_containers.h"
 #include "editor/controls/control_module_faces.h"
 #include "editor/patch_toolbar.h"
 #include "editor/skins/default_skin/default_skin.h"
@@ -35,6 +36,7 @@ const ControlFaces& ProductFaces() {
 const VisualMakers& ProductMakers() {
   static const VisualMakers makers = [] {
     VisualMakers made;
+    AddPanelContainerMakers(made);
     AddModulePanelViews(made);
     AddSoundfontPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());

@@ -2,7 +2,11 @@
 // example project as the done-when of the panel: a PNG of the panel's size.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
+
+#include "document/project_text.h"
+#include "platform/files.h"
 
 #include "tests/editor/editor_test_support.h"
 #include "tests/editor/x11/xvfb_server.h"
@@ -103,6 +107,34 @@ TEST(SnapshotCommand, TheDemoPanelsMatchTheirPictures) {
     const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
     ASSERT_TRUE(image) << error;
     testing::ExpectMatchesGolden(std::string(name) + "_panel", *image);
+  }
+}
+
+// The panels example: a sub-panel with its patch toolbar and scroll bars,
+// a panel group, and tab pages, first on page 0, then with the list that
+// chooses the page (and so the page) on page 1.
+TEST(SnapshotCommand, ThePanelsExampleShowsItsContainersOnEitherPage) {
+  std::string error;
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadFileBytes(std::string(OV_EXAMPLES_DIR) + "/panels.json", 1 << 20, &bytes, &error));
+  Json project = Json::parse(bytes.begin(), bytes.end());
+  for (const int page : {0, 1}) {
+    SCOPED_TRACE(page);
+    for (Json& module : project["root"]["modules"][0]["modules"]) {
+      if (module["type"] == "Paged Group") module["plug_values"]["Page"] = page;
+      if (module["type"] == "List Entry2") module["plug_values"]["List"] = page;
+    }
+    SnapshotCommandLine line;
+    line.input_path = OutputDir() + "/panels_page.json";
+    std::ofstream(line.input_path) << project.dump();
+    line.output_path = OutputDir() + "/panels_snapshot.png";
+    std::ostringstream out;
+    std::ostringstream err;
+    ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
+    EXPECT_EQ(err.str(), "") << "every image is found";
+    const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
+    ASSERT_TRUE(image) << error;
+    testing::ExpectMatchesGolden(page == 0 ? "panels" : "panels_page_1", *image);
   }
 }
 
