@@ -7,6 +7,7 @@
 #include "editor/controls/bitmap_controls.h"
 #include "editor/controls/control_faces.h"
 #include "editor/controls/control_module_faces.h"
+#include "editor/envelope_editor.h"
 #include "editor/patch_toolbar.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
@@ -37,6 +38,7 @@ const VisualMakers& ProductMakers() {
     VisualMakers made;
     AddModulePanelViews(made);
     AddSoundfontPanelViews(made);
+    AddEnvelopeEditorViews(made);
     AddControlFrameMaker(made, ProductFaces());
     AddControlModuleMakers(made);
     AddPatchToolbar(made);
