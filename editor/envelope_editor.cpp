@@ -36,6 +36,13 @@ constexpr Colour kButtonSign = MakeColour(210, 215, 225);
 // far outside (a long shape zoomed in) cost nothing to skip.
 void ClippedLine(Canvas& canvas, double ax, double ay, double bx, double by, const Rect& box,
                  Colour colour) {
+  // Beyond a million pixels the slope no longer shows, and the arithmetic
+  // below stays exact enough.
+  constexpr double kFar = 1.0e6;
+  ax = std::clamp(ax, -kFar, kFar);
+  ay = std::clamp(ay, -kFar, kFar);
+  bx = std::clamp(bx, -kFar, kFar);
+  by = std::clamp(by, -kFar, kFar);
   double t0 = 0.0;
   double t1 = 1.0;
   const double dx = bx - ax;
@@ -55,10 +62,12 @@ void ClippedLine(Canvas& canvas, double ax, double ay, double bx, double by, con
     }
     if (t0 > t1) return;
   }
-  const Point from{static_cast<int32_t>(std::lround(ax + t0 * dx)),
-                   static_cast<int32_t>(std::lround(ay + t0 * dy))};
-  const Point to{static_cast<int32_t>(std::lround(ax + t1 * dx)),
-                 static_cast<int32_t>(std::lround(ay + t1 * dy))};
+  const auto inside = [&](double x, double y) {
+    return Point{static_cast<int32_t>(std::lround(std::clamp<double>(x, box.left, box.right - 1))),
+                 static_cast<int32_t>(std::lround(std::clamp<double>(y, box.top, box.bottom - 1)))};
+  };
+  const Point from = inside(ax + t0 * dx, ay + t0 * dy);
+  const Point to = inside(ax + t1 * dx, ay + t1 * dy);
   canvas.Line(from, to, colour);
   canvas.FillRect({to.x, to.y, to.x + 1, to.y + 1}, colour);
 }
