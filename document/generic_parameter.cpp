@@ -96,6 +96,9 @@ void ParamWatcher::Listener::OnNotify(const Notification& notification) {
     case kNotifyRenamed:
       owner_.OnParameterRenamed(notification.text);
       break;
+    case kNotifyEnabledChanged:
+      owner_.OnParameterEnabled();
+      break;
     case kNotifyPlugDestroyed:
       owner_.Watch(nullptr);
       owner_.OnParameterGone();

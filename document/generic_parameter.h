@@ -7,7 +7,8 @@
 // ValueText() to draw, and write with SetNormalised() or WriteValueText().
 // The parameter tells its watchers through OnParameterChanged (code 31,
 // which also follows the widget's own writes), OnParameterRenamed (code
-// 10) and OnParameterGone (code 8, after which Watched() is null).
+// 10), OnParameterEnabled (code 38: Enabled() may have changed) and
+// OnParameterGone (code 8, after which Watched() is null).
 //
 // Threads: editor only, like the document.
 #pragma once
@@ -37,6 +38,8 @@ class generic_parameter {
   virtual int32_t Datatype() const = 0;
   virtual bool Automatable() const { return false; }
   virtual bool DisplayOnly() const { return false; }
+  // Whether a panel may edit it now; a change is announced with code 38.
+  virtual bool Enabled() const { return true; }
   virtual std::string Label() const { return {}; }
 
   // The value as text, and writing it; a write that changes the value is
@@ -82,6 +85,7 @@ class ParamWatcher {
  protected:
   virtual void OnParameterChanged() {}
   virtual void OnParameterRenamed(std::string_view /*name*/) {}
+  virtual void OnParameterEnabled() {}
   // The parameter is being destroyed; it is already forgotten.
   virtual void OnParameterGone() {}
 

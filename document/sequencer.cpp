@@ -93,6 +93,41 @@ constinit const SerialClass CStepSeq::kClass{"CStepSeq", 1, false, &MakeObject<C
 CPattSeq::CPattSeq() {
   song_.fill(-1);
   song_[0] = 1;
+  using Kind = parameter_sequencer::Kind;
+  for (Kind kind :
+       {Kind::kBpm, Kind::kStepCount, Kind::kBar, Kind::kPattern, Kind::kMode, Kind::kBeat}) {
+    AddParameter(kind);
+  }
+}
+
+CPattSeq::~CPattSeq() = default;
+
+void CPattSeq::AddParameter(parameter_sequencer::Kind kind, int32_t index) {
+  parameters_.push_back(std::make_unique<parameter_sequencer>(*this, kind, index));
+}
+
+parameter_sequencer* CPattSeq::PanelParameter(std::string_view name, int32_t nth) const {
+  for (const auto& parameter : parameters_) {
+    if (parameter->Name() == name && nth-- == 0) return parameter.get();
+  }
+  return nullptr;
+}
+
+void CPattSeq::NotifyParameter(parameter_sequencer::Kind kind) const {
+  for (const auto& parameter : parameters_) {
+    if (parameter->kind() == kind) parameter->NotifyChanged();
+  }
+}
+
+void CPattSeq::AnnouncePatternEnabled() const {
+  using Kind = parameter_sequencer::Kind;
+  for (const auto& parameter : parameters_) {
+    const Kind kind = parameter->kind();
+    if (kind != Kind::kBpm && kind != Kind::kBar && kind != Kind::kPattern && kind != Kind::kMode &&
+        kind != Kind::kBeat && kind != Kind::kDrumRow) {
+      parameter->NotifyEnabled();
+    }
+  }
 }
 
 void CPattSeq::Serialize(FieldWalker& walker) {
@@ -116,6 +151,11 @@ void CPattSeq::Serialize(FieldWalker& walker) {
 
 CStepSeq2::CStepSeq2() {
   for (auto& pattern : patterns_) pattern.assign(16, SequencerStep{});
+  using Kind = parameter_sequencer::Kind;
+  for (Kind kind :
+       {Kind::kStepNum, Kind::kNote, Kind::kVelocity, Kind::kModulation, Kind::kSlide}) {
+    AddParameter(kind);
+  }
 }
 
 void CStepSeq2::Serialize(FieldWalker& walker) {
@@ -124,7 +164,15 @@ void CStepSeq2::Serialize(FieldWalker& walker) {
                [&](std::vector<SequencerStep>& steps) { WalkSteps(walker, "", steps, true); });
 }
 
-CDrumSeq::CDrumSeq() { patterns_.fill(DefaultGrid()); }
+CDrumSeq::CDrumSeq() {
+  patterns_.fill(DefaultGrid());
+  for (int32_t step = 0; step < kStepButtons; ++step) {
+    AddParameter(parameter_sequencer::Kind::kDrumStep, step);
+  }
+  for (int32_t row = 0; row < static_cast<int32_t>(kRows.size()); ++row) {
+    AddParameter(parameter_sequencer::Kind::kDrumRow, row);
+  }
+}
 
 std::vector<int32_t> CDrumSeq::DefaultGrid() {
   // Kick on 0 and 8, open hat on 2, 6, 10 and 14, kick and snare on 4 and 12.
@@ -225,16 +273,37 @@ void CPattSeq::SetTempo(float tempo) {
   if (!std::isfinite(tempo)) return;
   tempo_ = tempo;
   UpdateEngine();
+  NotifyParameter(parameter_sequencer::Kind::kBpm);
 }
 
 void CPattSeq::SetSongMode(bool song_mode) {
+  if (song_mode == song_mode_) return;
   song_mode_ = song_mode;
   UpdateEngine();
+  NotifyParameter(parameter_sequencer::Kind::kMode);
+  for (const auto& parameter : parameters_) {
+    if (parameter->kind() == parameter_sequencer::Kind::kBar) parameter->NotifyEnabled();
+  }
 }
 
-void CPattSeq::SetCurrentPattern(int32_t pattern) {
-  current_pattern_ = std::clamp(pattern, -1, kPatternCount - 1);
+void CPattSeq::SetCurrentPattern(int32_t pattern) { SelectPattern(pattern, song_mode_); }
+
+void CPattSeq::SelectPattern(int32_t pattern, bool into_song) {
+  pattern = std::clamp(pattern, -1, kPatternCount - 1);
+  if (pattern == current_pattern_) return;
+  const int32_t old = current_pattern_;
+  const int32_t old_count = StepCount(old);
+  current_pattern_ = pattern;
+  // In song mode the panel edits the song: the bar's entry takes it.
+  if (into_song) {
+    song_[static_cast<std::size_t>(bar_)] = pattern;
+    song_stored_ = std::max(song_stored_, bar_ + 1);
+  }
   UpdateEngine();
+  NotifyParameter(parameter_sequencer::Kind::kPattern);
+  if (StepCount(pattern) != old_count) NotifyParameter(parameter_sequencer::Kind::kStepCount);
+  OnPatternSelected();
+  if (old < 0 || pattern < 0) AnnouncePatternEnabled();
 }
 
 void CPattSeq::SetSongEntry(int32_t position, int32_t pattern) {
@@ -242,6 +311,15 @@ void CPattSeq::SetSongEntry(int32_t position, int32_t pattern) {
   song_[static_cast<std::size_t>(position)] = std::clamp(pattern, -1, kPatternCount - 1);
   song_stored_ = std::max(song_stored_, position + 1);
   UpdateEngine();
+}
+
+void CPattSeq::SetBar(int32_t bar) {
+  bar = std::clamp(bar, 0, kSongLength - 1);
+  if (bar == bar_) return;
+  bar_ = bar;
+  // The pattern follows the entry; a stored entry beyond 31 stays stored.
+  SelectPattern(song_[static_cast<std::size_t>(bar)], false);
+  NotifyParameter(parameter_sequencer::Kind::kBar);
 }
 
 PatternSet CPattSeq::Snapshot() const {
@@ -255,18 +333,32 @@ PatternSet CPattSeq::Snapshot() const {
   return set;
 }
 
-void CPattSeq::UpdateEngine() { channel_->Publish(std::make_unique<const PatternSet>(Snapshot())); }
+void CPattSeq::UpdateEngine() {
+  channel_->Publish(std::make_unique<const PatternSet>(Snapshot()));
+  Notify(Notification(kNotifyContentsChanged, this));
+}
 
 void CPattSeq::OnGeneratorAttached(ug_base& generator) {
   auto* sequencer = dynamic_cast<ug_step_sequencer*>(&generator);
   if (sequencer == nullptr) return;
   // An engine starting in song mode starts the song from its beginning.
   if (song_mode_) {
-    bar_ = 0;
-    current_pattern_ = std::clamp(song_[0], -1, kPatternCount - 1);
+    if (bar_ != 0) {
+      bar_ = 0;
+      NotifyParameter(parameter_sequencer::Kind::kBar);
+    }
+    SelectPattern(song_[0], false);
   }
   UpdateEngine();
   sequencer->AttachPatterns(channel_);
+}
+
+void CPattSeq::OnRefresh(ug_base& generator) {
+  const auto* sequencer = dynamic_cast<const ug_step_sequencer*>(&generator);
+  if (sequencer == nullptr) return;
+  beat_ = sequencer->BeatLight() != 0 ? 1.0f : 0.0f;
+  NotifyParameter(parameter_sequencer::Kind::kBeat);
+  if (song_mode_) SetBar(sequencer->SongPosition());
 }
 
 void CStepSeq2::SetStep(int32_t index, const SequencerStep& step) {
@@ -275,15 +367,24 @@ void CStepSeq2::SetStep(int32_t index, const SequencerStep& step) {
   if (index < 0 || static_cast<std::size_t>(index) >= steps.size()) return;
   steps[static_cast<std::size_t>(index)] = step;
   UpdateEngine();
+  if (index == edited_step_) NotifyStepParameters();
 }
 
 void CStepSeq2::SetStepCount(int32_t count) {
+  count = std::clamp(count, 1, kMaxSteps);
+  if (edited_step_ > count - 1) {
+    edited_step_ = count - 1;
+    NotifyParameter(parameter_sequencer::Kind::kStepNum);
+    NotifyStepParameters();
+  }
   if (!ValidPattern(current_pattern_)) return;
   // Steps beyond the count are kept as new ones, so a longer pattern plays
   // the steps of a new module there.
-  patterns_[static_cast<std::size_t>(current_pattern_)].resize(
-      static_cast<std::size_t>(std::clamp(count, 1, kMaxSteps)));
+  std::vector<SequencerStep>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  if (steps.size() == static_cast<std::size_t>(count)) return;
+  steps.resize(static_cast<std::size_t>(count));
   UpdateEngine();
+  NotifyParameter(parameter_sequencer::Kind::kStepCount);
 }
 
 int32_t CStepSeq2::StepCount(int32_t pattern) const {
@@ -294,6 +395,37 @@ void CStepSeq2::ClearPattern() {
   if (!ValidPattern(current_pattern_)) return;
   patterns_[static_cast<std::size_t>(current_pattern_)].assign(16, SequencerStep{});
   UpdateEngine();
+  NotifyParameter(parameter_sequencer::Kind::kStepCount);
+  SetEditedStep(std::min(edited_step_, 15));
+  NotifyStepParameters();
+}
+
+void CStepSeq2::SetEditedStep(int32_t index) {
+  edited_step_ = std::clamp(index, 0, std::max(StepCount(current_pattern_), 1) - 1);
+  NotifyParameter(parameter_sequencer::Kind::kStepNum);
+  NotifyStepParameters();
+}
+
+SequencerStep CStepSeq2::EditedStep() const {
+  if (!ValidPattern(current_pattern_)) return {};
+  const std::vector<SequencerStep>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  const auto index = static_cast<std::size_t>(edited_step_);
+  return index < steps.size() ? steps[index] : SequencerStep{};
+}
+
+void CStepSeq2::EditStep(const SequencerStep& step) { SetStep(edited_step_, step); }
+
+void CStepSeq2::OnPatternSelected() {
+  edited_step_ = 0;
+  NotifyParameter(parameter_sequencer::Kind::kStepNum);
+  NotifyStepParameters();
+}
+
+void CStepSeq2::NotifyStepParameters() const {
+  using Kind = parameter_sequencer::Kind;
+  for (Kind kind : {Kind::kNote, Kind::kVelocity, Kind::kModulation, Kind::kSlide}) {
+    NotifyParameter(kind);
+  }
 }
 
 void CStepSeq2::FillSnapshot(PatternSet& set) const {
@@ -334,15 +466,38 @@ void CDrumSeq::SetDrum(int32_t index, int32_t row, bool on) {
   if (index < 0 || static_cast<std::size_t>(index) >= steps.size()) return;
   const auto bit = static_cast<int32_t>(1u << row);
   int32_t& word = steps[static_cast<std::size_t>(index)];
-  word = on ? word | bit : word & ~bit;
+  const int32_t changed = on ? word | bit : word & ~bit;
+  if (changed == word) return;
+  word = changed;
   UpdateEngine();
+  if (row == selected_row_) NotifyParameter(parameter_sequencer::Kind::kDrumStep);
+}
+
+bool CDrumSeq::Drum(int32_t index, int32_t row) const {
+  if (!ValidPattern(current_pattern_) || row < 0 || row > 16) return false;
+  const std::vector<int32_t>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  if (index < 0 || static_cast<std::size_t>(index) >= steps.size()) return false;
+  return (steps[static_cast<std::size_t>(index)] & (1 << row)) != 0;
+}
+
+void CDrumSeq::SelectRow(int32_t row) {
+  if (row < 0 || row >= static_cast<int32_t>(kRows.size())) return;
+  selected_row_ = row;
+  // Every row button shows whether it is the one, every step button the
+  // new row's bits.
+  NotifyParameter(parameter_sequencer::Kind::kDrumRow);
+  NotifyParameter(parameter_sequencer::Kind::kDrumStep);
 }
 
 void CDrumSeq::SetStepCount(int32_t count) {
   if (!ValidPattern(current_pattern_)) return;
-  patterns_[static_cast<std::size_t>(current_pattern_)].resize(
-      static_cast<std::size_t>(std::clamp(count, 1, kMaxSteps)), 0);
+  std::vector<int32_t>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  count = std::clamp(count, 1, kMaxSteps);
+  if (steps.size() == static_cast<std::size_t>(count)) return;
+  steps.resize(static_cast<std::size_t>(count), 0);
   UpdateEngine();
+  NotifyParameter(parameter_sequencer::Kind::kStepCount);
+  NotifyParameter(parameter_sequencer::Kind::kDrumStep);
 }
 
 int32_t CDrumSeq::StepCount(int32_t pattern) const {
@@ -353,6 +508,8 @@ void CDrumSeq::ClearPattern() {
   if (!ValidPattern(current_pattern_)) return;
   patterns_[static_cast<std::size_t>(current_pattern_)].assign(16, 0);
   UpdateEngine();
+  NotifyParameter(parameter_sequencer::Kind::kStepCount);
+  NotifyParameter(parameter_sequencer::Kind::kDrumStep);
 }
 
 void CDrumSeq::FillSnapshot(PatternSet& set) const {

@@ -1,6 +1,7 @@
 // The sequencers against exact sample times: ticks without drift, the notes
 // of a pattern and of the drum grid, the slide rule, the MIDI In cases
-// (transpose, clock sync, stop, song mode) and hostile stored values.
+// (transpose, clock sync, stop, song mode), hostile stored values, and the
+// panel's parameters with what they tell their watchers.
 #include "modules/step_sequencer.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include "document/sequencer.h"
 #include "engine/midi_word.h"
+#include "patches/message_hub.h"
 #include "tests/modules/module_rig.h"
 
 namespace ov::test {
@@ -285,6 +287,127 @@ TEST(SequencerDocument, NoteTextsTempoAndStepEditsReachTheSnapshot) {
   EXPECT_EQ(steps.patterns()[1][3].note, 48);
   // Only the newest snapshot is kept when nobody reads.
   EXPECT_EQ(steps.channel()->Kept(), 1u);
+}
+
+// Hears every panel parameter of a sequencer: "name code" per notification.
+struct ParameterEars : Notifiable {
+  explicit ParameterEars(const CPattSeq& sequencer) {
+    for (const auto& parameter : sequencer.panel_parameters()) {
+      parameter->Watchers().AddListener(this);
+      watched.push_back(parameter.get());
+    }
+  }
+  ~ParameterEars() {
+    for (generic_parameter* parameter : watched) parameter->Watchers().RemoveListener(this);
+  }
+  void OnNotify(const Notification& n) override {
+    const auto* parameter =
+        static_cast<const generic_parameter*>(static_cast<const parameter_sequencer*>(n.subject));
+    heard.push_back(parameter->Name() + " " + std::to_string(n.code));
+  }
+  bool Heard(const std::string& what) const {
+    return std::find(heard.begin(), heard.end(), what) != heard.end();
+  }
+  std::vector<generic_parameter*> watched;
+  std::vector<std::string> heard;
+};
+
+TEST(SequencerPanel, ParametersEditThroughTheSelectionAndTellTheirWatchers) {
+  CStepSeq2 steps;
+  CDrumSeq drums;
+  std::vector<std::string> names;
+  for (const auto& parameter : steps.panel_parameters()) names.push_back(parameter->Name());
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"BPM", "StepCount", "Bar", "Pattern", "Mode", "Beat",
+                                      "StepNum", "Note", "Velocity", "Modulation", "Slide"}));
+  EXPECT_EQ(drums.panel_parameters().size(), 6u + 16u + 17u);
+  EXPECT_EQ(drums.PanelParameter("BB", 2)->Label(), "SD");
+  EXPECT_EQ(drums.PanelParameter("DB", 16), nullptr);
+
+  constexpr float kText = -1.0f;  // write the text, not a normalised value
+  struct Case {
+    CPattSeq* sequencer;
+    const char* name;
+    int32_t nth;
+    const char* text;
+    float normalised;
+    const char* shown;  // parameter "name" then its value text afterwards
+    const char* expect;
+    const char* heard;  // "name code" that must have been heard, or null
+    bool note_enabled;
+  };
+  steps.SetSongEntry(3, 7);
+  const Case cases[] = {
+      {&steps, "StepNum", 0, "5", kText, "StepNum", "5", "Note 31", true},
+      {&steps, "Note", 0, " c#4", kText, "Note", "C#4", "Note 31", true},
+      {&steps, "Velocity", 0, "300", kText, "Velocity", "127", "Velocity 31", true},
+      {&steps, "Modulation", 0, "12.9", kText, "Modulation", "12", "Modulation 31", true},
+      {&steps, "Slide", 0, "", 1.0f, "Slide", "1", "Slide 31", true},
+      {&steps, "Slide", 0, "0", kText, "Slide", "1", nullptr, true},  // not typed
+      {&steps, "StepCount", 0, "4", kText, "StepNum", "3", "StepNum 31", true},
+      {&steps, "Pattern", 0, "-1", kText, "StepCount", "0", "Note 38", false},
+      {&steps, "Velocity", 0, "10", kText, "Velocity", "100", "Velocity 31", false},
+      {&steps, "StepCount", 0, "9", kText, "StepCount", "0", nullptr, false},
+      {&steps, "Pattern", 0, "50", kText, "Pattern", "31", "StepCount 38", true},
+      {&steps, "Mode", 0, "", 1.0f, "Mode", "1", "Bar 38", true},
+      {&steps, "Bar", 0, "3", kText, "Pattern", "7", "Bar 31", true},
+      {&steps, "Pattern", 0, "2", kText, "Bar", "3", "Pattern 31", true},
+      {&steps, "BPM", 0, "", 1000.0f, "BPM", "300.0", "BPM 31", true},
+      {&steps, "Beat", 0, "1", 1.0f, "Beat", "", nullptr, true},
+      {&drums, "BB", 2, "", 1.0f, "DB", "0", "DB 31", true},  // step 0 has no snare
+      {&drums, "DB", 0, "", 1.0f, "DB", "1", "DB 31", true},
+      {&drums, "BB", 2, "", 1.0f, "BB", "0", "BB 31", true},  // row 0 is not selected
+  };
+  for (const Case& c : cases) {
+    ParameterEars ears(*c.sequencer);
+    parameter_sequencer* parameter = c.sequencer->PanelParameter(c.name, c.nth);
+    ASSERT_NE(parameter, nullptr) << c.name;
+    if (c.normalised == kText) {
+      parameter->WriteValueText(c.text);
+    } else {
+      parameter->SetNormalised(c.normalised);
+    }
+    const std::string what = std::string(c.name) + " " + c.text;
+    EXPECT_EQ(c.sequencer->PanelParameter(c.shown)->ValueText(), c.expect) << what;
+    if (c.heard != nullptr) {
+      EXPECT_TRUE(ears.Heard(c.heard)) << what << ": " << c.heard;
+    }
+    if (c.sequencer == &steps) {
+      EXPECT_EQ(steps.PanelParameter("Note")->Enabled(), c.note_enabled) << what;
+    }
+  }
+  const PatternSet* played = steps.channel()->Newest();
+  EXPECT_EQ(played->step_counts[1], 4);
+  EXPECT_EQ(played->song[3], 2);
+  EXPECT_FLOAT_EQ(steps.PanelParameter("BPM")->GetNormalised(), 300.0f);
+  EXPECT_EQ(drums.channel()->Newest()->drum_words[1][0], (1u << 1) | (1u << 2));
+}
+
+TEST_F(StepSequencerTest, AnEngineInSongModeStartsTheSongAndRefreshesFollowIt) {
+  CStepSeq2 steps;
+  steps.SetSongMode(true);
+  for (int32_t position = 0; position < 4; ++position) steps.SetSongEntry(position, 4 + position);
+  steps.SetBar(2);
+  ASSERT_EQ(steps.current_pattern(), 6);
+  MessageHub hub(host);
+  hub.AttachEngine(&master);
+  auto& sequencer = Add(std::make_unique<ug_step_sequencer>());
+  master.RegisterTarget(sequencer, 70);
+  ParameterEars ears(steps);
+  hub.AttachModule(steps, sequencer);
+  EXPECT_EQ(steps.bar(), 0);
+  EXPECT_EQ(steps.current_pattern(), 4);
+  EXPECT_EQ(steps.song()[0], 4);
+  Start();
+  // Into the third bar (entries 1, 2, 3 of 16 steps at 120 beats per minute).
+  RunUntil(static_cast<uint32_t>(2 * 96 * 918.75) + kCell);
+  hub.Idle();
+  EXPECT_EQ(steps.bar(), 3);
+  EXPECT_EQ(steps.current_pattern(), 7);
+  EXPECT_TRUE(ears.Heard("Bar 31"));
+  EXPECT_TRUE(ears.Heard("Beat 31"));
+  master.Stop();
+  hub.AttachEngine(nullptr);
 }
 
 }  // namespace
