@@ -400,6 +400,12 @@ void CStepSeq2::ClearPattern() {
   NotifyStepParameters();
 }
 
+void CStepSeq2::CopyPattern(int32_t from, int32_t to) {
+  if (!ValidPattern(from) || !ValidPattern(to) || from == to) return;
+  patterns_[static_cast<std::size_t>(to)] = patterns_[static_cast<std::size_t>(from)];
+  UpdateEngine();
+}
+
 void CStepSeq2::SetEditedStep(int32_t index) {
   edited_step_ = std::clamp(index, 0, std::max(StepCount(current_pattern_), 1) - 1);
   NotifyParameter(parameter_sequencer::Kind::kStepNum);
@@ -510,6 +516,12 @@ void CDrumSeq::ClearPattern() {
   UpdateEngine();
   NotifyParameter(parameter_sequencer::Kind::kStepCount);
   NotifyParameter(parameter_sequencer::Kind::kDrumStep);
+}
+
+void CDrumSeq::CopyPattern(int32_t from, int32_t to) {
+  if (!ValidPattern(from) || !ValidPattern(to) || from == to) return;
+  patterns_[static_cast<std::size_t>(to)] = patterns_[static_cast<std::size_t>(from)];
+  UpdateEngine();
 }
 
 void CDrumSeq::FillSnapshot(PatternSet& set) const {

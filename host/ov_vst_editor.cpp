@@ -9,6 +9,7 @@
 #include "editor/controls/control_module_faces.h"
 #include "editor/envelope_editor.h"
 #include "editor/patch_toolbar.h"
+#include "editor/sequencer_panel.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
 #include "editor/soundfont_panel.h"
@@ -39,6 +40,7 @@ const VisualMakers& ProductMakers() {
     AddModulePanelViews(made);
     AddSoundfontPanelViews(made);
     AddEnvelopeEditorViews(made);
+    AddSequencerPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
     AddControlModuleMakers(made);
     AddPatchToolbar(made);
