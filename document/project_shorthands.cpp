@@ -9,6 +9,8 @@
 #include "document/new_objects.h"
 #include "document/patch_manager.h"
 #include "document/plug_kinds.h"
+#include "document/sequence_text.h"
+#include "document/sequencer.h"
 #include "document/vst_plugin_module.h"
 #include "engine/midi_automation.h"
 #include "modules/list_text.h"
@@ -279,6 +281,17 @@ void ProjectShorthands::CompleteModule(TextReader& reader, CUG& module) {
     SetUpHostedPlugin(reader, *hosted, *plugin);
   }
   if (const Json* pos = reader.Take("panel_pos")) PlaceOnPanel(reader, module, *pos);
+  if (const Json* sequence = reader.Take("sequence")) {
+    auto* sequencer = dynamic_cast<CPattSeq*>(&module);
+    if (sequencer == nullptr) {
+      reader.FailAt(reader.PathOf("sequence"), ArchiveErrorKind::kGeneric,
+                    "only a \"Step Sequencer\" or \"Drum Sequencer\" has a sequence");
+    }
+    ReadSequence(*sequence, reader.PathOf("sequence"), *sequencer,
+                 [&](const std::string& path, const std::string& text) {
+                   reader.FailAt(path, ArchiveErrorKind::kGeneric, text);
+                 });
+  }
   if (const Json* values = reader.Take("patch_values")) {
     patch_values_.push_back({&module, *values, reader.PathOf("patch_values")});
   }

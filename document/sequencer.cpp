@@ -81,7 +81,7 @@ void WalkPatterns(FieldWalker& walker, std::array<Pattern, CPattSeq::kPatternCou
 
 }  // namespace
 
-constinit const SerialClass CPattSeq::kClass{"CPattSeq", 1, false, &MakeObject<CPattSeq>,
+constinit const SerialClass CPattSeq::kClass{"CPattSeq", 1, false, &CDrumSeq::FromPlainStream,
                                              &CControl::kClass};
 constinit const SerialClass CStepSeq2::kClass{"CStepSeq2", 1, false, &MakeObject<CStepSeq2>,
                                               &CPattSeq::kClass};
@@ -186,7 +186,18 @@ std::vector<int32_t> CDrumSeq::DefaultGrid() {
   return grid;
 }
 
+std::unique_ptr<Persistent> CDrumSeq::FromPlainStream() {
+  auto drums = std::make_unique<CDrumSeq>();
+  drums->plain_stream_ = true;
+  return drums;
+}
+
 void CDrumSeq::Serialize(FieldWalker& walker) {
+  if (plain_stream_ && walker.Loading()) {
+    plain_stream_ = false;
+    CPattSeq::Serialize(walker);
+    return;
+  }
   CPattSeq::Serialize(walker);
   WalkPatterns(walker, patterns_, [&](std::vector<int32_t>& steps) {
     WalkBoundedInt32s(walker, "", steps, kMaxSteps);
@@ -229,6 +240,23 @@ constexpr std::array<const char*, 12> kNoteNames = {"C",  "C#", "D",  "D#", "E",
                                                     "F#", "G",  "G#", "A",  "A#", "B"};
 
 bool ValidPattern(int32_t pattern) { return pattern >= 0 && pattern < CPattSeq::kPatternCount; }
+
+// A pattern's steps to `count`: the steps a shorter count hid come back
+// when it grows again (until the project is saved, which stores the count),
+// then those of a new module.
+template <class Step>
+void ResizeSteps(std::vector<Step>& steps, std::vector<Step>& hidden, std::size_t count,
+                 const Step& fresh) {
+  if (count < steps.size()) {
+    hidden.insert(hidden.begin(), steps.begin() + static_cast<std::ptrdiff_t>(count), steps.end());
+    steps.resize(count);
+    return;
+  }
+  const std::size_t back = std::min(count - steps.size(), hidden.size());
+  steps.insert(steps.end(), hidden.begin(), hidden.begin() + static_cast<std::ptrdiff_t>(back));
+  hidden.erase(hidden.begin(), hidden.begin() + static_cast<std::ptrdiff_t>(back));
+  steps.resize(count, fresh);
+}
 
 }  // namespace
 
@@ -370,6 +398,29 @@ void CStepSeq2::SetStep(int32_t index, const SequencerStep& step) {
   if (index == edited_step_) NotifyStepParameters();
 }
 
+// Patterns given whole, as a loaded text gives them.
+template <class Step>
+bool ReplacePattern(std::array<std::vector<Step>, CPattSeq::kPatternCount>& patterns,
+                    std::array<std::vector<Step>, CPattSeq::kPatternCount>& hidden, int32_t pattern,
+                    std::vector<Step>& steps) {
+  if (!ValidPattern(pattern) || steps.empty() ||
+      steps.size() > static_cast<std::size_t>(CPattSeq::kMaxSteps)) {
+    return false;
+  }
+  patterns[static_cast<std::size_t>(pattern)] = std::move(steps);
+  hidden[static_cast<std::size_t>(pattern)].clear();
+  return true;
+}
+
+void CStepSeq2::SetPattern(int32_t pattern, std::vector<SequencerStep> steps) {
+  if (!ReplacePattern(patterns_, hidden_, pattern, steps)) return;
+  UpdateEngine();
+  if (pattern == current_pattern_) {
+    NotifyParameter(parameter_sequencer::Kind::kStepCount);
+    SetEditedStep(edited_step_);
+  }
+}
+
 void CStepSeq2::SetStepCount(int32_t count) {
   count = std::clamp(count, 1, kMaxSteps);
   if (edited_step_ > count - 1) {
@@ -378,11 +429,10 @@ void CStepSeq2::SetStepCount(int32_t count) {
     NotifyStepParameters();
   }
   if (!ValidPattern(current_pattern_)) return;
-  // Steps beyond the count are kept as new ones, so a longer pattern plays
-  // the steps of a new module there.
-  std::vector<SequencerStep>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  const auto pattern = static_cast<std::size_t>(current_pattern_);
+  std::vector<SequencerStep>& steps = patterns_[pattern];
   if (steps.size() == static_cast<std::size_t>(count)) return;
-  steps.resize(static_cast<std::size_t>(count));
+  ResizeSteps(steps, hidden_[pattern], static_cast<std::size_t>(count), SequencerStep{});
   UpdateEngine();
   NotifyParameter(parameter_sequencer::Kind::kStepCount);
 }
@@ -394,6 +444,7 @@ int32_t CStepSeq2::StepCount(int32_t pattern) const {
 void CStepSeq2::ClearPattern() {
   if (!ValidPattern(current_pattern_)) return;
   patterns_[static_cast<std::size_t>(current_pattern_)].assign(16, SequencerStep{});
+  hidden_[static_cast<std::size_t>(current_pattern_)].clear();
   UpdateEngine();
   NotifyParameter(parameter_sequencer::Kind::kStepCount);
   SetEditedStep(std::min(edited_step_, 15));
@@ -479,6 +530,15 @@ void CDrumSeq::SetDrum(int32_t index, int32_t row, bool on) {
   if (row == selected_row_) NotifyParameter(parameter_sequencer::Kind::kDrumStep);
 }
 
+void CDrumSeq::SetPattern(int32_t pattern, std::vector<int32_t> steps) {
+  if (!ReplacePattern(patterns_, hidden_, pattern, steps)) return;
+  UpdateEngine();
+  if (pattern == current_pattern_) {
+    NotifyParameter(parameter_sequencer::Kind::kStepCount);
+    NotifyParameter(parameter_sequencer::Kind::kDrumStep);
+  }
+}
+
 bool CDrumSeq::Drum(int32_t index, int32_t row) const {
   if (!ValidPattern(current_pattern_) || row < 0 || row > 16) return false;
   const std::vector<int32_t>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
@@ -497,10 +557,11 @@ void CDrumSeq::SelectRow(int32_t row) {
 
 void CDrumSeq::SetStepCount(int32_t count) {
   if (!ValidPattern(current_pattern_)) return;
-  std::vector<int32_t>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
+  const auto pattern = static_cast<std::size_t>(current_pattern_);
+  std::vector<int32_t>& steps = patterns_[pattern];
   count = std::clamp(count, 1, kMaxSteps);
   if (steps.size() == static_cast<std::size_t>(count)) return;
-  steps.resize(static_cast<std::size_t>(count), 0);
+  ResizeSteps(steps, hidden_[pattern], static_cast<std::size_t>(count), 0);
   UpdateEngine();
   NotifyParameter(parameter_sequencer::Kind::kStepCount);
   NotifyParameter(parameter_sequencer::Kind::kDrumStep);
@@ -513,6 +574,7 @@ int32_t CDrumSeq::StepCount(int32_t pattern) const {
 void CDrumSeq::ClearPattern() {
   if (!ValidPattern(current_pattern_)) return;
   patterns_[static_cast<std::size_t>(current_pattern_)].assign(16, 0);
+  hidden_[static_cast<std::size_t>(current_pattern_)].clear();
   UpdateEngine();
   NotifyParameter(parameter_sequencer::Kind::kStepCount);
   NotifyParameter(parameter_sequencer::Kind::kDrumStep);

@@ -199,6 +199,8 @@ class CStepSeq2 : public CPattSeq {
   }
   // A step of the current pattern; steps outside it are never edited.
   void SetStep(int32_t index, const SequencerStep& step);
+  // A whole pattern (0..31) of 1 to 32 steps; nothing otherwise.
+  void SetPattern(int32_t pattern, std::vector<SequencerStep> steps);
   // The step count is set after the edited step is kept within it.
   void SetStepCount(int32_t count) override;
   int32_t StepCount(int32_t pattern) const override;
@@ -221,6 +223,7 @@ class CStepSeq2 : public CPattSeq {
   void NotifyStepParameters() const;
 
   std::array<std::vector<SequencerStep>, kPatternCount> patterns_;
+  std::array<std::vector<SequencerStep>, kPatternCount> hidden_;  // beyond the count
   int32_t edited_step_ = 0;
 };
 
@@ -244,6 +247,8 @@ class CDrumSeq : public CPattSeq {
   const std::array<std::vector<int32_t>, kPatternCount>& patterns() const { return patterns_; }
   // Sets or clears row `row`'s bit in step `index` of the current pattern.
   void SetDrum(int32_t index, int32_t row, bool on);
+  // A whole pattern (0..31) of 1 to 32 steps; nothing otherwise.
+  void SetPattern(int32_t pattern, std::vector<int32_t> steps);
   // Whether row `row` sounds in step `index` of the current pattern.
   bool Drum(int32_t index, int32_t row) const;
   // The row the step buttons show and set, 0..16.
@@ -256,6 +261,11 @@ class CDrumSeq : public CPattSeq {
   // The grid every pattern of a new module has.
   static std::vector<int32_t> DefaultGrid();
   static constexpr int32_t kStepButtons = 16;
+  // What a stored plain CPattSeq loads as. That class has no patterns, yet
+  // it is what "Drum Sequencer" modules were stored as: it becomes a
+  // CDrumSeq with the default grid, read from the CPattSeq fields, and is
+  // written back as a CDrumSeq, so the patterns edited since are kept.
+  static std::unique_ptr<Persistent> FromPlainStream();
 
  protected:
   void FillSnapshot(PatternSet& set) const override;
@@ -263,7 +273,9 @@ class CDrumSeq : public CPattSeq {
 
  private:
   std::array<std::vector<int32_t>, kPatternCount> patterns_;
+  std::array<std::vector<int32_t>, kPatternCount> hidden_;  // beyond the count
   int32_t selected_row_ = 1;
+  bool plain_stream_ = false;  // the next load reads the CPattSeq fields only
 };
 
 // `CStepSeq`: the superseded step sequencer.

@@ -59,6 +59,12 @@ void ug_envelope_ms::TakeNewestShape() {
 }
 
 void ug_envelope_ms::Open() {
+  // A voice copy runs after the voice's other generators of the model's
+  // order (its note source's copy among them), so its gate is current.
+  if ((Flags() & UGF_CLONE) != 0 && !order_lowered_) {
+    SetSortOrder(SortOrder() - 1);
+    order_lowered_ = true;
+  }
   TakeNewestShape();
   ug_envelope_base::Open();
   // Rest on the terminating item past the end until a shape arrives.

@@ -66,6 +66,7 @@ class ug_envelope_ms : public ug_envelope_base {
   ShapeChannel::Hold shape_;
   const ShapeSegment* segments_ = nullptr;
   bool ignore_program_change_ = false;
+  bool order_lowered_ = false;  // a voice copy lowers its sort order once
 };
 
 }  // namespace ov

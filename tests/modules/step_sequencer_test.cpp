@@ -278,6 +278,9 @@ TEST(SequencerDocument, NoteTextsTempoAndStepEditsReachTheSnapshot) {
   EXPECT_EQ(newest->steps[1][3].note, 60);
   EXPECT_TRUE(newest->steps[1][3].slide);
   EXPECT_EQ(newest->step_counts[1], 32);
+  steps.SetStepCount(2);
+  steps.SetStepCount(32);  // the steps a shorter count hid come back
+  EXPECT_EQ(steps.patterns()[1][3].note, 60);
   steps.SetCurrentPattern(-1);
   steps.SetStepCount(4);  // no pattern selected: nothing changes
   EXPECT_EQ(steps.StepCount(1), 32);
