@@ -76,7 +76,24 @@ void CentredText(Canvas& canvas, const CVisualOb& object, const Rect& r, std::st
 
 SequencerPanelView::SequencerPanelView(CPattSeq& module)
     : SelfDrawingView(module), module_(module) {
-  Watch(Parameter("Beat"));
+  for (const std::unique_ptr<parameter_sequencer>& parameter : module.panel_parameters()) {
+    const bool beat = parameter->kind() == parameter_sequencer::Kind::kBeat;
+    repainters_.push_back(std::make_unique<Repainter>(*this, parameter.get(), beat));
+  }
+}
+
+SequencerPanelView::Repainter::Repainter(SequencerPanelView& view, generic_parameter* parameter,
+                                         bool beat)
+    : view_(view), beat_(beat) {
+  Watch(parameter);
+}
+
+void SequencerPanelView::Repainter::OnParameterChanged() {
+  if (beat_) {
+    view_.InvalidateRect(view_.FieldRect(Field::kBeat));
+  } else {
+    view_.InvalidateAll();
+  }
 }
 
 parameter_sequencer* SequencerPanelView::Parameter(std::string_view name, int32_t nth) const {

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,7 +34,7 @@
 
 namespace ov {
 
-class SequencerPanelView : public SelfDrawingView, protected ParamWatcher {
+class SequencerPanelView : public SelfDrawingView {
  public:
   static constexpr int32_t kTopRow = 18;
   // The fields of the top row, left to right.
@@ -50,8 +51,6 @@ class SequencerPanelView : public SelfDrawingView, protected ParamWatcher {
 
  protected:
   bool Press(uint32_t flags, Point p) override;
-  // The beat light follows the engine.
-  void OnParameterChanged() override { InvalidateRect(FieldRect(Field::kBeat)); }
   // The area below the top row.
   virtual void DrawBody(Canvas& canvas) = 0;
   virtual bool PressBody(uint32_t flags, Point p) = 0;
@@ -61,9 +60,28 @@ class SequencerPanelView : public SelfDrawingView, protected ParamWatcher {
   CPattSeq& module_;
 
  private:
+  // Repaints the panel when one of its parameters changes or is enabled
+  // or disabled: most tell only their own watchers (the edited step, the
+  // selected row, the bar following the song); the beat light repaints
+  // its own field.
+  class Repainter : public ParamWatcher {
+   public:
+    Repainter(SequencerPanelView& view, generic_parameter* parameter, bool beat);
+
+   protected:
+    void OnParameterChanged() override;
+    void OnParameterEnabled() override { view_.InvalidateAll(); }
+
+   private:
+    SequencerPanelView& view_;
+    bool beat_;
+  };
+
   void PressField(Field field, uint32_t flags, Point p);
   std::string FieldText(Field field) const;
   bool FieldEnabled(Field field) const;
+
+  std::vector<std::unique_ptr<Repainter>> repainters_;
 };
 
 class StepSequencerPanel : public SequencerPanelView {

@@ -1,6 +1,7 @@
 // The sequencer panels pressed as a user would, through the root view's
 // routing: each case checks what the module holds afterwards, so a press
-// that reaches the wrong parameter, or none, shows.
+// that reaches the wrong parameter, or none, shows; and what the panel
+// shows afterwards must be what a full repaint draws.
 #include "editor/sequencer_panel.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,16 @@ struct PanelRig {
     made->SetRect({0, 0, made->PreferredSize().x, made->PreferredSize().y});
     view = static_cast<SequencerPanelView*>(rig.panel->AdoptChild(std::move(made), true));
     rig.root.Open();
+    rig.root.Idle();
+  }
+  // What the panel shows after the edits is what a full repaint draws: an
+  // edit that did not repaint its area shows.
+  void ExpectRepainted() {
+    rig.root.Idle();
+    const PixelImage shown = rig.screen->Screen();
+    rig.root.InvalidateAll();
+    rig.root.Idle();
+    EXPECT_TRUE(SamePixels(shown, rig.screen->Screen()));
   }
   void Do(const Press& press) {
     rig.now += 1000;
@@ -142,6 +153,7 @@ TEST(SequencerPanel, StepPanelPressesReachTheModule) {
     panel.Make<StepSequencerPanel>();
     for (const Press& press : c.presses) panel.Do(press);
     c.check(panel.module);
+    panel.ExpectRepainted();
   }
 }
 
@@ -184,6 +196,7 @@ TEST(SequencerPanel, DrumPanelPressesReachTheModule) {
     panel.Make<DrumSequencerPanel>();
     for (const Press& press : c.presses) panel.Do(press);
     c.check(panel.module);
+    panel.ExpectRepainted();
   }
 }
 
