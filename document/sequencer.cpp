@@ -447,14 +447,12 @@ void CStepSeq2::ClearPattern() {
   hidden_[static_cast<std::size_t>(current_pattern_)].clear();
   UpdateEngine();
   NotifyParameter(parameter_sequencer::Kind::kStepCount);
-  SetEditedStep(std::min(edited_step_, 15));
-  NotifyStepParameters();
+  SetEditedStep(edited_step_);  // within the 16 steps, and shown again
 }
 
-void CStepSeq2::CopyPattern(int32_t from, int32_t to) {
-  if (!ValidPattern(from) || !ValidPattern(to) || from == to) return;
-  patterns_[static_cast<std::size_t>(to)] = patterns_[static_cast<std::size_t>(from)];
-  UpdateEngine();
+void CStepSeq2::CopyPatternTo(int32_t to) {
+  if (!ValidPattern(current_pattern_)) return;
+  SetPattern(to, patterns_[static_cast<std::size_t>(current_pattern_)]);
 }
 
 void CStepSeq2::SetEditedStep(int32_t index) {
@@ -539,6 +537,11 @@ void CDrumSeq::SetPattern(int32_t pattern, std::vector<int32_t> steps) {
   }
 }
 
+void CDrumSeq::CopyPatternTo(int32_t to) {
+  if (!ValidPattern(current_pattern_)) return;
+  SetPattern(to, patterns_[static_cast<std::size_t>(current_pattern_)]);
+}
+
 bool CDrumSeq::Drum(int32_t index, int32_t row) const {
   if (!ValidPattern(current_pattern_) || row < 0 || row > 16) return false;
   const std::vector<int32_t>& steps = patterns_[static_cast<std::size_t>(current_pattern_)];
@@ -578,12 +581,6 @@ void CDrumSeq::ClearPattern() {
   UpdateEngine();
   NotifyParameter(parameter_sequencer::Kind::kStepCount);
   NotifyParameter(parameter_sequencer::Kind::kDrumStep);
-}
-
-void CDrumSeq::CopyPattern(int32_t from, int32_t to) {
-  if (!ValidPattern(from) || !ValidPattern(to) || from == to) return;
-  patterns_[static_cast<std::size_t>(to)] = patterns_[static_cast<std::size_t>(from)];
-  UpdateEngine();
 }
 
 void CDrumSeq::FillSnapshot(PatternSet& set) const {

@@ -127,8 +127,9 @@ class CPattSeq : public CControl {
   virtual int32_t StepCount(int32_t pattern) const;
   // The current pattern back to the steps of a new module.
   virtual void ClearPattern() {}
-  // Pattern `to` becomes a copy of pattern `from` (the panel's "Copy").
-  virtual void CopyPattern(int32_t /*from*/, int32_t /*to*/) {}
+  // The panel's "Copy": pattern `to` (0..31) takes the current pattern's
+  // steps; nothing without a current pattern.
+  virtual void CopyPatternTo(int32_t /*to*/) {}
 
   // The panel's parameters: "BPM", "StepCount", "Bar", "Pattern", "Mode",
   // "Beat", then the kind's own, in that order.
@@ -205,7 +206,7 @@ class CStepSeq2 : public CPattSeq {
   void SetStepCount(int32_t count) override;
   int32_t StepCount(int32_t pattern) const override;
   void ClearPattern() override;
-  void CopyPattern(int32_t from, int32_t to) override;
+  void CopyPatternTo(int32_t to) override;
 
   // The step the panel edits ("StepNum"), within the current pattern; and
   // that step (a new module's step when no pattern is selected).
@@ -257,7 +258,7 @@ class CDrumSeq : public CPattSeq {
   void SetStepCount(int32_t count) override;
   int32_t StepCount(int32_t pattern) const override;
   void ClearPattern() override;
-  void CopyPattern(int32_t from, int32_t to) override;
+  void CopyPatternTo(int32_t to) override;
   // The grid every pattern of a new module has.
   static std::vector<int32_t> DefaultGrid();
   static constexpr int32_t kStepButtons = 16;

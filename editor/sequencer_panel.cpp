@@ -230,7 +230,7 @@ void SequencerPanelView::PressField(Field field, uint32_t flags, Point p) {
     case Field::kCopy: {
       const int32_t from = module_.current_pattern();
       if (from < 0 || from + 1 >= CPattSeq::kPatternCount) break;
-      module_.CopyPattern(from, from + 1);
+      module_.CopyPatternTo(from + 1);
       Write("Pattern", std::to_string(from + 1));
       break;
     }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "document/envelope_shape.h"
@@ -30,10 +31,16 @@ TEST(SnapshotThreads, EditsWhileTheEnginePlaysNeverMeetAHalfWrittenOrFreedSnapsh
   rig.Start();
 
   std::atomic<bool> done{false};
+  int64_t beats = 0;
   std::thread editor([&] {
     for (int32_t i = 0; !done.load(); ++i) {
       steps.SetStep(i % 16, {48 + i % 12, 100, i % 128, 1, (i & 1) != 0});
-      steps.SetStepCount(1 + i % 32);
+      // As the panel edits: through its parameters, reading the engine's
+      // beat light and song position as a refresh does.
+      steps.PanelParameter("StepNum")->WriteValueText(std::to_string(i % 8));
+      steps.PanelParameter("Note")->WriteValueText(NoteName(36 + i % 24));
+      steps.PanelParameter("StepCount")->WriteValueText(std::to_string(1 + i % 32));
+      beats += sequencer.BeatLight() + sequencer.SongPosition();
       shape.SelectPoint(1);
       shape.MovePoint(1, 0.2f + 0.001f * static_cast<float>(i % 100), 0.5f);
     }
@@ -45,6 +52,7 @@ TEST(SnapshotThreads, EditsWhileTheEnginePlaysNeverMeetAHalfWrittenOrFreedSnapsh
   }
   done.store(true);
   editor.join();
+  EXPECT_GE(beats, 0);
   // Only what the generators hold, and the newest, stay.
   EXPECT_LE(steps.channel()->Kept(), 2u);
   EXPECT_LE(shape.channel()->Kept(), 2u);

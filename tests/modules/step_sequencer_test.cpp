@@ -384,6 +384,8 @@ TEST(SequencerPanel, ParametersEditThroughTheSelectionAndTellTheirWatchers) {
   EXPECT_EQ(played->song[3], 2);
   EXPECT_FLOAT_EQ(steps.PanelParameter("BPM")->GetNormalised(), 300.0f);
   EXPECT_EQ(drums.channel()->Newest()->drum_words[1][0], (1u << 1) | (1u << 2));
+  drums.CopyPatternTo(7);  // the panel's "Copy"
+  EXPECT_EQ(drums.patterns()[7], drums.patterns()[1]);
 }
 
 TEST_F(StepSequencerTest, AnEngineInSongModeStartsTheSongAndRefreshesFollowIt) {

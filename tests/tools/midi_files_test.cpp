@@ -1,6 +1,7 @@
 // The MIDI player and recorder baked into plug-ins and rendered, on real
 // songs: what the player sends is the song, to the sample; what the recorder
-// keeps is what it was sent, to the millisecond.
+// keeps is what it was sent, to the millisecond. The step-bass example's
+// sequencers play their patterns on their ticks.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -109,8 +110,8 @@ TEST(MidiFiles, PlayerSendsEverySongMessageWithinOneSample) {
   testing::TempFolder folder;
   const std::string library = Bake(folder, "midi-player", "Player");
   const std::string played = folder / "played.mid";
-  ASSERT_EQ(std::system(Orvane("render " + library + " --seconds 20 --midi-out " + played +
-                               " -o " + (folder / "silence.wav"))
+  ASSERT_EQ(std::system(Orvane("render " + library + " --seconds 20 --midi-out " + played + " -o " +
+                               (folder / "silence.wav"))
                             .c_str()),
             0);
   EXPECT_EQ(ReadSong(played).events.size(), RenderFor(library).midi_output.size());
@@ -145,6 +146,103 @@ TEST(MidiFiles, RecorderKeepsWhatARenderSendsToTheMillisecond) {
   RenderFor(library, source);
   EXPECT_EQ(ReadAll(take), first);
   EXPECT_EQ(ReadAll(folder / "Rec/orvane-2.mid"), first);
+}
+
+// The example's bass line and drums, rendered for 4 s at 44.1 kHz, where a
+// tick (24 to a beat at 120 beats per minute) lasts 918.75 samples and a step
+// 6 ticks: every drum note leaves on its step's sample, every note of the
+// line sounds at its pitch, and the first swells through its envelope.
+TEST(MidiFiles, StepBassPlaysItsStepsOnTheirSamplesAtTheirPitches) {
+  constexpr double kBassRate = 44100;
+  const auto step_sample = [](int32_t step) {
+    return static_cast<int64_t>(std::floor(6 * step * 918.75));
+  };
+  testing::TempFolder folder;
+  const std::string wav = folder / "bass.wav";
+  const std::string mid = folder / "bass.mid";
+  const std::string log = folder / "log.txt";
+  ASSERT_EQ(std::system((std::string(std::getenv("OV_BUILD_DIR")) + "/orvane render " +
+                         OV_EXAMPLES_DIR + "/step-bass.json --rate 44100 --seconds 4 --midi-out " +
+                         mid + " -o " + wav + " >" + log + " 2>&1")
+                            .c_str()),
+            0)
+      << ReadAll(log);
+  EXPECT_EQ(ReadAll(log).find("is not available"), std::string::npos) << ReadAll(log);
+
+  // The drums: kick on steps 0, 4, 8, 12, snare on 4 and 12, open hat on
+  // 2, 6, 10 and 14; each note-off one tick after its note-on.
+  std::vector<std::pair<int64_t, int>> expected;
+  for (int32_t step = 0; step < 32; ++step) {
+    const int32_t at = step % 16;
+    if (at % 4 == 0) expected.emplace_back(step_sample(step), 35);
+    if (at == 4 || at == 12) expected.emplace_back(step_sample(step), 38);
+    if (at % 4 == 2) expected.emplace_back(step_sample(step), 46);
+  }
+  RenderSettings settings;
+  settings.plugin_path = Bake(folder, "step-bass", "StepBass");
+  settings.seconds = 4;
+  settings.sample_rate = kBassRate;
+  std::ostringstream render_log;
+  std::string error;
+  const std::optional<RenderResult> result = Render(settings, render_log, false, &error);
+  ASSERT_TRUE(result) << error;
+  std::vector<std::pair<int64_t, int>> sent;
+  for (const ScheduledMidi& m : result->midi_output) {
+    if ((m.bytes[0] & 0xF0) == 0x90) sent.emplace_back(m.frame, m.bytes[1]);
+  }
+  EXPECT_EQ(sent, expected);
+  const MidiSong song = ReadSong(mid);
+  ASSERT_EQ(song.events.size(), 2 * expected.size());
+  for (std::size_t i = 0, on = 0; i < song.events.size(); ++i) {
+    if ((song.events[i].bytes[0] & 0xF0) != 0x90) continue;
+    EXPECT_NEAR(song.events[i].seconds * kBassRate, static_cast<double>(expected[on++].first),
+                0.001 * kBassRate)
+        << i;
+  }
+
+  // The line's pitch per step, from the rising zero crossings of the output
+  // within the note (those of ringing near the peaks left out).
+  std::string wav_error;
+  const std::optional<AudioClip> clip = ReadWavFile(wav, &wav_error);
+  ASSERT_TRUE(clip) << wav_error;
+  const std::vector<float>& out = clip->channels[0];
+  const int32_t notes[16] = {36, 36, -1, 48, 34, 36, -1, 39, 36, -1, 43, -1, 36, 48, 48, 34};
+  for (int32_t step = 0; step < 16; ++step) {
+    if (notes[step] < 0) continue;
+    const auto from = static_cast<std::size_t>(step_sample(step) + 441);
+    const auto to = static_cast<std::size_t>(step_sample(step) + 4590);
+    float peak = 0;
+    for (std::size_t i = from; i < to; ++i) peak = std::max(peak, std::fabs(out[i]));
+    std::vector<std::size_t> rising;
+    bool armed = false;
+    for (std::size_t i = from; i < to; ++i) {
+      armed = armed || out[i] < -0.3f * peak;
+      if (armed && out[i - 1] < 0 && out[i] >= 0) {
+        rising.push_back(i);
+        armed = false;
+      }
+    }
+    ASSERT_GE(rising.size(), 2u) << step;
+    const double hertz = static_cast<double>(rising.size() - 1) * kBassRate /
+                         static_cast<double>(rising.back() - rising.front());
+    EXPECT_NEAR(hertz / (440.0 * std::exp2((notes[step] - 69) / 12.0)), 1.0, 0.005) << step;
+  }
+  // The first note rises from silence through the envelope's 0.1 s attack.
+  const auto peak_near = [&](double seconds) {
+    const auto centre = static_cast<std::size_t>(seconds * kBassRate);
+    float peak = 0;
+    for (std::size_t i = centre - 674; i < centre + 674; ++i)
+      peak = std::max(peak, std::fabs(out[i]));
+    return peak;
+  };
+  float before = 0;
+  for (double seconds : {0.02, 0.04, 0.06, 0.08, 0.1}) {
+    EXPECT_GT(peak_near(seconds), before * 1.1f) << seconds;
+    before = peak_near(seconds);
+  }
+  float start = 0;
+  for (std::size_t i = 0; i < 220; ++i) start = std::max(start, std::fabs(out[i]));
+  EXPECT_LT(start, 0.01f * before);
 }
 
 }  // namespace
