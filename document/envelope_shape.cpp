@@ -219,7 +219,9 @@ void Ctl_Env_Edit::SetSegmentLevel(float volts) {
 
 void Ctl_Env_Edit::InitialiseAfterLoad(bool loaded) {
   CControl::InitialiseAfterLoad(loaded);
-  shape_ = EnvelopeShape::Parse(ValueText(-1));
+  // The panel shows what the engine will be given, before one runs.
+  const std::string text = ValueText(-1);
+  shape_ = EnvelopeShape::Parse(text.empty() ? kDefaultShape : text);
 }
 
 void Ctl_Env_Edit::OnPatchChanged(int32_t patch) {

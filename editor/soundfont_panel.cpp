@@ -37,41 +37,37 @@ std::string Format(const char* format, int32_t number) {
 
 }  // namespace
 
-SoundfontPanelView::SoundfontPanelView(Ctl_Soundfont_base& module) : module_(module) {
-  BindToModule(&module);
-}
+SoundfontPanelView::SoundfontPanelView(Ctl_Soundfont_base& module)
+    : SelfDrawingView(module), module_(module) {}
 
 SoundfontPanelView::~SoundfontPanelView() {
   if (asking_ != nullptr) asking_->Withdraw();
-}
-
-void SoundfontPanelView::OnNotify(const Notification& notification) {
-  if (notification.code == kNotifyContentsChanged && notification.subject == Module()) {
-    InvalidateAll();
-    return;
-  }
-  CPaintObject::OnNotify(notification);
 }
 
 void SoundfontPanelView::Close() {
   // The answer would come to a panel no longer shown.
   if (asking_ != nullptr) asking_->Withdraw();
   asking_ = nullptr;
-  CPaintObject::Close();
+  SelfDrawingView::Close();
 }
 
 int32_t SoundfontPanelView::RowTop(Row row) const {
   switch (row) {
-    case Row::kChannel: return module_.multi_channel() ? 3 : -1;
-    case Row::kBank: return 15;
-    case Row::kPreset: return 27;
-    case Row::kNone: break;
+    case Row::kChannel:
+      return module_.multi_channel() ? 3 : -1;
+    case Row::kBank:
+      return 15;
+    case Row::kPreset:
+      return 27;
+    case Row::kNone:
+      break;
   }
   return -1;
 }
 
 SoundfontPanelView::Row SoundfontPanelView::RowAt(Point p) const {
-  if (module_.bank() == nullptr || p.x < kTriangleLeft - 1 || p.x > kTriangleLeft + kTriangleWidth) {
+  if (module_.bank() == nullptr || p.x < kTriangleLeft - 1 ||
+      p.x > kTriangleLeft + kTriangleWidth) {
     return Row::kNone;
   }
   for (const Row row : {Row::kChannel, Row::kBank, Row::kPreset}) {
@@ -108,9 +104,15 @@ void SoundfontPanelView::Draw(Canvas& canvas) {
     const int32_t preset = static_cast<int8_t>(choice.preset);
     std::string line = Format("%d - ", preset + 1);
     switch (bank->PresetState(choice.bank, preset)) {
-      case 0: line += bank->PresetName(choice.bank, preset); break;
-      case 2: line += "ROM SAMPLE NA"; break;
-      default: line += "EMPTY"; break;
+      case 0:
+        line += bank->PresetName(choice.bank, preset);
+        break;
+      case 2:
+        line += "ROM SAMPLE NA";
+        break;
+      default:
+        line += "EMPTY";
+        break;
     }
     DrawTextLine(canvas, {0, 24}, line);
     if (module_.status_flag() != 0) {
@@ -135,9 +137,7 @@ void SoundfontPanelView::Draw(Canvas& canvas) {
   canvas.PopClip();
 }
 
-void SoundfontPanelView::MouseDown(uint32_t flags, Point p) {
-  if (parent() != nullptr) parent()->ChildClicked(this, false);
-  if (!(flags & kFlagLeftButton) || !IsOpen()) return;
+bool SoundfontPanelView::Press(uint32_t, Point p) {
   if (Inside(kLoadArea, p)) {
     AskForFile();
   } else if (module_.multi_channel() && module_.bank() != nullptr && Inside(kSwitchArea, p)) {
@@ -145,6 +145,7 @@ void SoundfontPanelView::MouseDown(uint32_t flags, Point p) {
   } else if (const Row row = RowAt(p); row != Row::kNone) {
     OpenMenu(row);
   }
+  return false;
 }
 
 void SoundfontPanelView::AskForFile() {
@@ -212,11 +213,7 @@ void AddSoundfontPanelViews(VisualMakers& makers) {
   makers.Add([](CDocOb& object, int32_t view_kind) -> std::unique_ptr<CVisualOb> {
     auto* module = dynamic_cast<Ctl_Soundfont_base*>(&object);
     if (module == nullptr || view_kind != kViewControlPanel) return nullptr;
-    auto view = std::make_unique<SoundfontPanelView>(*module);
-    const Rect at = module->panel_rect();
-    const Point size = view->PreferredSize();
-    view->SetRect({at.left, at.top, at.left + size.x, at.top + size.y});
-    return view;
+    return PlacedAtModule(std::make_unique<SoundfontPanelView>(*module));
   });
 }
 

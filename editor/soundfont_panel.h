@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "editor/panel_view.h"
-#include "editor/visual_object.h"
+#include "editor/self_drawing_view.h"
 
 namespace ov {
 
 class Ctl_Soundfont_base;
 class FileDialog;
 
-class SoundfontPanelView : public CPaintObject {
+class SoundfontPanelView : public SelfDrawingView {
  public:
   // The menu rows, each with a triangle at its right end.
   enum class Row { kNone, kChannel, kBank, kPreset };
@@ -26,17 +26,17 @@ class SoundfontPanelView : public CPaintObject {
   ~SoundfontPanelView() override;
 
   Point PreferredSize() const override { return {104, 58}; }
-  bool AcceptsMouse() const override { return true; }
-  void OnNotify(const Notification& notification) override;
   void Close() override;
   void Draw(Canvas& canvas) override;
-  void MouseDown(uint32_t flags, Point p) override;
-  void DoubleClick(uint32_t flags, Point p) override { MouseDown(flags, p); }
 
   // The menu row whose triangle lies under `p`.
   Row RowAt(Point p) const;
   // Opens the row's popup menu; false when nothing could be shown.
   bool OpenMenu(Row row);
+
+ protected:
+  // A press on [LOAD], the switch or a row's triangle; never a drag.
+  bool Press(uint32_t flags, Point p) override;
 
  private:
   // Row tops of the triangles, by row.

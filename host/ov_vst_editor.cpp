@@ -8,7 +8,9 @@
 #include "editor/controls/control_faces.h"
 #include "editor/containers/panel_containers.h"
 #include "editor/controls/control_module_faces.h"
+#include "editor/envelope_editor.h"
 #include "editor/patch_toolbar.h"
+#include "editor/sequencer_panel.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
 #include "editor/soundfont_panel.h"
@@ -39,6 +41,8 @@ const VisualMakers& ProductMakers() {
     AddPanelContainerMakers(made);
     AddModulePanelViews(made);
     AddSoundfontPanelViews(made);
+    AddEnvelopeEditorViews(made);
+    AddSequencerPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
     AddControlModuleMakers(made);
     AddPatchToolbar(made);
