@@ -47,13 +47,36 @@ bool ConnectedToLiveModule(const CPlug2& plug) {
   });
 }
 
+// Whether every line into a container's plug comes from a panel face,
+// directly or through the plugs of containers around it. Such a plug carries
+// nothing in the engine: the panel reaches the inputs behind it through
+// their patch parameters instead.
+bool FedOnlyFromPanel(const CPlug2& container_plug, int depth = 0) {
+  if (container_plug.connections().empty() || depth > 64) return false;
+  return std::all_of(
+      container_plug.connections().begin(), container_plug.connections().end(), [&](CLine2* line) {
+        const CPlug2* other = line->OtherEnd(&container_plug);
+        if (other == nullptr) return false;
+        if (dynamic_cast<const CPlugIO2*>(other) != nullptr) {
+          return other->Partner() != nullptr && FedOnlyFromPanel(*other->Partner(), depth + 1);
+        }
+        return PanelSideOnly(other->Flags());
+      });
+}
+
+bool CarriesOnlyPanelValues(const CPlug2& plug) {
+  return dynamic_cast<const CPlugIO2*>(&plug) != nullptr && plug.Partner() != nullptr &&
+         FedOnlyFromPanel(*plug.Partner());
+}
+
 // Whether the build will connect a source to the input: a live module's
-// engine plug at the other end. A panel-side output has none.
+// engine plug at the other end. A panel-side output has none, nor has a
+// container plug that only panel faces feed.
 bool FedByLiveEnginePlug(const CPlug2& plug) {
   return std::any_of(plug.connections().begin(), plug.connections().end(), [&](CLine2* line) {
     const CPlug2* other = line->OtherEnd(&plug);
     return other != nullptr && other->owner() != nullptr && !other->owner()->IsExcluded() &&
-           !PanelSideOnly(other->Flags());
+           !PanelSideOnly(other->Flags()) && !CarriesOnlyPanelValues(*other);
   });
 }
 
@@ -427,7 +450,10 @@ void GraphBuild::ConnectChildren(const CContainer& container) {
     const auto* module = dynamic_cast<const CUG*>(child.get());
     if (module == nullptr || GeneratorOf(*module) == nullptr) continue;
     for (const auto& plug : module->plugs()) {
-      if (plug->Direction() != DR_OUT || PanelSideOnly(plug->Flags())) continue;
+      if (plug->Direction() != DR_OUT || PanelSideOnly(plug->Flags()) ||
+          CarriesOnlyPanelValues(*plug)) {
+        continue;
+      }
       for (const CLine2* line : plug->connections()) {
         const CPlug2* to = line->to();
         if (line->from() != plug.get() || to == nullptr) continue;

@@ -1,5 +1,6 @@
 #include "document/panel_feeds.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "document/connection.h"
@@ -17,7 +18,7 @@ bool PanelSideOutput(const CPlugFeature& feature) {
 }
 
 // An input of a module inside a container that has an engine plug of its
-// own. Container plugs only pass values through and are not followed.
+// own. Container plugs only pass values through.
 bool EngineInput(const CPlug2& plug) {
   return plug.Direction() == DR_IN && (plug.Flags() & kPlugPanelSide) == 0 &&
          dynamic_cast<const CPlugIO2*>(&plug) == nullptr && plug.owner() != nullptr &&
@@ -37,6 +38,27 @@ void RegisterFedInput(const CPlugFeature& feature, CPlug2& input) {
 
 }  // namespace
 
+void ForEachPlugReached(const CPlug2& from, const std::function<void(CPlug2&)>& reached) {
+  // A container plug and its partner on the container's other side are one
+  // way through; the set stops containers fed back into themselves.
+  std::unordered_set<const CPlug2*> seen{&from};
+  std::vector<const CPlug2*> pending{&from};
+  while (!pending.empty()) {
+    const CPlug2* plug = pending.back();
+    pending.pop_back();
+    for (CLine2* line : std::vector<CLine2*>(plug->connections())) {
+      CPlug2* other = line->OtherEnd(plug);
+      if (other == nullptr || !seen.insert(other).second) continue;
+      if (dynamic_cast<const CPlugIO2*>(other) == nullptr) {
+        reached(*other);
+      } else if (CPlug2* partner = other->Partner();
+                 partner != nullptr && seen.insert(partner).second) {
+        pending.push_back(partner);
+      }
+    }
+  }
+}
+
 bool FeedsParameter(const CPlugFeature& feature, const CPlug2& input) {
   return PanelSideOutput(feature) && input.Direction() == DR_IN && ParameterOf(input) != nullptr;
 }
@@ -54,12 +76,10 @@ void RegisterPanelFedInputs(CContainer& root) {
       for (const auto& plug : module->plugs()) {
         auto* feature = dynamic_cast<CPlugFeature*>(plug.get());
         if (feature == nullptr || !PanelSideOutput(*feature)) continue;
-        for (CLine2* line : std::vector<CLine2*>(feature->connections())) {
-          CPlug2* input = line->OtherEnd(feature);
-          if (input == nullptr) continue;
-          if (EngineInput(*input)) RegisterFedInput(*feature, *input);
-          feature->OnConnectedValueChanged(*input);  // shows the parameter's value, if any
-        }
+        ForEachPlugReached(*feature, [&](CPlug2& input) {
+          if (EngineInput(input)) RegisterFedInput(*feature, input);
+          feature->OnConnectedValueChanged(input);  // shows the parameter's value, if any
+        });
       }
     }
   }

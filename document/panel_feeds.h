@@ -13,6 +13,8 @@
 // Threads: editor only.
 #pragma once
 
+#include <functional>
+
 namespace ov {
 
 class CContainer;
@@ -22,6 +24,11 @@ class CPlugFeature;
 // Whether `feature` is a panel-side output feeding `input`, an input whose
 // value a patch parameter keeps.
 bool FeedsParameter(const CPlugFeature& feature, const CPlug2& input);
+
+// Calls `reached` for every plug that a line from `from` reaches, passing
+// through containers' own plugs to whatever the container connects them to
+// on its other side. Container plugs themselves are not reported.
+void ForEachPlugReached(const CPlug2& from, const std::function<void(CPlug2&)>& reached);
 
 // Gives every module input that a feature plug below `root` feeds a patch
 // parameter, when it has none yet: hidden, and starting in every patch at

@@ -4,10 +4,10 @@
 #include <charconv>
 #include <cstdio>
 
-#include "document/connection.h"
 #include "document/container.h"
 #include "document/control.h"
 #include "document/module.h"
+#include "document/panel_feeds.h"
 #include "document/plug.h"
 #include "engine/audio_master.h"
 #include "modules/list_text.h"
@@ -184,9 +184,7 @@ void PatchParameter::ReportChange(bool report_to_host) {
   // Panel controls watching the plug redraw.
   plug_->Notify(Notification(kNotifyValueChanged, plug_));
   // Panel faces feeding the plug show the value too.
-  for (CLine2* line : std::vector<CLine2*>(plug_->connections())) {
-    if (CPlug2* other = line->OtherEnd(plug_)) other->OnConnectedValueChanged(*plug_);
-  }
+  ForEachPlugReached(*plug_, [&](CPlug2& other) { other.OnConnectedValueChanged(*plug_); });
 }
 
 void PatchParameter::SetNormalised(float normalised) {

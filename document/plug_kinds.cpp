@@ -114,10 +114,15 @@ std::string CPlugFeature::OwnItemList() const {
 
 std::string CPlugFeature::ItemList() const {
   if (!described_ || feature_datatype_ != DT_ENUM) return CPlug2::ItemList();
-  // Container plugs only pass lists through; what they lead to is not
-  // followed here.
   const CPlug2* other = FirstConnectedPlug();
-  if (other != nullptr && dynamic_cast<const CPlugIO2*>(other) == nullptr) {
+  if (other != nullptr && other->Partner() != nullptr) {
+    // A container's plug only passes the list on from what it leads to.
+    other = nullptr;
+    ForEachPlugReached(*this, [&](CPlug2& reached) {
+      if (other == nullptr) other = &reached;
+    });
+  }
+  if (other != nullptr) {
     // Not other->ItemList() for a feature plug: two would ask each other.
     const auto* feature = dynamic_cast<const CPlugFeature*>(other);
     std::string items = feature != nullptr ? feature->OwnItemList() : other->ItemList();
@@ -184,10 +189,9 @@ void CPlugFeature::StoreAndPassOn(const std::string& stored, const std::string& 
   CPlug2::WriteValueText(stored);
   // Parameters compare before they store, so a value coming back from one
   // ends here.
-  for (CLine2* line : std::vector<CLine2*>(connections())) {
-    CPlug2* input = line->OtherEnd(this);
-    if (input != nullptr && FeedsParameter(*this, *input)) input->WriteValueText(passed);
-  }
+  ForEachPlugReached(*this, [&](CPlug2& input) {
+    if (FeedsParameter(*this, input)) input.WriteValueText(passed);
+  });
 }
 
 std::string CPlugFeature4::Name() const {
