@@ -26,8 +26,9 @@ constexpr double kSecondsPerPixel = 3.0 / 191.0;
 constexpr double kLevelPerPixel = 2.0 / 91.0;
 
 struct EditorRig {
-  TreeRig rig{220, 120};
+  // The module outlives the panel that watches it, as in the editor.
   Ctl_Env_Edit module;
+  TreeRig rig{220, 120};
   EnvelopeEditorView* view = nullptr;
 
   explicit EditorRig(const std::string& shape) {

@@ -61,8 +61,9 @@ Press DrumCell(int32_t row, int32_t step) {
 
 template <typename Module>
 struct PanelRig {
-  TreeRig rig{400, 220};
+  // The module outlives the panel that watches it, as in the editor.
   Module module;
+  TreeRig rig{400, 220};
   SequencerPanelView* view = nullptr;
   template <typename Panel>
   void Make() {
