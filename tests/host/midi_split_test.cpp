@@ -113,6 +113,21 @@ TEST_F(MidiSplit, EachHalfPlaysItsWaveAndTheUpperGateReturnsAsNotes) {
   EXPECT_NEAR(off.seconds, 0.7, half_tick);
 }
 
+// The notes that go back follow the upper half's one voice: a releasing
+// voice summed into its pitch would send the next note an octave or more too
+// high.
+TEST_F(MidiSplit, NotesInTurnComeBackAtTheirOwnKeys) {
+  const std::string midi_out = folder_ / "turns.mid";
+  Render("--seconds 1.5 --note 67:100:0.1:0.3 --note 69:100:0.5:0.3 --note 72:100:0.9:0.3 "
+         "--note 55:100:0.1:1.2 --midi-out " + midi_out);
+  std::string error;
+  const std::optional<MidiSong> song = ReadMidiFile(midi_out, &error);
+  ASSERT_TRUE(song.has_value()) << error;
+  std::vector<int> keys;
+  for (const MidiChannelEvent& event : song->events) keys.push_back(event.bytes[1]);
+  EXPECT_EQ(keys, (std::vector<int>{67, 67, 69, 69, 72, 72}));
+}
+
 TEST_F(MidiSplit, TheDemoSongRendersWithEveryModuleBuilt) {
   const std::string log = Render("--midi " + std::string(OV_EXAMPLES_DIR) +
                                  "/demo.mid --midi-out " + (folder_ / "demo.mid"));
