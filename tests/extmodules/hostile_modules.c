@@ -15,7 +15,8 @@
  *   7 a working module "Table Keeper": at open it writes a number of its own
  *     into the shared table "keeper" and then plays 1 while the table holds
  *     it, -1 once another module wrote over it; its panel part asks for idle
- *     turns and counts them (keeperIdleTurns()), leaving after the third. */
+ *     turns and counts them (keeperIdleTurns(), all panels together), each
+ *     leaving after its own third. */
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -468,6 +469,7 @@ typedef struct Keeper {
 typedef struct KeeperPanel {
   OvPanel header;
   OvHostCallback host;
+  int turns; /* this panel's own, so that earlier panels in the process do not count */
 } KeeperPanel;
 
 static int32_t marks; /* one number for each module opened in the process */
@@ -508,7 +510,10 @@ static intptr_t KeeperPanelDispatch(void* s, int32_t op, intptr_t i, intptr_t v,
   KeeperPanel* self = (KeeperPanel*)s;
   (void)i, (void)v, (void)p, (void)o;
   if (op == OV_PANEL_OPEN) self->host(self, OV_PANEL_HOST_IDLE, 1, 0, NULL, 0.0f);
-  if (op == OV_PANEL_IDLE) return ++idle_turns < 3;
+  if (op == OV_PANEL_IDLE) {
+    ++idle_turns;
+    return ++self->turns < 3;
+  }
   if (op == OV_PANEL_CLOSE) free(self);
   return 0;
 }
