@@ -8,6 +8,8 @@
 #include "editor/controls/control_faces.h"
 #include "editor/containers/panel_containers.h"
 #include "editor/controls/control_module_faces.h"
+#include "editor/controls/meter_lights.h"
+#include "editor/controls/meter_volts.h"
 #include "editor/envelope_editor.h"
 #include "editor/patch_toolbar.h"
 #include "editor/sequencer_panel.h"
@@ -45,6 +47,8 @@ const VisualMakers& ProductMakers() {
     AddSequencerPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
     AddControlModuleMakers(made);
+    AddMeterLightPanels(made);
+    AddVoltMeterPanels(made);
     AddPatchToolbar(made);
     return made;
   }();
