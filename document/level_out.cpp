@@ -179,8 +179,10 @@ void ui_param_float_out::OnRefresh(ug_base& generator) {
   Write("Scaled Value", shown);
   Unscale();
   guard_ = false;
-  SetValue(-1, Number("Scaled Value"));
+  // Stored once and whole: the plug's three-decimal text stored first would
+  // tell the host of every reading twice, with two different values.
   SetValueText(0, ShownText(shown));
+  if (CurrentPatch() != 0) SetValue(-1, shown);
   Notify(Notification(kNotifyValueChanged, this));
 }
 

@@ -7,18 +7,31 @@
 #include <vector>
 
 #include "document/level_out.h"
+#include "engine/audio_master.h"
+#include "modules/level_meter.h"
+#include "patches/message_hub.h"
 #include "tests/document/document_test_support.h"
+#include "tests/engine/engine_test_support.h"
 
 namespace ov::testing {
 namespace {
 
-// Remembers the names it is told of.
-class RenameLog final : public Notifiable {
+// Remembers the names and the value changes it is told of.
+class WatchLog final : public Notifiable {
  public:
   void OnNotify(const Notification& notification) override {
     if (notification.code == kNotifyRenamed) names.emplace_back(notification.text);
+    if (notification.code == kNotifyValueChanged) ++changes;
   }
   std::vector<std::string> names;
+  int changes = 0;
+};
+
+// A level meter whose reading the test sets.
+class ShownLevel final : public ug_param_float_out {
+ public:
+  ShownLevel() { AdoptTargetId(900); }
+  void Show(float level) { SetDisplayed(level); }
 };
 
 struct HostRow {
@@ -68,7 +81,7 @@ TEST(LevelOut, ItIsOfferedAsADisplayOnlyParameterNamedByShortName) {
   // A new module shows its title on "Short Name"; a name written there
   // becomes the title the host shows, and watchers hear of it.
   EXPECT_EQ(Plug(*level, "Short Name")->ValueText(), level->title());
-  RenameLog log;
+  WatchLog log;
   level->Watchers().AddListener(&log);
   Plug(*level, "Short Name")->WriteValueText("Out L");
   EXPECT_EQ(level->Name(), "Out L");
@@ -83,6 +96,37 @@ TEST(LevelOut, ItIsOfferedAsADisplayOnlyParameterNamedByShortName) {
   Plug(*level, "Short Name")->SetValueText("Bus level");
   level->InitialiseAfterLoad(true);
   EXPECT_EQ(level->Name(), "Bus level");
+}
+
+// The reading arrives as the engine sends it: the generator's refresh
+// request through the ring, handed on at the editor's idle call.
+TEST(LevelOut, EachReadingReachesTheHostOnceAndWhole) {
+  TestProject project;
+  auto* level = Add<ui_param_float_out>(*project.main, "Patch Parameter - Level Out");
+  project.document.RunPasses(true);
+  Plug(*level, "Scale")->WriteValueText("1");  // dB
+  Plug(*level, "Lo Value")->WriteValueText("-20");
+  Plug(*level, "Hi Value")->WriteValueText("10");
+  test::FakeEngineHost ids;
+  MessageHub hub(ids);
+  ShownLevel meter;
+  hub.AttachModule(*level, meter);
+  WatchLog log;
+  level->Watchers().AddListener(&log);
+  const struct {
+    float reading;
+    float normalised;
+  } readings[] = {{0.2f, 0.534020f}, {1.0f, 1.0f}, {1e-9f, 0.0f}};  // -3.9794 dB, 10 dB, -150 dB
+  for (const auto& row : readings) {
+    SCOPED_TRACE(row.reading);
+    log.changes = 0;
+    meter.Show(row.reading);
+    ASSERT_TRUE(hub.ToEditor().Post(meter.TargetId(), kMsgRefresh, std::span<const std::byte>{}));
+    hub.Idle();
+    EXPECT_EQ(log.changes, 1);
+    EXPECT_NEAR(level->GetNormalised(), row.normalised, 1e-6);
+  }
+  level->Watchers().RemoveListener(&log);
 }
 
 }  // namespace
