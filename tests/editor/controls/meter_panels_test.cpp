@@ -35,14 +35,16 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // A meter generator whose displayed value the test sets.
+// Handles for the meters, one each, as the engine gives them.
+uint32_t NextHandle() {
+  static uint32_t next = 1000;
+  return next++;
+}
+
 template <class Meter>
 class ShownMeter final : public Meter {
  public:
-  // Each under a handle of its own, as the engine registers them.
-  ShownMeter() {
-    static uint32_t next = 1000;
-    this->AdoptTargetId(next++);
-  }
+  ShownMeter() { this->AdoptTargetId(NextHandle()); }
   void Show(float value) { this->SetDisplayed(value); }
 };
 
