@@ -9,8 +9,7 @@
 
 #include "document/container.h"
 #include "document/new_objects.h"
-#include "editor/controls/meter_lights.h"
-#include "editor/controls/meter_volts.h"
+#include "editor/controls/meter_panels.h"
 #include "editor/panel_view.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_list.h"
@@ -21,23 +20,13 @@
 #include "patches/message_hub.h"
 #include "platform/message_sink.h"
 #include "platform/offscreen_window.h"
+#include "tests/editor/controls/shown_meter.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace ov {
 namespace {
 
-// Handles for the meters, one each, as the engine gives them.
-uint32_t NextHandle() {
-  static uint32_t next = 1000;
-  return next++;
-}
-
-template <class Meter>
-class ShownMeter final : public Meter {
- public:
-  ShownMeter() { this->AdoptTargetId(NextHandle()); }
-  void Show(float value) { this->SetDisplayed(value); }
-};
+using testing::ShownMeter;
 
 void BM_MeterPanelsRepaint(benchmark::State& state) {
   MessageSink messages;
@@ -63,8 +52,7 @@ void BM_MeterPanelsRepaint(benchmark::State& state) {
     hub.AttachModule(*dynamic_cast<CUG*>(module), *meter.generator);
   }
   VisualMakers makers;
-  AddMeterLightPanels(makers);
-  AddVoltMeterPanels(makers);
+  AddMeterPanels(makers);
   COrvaneViewVST root([] { return 0u; });
   root.SetSkins(&skins);
   root.SetRect({0, 0, 120, 80});

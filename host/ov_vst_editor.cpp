@@ -8,8 +8,7 @@
 #include "editor/controls/control_faces.h"
 #include "editor/containers/panel_containers.h"
 #include "editor/controls/control_module_faces.h"
-#include "editor/controls/meter_lights.h"
-#include "editor/controls/meter_volts.h"
+#include "editor/controls/meter_panels.h"
 #include "editor/envelope_editor.h"
 #include "editor/patch_toolbar.h"
 #include "editor/sequencer_panel.h"
@@ -47,8 +46,7 @@ const VisualMakers& ProductMakers() {
     AddSequencerPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
     AddControlModuleMakers(made);
-    AddMeterLightPanels(made);
-    AddVoltMeterPanels(made);
+    AddMeterPanels(made);
     AddPatchToolbar(made);
     return made;
   }();

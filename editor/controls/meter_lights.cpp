@@ -26,7 +26,7 @@ class MeterReading final : public control_mapper_bmc {
 
 }  // namespace
 
-MeterLightFrame::MeterLightFrame(MeterPanel& meter) : FaceFrame(meter), meter_(meter) {}
+MeterLightFrame::MeterLightFrame(MeterPanel& meter) : MeterFrame(meter), meter_(meter) {}
 
 float MeterLightFrame::Lit(float bitmap_value) {
   if (std::isnan(bitmap_value)) return 0.0f;
@@ -43,22 +43,8 @@ std::unique_ptr<CVisualOb> MeterLightFrame::MakeFace() {
   return light;
 }
 
-void MeterLightFrame::OnNotify(const Notification& notification) {
-  if (notification.code == kNotifyValueChanged && notification.subject == &meter_) {
-    if (CMyBmpCtrl* light = Light()) light->ValueFromParameter(Lit(meter_.bitmap_value()));
-    return;
-  }
-  FaceFrame::OnNotify(notification);
-}
-
-void AddMeterLightPanels(VisualMakers& makers) {
-  makers.Add([](CDocOb& object, int32_t view_kind) -> std::unique_ptr<CVisualOb> {
-    auto* meter = dynamic_cast<MeterPanel*>(&object);
-    if (meter == nullptr || view_kind != kViewControlPanel) return nullptr;
-    auto frame = std::make_unique<MeterLightFrame>(*meter);
-    if (const std::optional<Rect> rect = meter->ViewRect(view_kind)) frame->SetRect(*rect);
-    return frame;
-  });
+void MeterLightFrame::ShowReading() {
+  if (CMyBmpCtrl* light = Light()) light->ValueFromParameter(Lit(meter_.bitmap_value()));
 }
 
 }  // namespace ov

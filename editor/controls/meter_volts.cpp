@@ -25,7 +25,7 @@ class VoltLabel final : public CMyTextLabel {
 
 }  // namespace
 
-VoltMeterFrame::VoltMeterFrame(Ctl_VoltMeter& meter) : FaceFrame(meter), meter_(meter) {}
+VoltMeterFrame::VoltMeterFrame(Ctl_VoltMeter& meter) : MeterFrame(meter), meter_(meter) {}
 
 CMyTextLabel* VoltMeterFrame::Label() const { return dynamic_cast<CMyTextLabel*>(Face()); }
 
@@ -33,22 +33,8 @@ std::unique_ptr<CVisualOb> VoltMeterFrame::MakeFace() {
   return std::make_unique<VoltLabel>(meter_.label_text());
 }
 
-void VoltMeterFrame::OnNotify(const Notification& notification) {
-  if (notification.code == kNotifyValueChanged && notification.subject == &meter_) {
-    if (CMyTextLabel* label = Label()) label->SetText(meter_.label_text());
-    return;
-  }
-  FaceFrame::OnNotify(notification);
-}
-
-void AddVoltMeterPanels(VisualMakers& makers) {
-  makers.Add([](CDocOb& object, int32_t view_kind) -> std::unique_ptr<CVisualOb> {
-    auto* meter = dynamic_cast<Ctl_VoltMeter*>(&object);
-    if (meter == nullptr || view_kind != kViewControlPanel) return nullptr;
-    auto frame = std::make_unique<VoltMeterFrame>(*meter);
-    if (const std::optional<Rect> rect = meter->ViewRect(view_kind)) frame->SetRect(*rect);
-    return frame;
-  });
+void VoltMeterFrame::ShowReading() {
+  if (CMyTextLabel* label = Label()) label->SetText(meter_.label_text());
 }
 
 }  // namespace ov

@@ -16,6 +16,7 @@
 #include "document/readouts.h"
 #include "editor/controls/bitmap_controls.h"
 #include "editor/controls/meter_lights.h"
+#include "editor/controls/meter_panels.h"
 #include "editor/controls/meter_volts.h"
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_list.h"
@@ -25,6 +26,7 @@
 #include "modules/module_registry.h"
 #include "patches/message_hub.h"
 #include "platform/message_sink.h"
+#include "tests/editor/controls/shown_meter.h"
 #include "tests/editor/editor_test_support.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -35,19 +37,6 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // A meter generator whose displayed value the test sets.
-// Handles for the meters, one each, as the engine gives them.
-uint32_t NextHandle() {
-  static uint32_t next = 1000;
-  return next++;
-}
-
-template <class Meter>
-class ShownMeter final : public Meter {
- public:
-  ShownMeter() { this->AdoptTargetId(NextHandle()); }
-  void Show(float value) { this->SetDisplayed(value); }
-};
-
 bool AnyFamily(std::string_view) { return true; }
 
 // A panel of the default skin showing the meters of one container, with
@@ -57,8 +46,7 @@ class MeterRig {
   MeterRig() : skins_("", BuiltInSkin(AnyFamily), &messages_, AnyFamily), rig_(120, 80) {
     messages_.SetLogToStderr(false);
     rig_.root.SetSkins(&skins_);
-    AddMeterLightPanels(makers_);
-    AddVoltMeterPanels(makers_);
+    AddMeterPanels(makers_);
   }
   ~MeterRig() { rig_.root.Close(); }
 
