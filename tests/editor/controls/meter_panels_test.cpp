@@ -67,7 +67,8 @@ class MeterRig {
   // The generator's refresh request, as the engine posts it, and the idle
   // call that hands it on and repaints.
   void Refresh(const ug_meter& generator) {
-    ASSERT_TRUE(hub_.ToEditor().Post(generator.TargetId(), kMsgRefresh, std::span<const std::byte>{}));
+    const std::span<const std::byte> no_payload;
+    ASSERT_TRUE(hub_.ToEditor().Post(generator.TargetId(), kMsgRefresh, no_payload));
     hub_.Idle();
     rig_.root.Idle();
   }
@@ -80,7 +81,8 @@ class MeterRig {
         return lights->Light()->image() ? std::to_string(lights->Light()->position()) : "no image";
       }
       if (auto* volts = dynamic_cast<VoltMeterFrame*>(child); volts && volts->Label()) {
-        return volts->Label()->text() + " " + std::to_string(volts->GetRect().right - volts->GetRect().left);
+        const Rect r = volts->GetRect();
+        return volts->Label()->text() + " " + std::to_string(r.right - r.left);
       }
     }
     return "no panel";
