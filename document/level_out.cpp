@@ -1,5 +1,6 @@
 #include "document/level_out.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <span>
@@ -94,14 +95,36 @@ void ui_param_float_out::DescribeFeatures() {
   }
 }
 
+void ui_param_float_out::BindShortName() {
+  CPlug2* short_name = FindPlug("Short Name");
+  if (short_name == nullptr) return;
+  if (short_name->ValueText().empty()) {
+    short_name->SetValueText(title());
+  } else {
+    SetTitle(short_name->ValueText());
+  }
+}
+
 void ui_param_float_out::SetUpAsNew(const Module_Info& type) {
   ui_control2::SetUpAsNew(type);
   DescribeFeatures();
+  BindShortName();
 }
 
 void ui_param_float_out::InitialiseAfterLoad(bool loaded) {
   DescribeFeatures();
+  BindShortName();
   ui_control2::InitialiseAfterLoad(loaded);
+}
+
+float ui_param_float_out::GetNormalised() const {
+  const double lo = Number("Lo Value");
+  const double span = Number("Hi Value") - lo;
+  // No range to place the reading in, or no reading: the bottom.
+  if (span == 0.0) return 0.0f;
+  const double place = (Value(-1) - lo) / span;
+  if (std::isnan(place)) return 0.0f;
+  return static_cast<float>(std::clamp(place, 0.0, 1.0));
 }
 
 double ui_param_float_out::Number(const char* name) const {
@@ -129,6 +152,13 @@ void ui_param_float_out::OnPlugValueChanged(CPlug2& plug) {
   ui_control2::OnPlugValueChanged(plug);
   if (guard_ || dynamic_cast<CPlugFeature*>(&plug) == nullptr) return;
   const std::string name = plug.Name();
+  if (name == "Short Name") {
+    // An empty name would leave the host's parameter without one.
+    if (plug.ValueText().empty() || plug.ValueText() == title()) return;
+    SetTitle(plug.ValueText());
+    Watchers().Notify(Notification(kNotifyRenamed, this, 0, title()));
+    return;
+  }
   guard_ = true;
   if (name == "Unscaled Value" || name == "Hi Value" || name == "Lo Value") {
     Scale();
@@ -149,8 +179,10 @@ void ui_param_float_out::OnRefresh(ug_base& generator) {
   Write("Scaled Value", shown);
   Unscale();
   guard_ = false;
-  SetValue(-1, Number("Scaled Value"));
+  // Stored once and whole: the plug's three-decimal text stored first would
+  // tell the host of every reading twice, with two different values.
   SetValueText(0, ShownText(shown));
+  if (CurrentPatch() != 0) SetValue(-1, shown);
   Notify(Notification(kNotifyValueChanged, this));
 }
 

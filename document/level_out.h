@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "document/control.h"
 
@@ -34,6 +35,19 @@ class ui_param_float_out : public ui_control2 {
   void InitialiseAfterLoad(bool loaded) override;
   void OnPlugValueChanged(CPlug2& plug) override;
 
+  // The host's view: a readout it may record but not set. Its normalised
+  // value is the reading's place between "Lo Value" and "Hi Value",
+  // within 0 .. 1 (0 when they are equal or the reading is not a number);
+  // the host's name is the title, which "Short Name" sets and shows.
+  void CollectGenericParameters(std::vector<generic_parameter*>& out) override {
+    out.push_back(this);
+  }
+  bool Automatable() const override { return true; }
+  bool DisplayOnly() const override { return true; }
+  float GetNormalised() const override;
+  // The reading belongs to the engine: a host's write changes nothing.
+  void SetNormalised(float) override {}
+
   // What a reading shows: volts (10 x level) or decibels (20 log10(level)
   // + 10, and -150 below 1e-8).
   static double Shown(float level, int32_t scale);
@@ -49,6 +63,8 @@ class ui_param_float_out : public ui_control2 {
 
  private:
   void DescribeFeatures();
+  // A name the project gives on "Short Name" wins; else it shows the title.
+  void BindShortName();
   double Number(const char* name) const;
   void Write(const char* name, double value);
   void Scale();

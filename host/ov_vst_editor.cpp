@@ -8,6 +8,7 @@
 #include "editor/controls/control_faces.h"
 #include "editor/containers/panel_containers.h"
 #include "editor/controls/control_module_faces.h"
+#include "editor/controls/meter_panels.h"
 #include "editor/envelope_editor.h"
 #include "editor/patch_toolbar.h"
 #include "editor/sequencer_panel.h"
@@ -45,6 +46,7 @@ const VisualMakers& ProductMakers() {
     AddSequencerPanelViews(made);
     AddControlFrameMaker(made, ProductFaces());
     AddControlModuleMakers(made);
+    AddMeterPanels(made);
     AddPatchToolbar(made);
     return made;
   }();
