@@ -33,6 +33,10 @@ class ui_param_float_out : public ui_control2 {
   void SetUpAsNew(const Module_Info& type) override;
   void InitialiseAfterLoad(bool loaded) override;
   void OnPlugValueChanged(CPlug2& plug) override;
+  // Helpers initialised before this module attach to its feature plugs'
+  // variables: the features are described first, so each variable is made
+  // with its feature's type and stays.
+  generic_feature* PlugVariable(const CPlug2& plug) override;
 
   // What a reading shows: volts (10 x level) or decibels (20 log10(level)
   // + 10, and -150 below 1e-8).
@@ -55,6 +59,7 @@ class ui_param_float_out : public ui_control2 {
   void Unscale();
 
   bool guard_ = false;
+  bool described_ = false;
 };
 
 }  // namespace ov
