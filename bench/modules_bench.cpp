@@ -18,6 +18,7 @@
 #include "engine/midi_word.h"
 #include "engine/voice_lanes.h"
 #include "modules/evaluator.h"
+#include "modules/level_meter.h"
 #include "modules/feedback_delay.h"
 #include "modules/filters.h"
 #include "modules/logic_gates.h"
@@ -266,6 +267,16 @@ void BM_VoltMeterAcRms(benchmark::State& state) {
   bench.Run(state);
 }
 BENCHMARK(BM_VoltMeterAcRms);
+
+// The level meter behind a panel's bar graph, smoothing as a VU meter and
+// reading ten times a second.
+void BM_LevelMeterVu(benchmark::State& state) {
+  ModuleBench bench;
+  auto modules = bench.AddModules<ug_param_float_out>({{ug_param_float_out::kResponse, "0"}});
+  bench.Connect(bench.Running(Noise), Bases(modules), 0);
+  bench.Run(state);
+}
+BENCHMARK(BM_LevelMeterVu);
 
 void BM_ControllersGliding(benchmark::State& state) {
   ModuleBench bench;

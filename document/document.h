@@ -92,6 +92,10 @@ class COrvaneDocBase {
   std::string_view about_text() const {
     return header_.option_flag ? std::string_view(header_.option_text) : std::string_view();
   }
+  // The panel editor's snap-to-grid option, off until an editor turns it
+  // on; the stream has no row for it.
+  bool grid_option() const { return grid_option_; }
+  void SetGridOption(bool on) { grid_option_ = on; }
   bool mono_capable() const { return header_.mono_capable; }
   const Point& panel_size() const { return header_.panel_size; }
   uint32_t plugin_flags() const { return header_.plugin_flags; }
@@ -127,6 +131,7 @@ class COrvaneDocBase {
   };
 
   int32_t version_ = kCurrentLoadVersion;
+  bool grid_option_ = false;
   std::function<void(const COrvaneDocBase&)> on_files_;  // while loading only
   Header header_;
   std::vector<std::unique_ptr<imbedded_file>> files_;

@@ -73,6 +73,7 @@ double ui_param_float_out::Position(double scaled, double lo, double hi, int32_t
 }
 
 void ui_param_float_out::DescribeFeatures() {
+  described_ = true;
   std::vector<CPlugFeature*> found(std::size(kFeatures), nullptr);
   for (const auto& plug : plugs()) {
     auto* feature = dynamic_cast<CPlugFeature*>(plug.get());
@@ -103,6 +104,11 @@ void ui_param_float_out::BindShortName() {
   } else {
     SetTitle(short_name->ValueText());
   }
+}
+
+generic_feature* ui_param_float_out::PlugVariable(const CPlug2& plug) {
+  if (!described_) DescribeFeatures();
+  return ui_control2::PlugVariable(plug);
 }
 
 void ui_param_float_out::SetUpAsNew(const Module_Info& type) {

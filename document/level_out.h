@@ -34,6 +34,10 @@ class ui_param_float_out : public ui_control2 {
   void SetUpAsNew(const Module_Info& type) override;
   void InitialiseAfterLoad(bool loaded) override;
   void OnPlugValueChanged(CPlug2& plug) override;
+  // Helpers initialised before this module attach to its feature plugs'
+  // variables: the features are described first, so each variable is made
+  // with its feature's type and stays.
+  generic_feature* PlugVariable(const CPlug2& plug) override;
 
   // The host's view: a readout it may record but not set. Its normalised
   // value is the reading's place between "Lo Value" and "Hi Value",
@@ -71,6 +75,7 @@ class ui_param_float_out : public ui_control2 {
   void Unscale();
 
   bool guard_ = false;
+  bool described_ = false;
 };
 
 }  // namespace ov

@@ -46,6 +46,10 @@ class ContextMenu {
 // text, and loading a module's library again.
 constexpr int32_t kCommandAbout = 34923;
 constexpr int32_t kCommandReloadLibrary = 34921;
+// Choice items: a list's drop-down numbers its items from the first id on;
+// a module's own menu may offer choices in the same range.
+constexpr int32_t kFirstChoiceCommand = 34927;
+constexpr int32_t kLastChoiceCommand = 35127;
 // A module's own command, carried out by the module.
 constexpr int32_t kCommandUnloadSoundfont = 34916;
 

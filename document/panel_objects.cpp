@@ -4,6 +4,7 @@
 
 #include "document/container.h"
 #include "document/control_features.h"
+#include "document/menu_entries.h"
 #include "modules/list_text.h"
 #include "document/plug_kinds.h"
 
@@ -246,6 +247,44 @@ CContainer* CPortal::FindTarget() const {
     if (container != nullptr && container->title() == sub_panel_) return container;
   }
   return nullptr;
+}
+
+void CPortal::ChooseScrollMode(int32_t mode) {
+  if (mode < 0 || mode >= static_cast<int32_t>(kScrollBarItems.size()) || mode == scroll_mode_) return;
+  scroll_mode_ = mode;
+  if (parent() != nullptr) parent()->Notify(Notification(kNotifyModuleChanged, this));
+}
+
+// The menu's choice ids: the scroll bar modes first, then the sub-panels.
+namespace {
+constexpr int32_t kFirstSubPanelCommand =
+    kFirstChoiceCommand + static_cast<int32_t>(CPortal::kScrollBarItems.size());
+}  // namespace
+
+void CPortal::AddMenuEntries(ContextMenu& menu) {
+  const std::vector<std::string> items = SubPanelItems();
+  const int32_t chosen = SubPanelChoice();
+  const int32_t most = kLastChoiceCommand - kFirstSubPanelCommand + 1;
+  for (int32_t i = 0; i < static_cast<int32_t>(items.size()) && i < most; ++i) {
+    menu.Add(kFirstSubPanelCommand + i, "Sub Panel: " + items[i], i == chosen ? kMenuChecked : 0u);
+  }
+  menu.AddSeparator();
+  for (int32_t mode = 0; mode < static_cast<int32_t>(kScrollBarItems.size()); ++mode) {
+    menu.Add(kFirstChoiceCommand + mode, "Scroll Bars: " + std::string(kScrollBarItems[mode]),
+             mode == scroll_mode_ ? kMenuChecked : 0u);
+  }
+}
+
+bool CPortal::OnMenuCommand(int32_t id) {
+  if (id >= kFirstChoiceCommand && id < kFirstSubPanelCommand) {
+    ChooseScrollMode(id - kFirstChoiceCommand);
+    return true;
+  }
+  const std::vector<std::string> items = SubPanelItems();
+  const int32_t item = id - kFirstSubPanelCommand;
+  if (item < 0 || item >= static_cast<int32_t>(items.size())) return false;
+  if (items[item] != sub_panel_) ChooseSubPanel(items[item]);
+  return true;
 }
 
 void CTabBox::SetUpAsNew(const Module_Info& type) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/module.h"
@@ -67,6 +68,14 @@ class CPortal : public CDocOb {
   void ChooseSubPanel(std::string name);
   // The first container beside the portal named as chosen, or null.
   CContainer* FindTarget() const;
+  // Stores a "Scroll Bars" value (0 to 2); the container hears code 14,
+  // so the sub-panel is built again.
+  void ChooseScrollMode(int32_t mode);
+  static constexpr std::array<std::string_view, 3> kScrollBarItems{"Auto", "None", "Enable"};
+
+  // The portal's menu offers both choices, each item checked when chosen.
+  void AddMenuEntries(ContextMenu& menu) override;
+  bool OnMenuCommand(int32_t id) override;
 
  protected:
   Rect* ViewRectField(int32_t view_kind) override {

@@ -4,7 +4,7 @@ namespace ov {
 
 bool IsApplicationCommand(int32_t id) {
   return (id >= 34909 && id <= 34912) || (id >= 34915 && id <= 34924) ||
-         (id >= kFirstChoiceCommand && id <= 35127);
+         (id >= kFirstChoiceCommand && id <= kLastChoiceCommand);
 }
 
 std::string ChoiceItemText(int32_t index, const std::string& text) {

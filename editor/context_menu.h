@@ -12,8 +12,7 @@ namespace ov {
 
 // Commands the root view hands to the application; others are ignored.
 bool IsApplicationCommand(int32_t id);
-// Choice menus number their items from one, with ids from this one on.
-constexpr int32_t kFirstChoiceCommand = 34927;
+// Choice menus number their items from one (ids from kFirstChoiceCommand).
 std::string ChoiceItemText(int32_t index, const std::string& text);
 
 }  // namespace ov

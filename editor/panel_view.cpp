@@ -133,6 +133,11 @@ void CMyView::LoadBackground() {
   mode_letter_ = image->description.mode_letter;
 }
 
+int32_t CMyView::GridSize() const {
+  const COrvaneDocBase* document = container_.GetDocument();
+  return document != nullptr && document->grid_option() ? 8 : 1;
+}
+
 void CMyView::BuildContextMenu(ContextMenu& menu, Point p) {
   CMyView_base::BuildContextMenu(menu, p);
   const COrvaneDocBase* document = container_.GetDocument();

@@ -63,6 +63,8 @@ class CMyView : public CMyView_base {
  public:
   explicit CMyView(CContainer& container);
   Point PreferredSize() const override { return {6000, 6000}; }
+  // 8 pixels while the document's grid option is on, else 1.
+  int32_t GridSize() const override;
   // The background is clicked too: it has a context menu of its own.
   bool AcceptsMouse() const override { return true; }
   // The control panel shows its container's own skin.

@@ -4,6 +4,9 @@
 #include <iomanip>
 #include <map>
 
+#include "document/module.h"
+#include "document/new_objects.h"
+#include "document/plug.h"
 #include "document/project_text.h"
 #include "document/text_writer.h"
 #include "modules/list_text.h"
@@ -110,12 +113,36 @@ bool IsPlaceholder(const Module_Info& type) {
   return dynamic_cast<const ug_unavailable*>(generator.get()) != nullptr;
 }
 
+// The plugs a module of the type has: its type's descriptors, or, for
+// types without any (panel faces, the helpers described by features), the
+// plugs a new module of the type makes itself.
+struct TypePlugs {
+  std::vector<InterfaceObject> plugs;
+  bool made_by_module = false;
+};
+
+TypePlugs PlugsOf(const ModuleRegistry& registry, const std::string& key,
+                  const Module_Info& type) {
+  if (!type.Descriptors().empty()) return {type.Descriptors(), false};
+  TypePlugs made{{}, true};
+  const std::unique_ptr<CDocOb> object = CreateDocumentObject(registry, key);
+  if (const auto* module = dynamic_cast<const CUG*>(object.get())) {
+    for (const auto& plug : module->plugs()) {
+      made.plugs.emplace_back(nullptr, plug->Direction(), "", plug->Name(), plug->value_text(),
+                              plug->ItemList(), plug->Flags(), plug->Datatype(), nullptr);
+    }
+  }
+  return made;
+}
+
+constexpr char kMadeByModuleNote[] = "Plugs a new module makes itself, from its features:";
+
 struct TypeFacts {
   std::string key;
   std::string family;
   std::string purpose;
   bool placeholder;
-  const Module_Info* type;
+  TypePlugs plugs;
 };
 
 // Families in the purpose table's order, types by key within each; types
@@ -130,7 +157,7 @@ std::vector<TypeFacts> ListedTypes(const ModuleRegistry& registry) {
     const ModulePurpose* purpose = FindModulePurpose(key);
     types.push_back({key, purpose ? purpose->family : "Other",
                      purpose ? purpose->purpose : "(not described)", IsPlaceholder(*type),
-                     type.get()});
+                     PlugsOf(registry, key, *type)});
   }
   const auto rank = [&](const TypeFacts& facts) {
     const auto found = family_order.find(facts.family);
@@ -143,10 +170,10 @@ std::vector<TypeFacts> ListedTypes(const ModuleRegistry& registry) {
 
 constexpr char kPlaceholderNote[] = "placeholder: loads and keeps its outputs at 0 in this build";
 
-Json PlugsJson(const Module_Info& type) {
+Json PlugsJson(const TypePlugs& type) {
   Json plugs = Json::array();
   int index = 0;
-  for (const InterfaceObject& descriptor : type.Descriptors()) {
+  for (const InterfaceObject& descriptor : type.plugs) {
     const PlugFacts facts = FactsOf(descriptor);
     plugs.push_back({{"index", index++},
                      {"name", facts.name},
@@ -174,15 +201,16 @@ std::string Cell(std::string text) {
   return escaped;
 }
 
-void PrintPlugTable(const Module_Info& type, std::ostream& out) {
-  if (type.Descriptors().empty()) {
+void PrintPlugTable(const TypePlugs& type, std::ostream& out) {
+  if (type.plugs.empty()) {
     out << "No plugs of its own.\n";
     return;
   }
+  if (type.made_by_module) out << kMadeByModuleNote << "\n\n";
   out << "| # | Plug | Dir | Type | Default | Values | Unit | Per patch | Hint |\n"
       << "|---|---|---|---|---|---|---|---|---|\n";
   int index = 0;
-  for (const InterfaceObject& descriptor : type.Descriptors()) {
+  for (const InterfaceObject& descriptor : type.plugs) {
     const PlugFacts facts = FactsOf(descriptor);
     out << "| " << index++ << " | " << Cell(facts.name) << " | " << facts.direction << " | "
         << facts.datatype << " | " << Cell(facts.default_text) << " | " << Cell(facts.values)
@@ -225,7 +253,7 @@ void PrintMarkdown(const std::vector<TypeFacts>& types, std::ostream& out) {
     }
     out << "### " << facts.key << "\n\n" << facts.purpose << "\n\n";
     if (facts.placeholder) out << "*" << kPlaceholderNote << ".*\n\n";
-    PrintPlugTable(*facts.type, out);
+    PrintPlugTable(facts.plugs, out);
     out << "\n";
   }
 }
@@ -245,7 +273,7 @@ int RunModulesCommand(const ModuleRegistry& registry, ReferenceForm form, std::o
                       {"family", facts.family},
                       {"purpose", facts.purpose},
                       {"placeholder", facts.placeholder},
-                      {"plugs", facts.type->Descriptors().size()}});
+                      {"plugs", facts.plugs.plugs.size()}});
     }
     out << list.dump(2) << "\n";
     return 0;
@@ -278,20 +306,22 @@ int RunPlugsCommand(const ModuleRegistry& registry, const std::string& type_key,
   const Module_Info& type = *found->second;
   const ModulePurpose* purpose = FindModulePurpose(type_key);
   const bool placeholder = IsPlaceholder(type);
+  const TypePlugs plugs = PlugsOf(registry, type_key, type);
   if (form == ReferenceForm::kJson) {
     Json described = {{"key", type_key},
                       {"family", purpose ? purpose->family : "Other"},
                       {"purpose", purpose ? purpose->purpose : ""},
                       {"placeholder", placeholder},
-                      {"plugs", PlugsJson(type)}};
+                      {"plugs", PlugsJson(plugs)}};
     out << described.dump(2) << "\n";
     return 0;
   }
   out << type_key << (purpose ? std::string(": ") + purpose->purpose : "") << "\n";
   if (placeholder) out << "(" << kPlaceholderNote << ")\n";
-  if (type.Descriptors().empty()) out << "No plugs of its own.\n";
+  if (plugs.plugs.empty()) out << "No plugs of its own.\n";
+  if (!plugs.plugs.empty() && plugs.made_by_module) out << kMadeByModuleNote << "\n";
   int index = 0;
-  for (const InterfaceObject& descriptor : type.Descriptors()) {
+  for (const InterfaceObject& descriptor : plugs.plugs) {
     const PlugFacts facts = FactsOf(descriptor);
     out << std::right << std::setw(3) << index++ << "  \"" << facts.name << "\"  "
         << facts.direction << " " << facts.datatype;

@@ -3,7 +3,11 @@
 // integers throughout: these are layout rules, not measurements.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "document/container.h"
+#include "document/menu_entries.h"
 #include "document/new_objects.h"
 #include "document/panel_objects.h"
 #include "editor/containers/control_groups.h"
@@ -71,16 +75,44 @@ TEST(PanelContainers, ScrollWindowsSubPanelsAndPagesLayOutAsTheyShould) {
     rig.root.Close();
   }
 
-  // A sub-panel shows the container it names 4 pixels in from its edge,
-  // in a scroll window; "<none>" shows nothing.
+  // A sub-panel shows the container its menu chose 4 pixels in from its
+  // edge, in a scroll window with the chosen bars; "<none>" shows nothing.
   CContainer main;
   auto* inner = AddObject<CContainer>(main, "Container");
   inner->SetTitle("inner");
   auto* portal = AddObject<CPortal>(main, "Sub Panel");
   portal->SetViewRect(kViewControlPanel, {10, 20, 210, 170});
-  for (const char* chosen : {"inner", "<none>"}) {
-    SCOPED_TRACE(chosen);
-    portal->ChooseSubPanel(chosen);
+  const auto choose = [&](const std::string& text) {
+    ContextMenu menu;
+    portal->AddMenuEntries(menu);
+    for (const MenuItem& item : menu.Items()) {
+      if (item.text == text) {
+        EXPECT_TRUE(portal->OnMenuCommand(item.id));
+        return;
+      }
+    }
+    ADD_FAILURE() << "no menu item " << text;
+  };
+  const struct {
+    std::string sub_panel, scroll_bars;
+    int32_t mode;
+  } choices[] = {{"inner", "None", ScrollDecorator::kNone},
+                 {"inner", "Auto", ScrollDecorator::kAuto},
+                 {"<none>", "Enable", ScrollDecorator::kEnable}};
+  for (const auto& c : choices) {
+    SCOPED_TRACE(c.sub_panel + ", " + c.scroll_bars);
+    choose("Sub Panel: " + c.sub_panel);
+    choose("Scroll Bars: " + c.scroll_bars);
+    EXPECT_EQ(portal->sub_panel(), c.sub_panel);
+    EXPECT_EQ(portal->scroll_mode(), c.mode);
+    ContextMenu menu;
+    portal->AddMenuEntries(menu);
+    std::vector<std::string> checked;
+    for (const MenuItem& item : menu.Items()) {
+      if (item.flags & kMenuChecked) checked.push_back(item.text);
+    }
+    EXPECT_EQ(checked, (std::vector<std::string>{"Sub Panel: " + c.sub_panel,
+                                                 "Scroll Bars: " + c.scroll_bars}));
     TreeRig rig(400, 300);
     VisualMakers makers;
     AddPanelContainerMakers(makers);
@@ -91,12 +123,13 @@ TEST(PanelContainers, ScrollWindowsSubPanelsAndPagesLayOutAsTheyShould) {
     auto* sub = dynamic_cast<CPortalWnd*>(view->children()[0]);
     ASSERT_NE(sub, nullptr);
     EXPECT_EQ(sub->GetRect(), (Rect{10, 20, 210, 170}));
-    if (std::string_view(chosen) == "<none>") {
+    if (c.sub_panel == "<none>") {
       EXPECT_EQ(sub->Content(), nullptr);
     } else {
-      ASSERT_NE(sub->Content(), nullptr);
-      EXPECT_NE(dynamic_cast<ScrollDecorator*>(sub->Content()), nullptr);
-      EXPECT_EQ(sub->Content()->GetRect(), (Rect{4, 4, 196, 146}));
+      auto* window = dynamic_cast<ScrollDecorator*>(sub->Content());
+      ASSERT_NE(window, nullptr);
+      EXPECT_EQ(window->mode(), c.mode);
+      EXPECT_EQ(window->GetRect(), (Rect{4, 4, 196, 146}));
     }
     rig.root.Close();
   }

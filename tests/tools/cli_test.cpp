@@ -156,6 +156,8 @@ TEST(CommandLine, ModulesAndPlugsDescribeEveryRegisteredType) {
       {"Container", "Polyphony", "setting", "list", "", "integers 1 to 200"},
       {"Delay", "Feedback", "in", "audio", "V", "0 to 10"},
       {"Midi to CV", "MIDI In", "in", "midi", "", ""},
+      // A type without descriptors: the plugs its modules make themselves.
+      {"Increment2", "Wrap", "in", "bool", "", ""},
   };
   for (const auto& c : plugs) {
     SCOPED_TRACE(c.type + "." + c.plug);

@@ -122,7 +122,7 @@ TEST(SnapshotCommand, ThePanelsExampleShowsItsContainersOnEitherPage) {
     SCOPED_TRACE(page);
     for (Json& module : project["root"]["modules"][0]["modules"]) {
       if (module["type"] == "Paged Group") module["plug_values"]["Page"] = page;
-      if (module["type"] == "List Entry2") module["plug_values"]["List"] = page;
+      if (module.value("name", "") == "page choice") module["plug_values"]["List"] = page;
     }
     SnapshotCommandLine line;
     line.input_path = OutputDir() + "/panels_page.json";
