@@ -16,6 +16,8 @@
 namespace ov {
 namespace {
 
+static_assert(kVstParameterDatatype == kHostedParameterType);
+
 // Where `object`'s client area lies in the root's window, and the part of
 // it every ancestor shows (a scroll window shows its view, less the bars).
 struct Placement {
@@ -51,14 +53,21 @@ class VstParameterGrid : public CGroup {
   std::vector<std::unique_ptr<ParamMsgMap>> adaptors_;
 };
 
-std::unique_ptr<CVisualOb> Label(std::string text) {
+}  // namespace
+
+std::unique_ptr<CVisualOb> MakeGridLabel(std::string text) {
   auto label = std::make_unique<CMyTextLabel>(std::move(text));
   label->SetColour(MakeColour(0, 0, 0));
   label->SetFlags(kVoOwned);
   return label;
 }
 
-}  // namespace
+void StartGrid(CGroup& grid, std::initializer_list<const char*> headers) {
+  grid.SetFlags(kVoOwned);
+  grid.set_row_lines(true);
+  int32_t column = 0;
+  for (const char* header : headers) grid.AddInCell(MakeGridLabel(header), 0, column++);
+}
 
 VstEditorHost::VstEditorHost(Ctl_VST_Plugin& module) : module_(module) {
   SetFlags(kVoOwned);
@@ -121,7 +130,7 @@ void VstEditorHost::Close() {
 void VstEditorHost::ShowNotice(std::string text) {
   notice_ = std::move(text);
   if (label_ == nullptr) {
-    label_ = static_cast<CMyTextLabel*>(AdoptChild(Label(notice_), false));
+    label_ = static_cast<CMyTextLabel*>(AdoptChild(MakeGridLabel(notice_), false));
   } else {
     label_->SetText(notice_);
   }
@@ -206,11 +215,7 @@ void VstPanelView::Draw(Canvas& canvas) {
 
 std::unique_ptr<CVisualOb> MakeVstParameterGrid(Ctl_VST_Plugin& module) {
   auto grid = std::make_unique<VstParameterGrid>();
-  grid->SetFlags(kVoOwned);
-  grid->set_row_lines(true);
-  grid->AddInCell(Label("Name"), 0, 0);
-  grid->AddInCell(Label("Value"), 0, 1);
-  grid->AddInCell(Label("Units"), 0, 2);
+  StartGrid(*grid, {"Name", "Value", "Units"});
   int32_t row = 1;
   int32_t tab_order = 0;
   for (const auto& parameter : module.parameters()) {
@@ -225,7 +230,7 @@ std::unique_ptr<CVisualOb> MakeVstParameterGrid(Ctl_VST_Plugin& module) {
         value->set_tab_order(tab_order++);
         grid->AddInCell(std::move(value), row, 1);
       }
-      grid->AddInCell(Label(parameter->Label()), row, 2);
+      grid->AddInCell(MakeGridLabel(parameter->Label()), row, 2);
     }
     ++row;
   }
@@ -237,7 +242,7 @@ std::unique_ptr<CVisualOb> MakeVstPanel(Ctl_VST_Plugin& module, int32_t view_kin
   const VST_Wrapper& plugin = module.wrapper();
   std::unique_ptr<CVisualOb> content;
   if (plugin.editor_open.load()) {
-    content = Label(kVstPanelTwice);
+    content = MakeGridLabel(kVstPanelTwice);
   } else if (plugin.HasEditor()) {
     content = std::make_unique<VstEditorHost>(module);
   } else {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 
 namespace ov {
 
+class CGroup;
 class Ctl_VST_Plugin;
 class CMyTextLabel;
 
@@ -82,6 +84,12 @@ class VstPanelView : public CPaintObject {
  private:
   CVisualOb* content_;
 };
+
+// A black label, owned by its parent, as the hosted plug-ins' grids show.
+std::unique_ptr<CVisualOb> MakeGridLabel(std::string text);
+// Makes `grid` a hosted plug-in's grid: owned, row lines on, `headers` in
+// row 0.
+void StartGrid(CGroup& grid, std::initializer_list<const char*> headers);
 
 // The generic panel: a header row, then a row per parameter with a panel
 // control: its name, its default control (tab orders 0, 1, ... in row

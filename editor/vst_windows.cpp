@@ -10,7 +10,6 @@
 #include "editor/scroll_decorator.h"
 #include "editor/vst_panel.h"
 #include "editor/widgets/default_controls.h"
-#include "editor/widgets/text_labels.h"
 #include "modules/controller_names.h"
 #include "platform/message_sink.h"
 #include "platform/text.h"
@@ -81,13 +80,6 @@ class VstAutomationGrid : public CGroup {
   std::vector<std::unique_ptr<generic_parameter>> facets_;
 };
 
-std::unique_ptr<CVisualOb> Label(std::string text) {
-  auto label = std::make_unique<CMyTextLabel>(std::move(text));
-  label->SetColour(MakeColour(0, 0, 0));
-  label->SetFlags(kVoOwned);
-  return label;
-}
-
 Ctl_VST_Plugin* HostedAt(CVisualOb& target) {
   for (CVisualOb* o = &target; o != nullptr; o = o->parent()) {
     if (auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(o->Module())) return hosted;
@@ -99,17 +91,13 @@ Ctl_VST_Plugin* HostedAt(CVisualOb& target) {
 
 std::unique_ptr<CVisualOb> MakeVstAutomationGrid(Ctl_VST_Plugin& module) {
   auto grid = std::make_unique<VstAutomationGrid>();
-  grid->SetFlags(kVoOwned);
-  grid->set_row_lines(true);
-  grid->AddInCell(Label("Name"), 0, 0);
-  grid->AddInCell(Label("Controller"), 0, 1);
-  grid->AddInCell(Label("Number"), 0, 2);
+  StartGrid(*grid, {"Name", "Controller", "Number"});
   int32_t row = 1;
   int32_t tab_order = 0;
   for (const auto& entry : module.parameters()) {
     auto* parameter = dynamic_cast<parameter_vst*>(entry.get());
     if (parameter == nullptr) continue;
-    grid->AddInCell(Label(parameter->Name()), row, 0);
+    grid->AddInCell(MakeGridLabel(parameter->Name()), row, 0);
     for (const auto facet : {VstMidiAssignment::kController, VstMidiAssignment::kNumber}) {
       generic_parameter& kept =
           grid->Keep(std::make_unique<VstMidiAssignment>(module, *parameter, facet));
@@ -128,7 +116,7 @@ struct VstWindows::Window : private Notifiable {
       : module(module), kind(kind), root(setup.clock), popups(root, setup.messages) {
     module.AddListener(this);
   }
-  ~Window() override {
+  ~Window() {
     root.Close();
     root.SetPopups(nullptr);
     if (!gone) module.RemoveListener(this);

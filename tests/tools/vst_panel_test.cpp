@@ -3,8 +3,6 @@
 // inside ours, a second panel of it refused, and Kars's generic grid
 // against its golden picture (exact: the grid is drawn by our own code
 // with the pinned fonts).
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,6 +16,10 @@
 #include "tests/editor/x11/xvfb_server.h"
 #include "tools/plugin_window.h"
 #include "tools/snapshot.h"
+
+// Last: Xlib's macros would rename what the headers above declare.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace ov {
 namespace {
