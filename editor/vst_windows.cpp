@@ -170,7 +170,9 @@ void VstWindows::Open(Ctl_VST_Plugin& module, int32_t id) {
         std::make_unique<VstPanelView>(module, MakeVstAutomationGrid(module)),
         ScrollDecorator::kSizeToContent);
   }
-  const Point wanted = panel->PreferredSize();
+  // Measured in the tree, where the skins' fonts are.
+  CVisualOb* shown = root.AdoptChild(std::move(panel), false);
+  const Point wanted = shown->PreferredSize();
   const int32_t width = std::clamp(wanted.x, 1, kLargestWindowWidth);
   const int32_t height = std::clamp(wanted.y, 1, kLargestWindowHeight);
   std::string error;
@@ -188,7 +190,6 @@ void VstWindows::Open(Ctl_VST_Plugin& module, int32_t id) {
     }
     return;
   }
-  root.AdoptChild(std::move(panel), false);
   root.AttachWindow(std::move(port));
   root.SetRect({0, 0, width, height});
   root.Open();

@@ -11,6 +11,16 @@
 #include <sstream>
 #include <thread>
 
+#include "document/container.h"
+#include "document/project_text.h"
+#include "document/vst_parameters.h"
+#include "document/vst_plugin_module.h"
+#include "editor/vst_windows.h"
+#include "editor/skins/default_skin/default_skin.h"
+#include "editor/skins/skin_list.h"
+#include "platform/font_files.h"
+#include "platform/clock.h"
+#include "platform/message_sink.h"
 #include "platform/png_codec.h"
 #include "tests/editor/editor_test_support.h"
 #include "tests/editor/x11/xvfb_server.h"
@@ -126,6 +136,41 @@ TEST(HostedPanels, KarsShowsItsParametersInTheGenericGrid) {
   const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
   ASSERT_TRUE(image) << error;
   testing::ExpectMatchesGolden("hosted_kars_panel", *image);
+}
+
+// "Panel Edit..." and "Automation..." open a window each, once per
+// plug-in however often they are chosen, and the windows go with the
+// editor.
+TEST(HostedPanels, TheMenuOpensThePanelAndTheAssignmentsInWindowsOfTheirOwn) {
+  testing::XvfbServer server;
+  ASSERT_TRUE(server.Running());
+  std::ifstream file(std::string(OV_EXAMPLES_DIR) + "/hosted-kars.json");
+  std::stringstream text;
+  text << file.rdbuf();
+  COrvaneDocBase document = CompileDocument(Json::parse(text.str()), {});
+  Ctl_VST_Plugin* kars = nullptr;
+  for (const auto& child : document.FindMainContainer()->children()) {
+    if (auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(child.get())) kars = hosted;
+  }
+  ASSERT_NE(kars, nullptr);
+  ASSERT_TRUE(kars->wrapper().Loaded());
+  MessageSink messages;
+  ZenityFileDialog files;
+  VstWindows windows({&files, &messages, MillisecondClock, nullptr});
+  SkinList skins("", BuiltInSkin(FamilyInstalled), &messages, FamilyInstalled);
+  windows.SetSkins(&skins);
+  CPaintObject target;
+  target.BindToModule(kars);
+  EXPECT_FALSE(windows.Command(target, kCommandPanelEdit - 1));
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(windows.Command(target, kCommandPanelEdit));
+    EXPECT_TRUE(windows.Command(target, kCommandAutomation));
+    windows.Idle();
+  }
+  EXPECT_EQ(windows.Count(), 2u);
+  EXPECT_TRUE(messages.Messages().empty()) << messages.Messages().front().text;
+  windows.CloseAll();
+  EXPECT_EQ(windows.Count(), 0u);
 }
 
 }  // namespace
