@@ -126,6 +126,8 @@ ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_
   view_.BindToModule(&main_);
   view_.SetPopups(&popups_);
   view_.SetFileDialog(&file_dialog_);
+  view_.SetCommandHandler(
+      [this](CVisualOb& target, int32_t id, Point p) { RunCommand(target, id, p); });
   const Point size = PanelSizeFor(main_, panel_size, *makers_);
   // The back buffer holds the whole panel, so its sides are kept within
   // kLargestWindowSide (which also keeps the host's 16-bit rectangle from
@@ -177,8 +179,6 @@ void ov_vst_editor::close() {
 
 void ov_vst_editor::SetCommandHandler(COrvaneViewBase::CommandHandler handler) {
   commands_ = std::move(handler);
-  view_.SetCommandHandler(
-      [this](CVisualOb& target, int32_t id, Point p) { RunCommand(target, id, p); });
 }
 
 void ov_vst_editor::RunCommand(CVisualOb& target, int32_t id, Point p) {
