@@ -109,7 +109,18 @@ void VstEditorHost::Open() {
     ShowNotice(kVstPanelTwice);
     return;
   }
+  // Some plug-ins know their editor's size only once it is open.
+  FollowEditorSize();
   root->SetTimer(this, kFollowTimer, kFollowMs);
+}
+
+void VstEditorHost::FollowEditorSize() {
+  const VST_Wrapper::EditorSize size = module_.wrapper().EditorRect();
+  if (size.width == editor_size_.x && size.height == editor_size_.y) return;
+  editor_size_ = {size.width, size.height};
+  const Rect r = GetRect();
+  SetRect({r.left, r.top, r.left + size.width, r.top + size.height});
+  if (parent() != nullptr) parent()->ChildResized(*this);
 }
 
 void VstEditorHost::CloseEditor() {
@@ -164,6 +175,7 @@ void VstEditorHost::OnTimer(int32_t id) {
     ShowNotice("The plug-in's editor window was closed from outside.");
     return;
   }
+  FollowEditorSize();
   Follow();
 }
 

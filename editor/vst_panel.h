@@ -28,10 +28,11 @@ class CMyTextLabel;
 inline constexpr char kVstPanelTwice[] = "Can't open VST Panel twice";
 
 // Holds the plug-in's own editor: a native child window of the plug-in's
-// editor size, placed where this object lies in the editor's window, cut
-// to what its ancestors show (the scroll window's view, the sub-panel), and
-// moved along as they scroll or move. Where no native window can be made,
-// or the plug-in's editor is open elsewhere, it says why in a label.
+// editor size (followed when the plug-in changes it), placed where this
+// object lies in the editor's window, cut to what its ancestors show (the
+// scroll window's view, the sub-panel), and moved along as they scroll or
+// move. Where no native window can be made, or the plug-in's editor is
+// open elsewhere, it says why in a label.
 class VstEditorHost : public CPaintObject {
  public:
   // How often the window's place and life are checked.
@@ -59,6 +60,8 @@ class VstEditorHost : public CPaintObject {
  private:
   void ShowNotice(std::string text);
   void CloseEditor();
+  // Takes the size the plug-in's editor has now, when it changed.
+  void FollowEditorSize();
 
   Ctl_VST_Plugin& module_;
   Point editor_size_;

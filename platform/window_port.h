@@ -92,7 +92,8 @@ class NativeChildWindow {
   virtual ~NativeChildWindow() = default;
   // The handle the other code makes its windows in (an X11 Window id).
   virtual uintptr_t NativeHandle() const = 0;
-  // `frame`: where the whole window lies in its WindowPort; `visible`: the
+  // `frame`: where the whole window lies in its WindowPort, at its size
+  // (which may differ from the size it was opened at); `visible`: the
   // part of the WindowPort it may show in (what lies outside is cut off;
   // nothing shows while that part of `frame` is empty).
   virtual void Place(const PixelRect& frame, const PixelRect& visible) = 0;

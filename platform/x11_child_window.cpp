@@ -240,7 +240,10 @@ void X11ChildWindow::NativeChild::Place(const PixelRect& frame, const PixelRect&
     XMoveResizeWindow(x_->display, clip_, visible_.left, visible_.top,
                       static_cast<unsigned>(visible_.Width()),
                       static_cast<unsigned>(visible_.Height()));
-    XMoveWindow(x_->display, inner_, frame_.left - visible_.left, frame_.top - visible_.top);
+    // The other code may have asked for another size since it opened.
+    XMoveResizeWindow(x_->display, inner_, frame_.left - visible_.left, frame_.top - visible_.top,
+                      static_cast<unsigned>(std::clamp(frame_.Width(), 1, kLargestWindowSide)),
+                      static_cast<unsigned>(std::clamp(frame_.Height(), 1, kLargestWindowSide)));
   }
   Apply();
 }

@@ -4,8 +4,9 @@
 // include "invalid index", empty names and UTF-8 names, a processReplacing
 // that adds to its outputs instead of replacing them (output = input x
 // "Gain"), every note it receives sent back to the host, one semitone up,
-// while it processes, and an editor of 300 x 200 pixels that draws nothing
-// and tells (effVendorSpecific 'Edit') which window it was opened in.
+// while it processes, and an editor that draws nothing, is 300 x 200 pixels
+// until it opens and 320 x 220 once open (as plug-ins that learn their size
+// late), and tells (effVendorSpecific 'Edit') which window it was opened in.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,6 +108,7 @@ intptr_t Dispatch(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t
       return 1;
     case vst2::effEditOpen:
       plugin->editor_window = reinterpret_cast<intptr_t>(ptr);
+      plugin->editor_rect = {0, 0, 220, 320};
       return 1;
     case vst2::effEditClose:
       plugin->editor_window = 0;
