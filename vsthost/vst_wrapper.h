@@ -67,7 +67,7 @@ class VST_Wrapper {
   // gives no rectangle), opened with effEditOpen in the native window
   // `window` (an X11 Window id) and closed with effEditClose. OpenEditor
   // answers false when the plug-in has no editor or it is open already;
-  // CloseEditor does nothing while it is not open.
+  // CloseEditor does nothing while it is not open. Editor thread.
   struct EditorSize {
     int32_t width = 20;
     int32_t height = 20;
