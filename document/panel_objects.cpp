@@ -7,6 +7,7 @@
 #include "document/menu_entries.h"
 #include "modules/list_text.h"
 #include "document/plug_kinds.h"
+#include "document/vst_plugin_module.h"
 
 namespace ov {
 
@@ -217,13 +218,21 @@ void CPanelBox2::ChangeTitle(std::string title) {
   Notify(Notification(kNotifyRenamed, this, 0, title_));
 }
 
+namespace {
+
+// What a sub-panel can show: a container's panel or a hosted plug-in's.
+CUG* WithPanel(CDocOb* object) {
+  if (auto* container = dynamic_cast<CContainer*>(object)) return container;
+  return dynamic_cast<Ctl_VST_Plugin*>(object);
+}
+
+}  // namespace
+
 std::vector<std::string> CPortal::SubPanelItems() const {
   std::vector<std::string> items{std::string(kNone)};
   if (parent() == nullptr) return items;
   for (const auto& child : parent()->children()) {
-    if (const auto* container = dynamic_cast<const CContainer*>(child.get())) {
-      items.push_back(container->title());
-    }
+    if (const CUG* module = WithPanel(child.get())) items.push_back(module->title());
   }
   return items;
 }
@@ -240,11 +249,11 @@ void CPortal::ChooseSubPanel(std::string name) {
   if (parent() != nullptr) parent()->Notify(Notification(kNotifyModuleChanged, this));
 }
 
-CContainer* CPortal::FindTarget() const {
+CUG* CPortal::FindTarget() const {
   if (parent() == nullptr || sub_panel_ == kNone || sub_panel_.empty()) return nullptr;
   for (const auto& child : parent()->children()) {
-    auto* container = dynamic_cast<CContainer*>(child.get());
-    if (container != nullptr && container->title() == sub_panel_) return container;
+    CUG* module = WithPanel(child.get());
+    if (module != nullptr && module->title() == sub_panel_) return module;
   }
   return nullptr;
 }

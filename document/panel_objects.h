@@ -58,16 +58,17 @@ class CPortal : public CDocOb {
   // window to its content.
   int32_t scroll_mode() const { return scroll_mode_; }
   const std::string& sub_panel() const { return sub_panel_; }
-  // "Sub Panel"'s items: "<none>", then the names of the containers beside
-  // the portal, in their container's order.
+  // "Sub Panel"'s items: "<none>", then the names of the containers and
+  // hosted plug-ins beside the portal, in their container's order.
   std::vector<std::string> SubPanelItems() const;
   // The position of the stored name among the items, 0 when not there.
   int32_t SubPanelChoice() const;
   // Stores the name; the portal's listeners hear code 48 and its container
   // code 14, so the sub-panel is built again.
   void ChooseSubPanel(std::string name);
-  // The first container beside the portal named as chosen, or null.
-  CContainer* FindTarget() const;
+  // The first container or hosted plug-in beside the portal named as
+  // chosen, or null.
+  CUG* FindTarget() const;
   // Stores a "Scroll Bars" value (0 to 2); the container hears code 14,
   // so the sub-panel is built again.
   void ChooseScrollMode(int32_t mode);

@@ -21,7 +21,7 @@ std::string ListSafe(std::string name) {
 parameter_vst::~parameter_vst() { watchers_.Notify(Notification(kNotifyPlugDestroyed, this)); }
 
 std::string parameter_vst::Name() const { return owner_.wrapper().ParameterName(index_); }
-int32_t parameter_vst::Datatype() const { return DT_FLOAT; }
+int32_t parameter_vst::Datatype() const { return kVstParameterDatatype; }
 
 bool parameter_vst::Automatable() const {
   return owner_.wrapper().Dispatch(vst2::effCanBeAutomated, index_) == 1;

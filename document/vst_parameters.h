@@ -18,6 +18,10 @@ namespace ov {
 
 class Ctl_VST_Plugin;
 
+// The data type a `parameter_vst` reports: a value the plug-in shows in its
+// own words, given a knob and its display text on generic panels.
+inline constexpr int32_t kVstParameterDatatype = 7;
+
 class parameter_vst : public generic_parameter {
  public:
   parameter_vst(Ctl_VST_Plugin& owner, int32_t index) : owner_(owner), index_(index) {}

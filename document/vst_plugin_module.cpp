@@ -321,6 +321,19 @@ void Ctl_VST_Plugin::DeliverPendingChanges() {
 
 void Ctl_VST_Plugin::Idle() { JoinIdleList(); }
 
+bool Ctl_VST_Plugin::FileDialog(bool save, const std::string& file_type, std::string& path) {
+  // A plug-in asking from its audio thread gets no dialog.
+  if (!editor_thread_.IsCreatingThread()) return false;
+  FileDialogRequest request;
+  request.save = save;
+  request.start = path;
+  if (!file_type.empty()) request.types.push_back(file_type);
+  const FileDialogAnswer answer = AskAndWait(request);
+  if (!answer.chosen) return false;
+  path = answer.path;
+  return true;
+}
+
 void Ctl_VST_Plugin::LibraryUnloading() {
   if (idle_list_ != nullptr) {
     idle_list_->Remove(*this);

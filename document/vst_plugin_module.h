@@ -119,9 +119,8 @@ class Ctl_VST_Plugin : public CUG_with_patches, public VST_HostApp, public IdleC
   const vst2::VstTimeInfo* GetTime(int32_t /*flags*/) override { return nullptr; }
   int32_t SampleRate() override { return static_cast<int32_t>(wrapper_->Time().sampleRate); }
   int32_t BlockSize() override { return 0; }
-  bool FileDialog(bool /*save*/, const std::string& /*file_type*/, std::string& /*path*/) override {
-    return false;
-  }
+  // The desktop's dialog, waited for (only the editor thread asks).
+  bool FileDialog(bool save, const std::string& file_type, std::string& path) override;
   void ParameterAutomated(int32_t index, float value) override;
   bool CopyLibrariesBeforeLoading() override { return false; }
   void DisplayChanged() override;

@@ -3,7 +3,8 @@
 namespace ov {
 
 bool IsApplicationCommand(int32_t id) {
-  return (id >= 34909 && id <= 34912) || (id >= 34915 && id <= 34924) ||
+  // 34926: a hosted plug-in's "Automation...", which the editor opens.
+  return (id >= 34909 && id <= 34912) || (id >= 34915 && id <= 34924) || id == 34926 ||
          (id >= kFirstChoiceCommand && id <= kLastChoiceCommand);
 }
 

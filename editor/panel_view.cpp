@@ -160,6 +160,13 @@ std::unique_ptr<CVisualOb> VisualMakers::Make(CDocOb& object, int32_t view_kind)
   return nullptr;
 }
 
+std::unique_ptr<CVisualOb> VisualMakers::MakePanel(CUG& module, int32_t view_kind) const {
+  for (const PanelMaker& maker : panel_makers_) {
+    if (std::unique_ptr<CVisualOb> made = maker(module, view_kind)) return made;
+  }
+  return nullptr;
+}
+
 const VisualMakers* MakersAbove(CVisualOb& object) {
   for (CVisualOb* at = &object; at != nullptr; at = at->parent()) {
     if (const auto* list = dynamic_cast<const CMyView_base*>(at); list && list->Makers()) {
@@ -186,6 +193,18 @@ CVisualOb* PopulateView(CContainer& container, CVisualOb& host, const VisualMake
   auto scrolled = std::make_unique<ScrollDecorator>(std::move(panel), ScrollDecorator::kAuto);
   host.AdoptChild(makers.Wrap(container, kind, std::move(scrolled)), false);
   return view;
+}
+
+bool PopulateModuleView(CUG& module, CVisualOb& host, const VisualMakers& makers) {
+  if (auto* container = dynamic_cast<CContainer*>(&module)) {
+    return PopulateView(*container, host, makers) != nullptr;
+  }
+  const int32_t kind = host.ViewKind();
+  if (kind == kViewStructure || kind == kViewHidden) return false;
+  std::unique_ptr<CVisualOb> panel = makers.MakePanel(module, kind);
+  if (panel == nullptr) return false;
+  host.AdoptChild(std::move(panel), false);
+  return true;
 }
 
 }  // namespace ov

@@ -19,6 +19,7 @@
 namespace ov {
 
 class CContainer;
+class CUG;
 class VisualMakers;
 
 // Codes a list of children hears from its container besides those of
@@ -109,8 +110,16 @@ class VisualMakers {
     return wrapper_ ? wrapper_(container, view_kind, std::move(panel)) : std::move(panel);
   }
 
+  // The whole panel (wrapping included) of a module that has one of its
+  // own without being a container, such as a hosted plug-in: what a
+  // sub-panel or a window of its own shows of it, or null.
+  using PanelMaker = std::function<std::unique_ptr<CVisualOb>(CUG& module, int32_t view_kind)>;
+  void AddPanelMaker(PanelMaker maker) { panel_makers_.push_back(std::move(maker)); }
+  std::unique_ptr<CVisualOb> MakePanel(CUG& module, int32_t view_kind) const;
+
  private:
   std::vector<Maker> makers_;
+  std::vector<PanelMaker> panel_makers_;
   Wrapper wrapper_;
 };
 
@@ -124,5 +133,10 @@ const VisualMakers* MakersAbove(CVisualOb& object);
 // the host has flag 0x100000 (the root view). Hosts of view kind 512 and
 // 2048 get nothing. Answers the panel view (null when none was made).
 CVisualOb* PopulateView(CContainer& container, CVisualOb& host, const VisualMakers& makers);
+
+// Fills `host` with the panel of a container (as PopulateView) or of a
+// module with a panel of its own (the makers' MakePanel). False when
+// nothing was added.
+bool PopulateModuleView(CUG& module, CVisualOb& host, const VisualMakers& makers);
 
 }  // namespace ov

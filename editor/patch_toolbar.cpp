@@ -5,6 +5,8 @@
 
 #include "document/container.h"
 #include "document/module.h"
+#include "document/vst_parameters.h"
+#include "document/vst_plugin_module.h"
 #include "editor/canvas.h"
 #include "editor/context_menu.h"
 #include "editor/controls/bitmap_controls.h"
@@ -27,6 +29,15 @@ constexpr const char* kFileMenuTexts[] = {"Load Bank", "Save Bank", "Load Inst",
 generic_parameter* ParameterNamed(CUG& owner, std::string_view name) {
   if (auto* container = dynamic_cast<CContainer*>(&owner)) {
     if (generic_parameter* own = container->FindParameter(name)) return own;
+  }
+  // A hosted plug-in's panel parameters, which hosts never see, and its
+  // "Channel" plug.
+  if (auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(&owner)) {
+    for (const auto& parameter : hosted->parameters()) {
+      auto* extra = dynamic_cast<parameter_vst_xtra*>(parameter.get());
+      if (extra != nullptr && extra->Name() == name) return extra;
+    }
+    return hosted->FindPlug(name);
   }
   std::vector<generic_parameter*> parameters;
   owner.CollectGenericParameters(parameters);

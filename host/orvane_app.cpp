@@ -193,6 +193,10 @@ void COrvaneAppBase::MenuCommand(CVisualOb& target, int32_t id, Point p) {
       RunPatchFileCommand(id, *container, OvVst::PackUniqueId(Facts().plugin_id), *dialog,
                           messages_);
     }
+    // A hosted plug-in's toolbar: the plug-in's own programs.
+    if (auto* hosted = dynamic_cast<Ctl_VST_Plugin*>(&toolbar->owner()); hosted && dialog) {
+      hosted->RunFileCommand(id, *dialog, messages_);
+    }
     return;
   }
   // The file commands of a hosted plug-in's menu: its own programs.

@@ -102,7 +102,7 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
                                                 [this] { ApplicationIdle(); }, app_.Messages(),
                                                 std::move(skins));
       editor = editor_.get();
-      editor_->View().SetCommandHandler(
+      editor_->SetCommandHandler(
           [this](CVisualOb& target, int32_t id, Point p) { app_.MenuCommand(target, id, p); });
     }
   }

@@ -15,6 +15,7 @@
 #include "editor/skins/default_skin/default_skin.h"
 #include "editor/skins/skin_records.h"
 #include "editor/soundfont_panel.h"
+#include "editor/vst_panel.h"
 #include "editor/widgets/widget_faces.h"
 #include "extmodules/plugin_panel_view.h"
 #include "platform/clock.h"
@@ -48,6 +49,7 @@ const VisualMakers& ProductMakers() {
     AddControlModuleMakers(made);
     AddMeterPanels(made);
     AddPatchToolbar(made);
+    AddVstPanels(made);
     return made;
   }();
   return makers;
@@ -119,11 +121,15 @@ ov_vst_editor::ov_vst_editor(AudioEffect* effect, CContainer& main, Point panel_
       skin_setup_(std::move(skins)),
       view_(MillisecondClock),
       popups_(view_, &messages_),
+      plugin_windows_({&file_dialog_, &messages_, MillisecondClock,
+                       [this](CVisualOb& target, int32_t id, Point p) { RunCommand(target, id, p); }}),
       window_maker_(MakeX11Window),
       makers_(&ProductMakers()) {
   view_.BindToModule(&main_);
   view_.SetPopups(&popups_);
   view_.SetFileDialog(&file_dialog_);
+  view_.SetCommandHandler(
+      [this](CVisualOb& target, int32_t id, Point p) { RunCommand(target, id, p); });
   const Point size = PanelSizeFor(main_, panel_size, *makers_);
   // The back buffer holds the whole panel, so its sides are kept within
   // kLargestWindowSide (which also keeps the host's 16-bit rectangle from
@@ -168,7 +174,23 @@ bool ov_vst_editor::open(void* window) {
   return true;
 }
 
-void ov_vst_editor::close() { view_.Close(); }
+void ov_vst_editor::close() {
+  plugin_windows_.CloseAll();
+  view_.Close();
+}
+
+void ov_vst_editor::SetCommandHandler(COrvaneViewBase::CommandHandler handler) {
+  commands_ = std::move(handler);
+}
+
+void ov_vst_editor::RunCommand(CVisualOb& target, int32_t id, Point p) {
+  if (plugin_windows_.Command(target, id)) return;
+  if (commands_) {
+    commands_(target, id, p);
+  } else {
+    target.Command(id, p);
+  }
+}
 
 bool ov_vst_editor::CheckOpen() {
   if (!isOpen()) return false;
@@ -200,12 +222,14 @@ void ov_vst_editor::MakeSkins() {
   }
   if (skin_setup_.decodes != nullptr) skins_->DecodeElsewhere(skin_setup_.decodes);
   view_.SetSkins(skins_.get());
+  plugin_windows_.SetSkins(skins_.get());
 }
 
 void ov_vst_editor::idle() {
   if (app_idle_) app_idle_();
   if (skins_ != nullptr && skins_->TakeDecoded()) CMyView_base::LookUpImagesAgainUnder(view_);
   view_.Idle();
+  plugin_windows_.Idle();
   if (isOpen() && (view_.Port() == nullptr || !view_.Port()->Alive())) CloseDeadWindow();
 }
 

@@ -20,6 +20,7 @@
 #include "editor/popup_windows.h"
 #include "editor/skins/skin_list.h"
 #include "editor/view_root.h"
+#include "editor/vst_windows.h"
 #include "host/aeff_editor.h"
 
 namespace ov {
@@ -73,6 +74,12 @@ class ov_vst_editor : public AEffEditor {
   // which must drain the engine's messages once no editor idle will.
   bool CheckOpen();
 
+  // Where the menu commands chosen on the panel go, after the commands
+  // that open a hosted plug-in's windows ("Panel Edit...", "Automation...").
+  void SetCommandHandler(COrvaneViewBase::CommandHandler handler);
+  // The hosted plug-ins' windows open now.
+  const VstWindows& PluginWindows() const { return plugin_windows_; }
+
   void SetWindowMaker(WindowMaker maker) { window_maker_ = std::move(maker); }
   // The makers of the panel's visual objects; the product's by default.
   void SetVisualMakers(const VisualMakers* makers) { makers_ = makers; }
@@ -84,6 +91,7 @@ class ov_vst_editor : public AEffEditor {
  private:
   void MakeSkins();
   void CloseDeadWindow();
+  void RunCommand(CVisualOb& target, int32_t id, Point p);
 
   CContainer& main_;
   std::function<void()> app_idle_;
@@ -95,6 +103,8 @@ class ov_vst_editor : public AEffEditor {
   ZenityFileDialog file_dialog_;     // outlives the view's use of it
   COrvaneViewVST view_;
   PopupWindows popups_;
+  COrvaneViewBase::CommandHandler commands_;
+  VstWindows plugin_windows_;
   WindowMaker window_maker_;
   const VisualMakers* makers_;
 };

@@ -1,5 +1,7 @@
 #include "platform/file_dialog.h"
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace ov {
@@ -77,6 +79,24 @@ void ZenityFileDialog::Answer(const FileDialogAnswer& answer) {
   Done done = std::move(done_);
   done_ = nullptr;
   done(answer);
+}
+
+FileDialogAnswer AskAndWait(const FileDialogRequest& request) {
+  ZenityFileDialog dialog;
+  FileDialogAnswer answer;
+  bool answered = false;
+  if (!dialog.Ask(request, [&](const FileDialogAnswer& given) {
+        answer = given;
+        answered = true;
+      })) {
+    return answer;
+  }
+  constexpr auto kPoll = std::chrono::milliseconds(20);
+  while (true) {
+    dialog.Idle();
+    if (answered) return answer;
+    std::this_thread::sleep_for(kPoll);
+  }
 }
 
 }  // namespace ov

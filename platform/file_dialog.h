@@ -68,4 +68,10 @@ class ZenityFileDialog final : public FileDialog {
   std::string failure_;
 };
 
+// Shows the desktop's dialog and waits for the user's answer, for callers
+// that must answer at once: a hosted plug-in's file selector, which waits
+// for its host as it would for any host's modal dialog. The audio thread
+// never waits on it.
+FileDialogAnswer AskAndWait(const FileDialogRequest& request);
+
 }  // namespace ov

@@ -83,6 +83,26 @@ struct WindowEvent {
   PixelRect area;       // kExpose
 };
 
+// A native window inside a WindowPort for code that draws in it itself (a
+// hosted plug-in's own editor): the editor places it, shows or hides it and
+// hands its handle on, and learns when it was destroyed from outside.
+// Thread: editor, like its WindowPort.
+class NativeChildWindow {
+ public:
+  virtual ~NativeChildWindow() = default;
+  // The handle the other code makes its windows in (an X11 Window id).
+  virtual uintptr_t NativeHandle() const = 0;
+  // `frame`: where the whole window lies in its WindowPort, at its size
+  // (which may differ from the size it was opened at); `visible`: the
+  // part of the WindowPort it may show in (what lies outside is cut off;
+  // nothing shows while that part of `frame` is empty).
+  virtual void Place(const PixelRect& frame, const PixelRect& visible) = 0;
+  virtual void Show(bool shown) = 0;
+  // False once the window was destroyed from outside or its connection
+  // was lost.
+  virtual bool Alive() = 0;
+};
+
 class WindowPort {
  public:
   virtual ~WindowPort() = default;
@@ -125,6 +145,15 @@ class WindowPort {
   // `error` saying why, when none can be made or the grab is refused.
   virtual std::unique_ptr<WindowPort> OpenPopup(PixelPoint screen_at, int32_t width, int32_t height,
                                                 bool grab, std::string* error) = 0;
+  // A native window of `width` x `height` inside this one, hidden until it
+  // is placed and shown. It may outlive this window (then it is dead).
+  // Null, with `error` saying why, where there are no native windows.
+  virtual std::unique_ptr<NativeChildWindow> OpenNativeChild(int32_t /*width*/,
+                                                             int32_t /*height*/,
+                                                             std::string* error) {
+    *error = "This window cannot hold the plug-in's own editor: it is not on a display.";
+    return nullptr;
+  }
 
  protected:
   explicit WindowPort(int32_t width, int32_t height) : back_buffer_(width, height) {}

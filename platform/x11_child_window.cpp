@@ -79,6 +79,13 @@ struct X11ChildWindow::Connection {
   bool detectable_repeat = false;
   std::size_t max_request_bytes = 0;
   std::vector<X11ChildWindow*> owners;  // ours, alive
+  // Native children's windows, each with the mark cleared when the server
+  // reports it destroyed.
+  struct Watched {
+    Window window;
+    bool* alive;
+  };
+  std::vector<Watched> watched;
   // Destroyed after the display is closed, so that a close meeting a
   // broken connection does not end the process either.
   std::unique_ptr<X11IoGuard> io_guard;
@@ -107,6 +114,13 @@ struct X11ChildWindow::Connection {
       for (X11ChildWindow* owner : owners) {
         if (owner->window_ == event.xany.window) owner->Receive(&event);
       }
+      if (event.type == DestroyNotify) NoteDestroyed(event.xdestroywindow.window);
+    }
+  }
+
+  void NoteDestroyed(Window window) {
+    for (const Watched& w : watched) {
+      if (w.window == window) *w.alive = false;
     }
   }
 };
@@ -137,6 +151,138 @@ struct X11ChildWindow::Parts {
     if (gc != nullptr) XFreeGC(display, gc);
   }
 };
+
+class X11ChildWindow::NativeChild final : public NativeChildWindow {
+ public:
+  NativeChild(std::shared_ptr<Connection> connection, int32_t width, int32_t height)
+      : x_(std::move(connection)), width_(width), height_(height) {}
+  ~NativeChild() override;
+  // Makes both windows inside `parent`; false when the server refused.
+  bool Make(Window parent);
+
+  uintptr_t NativeHandle() const override { return inner_; }
+  void Place(const PixelRect& frame, const PixelRect& visible) override;
+  void Show(bool shown) override;
+  bool Alive() override;
+
+ private:
+  // Maps or unmaps the clipping window as shown and placed.
+  void Apply();
+
+  std::shared_ptr<Connection> x_;
+  int32_t width_;
+  int32_t height_;
+  Window clip_ = 0;
+  Window inner_ = 0;
+  bool clip_alive_ = true;
+  bool inner_alive_ = true;
+  bool shown_ = false;
+  bool mapped_ = false;
+  PixelRect frame_;
+  PixelRect visible_;
+};
+
+bool X11ChildWindow::NativeChild::Make(Window parent) {
+  Connection& c = *x_;
+  X11ErrorTrap trap(c.display);
+  XSetWindowAttributes attributes{};
+  attributes.colormap = c.colormap;
+  attributes.border_pixel = 0;
+  attributes.background_pixel = 0;
+  attributes.event_mask = StructureNotifyMask;
+  const unsigned long mask = CWColormap | CWBorderPixel | CWBackPixel | CWEventMask;
+  const auto w = static_cast<unsigned>(width_);
+  const auto h = static_cast<unsigned>(height_);
+  clip_ = XCreateWindow(c.display, parent, 0, 0, w, h, 0, 24, InputOutput, c.visual, mask,
+                        &attributes);
+  inner_ = XCreateWindow(c.display, clip_, 0, 0, w, h, 0, 24, InputOutput, c.visual, mask,
+                         &attributes);
+  XMapWindow(c.display, inner_);
+  c.watched.push_back({clip_, &clip_alive_});
+  c.watched.push_back({inner_, &inner_alive_});
+  // Synced: the other code makes its windows inside on a connection of its
+  // own, where ours must exist already.
+  return trap.Finish() == 0;
+}
+
+X11ChildWindow::NativeChild::~NativeChild() {
+  Connection& c = *x_;
+  std::erase_if(c.watched, [this](const Connection::Watched& w) {
+    return w.alive == &clip_alive_ || w.alive == &inner_alive_;
+  });
+  if (!Alive() || clip_ == 0) return;
+  X11ErrorTrap trap(c.display);
+  XDestroyWindow(c.display, clip_);
+  XFlush(c.display);
+}
+
+bool X11ChildWindow::NativeChild::Alive() {
+  Connection& c = *x_;
+  if (c.io_guard->Lost()) return false;
+  XEvent event;
+  for (Window window : {clip_, inner_}) {
+    if (clip_alive_ && inner_alive_ &&
+        XCheckTypedWindowEvent(c.display, window, DestroyNotify, &event)) {
+      c.NoteDestroyed(window);
+    }
+  }
+  return clip_alive_ && inner_alive_;
+}
+
+void X11ChildWindow::NativeChild::Place(const PixelRect& frame, const PixelRect& visible) {
+  const PixelRect shown = Intersect(frame, visible);
+  if (frame == frame_ && shown == visible_) return;
+  frame_ = frame;
+  visible_ = shown;
+  if (!Alive()) return;
+  if (!visible_.Empty()) {
+    X11ErrorTrap trap(x_->display);
+    XMoveResizeWindow(x_->display, clip_, visible_.left, visible_.top,
+                      static_cast<unsigned>(visible_.Width()),
+                      static_cast<unsigned>(visible_.Height()));
+    // The other code may have asked for another size since it opened.
+    XMoveResizeWindow(x_->display, inner_, frame_.left - visible_.left, frame_.top - visible_.top,
+                      static_cast<unsigned>(std::clamp(frame_.Width(), 1, kLargestWindowSide)),
+                      static_cast<unsigned>(std::clamp(frame_.Height(), 1, kLargestWindowSide)));
+  }
+  Apply();
+}
+
+void X11ChildWindow::NativeChild::Show(bool shown) {
+  if (shown == shown_) return;
+  shown_ = shown;
+  Apply();
+}
+
+void X11ChildWindow::NativeChild::Apply() {
+  if (!Alive()) return;
+  const bool map = shown_ && !visible_.Empty();
+  X11ErrorTrap trap(x_->display);
+  if (map != mapped_) {
+    if (map) {
+      XMapRaised(x_->display, clip_);
+    } else {
+      XUnmapWindow(x_->display, clip_);
+    }
+    mapped_ = map;
+  }
+  XFlush(x_->display);
+}
+
+std::unique_ptr<NativeChildWindow> X11ChildWindow::OpenNativeChild(int32_t width, int32_t height,
+                                                                   std::string* error) {
+  if (!Alive()) {
+    *error = "The plug-in's editor cannot open: the editor's window is gone.";
+    return nullptr;
+  }
+  auto child = std::make_unique<NativeChild>(x_, std::clamp(width, 1, kLargestWindowSide),
+                                             std::clamp(height, 1, kLargestWindowSide));
+  if (!child->Make(window_)) {
+    *error = "The plug-in's editor cannot open: its window could not be made.";
+    return nullptr;
+  }
+  return child;
+}
 
 std::unique_ptr<X11ChildWindow> X11ChildWindow::Create(unsigned long parent, int32_t width,
                                                        int32_t height, std::string* error,

@@ -37,6 +37,11 @@ class X11ChildWindow final : public WindowPort {
   // program holds them).
   std::unique_ptr<WindowPort> OpenPopup(PixelPoint screen_at, int32_t width, int32_t height,
                                         bool grab, std::string* error) override;
+  // A window inside a clipping window, both children of this one on its
+  // connection: the clipping window takes the visible part, the inner one
+  // lies at the frame inside it.
+  std::unique_ptr<NativeChildWindow> OpenNativeChild(int32_t width, int32_t height,
+                                                     std::string* error) override;
   PixelPoint ScreenPoint(PixelPoint p) const override;
   PixelRect ScreenArea() const override;
 
@@ -56,6 +61,7 @@ class X11ChildWindow final : public WindowPort {
  private:
   struct Connection;
   struct Parts;
+  class NativeChild;
   struct Placement {
     unsigned long parent = 0;  // 0: the screen's root, as a popup
     PixelPoint at;

@@ -129,6 +129,8 @@ void VST_Wrapper::ReadProgramNames() {
 
 void VST_Wrapper::Unload() {
   if (effect_ == nullptr) return;
+  // Its editor goes before the plug-in does.
+  CloseEditor();
   if (host_ != nullptr) host_->LibraryUnloading();
   Dispatch(effClose);
   VST_Wrapper_List::Remove(this);
@@ -165,6 +167,32 @@ int32_t VST_Wrapper::ParameterCount() const {
   if (name == "GakStoar Delta") return 1000;
   if (name == "SampleTank") return 0;
   return std::max(effect_->numParams, 0);
+}
+
+VST_Wrapper::EditorSize VST_Wrapper::EditorRect() const {
+  EditorSize size;
+  vst2::ERect* rect = nullptr;
+  if (Dispatch(effEditGetRect, 0, 0, &rect) == 0 || rect == nullptr) return size;
+  // A rectangle the plug-in got wrong gives no window of 0 pixels or less.
+  const int32_t width = rect->right - rect->left;
+  const int32_t height = rect->bottom - rect->top;
+  if (width > 0 && height > 0) size = {width, height};
+  return size;
+}
+
+bool VST_Wrapper::OpenEditor(uintptr_t window) {
+  if (!HasEditor() || editor_open.load()) return false;
+  // Hosts on Linux pass the X window as the pointer; the Display in
+  // `value` is left 0, so the plug-in opens its own connection. The answer
+  // is not read: plug-ins that opened answer 0 as often as 1.
+  editor_open.store(true);
+  Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(window));
+  return true;
+}
+
+void VST_Wrapper::CloseEditor() {
+  if (!editor_open.exchange(false)) return;
+  Dispatch(effEditClose);
 }
 
 bool VST_Wrapper::SendsMidi() const {

@@ -63,6 +63,19 @@ class VST_Wrapper {
   // "sendVstMidiEvent", or the plug-in known to send MIDI without saying so.
   bool SendsMidi() const;
 
+  // The plug-in's own editor: its size from effEditGetRect (20 x 20 when it
+  // gives no rectangle), opened with effEditOpen in the native window
+  // `window` (an X11 Window id) and closed with effEditClose. OpenEditor
+  // answers false when the plug-in has no editor or it is open already;
+  // CloseEditor does nothing while it is not open. Editor thread.
+  struct EditorSize {
+    int32_t width = 20;
+    int32_t height = 20;
+  };
+  EditorSize EditorRect() const;
+  bool OpenEditor(uintptr_t window);
+  void CloseEditor();
+
   // Texts, C strings cut for display at 20 bytes on a character boundary
   // or at a control byte.
   std::string ParameterName(int32_t index) const;

@@ -28,7 +28,7 @@ CPortalWnd::CPortalWnd(CPortal& portal) : portal_(portal) {
 
 CPortalWnd::~CPortalWnd() { Watch(nullptr); }
 
-void CPortalWnd::Watch(CContainer* target) {
+void CPortalWnd::Watch(CUG* target) {
   if (target_ != nullptr) target_->RemoveListener(&watch_);
   target_ = target;
   if (target_ != nullptr) target_->AddListener(&watch_);
@@ -40,7 +40,7 @@ void CPortalWnd::Open() {
   const VisualMakers* makers = MakersAbove(*this);
   Watch(makers != nullptr ? portal_.FindTarget() : nullptr);
   if (target_ == nullptr) return;
-  PopulateView(*target_, *this, *makers);
+  PopulateModuleView(*target_, *this, *makers);
   if (ScrollDecorator* window = ScrollWindowOf(Content())) window->SetMode(portal_.scroll_mode());
   PlaceContent();
   if (CVisualOb* content = Content()) content->Open();

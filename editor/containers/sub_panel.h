@@ -1,7 +1,8 @@
-// The sub-panel ("Sub Panel"): shows the panel of a container beside it
-// (the one its "Sub Panel" choice names) inside its rectangle, 4 pixels in
-// from its edge, in a scroll window and under the patch toolbar when that
-// container holds a "Patch Select".
+// The sub-panel ("Sub Panel"): shows the panel of a container or hosted
+// plug-in beside it (the one its "Sub Panel" choice names) inside its
+// rectangle, 4 pixels in from its edge, in a scroll window and under the
+// patch toolbar when that container holds a "Patch Select" (a hosted
+// plug-in's panel always has it).
 //
 // Thread: editor.
 #pragma once
@@ -10,8 +11,8 @@
 
 namespace ov {
 
-class CContainer;
 class CPortal;
+class CUG;
 
 class CPortalWnd : public CPaintObject {
  public:
@@ -20,8 +21,8 @@ class CPortalWnd : public CPaintObject {
   explicit CPortalWnd(CPortal& portal);
   ~CPortalWnd() override;
 
-  // The container shown, or null.
-  CContainer* Target() const { return target_; }
+  // The container or hosted plug-in shown, or null.
+  CUG* Target() const { return target_; }
   // The panel's outermost object (toolbar, scroll window), or null.
   CVisualOb* Content() const { return children().empty() ? nullptr : children().front(); }
 
@@ -42,12 +43,12 @@ class CPortalWnd : public CPaintObject {
    private:
     CPortalWnd& owner_;
   };
-  void Watch(CContainer* target);
+  void Watch(CUG* target);
   void Empty();
   void PlaceContent();
 
   CPortal& portal_;
-  CContainer* target_ = nullptr;
+  CUG* target_ = nullptr;
   TargetWatch watch_{*this};
 };
 

@@ -104,6 +104,10 @@ TEST(ZenityFileDialog, AnswersFromTheProgramsOutputWithoutWaitingForIt) {
     EXPECT_EQ(answer.chosen, c.chosen);
     EXPECT_EQ(answer.path, c.path);
     EXPECT_EQ(!dialog.Failure().empty(), c.failure) << dialog.Failure();
+    // Waited for, as a hosted plug-in's file selector asks: the same answer.
+    const FileDialogAnswer waited = ov::AskAndWait(c.request);
+    EXPECT_EQ(waited.chosen, c.chosen);
+    EXPECT_EQ(waited.path, c.path);
     std::ifstream file(seen);
     std::stringstream text;
     text << file.rdbuf();

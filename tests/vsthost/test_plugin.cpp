@@ -3,8 +3,10 @@
 // OV_INDEXED_NAMES, else only by selecting each), 40 parameters whose names
 // include "invalid index", empty names and UTF-8 names, a processReplacing
 // that adds to its outputs instead of replacing them (output = input x
-// "Gain"), and every note it receives sent back to the host, one semitone
-// up, while it processes.
+// "Gain"), every note it receives sent back to the host, one semitone up,
+// while it processes, and an editor that draws nothing, is 300 x 200 pixels
+// until it opens and 320 x 220 once open (as plug-ins that learn their size
+// late), and tells (effVendorSpecific 'Edit') which window it was opened in.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,6 +30,8 @@ struct TestPlugin {
   int32_t current = 0;
   std::vector<vst2::VstMidiEvent> received;
   std::vector<vst2::VstMidiEvent> sent;
+  vst2::ERect editor_rect{0, 0, 200, 300};
+  intptr_t editor_window = 0;  // 0: closed
 };
 
 TestPlugin* Of(vst2::AEffect* effect) { return static_cast<TestPlugin*>(effect->object); }
@@ -99,6 +103,18 @@ intptr_t Dispatch(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t
       }
       return 1;
     }
+    case vst2::effEditGetRect:
+      *static_cast<vst2::ERect**>(ptr) = &plugin->editor_rect;
+      return 1;
+    case vst2::effEditOpen:
+      plugin->editor_window = reinterpret_cast<intptr_t>(ptr);
+      plugin->editor_rect = {0, 0, 220, 320};
+      return 1;
+    case vst2::effEditClose:
+      plugin->editor_window = 0;
+      return 0;
+    case vst2::effVendorSpecific:
+      return index == vst2::FourCC('E', 'd', 'i', 't') ? plugin->editor_window : 0;
     case vst2::effCanDo:
       return std::strcmp(static_cast<const char*>(ptr), "sendVstMidiEvent") == 0 ||
                      std::strcmp(static_cast<const char*>(ptr), "receiveVstMidiEvent") == 0
@@ -166,7 +182,7 @@ extern "C" __attribute__((visibility("default"))) vst2::AEffect* VSTPluginMain(
   effect.numParams = kParameters;
   effect.numInputs = 1;
   effect.numOutputs = 1;
-  effect.flags = vst2::effFlagsCanReplacing;
+  effect.flags = vst2::effFlagsCanReplacing | vst2::effFlagsHasEditor;
   effect.uniqueID = vst2::FourCC('O', 'v', 'T', 'p');
   effect.version = 3;
   effect.object = plugin;
