@@ -20,7 +20,9 @@ ui_module::Binding& ui_module::BindingSlot(int32_t key) {
   return bindings_[at];
 }
 
-void ui_module::Bind(int32_t key, generic_feature& variable) { BindingSlot(key).variable = &variable; }
+void ui_module::Bind(int32_t key, generic_feature& variable) {
+  BindingSlot(key).variable = &variable;
+}
 
 void ui_module::Bind(int32_t key, generic_control& reference) {
   BindingSlot(key).reference = &reference;

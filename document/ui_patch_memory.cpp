@@ -276,7 +276,8 @@ void ui_param_text_in::Ask() {
   asking_ = dialog_->Ask(request, [this](const FileDialogAnswer& answer) {
     asking_ = false;
     if (!answer.chosen) return;  // cancelled: the value stays
-    value_.Set(files_ != nullptr ? NameInFolder(answer.path, files_->LibraryFolder()) : answer.path);
+    value_.Set(files_ != nullptr ? NameInFolder(answer.path, files_->LibraryFolder())
+                                 : answer.path);
   });
 }
 

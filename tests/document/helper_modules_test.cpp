@@ -315,7 +315,8 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
          panel.Wire(memory, "List Out", Plug(*oscillator, "Waveform"));
          panel.Start();
          Plug(*oscillator, "Waveform")->WriteValueText("3");
-         std::string seen = std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
+         std::string seen =
+             std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
          Plug(*oscillator, "Waveform")->WriteValueText("99999");  // beyond a list value
          return seen + " " +
                 std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
@@ -333,13 +334,14 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
          LibraryFiles files;
          static_cast<ui_param_text_in*>(memory)->AttachFileDialog(&dialog, &files);
          std::string seen;
-         for (const auto& [chosen, path] : std::vector<std::pair<bool, std::string>>{
-                  {true, "/data/lib/loops/a.wav"},
-                  {true, "/data/library/b.wav"},
-                  {true, "/data/lib/../c.wav"},
-                  {false, ""}}) {
+         for (const auto& [chosen, path] :
+              std::vector<std::pair<bool, std::string>>{{true, "/data/lib/loops/a.wav"},
+                                                        {true, "/data/library/b.wav"},
+                                                        {true, "/data/lib/../c.wav"},
+                                                        {false, ""}}) {
            Panel::Press(memory, "File Dialog");
-           seen += dialog.asked.start + " " + (dialog.asked.types.empty() ? "" : dialog.asked.types[0]);
+           seen +=
+               dialog.asked.start + " " + (dialog.asked.types.empty() ? "" : dialog.asked.types[0]);
            dialog.Answer(chosen, path);
            seen += " > " + ParameterOf(*Plug(*memory, "Value"))->CurrentValue().text + "; ";
          }
