@@ -7,6 +7,7 @@
 #include "document/connection.h"
 #include "document/container.h"
 #include "document/module.h"
+#include "document/panel_feeds.h"
 #include "document/patch_manager.h"
 #include "document/plug.h"
 #include "document/plug_kinds.h"
@@ -51,17 +52,32 @@ bool ConnectedToLiveModule(const CPlug2& plug) {
 // directly or through the plugs of containers around it. Such a plug carries
 // nothing in the engine: the panel reaches the inputs behind it through
 // their patch parameters instead.
-bool FedOnlyFromPanel(const CPlug2& container_plug, int depth = 0) {
-  if (container_plug.connections().empty() || depth > 64) return false;
-  return std::all_of(
-      container_plug.connections().begin(), container_plug.connections().end(), [&](CLine2* line) {
-        const CPlug2* other = line->OtherEnd(&container_plug);
-        if (other == nullptr) return false;
-        if (dynamic_cast<const CPlugIO2*>(other) != nullptr) {
-          return other->Partner() != nullptr && FedOnlyFromPanel(*other->Partner(), depth + 1);
-        }
-        return PanelSideOnly(other->Flags());
-      });
+bool FedOnlyFromPanel(const CPlug2& container_plug) {
+  bool reached_any = false;
+  bool all_panel_side = true;
+  ForEachPlugReached(container_plug, [&](CPlug2& reached) {
+    reached_any = true;
+    all_panel_side = all_panel_side && PanelSideOnly(reached.Flags());
+  });
+  return reached_any && all_panel_side;
+}
+
+// The engine plug a patch parameter of `plug` works through. A panel-side
+// value that the engine drives (a patch memory showing the engine's value)
+// has none of its own: its parameter watches the module's output registered
+// as a patch parameter, so the engine's value, the host's and MIDI's all
+// reach the panel through the one parameter.
+const UPlug* ParameterEnginePlug(const GraphBuild& build, const CPlug2& plug) {
+  if (const UPlug* own = build.EnginePlugOf(plug)) return own;
+  if (plug.owner() == nullptr) return nullptr;
+  for (const auto& other : plug.owner()->plugs()) {
+    if (other->Direction() != DR_OUT || (other->Flags() & kPlugPatchParameter) == 0 ||
+        other->Datatype() != plug.Datatype()) {
+      continue;
+    }
+    if (const UPlug* watched = build.EnginePlugOf(*other)) return watched;
+  }
+  return nullptr;
 }
 
 bool CarriesOnlyPanelValues(const CPlug2& plug) {
@@ -364,7 +380,7 @@ void GraphBuild::StartPatchManager(const CContainer& container) {
   ControllerReceiver& engine_side = manager->StartEngineSide(
       *hub_, master_, [this](const CPlug2& plug) -> std::optional<EnginePlugRef> {
         const ug_base* generator = plug.owner() != nullptr ? GeneratorOf(*plug.owner()) : nullptr;
-        const UPlug* engine_plug = EnginePlugOf(plug);
+        const UPlug* engine_plug = ParameterEnginePlug(*this, plug);
         if (generator == nullptr || engine_plug == nullptr) return std::nullopt;
         return EnginePlugRef{generator->TargetId(), engine_plug->Number()};
       });

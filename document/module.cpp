@@ -145,10 +145,11 @@ bool CUG::RemovePlug(CPlug2* plug) {
       }
     }
   }
+  CUG* partner_owner = partner != nullptr ? partner->owner() : nullptr;
   std::erase_if(plugs_, held(plug));
-  if (partner != nullptr && partner->owner() != nullptr) {
-    std::erase_if(partner->owner()->plugs_, held(partner));
-  }
+  if (partner_owner != nullptr) std::erase_if(partner_owner->plugs_, held(partner));
+  OnPlugRemoved(plug);
+  if (partner_owner != nullptr) partner_owner->OnPlugRemoved(partner);
   return true;
 }
 

@@ -62,6 +62,8 @@ class CUG : public CDocOb, public ModuleMessageTarget {
   virtual void OnPlugValueChanged(CPlug2& /*plug*/) {}
   // The editor made or removed a connection of `plug`.
   virtual void OnConnectionsChanged(CPlug2& /*plug*/, bool /*made*/) {}
+  // RemovePlug deleted `gone` (its address only: the plug is gone).
+  virtual void OnPlugRemoved(const CPlug2* /*gone*/) {}
   // The items `plug` offers when the module knows them better than its
   // descriptor's list does (what it loaded decides them); else nothing.
   virtual std::optional<std::string> PlugItemList(const CPlug2& /*plug*/) const {

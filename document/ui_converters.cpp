@@ -77,17 +77,10 @@ std::span<const HelperFeature> ui_bitmap_frame::Features() const {
   return kFeatures;
 }
 
-ui_module::Binding ui_bitmap_frame::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {&position_, nullptr};
-    case 1:
-      return {&count_, nullptr};
-    case 2:
-      return {nullptr, &frame_};
-    default:
-      return {};
-  }
+ui_bitmap_frame::ui_bitmap_frame() {
+  Bind(0, position_);
+  Bind(1, count_);
+  Bind(2, frame_);
 }
 
 void ui_bitmap_frame::VariableChanged(generic_feature& variable) {
@@ -114,13 +107,9 @@ std::span<const HelperFeature> ui_bool_splitter::Features() const {
 
 const HelperFeature* ui_bool_splitter::SpareFeature() const { return &kSpareBoolOut; }
 
-ui_module::Binding ui_bool_splitter::BindingOf(const CPlug2& plug) {
-  const int32_t index = FeatureIndex(plug);
-  if (index == 0) return {&in_, nullptr};
-  if (index < 1) return {};
-  std::unique_ptr<BoolReference>& output = outputs_[&plug];
-  if (output == nullptr) output = std::make_unique<BoolReference>(Owner());
-  return {nullptr, output.get()};
+ui_bool_splitter::ui_bool_splitter() {
+  Bind(0, in_);
+  BindEachFrom<BoolReference>(1);
 }
 
 void ui_bool_splitter::VariableChanged(generic_feature&) {
@@ -155,13 +144,9 @@ const HelperFeature* ui_bools_to_enum::FeatureAt(int32_t index) const {
   return index > 0 ? &kItem : nullptr;
 }
 
-ui_module::Binding ui_bools_to_enum::BindingOf(const CPlug2& plug) {
-  const int32_t index = FeatureIndex(plug);
-  if (index == 0) return {nullptr, &value_};
-  if (index < 1) return {};
-  std::unique_ptr<BoolVariable>& input = inputs_[&plug];
-  if (input == nullptr) input = std::make_unique<BoolVariable>(Owner());
-  return {input.get(), nullptr};
+ui_bools_to_enum::ui_bools_to_enum() {
+  Bind(0, value_);
+  BindEachFrom<BoolVariable>(1);
 }
 
 void ui_bools_to_enum::Initialise(bool) { reading_ = false; }
@@ -185,7 +170,6 @@ void ui_bools_to_enum::FollowList() {
   for (std::size_t i = inputs.size(); i > items.size(); --i) {
     CPlugFeature* plug = inputs[i - 1];
     if (!plug->connections().empty()) break;
-    inputs_.erase(plug);
     RemovePlug(plug);
     changed = true;
   }
@@ -217,13 +201,9 @@ std::span<const HelperFeature> ui_enum_to_bools::Features() const {
 
 const HelperFeature* ui_enum_to_bools::SpareFeature() const { return &kSpareBoolOut; }
 
-ui_module::Binding ui_enum_to_bools::BindingOf(const CPlug2& plug) {
-  const int32_t index = FeatureIndex(plug);
-  if (index == 0) return {&list_, nullptr};
-  if (index < 1) return {};
-  std::unique_ptr<BoolReference>& output = outputs_[&plug];
-  if (output == nullptr) output = std::make_unique<BoolReference>(Owner());
-  return {nullptr, output.get()};
+ui_enum_to_bools::ui_enum_to_bools() {
+  Bind(0, list_);
+  BindEachFrom<BoolReference>(1);
 }
 
 void ui_enum_to_bools::Initialise(bool) { Light(); }
@@ -248,6 +228,12 @@ void ui_enum_to_bools::Light() {
 
 void ui_enum_to_bools::VariableChanged(generic_feature&) { Light(); }
 
+void ui_enum_to_bools::OnPlugRemoved(const CPlug2* gone) {
+  CUG_ui::OnPlugRemoved(gone);
+  if (gone == active_) active_ = nullptr;
+  list_.Set(0);
+}
+
 void ui_enum_to_bools::ControlChanged(generic_control& reference) {
   auto* output = dynamic_cast<BoolReference*>(&reference);
   if (output == nullptr || !output->Attached() || !output->Get()) return;
@@ -264,15 +250,9 @@ std::span<const HelperFeature> ui_float_to_bool::Features() const {
   return kFeatures;
 }
 
-ui_module::Binding ui_float_to_bool::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {&in_, nullptr};
-    case 1:
-      return {nullptr, &out_};
-    default:
-      return {};
-  }
+ui_float_to_bool::ui_float_to_bool() {
+  Bind(0, in_);
+  Bind(1, out_);
 }
 
 void ui_float_to_bool::Initialise(bool) { VariableChanged(in_); }
@@ -329,19 +309,11 @@ void Step(ListReference& value, bool up, bool wrap) {
 
 std::span<const HelperFeature> ui_incrementor::Features() const { return kIncrementFeatures; }
 
-ui_module::Binding ui_incrementor::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {nullptr, &value_};
-    case 1:
-      return {nullptr, &up_};
-    case 2:
-      return {nullptr, &down_};
-    case 3:
-      return {&wrap_, nullptr};
-    default:
-      return {};
-  }
+ui_incrementor::ui_incrementor() {
+  Bind(0, value_);
+  Bind(1, up_);
+  Bind(2, down_);
+  Bind(3, wrap_);
 }
 
 void ui_incrementor::ControlChanged(generic_control& reference) {
@@ -352,19 +324,11 @@ void ui_incrementor::ControlChanged(generic_control& reference) {
 
 std::span<const HelperFeature> ui_incrementor2::Features() const { return kIncrement2Features; }
 
-ui_module::Binding ui_incrementor2::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {nullptr, &value_};
-    case 1:
-      return {&up_, nullptr};
-    case 2:
-      return {&down_, nullptr};
-    case 3:
-      return {&wrap_, nullptr};
-    default:
-      return {};
-  }
+ui_incrementor2::ui_incrementor2() {
+  Bind(0, value_);
+  Bind(1, up_);
+  Bind(2, down_);
+  Bind(3, wrap_);
 }
 
 void ui_incrementor2::VariableChanged(generic_feature& variable) {
@@ -379,15 +343,9 @@ std::span<const HelperFeature> ui_int_to_list::Features() const {
   return kFeatures;
 }
 
-ui_module::Binding ui_int_to_list::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {&in_, nullptr};
-    case 1:
-      return {nullptr, &out_};
-    default:
-      return {};
-  }
+ui_int_to_list::ui_int_to_list() {
+  Bind(0, in_);
+  Bind(1, out_);
 }
 
 void ui_int_to_list::FindPosition() {
@@ -424,17 +382,10 @@ std::span<const HelperFeature> ui_spring::Features() const {
   return kFeatures;
 }
 
-ui_module::Binding ui_spring::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {nullptr, &value_};
-    case 1:
-      return {nullptr, &mouse_down_};
-    case 2:
-      return {&reset_, nullptr};
-    default:
-      return {};
-  }
+ui_spring::ui_spring() {
+  Bind(0, value_);
+  Bind(1, mouse_down_);
+  Bind(2, reset_);
 }
 
 void ui_spring::ControlChanged(generic_control& reference) {
@@ -461,17 +412,10 @@ std::span<const HelperFeature> ui_text_to_float::Features() const {
   return kFeatures;
 }
 
-ui_module::Binding ui_text_to_float::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {nullptr, &value_};
-    case 1:
-      return {&text_, nullptr};
-    case 2:
-      return {&decimals_, nullptr};
-    default:
-      return {};
-  }
+ui_text_to_float::ui_text_to_float() {
+  Bind(0, value_);
+  Bind(1, text_);
+  Bind(2, decimals_);
 }
 
 void ui_text_to_float::PrintValue() {
@@ -502,19 +446,11 @@ void ui_float_scaler::SetUpAsNew(const Module_Info& type) {
   if (CPlug2* multiply = FindPlug("Multiply by")) multiply->SetValueText("0.1");
 }
 
-ui_module::Binding ui_float_scaler::BindingOf(const CPlug2& plug) {
-  switch (plug.index()) {
-    case 0:
-      return {&in_, nullptr};
-    case 1:
-      return {&multiply_, nullptr};
-    case 2:
-      return {&add_, nullptr};
-    case 3:
-      return {nullptr, &out_};
-    default:
-      return {};
-  }
+ui_float_scaler::ui_float_scaler() {
+  Bind(0, in_);
+  Bind(1, multiply_);
+  Bind(2, add_);
+  Bind(3, out_);
 }
 
 void ui_float_scaler::VariableChanged(generic_feature& variable) {
@@ -545,15 +481,9 @@ float ui_animation_scaler_db::Position(float db) {
   return position >= 0.0f ? position : 0.0f;  // not a number too
 }
 
-ui_module::Binding ui_animation_scaler_db::BindingOf(const CPlug2& plug) {
-  switch (plug.index()) {
-    case 0:
-      return {&position_, nullptr};
-    case 1:
-      return {nullptr, &db_};
-    default:
-      return {};
-  }
+ui_animation_scaler_db::ui_animation_scaler_db() {
+  Bind(0, position_);
+  Bind(1, db_);
 }
 
 void ui_animation_scaler_db::ControlChanged(generic_control&) {

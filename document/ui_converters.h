@@ -7,8 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <span>
 
 #include "document/ui_module.h"
@@ -32,6 +30,7 @@ class ui_bitmap_frame : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_bitmap_frame;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_bitmap_frame();
   // trunc(position x (count - 1) + 0.5), never below 0.
   static int32_t FrameOf(float position, int32_t count);
   // number / (count - 1), dividing by 1 when there are fewer than 3 frames.
@@ -39,7 +38,6 @@ class ui_bitmap_frame : public CUG_ui {
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
 
@@ -54,17 +52,16 @@ class ui_bool_splitter : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_bool_splitter;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_bool_splitter();
 
  protected:
   std::span<const HelperFeature> Features() const override;
   const HelperFeature* SpareFeature() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
 
  private:
   BoolVariable in_{this};
-  std::map<const CPlug2*, std::unique_ptr<BoolReference>> outputs_;
 };
 
 // "Bools to List": one on/off input per item of the list it feeds.
@@ -72,13 +69,13 @@ class ui_bools_to_enum : public CUG_ui {
  public:
   static const SerialClass kClass;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_bools_to_enum();
   void Serialize(FieldWalker& walker) override;
   bool was_loaded() const { return was_loaded_; }
 
  protected:
   std::span<const HelperFeature> Features() const override;
   const HelperFeature* FeatureAt(int32_t index) const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
@@ -89,7 +86,6 @@ class ui_bools_to_enum : public CUG_ui {
   void FollowList();
 
   ListReference value_{this};
-  std::map<const CPlug2*, std::unique_ptr<BoolVariable>> inputs_;
   bool was_loaded_ = false;
   bool reading_ = false;  // read from a stream and not yet initialised
 };
@@ -99,20 +95,21 @@ class ui_enum_to_bools : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_enum_to_bools;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_enum_to_bools();
 
  protected:
   std::span<const HelperFeature> Features() const override;
   const HelperFeature* SpareFeature() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
+  // A deleted output is lit no more, and the choice goes back to the first.
+  void OnPlugRemoved(const CPlug2* gone) override;
 
  private:
   void Light();
 
   ListVariable list_{this};
-  std::map<const CPlug2*, std::unique_ptr<BoolReference>> outputs_;
   const CPlug2* active_ = nullptr;
 };
 
@@ -121,10 +118,10 @@ class ui_float_to_bool : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_float_to_bool;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_float_to_bool();
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
@@ -143,10 +140,10 @@ class ui_incrementor : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_incrementor;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_incrementor();
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void ControlChanged(generic_control& reference) override;
 
  private:
@@ -161,10 +158,10 @@ class ui_incrementor2 : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_incrementor2;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_incrementor2();
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void VariableChanged(generic_feature& variable) override;
 
  private:
@@ -179,10 +176,10 @@ class ui_int_to_list : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_int_to_list;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_int_to_list();
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
@@ -199,10 +196,10 @@ class ui_spring : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_spring;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_spring();
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void ControlChanged(generic_control& reference) override;
 
  private:
@@ -216,13 +213,13 @@ class ui_text_to_float : public CUG_ui {
  public:
   static constexpr const SerialClass& kClass = kui_text_to_float;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_text_to_float();
   // The value printed in the C locale with `decimals` places; -1 chooses
   // them from the size of the value.
   static std::string Print(float value, int32_t decimals);
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
 
@@ -239,10 +236,10 @@ class ui_float_scaler : public ui_module {
  public:
   static constexpr const SerialClass& kClass = kui_float_scaler;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_float_scaler();
   void SetUpAsNew(const Module_Info& type) override;
 
  protected:
-  Binding BindingOf(const CPlug2& plug) override;
   void VariableChanged(generic_feature& variable) override;
   void ControlChanged(generic_control& reference) override;
 
@@ -258,13 +255,13 @@ class ui_animation_scaler_db : public ui_module {
  public:
   static constexpr const SerialClass& kClass = kui_animation_scaler_db;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_animation_scaler_db();
   // The three-piece curve: -20 dB gives 0, -3 dB 0.4, +3 dB 1; unclamped.
   static float Curve(float db);
   // The curve clamped to [0, 1].
   static float Position(float db);
 
  protected:
-  Binding BindingOf(const CPlug2& plug) override;
   void ControlChanged(generic_control& reference) override;
 
  private:

@@ -14,6 +14,34 @@ int32_t ui_module::FeatureIndex(const CPlug2& plug) {
   return feature != nullptr ? feature->feature_index() : -1;
 }
 
+ui_module::Binding& ui_module::BindingSlot(int32_t key) {
+  const auto at = static_cast<std::size_t>(std::max(key, 0));
+  if (bindings_.size() <= at) bindings_.resize(at + 1);
+  return bindings_[at];
+}
+
+void ui_module::Bind(int32_t key, generic_feature& variable) {
+  BindingSlot(key).variable = &variable;
+}
+
+void ui_module::Bind(int32_t key, generic_control& reference) {
+  BindingSlot(key).reference = &reference;
+}
+
+ui_module::Binding ui_module::BindingOf(const CPlug2& plug) {
+  const int32_t key = BindingKey(plug);
+  if (key < 0) return {};
+  if (grow_ != nullptr && key >= grown_from_) {
+    Grown& grown = grown_[&plug];
+    if (grown.variable == nullptr && grown.reference == nullptr) grown = grow_(Owner());
+    return {grown.variable.get(), grown.reference.get()};
+  }
+  if (static_cast<std::size_t>(key) >= bindings_.size()) return {};
+  return bindings_[static_cast<std::size_t>(key)];
+}
+
+void ui_module::OnPlugRemoved(const CPlug2* gone) { grown_.erase(gone); }
+
 void ui_module::SetUpAsNew(const Module_Info& type) {
   CUG::SetUpAsNew(type);
   const std::span<const HelperFeature> features = Features();

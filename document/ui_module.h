@@ -18,9 +18,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "document/module.h"
@@ -47,6 +49,8 @@ class ui_module : public CUG, protected value_owner {
   void InitialiseAfterLoad(bool loaded) override;
   void OnPlugValueChanged(CPlug2& plug) override;
   void OnConnectionsChanged(CPlug2& plug, bool made) override;
+  // What was made for a grown plug goes with it.
+  void OnPlugRemoved(const CPlug2* gone) override;
   // A feature-described module adds a feature plug (a fresh spare).
   CPlug2* AddPlug(int16_t index) override;
 
@@ -55,8 +59,19 @@ class ui_module : public CUG, protected value_owner {
     generic_feature* variable = nullptr;
     generic_control* reference = nullptr;
   };
+  // Each module fills its table of bindings once, in its constructor: the
+  // value object of the plug whose key (BindingKey) is `key`.
+  void Bind(int32_t key, generic_feature& variable);
+  void Bind(int32_t key, generic_control& reference);
+  // Plugs keyed `first` and above, however many the module grows (spares,
+  // one input per item), each get a `Value` of their own when first seen.
+  template <class Value>
+  void BindEachFrom(int32_t first);
   // The value object `plug` is bound to (none for engine plugs).
-  virtual Binding BindingOf(const CPlug2& plug) = 0;
+  Binding BindingOf(const CPlug2& plug);
+  // What a plug is looked up by: its plug index, for modules with a plug
+  // table.
+  virtual int32_t BindingKey(const CPlug2& plug) const { return plug.index(); }
   // Feature-described modules: the fixed features, then the spare, if any.
   virtual std::span<const HelperFeature> Features() const { return {}; }
   virtual const HelperFeature* SpareFeature() const { return nullptr; }
@@ -104,11 +119,37 @@ class ui_module : public CUG, protected value_owner {
   void StoreInPlug(CPlug2& plug, generic_feature& variable);
   void LoadFromPlug(CPlug2& plug, generic_feature& variable);
 
+  // The value objects made for grown plugs.
+  struct Grown {
+    std::unique_ptr<generic_feature> variable;
+    std::unique_ptr<generic_control> reference;
+  };
+  using GrowValue = Grown (*)(value_owner* owner);
+  Binding& BindingSlot(int32_t key);
+
+  std::vector<Binding> bindings_;
+  int32_t grown_from_ = INT32_MAX;
+  GrowValue grow_ = nullptr;
+  std::map<const CPlug2*, Grown> grown_;
   bool prepared_ = false;
   bool started_ = false;  // initialised: the rules run from here on
   const generic_feature* loading_ = nullptr;  // being set from its plug
   const CPlug2* storing_ = nullptr;           // being set from its variable
 };
+
+template <class Value>
+void ui_module::BindEachFrom(int32_t first) {
+  grown_from_ = first;
+  grow_ = [](value_owner* owner) {
+    Grown made;
+    if constexpr (std::is_base_of_v<generic_feature, Value>) {
+      made.variable = std::make_unique<Value>(owner);
+    } else {
+      made.reference = std::make_unique<Value>(owner);
+    }
+    return made;
+  };
+}
 
 // `CUG_ui`: the base of the feature-described helper modules; it stores
 // nothing of its own.
@@ -119,8 +160,8 @@ class CUG_ui : public ui_module {
   const SerialClass& GetClass() const override { return kCUG_ui; }
 
  protected:
-  // A plain one (stored by the class's name alone) binds nothing.
-  Binding BindingOf(const CPlug2&) override { return {}; }
+  // Bound by feature index; other plugs are bound to nothing.
+  int32_t BindingKey(const CPlug2& plug) const override { return FeatureIndex(plug); }
 };
 
 // The value types of the helpers' variables and references.

@@ -1,8 +1,16 @@
 #include "document/ui_patch_memory.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "document/container.h"
+#include "document/file_plugs.h"
+#include "document/panel_feeds.h"
 #include "document/patch_manager.h"
+#include "engine/data_files.h"
 #include "modules/list_text.h"
+#include "platform/file_dialog.h"
 
 namespace ov {
 
@@ -32,6 +40,11 @@ float ui_patch_memory::PositionOf(float value, float minimum, float maximum) {
 PatchParameter* ui_patch_memory::Parameter() const {
   const CPlug2* plug = FindPlug(StoredPlugName());
   return plug != nullptr ? ParameterOf(*plug) : nullptr;
+}
+
+void ui_patch_memory::SetRange(FloatVariable& value, float minimum, float maximum) {
+  value.SetMetadata({minimum, maximum});
+  if (PatchParameter* parameter = Parameter()) parameter->set_range({minimum, maximum});
 }
 
 void ui_patch_memory::Initialise(bool) {
@@ -67,34 +80,17 @@ void ui_param_float_in2::SetUpAsNew(const Module_Info& type) {
   StartRange(*this);
 }
 
-ui_module::Binding ui_param_float_in2::BindingOf(const CPlug2& plug) {
-  switch (plug.index()) {
-    case 0:
-      return {&name_, nullptr};
-    case 1:
-      return {&value_, nullptr};
-    case 2:
-      return {&position_, nullptr};
-    case 3:
-      return {&minimum_, nullptr};
-    case 4:
-      return {&maximum_, nullptr};
-    default:
-      return {};
-  }
-}
-
-void ui_param_float_in2::FollowRange() {
-  value_.SetMetadata({minimum_.Get(), maximum_.Get()});
-  // The host's normalised view follows Min and Max.
-  if (PatchParameter* parameter = Parameter()) {
-    parameter->set_range({minimum_.Get(), maximum_.Get()});
-  }
+ui_param_float_in2::ui_param_float_in2() {
+  Bind(0, name_);
+  Bind(1, value_);
+  Bind(2, position_);
+  Bind(3, minimum_);
+  Bind(4, maximum_);
 }
 
 void ui_param_float_in2::Initialise(bool loaded) {
   ui_patch_memory::Initialise(loaded);
-  FollowRange();
+  SetRange(value_, minimum_.Get(), maximum_.Get());
   guard_ = true;
   position_.Set(PositionOf(value_.Get(), minimum_.Get(), maximum_.Get()));
   guard_ = false;
@@ -107,7 +103,7 @@ void ui_param_float_in2::VariableChanged(generic_feature& variable) {
   if (&variable == &value_) {
     position_.Set(PositionOf(value_.Get(), minimum_.Get(), maximum_.Get()));
   } else {
-    if (&variable != &position_) FollowRange();
+    if (&variable != &position_) SetRange(value_, minimum_.Get(), maximum_.Get());
     value_.Set(minimum_.Get() + position_.Get() * (maximum_.Get() - minimum_.Get()));
   }
   guard_ = false;
@@ -115,15 +111,9 @@ void ui_param_float_in2::VariableChanged(generic_feature& variable) {
 
 // --- PatchMemListIn2
 
-ui_module::Binding ui_param_enum_in2::BindingOf(const CPlug2& plug) {
-  switch (plug.index()) {
-    case 0:
-      return {&name_, nullptr};
-    case 1:
-      return {&value_, nullptr};
-    default:
-      return {};
-  }
+ui_param_enum_in2::ui_param_enum_in2() {
+  Bind(0, name_);
+  Bind(1, value_);
 }
 
 std::optional<std::string> ui_param_enum_in2::PlugItemList(const CPlug2& plug) const {
@@ -137,29 +127,49 @@ void ui_param_enum_in2::FollowItems() {
   if (const CPlug2* value = FindPlug("Value")) value_.SetMetadata({value->ItemList()});
 }
 
+ui_param_enum_in2::~ui_param_enum_in2() {
+  if (fed_ != nullptr) fed_->RemoveListener(this);
+}
+
 void ui_param_enum_in2::Initialise(bool loaded) {
   ui_patch_memory::Initialise(loaded);
   FollowItems();
+  FollowFedInput();
 }
 
 void ui_param_enum_in2::OnConnectionsChanged(CPlug2& plug, bool made) {
   ui_patch_memory::OnConnectionsChanged(plug, made);
-  if (plug.index() == 2) FollowItems();
+  if (plug.index() != 2) return;
+  FollowItems();
+  FollowFedInput();
+}
+
+void ui_param_enum_in2::FollowFedInput() {
+  const CPlug2* list_out = FindPlug("List Out");
+  CPlug2* fed = list_out != nullptr ? list_out->FirstConnectedPlug() : nullptr;
+  if (fed == fed_) return;
+  if (fed_ != nullptr) fed_->RemoveListener(this);
+  fed_ = fed;
+  if (fed_ != nullptr) fed_->AddListener(this);
+}
+
+void ui_param_enum_in2::OnNotify(const Notification& notification) {
+  if (notification.subject != fed_ || fed_ == nullptr) return;
+  if (notification.code == kNotifyPlugDestroyed) {
+    fed_ = nullptr;
+    return;
+  }
+  if (notification.code != kNotifyValueChanged) return;
+  const int32_t item = ParseLeadingInteger(fed_->ValueText());
+  value_.Set(static_cast<int16_t>(std::clamp<int32_t>(item, INT16_MIN, INT16_MAX)));
 }
 
 // --- PatchMemListIn_B
 
-ui_module::Binding ui_param_enum_in_B::BindingOf(const CPlug2& plug) {
-  switch (plug.index()) {
-    case 0:
-      return {&name_, nullptr};
-    case 1:
-      return {&relay_.VariableFace(), nullptr};
-    case 2:
-      return {nullptr, &relay_.ReferenceFace()};
-    default:
-      return {};
-  }
+ui_param_enum_in_B::ui_param_enum_in_B() {
+  Bind(0, name_);
+  Bind(1, relay_.VariableFace());
+  Bind(2, relay_.ReferenceFace());
 }
 
 // --- PatchMemFloatOut
@@ -169,26 +179,17 @@ void ui_param_float_out2::SetUpAsNew(const Module_Info& type) {
   StartRange(*this);
 }
 
-ui_module::Binding ui_param_float_out2::BindingOf(const CPlug2& plug) {
-  switch (plug.index()) {
-    case 0:
-      return {&name_, nullptr};
-    case 1:
-      return {&value_, nullptr};
-    case 4:
-      return {&position_, nullptr};
-    case 5:
-      return {&minimum_, nullptr};
-    case 6:
-      return {&maximum_, nullptr};
-    default:
-      return {};
-  }
+ui_param_float_out2::ui_param_float_out2() {
+  Bind(0, name_);
+  Bind(1, value_);
+  Bind(4, position_);
+  Bind(5, minimum_);
+  Bind(6, maximum_);
 }
 
 void ui_param_float_out2::Initialise(bool loaded) {
   ui_patch_memory::Initialise(loaded);
-  value_.SetMetadata({minimum_.Get(), maximum_.Get()});
+  SetRange(value_, minimum_.Get(), maximum_.Get());
   VariableChanged(value_);
 }
 
@@ -200,22 +201,15 @@ void ui_param_float_out2::VariableChanged(generic_feature& variable) {
 
 // --- PatchMemFloatOutB
 
-ui_module::Binding ui_param_float_out_b::BindingOf(const CPlug2& plug) {
-  switch (plug.index()) {
-    case 0:
-      return {&name_, nullptr};
-    case 1:
-      return {nullptr, &out_};
-    case 4:
-      return {&v_, nullptr};
-    default:
-      return {};
-  }
+ui_param_float_out_b::ui_param_float_out_b() {
+  Bind(0, name_);
+  Bind(1, out_);
+  Bind(4, v_);
 }
 
 void ui_param_float_out_b::Initialise(bool loaded) {
   ui_patch_memory::Initialise(loaded);
-  v_.SetMetadata({0.0f, 10.0f});
+  SetRange(v_, 0.0f, 10.0f);
 }
 
 void ui_param_float_out_b::VariableChanged(generic_feature& variable) {
@@ -225,12 +219,81 @@ void ui_param_float_out_b::VariableChanged(generic_feature& variable) {
 
 // --- Patch Mem - Text in
 
-ui_module::Binding ui_param_text_in::BindingOf(const CPlug2& plug) {
-  const std::string name = plug.Name();
-  if (name == "Value") return {&value_, nullptr};
-  if (name == "File Dialog") return {&file_dialog_, nullptr};
-  if (name == "Name") return {&name_, nullptr};
-  return {};
+ui_param_text_in::ui_param_text_in() {
+  Bind(0, value_);
+  Bind(2, file_dialog_);
+  Bind(3, name_);
+}
+
+ui_param_text_in::~ui_param_text_in() { AttachFileDialog(nullptr, nullptr); }
+
+void ui_param_text_in::AttachFileDialog(FileDialog* dialog, const DataFiles* files) {
+  if (asking_ && dialog != dialog_) {
+    dialog_->Withdraw();
+    asking_ = false;
+  }
+  dialog_ = dialog;
+  files_ = files;
+}
+
+std::string ui_param_text_in::NameInFolder(const std::string& path, const std::string& folder) {
+  namespace fs = std::filesystem;
+  if (folder.empty()) return path;
+  const fs::path chosen = fs::path(path).lexically_normal();
+  const fs::path base = fs::path(folder).lexically_normal();
+  if (!chosen.is_absolute() || !base.is_absolute()) return path;
+  // Compared by components, so "/data/lib" does not hold "/data/library".
+  const fs::path inside = chosen.lexically_relative(base);
+  if (inside.empty() || inside == "." || *inside.begin() == "..") return path;
+  return inside.generic_string();
+}
+
+void ui_param_text_in::VariableChanged(generic_feature& variable) {
+  ui_patch_memory::VariableChanged(variable);
+  if (&variable != &file_dialog_) return;
+  // The end of a press asks.
+  if (last_file_dialog_ && !file_dialog_.Get()) Ask();
+  last_file_dialog_ = file_dialog_.Get();
+}
+
+void ui_param_text_in::Ask() {
+  if (dialog_ == nullptr || asking_) return;
+  FileDialogRequest request;
+  // The type of the input Text Out feeds, when it takes files.
+  if (const CPlug2* text_out = FindPlug("Text Out")) {
+    bool found = false;
+    ForEachPlugReached(*text_out, [&](CPlug2& fed) {
+      if (found) return;
+      found = true;
+      if (const std::string type = FileTypeOf(fed); !type.empty()) request.types = {type};
+    });
+  }
+  request.start = files_ != nullptr && !value_.Get().empty()
+                      ? files_->ResolveFilePath(value_.Get(), "")
+                      : value_.Get();
+  // Answered from a later idle; the question is withdrawn before this
+  // module or the dialog goes, so the answer always finds both.
+  asking_ = dialog_->Ask(request, [this](const FileDialogAnswer& answer) {
+    asking_ = false;
+    if (!answer.chosen) return;  // cancelled: the value stays
+    value_.Set(files_ != nullptr ? NameInFolder(answer.path, files_->LibraryFolder())
+                                 : answer.path);
+  });
+}
+
+void AttachFileDialogs(const CContainer& root, FileDialog* dialog, const DataFiles* files) {
+  std::vector<const CContainer*> pending{&root};
+  while (!pending.empty()) {
+    const CContainer* container = pending.back();
+    pending.pop_back();
+    for (const auto& child : container->children()) {
+      if (auto* text_in = dynamic_cast<ui_param_text_in*>(child.get())) {
+        text_in->AttachFileDialog(dialog, files);
+      } else if (const auto* inner = dynamic_cast<const CContainer*>(child.get())) {
+        pending.push_back(inner);
+      }
+    }
+  }
 }
 
 }  // namespace ov

@@ -10,10 +10,14 @@
 #include <optional>
 #include <string>
 
+#include "document/notifier.h"
 #include "document/ui_module.h"
 
 namespace ov {
 
+class CContainer;
+class DataFiles;
+class FileDialog;
 class PatchParameter;
 
 extern const SerialClass kui_param_float_in2;
@@ -35,6 +39,8 @@ class ui_patch_memory : public ui_module {
   // The plug whose values the parameter keeps.
   virtual const char* StoredPlugName() const { return "Value"; }
   PatchParameter* Parameter() const;
+  // `value`'s range, and with it the host's normalised view of the value.
+  void SetRange(FloatVariable& value, float minimum, float maximum);
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
 
@@ -47,16 +53,14 @@ class ui_param_float_in2 : public ui_patch_memory {
  public:
   static constexpr const SerialClass& kClass = kui_param_float_in2;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_param_float_in2();
   void SetUpAsNew(const Module_Info& type) override;
 
  protected:
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
 
  private:
-  void FollowRange();
-
   FloatVariable value_{this};
   FloatVariable position_{this};
   FloatVariable minimum_{this};
@@ -65,21 +69,28 @@ class ui_param_float_in2 : public ui_patch_memory {
 
 // "PatchMemListIn2": a list choice; its items are those of the input
 // "List Out" feeds.
-class ui_param_enum_in2 : public ui_patch_memory {
+// A value text written to that input (its properties, a patch of its own)
+// becomes the stored choice.
+class ui_param_enum_in2 : public ui_patch_memory, private Notifiable {
  public:
   static constexpr const SerialClass& kClass = kui_param_enum_in2;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_param_enum_in2();
+  ~ui_param_enum_in2() override;
   std::optional<std::string> PlugItemList(const CPlug2& plug) const override;
   void OnConnectionsChanged(CPlug2& plug, bool made) override;
 
  protected:
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
 
  private:
   void FollowItems();
+  // Listens to the input List Out feeds now, and to no other.
+  void FollowFedInput();
+  void OnNotify(const Notification& notification) override;
 
   ListVariable value_{this};
+  CPlug2* fed_ = nullptr;  // listened to; forgotten when it goes
 };
 
 // "PatchMemListIn_B": Value and List Out are one list: the parameter reads
@@ -88,9 +99,7 @@ class ui_param_enum_in_B : public ui_patch_memory {
  public:
   static constexpr const SerialClass& kClass = kui_param_enum_in_B;
   const SerialClass& GetClass() const override { return kClass; }
-
- protected:
-  Binding BindingOf(const CPlug2& plug) override;
+  ui_param_enum_in_B();
 
  private:
   control_relay<int16_t, MetaData_enum> relay_{this};
@@ -102,10 +111,10 @@ class ui_param_float_out2 : public ui_patch_memory {
  public:
   static constexpr const SerialClass& kClass = kui_param_float_out2;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_param_float_out2();
   void SetUpAsNew(const Module_Info& type) override;
 
  protected:
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
 
@@ -121,10 +130,10 @@ class ui_param_float_out_b : public ui_patch_memory {
  public:
   static constexpr const SerialClass& kClass = kui_param_float_out_b;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_param_float_out_b();
 
  protected:
   const char* StoredPlugName() const override { return "V"; }
-  Binding BindingOf(const CPlug2& plug) override;
   void Initialise(bool loaded) override;
   void VariableChanged(generic_feature& variable) override;
 
@@ -134,17 +143,38 @@ class ui_param_float_out_b : public ui_patch_memory {
 };
 
 // "Patch Mem - Text in": a text kept per patch (a file name, usually).
+// Releasing "File Dialog" asks for a file of the type the input that Text
+// Out feeds takes; a name inside the data folder is kept relative to it, so
+// the project still finds it when the folder moves.
 class ui_param_text_in : public ui_patch_memory {
  public:
   static constexpr const SerialClass& kClass = kui_param_text_in;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_param_text_in();
+  ~ui_param_text_in() override;
+  // The dialog that asks and the data folder; null while no editor is
+  // there to ask through (a release then asks nothing). An open question
+  // is withdrawn when the dialog changes.
+  void AttachFileDialog(FileDialog* dialog, const DataFiles* files);
+  // `path` relative to `folder` when it lies inside it, else as it is.
+  static std::string NameInFolder(const std::string& path, const std::string& folder);
 
  protected:
-  Binding BindingOf(const CPlug2& plug) override;
+  void VariableChanged(generic_feature& variable) override;
 
  private:
+  void Ask();
+
   TextVariable value_{this};
   BoolVariable file_dialog_{this};
+  bool last_file_dialog_ = false;
+  FileDialog* dialog_ = nullptr;
+  const DataFiles* files_ = nullptr;
+  bool asking_ = false;
 };
+
+// Hands every "Patch Mem - Text in" below `root` the dialog and data folder
+// (null to take them back before the dialog goes).
+void AttachFileDialogs(const CContainer& root, FileDialog* dialog, const DataFiles* files);
 
 }  // namespace ov

@@ -32,17 +32,10 @@ std::span<const HelperFeature> ui_system_command::Features() const {
   return kFeatures;
 }
 
-ui_module::Binding ui_system_command::BindingOf(const CPlug2& plug) {
-  switch (FeatureIndex(plug)) {
-    case 0:
-      return {&trigger_, nullptr};
-    case 1:
-      return {&command_, nullptr};
-    case 2:
-      return {&filename_, nullptr};
-    default:
-      return {};
-  }
+ui_system_command::ui_system_command() {
+  Bind(0, trigger_);
+  Bind(1, command_);
+  Bind(2, filename_);
 }
 
 void ui_system_command::VariableChanged(generic_feature& variable) {

@@ -24,6 +24,7 @@ class ui_system_command : public CUG_ui, private IdleClient {
  public:
   static constexpr const SerialClass& kClass = kui_system_command;
   const SerialClass& GetClass() const override { return kClass; }
+  ui_system_command();
   ~ui_system_command() override;
   // Where names are resolved and refusals told; without files a name is
   // taken as it is, without a sink refusals go to stderr.
@@ -31,7 +32,6 @@ class ui_system_command : public CUG_ui, private IdleClient {
 
  protected:
   std::span<const HelperFeature> Features() const override;
-  Binding BindingOf(const CPlug2& plug) override;
   void VariableChanged(generic_feature& variable) override;
 
  private:

@@ -7,6 +7,7 @@
 #include "document/container.h"
 #include "document/document.h"
 #include "document/patch_manager.h"
+#include "document/ui_patch_memory.h"
 #include "engine/audio_master.h"
 #include "engine/midi_word.h"
 #include "host/chunks.h"
@@ -104,6 +105,9 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
       editor = editor_.get();
       editor_->SetCommandHandler(
           [this](CVisualOb& target, int32_t id, Point p) { app_.MenuCommand(target, id, p); });
+      if (document->root() != nullptr) {
+        AttachFileDialogs(*document->root(), editor_->View().Files(), app_.MediaFiles());
+      }
     }
   }
   setFlag(vst2::effFlagsHasEditor, editor != nullptr);
@@ -115,6 +119,10 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
 
 OvVst::~OvVst() {
   suspend();
+  // Modules let go of the editor's file dialog before it goes.
+  if (COrvaneDocBase* document = app_.Document(); document != nullptr && document->root()) {
+    AttachFileDialogs(*document->root(), nullptr, nullptr);
+  }
   editor = nullptr;
   editor_.reset();
 }

@@ -13,16 +13,22 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "document/level_out.h"
 #include "document/patch_manager.h"
 #include "document/ui_converters.h"
+#include "document/ui_patch_memory.h"
 #include "document/ui_system_command.h"
+#include "engine/data_files.h"
 #include "modules/level_meter.h"
+#include "platform/file_dialog.h"
 #include "platform/text.h"
 #include "tests/document/document_test_support.h"
 
@@ -54,6 +60,45 @@ class Panel {
  private:
   TestProject project_;
   CUG* holder_;
+};
+
+// Answers each question as the test says, from outside Ask as the desktop's
+// dialog does.
+class AnsweredDialog final : public FileDialog {
+ public:
+  bool Ask(const FileDialogRequest& request, Done done) override {
+    if (done_ != nullptr) return false;
+    asked = request;
+    done_ = std::move(done);
+    return true;
+  }
+  void Idle() override {}
+  bool Asking() const override { return done_ != nullptr; }
+  void Withdraw() override { done_ = nullptr; }
+  void Answer(bool chosen, const std::string& path) {
+    Done done = std::move(done_);
+    done_ = nullptr;
+    if (done != nullptr) done({chosen, path});
+  }
+  FileDialogRequest asked;
+
+ private:
+  Done done_;
+};
+
+// The data folder "/data/lib/"; names resolve inside it.
+class LibraryFiles final : public DataFiles {
+ public:
+  const std::string& LibraryFolder() const override { return folder_; }
+  std::string ResolveFilePath(std::string_view name, std::string_view) const override {
+    return name.starts_with("/") ? std::string(name) : folder_ + std::string(name);
+  }
+  std::optional<DataFile> OpenDataFile(std::string_view, std::string_view) const override {
+    return std::nullopt;
+  }
+
+ private:
+  std::string folder_ = "/data/lib/";
 };
 
 // Increment2 over a list: the value after pressing `button` from `from`.
@@ -190,7 +235,7 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
          return seen + " " + std::to_string(module->plugs().size());
        },
        "5 10 1 3 5"},
-      {"List To Bools lights one output at a time",
+      {"List To Bools lights one output at a time; a deleted one is forgotten",
        [] {
          Panel panel;
          CUG* module = panel.Module("List To Bools");
@@ -208,9 +253,15 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
            seen += " ";
          }
          outputs[1]->WriteValueText("1");
-         return seen + Plug(*module, "List")->ValueText();
+         seen += Plug(*module, "List")->ValueText();
+         // Deleting the lit output lights none, and the list goes back to 0.
+         module->RemovePlug(module->plugs()[2].get());
+         seen += " " + Plug(*module, "List")->ValueText() + " " + outputs[0]->ValueText() +
+                 outputs[2]->ValueText();
+         Plug(*module, "List")->WriteValueText("1");
+         return seen + " " + outputs[0]->ValueText() + outputs[2]->ValueText();
        },
-       "100 001 1"},
+       "100 001 1 0 10 01"},
       {"the level meter's readings and tick",
        [] {
          using Level = ui_param_float_out;
@@ -246,6 +297,59 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
          return seen + Plug(*memory, "Animation Position")->ValueText();
        },
        "2.5000 Cutoff 20.0 5.0000 0.500 0.000"},
+      {"PatchMemFloatOut: the host's value shows as a position within Min and Max",
+       [] {
+         Panel panel;
+         CUG* memory = panel.Module("PatchMemFloatOut");
+         Plug(*memory, "Max Value")->SetValueText("20");  // as the project stores it
+         panel.Start();
+         ParameterOf(*Plug(*memory, "Value"))->SetNormalised(0.5f);
+         return Plug(*memory, "Animation Position")->ValueText();
+       },
+       "0.500"},
+      {"PatchMemListIn2 takes a choice written to the input it feeds",
+       [] {
+         Panel panel;
+         CUG* memory = panel.Module("PatchMemListIn2");
+         CUG* oscillator = panel.Module("Oscillator");
+         panel.Wire(memory, "List Out", Plug(*oscillator, "Waveform"));
+         panel.Start();
+         Plug(*oscillator, "Waveform")->WriteValueText("3");
+         std::string seen =
+             std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
+         Plug(*oscillator, "Waveform")->WriteValueText("99999");  // beyond a list value
+         return seen + " " +
+                std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
+       },
+       "3 32767"},
+      {"Patch Mem - Text in: names inside the data folder come back relative, a cancel keeps "
+       "the value",
+       [] {
+         Panel panel;
+         CUG* memory = panel.Module("Patch Mem - Text in");
+         CUG* player = panel.Module("Wave Player");
+         panel.Wire(memory, "Text Out", Plug(*player, "File Name"));
+         panel.Start();
+         AnsweredDialog dialog;
+         LibraryFiles files;
+         static_cast<ui_param_text_in*>(memory)->AttachFileDialog(&dialog, &files);
+         std::string seen;
+         for (const auto& [chosen, path] :
+              std::vector<std::pair<bool, std::string>>{{true, "/data/lib/loops/a.wav"},
+                                                        {true, "/data/library/b.wav"},
+                                                        {true, "/data/lib/../c.wav"},
+                                                        {false, ""}}) {
+           Panel::Press(memory, "File Dialog");
+           seen +=
+               dialog.asked.start + " " + (dialog.asked.types.empty() ? "" : dialog.asked.types[0]);
+           dialog.Answer(chosen, path);
+           seen += " > " + ParameterOf(*Plug(*memory, "Value"))->CurrentValue().text + "; ";
+         }
+         return seen;
+       },
+       " wav > loops/a.wav; /data/lib/loops/a.wav wav > /data/library/b.wav; "
+       "/data/library/b.wav wav > /data/lib/../c.wav; /data/lib/../c.wav wav > "
+       "/data/lib/../c.wav; "},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

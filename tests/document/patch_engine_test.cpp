@@ -27,6 +27,7 @@
 #include "patches/dsp_patch_manager.h"
 #include "patches/message_hub.h"
 #include "platform/message_sink.h"
+#include "platform/text.h"
 #include "tests/document/document_test_support.h"
 #include "tests/engine/counted_allocations.h"
 #include "tests/engine/engine_test_support.h"
@@ -227,13 +228,17 @@ TEST(PatchMemory, EachKindPassesItsValueOnAndFollowsPatchChanges) {
     int listener_input;
     const char* patch0;
     const char* patch3;  // null: the input is not kept per patch
+    // The "Out" kinds: the panel-side plug whose parameter watches the
+    // output, and the animation position it then shows (null: none).
+    const char* watching = nullptr;
+    const char* position = nullptr;
   };
   const Case cases[] = {
       {"PatchMemFloatIn", "Value", "Value Out", 0, "1.5", "7"},
       {"PatchMemListIn2", "Value", "List Out", 1, "2", "5"},
       {"Patch Mem - Text in", "Value", "Text Out", 2, "first", "third"},
-      {"PatchMemFloatOut", "Value In", "P", 0, "2.5", nullptr},
-      {"PatchMemFloatOutB", "Value In", "P", 0, "-4", nullptr},
+      {"PatchMemFloatOut", "Value In", "P", 0, "2.5", nullptr, "Value", "0.250"},
+      {"PatchMemFloatOutB", "Value In", "P", 0, "-4", nullptr, "V"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.type);
@@ -274,6 +279,16 @@ TEST(PatchMemory, EachKindPassesItsValueOnAndFollowsPatchChanges) {
     master.Start(graph.get());
     master.Process(32);
     EXPECT_EQ(heard->Heard(c.listener_input), c.patch0);
+    if (c.watching != nullptr) {
+      // The engine's value comes back to the parameter and the panel.
+      hub.Idle();
+      PatchParameter* watching = manager->FindParameter(*Plug(*memory, c.watching));
+      ASSERT_NE(watching, nullptr);
+      EXPECT_EQ(FormatDouble(watching->CurrentValue().real), c.patch0);
+      if (c.position != nullptr) {
+        EXPECT_EQ(Plug(*memory, "Animation Position")->ValueText(), c.position);
+      }
+    }
     if (c.patch3 != nullptr) {
       manager->SetCurrentPatch(3);
       master.Process(32);

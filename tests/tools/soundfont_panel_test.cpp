@@ -13,9 +13,7 @@
 #include "host/ov_vst_editor.h"
 #include "media/soundfont_bank.h"
 #include "platform/offscreen_window.h"
-#include "platform/png_codec.h"
-#include "tests/editor/editor_test_support.h"
-#include "tools/snapshot.h"
+#include "tests/tools/snapshot_test_support.h"
 
 namespace ov {
 namespace {
@@ -53,16 +51,7 @@ SoundfontPanelView* FindPanel(CVisualOb& object) {
 }
 
 TEST(SoundfontPanel, TheLoadedPlayerShowsChannelBankAndPreset) {
-  SnapshotCommandLine line;
-  line.input_path = kProject;
-  line.output_path = std::string(OV_TEST_OUTPUT_DIR) + "/soundfont_panel.png";
-  std::ostringstream out;
-  std::ostringstream err;
-  ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
-  std::string error;
-  const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
-  ASSERT_TRUE(image) << error;
-  testing::ExpectMatchesGolden("soundfont_panel", *image);
+  testing::ExpectSnapshotMatchesGolden(kProject, "soundfont_panel");
 }
 
 // A press on the preset row's triangle opens the menu of the channel's

@@ -4,26 +4,14 @@
 // are the project's own).
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "platform/png_codec.h"
-#include "tests/editor/editor_test_support.h"
-#include "tools/snapshot.h"
+#include "tests/tools/snapshot_test_support.h"
 
 namespace ov {
 namespace {
 
 TEST(StepBassPanel, ShowsTheSequencersAndEnvelopes) {
-  SnapshotCommandLine line;
-  line.input_path = std::string(OV_EXAMPLES_DIR) + "/step-bass.json";
-  line.output_path = std::string(OV_TEST_OUTPUT_DIR) + "/step_bass_panel.png";
-  std::ostringstream out;
-  std::ostringstream err;
-  ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
-  std::string error;
-  const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
-  ASSERT_TRUE(image) << error;
-  testing::ExpectMatchesGolden("step_bass_panel", *image);
+  testing::ExpectSnapshotMatchesGolden(std::string(OV_EXAMPLES_DIR) + "/step-bass.json",
+                                       "step_bass_panel");
 }
 
 }  // namespace
