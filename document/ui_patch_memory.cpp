@@ -144,6 +144,8 @@ void ui_param_enum_in2::OnConnectionsChanged(CPlug2& plug, bool made) {
   if (plug.index() != 2) return;
   FollowItems();
   FollowFedInput();
+  // A new connection keeps the choice the input already shows.
+  if (made && started()) TakeFedChoice();
 }
 
 void ui_param_enum_in2::FollowFedInput() {
@@ -161,7 +163,11 @@ void ui_param_enum_in2::OnNotify(const Notification& notification) {
     fed_ = nullptr;
     return;
   }
-  if (notification.code != kNotifyValueChanged) return;
+  if (notification.code == kNotifyValueChanged) TakeFedChoice();
+}
+
+void ui_param_enum_in2::TakeFedChoice() {
+  if (fed_ == nullptr) return;
   const int32_t item = ParseLeadingInteger(fed_->ValueText());
   value_.Set(static_cast<int16_t>(std::clamp<int32_t>(item, INT16_MIN, INT16_MAX)));
 }

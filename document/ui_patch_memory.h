@@ -68,8 +68,9 @@ class ui_param_float_in2 : public ui_patch_memory {
 
 // "PatchMemListIn2": a list choice; its items are those of the input
 // "List Out" feeds.
-// A value text written to that input (its properties, a patch of its own)
-// becomes the stored choice.
+// The choice that input shows when it is connected, and any value text
+// written to it later (its properties, a patch of its own), becomes the
+// stored choice.
 class ui_param_enum_in2 : public ui_patch_memory, private Notifiable {
  public:
   static constexpr const SerialClass& kClass = kui_param_enum_in2;
@@ -86,6 +87,8 @@ class ui_param_enum_in2 : public ui_patch_memory, private Notifiable {
   void FollowItems();
   // Listens to the input List Out feeds now, and to no other.
   void FollowFedInput();
+  // Value := the choice in the fed input's value text.
+  void TakeFedChoice();
   void OnNotify(const Notification& notification) override;
 
   ListVariable value_{this};

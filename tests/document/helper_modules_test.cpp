@@ -324,6 +324,17 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
                 std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
        },
        "3 32767"},
+      {"PatchMemListIn2 takes the choice of an input it is newly connected to",
+       [] {
+         Panel panel;
+         CUG* memory = panel.Module("PatchMemListIn2");
+         CUG* oscillator = panel.Module("Oscillator");
+         panel.Start();
+         Plug(*oscillator, "Waveform")->WriteValueText("2");
+         panel.Wire(memory, "List Out", Plug(*oscillator, "Waveform"));
+         return std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
+       },
+       "2"},
       {"Patch Mem - Text in: names inside the data folder come back relative, a cancel keeps "
        "the value",
        [] {
