@@ -16,6 +16,7 @@ COrvaneDocBase& COrvaneDocBase::operator=(COrvaneDocBase&& other) noexcept {
   header_ = std::move(other.header_);
   files_ = std::move(other.files_);
   skins_ = std::move(other.skins_);
+  file_asking_ = other.file_asking_;
   SetRoot(std::move(other.root_));
   return *this;
 }

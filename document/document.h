@@ -21,8 +21,19 @@ namespace ov {
 
 class CContainer;
 class COrvaneDocBase;
+class DataFiles;
+class FileDialog;
+class MessageSink;
 class SkinInfo;
 class imbedded_file;
+
+// How the document's modules ask the user for a file, looked up at the
+// moment they ask, so that modules made at any time reach the same dialog.
+struct FileAsking {
+  FileDialog* dialog = nullptr;      // null while no editor is there to ask
+  const DataFiles* files = nullptr;  // names inside its folder stay relative
+  MessageSink* messages = nullptr;   // told why nothing could be asked
+};
 
 struct LoadOptions {
   MessageSink* messages = nullptr;
@@ -79,6 +90,10 @@ class COrvaneDocBase {
   // the document that asked for turns in the host's idle calls. Shared, so
   // that a client going after the document finds it gone.
   const std::shared_ptr<IdleList>& IdleClients() const { return idle_clients_; }
+  // Set by the application that shows the document; the dialog is taken
+  // back (null) before it goes.
+  const FileAsking& file_asking() const { return file_asking_; }
+  void SetFileAsking(const FileAsking& asking) { file_asking_ = asking; }
 
   // The plug-in identifier text; its first four characters, padded with
   // blanks and read as signed bytes, make the 32-bit identifier.
@@ -137,6 +152,7 @@ class COrvaneDocBase {
   std::vector<std::unique_ptr<imbedded_file>> files_;
   std::vector<std::unique_ptr<SkinInfo>> skins_;
   std::shared_ptr<IdleList> idle_clients_ = std::make_shared<IdleList>();
+  FileAsking file_asking_;
   std::unique_ptr<CContainer> root_;
 };
 

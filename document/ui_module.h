@@ -108,6 +108,9 @@ class ui_module : public CUG, protected value_owner {
   // What value objects made on the fly are told through.
   value_owner* Owner() { return this; }
 
+  // Initialised: the module's rules run from here on.
+  bool started() const { return started_; }
+
   // Set while the module writes a value that would notify it back.
   bool guard_ = false;
 

@@ -1,16 +1,18 @@
 #include "document/ui_patch_memory.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
-#include <vector>
 
 #include "document/container.h"
+#include "document/document.h"
 #include "document/file_plugs.h"
 #include "document/panel_feeds.h"
 #include "document/patch_manager.h"
 #include "engine/data_files.h"
 #include "modules/list_text.h"
 #include "platform/file_dialog.h"
+#include "platform/message_sink.h"
 
 namespace ov {
 
@@ -142,6 +144,8 @@ void ui_param_enum_in2::OnConnectionsChanged(CPlug2& plug, bool made) {
   if (plug.index() != 2) return;
   FollowItems();
   FollowFedInput();
+  // A new connection keeps the choice the input already shows.
+  if (made && started()) TakeFedChoice();
 }
 
 void ui_param_enum_in2::FollowFedInput() {
@@ -159,7 +163,11 @@ void ui_param_enum_in2::OnNotify(const Notification& notification) {
     fed_ = nullptr;
     return;
   }
-  if (notification.code != kNotifyValueChanged) return;
+  if (notification.code == kNotifyValueChanged) TakeFedChoice();
+}
+
+void ui_param_enum_in2::TakeFedChoice() {
+  if (fed_ == nullptr) return;
   const int32_t item = ParseLeadingInteger(fed_->ValueText());
   value_.Set(static_cast<int16_t>(std::clamp<int32_t>(item, INT16_MIN, INT16_MAX)));
 }
@@ -225,17 +233,6 @@ ui_param_text_in::ui_param_text_in() {
   Bind(3, name_);
 }
 
-ui_param_text_in::~ui_param_text_in() { AttachFileDialog(nullptr, nullptr); }
-
-void ui_param_text_in::AttachFileDialog(FileDialog* dialog, const DataFiles* files) {
-  if (asking_ && dialog != dialog_) {
-    dialog_->Withdraw();
-    asking_ = false;
-  }
-  dialog_ = dialog;
-  files_ = files;
-}
-
 std::string ui_param_text_in::NameInFolder(const std::string& path, const std::string& folder) {
   namespace fs = std::filesystem;
   if (folder.empty()) return path;
@@ -256,8 +253,22 @@ void ui_param_text_in::VariableChanged(generic_feature& variable) {
   last_file_dialog_ = file_dialog_.Get();
 }
 
+void ui_param_text_in::Tell(const FileAsking& asking, const std::string& why) const {
+  const std::string text = title() + ": " + why;
+  if (asking.messages != nullptr) {
+    asking.messages->Post(text, MessageStyle::kInformation);
+  } else {
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
 void ui_param_text_in::Ask() {
-  if (dialog_ == nullptr || asking_) return;
+  const COrvaneDocBase* document = GetDocument();
+  const FileAsking asking = document != nullptr ? document->file_asking() : FileAsking{};
+  if (asking.dialog == nullptr) {
+    Tell(asking, "no file dialog can be shown without the plug-in's editor");
+    return;
+  }
   FileDialogRequest request;
   // The type of the input Text Out feeds, when it takes files.
   if (const CPlug2* text_out = FindPlug("Text Out")) {
@@ -268,32 +279,20 @@ void ui_param_text_in::Ask() {
       if (const std::string type = FileTypeOf(fed); !type.empty()) request.types = {type};
     });
   }
-  request.start = files_ != nullptr && !value_.Get().empty()
-                      ? files_->ResolveFilePath(value_.Get(), "")
+  request.start = asking.files != nullptr && !value_.Get().empty()
+                      ? asking.files->ResolveFilePath(value_.Get(), "")
                       : value_.Get();
-  // Answered from a later idle; the question is withdrawn before this
-  // module or the dialog goes, so the answer always finds both.
-  asking_ = dialog_->Ask(request, [this](const FileDialogAnswer& answer) {
-    asking_ = false;
-    if (!answer.chosen) return;  // cancelled: the value stays
-    value_.Set(files_ != nullptr ? NameInFolder(answer.path, files_->LibraryFolder())
-                                 : answer.path);
+  // Answered from a later idle. The dialog and the data folder are looked
+  // up again then: either may have changed while the user chose.
+  const std::weak_ptr<bool> alive = alive_;
+  const bool asked = asking.dialog->Ask(request, [this, alive](const FileDialogAnswer& answer) {
+    if (alive.expired() || !answer.chosen) return;  // gone, or cancelled: the value stays
+    const COrvaneDocBase* now = GetDocument();
+    const DataFiles* files = now != nullptr ? now->file_asking().files : nullptr;
+    value_.Set(files != nullptr ? NameInFolder(answer.path, files->LibraryFolder())
+                                : answer.path);
   });
-}
-
-void AttachFileDialogs(const CContainer& root, FileDialog* dialog, const DataFiles* files) {
-  std::vector<const CContainer*> pending{&root};
-  while (!pending.empty()) {
-    const CContainer* container = pending.back();
-    pending.pop_back();
-    for (const auto& child : container->children()) {
-      if (auto* text_in = dynamic_cast<ui_param_text_in*>(child.get())) {
-        text_in->AttachFileDialog(dialog, files);
-      } else if (const auto* inner = dynamic_cast<const CContainer*>(child.get())) {
-        pending.push_back(inner);
-      }
-    }
-  }
+  if (!asked) Tell(asking, "another file dialog is open; answer it first");
 }
 
 }  // namespace ov

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,10 +16,8 @@
 
 namespace ov {
 
-class CContainer;
-class DataFiles;
-class FileDialog;
 class PatchParameter;
+struct FileAsking;
 
 extern const SerialClass kui_param_float_in2;
 extern const SerialClass kui_param_enum_in2;
@@ -69,8 +68,9 @@ class ui_param_float_in2 : public ui_patch_memory {
 
 // "PatchMemListIn2": a list choice; its items are those of the input
 // "List Out" feeds.
-// A value text written to that input (its properties, a patch of its own)
-// becomes the stored choice.
+// The choice that input shows when it is connected, and any value text
+// written to it later (its properties, a patch of its own), becomes the
+// stored choice.
 class ui_param_enum_in2 : public ui_patch_memory, private Notifiable {
  public:
   static constexpr const SerialClass& kClass = kui_param_enum_in2;
@@ -87,6 +87,8 @@ class ui_param_enum_in2 : public ui_patch_memory, private Notifiable {
   void FollowItems();
   // Listens to the input List Out feeds now, and to no other.
   void FollowFedInput();
+  // Value := the choice in the fed input's value text.
+  void TakeFedChoice();
   void OnNotify(const Notification& notification) override;
 
   ListVariable value_{this};
@@ -143,19 +145,15 @@ class ui_param_float_out_b : public ui_patch_memory {
 };
 
 // "Patch Mem - Text in": a text kept per patch (a file name, usually).
-// Releasing "File Dialog" asks for a file of the type the input that Text
-// Out feeds takes; a name inside the data folder is kept relative to it, so
-// the project still finds it when the folder moves.
+// Releasing "File Dialog" asks, through the document's file dialog, for a
+// file of the type the input that Text Out feeds takes; a name inside the
+// data folder is kept relative to it, so the project still finds it when
+// the folder moves. Without a dialog the user is told why nothing opened.
 class ui_param_text_in : public ui_patch_memory {
  public:
   static constexpr const SerialClass& kClass = kui_param_text_in;
   const SerialClass& GetClass() const override { return kClass; }
   ui_param_text_in();
-  ~ui_param_text_in() override;
-  // The dialog that asks and the data folder; null while no editor is
-  // there to ask through (a release then asks nothing). An open question
-  // is withdrawn when the dialog changes.
-  void AttachFileDialog(FileDialog* dialog, const DataFiles* files);
   // `path` relative to `folder` when it lies inside it, else as it is.
   static std::string NameInFolder(const std::string& path, const std::string& folder);
 
@@ -164,17 +162,13 @@ class ui_param_text_in : public ui_patch_memory {
 
  private:
   void Ask();
+  void Tell(const FileAsking& asking, const std::string& why) const;
 
   TextVariable value_{this};
   BoolVariable file_dialog_{this};
   bool last_file_dialog_ = false;
-  FileDialog* dialog_ = nullptr;
-  const DataFiles* files_ = nullptr;
-  bool asking_ = false;
+  // An answer that comes after the module has gone finds this expired.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
-
-// Hands every "Patch Mem - Text in" below `root` the dialog and data folder
-// (null to take them back before the dialog goes).
-void AttachFileDialogs(const CContainer& root, FileDialog* dialog, const DataFiles* files);
 
 }  // namespace ov

@@ -7,7 +7,6 @@
 #include "document/container.h"
 #include "document/document.h"
 #include "document/patch_manager.h"
-#include "document/ui_patch_memory.h"
 #include "engine/audio_master.h"
 #include "engine/midi_word.h"
 #include "host/chunks.h"
@@ -105,10 +104,11 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
       editor = editor_.get();
       editor_->SetCommandHandler(
           [this](CVisualOb& target, int32_t id, Point p) { app_.MenuCommand(target, id, p); });
-      if (document->root() != nullptr) {
-        AttachFileDialogs(*document->root(), editor_->View().Files(), app_.MediaFiles());
-      }
     }
+    // Looked up whenever a module asks, so modules made later reach it too;
+    // without an editor they are told there is nothing to ask through.
+    document->SetFileAsking(
+        {editor_ ? editor_->View().Files() : nullptr, app_.MediaFiles(), &app_.Messages()});
   }
   setFlag(vst2::effFlagsHasEditor, editor != nullptr);
 
@@ -119,10 +119,8 @@ OvVst::OvVst(vst2::HostCallback host, ProjectSource& source)
 
 OvVst::~OvVst() {
   suspend();
-  // Modules let go of the editor's file dialog before it goes.
-  if (COrvaneDocBase* document = app_.Document(); document != nullptr && document->root()) {
-    AttachFileDialogs(*document->root(), nullptr, nullptr);
-  }
+  // The document lets go of the editor's file dialog before it goes.
+  if (COrvaneDocBase* document = app_.Document()) document->SetFileAsking({});
   editor = nullptr;
   editor_.reset();
 }

@@ -42,11 +42,18 @@ int32_t ListWidthInCharacters(std::string_view list) {
 
 namespace {
 
-// A grid that keeps the facet adaptor its value label shows.
-class AdaptedGrid : public CGroup {
+// A knob and its value text, keeping the facet adaptor the text shows.
+class KnobWithValue : public CGroup {
  public:
-  explicit AdaptedGrid(std::unique_ptr<ParamMsgMap> adaptor) : adaptor_(std::move(adaptor)) {}
+  explicit KnobWithValue(std::unique_ptr<ParamMsgMap> adaptor) : adaptor_(std::move(adaptor)) {}
   ParamMsgMap* adaptor() const { return adaptor_.get(); }
+  // The knob learns its size from its image, which it takes as it opens,
+  // after the first layout: laid out again then, so that the text starts
+  // beside the knob and not under it, and the parent makes room.
+  void Open() override {
+    CGroup::Open();
+    if (!children().empty()) ChildResized(*children().front());
+  }
 
  private:
   std::unique_ptr<ParamMsgMap> adaptor_;
@@ -95,7 +102,7 @@ std::unique_ptr<CVisualOb> MakeDefaultControl(generic_parameter& parameter) {
     return toggle;
   }
   if (type == kHostedParameterType) {
-    auto grid = std::make_unique<AdaptedGrid>(
+    auto grid = std::make_unique<KnobWithValue>(
         std::make_unique<ParamMsgMap>(&parameter, ParamMsgMap::kValueText));
     grid->SetFlags(kVoOwned | kVoGridFullHeight);
     std::unique_ptr<CMyBmpCtrl> knob = MappedBitmap(parameter, "knob_sm");

@@ -29,6 +29,7 @@
 #include "engine/data_files.h"
 #include "modules/level_meter.h"
 #include "platform/file_dialog.h"
+#include "platform/message_sink.h"
 #include "platform/text.h"
 #include "tests/document/document_test_support.h"
 
@@ -52,6 +53,7 @@ class Panel {
     project_.main->Connect(Plug(*module, name), probe);
   }
   void Start() { project_.document.RunPasses(true); }
+  void SetFileAsking(const FileAsking& asking) { project_.document.SetFileAsking(asking); }
   static void Press(CUG* module, const char* name) {
     Plug(*module, name)->WriteValueText("1");
     Plug(*module, name)->WriteValueText("0");
@@ -322,6 +324,17 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
                 std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
        },
        "3 32767"},
+      {"PatchMemListIn2 takes the choice of an input it is newly connected to",
+       [] {
+         Panel panel;
+         CUG* memory = panel.Module("PatchMemListIn2");
+         CUG* oscillator = panel.Module("Oscillator");
+         panel.Start();
+         Plug(*oscillator, "Waveform")->WriteValueText("2");
+         panel.Wire(memory, "List Out", Plug(*oscillator, "Waveform"));
+         return std::to_string(ParameterOf(*Plug(*memory, "Value"))->CurrentValue().number);
+       },
+       "2"},
       {"Patch Mem - Text in: names inside the data folder come back relative, a cancel keeps "
        "the value",
        [] {
@@ -332,7 +345,7 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
          panel.Start();
          AnsweredDialog dialog;
          LibraryFiles files;
-         static_cast<ui_param_text_in*>(memory)->AttachFileDialog(&dialog, &files);
+         panel.SetFileAsking({&dialog, &files, nullptr});
          std::string seen;
          for (const auto& [chosen, path] :
               std::vector<std::pair<bool, std::string>>{{true, "/data/lib/loops/a.wav"},
@@ -350,6 +363,31 @@ TEST(HelperModules, ConvertersFollowTheirRules) {
        " wav > loops/a.wav; /data/lib/loops/a.wav wav > /data/library/b.wav; "
        "/data/library/b.wav wav > /data/lib/../c.wav; /data/lib/../c.wav wav > "
        "/data/lib/../c.wav; "},
+      {"Patch Mem - Text in made after the dialog was set reaches it; a busy or missing dialog "
+       "is reported",
+       [] {
+         Panel panel;
+         AnsweredDialog dialog;
+         LibraryFiles files;
+         MessageSink messages;
+         messages.SetLogToStderr(false);
+         panel.SetFileAsking({&dialog, &files, &messages});
+         CUG* memory = panel.Module("Patch Mem - Text in");
+         panel.Start();
+         std::string seen;
+         for (const bool busy : {false, true}) {
+           if (busy) dialog.Ask({}, [](const FileDialogAnswer&) {});
+           Panel::Press(memory, "File Dialog");
+           dialog.Answer(true, "/data/lib/x.txt");
+           seen += ParameterOf(*Plug(*memory, "Value"))->CurrentValue().text + "; ";
+         }
+         panel.SetFileAsking({nullptr, &files, &messages});
+         Panel::Press(memory, "File Dialog");
+         for (const Message& message : messages.Messages()) seen += message.text + "; ";
+         return seen;
+       },
+       "x.txt; x.txt; Patch Mem - Text in: another file dialog is open; answer it first; "
+       "Patch Mem - Text in: no file dialog can be shown without the plug-in's editor; "},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
