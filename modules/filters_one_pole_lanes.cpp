@@ -7,15 +7,15 @@
 namespace ov {
 
 struct OnePoleLanes {
-  template <bool kPitchRuns, bool kHighPass, int32_t kBatches>
+  template <bool kPitchRuns, bool kHighPass, int32_t kBatches, int32_t W>
   OV_LANE_INLINE static void Run(const LaneBatch& batch) {
-    const float* in[kBatches][kLanes];
-    const float* pitch[kBatches][kLanes];
-    float* out[kBatches][kLanes];
-    LaneFloat a[kBatches], y[kBatches];
+    const float* in[kBatches][W];
+    const float* pitch[kBatches][W];
+    float* out[kBatches][W];
+    LaneFloat<W> a[kBatches], y[kBatches];
     for (int32_t b = 0; b < kBatches; ++b) {
-      for (int32_t j = 0; j < kLanes; ++j) {
-        const int32_t lane = b * kLanes + j;
+      for (int32_t j = 0; j < W; ++j) {
+        const int32_t lane = b * W + j;
         const ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(lane);
         in[b][j] = filter.signal_;
         pitch[b][j] = filter.pitch_;
@@ -24,31 +24,33 @@ struct OnePoleLanes {
         y[b][j] = filter.y_;
       }
     }
-    const LaneFloat tiny = LaneSplat(1e-18f);
+    const LaneFloat<W> tiny = LaneSplat<W>(1e-18f);
     const int32_t end = batch.position + batch.frames;
     for (int32_t k = batch.position; k < end; ++k) {
       for (int32_t b = 0; b < kBatches; ++b) {
         if constexpr (kPitchRuns) {
-          for (int32_t j = 0; j < kLanes; ++j) {
-            a[b][j] = batch.Member<ug_filter_1pole>(b * kLanes + j).Coefficient(pitch[b][j][k]);
+          for (int32_t j = 0; j < W; ++j) {
+            a[b][j] = batch.Member<ug_filter_1pole>(b * W + j).Coefficient(pitch[b][j][k]);
           }
         }
-        const LaneFloat x = LoadLanes(in[b], k);
+        const LaneFloat<W> x = LoadLanes(in[b], k);
         y[b] = ((x + a[b] * (y[b] - x)) + tiny) - tiny;
         StoreLanes(out[b], k, kHighPass ? x - y[b] : y[b]);
       }
     }
     for (int32_t lane = 0; lane < batch.count; ++lane) {
       ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(lane);
-      filter.a_ = a[lane / kLanes][lane % kLanes];
-      filter.y_ = y[lane / kLanes][lane % kLanes];
+      filter.a_ = a[lane / W][lane % W];
+      filter.y_ = y[lane / W][lane % W];
       filter.AfterRun(batch.frames);
     }
   }
 
   template <bool kPitchRuns, bool kHighPass>
   static constexpr LaneKernel Kernel() {
-    return MakePairedLaneKernel<&Run<kPitchRuns, kHighPass, 1>, &Run<kPitchRuns, kHighPass, 2>>();
+    return MakePairedLaneKernel<
+        &Run<kPitchRuns, kHighPass, 1, kLanes>, &Run<kPitchRuns, kHighPass, 2, kLanes>,
+        &Run<kPitchRuns, kHighPass, 1, kWidestLanes>, &Run<kPitchRuns, kHighPass, 2, kWidestLanes>>();
   }
 };
 
