@@ -183,6 +183,10 @@ void ug_vst_out::Replace(int32_t position, int32_t count) {
     const float* block = audio_[i]->Data();
     if (block == nullptr) {
       std::fill_n(host, count, 0.0f);
+    } else if (audio_[i]->State() != ST_RUN) {
+      // A still input holds one value from the slice start: a fill, not a
+      // copy that tests every sample (an idle engine's whole cost here).
+      std::fill_n(host, count, Finite(block[position]));
     } else {
       WriteFinite<false>(host, block + position, count);
     }
