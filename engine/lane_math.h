@@ -192,6 +192,69 @@ OV_LANE_INLINE LaneInt<kWidthOf<V>> ToInt(V v) {
   return __builtin_convertvector(v, LaneInt<kWidthOf<V>>);
 }
 
+namespace lanes {
+template <int32_t W, std::size_t... P>
+OV_LANE_INLINE void Zip(LaneFloat<W> a, LaneFloat<W> b, LaneFloat<W>& low, LaneFloat<W>& high,
+                        std::index_sequence<P...>) {
+  low = __builtin_shufflevector(a, b, static_cast<int>(P / 2 + (P % 2) * W)...);
+  high = __builtin_shufflevector(a, b, static_cast<int>(W / 2 + P / 2 + (P % 2) * W)...);
+}
+}  // namespace lanes
+
+// The W x W matrix whose rows are rows[0 ... W - 1], transposed in place:
+// log2(W) rounds of interleaving row i with row i + W/2, which ends with
+// element (r, c) at (c, r). Shuffles only, nothing through memory.
+template <int32_t W>
+OV_LANE_INLINE void Transpose(LaneFloat<W> (&rows)[W]) {
+#pragma GCC unroll 4
+  for (int32_t round = 1; round < W; round *= 2) {
+    LaneFloat<W> next[W];
+#pragma GCC unroll 16
+    for (int32_t i = 0; i < W / 2; ++i) {
+      lanes::Zip<W>(rows[i], rows[i + W / 2], next[2 * i], next[2 * i + 1],
+                    std::make_index_sequence<W>());
+    }
+#pragma GCC unroll 16
+    for (int32_t i = 0; i < W; ++i) rows[i] = next[i];
+  }
+}
+
+// A recurrence kernel's samples in tiles of W: each batch's W lanes read W
+// samples each from their input blocks (vector loads), transposed so that
+// `step(b, x)` sees sample k of every lane of batch b in order, and its
+// results transposed back and stored as runs, so that no sample moves
+// between a lane's block and a vector element by element. `step` returns
+// an array of kOutputs vectors, written to out[o][b] for output o.
+template <int32_t W, int32_t kBatches, int32_t kOutputs, typename Step>
+OV_LANE_INLINE void RunTiles(const float* const (&in)[kBatches][W],
+                             float* const (&out)[kOutputs][kBatches][W], int32_t position,
+                             int32_t frames, Step step) {
+  LaneFloat<W> x[kBatches][W];
+  LaneFloat<W> y[kOutputs][kBatches][W] = {};
+  const int32_t end = position + frames;
+  for (int32_t k = position; k < end; k += W) {
+    const int32_t n = end - k < W ? end - k : W;
+    for (int32_t b = 0; b < kBatches; ++b) {
+#pragma GCC unroll 16
+      for (int32_t j = 0; j < W; ++j) x[b][j] = LoadRun<W>(in[b][j] + k);
+      Transpose<W>(x[b]);
+    }
+    for (int32_t s = 0; s < n; ++s) {
+      for (int32_t b = 0; b < kBatches; ++b) {
+        const auto results = step(b, x[b][s]);
+        for (int32_t o = 0; o < kOutputs; ++o) y[o][b][s] = results[o];
+      }
+    }
+    for (int32_t o = 0; o < kOutputs; ++o) {
+      for (int32_t b = 0; b < kBatches; ++b) {
+        Transpose<W>(y[o][b]);
+#pragma GCC unroll 16
+        for (int32_t j = 0; j < W; ++j) StoreRun(out[o][b][j] + k, y[o][b][j], n);
+      }
+    }
+  }
+}
+
 // As std::max and std::min, lane by lane (a NaN in `a` comes back as is).
 template <typename V>
 OV_LANE_INLINE V LaneMax(V a, V b) {

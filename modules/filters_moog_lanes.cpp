@@ -2,6 +2,7 @@
 // feedback chain (y4 -> y1 -> y2 -> y3 -> y4 -> clip) stepping all lanes at
 // once, one or two batches per loop, in the single-voice order of
 // operations.
+#include <array>
 #include <cmath>
 
 #include "engine/lane_math.h"
@@ -39,10 +40,33 @@ struct MoogLanes {
       }
       pr[b] = p[b] * r[b];
     }
-    const int32_t end = batch.position + batch.frames;
-    for (int32_t i = batch.position; i < end; ++i) {
+    const auto step = [&](int32_t b, LaneFloat<W> x_in) OV_LANE_LAMBDA {
+      const LaneFloat<W> x = x_in - r[b] * y4[b];
+      const LaneFloat<W> rest1 = p[b] * (x_in + x_old[b]) - k[b] * y1[b];
+      const LaneFloat<W> rest2 = p[b] * y1_old[b] - k[b] * y2[b];
+      const LaneFloat<W> rest3 = p[b] * y2_old[b] - k[b] * y3[b];
+      const LaneFloat<W> rest4 = p[b] * y3_old[b] - k[b] * y4[b];
+      y1[b] = rest1 - pr[b] * y4[b];
+      y2[b] = p[b] * y1[b] + rest2;
+      y3[b] = p[b] * y2[b] + rest3;
+      y4[b] = SoftClip<W>(p[b] * y3[b] + rest4);
+      x_old[b] = x;
+      y1_old[b] = y1[b];
+      y2_old[b] = y2[b];
+      y3_old[b] = y3[b];
+      return std::array<LaneFloat<W>, 1>{y4[b]};
+    };
+    if constexpr (!kControlsRun) {
+      float* outs[1][kBatches][W];
       for (int32_t b = 0; b < kBatches; ++b) {
-        if constexpr (kControlsRun) {
+        for (int32_t j = 0; j < W; ++j) outs[0][b][j] = out[b][j];
+      }
+      RunTiles<W, kBatches, 1>(in, outs, batch.position, batch.frames, step);
+    } else {
+      // The coefficients follow each lane's own controls sample by sample.
+      const int32_t end = batch.position + batch.frames;
+      for (int32_t i = batch.position; i < end; ++i) {
+        for (int32_t b = 0; b < kBatches; ++b) {
           for (int32_t j = 0; j < W; ++j) {
             const F& filter = batch.Member<F>(b * W + j);
             const F::Coefficients c = filter.CoefficientsFor(filter.pitch_[i]);
@@ -52,22 +76,8 @@ struct MoogLanes {
             r[b][j] = std::isfinite(resonance) ? resonance * c.scale : 0.0f;
           }
           pr[b] = p[b] * r[b];
+          StoreLanes(out[b], i, step(b, LoadLanes(in[b], i))[0]);
         }
-        const LaneFloat<W> x_in = LoadLanes(in[b], i);
-        const LaneFloat<W> x = x_in - r[b] * y4[b];
-        const LaneFloat<W> rest1 = p[b] * (x_in + x_old[b]) - k[b] * y1[b];
-        const LaneFloat<W> rest2 = p[b] * y1_old[b] - k[b] * y2[b];
-        const LaneFloat<W> rest3 = p[b] * y2_old[b] - k[b] * y3[b];
-        const LaneFloat<W> rest4 = p[b] * y3_old[b] - k[b] * y4[b];
-        y1[b] = rest1 - pr[b] * y4[b];
-        y2[b] = p[b] * y1[b] + rest2;
-        y3[b] = p[b] * y2[b] + rest3;
-        y4[b] = SoftClip<W>(p[b] * y3[b] + rest4);
-        x_old[b] = x;
-        y1_old[b] = y1[b];
-        y2_old[b] = y2[b];
-        y3_old[b] = y3[b];
-        StoreLanes(out[b], i, y4[b]);
       }
     }
     for (int32_t lane = 0; lane < batch.count; ++lane) {

@@ -1,6 +1,8 @@
 // The "1 Pole LP" and "1 Pole HP" lane kernel: one voice copy per lane,
 // the recurrence y = x + a (y - x) stepping all lanes at once, one or two
 // batches per loop.
+#include <array>
+
 #include "engine/lane_math.h"
 #include "modules/filters.h"
 
@@ -25,17 +27,26 @@ struct OnePoleLanes {
       }
     }
     const LaneFloat<W> tiny = LaneSplat<W>(1e-18f);
-    const int32_t end = batch.position + batch.frames;
-    for (int32_t k = batch.position; k < end; ++k) {
+    const auto step = [&](int32_t b, LaneFloat<W> x) OV_LANE_LAMBDA {
+      y[b] = ((x + a[b] * (y[b] - x)) + tiny) - tiny;
+      return std::array<LaneFloat<W>, 1>{kHighPass ? x - y[b] : y[b]};
+    };
+    if constexpr (!kPitchRuns) {
+      float* outs[1][kBatches][W];
       for (int32_t b = 0; b < kBatches; ++b) {
-        if constexpr (kPitchRuns) {
+        for (int32_t j = 0; j < W; ++j) outs[0][b][j] = out[b][j];
+      }
+      RunTiles<W, kBatches, 1>(in, outs, batch.position, batch.frames, step);
+    } else {
+      // The coefficient follows each lane's own pitch sample by sample.
+      const int32_t end = batch.position + batch.frames;
+      for (int32_t k = batch.position; k < end; ++k) {
+        for (int32_t b = 0; b < kBatches; ++b) {
           for (int32_t j = 0; j < W; ++j) {
             a[b][j] = batch.Member<ug_filter_1pole>(b * W + j).Coefficient(pitch[b][j][k]);
           }
+          StoreLanes(out[b], k, step(b, LoadLanes(in[b], k))[0]);
         }
-        const LaneFloat<W> x = LoadLanes(in[b], k);
-        y[b] = ((x + a[b] * (y[b] - x)) + tiny) - tiny;
-        StoreLanes(out[b], k, kHighPass ? x - y[b] : y[b]);
       }
     }
     for (int32_t lane = 0; lane < batch.count; ++lane) {

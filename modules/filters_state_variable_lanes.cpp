@@ -1,5 +1,7 @@
 // The "SV Filter" lane kernel: one voice copy per lane, the two-state
 // recurrence stepping all lanes at once, one or two batches per loop.
+#include <array>
+
 #include "engine/lane_math.h"
 #include "modules/filters.h"
 
@@ -30,10 +32,40 @@ struct StateVariableLanes {
       }
     }
     const LaneFloat<W> tiny = LaneSplat<W>(1e-18f);
-    const int32_t end = batch.position + batch.frames;
-    for (int32_t k = batch.position; k < end; ++k) {
+    // One step of batch b: the outputs computed, in plug order.
+    const auto step = [&](int32_t b, LaneFloat<W> x) OV_LANE_LAMBDA {
+      low[b] += f[b] * band[b];
+      const LaneFloat<W> high = x - q[b] * band[b] - low[b];
+      band[b] = ((band[b] + f[b] * high) + tiny) - tiny;
+      if constexpr (kOutputs == ug_filter_sv::kAll) {
+        return std::array<LaneFloat<W>, 4>{low[b], high, band[b], low[b] + high};
+      } else if constexpr (kOutputs == ug_filter_sv::kLowOnly) {
+        return std::array<LaneFloat<W>, 1>{low[b]};
+      } else {
+        return std::array<LaneFloat<W>, 1>{high};
+      }
+    };
+    if constexpr (!kControlsRun) {
+      constexpr int32_t kOuts = kOutputs == ug_filter_sv::kAll ? 4 : 1;
+      float* outs[kOuts][kBatches][W];
       for (int32_t b = 0; b < kBatches; ++b) {
-        if constexpr (kControlsRun) {
+        for (int32_t j = 0; j < W; ++j) {
+          if constexpr (kOutputs == ug_filter_sv::kAll) {
+            outs[0][b][j] = low_out[b][j];
+            outs[1][b][j] = high_out[b][j];
+            outs[2][b][j] = band_out[b][j];
+            outs[3][b][j] = reject_out[b][j];
+          } else {
+            outs[0][b][j] = kOutputs == ug_filter_sv::kLowOnly ? low_out[b][j] : high_out[b][j];
+          }
+        }
+      }
+      RunTiles<W, kBatches, kOuts>(in, outs, batch.position, batch.frames, step);
+    } else {
+      // The coefficients follow each lane's own controls sample by sample.
+      const int32_t end = batch.position + batch.frames;
+      for (int32_t k = batch.position; k < end; ++k) {
+        for (int32_t b = 0; b < kBatches; ++b) {
           for (int32_t j = 0; j < W; ++j) {
             const ug_filter_sv& filter = batch.Member<ug_filter_sv>(b * W + j);
             const ug_filter_sv::Coefficients c =
@@ -41,16 +73,16 @@ struct StateVariableLanes {
             f[b][j] = c.f;
             q[b][j] = c.q;
           }
-        }
-        const LaneFloat<W> x = LoadLanes(in[b], k);
-        low[b] += f[b] * band[b];
-        const LaneFloat<W> high = x - q[b] * band[b] - low[b];
-        band[b] = ((band[b] + f[b] * high) + tiny) - tiny;
-        if constexpr (kOutputs != ug_filter_sv::kHighOnly) StoreLanes(low_out[b], k, low[b]);
-        if constexpr (kOutputs != ug_filter_sv::kLowOnly) StoreLanes(high_out[b], k, high);
-        if constexpr (kOutputs == ug_filter_sv::kAll) {
-          StoreLanes(band_out[b], k, band[b]);
-          StoreLanes(reject_out[b], k, low[b] + high);
+          const auto results = step(b, LoadLanes(in[b], k));
+          if constexpr (kOutputs == ug_filter_sv::kAll) {
+            StoreLanes(low_out[b], k, results[0]);
+            StoreLanes(high_out[b], k, results[1]);
+            StoreLanes(band_out[b], k, results[2]);
+            StoreLanes(reject_out[b], k, results[3]);
+          } else {
+            StoreLanes(kOutputs == ug_filter_sv::kLowOnly ? low_out[b] : high_out[b], k,
+                       results[0]);
+          }
         }
       }
     }
