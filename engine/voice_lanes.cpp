@@ -31,7 +31,7 @@ LaneMode DefaultLaneMode() {
 
 LaneGroup::LaneGroup(std::vector<ug_base*> members, int32_t block_size, LaneMode mode)
     : members_(std::move(members)), scratch_(block_size), mode_(mode) {
-  ready_.reserve(members_.size());
+  ready_.resize(members_.size());
   for (ug_base* member : members_) member->lane_group_ = this;
 }
 
@@ -44,7 +44,7 @@ void LaneGroup::Run(uint32_t slice, uint32_t slice_start, int32_t position, int3
   if (ran_slice_ == slice) return;
   ran_slice_ = slice;
   const uint32_t slice_end = slice_start + static_cast<uint32_t>(frames);
-  ready_.clear();
+  ready_count_ = 0;
   for (ug_base* member : members_) {
     const bool listed = member->in_run_list_ && !member->leaving_run_list_ && !member->sleeping_ &&
                         (member->flags_ & UGF_SUSPENDED) == 0;
@@ -55,13 +55,13 @@ void LaneGroup::Run(uint32_t slice, uint32_t slice_start, int32_t position, int3
     if (!kernel) continue;
     const LaneBuild& vector_build = mode_ == LaneMode::kAvx512 ? kernel.avx512 : kernel.avx2;
     if (RunsVectorBuilds(mode_) && vector_build.run != nullptr) {
-      ready_.push_back({member, vector_build});
+      ready_[ready_count_++] = {member, vector_build};
     } else {
-      ready_.push_back({member, {kernel.baseline, nullptr, kLanes}});
+      ready_[ready_count_++] = {member, {kernel.baseline, nullptr, kLanes}};
     }
   }
   // Buckets of one kernel each, in member order.
-  for (std::size_t i = 0; i < ready_.size(); ++i) {
+  for (std::size_t i = 0; i < ready_count_; ++i) {
     if (ready_[i].build.run == nullptr) continue;
     RunBucket(ready_[i], static_cast<int32_t>(i), slice, slice_end, position, frames);
   }
@@ -78,7 +78,7 @@ void LaneGroup::RunBucket(Ready kind, int32_t first, uint32_t slice, uint32_t sl
   ug_base* batch[kMostLanesPerCall];
   int32_t count = 0;
   int32_t bucket_size = 0;
-  for (std::size_t i = static_cast<std::size_t>(first); i < ready_.size(); ++i) {
+  for (std::size_t i = static_cast<std::size_t>(first); i < ready_count_; ++i) {
     if (ready_[i].build.run == run) ++bucket_size;
   }
   if (bucket_size < 2) {
@@ -94,7 +94,7 @@ void LaneGroup::RunBucket(Ready kind, int32_t first, uint32_t slice, uint32_t sl
     }
     count = 0;
   };
-  for (std::size_t i = static_cast<std::size_t>(first); i < ready_.size(); ++i) {
+  for (std::size_t i = static_cast<std::size_t>(first); i < ready_count_; ++i) {
     if (ready_[i].build.run != run) continue;
     ready_[i].build.run = nullptr;
     batch[count++] = ready_[i].member;

@@ -59,7 +59,10 @@ class LaneGroup {
                  int32_t position, int32_t frames);
 
   std::vector<ug_base*> members_;
+  // The members ready for the slice, the first ready_count_ of ready_ (one
+  // place per member, so that filling it never allocates).
   std::vector<Ready> ready_;
+  std::size_t ready_count_ = 0;
   USampBlock scratch_;
   uint32_t ran_slice_ = 0;
   uint64_t runs_ = 0;
