@@ -255,6 +255,23 @@ OV_LANE_INLINE void RunTiles(const float* const (&in)[kBatches][W],
   }
 }
 
+// RunTiles for kernels whose coefficients follow each lane's controls:
+// `follow(b, k)` sets batch b's for sample k before `step` runs it, and the
+// samples move between blocks and vectors lane by lane.
+template <int32_t W, int32_t kBatches, int32_t kOutputs, typename Follow, typename Step>
+OV_LANE_INLINE void RunSamples(const float* const (&in)[kBatches][W],
+                               float* const (&out)[kOutputs][kBatches][W], int32_t position,
+                               int32_t frames, Follow follow, Step step) {
+  const int32_t end = position + frames;
+  for (int32_t k = position; k < end; ++k) {
+    for (int32_t b = 0; b < kBatches; ++b) {
+      follow(b, k);
+      const auto results = step(b, LoadLanes<W>(in[b], k));
+      for (int32_t o = 0; o < kOutputs; ++o) StoreLanes<W>(out[o][b], k, results[o]);
+    }
+  }
+}
+
 // As std::max and std::min, lane by lane (a NaN in `a` comes back as is).
 template <typename V>
 OV_LANE_INLINE V LaneMax(V a, V b) {

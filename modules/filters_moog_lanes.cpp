@@ -23,7 +23,7 @@ struct MoogLanes {
   OV_LANE_INLINE static void Run(const LaneBatch& batch) {
     using F = ug_filter_biquad;
     const float* in[kBatches][W];
-    float* out[kBatches][W];
+    float* out[1][kBatches][W];
     LaneFloat<W> p[kBatches], k[kBatches], r[kBatches], pr[kBatches];
     LaneFloat<W> x_old[kBatches], y1[kBatches], y1_old[kBatches], y2[kBatches], y2_old[kBatches];
     LaneFloat<W> y3[kBatches], y3_old[kBatches], y4[kBatches];
@@ -32,7 +32,7 @@ struct MoogLanes {
         const int32_t lane = b * W + j;
         const F& filter = batch.Member<F>(lane);
         in[b][j] = filter.signal_;
-        out[b][j] = batch.Output(lane, filter.out_);
+        out[0][b][j] = batch.Output(lane, filter.out_);
         p[b][j] = filter.p_, k[b][j] = filter.k_, r[b][j] = filter.r_;
         x_old[b][j] = filter.x_old_, y1[b][j] = filter.y1_, y1_old[b][j] = filter.y1_old_;
         y2[b][j] = filter.y2_, y2_old[b][j] = filter.y2_old_, y3[b][j] = filter.y3_;
@@ -56,29 +56,21 @@ struct MoogLanes {
       y3_old[b] = y3[b];
       return std::array<LaneFloat<W>, 1>{y4[b]};
     };
-    if constexpr (!kControlsRun) {
-      float* outs[1][kBatches][W];
-      for (int32_t b = 0; b < kBatches; ++b) {
-        for (int32_t j = 0; j < W; ++j) outs[0][b][j] = out[b][j];
-      }
-      RunTiles<W, kBatches, 1>(in, outs, batch.position, batch.frames, step);
-    } else {
-      // The coefficients follow each lane's own controls sample by sample.
-      const int32_t end = batch.position + batch.frames;
-      for (int32_t i = batch.position; i < end; ++i) {
-        for (int32_t b = 0; b < kBatches; ++b) {
-          for (int32_t j = 0; j < W; ++j) {
-            const F& filter = batch.Member<F>(b * W + j);
-            const F::Coefficients c = filter.CoefficientsFor(filter.pitch_[i]);
-            const float resonance = filter.resonance_[i];
-            p[b][j] = c.p;
-            k[b][j] = c.k;
-            r[b][j] = std::isfinite(resonance) ? resonance * c.scale : 0.0f;
-          }
-          pr[b] = p[b] * r[b];
-          StoreLanes(out[b], i, step(b, LoadLanes(in[b], i))[0]);
+    if constexpr (kControlsRun) {
+      const auto follow = [&](int32_t b, int32_t i) OV_LANE_LAMBDA {
+        for (int32_t j = 0; j < W; ++j) {
+          const F& filter = batch.Member<F>(b * W + j);
+          const F::Coefficients c = filter.CoefficientsFor(filter.pitch_[i]);
+          const float resonance = filter.resonance_[i];
+          p[b][j] = c.p;
+          k[b][j] = c.k;
+          r[b][j] = std::isfinite(resonance) ? resonance * c.scale : 0.0f;
         }
-      }
+        pr[b] = p[b] * r[b];
+      };
+      RunSamples<W, kBatches, 1>(in, out, batch.position, batch.frames, follow, step);
+    } else {
+      RunTiles<W, kBatches, 1>(in, out, batch.position, batch.frames, step);
     }
     for (int32_t lane = 0; lane < batch.count; ++lane) {
       F& filter = batch.Member<F>(lane);

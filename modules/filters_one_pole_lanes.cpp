@@ -13,7 +13,7 @@ struct OnePoleLanes {
   OV_LANE_INLINE static void Run(const LaneBatch& batch) {
     const float* in[kBatches][W];
     const float* pitch[kBatches][W];
-    float* out[kBatches][W];
+    float* out[1][kBatches][W];
     LaneFloat<W> a[kBatches], y[kBatches];
     for (int32_t b = 0; b < kBatches; ++b) {
       for (int32_t j = 0; j < W; ++j) {
@@ -21,7 +21,7 @@ struct OnePoleLanes {
         const ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(lane);
         in[b][j] = filter.signal_;
         pitch[b][j] = filter.pitch_;
-        out[b][j] = batch.Output(lane, filter.out_);
+        out[0][b][j] = batch.Output(lane, filter.out_);
         a[b][j] = filter.a_;
         y[b][j] = filter.y_;
       }
@@ -31,23 +31,15 @@ struct OnePoleLanes {
       y[b] = ((x + a[b] * (y[b] - x)) + tiny) - tiny;
       return std::array<LaneFloat<W>, 1>{kHighPass ? x - y[b] : y[b]};
     };
-    if constexpr (!kPitchRuns) {
-      float* outs[1][kBatches][W];
-      for (int32_t b = 0; b < kBatches; ++b) {
-        for (int32_t j = 0; j < W; ++j) outs[0][b][j] = out[b][j];
-      }
-      RunTiles<W, kBatches, 1>(in, outs, batch.position, batch.frames, step);
-    } else {
-      // The coefficient follows each lane's own pitch sample by sample.
-      const int32_t end = batch.position + batch.frames;
-      for (int32_t k = batch.position; k < end; ++k) {
-        for (int32_t b = 0; b < kBatches; ++b) {
-          for (int32_t j = 0; j < W; ++j) {
-            a[b][j] = batch.Member<ug_filter_1pole>(b * W + j).Coefficient(pitch[b][j][k]);
-          }
-          StoreLanes(out[b], k, step(b, LoadLanes(in[b], k))[0]);
+    if constexpr (kPitchRuns) {
+      const auto follow = [&](int32_t b, int32_t k) OV_LANE_LAMBDA {
+        for (int32_t j = 0; j < W; ++j) {
+          a[b][j] = batch.Member<ug_filter_1pole>(b * W + j).Coefficient(pitch[b][j][k]);
         }
-      }
+      };
+      RunSamples<W, kBatches, 1>(in, out, batch.position, batch.frames, follow, step);
+    } else {
+      RunTiles<W, kBatches, 1>(in, out, batch.position, batch.frames, step);
     }
     for (int32_t lane = 0; lane < batch.count; ++lane) {
       ug_filter_1pole& filter = batch.Member<ug_filter_1pole>(lane);

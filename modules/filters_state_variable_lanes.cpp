@@ -11,20 +11,24 @@ struct StateVariableLanes {
   template <bool kControlsRun, ug_filter_sv::Outputs kOutputs, int32_t kBatches, int32_t W>
   OV_LANE_INLINE static void Run(const LaneBatch& batch) {
     const float* in[kBatches][W];
-    float* low_out[kBatches][W];
-    float* high_out[kBatches][W];
-    float* band_out[kBatches][W];
-    float* reject_out[kBatches][W];
+    // The outputs computed, in plug order.
+    constexpr int32_t kOuts = kOutputs == ug_filter_sv::kAll ? 4 : 1;
+    float* outs[kOuts][kBatches][W];
     LaneFloat<W> f[kBatches], q[kBatches], low[kBatches], band[kBatches];
     for (int32_t b = 0; b < kBatches; ++b) {
       for (int32_t j = 0; j < W; ++j) {
         const int32_t lane = b * W + j;
         const ug_filter_sv& filter = batch.Member<ug_filter_sv>(lane);
         in[b][j] = filter.signal_;
-        low_out[b][j] = batch.Output(lane, filter.low_pass_);
-        high_out[b][j] = batch.Output(lane, filter.high_pass_);
-        band_out[b][j] = batch.Output(lane, filter.band_pass_);
-        reject_out[b][j] = batch.Output(lane, filter.band_reject_);
+        if constexpr (kOutputs == ug_filter_sv::kAll) {
+          outs[0][b][j] = batch.Output(lane, filter.low_pass_);
+          outs[1][b][j] = batch.Output(lane, filter.high_pass_);
+          outs[2][b][j] = batch.Output(lane, filter.band_pass_);
+          outs[3][b][j] = batch.Output(lane, filter.band_reject_);
+        } else {
+          outs[0][b][j] = batch.Output(
+              lane, kOutputs == ug_filter_sv::kLowOnly ? filter.low_pass_ : filter.high_pass_);
+        }
         f[b][j] = filter.c_.f;
         q[b][j] = filter.c_.q;
         low[b][j] = filter.low_;
@@ -32,7 +36,7 @@ struct StateVariableLanes {
       }
     }
     const LaneFloat<W> tiny = LaneSplat<W>(1e-18f);
-    // One step of batch b: the outputs computed, in plug order.
+    // One step of batch b, returning its outputs.
     const auto step = [&](int32_t b, LaneFloat<W> x) OV_LANE_LAMBDA {
       low[b] += f[b] * band[b];
       const LaneFloat<W> high = x - q[b] * band[b] - low[b];
@@ -45,46 +49,19 @@ struct StateVariableLanes {
         return std::array<LaneFloat<W>, 1>{high};
       }
     };
-    if constexpr (!kControlsRun) {
-      constexpr int32_t kOuts = kOutputs == ug_filter_sv::kAll ? 4 : 1;
-      float* outs[kOuts][kBatches][W];
-      for (int32_t b = 0; b < kBatches; ++b) {
+    if constexpr (kControlsRun) {
+      const auto follow = [&](int32_t b, int32_t k) OV_LANE_LAMBDA {
         for (int32_t j = 0; j < W; ++j) {
-          if constexpr (kOutputs == ug_filter_sv::kAll) {
-            outs[0][b][j] = low_out[b][j];
-            outs[1][b][j] = high_out[b][j];
-            outs[2][b][j] = band_out[b][j];
-            outs[3][b][j] = reject_out[b][j];
-          } else {
-            outs[0][b][j] = kOutputs == ug_filter_sv::kLowOnly ? low_out[b][j] : high_out[b][j];
-          }
+          const ug_filter_sv& filter = batch.Member<ug_filter_sv>(b * W + j);
+          const ug_filter_sv::Coefficients c =
+              filter.CoefficientsFor(filter.pitch_[k], filter.resonance_[k]);
+          f[b][j] = c.f;
+          q[b][j] = c.q;
         }
-      }
-      RunTiles<W, kBatches, kOuts>(in, outs, batch.position, batch.frames, step);
+      };
+      RunSamples<W, kBatches, kOuts>(in, outs, batch.position, batch.frames, follow, step);
     } else {
-      // The coefficients follow each lane's own controls sample by sample.
-      const int32_t end = batch.position + batch.frames;
-      for (int32_t k = batch.position; k < end; ++k) {
-        for (int32_t b = 0; b < kBatches; ++b) {
-          for (int32_t j = 0; j < W; ++j) {
-            const ug_filter_sv& filter = batch.Member<ug_filter_sv>(b * W + j);
-            const ug_filter_sv::Coefficients c =
-                filter.CoefficientsFor(filter.pitch_[k], filter.resonance_[k]);
-            f[b][j] = c.f;
-            q[b][j] = c.q;
-          }
-          const auto results = step(b, LoadLanes(in[b], k));
-          if constexpr (kOutputs == ug_filter_sv::kAll) {
-            StoreLanes(low_out[b], k, results[0]);
-            StoreLanes(high_out[b], k, results[1]);
-            StoreLanes(band_out[b], k, results[2]);
-            StoreLanes(reject_out[b], k, results[3]);
-          } else {
-            StoreLanes(kOutputs == ug_filter_sv::kLowOnly ? low_out[b] : high_out[b], k,
-                       results[0]);
-          }
-        }
-      }
+      RunTiles<W, kBatches, kOuts>(in, outs, batch.position, batch.frames, step);
     }
     for (int32_t lane = 0; lane < batch.count; ++lane) {
       ug_filter_sv& filter = batch.Member<ug_filter_sv>(lane);

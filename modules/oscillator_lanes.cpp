@@ -9,16 +9,16 @@
 namespace ov {
 
 struct OscillatorLanes {
-  // Interpolate() (oscillator.cpp) lane by lane, each lane in its own
-  // table's entry-and-step pairs.
-  template <int32_t W>
-  OV_LANE_INLINE static LaneFloat<W> Interpolate(const float* const (&tables)[W], LaneUint<W> phase) {
+  // Interpolate() (oscillator.cpp) lane by lane in a table's entry-and-step
+  // pairs: `pairs` one table's for every lane, or an array of each lane's.
+  template <int32_t W, typename Pairs>
+  OV_LANE_INLINE static LaneFloat<W> Interpolate(const Pairs& pairs, LaneUint<W> phase) {
     const LaneInt<W> index = reinterpret_cast<LaneInt<W>>(phase >> 23);
     // Below 2^23: the signed conversion gives the same float.
     const LaneFloat<W> t =
         ToFloat(reinterpret_cast<LaneInt<W>>(phase & 0x7FFFFFu)) * LaneSplat<W>(1.0f / 8388608.0f);
     LaneFloat<W> low, step;
-    GatherPairs(tables, index, low, step);
+    GatherPairs(pairs, index, low, step);
     return low + step * t;
   }
 
@@ -116,28 +116,17 @@ struct OscillatorLanes {
       ForEachRun<W>(batch.position, batch.frames, [&](int32_t k, int32_t n) OV_LANE_LAMBDA {
         LaneFloat<W> value;
         if constexpr (S == O::Shape::kPlain) {
-          value = InterpolateOne<W>(table, phase);
+          value = Interpolate<W>(table, phase);
         } else if constexpr (S == O::Shape::kRamp) {
-          value = -InterpolateOne<W>(table, phase);
+          value = -Interpolate<W>(table, phase);
         } else {
-          value = InterpolateOne<W>(table, phase - pulse) - InterpolateOne<W>(table, phase);
+          value = Interpolate<W>(table, phase - pulse) - Interpolate<W>(table, phase);
         }
         StoreRun(out + k, value, n);
         phase += stride;
       });
       osc.phase_ += increment * static_cast<uint32_t>(batch.frames);
     }
-  }
-
-  // Interpolate() for W phases in one table's pairs.
-  template <int32_t W>
-  OV_LANE_INLINE static LaneFloat<W> InterpolateOne(const float* pairs, LaneUint<W> phase) {
-    const LaneInt<W> index = reinterpret_cast<LaneInt<W>>(phase >> 23);
-    const LaneFloat<W> t =
-        ToFloat(reinterpret_cast<LaneInt<W>>(phase & 0x7FFFFFu)) * LaneSplat<W>(1.0f / 8388608.0f);
-    LaneFloat<W> low, step;
-    GatherPairs(pairs, index, low, step);
-    return low + step * t;
   }
 
   template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
