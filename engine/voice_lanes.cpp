@@ -51,13 +51,18 @@ void LaneGroup::Run(uint32_t slice, uint32_t slice_start, int32_t position, int3
     if (!listed || member->clock_ != slice_start) continue;
     const ug_event* first = member->FirstEvent();
     if (first != nullptr && static_cast<int32_t>(first->time_stamp - slice_end) < 0) continue;
-    const LaneKernel kernel = member->LaneKernelNow();
+    ready_[ready_count_++] = {member, {}};
+  }
+  // A lone copy runs on its own path: no kernel to look up.
+  if (ready_count_ < 2) return;
+  for (std::size_t i = 0; i < ready_count_; ++i) {
+    const LaneKernel kernel = ready_[i].member->LaneKernelNow();
     if (!kernel) continue;
     const LaneBuild& vector_build = mode_ == LaneMode::kAvx512 ? kernel.avx512 : kernel.avx2;
     if (RunsVectorBuilds(mode_) && vector_build.run != nullptr) {
-      ready_[ready_count_++] = {member, vector_build};
+      ready_[i].build = vector_build;
     } else {
-      ready_[ready_count_++] = {member, {kernel.baseline, nullptr, kLanes}};
+      ready_[i].build = {kernel.baseline, nullptr, kLanes};
     }
   }
   // Buckets of one kernel each, in member order.
