@@ -241,12 +241,12 @@ void BM_LanesVca(benchmark::State& state) {
 void BM_LanesPan(benchmark::State& state) {
   LaneBench<ug_pan>(state, {}, ug_pan::kInput, ug_pan::kPan, Wobble);
 }
-BENCHMARK(BM_LanesOscillatorSaw)->DenseRange(0, 2);
-BENCHMARK(BM_LanesMoog)->DenseRange(0, 2);
-BENCHMARK(BM_LanesStateVariable)->DenseRange(0, 2);
-BENCHMARK(BM_Lanes1PoleLP)->DenseRange(0, 2);
-BENCHMARK(BM_LanesVca)->DenseRange(0, 2);
-BENCHMARK(BM_LanesPan)->DenseRange(0, 2);
+BENCHMARK(BM_LanesOscillatorSaw)->DenseRange(0, 3);
+BENCHMARK(BM_LanesMoog)->DenseRange(0, 3);
+BENCHMARK(BM_LanesStateVariable)->DenseRange(0, 3);
+BENCHMARK(BM_Lanes1PoleLP)->DenseRange(0, 3);
+BENCHMARK(BM_LanesVca)->DenseRange(0, 3);
+BENCHMARK(BM_LanesPan)->DenseRange(0, 3);
 
 // --- Meters measuring a running signal (the updates, a few a second, are
 // included); "Controllers" with all six outputs gliding, new targets every

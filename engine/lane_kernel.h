@@ -106,6 +106,16 @@ constexpr LaneKernel MakeLaneKernel() {
 #endif
 }
 
+// A kernel whose AVX-512 build measured slower than its AVX2 build (a
+// stateless one, whose table lookups read lane by lane): the AVX2 build in
+// both places.
+template <void (*Body)(const LaneBatch&)>
+constexpr LaneKernel MakeAvx2LaneKernel() {
+  LaneKernel kernel = MakeLaneKernel<Body, Body>();
+  kernel.avx512 = kernel.avx2;
+  return kernel;
+}
+
 // With the paired bodies, the same over two batches at once.
 template <void (*Body)(const LaneBatch&), void (*Paired)(const LaneBatch&),
           void (*WidestBody)(const LaneBatch&), void (*WidestPaired)(const LaneBatch&)>

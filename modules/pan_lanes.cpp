@@ -84,12 +84,14 @@ struct PanLanes {
 
 LaneKernel ug_pan::LaneKernelNow() const {
   using L = PanLanes;
+  // The AVX2 build wherever AVX-512 is chosen too: both AVX-512 builds
+  // (sixteen samples a run, and eight) measured slower.
   static constexpr LaneKernel kByTable =
-      MakeLaneKernel<&L::Controlled<true, kLanes>, &L::Controlled<true, kWidestLanes>>();
+      MakeAvx2LaneKernel<&L::Controlled<true, kLanes>>();
   static constexpr LaneKernel kByIntensity =
-      MakeLaneKernel<&L::Controlled<false, kLanes>, &L::Controlled<false, kWidestLanes>>();
+      MakeAvx2LaneKernel<&L::Controlled<false, kLanes>>();
   static constexpr LaneKernel kInputOnly =
-      MakeLaneKernel<&L::InputOnly<kLanes>, &L::InputOnly<kWidestLanes>>();
+      MakeAvx2LaneKernel<&L::InputOnly<kLanes>>();
   // Without a recurrence the lanes only pay in the vector builds: the
   // baseline build's table lookups move vector elements through memory,
   // which the one-voice loop does not need.

@@ -59,11 +59,13 @@ struct VcaLanes {
 
 LaneKernel ug_vca::LaneKernelNow() const {
   using L = VcaLanes;
-  static constexpr LaneKernel kCurve = MakeLaneKernel<&L::Curve<kLanes>, &L::Curve<kWidestLanes>>();
+  // The AVX2 build wherever AVX-512 is chosen too: both AVX-512 builds
+  // (sixteen samples a run, and eight) measured slower.
+  static constexpr LaneKernel kCurve = MakeAvx2LaneKernel<&L::Curve<kLanes>>();
   static constexpr LaneKernel kLinear =
-      MakeLaneKernel<&L::Linear<kLanes>, &L::Linear<kWidestLanes>>();
+      MakeAvx2LaneKernel<&L::Linear<kLanes>>();
   static constexpr LaneKernel kConstant =
-      MakeLaneKernel<&L::ConstantGain<kLanes>, &L::ConstantGain<kWidestLanes>>();
+      MakeAvx2LaneKernel<&L::ConstantGain<kLanes>>();
   // Without a recurrence the lanes only pay in the vector builds: the
   // baseline build's table lookups move vector elements through memory,
   // which the one-voice loop does not need.
