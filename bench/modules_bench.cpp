@@ -203,21 +203,22 @@ void BM_AndGateFourInputs(benchmark::State& state) {
 }
 BENCHMARK(BM_AndGateFourInputs);
 
-// --- Voice copies in lanes. Arg: 0 lanes off, 1 baseline, 2 wide (when
-// the CPU has it).
+// --- Voice copies in lanes. Arg: 0 lanes off, 1 baseline, 2 AVX2, 3
+// AVX-512 (when the CPU has it).
 
 // 16 copies with `signal` into `input`, and `control` (if any) into plug
 // `controlled`.
 template <typename Module>
 void LaneBench(benchmark::State& state, std::initializer_list<std::pair<int, const char*>> values,
                int input, int controlled = -1, float (*control)(int) = nullptr) {
-  const LaneMode modes[] = {LaneMode::kOff, LaneMode::kBaseline, LaneMode::kWide};
+  const LaneMode modes[] = {LaneMode::kOff, LaneMode::kBaseline, LaneMode::kAvx2,
+                            LaneMode::kAvx512};
   const LaneMode mode = modes[state.range(0)];
-  if (mode == LaneMode::kWide && DefaultLaneMode() != LaneMode::kWide) {
-    state.SkipWithError("no AVX2/FMA on this CPU");
+  if (mode > BestLaneMode()) {
+    state.SkipWithError("this CPU lacks the build");
     return;
   }
-  state.SetLabel(std::vector<const char*>{"off", "baseline", "wide"}[state.range(0)]);
+  state.SetLabel(std::vector<const char*>{"off", "baseline", "avx2", "avx512"}[state.range(0)]);
   ModuleBench bench;
   bench.master.SetLaneMode(mode);
   const std::vector<ug_base*> copies = bench.AddCopies<Module>(values);
@@ -241,12 +242,12 @@ void BM_LanesVca(benchmark::State& state) {
 void BM_LanesPan(benchmark::State& state) {
   LaneBench<ug_pan>(state, {}, ug_pan::kInput, ug_pan::kPan, Wobble);
 }
-BENCHMARK(BM_LanesOscillatorSaw)->DenseRange(0, 2);
-BENCHMARK(BM_LanesMoog)->DenseRange(0, 2);
-BENCHMARK(BM_LanesStateVariable)->DenseRange(0, 2);
-BENCHMARK(BM_Lanes1PoleLP)->DenseRange(0, 2);
-BENCHMARK(BM_LanesVca)->DenseRange(0, 2);
-BENCHMARK(BM_LanesPan)->DenseRange(0, 2);
+BENCHMARK(BM_LanesOscillatorSaw)->DenseRange(0, 3);
+BENCHMARK(BM_LanesMoog)->DenseRange(0, 3);
+BENCHMARK(BM_LanesStateVariable)->DenseRange(0, 3);
+BENCHMARK(BM_Lanes1PoleLP)->DenseRange(0, 3);
+BENCHMARK(BM_LanesVca)->DenseRange(0, 3);
+BENCHMARK(BM_LanesPan)->DenseRange(0, 3);
 
 // --- Meters measuring a running signal (the updates, a few a second, are
 // included); "Controllers" with all six outputs gliding, new targets every

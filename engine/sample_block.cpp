@@ -6,7 +6,7 @@
 namespace ov {
 
 namespace {
-constexpr std::align_val_t kAlignment{16};
+constexpr std::align_val_t kAlignment{64};
 }
 
 USampBlock::USampBlock(int32_t cell_size) : cell_size_(std::max(cell_size, 1)) {

@@ -6,13 +6,14 @@
 
 namespace ov {
 
-// Holds the cell's samples plus 8 floats of slack, 16-byte aligned and
-// zeroed, so four-at-a-time loops may run past the cell end. Index i is the
+// Holds the cell's samples plus 16 floats of slack, 64-byte aligned and
+// zeroed, so loops of up to sixteen at a time (the widest lane kernels) may
+// run past the cell end. Index i is the
 // sample at cell position i. Threads: created on the editor thread; filled
 // and read on the audio thread.
 class USampBlock {
  public:
-  static constexpr int32_t kSlack = 8;
+  static constexpr int32_t kSlack = 16;
 
   explicit USampBlock(int32_t cell_size);
 

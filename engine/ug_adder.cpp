@@ -139,7 +139,8 @@ void ug_adder::Sum(int32_t position, int32_t count) {
   // Eight samples at a time stay in registers while every source is added,
   // in source order as before; the reads past the slice stay within the
   // blocks' slack.
-  constexpr int32_t kRun = USampBlock::kSlack;
+  constexpr int32_t kRun = 8;
+  static_assert(kRun <= USampBlock::kSlack);
   const std::size_t sources = sources_.size();
   for (int32_t start = position; start < position + count; start += kRun) {
     float sum[kRun];

@@ -1,6 +1,6 @@
 // Voice lanes: the voice copies of one module (the model and its clones)
-// run together as a lane group, up to kLanes copies per kernel call, where
-// each would have run alone.
+// run together as a lane group, up to a build's width of copies per kernel
+// call (twice that for a paired build), where each would have run alone.
 //
 // When the slice loop reaches the first member of a group, the group runs
 // every member that is ready for the slice at once, bucketed by the kernel
@@ -33,17 +33,15 @@ namespace ov {
 
 class ug_base;
 
-// Which kernels an engine runs: none (every copy on its own path), the
-// baseline build, or the AVX2/FMA build.
-enum class LaneMode { kOff, kBaseline, kWide };
-
-// The best this CPU runs, unless ORVANE_SIMD says "baseline" or "off".
+// The best this CPU runs, unless ORVANE_SIMD asks for "off", "baseline",
+// "avx2" or "avx512" (a build the CPU lacks gives the best it has).
 // Editor thread.
 LaneMode DefaultLaneMode();
-
+// The best build this CPU runs. Any thread.
+LaneMode BestLaneMode();
 class LaneGroup {
  public:
-  LaneGroup(std::vector<ug_base*> members, int32_t block_size, bool wide);
+  LaneGroup(std::vector<ug_base*> members, int32_t block_size, LaneMode mode);
 
   // Runs the ready members over the slice unless the group has run in it.
   void Run(uint32_t slice, uint32_t slice_start, int32_t position, int32_t frames);
@@ -55,18 +53,20 @@ class LaneGroup {
  private:
   struct Ready {
     ug_base* member;
-    LaneRun run;
-    LaneRun paired;  // or null
+    LaneBuild build;
   };
   void RunBucket(Ready kind, int32_t first, uint32_t slice, uint32_t slice_end,
                  int32_t position, int32_t frames);
 
   std::vector<ug_base*> members_;
+  // The members ready for the slice, the first ready_count_ of ready_ (one
+  // place per member, so that filling it never allocates).
   std::vector<Ready> ready_;
+  std::size_t ready_count_ = 0;
   USampBlock scratch_;
   uint32_t ran_slice_ = 0;
   uint64_t runs_ = 0;
-  bool wide_;
+  LaneMode mode_;
 };
 
 class VoiceLanes {

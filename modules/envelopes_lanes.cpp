@@ -9,10 +9,11 @@
 namespace ov {
 
 struct EnvelopeLanes {
+  template <int32_t W>
   OV_LANE_INLINE static void Ramp(const LaneBatch& batch) {
-    float* out[kLanes];
-    LaneFloat value, step;
-    for (int32_t j = 0; j < kLanes; ++j) {
+    float* out[W];
+    LaneFloat<W> value, step;
+    for (int32_t j = 0; j < W; ++j) {
       const ug_envelope_base& envelope = batch.Member<ug_envelope_base>(j);
       out[j] = batch.Output(j, envelope.output_);
       value[j] = envelope.output_value_;
@@ -38,7 +39,8 @@ struct EnvelopeLanes {
 };
 
 LaneKernel ug_envelope_base::LaneKernelNow() const {
-  static constexpr LaneKernel kRamp = MakeLaneKernel<&EnvelopeLanes::Ramp>();
+  static constexpr LaneKernel kRamp =
+      MakeLaneKernel<&EnvelopeLanes::Ramp<kLanes>, &EnvelopeLanes::Ramp<kWidestLanes>>();
   if (!RunsFunction(&ug_envelope_base::Plain) || routine_ != &ug_envelope_base::Ramp) return {};
   // The ramp must outlast the slice: its end starts the next segment.
   const auto frames = static_cast<int32_t>(Master()->SliceEnd() - Clock());

@@ -47,6 +47,20 @@ void WriteFinite(float* host, const float* block, int32_t count) {
   }
 }
 
+// `count` copies of Finite(value): a silent one by memset, any other four
+// at a time.
+void FillFinite(float* host, float value, int32_t count) {
+  const float finite = Finite(value);
+  if (std::bit_cast<uint32_t>(finite) == 0) {
+    __builtin_memset(host, 0, sizeof(float) * static_cast<std::size_t>(count));
+    return;
+  }
+  const Floats4 four = {finite, finite, finite, finite};
+  int32_t s = 0;
+  for (; s + 4 <= count; s += 4) __builtin_memcpy(host + s, &four, sizeof four);
+  for (; s < count; ++s) host[s] = finite;
+}
+
 std::vector<UPlug*> AudioPlugs(const ug_base& generator) {
   std::vector<UPlug*> audio;
   for (int32_t i = 0; i < generator.PlugCount(); ++i) {
@@ -183,6 +197,10 @@ void ug_vst_out::Replace(int32_t position, int32_t count) {
     const float* block = audio_[i]->Data();
     if (block == nullptr) {
       std::fill_n(host, count, 0.0f);
+    } else if (audio_[i]->State() != ST_RUN) {
+      // A still input holds one value from the slice start: a fill, not a
+      // copy that tests every sample (an idle engine's whole cost here).
+      FillFinite(host, block[position], count);
     } else {
       WriteFinite<false>(host, block + position, count);
     }

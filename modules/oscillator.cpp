@@ -14,12 +14,12 @@ namespace {
 
 constexpr float kInverse2To23 = 1.0f / 8388608.0f;
 
-// Linear interpolation in a 514-entry table at phase p: index from the top
-// 9 bits, fraction from the next 23.
-inline float Interpolate(const float* table, uint32_t phase) {
-  const uint32_t i = phase >> 23;
+// Linear interpolation in a table's entry-and-step pairs at phase p: index
+// from the top 9 bits, fraction from the next 23.
+inline float Interpolate(const float* pairs, uint32_t phase) {
+  const float* pair = pairs + 2 * (phase >> 23);
   const float t = static_cast<float>(phase & 0x7FFFFFu) * kInverse2To23;
-  return table[i] + (table[i + 1] - table[i]) * t;
+  return pair[0] + pair[1] * t;
 }
 
 }  // namespace
@@ -209,7 +209,7 @@ inline float ShapeValue(const float* table, uint32_t phase, uint32_t pulse_offse
 template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
 void ug_oscillator2::RenderFast(int32_t from, int32_t to) {
   constexpr int kShape = static_cast<int>(S);
-  const float* table = table_->entries.data();
+  const float* table = table_->pairs.data();
   const OscillatorTables& tables = *tables_;
   const bool per_khz = freq_scale_ == 1;
   uint32_t phase = phase_;
@@ -247,9 +247,9 @@ void ug_oscillator2::RenderFading(int32_t k) {
   if (sync_fading) sync_fade_x_ -= 0.2f;
   // The same phase through the new table and, while fading, the old one.
   const auto value_at = [&](uint32_t phase) {
-    const float now = ShapeValue<kShape>(table_->entries.data(), phase, pulse_offset_);
+    const float now = ShapeValue<kShape>(table_->pairs.data(), phase, pulse_offset_);
     if (!table_fading) return now;
-    const float old = ShapeValue<kShape>(fade_table_->entries.data(), phase, pulse_offset_);
+    const float old = ShapeValue<kShape>(fade_table_->pairs.data(), phase, pulse_offset_);
     return (1.0f - table_fade_x_) * now + table_fade_x_ * old;
   };
   float value = value_at(phase_);
@@ -286,7 +286,7 @@ void ug_oscillator2::Render(int32_t position, int32_t count) {
     }
 #if defined(__x86_64__)
     if constexpr (!kPitchRuns && !kPmRuns && !kPwRuns) {
-      if (k < reset && still_wide_) {
+      if (k < reset && still_build_ != LaneMode::kOff) {
         RenderStillWide<S>(*this, k, reset);
         k = reset;
       }
@@ -439,7 +439,8 @@ void ug_oscillator2::Open() {
   tables_ = GetOscillatorTables(Master()->SampleRate());
   noise_state_ = &Master()->NoiseState();
 #if defined(__x86_64__)
-  still_wide_ = Master()->GetLaneMode() == LaneMode::kWide;
+  const LaneMode mode = Master()->GetLaneMode();
+  still_build_ = RunsVectorBuilds(mode) ? mode : LaneMode::kOff;
 #endif
   std::fill(std::begin(pink_), std::end(pink_), 0.0f);
   table_ = nullptr;

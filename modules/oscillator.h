@@ -81,8 +81,8 @@ class ug_oscillator2 : public ug_base {
   template <Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
   void RenderFast(int32_t from, int32_t to);
 #if defined(__x86_64__)
-  // RenderFast with every control still, eight samples at a time in the
-  // AVX2 build (oscillator_lanes.cpp); the same samples.
+  // RenderFast with every control still, 8 or 16 samples at a time in the
+  // AVX2 or AVX-512 build (oscillator_lanes.cpp); the same samples.
   template <Shape S>
   static void RenderStillWide(ug_oscillator2& osc, int32_t from, int32_t to);
 #endif
@@ -123,7 +123,9 @@ class ug_oscillator2 : public ug_base {
   int16_t freq_scale_ = 0;
   float* pm_depth_ = nullptr;
   bool smooth_peaks_ = true;
-  bool still_wide_ = false;  // RenderStillWide may run: the engine runs wide kernels
+  // RenderStillWide's build: the engine's lane mode when it runs vector
+  // builds, else kOff (RenderStillWide never runs).
+  LaneMode still_build_ = LaneMode::kOff;
   bool sync_fade_ = true;
 
   std::shared_ptr<const OscillatorTables> tables_;

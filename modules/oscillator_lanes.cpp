@@ -9,23 +9,25 @@
 namespace ov {
 
 struct OscillatorLanes {
-  // Interpolate() (oscillator.cpp) lane by lane, each lane in its own table.
-  OV_LANE_INLINE static LaneFloat Interpolate(const float* const (&tables)[kLanes], LaneUint phase) {
-    const LaneInt index = reinterpret_cast<LaneInt>(phase >> 23);
+  // Interpolate() (oscillator.cpp) lane by lane in a table's entry-and-step
+  // pairs: `pairs` one table's for every lane, or an array of each lane's.
+  template <int32_t W, typename Pairs>
+  OV_LANE_INLINE static LaneFloat<W> Interpolate(const Pairs& pairs, LaneUint<W> phase) {
+    const LaneInt<W> index = reinterpret_cast<LaneInt<W>>(phase >> 23);
     // Below 2^23: the signed conversion gives the same float.
-    const LaneFloat t =
-        ToFloat(reinterpret_cast<LaneInt>(phase & 0x7FFFFFu)) * LaneSplat(1.0f / 8388608.0f);
-    const LaneFloat low = Gather(tables, index);
-    const LaneFloat high = Gather(tables, index + 1);
-    return low + (high - low) * t;
+    const LaneFloat<W> t =
+        ToFloat(reinterpret_cast<LaneInt<W>>(phase & 0x7FFFFFu)) * LaneSplat<W>(1.0f / 8388608.0f);
+    LaneFloat<W> low, step;
+    GatherPairs(pairs, index, low, step);
+    return low + step * t;
   }
 
-  template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
+  template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns, int32_t W>
   OV_LANE_INLINE static void Render(const LaneBatch& batch) {
     using O = ug_oscillator2;
     // The block-start table choice of Render(), then the copies that must
     // render alone do so.
-    ug_base* together[kLanes];
+    ug_base* together[W];
     int32_t count = 0;
     for (int32_t j = 0; j < batch.count; ++j) {
       O& osc = batch.Member<O>(j);
@@ -46,16 +48,16 @@ struct OscillatorLanes {
     if (count == 0) return;
     const LaneBatch lanes{together, count, batch.position, batch.frames, batch.scratch};
     if constexpr (!kPitchRuns && !kPmRuns && !kPwRuns) {
-      RenderStill<S>(lanes);  // no per-lane gathers and scattered stores
+      RenderStill<S, W>(lanes);  // no per-lane gathers and scattered stores
       return;
     }
 
-    const float* tables[kLanes];
-    float* out[kLanes];
-    LaneUint phase, increment, offset, pulse;
-    for (int32_t j = 0; j < kLanes; ++j) {
+    const float* tables[W];
+    float* out[W];
+    LaneUint<W> phase, increment, offset, pulse;
+    for (int32_t j = 0; j < W; ++j) {
       const O& osc = lanes.Member<O>(j);
-      tables[j] = osc.table_->entries.data();
+      tables[j] = osc.table_->pairs.data();
       out[j] = lanes.Output(j, osc.out_);
       phase[j] = osc.phase_;
       increment[j] = osc.increment_;
@@ -64,7 +66,7 @@ struct OscillatorLanes {
     }
     const int32_t end = lanes.position + lanes.frames;
     for (int32_t k = lanes.position; k < end; ++k) {
-      for (int32_t j = 0; j < kLanes; ++j) {
+      for (int32_t j = 0; j < W; ++j) {
         const O& osc = lanes.Member<O>(j);
         if constexpr (kPitchRuns) {
           increment[j] = O::IncrementFor(*osc.tables_, osc.pitch_[k], osc.freq_scale_ == 1);
@@ -76,13 +78,13 @@ struct OscillatorLanes {
         }
         if constexpr (kPwRuns) pulse[j] = O::PulseOffsetFor(osc.pulse_width_[k]);
       }
-      LaneFloat value;
+      LaneFloat<W> value;
       if constexpr (S == O::Shape::kPlain) {
-        value = Interpolate(tables, phase);
+        value = Interpolate<W>(tables, phase);
       } else if constexpr (S == O::Shape::kRamp) {
-        value = -Interpolate(tables, phase);
+        value = -Interpolate<W>(tables, phase);
       } else {
-        value = Interpolate(tables, phase - pulse) - Interpolate(tables, phase);
+        value = Interpolate<W>(tables, phase - pulse) - Interpolate<W>(tables, phase);
       }
       StoreLanes(out, k, value);
       phase += increment;
@@ -98,27 +100,27 @@ struct OscillatorLanes {
 
   // Every control still: sample k's phase is the first one plus k
   // increments (wrapping as the one-sample steps wrap), so each copy
-  // renders eight consecutive samples at a time from its one table.
-  template <ug_oscillator2::Shape S>
+  // renders W consecutive samples at a time from its one table.
+  template <ug_oscillator2::Shape S, int32_t W>
   OV_LANE_INLINE static void RenderStill(const LaneBatch& batch) {
     using O = ug_oscillator2;
     for (int32_t j = 0; j < batch.count; ++j) {
       O& osc = batch.Member<O>(j);
-      const float* table = osc.table_->entries.data();
+      const float* table = osc.table_->pairs.data();
       const uint32_t increment = osc.increment_;
-      const LaneUint steps = LaneUint{0, 1, 2, 3, 4, 5, 6, 7} * increment;
-      const uint32_t stride = increment * static_cast<uint32_t>(kLanes);
-      const LaneUint pulse = LaneUint{} + osc.pulse_offset_;
-      LaneUint phase = (LaneUint{} + osc.phase_) + steps;
+      const LaneUint<W> steps = LaneIndices<W>() * increment;
+      const uint32_t stride = increment * static_cast<uint32_t>(W);
+      const LaneUint<W> pulse = LaneUint<W>{} + osc.pulse_offset_;
+      LaneUint<W> phase = (LaneUint<W>{} + osc.phase_) + steps;
       float* out = osc.out_;
-      ForEachRun(batch.position, batch.frames, [&](int32_t k, int32_t n) OV_LANE_LAMBDA {
-        LaneFloat value;
+      ForEachRun<W>(batch.position, batch.frames, [&](int32_t k, int32_t n) OV_LANE_LAMBDA {
+        LaneFloat<W> value;
         if constexpr (S == O::Shape::kPlain) {
-          value = InterpolateOne(table, phase);
+          value = Interpolate<W>(table, phase);
         } else if constexpr (S == O::Shape::kRamp) {
-          value = -InterpolateOne(table, phase);
+          value = -Interpolate<W>(table, phase);
         } else {
-          value = InterpolateOne(table, phase - pulse) - InterpolateOne(table, phase);
+          value = Interpolate<W>(table, phase - pulse) - Interpolate<W>(table, phase);
         }
         StoreRun(out + k, value, n);
         phase += stride;
@@ -127,18 +129,10 @@ struct OscillatorLanes {
     }
   }
 
-  OV_LANE_INLINE static LaneFloat InterpolateOne(const float* table, LaneUint phase) {
-    const LaneInt index = reinterpret_cast<LaneInt>(phase >> 23);
-    const LaneFloat t =
-        ToFloat(reinterpret_cast<LaneInt>(phase & 0x7FFFFFu)) * LaneSplat(1.0f / 8388608.0f);
-    const LaneFloat low = Gather(table, index);
-    const LaneFloat high = Gather(table, index + 1);
-    return low + (high - low) * t;
-  }
-
   template <ug_oscillator2::Shape S, bool kPitchRuns, bool kPmRuns, bool kPwRuns>
   static constexpr LaneKernel Kernel() {
-    return MakeLaneKernel<&Render<S, kPitchRuns, kPmRuns, kPwRuns>>();
+    return MakeLaneKernel<&Render<S, kPitchRuns, kPmRuns, kPwRuns, kLanes>,
+                          &Render<S, kPitchRuns, kPmRuns, kPwRuns, kWidestLanes>>();
   }
 
   // Render<S, pitch, pm, pw> of the copy, and its kernel, for each
@@ -165,7 +159,12 @@ struct OscillatorLanes {
 template <ug_oscillator2::Shape S>
 void ug_oscillator2::RenderStillWide(ug_oscillator2& osc, int32_t from, int32_t to) {
   ug_base* const members[] = {&osc};
-  lanes::RunWide<&OscillatorLanes::RenderStill<S>>({members, 1, from, to - from, nullptr});
+  const LaneBatch batch{members, 1, from, to - from, nullptr};
+  if (osc.still_build_ == LaneMode::kAvx512) {
+    lanes::RunAvx512<&OscillatorLanes::RenderStill<S, kWidestLanes>>(batch);
+  } else {
+    lanes::RunAvx2<&OscillatorLanes::RenderStill<S, kLanes>>(batch);
+  }
 }
 template void ug_oscillator2::RenderStillWide<ug_oscillator2::Shape::kPlain>(ug_oscillator2&,
                                                                              int32_t, int32_t);

@@ -71,6 +71,10 @@ void FillTable(OscWavetable& table, const std::vector<OscHarmonic>& harmonics, i
     const float value = static_cast<float>(sum[j]);
     table.entries[j] = FlushTableValue(value);
   }
+  for (int i = 0; i < OscWavetable::kCycle; ++i) {
+    table.pairs[2 * i] = table.entries[i];
+    table.pairs[2 * i + 1] = table.entries[i + 1] - table.entries[i];
+  }
   table.top_harmonic = harmonics[top].number;
 }
 

@@ -30,6 +30,10 @@ struct OscWavetable {
   static constexpr int kEntries = kCycle + 2;
 
   std::array<float, kEntries> entries{};
+  // Entry i and its step to entry i + 1 (entries[i + 1] - entries[i], as
+  // interpolation would compute it) side by side, for i below kCycle: one
+  // 8-byte read fetches what interpolating at i needs.
+  std::array<float, 2 * kCycle> pairs{};
   uint32_t upper = 0;             // the highest increment this table may play
   uint32_t lower = 0;             // below it a richer table exists (0: richest)
   uint32_t hysteresis_lower = 0;  // lower x 2^(-1/12): leaving downwards

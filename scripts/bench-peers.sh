@@ -20,7 +20,7 @@
 #   REPEATS=5 HELD=10 MIDI=song.mid COUNTS="1 64" PARITY_V3=0 bash scripts/bench-peers.sh
 #
 # Orvane and Csound renders run on one thread and are timed the same way:
-# the processor time (user and system) of the whole program, rendering two
+# the processor time of the whole program (perf's task clock), rendering two
 # lengths, so that the difference leaves out start-up (loading, compiling,
 # baking, the sound font). On an idle machine that equals the wall time of
 # the render; on a busy one it leaves out the time other work took. The
@@ -30,7 +30,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 REPEATS=${REPEATS:-3}
-HELD=${HELD:-5}           # seconds the notes are held
+HELD=${HELD:-5}           # seconds 64 notes are held; fewer are held longer
 MIDI=${MIDI:-examples/demo.mid}
 PLAYS=${PLAYS:-4}         # extra plays of the MIDI file that FluidSynth's time is taken from
 COUNTS=${COUNTS:-"1 16 64 256"}
@@ -124,29 +124,44 @@ double_synth() {
   }' "$1" >"$2"
 }
 
-# Processor time in ns of running "$@", its output discarded.
-cpu_time() {
-  local TIMEFORMAT='%3U %3S' times
-  times=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-  awk -v t="$times" 'BEGIN { split(t, part, " "); printf "%.0f\n", (part[1] + part[2]) * 1e9 }'
-}
+# Processor time in ns of running "$@", its output discarded: perf's task
+# clock where perf runs (microseconds), else bash's user and system times
+# (milliseconds, too coarse for one voice held a few seconds).
+if perf stat -x, -e task-clock -o /dev/null true >/dev/null 2>&1; then
+  cpu_time() {
+    perf stat -x, -e task-clock -o "$work/stat" "$@" >/dev/null 2>&1
+    awk -F, '/task-clock/ { printf "%.0f\n", $1 * 1e6 }' "$work/stat"
+  }
+else
+  cpu_time() {
+    local TIMEFORMAT='%3U %3S' times
+    times=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+    awk -v t="$times" 'BEGIN { split(t, part, " "); printf "%.0f\n", (part[1] + part[2]) * 1e9 }'
+  }
+fi
 best_time() {
   for _ in $(seq "$REPEATS"); do cpu_time "$@"; done | lowest
 }
 
-# Orvane: $1 project, $2 notes held; prints ns per voice-sample, counting the
-# voices that `orvane bench` says sound, and that count.
+# Seconds $1 voices are held: HELD for 64 or more, longer for fewer, so that
+# every run renders as many voice-samples as 64 voices held for HELD.
+held_for() {
+  if (($1 >= 64)); then echo "$HELD"; else echo $((HELD * 64 / $1)); fi
+}
+
+# Orvane: $1 project, $2 notes held, $3 seconds; prints ns per voice-sample,
+# counting the voices that `orvane bench` says sound, and that count.
 orvane_held() {
   local short long voices
   short=$(best_time "$orvane" bench "$1" --voices "$2" --seconds 1)
-  long=$(best_time "$orvane" bench "$1" --voices "$2" --seconds $((1 + HELD)))
+  long=$(best_time "$orvane" bench "$1" --voices "$2" --seconds $((1 + $3)))
   voices=$("$orvane" bench "$1" --voices "$2" --seconds 1 |
     sed -n 's/.*mean voices sounding: \([0-9.]*\).*/\1/p')
-  awk -v d=$((long - short)) -v v="$voices" -v s="$HELD" -v r=$RATE \
+  awk -v d=$((long - short)) -v v="$voices" -v s="$3" -v r=$RATE \
     'BEGIN { printf "%.2f %s\n", d / (v * s * r), v }'
 }
 
-# FAUST: $1 voice, $2 voices; builds the fused bank at -O2 and at -O3
+# FAUST: $1 voice, $2 voices, $3 seconds held; builds the fused bank at -O2 and at -O3
 # -march=native and prints both drivers' best ns per voice-sample. The keys
 # are those `orvane bench` holds (a semitone apart from key 24, wrapping at
 # 128); the envelope is the examples' (attack 0, decay 0.5 s, sustain 0.7).
@@ -165,7 +180,7 @@ faust_held() {
   for flags in "-O2" "-O3 -march=native"; do
     # shellcheck disable=SC2086 # the flags are two words
     g++ -std=c++17 $flags -I"$dir" bench/peers/faust_driver.cpp -o "$dir/driver"
-    times+=("$(for _ in $(seq "$REPEATS"); do "$dir/driver" "$2" "$HELD"; done | lowest)")
+    times+=("$(for _ in $(seq "$REPEATS"); do "$dir/driver" "$2" "$3"; done | lowest)")
   done
   echo "${times[*]}"
 }
@@ -200,36 +215,38 @@ EOF
   } >"$work/held.csd"
 }
 
-# ns per voice-sample: the longer render less the shorter one, over the voice
-# samples that the difference holds.
+# ns per voice-sample of $1 voices held $2 seconds: the longer render less
+# the shorter one, over the voice samples that the difference holds.
 csound_held() {
   csound_piece "$1" 1
   local short long
   short=$(best_time csound "$work/held.csd")
-  csound_piece "$1" $((1 + HELD))
+  csound_piece "$1" $((1 + $2))
   long=$(best_time csound "$work/held.csd")
-  awk -v d=$((long - short)) -v v="$1" -v s="$HELD" -v r=$RATE \
+  awk -v d=$((long - short)) -v v="$1" -v s="$2" -v r=$RATE \
     'BEGIN { printf "%.2f", d / (v * s * r) }'
 }
 
-echo "Measuring: best of $REPEATS runs each, notes held for $HELD s at $RATE Hz"
+echo "Measuring: best of $REPEATS runs each, 64 or more notes held for $HELD s at $RATE Hz" \
+  "(fewer for longer)"
 declare -A orvane_ns orvane_voices faust_o2 faust_native csound_ns
 for voice in "${voices[@]}"; do
   double_synth "${project[$voice]}" "$work/$voice-256.json"
   for count in $COUNTS; do
     key="$voice $count"
+    held=$(held_for "$count")
     if ((count > 128)); then
-      read -r ns sounding < <(orvane_held "$work/$voice-256.json" $((count / 2)))
+      read -r ns sounding < <(orvane_held "$work/$voice-256.json" $((count / 2)) "$held")
     else
-      read -r ns sounding < <(orvane_held "${project[$voice]}" "$count")
+      read -r ns sounding < <(orvane_held "${project[$voice]}" "$count" "$held")
     fi
     orvane_ns[$key]=$ns
     orvane_voices[$key]=$sounding
-    read -r o2 native < <(faust_held "$voice" "$count")
+    read -r o2 native < <(faust_held "$voice" "$count" "$held")
     faust_o2[$key]=$o2
     faust_native[$key]=$native
     csound_ns[$key]=-
-    if [[ $voice == svf ]]; then csound_ns[$key]=$(csound_held "$count"); fi
+    if [[ $voice == svf ]]; then csound_ns[$key]=$(csound_held "$count" "$held"); fi
     echo "  ${title[$voice]}, $count voices: Orvane $ns ns ($sounding sounding)," \
       "FAUST $o2 / $native ns, Csound ${csound_ns[$key]} ns"
   done

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <type_traits>
@@ -96,6 +98,29 @@ TEST(HostIo, ReplacingCopiesHostAudioThroughAndKeepsNonFiniteSamplesFromTheHost)
     for (int32_t i = 0; i < HostIoRig::kFrames; ++i) {
       const float sent = rig.inputs[channel][i];
       ASSERT_EQ(rig.outputs[channel][i], std::isfinite(sent) ? sent : 0.0f) << channel << ":" << i;
+    }
+  }
+}
+
+// An input that does not run holds one value, which the host receives made
+// finite, bit for bit (a -0 stays -0), across cells.
+TEST(HostIo, AStillInputReachesTheHostAsItsFiniteValue) {
+  const float values[] = {0.25f, -0.0f, 0.0f, std::numeric_limits<float>::quiet_NaN(),
+                          -std::numeric_limits<float>::infinity()};
+  for (const float value : values) {
+    BasicGraphRig<PortHost, 64> rig;
+    ug_vst_out& out = rig.Add(std::make_unique<ug_vst_out>(), 0);
+    Source& still = rig.Feed(*out.plug(1));
+    rig.Start();
+    std::fill_n(still.out, 64, value);
+    std::vector<float> host(100, 7.0f);
+    float* pointers[] = {host.data()};
+    rig.host.output->SetHostOutputs(pointers, 1);
+    rig.master.Process(100);
+    const float expected = std::isfinite(value) ? value : 0.0f;
+    for (int32_t i = 0; i < 100; ++i) {
+      ASSERT_EQ(std::bit_cast<uint32_t>(host[i]), std::bit_cast<uint32_t>(expected))
+          << value << " at " << i;
     }
   }
 }

@@ -1,6 +1,7 @@
 // Voice copies run in lanes against the same copies run one at a time: a
 // polyphonic synthesiser voice rendered with lanes off, with the baseline
-// kernels and with the wide kernels must agree sample by sample, while
+// kernels and with the AVX2 and AVX-512 kernels (where the CPU has them)
+// must agree sample by sample, while
 // random notes start, end, steal voices and leave them suspended at any
 // sample, for host blocks of 1, 97, 512 and 4096 samples.
 #include <gtest/gtest.h>
@@ -162,11 +163,14 @@ void ExpectLanesMatch(const Voice& voice, const std::type_info& checked,
     float loudest = 0.0f;
     for (const float sample : alone.samples) loudest = std::max(loudest, std::fabs(sample));
     ASSERT_GT(loudest, 0.01f) << "the voice is silent";
-    for (const LaneMode mode : {LaneMode::kBaseline, LaneMode::kWide}) {
-      if (mode == LaneMode::kWide && DefaultLaneMode() != LaneMode::kWide) continue;
+    for (const LaneMode mode : {LaneMode::kBaseline, LaneMode::kAvx2, LaneMode::kAvx512}) {
+      if (mode > BestLaneMode()) continue;
+      const char* const name = mode == LaneMode::kBaseline ? " baseline"
+                               : mode == LaneMode::kAvx2   ? " avx2"
+                                                           : " avx512";
       const Render lanes = RenderVoice(voice, mode, block, checked);
-      if (mode == LaneMode::kWide || baseline_lanes) {
-        EXPECT_GT(lanes.lane_runs, 0u) << "block " << block << ": no copy ran in lanes";
+      if (mode != LaneMode::kBaseline || baseline_lanes) {
+        EXPECT_GT(lanes.lane_runs, 0u) << "block " << block << name << ": no copy ran in lanes";
       } else {
         EXPECT_EQ(lanes.lane_runs, 0u);
       }
@@ -177,10 +181,15 @@ void ExpectLanesMatch(const Voice& voice, const std::type_info& checked,
         // Kernels keep the one-voice order of operations: the same numbers.
         if (a == b || (std::isnan(a) && std::isnan(b))) continue;
         ++mismatches;
-        ADD_FAILURE() << "block " << block << (mode == LaneMode::kWide ? " wide" : " baseline")
-                      << ", sample " << i << ": alone " << a << ", in lanes " << b;
+        ADD_FAILURE() << "block " << block << name << ", sample " << i << ": alone " << a
+                      << ", in lanes " << b;
       }
     }
+  }
+  if (BestLaneMode() != LaneMode::kAvx512) {
+    GTEST_SKIP() << "this CPU lacks AVX-512: only the baseline"
+                 << (BestLaneMode() == LaneMode::kAvx2 ? " and AVX2" : "")
+                 << " kernels were compared";
   }
 }
 
@@ -243,8 +252,8 @@ TEST(VoiceLanes, MoogFilterMatchesTheOneVoicePath) {
   }
 }
 
-// More copies than a kernel call takes, paired or not: notes dense enough
-// to keep 21 voices sounding and stealing.
+// More copies than any kernel call takes, paired or not, in every build:
+// notes dense enough to keep 37 voices sounding and stealing.
 TEST(VoiceLanes, MoreCopiesThanOneCallTakesMatchTheOneVoicePath) {
   struct Filter {
     const char* type;
@@ -263,7 +272,7 @@ TEST(VoiceLanes, MoreCopiesThanOneCallTakesMatchTheOneVoicePath) {
       voice.filter_output = output;
       if (!resonant) voice.filter_values = Json::object({{"Pitch", 6}});
       voice.modulated = modulated;
-      voice.polyphony = 2 * kLanes + 5;
+      voice.polyphony = kMostLanesPerCall + 5;
       voice.event_gap = 40;
       ExpectLanesMatch(voice, *checked);
     }
