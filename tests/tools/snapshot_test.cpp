@@ -14,6 +14,7 @@
 #include "platform/png_codec.h"
 #include "tools/plugin_window.h"
 #include "tools/show.h"
+#include "tests/tools/snapshot_test_support.h"
 #include "tools/snapshot.h"
 
 namespace ov {
@@ -62,12 +63,8 @@ TEST(SnapshotCommand, ThePanelIsDrawnAtItsSizeAndEnlargedWhole) {
     line.input_path = project;
     line.output_path = OutputDir() + "/snapshot_test.png";
     line.scale = scale;
-    std::ostringstream out;
-    std::ostringstream err;
-    ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
-    std::string error;
-    const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
-    ASSERT_TRUE(image) << error;
+    std::optional<PixelImage> image;
+    ASSERT_NO_FATAL_FAILURE(testing::TakeSnapshot(line, &image));
     EXPECT_EQ(image->Width(), 400 * scale);
     EXPECT_EQ(image->Height(), 240 * scale);
     // The panel without controls shows the default skin's background.

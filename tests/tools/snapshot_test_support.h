@@ -14,18 +14,24 @@
 
 namespace ov::testing {
 
+// Runs `orvane snapshot` as `line` says and reads the picture it wrote.
+inline void TakeSnapshot(const SnapshotCommandLine& line, std::optional<PixelImage>* image) {
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
+  std::string error;
+  *image = ReadPngFile(line.output_path, &error);
+  ASSERT_TRUE(*image) << error;
+}
+
 // Snapshots `project` into the test output folder as NAME.png and expects
 // the golden picture NAME.
 inline void ExpectSnapshotMatchesGolden(const std::string& project, const std::string& name) {
   SnapshotCommandLine line;
   line.input_path = project;
   line.output_path = std::string(OV_TEST_OUTPUT_DIR) + "/" + name + ".png";
-  std::ostringstream out;
-  std::ostringstream err;
-  ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
-  std::string error;
-  const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
-  ASSERT_TRUE(image) << error;
+  std::optional<PixelImage> image;
+  ASSERT_NO_FATAL_FAILURE(TakeSnapshot(line, &image));
   ExpectMatchesGolden(name, *image);
 }
 

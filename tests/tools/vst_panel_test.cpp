@@ -25,6 +25,7 @@
 #include "tests/editor/editor_test_support.h"
 #include "tests/editor/x11/xvfb_server.h"
 #include "tools/plugin_window.h"
+#include "tests/tools/snapshot_test_support.h"
 #include "tools/snapshot.h"
 
 // Last: Xlib's macros would rename what the headers above declare.
@@ -126,16 +127,8 @@ TEST(HostedPanels, NekobisOwnEditorDrawsInsideOursOnce) {
 }
 
 TEST(HostedPanels, KarsShowsItsParametersInTheGenericGrid) {
-  SnapshotCommandLine line;
-  line.input_path = std::string(OV_EXAMPLES_DIR) + "/hosted-kars.json";
-  line.output_path = std::string(OV_TEST_OUTPUT_DIR) + "/hosted_kars_snapshot.png";
-  std::ostringstream out;
-  std::ostringstream err;
-  ASSERT_EQ(RunSnapshotCommand(line, out, err), 0) << err.str();
-  std::string error;
-  const std::optional<PixelImage> image = ReadPngFile(line.output_path, &error);
-  ASSERT_TRUE(image) << error;
-  testing::ExpectMatchesGolden("hosted_kars_panel", *image);
+  testing::ExpectSnapshotMatchesGolden(std::string(OV_EXAMPLES_DIR) + "/hosted-kars.json",
+                                       "hosted_kars_panel");
 }
 
 // "Panel Edit..." and "Automation..." open a window each, once per
