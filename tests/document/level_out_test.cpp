@@ -57,14 +57,15 @@ const HostRow kHostRows[] = {
 TEST(LevelOut, EachReadingReachesTheHostOnceBetweenLoAndHi) {
   for (const HostRow& row : kHostRows) {
     SCOPED_TRACE(row.name);
+    // The hub outlives the module, which leaves it as it goes.
+    test::FakeEngineHost ids;
+    MessageHub hub(ids);
     TestProject project;
     auto* level = Add<ui_param_float_out>(*project.main, "Patch Parameter - Level Out");
     project.document.RunPasses(true);
     Plug(*level, "Scale")->WriteValueText(row.scale);
     Plug(*level, "Lo Value")->WriteValueText(row.lo);
     Plug(*level, "Hi Value")->WriteValueText(row.hi);
-    test::FakeEngineHost ids;
-    MessageHub hub(ids);
     ShownLevel meter;
     hub.AttachModule(*level, meter);
     WatchLog log;
