@@ -101,8 +101,6 @@ bool param_info::automatable() const { return parameter_ != nullptr && parameter
 bool param_info::display_only() const { return parameter_ != nullptr && parameter_->DisplayOnly(); }
 
 void param_info::set(float value) {
-  // A readout keeps showing its reading: hosts may record it, not set it.
-  if (display_only()) return;
   cached_.store(value, std::memory_order_relaxed);
   // Whatever waited for the engine is older than this.
   dirty_.store(false, std::memory_order_relaxed);
@@ -113,7 +111,6 @@ void param_info::set(float value) {
 }
 
 bool param_info::set_queued(float value, OvAudioMaster& master) {
-  if (display_only()) return true;
   // Without an engine half only the editor side can take the value.
   if (engine_half_.load(std::memory_order_acquire) == nullptr) return false;
   cached_.store(value, std::memory_order_relaxed);

@@ -124,7 +124,7 @@ class param_info final : public vst_parameter, private Notifiable {
   void apply_queued() override;
   bool automatable() const override;
   bool display_only() const override;
-  // A readout ignores the host's values (set and set_queued too).
+  // A readout keeps showing its reading: hosts may record it, not set it.
   bool takes_host_values() const override { return !display_only(); }
   void attach(AudioEffect& plugin, int32_t index) override;
   void on_engine_started() override;

@@ -465,7 +465,7 @@ void OvVst::ProgramWatcher::OnParameterChanged() {
 void OvVst::setParameter(int32_t index, float value) {
   if (!IsParameter(index)) return;
   vst_parameter& parameter = *parameters_[static_cast<std::size_t>(index)];
-  if (value == parameter.host_value()) return;
+  if (!parameter.takes_host_values() || value == parameter.host_value()) return;
   if (app_.OnUserInterfaceThread()) {
     std::lock_guard lock(editor_mutex_);
     parameter.take_pending();  // older than this set
